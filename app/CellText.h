@@ -1,0 +1,50 @@
+// Text forms of the point table: row texts, blank and valid coordinate texts,
+// angle reading and writing, and numbers with "." as the decimal point in
+// every locale. Plain functions, no widgets: the panel, the calculation and
+// the points files share them.
+#ifndef CELLTEXT_H
+#define CELLTEXT_H
+
+#include <QString>
+#include <QStringList>
+
+namespace CellText {
+
+// The separator between the cells of a row text.
+inline const QString &separator()
+{
+    static const QString s = QStringLiteral("; ");
+    return s;
+}
+
+// Four cells joined by "; ".
+QString joinRow(const QString &name, const QString &c1, const QString &c2, const QString &c3);
+// Split on every "," and ";" (empty parts kept), padded with empty texts to at
+// least four parts.
+QStringList splitRow(const QString &rowText);
+
+// Empty after trimming.
+bool isBlank(const QString &text);
+bool coordinatesBlank(const QString &c1, const QString &c2, const QString &c3);
+
+// Validity of three coordinate texts: with dmsUnits the first may be a
+// latitude and the second a longitude in degrees [minutes [seconds]], else
+// all three are decimal numbers. Texts are trimmed; blank texts are invalid.
+bool isValidCoordinates(const QString &c1, const QString &c2, const QString &c3,
+                        bool dmsUnits);
+
+// "d [m [s]]" or decimal degrees to decimal degrees; a leading "-" negates.
+// Never fails: text without a number reads as 0.
+double parseAngle(const QString &text);
+// Decimal degrees to "d m s.sssss" with carries (seconds to minutes, minutes
+// to degrees, 360 to 0).
+QString formatDms(double degrees);
+
+// A plain number with "." as the decimal point, white space around ignored.
+bool parseNumber(const QString &text, double *value);
+// Fixed notation with `decimals` decimals, "." as the decimal point.
+QString formatFixed(double value, int decimals);
+
+} // namespace CellText
+
+#endif // CELLTEXT_H

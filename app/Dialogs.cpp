@@ -1,0 +1,77 @@
+#include "Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace Dialogs {
+
+namespace {
+Answerer &answererSlot()
+{
+    static Answerer answerer;
+    return answerer;
+}
+
+bool answered(const Request &request, Answer *answer)
+{
+    const Answerer &answerer = answererSlot();
+    if (!answerer)
+        return false;
+    *answer = answerer(request);
+    return true;
+}
+} // namespace
+
+void setAnswerer(Answerer answerer)
+{
+    answererSlot() = std::move(answerer);
+}
+
+void warning(const QString &title, const QString &text)
+{
+    Answer answer;
+    if (!answered({Kind::Warning, title, text}, &answer))
+        QMessageBox::warning(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void information(const QString &title, const QString &text)
+{
+    Answer answer;
+    if (!answered({Kind::Information, title, text}, &answer))
+        QMessageBox::information(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+bool confirm(const QString &title, const QString &text)
+{
+    Answer answer;
+    if (answered({Kind::Confirm, title, text}, &answer))
+        return answer.yes;
+    return QMessageBox::warning(nullptr, title, text, QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::Yes)
+            == QMessageBox::Yes;
+}
+
+void about(const QString &title, const QString &text)
+{
+    Answer answer;
+    if (!answered({Kind::About, title, text}, &answer))
+        QMessageBox::about(nullptr, title, text);
+}
+
+QString openFileName(QWidget *parent, const QString &caption, const QString &filter)
+{
+    Answer answer;
+    if (answered({Kind::OpenFile, caption, filter}, &answer))
+        return answer.fileName;
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+}
+
+QString saveFileName(QWidget *parent, const QString &caption, const QString &filter)
+{
+    Answer answer;
+    if (answered({Kind::SaveFile, caption, filter}, &answer))
+        return answer.fileName;
+    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+}
+
+} // namespace Dialogs

@@ -1,0 +1,49 @@
+// The one seam between the program and its modal dialogs. Every message box
+// and file dialog goes through here, so tests answer them without a person.
+#ifndef DIALOGS_H
+#define DIALOGS_H
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace Dialogs {
+
+enum class Kind {
+    Warning,     // QMessageBox::warning, one OK button, no parent
+    Information, // QMessageBox::information, one OK button, no parent
+    Confirm,     // warning box with Yes and No, Yes the default, no parent
+    About,       // QMessageBox::about, no parent
+    OpenFile,    // QFileDialog::getOpenFileName
+    SaveFile     // QFileDialog::getSaveFileName
+};
+
+struct Request
+{
+    Kind kind;
+    QString title; // box title or dialog caption
+    QString text;  // message text, or the name filter of a file dialog
+};
+
+struct Answer
+{
+    bool yes = false;  // Confirm: Yes was chosen
+    QString fileName;  // OpenFile, SaveFile: empty when cancelled
+};
+
+// Replaces the real dialogs by `answerer` (tests); an empty function restores them.
+using Answerer = std::function<Answer(const Request &)>;
+void setAnswerer(Answerer answerer);
+
+void warning(const QString &title, const QString &text);
+void information(const QString &title, const QString &text);
+bool confirm(const QString &title, const QString &text);
+void about(const QString &title, const QString &text);
+QString openFileName(QWidget *parent, const QString &caption, const QString &filter);
+QString saveFileName(QWidget *parent, const QString &caption, const QString &filter);
+
+} // namespace Dialogs
+
+#endif // DIALOGS_H

@@ -1,0 +1,43 @@
+// The program's window: the input panel on the left, the output panel on the
+// right, the geoid grid read at start-up, and the calculation between them.
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include "kelvadra.h"
+
+#include <QMainWindow>
+
+class Panel;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    Panel *inputPanel() const { return leftPanel; }
+    Panel *outputPanel() const { return rightPanel; }
+    const ::geoid *geoidRecord() const { return &geoid; }
+
+public slots:
+    void slotCalculate(bool fromLeft);
+    void slotSwap();
+
+private:
+    bool loadGeoid();
+    void calculateFixed(Panel *source, Panel *target);
+    void calculateAutoZone(Panel *source, Panel *target);
+
+    Ui::MainWindow *ui;
+    Panel *leftPanel;
+    Panel *rightPanel;
+    ::geoid geoid;
+};
+
+#endif // MAINWINDOW_H

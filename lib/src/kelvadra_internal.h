@@ -1,0 +1,114 @@
+// Internal interface of kelvadra: the building blocks behind the exported
+// functions. Nothing here is exported from the shared library (hidden
+// visibility); the tests link the same objects statically and reach it.
+#ifndef KELVADRA_INTERNAL_H
+#define KELVADRA_INTERNAL_H
+
+#include "kelvadra.h"
+
+#include <cfloat>
+
+namespace kelvadra {
+
+// ---------------------------------------------------------------- angles.cpp
+// The constants and the order of operations are fixed: results are compared
+// bit for bit with the reference implementation of the standard.
+constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kHalfPi = 1.5707963267948966;
+constexpr double kDegree = 0.017453292519943295;     // radians per degree
+constexpr double kMilliArcSecond = 4.84813681109536e-9; // radians per mas
+constexpr double kNotSet = DBL_MAX;
+
+inline double deg_to_rad(double x) { return x * kDegree; }
+// A division, not a multiplication by the inverse: the last bit matters.
+inline double rad_to_deg(double x) { return x / kDegree; }
+inline double mas_to_rad(double x) { return x * kMilliArcSecond; }
+
+// Reduces radians into [-pi, pi]; both ends come back unchanged.
+double normalize_angle_pi(double x);
+// normalize_angle_pi, then clamped (not folded) to [-pi/2, pi/2].
+double normalize_latitude_rad(double x);
+
+// --------------------------------------------------------------- numbers.cpp
+// Reads one number the way "%lf" does (leading white space skipped, optional
+// sign, decimal or exponent form, inf/nan), with "." as the decimal point in
+// every locale. Returns 1 and sets *end past the number, or 0 when no number
+// starts there (*value and *end untouched). An out-of-range magnitude reads as
+// +-infinity, like strtod.
+int scan_double(const char *text, const char **end, double *value);
+// The same for a float ("%f"), rounded once from the decimal text.
+int scan_float(const char *text, const char **end, float *value);
+// Reads up to `count` numbers separated by white space (the "%lf %lf %lf"
+// format); returns how many were read.
+int scan_doubles(const char *text, double *values, int count);
+
+// ---------------------------------------------------------------- datum.cpp
+// Seven-parameter similarity transformation: X_to = (1 + dm) R X_from + (dX, dY, dZ),
+// R = [[1, wz, -wy], [-wz, 1, wx], [wy, -wx, 1]].
+struct datum_shift
+{
+    double dX, dY, dZ; // metres
+    double wx, wy, wz; // radians
+    double dm;         // dimensionless scale difference
+};
+
+// Ellipsoid codes 42 (Krasovsky 1940), 80 (GRS 80), 84 (WGS 84), 90 (PZ-90),
+// 2011 (GSK-2011). 0, nothing written, for any other code.
+int ellipsoid_by_code(int code, ellipsoid *out);
+// Ellipsoid of a datum code; 0, nothing written, for an unknown datum.
+int ellipsoid_of_datum(int datum, ellipsoid *out);
+// Table row datum -> PZ 90.11 in radians and dimensionless scale; 9011 gives
+// the identity; 0, nothing written, for an unknown datum.
+int datum_to_hub(int datum, datum_shift *out);
+// The same row negated (PZ 90.11 -> datum).
+int hub_to_datum(int datum, datum_shift *out);
+// 1: equal codes or one of them is 9011; 2: composed through the hub;
+// 0: a code outside the table (nothing written).
+int shift_between(int from, int to, datum_shift *out);
+// First-order equivalent of applying `first`, then `second`.
+datum_shift compose_shifts(const datum_shift &first, const datum_shift &second);
+// Matrix (1 + dm) R, vector (dX, dY, dZ).
+affine helmert_affine(const datum_shift &shift);
+
+// ----------------------------------------------------------- geocentric.cpp
+// All angles in radians.
+double prime_vertical_radius(const ellipsoid &e, double B);
+// (B, L, H) -> (X, Y, Z). 0, nothing written, when 1 - e2 sin2 B <= 0 or the
+// input is not finite. out may alias blh.
+int geodetic_to_geocentric(const ellipsoid &e, const double blh[3], double xyz[3]);
+// (X, Y, Z) -> (B, L, H), iterative; 0, nothing written, when the iteration
+// does not converge in 100 steps or the input is not finite. out may alias xyz.
+int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3]);
+// Local east-north-up frame at origin (B0 rad, L0 rad, H0 m).
+affine local_to_geocentric(const ellipsoid &e, const double origin[3]);
+affine geocentric_to_local(const ellipsoid &e, const double origin[3]);
+// out = matrix * p + vector; out may alias p.
+void affine_apply(const affine &a, const double p[3], double out[3]);
+// Applying `first`, then `second`.
+affine affine_compose(const affine &first, const affine &second);
+int affine_is_set(const affine &a);
+// The unset state the chain writes: DBL_MAX in matrix[0][0] and vector[0].
+void affine_unset(affine *a);
+
+// ----------------------------------------------------------- projection.cpp
+// GOST 6-degree zone series on the Krasovsky ellipsoid (radians in and out).
+int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double *y);
+int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double *L);
+int gk6_inverse_auto_zone(double x, double y, int hemisphere, double *B, double *L);
+
+// General ellipsoidal Transverse Mercator (Snyder's series).
+void tm_setup_constants(const ellipsoid &e, const tm_projection &p, tm_constants *c);
+double tm_meridian_distance(const tm_constants &c, double phi);
+void tm_forward(const tm_projection &p, const tm_constants &c, double phi, double lambda,
+                double *easting, double *northing);
+void tm_inverse(const tm_projection &p, const tm_constants &c, double easting,
+                double northing, double *phi, double *lambda);
+
+// Zone parameter sets; 0, out untouched, for a zone outside 1..60 or hemisphere 0.
+int gk_zone_projection(int zone, int hemisphere, tm_projection *out);
+int utm_zone_projection(int zone, int hemisphere, tm_projection *out);
+
+} // namespace kelvadra
+
+#endif // KELVADRA_INTERNAL_H

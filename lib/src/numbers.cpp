@@ -1,0 +1,1 @@
+#include "kelvadra_internal.h"

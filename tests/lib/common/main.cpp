@@ -1,0 +1,12 @@
+// Test entry point: adopts the process locale from the environment first, as
+// a Qt program does, so the suites run once more under a decimal-comma locale.
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+int main(int argc, char **argv)
+{
+    std::setlocale(LC_ALL, "");
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what building, testing and running need on Debian, only when missing.
+# Safe to run again.
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config       # toolchain
+    qtbase5-dev qtbase5-dev-tools          # the program (Qt 5 Widgets)
+    proj-data                              # EGM96 source grid for egm96.grd
+    libgtest-dev libbenchmark-dev          # tests and benchmarks
+    libproj-dev proj-bin                   # independent reference in tests and benchmarks
+    locales                                # ru_RU.UTF-8 for the decimal-comma test runs
+    xvfb xauth                             # a real X server for manual checks
+)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+    echo "Generating the ru_RU.UTF-8 locale"
+    if [ -f /etc/locale.gen ] && grep -q 'ru_RU.UTF-8' /etc/locale.gen; then
+        $SUDO sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    else
+        echo "ru_RU.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+    fi
+    $SUDO locale-gen >/dev/null
+fi
