@@ -1,1 +1,231 @@
+// Geodetic <-> geocentric conversion on one ellipsoid (ГОСТ 32453-2017, with
+// the iterative inverse of the standard), local east-north-up frames, and the
+// affine step into which local frames and datum shifts are composed.
+//
+// Accuracy: the inverse stops when the latitude correction changes by less
+// than 1e-8 arc-second (4.8e-14 rad); near the Earth it converges in at most
+// six iterations. Round trips agree within 1e-12 rad and 1e-8 m.
+//
+// Departures:
+// - non-finite input fails (0, nothing written) instead of iterating on NaN;
+//   a result that is not finite fails as well;
+// - the standard's arcsines asin(Y / D) and asin(Z / r) are evaluated as
+//   atan2(Y, |X|) and atan2(Z, D): equal in exact arithmetic, but the arcsine
+//   of a ratio near 1 loses half its digits (2.6e-9 rad, 1.6 cm, at a
+//   longitude of 89.999999 degrees). The case table and ranges are unchanged.
 #include "kelvadra_internal.h"
+
+#include <cmath>
+
+namespace kelvadra {
+
+namespace {
+
+constexpr double kLatitudeTolerance = 4.84813681109536e-14; // 1e-8 arc-second, radians
+constexpr int kMaxIterations = 100;
+
+double eccentricity_squared(const ellipsoid &e) { return 2.0 * e.f - e.f * e.f; }
+
+bool finite3(const double p[3])
+{
+    return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+}
+
+// Geocentric longitude in (-pi, pi] by the case analysis of the standard.
+double longitude_of(double X, double Y, double D)
+{
+    if (D == 0.0)
+        return 0.0; // on the polar axis
+    const double La = std::atan2(Y, std::fabs(X)); // asin(Y / D), without its loss near +-1
+    if (Y < 0.0 && X > 0.0)
+        return La;
+    if (X < 0.0 && Y < 0.0)
+        return -kPi - La;
+    if (X > 0.0 && Y > 0.0)
+        return La;
+    if (X < 0.0 && Y > 0.0)
+        return kPi - La;
+    if (X == 0.0)
+        return Y < 0.0 ? -kHalfPi : kHalfPi;
+    if (X < 0.0) // Y == 0
+        return kPi;
+    return 0.0; // Y == 0, X > 0
+}
+
+struct Frame
+{
+    double sB, cB, sL, cL;
+    double N0, H0, e2;
+};
+
+Frame frame_of(const ellipsoid &e, const double origin[3])
+{
+    Frame f;
+    f.sB = std::sin(origin[0]);
+    f.cB = std::cos(origin[0]);
+    f.sL = std::sin(origin[1]);
+    f.cL = std::cos(origin[1]);
+    f.e2 = eccentricity_squared(e);
+    f.N0 = e.a / std::sqrt(1.0 - f.e2 * f.sB * f.sB);
+    f.H0 = origin[2];
+    return f;
+}
+
+} // namespace
+
+double prime_vertical_radius(const ellipsoid &e, double B)
+{
+    const double s = std::sin(B);
+    return e.a / std::sqrt(1.0 - eccentricity_squared(e) * s * s);
+}
+
+int geodetic_to_geocentric(const ellipsoid &e, const double blh[3], double xyz[3])
+{
+    if (!finite3(blh))
+        return 0;
+    const double B = blh[0], L = blh[1], H = blh[2];
+    const double e2 = eccentricity_squared(e);
+    const double sB = std::sin(B);
+    const double q = 1.0 - e2 * sB * sB;
+    if (!(q > 0.0))
+        return 0;
+    const double N = e.a / std::sqrt(q);
+    const double cB = std::cos(B);
+    const double X = (N + H) * cB * std::cos(L);
+    const double Y = (N + H) * cB * std::sin(L);
+    const double Z = (H + N * (1.0 - e2)) * sB;
+    if (!std::isfinite(X) || !std::isfinite(Y) || !std::isfinite(Z))
+        return 0;
+    xyz[0] = X;
+    xyz[1] = Y;
+    xyz[2] = Z;
+    return 1;
+}
+
+int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3])
+{
+    if (!finite3(xyz))
+        return 0;
+    const double X = xyz[0], Y = xyz[1], Z = xyz[2];
+    const double a = e.a;
+    const double e2 = eccentricity_squared(e);
+    const double D = std::sqrt(X * X + Y * Y);
+    const double L = longitude_of(X, Y, D);
+
+    double B, H;
+    if (Z == 0.0) {
+        B = 0.0;
+        H = D - a;
+    } else {
+        const double r = std::sqrt(X * X + Y * Y + Z * Z);
+        const double c = std::atan2(Z, D); // asin(Z / r), without its loss near the poles
+        const double p = a * e2 / (2.0 * r);
+        double s1 = 0.0;
+        double b = c;
+        for (int iteration = 1;; ++iteration) {
+            b = c + s1;
+            const double sb = std::sin(b);
+            const double q = 1.0 - e2 * sb * sb;
+            if (!(q > 0.0))
+                return 0;
+            const double s2 = std::asin(p * std::sin(2.0 * b) / std::sqrt(q));
+            if (iteration > kMaxIterations)
+                return 0;
+            if (std::fabs(s2 - s1) < kLatitudeTolerance)
+                break;
+            s1 = s2;
+        }
+        B = b;
+        const double sB = std::sin(B);
+        H = D * std::cos(B) + Z * sB - a * std::sqrt(1.0 - e2 * sB * sB);
+    }
+    if (!std::isfinite(B) || !std::isfinite(L) || !std::isfinite(H))
+        return 0;
+    blh[0] = B;
+    blh[1] = L;
+    blh[2] = H;
+    return 1;
+}
+
+affine local_to_geocentric(const ellipsoid &e, const double origin[3])
+{
+    const Frame f = frame_of(e, origin);
+    affine t;
+    // Columns are the east, north and up axes in geocentric coordinates.
+    t.matrix[0][0] = -f.sL;
+    t.matrix[0][1] = -f.sB * f.cL;
+    t.matrix[0][2] = f.cB * f.cL;
+    t.matrix[1][0] = f.cL;
+    t.matrix[1][1] = -f.sB * f.sL;
+    t.matrix[1][2] = f.cB * f.sL;
+    t.matrix[2][0] = 0.0;
+    t.matrix[2][1] = f.cB;
+    t.matrix[2][2] = f.sB;
+    t.vector[0] = (f.N0 + f.H0) * f.cB * f.cL;
+    t.vector[1] = (f.N0 + f.H0) * f.cB * f.sL;
+    t.vector[2] = ((1.0 - f.e2) * f.N0 + f.H0) * f.sB;
+    return t;
+}
+
+affine geocentric_to_local(const ellipsoid &e, const double origin[3])
+{
+    const Frame f = frame_of(e, origin);
+    affine t;
+    // Rows are the east, north and up axes; the vector is -matrix * X0 in
+    // closed form.
+    t.matrix[0][0] = -f.sL;
+    t.matrix[0][1] = f.cL;
+    t.matrix[0][2] = 0.0;
+    t.matrix[1][0] = -f.sB * f.cL;
+    t.matrix[1][1] = -f.sB * f.sL;
+    t.matrix[1][2] = f.cB;
+    t.matrix[2][0] = f.cB * f.cL;
+    t.matrix[2][1] = f.cB * f.sL;
+    t.matrix[2][2] = f.sB;
+    t.vector[0] = 0.0;
+    t.vector[1] = f.e2 * f.N0 * f.sB * f.cB;
+    t.vector[2] = f.e2 * f.N0 * f.sB * f.sB - f.N0 - f.H0;
+    return t;
+}
+
+void affine_apply(const affine &a, const double p[3], double out[3])
+{
+    const double x = p[0], y = p[1], z = p[2];
+    const double (*m)[3] = a.matrix;
+    out[0] = m[0][0] * x + m[0][1] * y + m[0][2] * z + a.vector[0];
+    out[1] = m[1][0] * x + m[1][1] * y + m[1][2] * z + a.vector[1];
+    out[2] = m[2][0] * x + m[2][1] * y + m[2][2] * z + a.vector[2];
+}
+
+affine affine_compose(const affine &first, const affine &second)
+{
+    affine r;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            r.matrix[i][j] = second.matrix[i][0] * first.matrix[0][j]
+                    + second.matrix[i][1] * first.matrix[1][j]
+                    + second.matrix[i][2] * first.matrix[2][j];
+        }
+    }
+    affine_apply(second, first.vector, r.vector);
+    return r;
+}
+
+int affine_is_set(const affine &a)
+{
+    const double (*m)[3] = a.matrix;
+    if (m[0][0] == kNotSet || a.vector[0] == kNotSet)
+        return 0;
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[2][1] * m[1][2])
+            - m[0][1] * (m[2][2] * m[1][0] - m[1][2] * m[2][0])
+            + m[0][2] * (m[2][1] * m[1][0] - m[1][1] * m[2][0]);
+    return det > 1e-10;
+}
+
+void affine_unset(affine *a)
+{
+    a->matrix[0][0] = kNotSet;
+    a->vector[0] = kNotSet;
+}
+
+} // namespace kelvadra

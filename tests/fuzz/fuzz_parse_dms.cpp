@@ -1,0 +1,96 @@
+// parse_dms_string on arbitrary text, under a decimal-comma locale when one is
+// installed. Checks: no crash or undefined behaviour; success only with a
+// finite value; the output untouched on failure; and, for texts of digits,
+// points, signs and blanks, the same result as the "%lf" scans in the "C"
+// locale that the reader is meant to reproduce.
+#include "kelvadra.h"
+#include "kelvadra_internal.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <locale.h>
+#include <string>
+
+namespace {
+
+locale_t cLocale;
+
+bool plainNumberText(const std::string &text)
+{
+    return text.find_first_not_of("0123456789.+- \t\n\v\f\r") == std::string::npos;
+}
+
+// The reading rule, with the C library's scanner in the "C" locale.
+int referenceParse(const char *text, double *out)
+{
+    double sign = 1;
+    const char *start = text;
+    if (const char *minus = std::strchr(text, '-')) {
+        sign = -1;
+        start = minus + 1;
+    }
+    double d = 0, m = 0, s = 0;
+    const locale_t old = uselocale(cLocale);
+    int ok = std::sscanf(start, "%lf %lf %lf", &d, &m, &s) == 3;
+    if (!ok)
+        ok = std::sscanf(start, "%lf %lf", &d, &m) == 2;
+    if (!ok)
+        ok = std::sscanf(start, "%lf", &d) == 1;
+    uselocale(old);
+    if (!ok)
+        return 0;
+    const double value = (m / 60 + d + s / 3600) * sign;
+    if (!std::isfinite(value))
+        return 0;
+    *out = value;
+    return 1;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+    std::setlocale(LC_ALL, "ru_RU.UTF-8"); // stays "C" when not installed
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const std::string text(reinterpret_cast<const char *>(data), size); // NUL-terminated copy
+    const double untouched = -1234.5;
+    double out = untouched;
+    const int ok = parse_dms_string(text.c_str(), &out);
+    if (ok && !std::isfinite(out))
+        std::abort();
+    if (!ok && std::memcmp(&out, &untouched, sizeof out) != 0)
+        std::abort();
+
+    if (plainNumberText(text)) {
+        double expected = untouched;
+        const int expectedOk = referenceParse(text.c_str(), &expected);
+        if (ok != expectedOk)
+            std::abort();
+        if (ok && std::memcmp(&out, &expected, sizeof out) != 0)
+            std::abort();
+    }
+
+    double values[3];
+    const int count = kelvadra::scan_doubles(text.c_str(), values, 3);
+    if (count < 0 || count > 3)
+        std::abort();
+    const char *end = nullptr;
+    double value = 0;
+    if (kelvadra::scan_double(text.c_str(), &end, &value)
+        && (end < text.c_str() || end > text.c_str() + text.size()))
+        std::abort();
+    float f = 0;
+    if (kelvadra::scan_float(text.c_str(), &end, &f)
+        && (end < text.c_str() || end > text.c_str() + text.size()))
+        std::abort();
+    return 0;
+}

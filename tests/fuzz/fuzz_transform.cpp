@@ -1,0 +1,134 @@
+// Random reference systems and points through the transformation chain.
+// Checks: no crash or undefined behaviour; a successful conversion gives a
+// finite point and leaves nothing else changed; a failed one leaves the output
+// untouched; converting in place gives the same result.
+#include "kelvadra.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const int kDatums[] = {42, 95, 84, 90, 9002, 9011, 2011, 2008};
+
+int pickDatum(FuzzedDataProvider &in)
+{
+    if (in.ConsumeIntegralInRange(0, 7) == 0)
+        return in.ConsumeIntegral<int>(); // unknown codes and 0
+    return kDatums[in.ConsumeIntegralInRange<size_t>(0, 7)];
+}
+
+double pickDouble(FuzzedDataProvider &in)
+{
+    static const double special[] = {std::nan(""), HUGE_VAL, -HUGE_VAL, DBL_MAX, -0.0};
+    switch (in.ConsumeIntegralInRange(0, 4)) {
+    case 0:
+        return in.ConsumeFloatingPoint<double>(); // any finite value
+    case 4:
+        return special[in.ConsumeIntegralInRange<size_t>(0, 4)];
+    case 1:
+        return in.ConsumeFloatingPointInRange(-90.0, 90.0);
+    case 2:
+        return in.ConsumeFloatingPointInRange(-1e7, 1e7);
+    default:
+        return in.ConsumeFloatingPointInRange(-180.0, 360.0);
+    }
+}
+
+void pickRefsystem(FuzzedDataProvider &in, refsystem *r)
+{
+    invalidate_refsystem(r);
+    const unsigned zone = in.ConsumeIntegralInRange(0u, 62u);
+    const int hemisphere = in.ConsumeIntegralInRange(-1, 3);
+    switch (in.ConsumeIntegralInRange(0, 9)) {
+    case 0:
+        setup_geoc(pickDatum(in), r);
+        break;
+    case 1:
+        setup_geod(pickDatum(in), r);
+        break;
+    case 2: {
+        const double origin[3] = {in.ConsumeFloatingPointInRange(-1.6, 1.6),
+                                  in.ConsumeFloatingPointInRange(-3.2, 3.2), pickDouble(in)};
+        setup_lsr(pickDatum(in), origin, r);
+        break;
+    }
+    case 3:
+        setup_sk42(zone, hemisphere, r);
+        break;
+    case 4:
+        setup_sk95(zone, hemisphere, r);
+        break;
+    case 5:
+        setup_gsk2011(zone, hemisphere, r);
+        break;
+    case 6:
+        setup_utm(zone, hemisphere, r);
+        break;
+    case 7:
+        setup_gk(pickDatum(in), zone, hemisphere, r);
+        break;
+    case 8: {
+        // An automatic zone completed from a point, as the program does.
+        setup_sk42(0, hemisphere, r);
+        const double point[3] = {pickDouble(in), pickDouble(in), pickDouble(in)};
+        if (in.ConsumeBool())
+            initialize_gk6_from_latlon(point, r);
+        else
+            initialize_gk6_from_xy(point, r);
+        break;
+    }
+    default: {
+        // Any record at all: the chain must refuse what it cannot use.
+        r->type = in.ConsumeIntegralInRange(-1, 6);
+        r->datum = pickDatum(in);
+        for (double &o : r->origin)
+            o = pickDouble(in);
+        r->zone = in.ConsumeIntegralInRange(-1, 61);
+        r->hemisphere = hemisphere;
+        r->projection = {pickDouble(in), pickDouble(in), pickDouble(in), pickDouble(in),
+                         pickDouble(in)};
+        r->axis_order = in.ConsumeIntegralInRange(0, 3);
+        break;
+    }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzedDataProvider in(data, size);
+    refsystem from, to;
+    pickRefsystem(in, &from);
+    pickRefsystem(in, &to);
+    const bool checked = in.ConsumeBool();
+    if (checked && !(check_refsystem(&from) && check_refsystem(&to)))
+        return 0;
+    transform t;
+    std::memset(&t, 0x5a, sizeof t);
+    initialize_transform(&from, &to, &t);
+
+    while (in.remaining_bytes() > 0) {
+        const double point[3] = {pickDouble(in), pickDouble(in), pickDouble(in)};
+        const double untouched[3] = {-1.5, -2.5, -3.5};
+        double out[3] = {-1.5, -2.5, -3.5};
+        const int ok = transform_coords(point, &t, out);
+        if (ok && !(std::isfinite(out[0]) && std::isfinite(out[1]) && std::isfinite(out[2])))
+            std::abort();
+        if (!ok && std::memcmp(out, untouched, sizeof out) != 0)
+            std::abort();
+        double inPlace[3] = {point[0], point[1], point[2]};
+        const int okInPlace = transform_coords(inPlace, &t, inPlace);
+        if (okInPlace != ok)
+            std::abort();
+        if (ok && std::memcmp(inPlace, out, sizeof out) != 0)
+            std::abort();
+    }
+    return 0;
+}
