@@ -222,9 +222,10 @@ KELVADRA_API int setup_gk(int datum, unsigned int zone, int hemisphere, refsyste
 /* ------------------------------------------------------------------------ */
 
 /* Records in t the steps that convert points of `in` into points of `out`.
- * Check both systems with check_refsystem first. Returns 0 (t left in its
- * reset state, which converts points into themselves) when a type is outside
- * 1..5 or a datum the pair needs has no ellipsoid or shift parameters. */
+ * Returns 0 (t left in its reset state, which converts points into
+ * themselves) when either system fails check_refsystem (an automatic GSK 2011
+ * zone must be completed per point first, see initialize_gk6_from_latlon) or
+ * a datum the pair needs has no ellipsoid or shift parameters. */
 KELVADRA_API int initialize_transform(const refsystem *in, const refsystem *out,
                                       transform *t);
 
@@ -280,7 +281,8 @@ KELVADRA_API int complete_geoid_data_grid(geoid_data *grid);
  * undefined). 0, with values NULL, for an invalid or oversized grid. */
 KELVADRA_API int geoid_data_allocate_memory(geoid_data *grid);
 
-/* Store / read one value; 0 for an index outside the grid or no array. */
+/* Store / read one value; 0 for an index outside the grid, no array, or (when
+ * storing) a value that is not finite. */
 KELVADRA_API int set_geoid_data_value(geoid_data *grid, int32_t row, int32_t col, float value);
 KELVADRA_API int get_geoid_data_value(const geoid_data *grid, int32_t row, int32_t col,
                                       float *out);

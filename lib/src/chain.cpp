@@ -1,1 +1,299 @@
+// The transformation chain: one conversion between any two reference systems.
+//
+// initialize_transform decides once which steps a pair of systems needs and
+// records them; transform_coords runs a point through them:
+//   plane inverse (GOST series or Transverse Mercator) or degrees -> radians,
+//   geodetic -> geocentric (ГОСТ 32453-2017) on the input ellipsoid,
+//   one affine step (local frame in, Helmert shift through PZ 90.11, local
+//   frame out, composed into a single matrix and vector),
+//   geocentric -> geodetic on the output ellipsoid,
+//   plane forward or radians -> degrees.
+// A side passes through geocentric coordinates only when the other side is
+// geocentric or local or the datums differ; on one datum geodetic, zone and
+// projected forms convert directly in geodetic radians and heights are kept.
+//
+// Departures, to keep a wrong point from being reported as a result:
+//  - initialize_transform also refuses a system that check_refsystem rejects
+//    (an incomplete zone or projection would otherwise be read as degrees)
+//    and a pair whose datum has no ellipsoid or shift parameters where the
+//    steps need them;
+//  - two projected systems on one datum are the identity only when their axis
+//    orders agree too;
+//  - transform_coords returns 0, output untouched, when a step rejects the
+//    point or the result is not finite.
 #include "kelvadra_internal.h"
+
+#include <cmath>
+
+namespace kelvadra {
+namespace {
+
+// The reset state: converts every point into itself. The axis orders are
+// left alone; they are read only when their projection is set.
+void reset_transform(transform *t)
+{
+    t->input_projection.scale_factor = 0.0;
+    t->input_constants.a = 0.0;
+    t->input_zone = -1;
+    t->input_hemisphere = 0;
+    t->input_ellipsoid.a = 0.0;
+    affine_unset(&t->shift);
+    t->output_ellipsoid.a = 0.0;
+    t->output_projection.scale_factor = 0.0;
+    t->output_constants.a = 0.0;
+    t->output_zone = -1;
+    t->output_hemisphere = 0;
+}
+
+bool is_set(const ellipsoid &e)
+{
+    return e.a > 0.0;
+}
+bool is_set(const tm_projection &p)
+{
+    return p.scale_factor > 0.0;
+}
+
+bool same_projection(const tm_projection &a, const tm_projection &b)
+{
+    return a.central_meridian == b.central_meridian && a.origin_latitude == b.origin_latitude
+        && a.scale_factor == b.scale_factor && a.false_easting == b.false_easting
+        && a.false_northing == b.false_northing;
+}
+
+// Which steps a pair of systems needs.
+struct Plan
+{
+    bool ellipsoidIn = false, ellipsoidOut = false; // E-in, E-out
+    bool zoneIn = false, zoneOut = false; // Z-in, Z-out
+    bool projectionIn = false, projectionOut = false; // P-in, P-out
+    bool localIn = false, localOut = false; // L-in, L-out
+    bool shift = false; // S
+};
+
+Plan plan_for(const refsystem &in, const refsystem &out)
+{
+    Plan plan;
+    const bool sameDatum = in.datum == out.datum;
+    // On one datum these pairs record nothing at all.
+    if (sameDatum && in.type == out.type) {
+        if (in.type == KV_TYPE_GEOCENTRIC || in.type == KV_TYPE_GEODETIC)
+            return plan;
+        if (in.type == KV_TYPE_GK_ZONE && in.zone == out.zone && in.hemisphere == out.hemisphere)
+            return plan;
+        // The axis orders are compared as well: (easting, northing) read as
+        // (northing, easting) would come out swapped, not converted.
+        if (in.type == KV_TYPE_PROJECTED && same_projection(in.projection, out.projection)
+            && in.axis_order == out.axis_order)
+            return plan;
+    }
+    const auto cartesian
+        = [](int32_t type) { return type == KV_TYPE_GEOCENTRIC || type == KV_TYPE_LOCAL; };
+    const auto angular = [](int32_t type) {
+        return type == KV_TYPE_GEODETIC || type == KV_TYPE_GK_ZONE || type == KV_TYPE_PROJECTED;
+    };
+    // A side passes through geocentric coordinates when the other side is
+    // Cartesian or the datums differ.
+    plan.ellipsoidIn = angular(in.type) && (!sameDatum || cartesian(out.type));
+    plan.ellipsoidOut = angular(out.type) && (!sameDatum || cartesian(in.type));
+    plan.zoneIn = in.type == KV_TYPE_GK_ZONE;
+    plan.zoneOut = out.type == KV_TYPE_GK_ZONE;
+    plan.projectionIn = in.type == KV_TYPE_PROJECTED;
+    plan.projectionOut = out.type == KV_TYPE_PROJECTED;
+    plan.localIn = in.type == KV_TYPE_LOCAL;
+    plan.localOut = out.type == KV_TYPE_LOCAL;
+    plan.shift = !sameDatum;
+    return plan;
+}
+
+// Appends `step` after what `chain` already applies.
+void append(affine *chain, bool *any, const affine &step)
+{
+    *chain = *any ? affine_compose(*chain, step) : step;
+    *any = true;
+}
+
+} // namespace
+} // namespace kelvadra
+
+using namespace kelvadra;
+
+extern "C" {
+
+KELVADRA_API int initialize_transform(const refsystem *in, const refsystem *out, transform *t)
+{
+    if (!t)
+        return 0;
+    reset_transform(t);
+    if (!in || !out)
+        return 0;
+    const auto validType = [](int32_t type) { return static_cast<uint32_t>(type) - 1u < 5u; };
+    if (!validType(in->type) || !validType(out->type))
+        return 0;
+    if (!check_refsystem(in) || !check_refsystem(out))
+        return 0;
+
+    const Plan plan = plan_for(*in, *out);
+    ellipsoid inEllipsoid { 0.0, 0.0 };
+    ellipsoid outEllipsoid { 0.0, 0.0 };
+    const bool haveIn = ellipsoid_of_datum(in->datum, &inEllipsoid) != 0;
+    const bool haveOut = ellipsoid_of_datum(out->datum, &outEllipsoid) != 0;
+    if (!haveIn && (plan.ellipsoidIn || plan.projectionIn || plan.localIn))
+        return 0;
+    if (!haveOut && (plan.ellipsoidOut || plan.projectionOut || plan.localOut))
+        return 0;
+
+    transform w {};
+    reset_transform(&w);
+    if (plan.ellipsoidIn)
+        w.input_ellipsoid = inEllipsoid;
+    if (plan.ellipsoidOut)
+        w.output_ellipsoid = outEllipsoid;
+    if (plan.zoneIn) {
+        w.input_zone = in->zone;
+        w.input_hemisphere = in->hemisphere;
+    }
+    if (plan.zoneOut) {
+        w.output_zone = out->zone;
+        w.output_hemisphere = out->hemisphere;
+    }
+    if (plan.projectionIn) {
+        w.input_projection = in->projection;
+        w.input_axis_order = in->axis_order;
+        tm_setup_constants(inEllipsoid, in->projection, &w.input_constants);
+    }
+    if (plan.projectionOut) {
+        w.output_projection = out->projection;
+        w.output_axis_order = out->axis_order;
+        tm_setup_constants(outEllipsoid, out->projection, &w.output_constants);
+    }
+
+    bool any = false;
+    if (plan.localIn)
+        append(&w.shift, &any, local_to_geocentric(inEllipsoid, in->origin));
+    if (plan.shift) {
+        datum_shift shift {};
+        if (!shift_between(in->datum, out->datum, &shift))
+            return 0;
+        append(&w.shift, &any, helmert_affine(shift));
+    }
+    if (plan.localOut)
+        append(&w.shift, &any, geocentric_to_local(outEllipsoid, out->origin));
+    // A step the pair needs that did not come out usable (a non-finite
+    // origin, say) would otherwise be skipped silently at every point.
+    if (any && !affine_is_set(w.shift))
+        return 0;
+
+    *t = w;
+    return 1;
+}
+
+KELVADRA_API int transform_coords(const double in[3], const transform *t, double out[3])
+{
+    if (!in || !t || !out)
+        return 0;
+    // Copied first: out may be the same array as in. The point travels in
+    // scalars; results written through pointers and read back as a pair
+    // stall on store forwarding, which costs more than the arithmetic here.
+    double x = in[0], y = in[1], z = in[2];
+
+    // Input side. `angular` marks a point that left a plane inverse and now
+    // holds latitude and longitude in radians.
+    bool angular = true;
+    if (t->input_zone != -1) {
+        // Any recorded zone other than 0 goes to gk6_inverse, which refuses
+        // one outside 1..60 rather than letting the point be misread.
+        double B, L;
+        const int ok = t->input_zone == 0
+            ? gk6_inverse_auto_zone(x, y, t->input_hemisphere, &B, &L)
+            : gk6_inverse(x, y, t->input_zone, t->input_hemisphere, &B, &L);
+        if (!ok)
+            return 0;
+        x = B;
+        y = L;
+    } else if (is_set(t->input_projection)) {
+        const bool northingFirst = t->input_axis_order == KV_AXES_NORTHING_EASTING;
+        double B, L;
+        tm_inverse(t->input_projection, t->input_constants, northingFirst ? y : x,
+            northingFirst ? x : y, &B, &L);
+        x = B;
+        y = L;
+    } else {
+        angular = false;
+        if (is_set(t->input_ellipsoid)) {
+            x = deg_to_rad(x);
+            y = deg_to_rad(y);
+            angular = true;
+        }
+    }
+    if (angular) {
+        if (is_set(t->input_ellipsoid)) {
+            const double blh[3] = { x, y, z };
+            double xyz[3];
+            if (!geodetic_to_geocentric(t->input_ellipsoid, blh, xyz))
+                return 0;
+            x = xyz[0];
+            y = xyz[1];
+            z = xyz[2];
+        } else {
+            x = rad_to_deg(x);
+            y = rad_to_deg(y);
+        }
+    }
+
+    if (affine_is_set(t->shift)) {
+        const double(*m)[3] = t->shift.matrix;
+        const double *v = t->shift.vector;
+        // affine_apply, inline: the same sums in the same order.
+        const double X = m[0][0] * x + m[0][1] * y + m[0][2] * z + v[0];
+        const double Y = m[1][0] * x + m[1][1] * y + m[1][2] * z + v[1];
+        const double Z = m[2][0] * x + m[2][1] * y + m[2][2] * z + v[2];
+        x = X;
+        y = Y;
+        z = Z;
+    }
+
+    // Output side. Any recorded zone other than -1 goes to gk6_forward, which
+    // refuses one outside 0..60.
+    const bool projectionOut = is_set(t->output_projection);
+    const bool planeOut = projectionOut || t->output_zone != -1;
+    if (planeOut || is_set(t->output_ellipsoid)) {
+        if (is_set(t->output_ellipsoid)) {
+            const double xyz[3] = { x, y, z };
+            double blh[3];
+            if (!geocentric_to_geodetic(t->output_ellipsoid, xyz, blh))
+                return 0;
+            x = blh[0];
+            y = blh[1];
+            z = blh[2];
+        } else {
+            x = deg_to_rad(x);
+            y = deg_to_rad(y);
+        }
+        if (projectionOut) {
+            double easting, northing;
+            tm_forward(t->output_projection, t->output_constants, x, y, &easting, &northing);
+            const bool northingFirst = t->output_axis_order == KV_AXES_NORTHING_EASTING;
+            x = northingFirst ? northing : easting;
+            y = northingFirst ? easting : northing;
+        } else if (planeOut) {
+            double north, east;
+            if (!gk6_forward(x, y, t->output_zone, t->output_hemisphere, &north, &east))
+                return 0;
+            x = north;
+            y = east;
+        } else {
+            x = rad_to_deg(x);
+            y = rad_to_deg(y);
+        }
+    }
+
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+        return 0;
+    out[0] = x;
+    out[1] = y;
+    out[2] = z;
+    return 1;
+}
+
+} // extern "C"

@@ -121,23 +121,24 @@ int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3
         const double c = std::atan2(Z, D); // asin(Z / r), without its loss near the poles
         const double p = a * e2 / (2.0 * r);
         double s1 = 0.0;
-        double b = c;
+        double b, sb, rq; // the latitude of the stopping pass, its sine and sqrt(q)
         for (int iteration = 1;; ++iteration) {
             b = c + s1;
-            const double sb = std::sin(b);
+            sb = std::sin(b);
             const double q = 1.0 - e2 * sb * sb;
             if (!(q > 0.0))
                 return 0;
-            const double s2 = std::asin(p * std::sin(2.0 * b) / std::sqrt(q));
+            rq = std::sqrt(q);
+            const double s2 = std::asin(p * std::sin(2.0 * b) / rq);
             if (iteration > kMaxIterations)
                 return 0;
             if (std::fabs(s2 - s1) < kLatitudeTolerance)
                 break;
             s1 = s2;
         }
+        // sin B and sqrt(1 - e2 sin2 B) are those of the stopping pass.
         B = b;
-        const double sB = std::sin(B);
-        H = D * std::cos(B) + Z * sB - a * std::sqrt(1.0 - e2 * sB * sB);
+        H = D * std::cos(B) + Z * sb - a * rq;
     }
     if (!std::isfinite(B) || !std::isfinite(L) || !std::isfinite(H))
         return 0;
