@@ -6,6 +6,7 @@
 #include "kelvadra.h"
 
 #include <QMainWindow>
+#include <QString>
 
 class Panel;
 
@@ -24,6 +25,11 @@ public:
     Panel *inputPanel() const { return leftPanel; }
     Panel *outputPanel() const { return rightPanel; }
     const ::geoid *geoidRecord() const { return &geoid; }
+
+    // The geoid grid file read by windows built afterwards; empty means
+    // "egm96.grd" in the program's directory. For tests.
+    static void setGeoidFilePath(const QString &path);
+    static QString geoidFilePath();
 
 public slots:
     void slotCalculate(bool fromLeft);

@@ -1,0 +1,40 @@
+#include "CoordinateDelegate.h"
+
+#include <QLineEdit>
+
+CellTextValidator::CellTextValidator(bool coordinate, QObject *parent)
+    : QValidator(parent)
+    , coordinate(coordinate)
+{
+}
+
+QValidator::State CellTextValidator::validate(QString &input, int &pos) const
+{
+    Q_UNUSED(pos);
+    // A refused character refuses the whole edit, a pasted "55;30" included:
+    // dropping the ";" would silently make 5530 of it.
+    for (QChar &ch : input) {
+        if (ch == QLatin1Char(';'))
+            return Invalid;
+        if (ch == QLatin1Char(',')) {
+            if (!coordinate)
+                return Invalid;
+            ch = QLatin1Char('.');
+        }
+    }
+    return Acceptable;
+}
+
+CoordinateDelegate::CoordinateDelegate(QObject *parent)
+    : QStyledItemDelegate(parent)
+{
+}
+
+QWidget *CoordinateDelegate::createEditor(
+    QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto *lineEdit = qobject_cast<QLineEdit *>(editor))
+        lineEdit->setValidator(new CellTextValidator(index.column() != 0, lineEdit));
+    return editor;
+}

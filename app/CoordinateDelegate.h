@@ -1,0 +1,37 @@
+// Editor of the point table's cells. "," and ";" separate the cells of a row
+// text, so a typed one would split the cell at the next swap, save or load:
+// in a coordinate cell "," becomes the decimal point and ";" is refused, in
+// the name cell both are refused.
+#ifndef COORDINATEDELEGATE_H
+#define COORDINATEDELEGATE_H
+
+#include <QStyledItemDelegate>
+#include <QValidator>
+
+// Keeps the row text separators out of one cell's text.
+class CellTextValidator : public QValidator
+{
+    Q_OBJECT
+
+public:
+    // coordinate: a coordinate cell (columns 1 to 3) rather than the name.
+    explicit CellTextValidator(bool coordinate, QObject *parent = nullptr);
+
+    State validate(QString &input, int &pos) const override;
+
+private:
+    bool coordinate;
+};
+
+class CoordinateDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    explicit CoordinateDelegate(QObject *parent = nullptr);
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+        const QModelIndex &index) const override;
+};
+
+#endif // COORDINATEDELEGATE_H

@@ -1,0 +1,167 @@
+#include "MainWindow.h"
+
+#include "Calculation.h"
+#include "Dialogs.h"
+#include "GeoidFile.h"
+#include "Panel.h"
+#include "ui_MainWindow.h"
+
+#include <QCoreApplication>
+#include <QSplitter>
+
+namespace {
+
+QString &geoidFilePathOverride()
+{
+    static QString path;
+    return path;
+}
+
+// A panel's settings for the calculation; false when its system cannot be built.
+bool gatherSide(const Panel *panel, Calculation::Side *side)
+{
+    if (!panel->buildRefsystem(&side->system))
+        return false;
+    side->systemType = panel->systemType();
+    side->geoidIndex = panel->geoidIndex();
+    side->dmsUnits = panel->isDmsUnits();
+    side->decimalDegrees = panel->isDecimalDegrees();
+    side->unsignedLongitude = panel->isUnsignedLongitude();
+    return true;
+}
+
+// The source rows converted into the target table, failed rows included,
+// and one warning if any row failed.
+void finishCalculation(
+    const Calculation::Calculator &calculator, const Panel *source, Panel *target)
+{
+    const Calculation::Result result = calculator.run(source->points());
+    target->setPoints(result.rows);
+    if (result.errors)
+        Dialogs::warning(MainWindow::tr("Предупреждение"),
+            MainWindow::tr("При пересчете координат произошли ошибки\n"
+                           "(см. пустые строки в списке вычисленных координат)"));
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+    , leftPanel(nullptr)
+    , rightPanel(nullptr)
+    , geoid()
+{
+    ui->setupUi(this);
+
+    leftPanel = new Panel(true, this);
+    rightPanel = new Panel(false, this);
+    leftPanel->setInputRole();
+    rightPanel->setOutputRole();
+
+    auto *splitter = new QSplitter(Qt::Horizontal, ui->centralWidget);
+    splitter->setChildrenCollapsible(false);
+    ui->gridLayout->addWidget(splitter);
+    splitter->addWidget(leftPanel);
+    splitter->addWidget(rightPanel);
+
+    if (loadGeoid()) {
+        leftPanel->addGeoidModel();
+        rightPanel->addGeoidModel();
+    }
+}
+
+MainWindow::~MainWindow()
+{
+    invalidate_geoid(&geoid);
+    delete ui;
+}
+
+void MainWindow::setGeoidFilePath(const QString &path)
+{
+    geoidFilePathOverride() = path;
+}
+
+QString MainWindow::geoidFilePath()
+{
+    const QString &path = geoidFilePathOverride();
+    if (!path.isEmpty())
+        return path;
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/egm96.grd");
+}
+
+bool MainWindow::loadGeoid()
+{
+    initialize_null_geoid_data(&geoid.grid);
+    invalidate_geoid(&geoid);
+    const QString path = geoidFilePath();
+    switch (GeoidFile::load(path, &geoid)) {
+    case GeoidFile::Result::Loaded:
+        return true;
+    case GeoidFile::Result::NotOpened:
+        Dialogs::warning(tr("Предупреждение"), tr("Ошибка при загрузке геоида из файла:\n") + path);
+        return false;
+    case GeoidFile::Result::Malformed:
+        break;
+    }
+    return false;
+}
+
+void MainWindow::slotSwap()
+{
+    const QStringList left = leftPanel->points();
+    const QStringList right = rightPanel->points();
+    leftPanel->setPoints(right);
+    rightPanel->setPoints(left);
+}
+
+void MainWindow::slotCalculate(bool fromLeft)
+{
+    Panel *source = fromLeft ? leftPanel : rightPanel;
+    Panel *target = fromLeft ? rightPanel : leftPanel;
+    source->trimTrailingEmptyRows();
+
+    refsystem sourceSystem;
+    refsystem targetSystem;
+    if (!source->buildRefsystem(&sourceSystem) || !target->buildRefsystem(&targetSystem))
+        return;
+    // Only a GSK 2011 Gauss-Krüger zone left automatic is accepted incomplete.
+    if (check_refsystem(&sourceSystem) && check_refsystem(&targetSystem))
+        calculateFixed(source, target);
+    else
+        calculateAutoZone(source, target);
+}
+
+void MainWindow::calculateFixed(Panel *source, Panel *target)
+{
+    const QString setUpFailed = tr("Ошибка инициализации пересчета координат");
+    Calculation::Side from;
+    Calculation::Side to;
+    if (!gatherSide(source, &from) || !gatherSide(target, &to)) {
+        Dialogs::warning(tr("Предупреждение"), setUpFailed);
+        return;
+    }
+    Calculation::Calculator calculator(from, to, &geoid);
+    if (!calculator.setUpFixed()) {
+        Dialogs::warning(tr("Предупреждение"), setUpFailed);
+        return;
+    }
+    finishCalculation(calculator, source, target);
+}
+
+void MainWindow::calculateAutoZone(Panel *source, Panel *target)
+{
+    Calculation::Side from;
+    Calculation::Side to;
+    if (!gatherSide(source, &from) || !gatherSide(target, &to)) {
+        Dialogs::warning(
+            tr("Предупреждение"), tr("Не заданы входная или выходная система координат"));
+        return;
+    }
+    Calculation::Calculator calculator(from, to, &geoid);
+    if (!calculator.setUpAutoZone()) {
+        Dialogs::warning(tr("Предупреждение"), tr("Ошибка инициализации геоида"));
+        return;
+    }
+    finishCalculation(calculator, source, target);
+}
