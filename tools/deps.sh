@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config       # toolchain
     qtbase5-dev qtbase5-dev-tools          # the program (Qt 5 Widgets)
+    qttranslations5-l10n fonts-dejavu-core # Russian texts of Qt's own dialogs; a font to show them
     proj-data                              # EGM96 source grid for egm96.grd
     libgtest-dev libbenchmark-dev          # tests and benchmarks
     libproj-dev proj-bin                   # independent reference in tests and benchmarks

@@ -17,6 +17,9 @@
 // Departures from Snyder: the multiple-angle sines come from one sine/cosine
 // pair through the double-angle identities below, and the series are nested
 // as written here; both belong to the fixed arithmetic.
+// Departure from the plain series: a negative longitude is turned east by
+// whole turns in radians before ρ is applied (see turn_positive), so a
+// western longitude gives the same point as its eastern equivalent.
 #include "kelvadra_internal.h"
 
 #include <cmath>
@@ -48,11 +51,22 @@ double meridian_distance(const tm_constants &c, double phi, double s, double co)
     return c.A0 * phi - c.A2 * sin2 + c.A4 * sin4 - c.A6 * sin6;
 }
 
+// A western longitude turned east in radians. The series' degrees are L·ρ
+// with ρ a little under 180/π, so 360 of them fall 3.4e-10 rad short of a
+// full turn: reduced after the multiplication, a longitude such as -170°
+// would land up to 2 mm east of the same point given as 190°. Turned here,
+// where a turn is exact, both give the same point; longitudes from 0 up are
+// left to the reduction in degrees, as before.
+double turn_positive(double L)
+{
+    return L < 0.0 ? L + std::ceil(-L / kTwoPi) * kTwoPi : L;
+}
+
 } // namespace
 
 int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double *y)
 {
-    const double lon = normalize_positive_longitude_deg(L * kRho);
+    const double lon = normalize_positive_longitude_deg(turn_positive(L) * kRho);
     if (zone == 0) {
         // Compared as a double first: a non-finite longitude must not reach
         // the integer conversion.

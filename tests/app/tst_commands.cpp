@@ -1,61 +1,93 @@
-// The point-list commands of the panel's keyboard: what each reports, which
-// rows it deletes and where it leaves the cursor.
-#include "Dialogs.h"
+// The point-list commands of a panel: keys typed in its table (what each
+// reports, which rows it deletes, where it leaves the cursor) and the Load and
+// Save buttons with points files (line and field forms, failing files).
 #include "Panel.h"
+#include "PointsFile.h"
+#include "TestSupport.h"
 
 #include <QComboBox>
-#include <QKeyEvent>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
-// Records every box the panel shows and answers the confirmations.
-struct Boxes
+const QString ok = QStringLiteral("P; 55 45 5; 37 37 6; 120");
+const QString bad = QStringLiteral("X; x; 37; 1");
+enum { Geodetic, GaussKruger, Utm, Geocentric }; // comboBoxType indices
+const int ctrl = Qt::ControlModifier;
+
+QString counted(int all, int empty, int invalid)
 {
-    QStringList shown; // "kind|title|text"
-    bool yes = true;
+    return QStringLiteral(
+        "information|Подсчет числа строк|Всего строк:\t\t%1\nПустых строк:\t\t%2\n"
+        "Некорректных строк:\t%3")
+        .arg(all)
+        .arg(empty)
+        .arg(invalid);
+}
 
-    Boxes()
-    {
-        Dialogs::setAnswerer([this](const Dialogs::Request &r) {
-            static const char *kinds[]
-                = { "warning", "information", "confirm", "about", "open", "save" };
-            shown << QStringLiteral("%1|%2|%3").arg(kinds[int(r.kind)], r.title, r.text);
-            Dialogs::Answer answer;
-            answer.yes = yes;
-            return answer;
-        });
-    }
-    ~Boxes() { Dialogs::setAnswerer({}); }
-};
-
-const QString kValid = QStringLiteral("P; 55 45 5; 37 37 6; 120");
-const QString kInvalid = QStringLiteral("X; x; 37; 1");
-enum { Geodetic = 0, GaussKruger = 1, Utm = 2, Geocentric = 3 };
-
-// A panel of the given type holding rows, the cursor at (cursor, 2).
-struct Fixture
+// The question and the report of Ctrl+D ("некорректных") or Ctrl+E ("пустых").
+QStringList deleted(const char *what, int found, int removed)
 {
-    Boxes boxes;
-    Panel panel { true };
-    Fixture(const QStringList &rows, int cursor, int type = Geodetic)
+    return { QStringLiteral("confirm|Подтвердите удаление|Обнаружено %1 строк: %2.\nУдалить? ")
+                 .arg(QString::fromUtf8(what))
+                 .arg(found),
+        QStringLiteral("information|Информация|Удалено %1 строк: %2.")
+            .arg(QString::fromUtf8(what))
+            .arg(removed) };
+}
+
+QStringList names(const QStringList &rows)
+{
+    QStringList list;
+    for (const QString &row : rows)
+        list << row.section(QLatin1Char(';'), 0, 0).trimmed();
+    return list;
+}
+
+// One command typed with the cursor in column 2 of `cursor` (-1: no cursor).
+void addCase(const char *name, const QStringList &rows, int cursor, int key, int modifiers,
+    const QStringList &shown, const QStringList &left, int newCursor, int type = Geodetic,
+    bool yes = true)
+{
+    QTest::newRow(name) << type << rows << cursor << key << modifiers << yes << shown << left
+                        << newCursor;
+}
+
+const QString loadFailed
+    = QStringLiteral("warning|Предупреждение|Ошибка при загрузке точек из файла:\n");
+const QString saveFailed
+    = QStringLiteral("warning|Предупреждение|Ошибка при сохранении точек в файл:\n");
+
+void click(Panel &panel, const char *button)
+{
+    QTest::mouseClick(child<QPushButton>(&panel, button), Qt::LeftButton);
+}
+
+// Writes beyond `bytes` fail while it lives, as on a full disk; unlike file
+// permissions this holds for root too.
+struct FileSizeLimit
+{
+    rlimit saved;
+    void (*handler)(int);
+    explicit FileSizeLimit(rlim_t bytes)
     {
-        panel.findChild<QComboBox *>(QStringLiteral("comboBoxType"))->setCurrentIndex(type);
-        panel.setPoints(rows);
-        panel.table()->setCurrentCell(cursor, cursor < 0 ? -1 : 2);
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = bytes;
+        handler = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
     }
-    void press(int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
+    ~FileSizeLimit()
     {
-        QTest::keyClick(panel.table(), Qt::Key(key), modifiers); // as typed in the table
-    }
-    QStringList names() const
-    {
-        QStringList list;
-        for (const QString &row : panel.points())
-            list << row.section(QLatin1Char(';'), 0, 0);
-        return list;
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, handler);
     }
 };
 
@@ -66,253 +98,280 @@ class TestCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void countRows_data();
-    void countRows();
+    void command_data();
+    void command();
     void findInvalidRows();
-    void deleteRows_data();
-    void deleteRows();
-    void declinedOrNothingToDelete();
-    void insertAndDeleteRow();
-    void keysThatDoNothing_data();
-    void keysThatDoNothing();
-    void downArrow();
+    void swapAndEmptyTable();
+    void load_data();
+    void load();
+    void saveAndLoadBack();
+    void failures();
+    void failedWriteKeepsExistingFile();
+
+private:
+    QTemporaryDir dir;
 };
 
-void TestCommands::countRows_data()
+void TestCommands::command_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<int>("cursor");
-    QTest::addColumn<QString>("counts"); // all, empty, invalid
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("left"); // the names of the remaining rows
+    QTest::addColumn<int>("newCursor");
 
-    QTest::newRow("valid, empty, name with x")
-        << int(Geodetic) << QStringList { kValid, "", "N; x" } << 0 << "311";
-    // The empty tail holding the cursor is dropped first; one inside counts.
-    QTest::newRow("tail with cursor")
-        << int(Geodetic) << QStringList { kValid, " ; ;", kValid, "", "" } << 4 << "310";
-    QTest::newRow("tail above cursor")
-        << int(Geodetic) << QStringList { kValid, "", "" } << 0 << "320";
-    // A blank height defaults to 0, except where the third coordinate is Z.
-    QTest::newRow("blank height gk")
-        << int(GaussKruger) << QStringList { "A; 6181234.5; 7412345" } << 0 << "100";
-    QTest::newRow("blank height utm")
-        << int(Utm) << QStringList { "A; 412345.6; 6181234.5; " } << 0 << "100";
-    QTest::newRow("blank Z geocentric")
-        << int(Geocentric) << QStringList { "A; 2800000; 2200000; " } << 0 << "101";
-    QTest::newRow("name only is invalid") << int(Geodetic) << QStringList { "Name" } << 0 << "101";
-    QTest::newRow("blank as point")
-        << int(GaussKruger) << QStringList { "A; 6181234 5; 7412345" } << 0 << "101";
-    QTest::newRow("no rows") << int(Geodetic) << QStringList { "" } << -2 << "000";
+    const QStringList mixed { bad, "", ok, "" };
+    const QStringList abc { "A", "B", "C" };
+    const QString a = QStringLiteral("A; 1; 2; 3"), b = QStringLiteral("B; 4; 5; 6");
+    const int N = Qt::Key_N, D = Qt::Key_D, E = Qt::Key_E;
+
+    // Ctrl+N drops an empty tail holding the cursor first; a name alone is
+    // invalid, not empty; a blank height reads as 0 except where it is Z.
+    addCase("N", { ok, "", "N; x", "" }, 3, N, ctrl, { counted(3, 1, 1) }, { "P", "", "N" }, 2);
+    addCase("N, only empty rows", { "", "", "" }, 2, N, ctrl, { counted(1, 1, 0) }, { "" }, 0);
+    addCase("N, tail above cursor", { ok, "", "" }, 0, N, ctrl, { counted(3, 2, 0) },
+        { "P", "", "" }, 0);
+    addCase("N, name only", { "Name" }, 0, N, ctrl, { counted(1, 0, 1) }, { "Name" }, 0);
+    addCase("N, blank height GK", { "A; 6181234.5; 7412345" }, 0, N, ctrl, { counted(1, 0, 0) },
+        { "A" }, 0, GaussKruger);
+    addCase("N, blank as point", { "A; 6181234 5; 7412345; 0" }, 0, N, ctrl, { counted(1, 0, 1) },
+        { "A" }, 0, Utm);
+    addCase("N, blank Z", { "A; 2800000; 2200000; " }, 0, N, ctrl, { counted(1, 0, 1) }, { "A" }, 0,
+        Geocentric);
+
+    // Rows deleted above the cursor move it up, never above row 0.
+    addCase("D around cursor", { bad, a, bad, b, bad }, 3, D, ctrl, deleted("некорректных", 3, 3),
+        { "A", "B" }, 1);
+    addCase("D on cursor row", { a, bad, b }, 1, D, ctrl, deleted("некорректных", 1, 1),
+        { "A", "B" }, 0);
+    addCase("D name only", { "Name", "", a }, 2, D, ctrl, deleted("некорректных", 1, 1),
+        { "", "A" }, 1);
+    addCase(
+        "E name only", { "Name", "", a }, 2, E, ctrl, deleted("пустых", 1, 1), { "Name", "A" }, 1);
+    // Ctrl+D empties the last row and counts it; Ctrl+E leaves it uncounted.
+    addCase(
+        "D all invalid", { bad, bad, bad }, 2, D, ctrl, deleted("некорректных", 3, 3), { "" }, 0);
+    addCase("E all empty", { "", " ; ;", "" }, 0, E, ctrl, deleted("пустых", 3, 2), { "" }, 0);
+    // Ctrl+E does not drop the tail with the cursor first.
+    addCase("E middle and tail", { a, "", a, "", "" }, 4, E, ctrl, deleted("пустых", 3, 3),
+        { "A", "A" }, 1);
+    addCase("declined D", mixed, 2, D, ctrl, deleted("некорректных", 1, 0).mid(0, 1), names(mixed),
+        2, Geodetic, false);
+    addCase("declined E", mixed, 2, E, ctrl, deleted("пустых", 2, 0).mid(0, 1), names(mixed), 2,
+        Geodetic, false);
+    addCase("nothing for D", { ok }, 0, D, ctrl,
+        { "information|Удаление некорректных строк|Некорректных строк не обнаружено" }, { "P" }, 0);
+    addCase("nothing for E", { ok }, 0, E, ctrl,
+        { "information|Удаление пустых строк|Пустых строк не обнаружено" }, { "P" }, 0);
+
+    addCase("Ctrl+Insert", abc, 1, Qt::Key_Insert, ctrl, {}, { "A", "", "B", "C" }, 2);
+    addCase("Ctrl+Delete", abc, 2, Qt::Key_Delete, ctrl, {}, { "A", "B" }, 1);
+    addCase("Ctrl+Delete of the last row", { "A" }, 0, Qt::Key_Delete, ctrl, {}, {}, -1);
+    addCase("Ctrl+Insert without cursor", abc, -1, Qt::Key_Insert, ctrl, {}, abc, -1);
+    // Down on the last row adds one, with any modifiers but exactly Control.
+    addCase("Down on the last row", abc, 2, Qt::Key_Down, 0, {}, { "A", "B", "C", "" }, 3);
+    addCase("Shift+Down on the last row", abc, 2, Qt::Key_Down, Qt::ShiftModifier, {},
+        { "A", "B", "C", "" }, 3);
+    addCase("Down elsewhere", abc, 0, Qt::Key_Down, 0, {}, abc, 1);
+
+    // Keys that do nothing at all.
+    addCase("Ctrl+Shift+D", mixed, 3, D, ctrl | Qt::ShiftModifier, {}, names(mixed), 3);
+    addCase("Ctrl+Alt+E", mixed, 3, E, ctrl | Qt::AltModifier, {}, names(mixed), 3);
+    addCase("keypad Ctrl+Insert", mixed, 3, Qt::Key_Insert, ctrl | Qt::KeypadModifier, {},
+        names(mixed), 3);
+    addCase("keypad Ctrl+Delete", mixed, 3, Qt::Key_Delete, ctrl | Qt::KeypadModifier, {},
+        names(mixed), 3);
+    addCase("Ctrl+Down on the last row", mixed, 3, Qt::Key_Down, ctrl, {}, names(mixed), 3);
 }
 
-void TestCommands::countRows()
+void TestCommands::command()
 {
     QFETCH(int, type);
     QFETCH(QStringList, rows);
     QFETCH(int, cursor);
-    QFETCH(QString, counts);
-
-    Fixture f(rows, cursor, type);
-    if (cursor == -2)
-        f.panel.table()->setRowCount(0);
-    f.press(Qt::Key_N);
-    QCOMPARE(f.boxes.shown,
-        QStringList { QStringLiteral("information|Подсчет числа строк|Всего строк:\t\t%1\n"
-                                     "Пустых строк:\t\t%2\nНекорректных строк:\t%3")
-                          .arg(counts[0])
-                          .arg(counts[1])
-                          .arg(counts[2]) });
-}
-
-void TestCommands::findInvalidRows()
-{
-    Fixture none({ kValid, "", kValid }, 0);
-    none.press(Qt::Key_I);
-    QCOMPARE(none.boxes.shown,
-        QStringList { "information|Поиск некорректных строк|Некорректных строк не обнаружено" });
-
-    // At most ten numbers, counted from 1, then how many more.
-    QStringList rows;
-    for (int i = 0; i < 10; ++i)
-        rows << kValid << kInvalid;
-    const QString ten = QStringLiteral("warning|Поиск некорректных строк|Обнаружено некорректных "
-                                       "строк: %1\nНомера некорректных строк:\n"
-                                       "2; 4; 6; 8; 10; 12; 14; 16; 18; 20");
-    Fixture exactlyTen(rows, 0);
-    exactlyTen.press(Qt::Key_I);
-    QCOMPARE(exactlyTen.boxes.shown, QStringList { ten.arg(10) });
-
-    Fixture twelve(rows + QStringList { kInvalid, kInvalid }, 0);
-    twelve.press(Qt::Key_I);
-    QCOMPARE(twelve.boxes.shown,
-        QStringList { ten.arg(12) + QStringLiteral("\nи еще 2 (не перечислены).") });
-    QCOMPARE(twelve.panel.table()->rowCount(), 22); // nothing deleted
-}
-
-void TestCommands::deleteRows_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<QStringList>("rows");
-    QTest::addColumn<int>("cursor");
-    QTest::addColumn<QStringList>("left");
-    QTest::addColumn<int>("newCursor");
-    QTest::addColumn<int>("found");
-    QTest::addColumn<int>("deleted");
-
-    const QString a = QStringLiteral("A; 1; 2; 3");
-    const QString b = QStringLiteral("B; 4; 5; 6");
-    const int d = Qt::Key_D, e = Qt::Key_E;
-    // Rows above the cursor move it up, never above row 0; rows below leave it.
-    QTest::newRow("D around cursor") << d << QStringList { kInvalid, a, kInvalid, b, kInvalid } << 3
-                                     << QStringList { "A", "B" } << 1 << 3 << 3;
-    QTest::newRow("D cursor on deleted row")
-        << d << QStringList { a, kInvalid, b } << 1 << QStringList { "A", "B" } << 0 << 1 << 1;
-    QTest::newRow("D cursor at top")
-        << d << QStringList { kInvalid, kInvalid, a } << 0 << QStringList { "A" } << 0 << 2 << 2;
-    // A name without coordinates is invalid, not empty.
-    QTest::newRow("D name only") << d << QStringList { "Name", "", a } << 2
-                                 << QStringList { "", "A" } << 1 << 1 << 1;
-    QTest::newRow("E name only") << e << QStringList { "Name", "", a } << 2
-                                 << QStringList { "Name", "A" } << 1 << 1 << 1;
-    // Ctrl+D clears the last remaining row and counts it; Ctrl+E leaves it
-    // uncounted.
-    QTest::newRow("D all invalid") << d << QStringList { kInvalid, kInvalid, kInvalid } << 2
-                                   << QStringList { "" } << 0 << 3 << 3;
-    QTest::newRow("E one empty row")
-        << e << QStringList { "" } << 0 << QStringList { "" } << 0 << 1 << 0;
-    QTest::newRow("E all empty") << e << QStringList { "", " ; ;", "" } << 0 << QStringList { "" }
-                                 << 0 << 3 << 2;
-    // Ctrl+E does not drop the tail with the cursor first.
-    QTest::newRow("E middle and tail")
-        << e << QStringList { a, "", a, "", "" } << 4 << QStringList { "A", "A" } << 1 << 3 << 3;
-    QTest::newRow("E below cursor")
-        << e << QStringList { a, a, "" } << 1 << QStringList { "A", "A" } << 1 << 1 << 1;
-}
-
-void TestCommands::deleteRows()
-{
-    QFETCH(int, key);
-    QFETCH(QStringList, rows);
-    QFETCH(int, cursor);
-    QFETCH(QStringList, left);
-    QFETCH(int, newCursor);
-    QFETCH(int, found);
-    QFETCH(int, deleted);
-
-    Fixture f(rows, cursor);
-    f.press(key);
-    const QString what
-        = key == Qt::Key_D ? QStringLiteral("некорректных") : QStringLiteral("пустых");
-    QCOMPARE(f.boxes.shown,
-        (QStringList {
-            QStringLiteral("confirm|Подтвердите удаление|Обнаружено %1 строк: %2.\nУдалить? ")
-                .arg(what)
-                .arg(found),
-            QStringLiteral("information|Информация|Удалено %1 строк: %2.")
-                .arg(what)
-                .arg(deleted) }));
-    QCOMPARE(f.names(), left);
-    QCOMPARE(f.panel.table()->currentRow(), newCursor);
-    QCOMPARE(f.panel.table()->currentColumn(), 2);
-    if (left == QStringList { "" })
-        QCOMPARE(f.panel.points(), QStringList { "; ; ; " });
-}
-
-void TestCommands::declinedOrNothingToDelete()
-{
-    Fixture f({ kInvalid, "", kValid }, 2);
-    f.boxes.yes = false;
-    const QStringList before = f.panel.points();
-    f.press(Qt::Key_D);
-    f.press(Qt::Key_E);
-    QCOMPARE(f.boxes.shown.size(), 2); // the two questions, no reports
-    QCOMPARE(f.panel.points(), before);
-    QCOMPARE(f.panel.table()->currentRow(), 2);
-
-    Fixture clean({ kValid }, 0);
-    clean.press(Qt::Key_D);
-    clean.press(Qt::Key_E);
-    QCOMPARE(clean.boxes.shown,
-        (QStringList { "information|Удаление некорректных строк|Некорректных строк не обнаружено",
-            "information|Удаление пустых строк|Пустых строк не обнаружено" }));
-}
-
-void TestCommands::insertAndDeleteRow()
-{
-    Fixture f({ "A", "B", "C" }, 1);
-    f.press(Qt::Key_Insert);
-    QCOMPARE(f.names(), (QStringList { "A", "", "B", "C" }));
-    f.panel.table()->setCurrentCell(3, 0);
-    f.press(Qt::Key_Delete);
-    QCOMPARE(f.names(), (QStringList { "A", "", "B" }));
-
-    f.panel.table()->setCurrentCell(-1, -1); // no current row: nothing
-    f.press(Qt::Key_Insert);
-    f.press(Qt::Key_Delete);
-    QCOMPARE(f.panel.table()->rowCount(), 3);
-
-    Fixture last({ "A" }, 0); // even the last row can go
-    last.press(Qt::Key_Delete);
-    QCOMPARE(last.panel.table()->rowCount(), 0);
-
-    QSignalSpy swap(&f.panel, &Panel::signalSwap);
-    f.press(Qt::Key_U);
-    QCOMPARE(swap.count(), 1);
-    QCOMPARE(f.names(), (QStringList { "A", "", "B" }));
-    QVERIFY(f.boxes.shown.isEmpty() && last.boxes.shown.isEmpty());
-}
-
-void TestCommands::keysThatDoNothing_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-
-    QTest::newRow("Ctrl+Shift+D") << int(Qt::Key_D) << int(Qt::ControlModifier | Qt::ShiftModifier);
-    QTest::newRow("Ctrl+Alt+E") << int(Qt::Key_E) << int(Qt::ControlModifier | Qt::AltModifier);
-    QTest::newRow("keypad Ctrl+Insert")
-        << int(Qt::Key_Insert) << int(Qt::ControlModifier | Qt::KeypadModifier);
-    QTest::newRow("keypad Ctrl+Delete")
-        << int(Qt::Key_Delete) << int(Qt::ControlModifier | Qt::KeypadModifier);
-    QTest::newRow("Ctrl+Down on the last row") << int(Qt::Key_Down) << int(Qt::ControlModifier);
-    QTest::newRow("Ctrl+Q") << int(Qt::Key_Q) << int(Qt::ControlModifier);
-}
-
-void TestCommands::keysThatDoNothing()
-{
     QFETCH(int, key);
     QFETCH(int, modifiers);
+    QFETCH(bool, yes);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, left);
+    QFETCH(int, newCursor);
 
-    Fixture f({ kInvalid, "", kValid, "" }, 3);
-    QSignalSpy swap(&f.panel, &Panel::signalSwap);
-    const QStringList before = f.panel.points();
-    QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers));
-    QCoreApplication::sendEvent(&f.panel, &press);
-    QVERIFY(press.isAccepted()); // consumed, never passed on
-    QVERIFY(f.boxes.shown.isEmpty());
-    QCOMPARE(f.panel.points(), before);
-    QCOMPARE(f.panel.table()->currentRow(), 3);
-    QCOMPARE(swap.count(), 0);
+    DialogLog log;
+    log.yes = yes;
+    Panel panel(true);
+    child<QComboBox>(&panel, "comboBoxType")->setCurrentIndex(type);
+    panel.setPoints(rows);
+    panel.table()->setCurrentCell(cursor, cursor < 0 ? -1 : 2);
+    QTest::keyClick(panel.table(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(log.shown, shown);
+    QCOMPARE(names(panel.points()), left);
+    QCOMPARE(panel.table()->currentRow(), newCursor);
+    if (newCursor >= 0)
+        QCOMPARE(panel.table()->currentColumn(), 2);
 }
 
-void TestCommands::downArrow()
+// At most ten row numbers, counted from 1, then how many more; nothing deleted.
+void TestCommands::findInvalidRows()
 {
-    Fixture f({ "A", "B" }, 1);
-    f.press(Qt::Key_Down, Qt::NoModifier); // last row: one more, the cursor follows
-    QCOMPARE(f.panel.table()->rowCount(), 3);
-    QCOMPARE(f.panel.table()->currentRow(), 2);
-    QCOMPARE(f.panel.table()->currentColumn(), 2);
-    f.press(Qt::Key_Down, Qt::ShiftModifier); // any modifiers but exactly Control
-    QCOMPARE(f.panel.table()->rowCount(), 4);
+    QStringList rows { ok, "", ok };
+    DialogLog log;
+    Panel panel(true);
+    panel.setPoints(rows);
+    QTest::keyClick(panel.table(), Qt::Key_I, Qt::ControlModifier);
+    for (int i = 0; i < 10; ++i)
+        rows << ok << bad; // invalid rows 5, 7, ... 23
+    panel.setPoints(rows);
+    QTest::keyClick(panel.table(), Qt::Key_I, Qt::ControlModifier);
+    panel.setPoints(rows + QStringList { bad, bad });
+    QTest::keyClick(panel.table(), Qt::Key_I, Qt::ControlModifier);
 
-    f.panel.table()->setCurrentCell(0, 1); // another row: the table moves, no row added
-    f.press(Qt::Key_Down, Qt::NoModifier);
-    QCOMPARE(f.panel.table()->currentRow(), 1);
-    QTest::keyClick(&f.panel, Qt::Key_Down);
-    QCOMPARE(f.panel.table()->rowCount(), 4);
+    const QString found = QStringLiteral("warning|Поиск некорректных строк|Обнаружено некорректных "
+                                         "строк: %1\nНомера некорректных строк:\n"
+                                         "5; 7; 9; 11; 13; 15; 17; 19; 21; 23");
+    QCOMPARE(log.shown,
+        (QStringList { "information|Поиск некорректных строк|Некорректных строк не обнаружено",
+            found.arg(10), found.arg(12) + "\nи еще 2 (не перечислены)." }));
+    QCOMPARE(panel.table()->rowCount(), 25);
+}
 
-    f.panel.table()->setRowCount(0); // a table without rows gets one
-    f.press(Qt::Key_Down, Qt::NoModifier);
-    QCOMPARE(f.panel.table()->rowCount(), 1);
+// Ctrl+U only asks for the swap; a table without rows gets one from Down.
+void TestCommands::swapAndEmptyTable()
+{
+    DialogLog log;
+    Panel panel(true);
+    panel.setPoints({ ok });
+    QSignalSpy swap(&panel, &Panel::signalSwap);
+    QTest::keyClick(panel.table(), Qt::Key_U, Qt::ControlModifier);
+    QCOMPARE(swap.count(), 1);
+    QCOMPARE(names(panel.points()), QStringList { "P" });
+
+    panel.table()->setRowCount(0);
+    QTest::keyClick(panel.table(), Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(panel.table(), Qt::Key_Down);
+    QCOMPARE(panel.table()->rowCount(), 1);
+    QCOMPARE(log.shown, QStringList { counted(0, 0, 0) });
+}
+
+void TestCommands::load_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("table");
+
+    QTest::newRow("commas and semicolons") << QByteArray("A, 55.5, 37.5, 120\nB;56;38\n")
+                                           << QStringList { "A| 55.5| 37.5| 120", "B|56|38|" };
+    QTest::newRow("six fields") << QByteArray("C,1,2,3,4,5\n") << QStringList { "C|1|2|3" };
+    QTest::newRow("empty line") << QByteArray("A;1;2;3\n\nB\n")
+                                << QStringList { "A|1|2|3", "|||", "B|||" };
+    QTest::newRow("empty file") << QByteArray() << QStringList { "|||" };
+    QTest::newRow("CRLF") << QByteArray("A; 1; 2; 3\r\nB; 4; 5; \r\n")
+                          << QStringList { "A| 1| 2| 3", "B| 4| 5| " };
+    QTest::newRow("last line without end")
+        << QByteArray("A;1;2;3\nB;4") << QStringList { "A|1|2|3", "B|4||" };
+    QTest::newRow("cyrillic") << QStringLiteral("Пункт; 1; 2; 3\n").toUtf8()
+                              << QStringList { QStringLiteral("Пункт| 1| 2| 3") };
+}
+
+void TestCommands::load()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, table);
+
+    DialogLog log;
+    log.fileName = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(writeFile(log.fileName, content));
+    Panel panel(true);
+    panel.setInputRole();
+    panel.setPoints({ "old; 1; 2; 3", "old2" });
+    click(panel, "pushButtonLoad");
+    QCOMPARE(log.shown, QStringList { "open|Загрузить точки|*.txt" });
+    QCOMPARE(tableCells(panel), table);
+}
+
+void TestCommands::saveAndLoadBack()
+{
+    DialogLog log;
+    log.fileName = dir.filePath("roundtrip.txt");
+    Panel panel(true);
+    // Result cells already start with a blank; an empty row is a row too.
+    panel.setPoints({ "Пункт; 55 45 5.00000; 37 37 6.00000; 120.000", "B,56.25,38.5", "" });
+    const QStringList before = tableCells(panel);
+    click(panel, "pushButtonSave");
+    QCOMPARE(log.shown, QStringList { "save|Сохранить точки|*.txt" });
+    QCOMPARE(QString::fromUtf8(readFile(log.fileName)),
+        QStringLiteral(
+            "Пункт;  55 45 5.00000;  37 37 6.00000;  120.000\nB; 56.25; 38.5; \n; ; ; \n"));
+
+    // Loaded back: each coordinate cell gains the blank written after ";".
+    panel.clearPoints();
+    click(panel, "pushButtonLoad");
+    QStringList expected = before;
+    for (QString &row : expected)
+        row.replace(QLatin1Char('|'), QLatin1String("| "));
+    QCOMPARE(tableCells(panel), expected);
+
+    // A table without rows: no dialog, nothing written.
+    log.shown.clear();
+    panel.table()->setRowCount(0);
+    click(panel, "pushButtonSave");
+    QVERIFY(log.shown.isEmpty());
+}
+
+void TestCommands::failures()
+{
+    DialogLog log;
+    Panel panel(true);
+    panel.setPoints({ "A; 1; 2; 3" });
+    const QStringList table = tableCells(panel);
+
+    click(panel, "pushButtonLoad"); // cancelled dialogs: nothing happens
+    click(panel, "pushButtonSave");
+    const QString missing = dir.filePath("missing/points.txt");
+    log.fileName = missing;
+    click(panel, "pushButtonLoad");
+    log.fileName = dir.path(); // a directory is no points file
+    click(panel, "pushButtonLoad");
+    log.fileName = missing;
+    click(panel, "pushButtonSave");
+    QCOMPARE(log.shown,
+        (QStringList { "open|Загрузить точки|*.txt", "save|Сохранить точки|*.txt",
+            "open|Загрузить точки|*.txt", loadFailed + missing, "open|Загрузить точки|*.txt",
+            loadFailed + dir.path(), "save|Сохранить точки|*.txt", saveFailed + missing }));
+    QCOMPARE(tableCells(panel), table);
+    QVERIFY(!QFile::exists(missing));
+}
+
+// Saving goes through a temporary file: a write that fails half-way leaves
+// the old file whole and no temporary file behind.
+void TestCommands::failedWriteKeepsExistingFile()
+{
+    QTemporaryDir own;
+    const QString path = own.filePath("existing.txt");
+    const QByteArray old("A; 1; 2; 3\n");
+    QVERIFY(writeFile(path, old));
+    QStringList rows;
+    for (int i = 0; i < 2000; ++i)
+        rows << QStringLiteral("P%1; 6181234.567; 7412345.678; 150.250").arg(i);
+
+    DialogLog log;
+    log.fileName = path;
+    Panel panel(true);
+    panel.setPoints(rows);
+    {
+        FileSizeLimit limit(4096);
+        QVERIFY(!PointsFile::write(path, rows));
+        click(panel, "pushButtonSave");
+    }
+    QCOMPARE(log.shown.value(1), saveFailed + path);
+    QCOMPARE(readFile(path), old);
+    QCOMPARE(
+        QDir(own.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "existing.txt" });
+
+    click(panel, "pushButtonSave"); // without the limit the list replaces the file
+    QCOMPARE(readFile(path).count('\n'), 2000);
 }
 
 QTEST_MAIN(TestCommands)

@@ -1,5 +1,5 @@
-// Angle helpers and the locale-independent number scanner.
-#include "kelvadra.h"
+// Angle helpers, the locale-independent number scanner and reference-system
+// records (reset state, set-ups, check_refsystem, zone projections).
 #include "kelvadra_internal.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <locale.h>
 #include <string>
@@ -16,160 +17,87 @@ using namespace kelvadra;
 
 namespace {
 
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
 bool sameBits(double a, double b)
 {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// Runs a sscanf in the "C" locale, the behaviour the scanner must copy.
-class CLocaleScope
-{
-public:
-    CLocaleScope() : c_(newlocale(LC_ALL_MASK, "C", nullptr)), old_(uselocale(c_)) {}
-    ~CLocaleScope()
-    {
-        uselocale(old_);
-        freelocale(c_);
-    }
-
-private:
-    locale_t c_;
-    locale_t old_;
-};
-
-// Switches the whole process to a decimal-comma locale, as a Qt program on a
-// Russian desktop does; skips when the locale is not installed.
-class RussianLocaleTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        saved_ = std::setlocale(LC_ALL, nullptr);
-        if (!std::setlocale(LC_ALL, "ru_RU.UTF-8"))
-            GTEST_SKIP() << "ru_RU.UTF-8 is not installed (tools/deps.sh generates it)";
-        double v = 0;
-        ASSERT_EQ(std::sscanf("55,5", "%lf", &v), 1);
-        ASSERT_EQ(v, 55.5) << "the locale must use the decimal comma for this test to mean anything";
-    }
-    void TearDown() override { std::setlocale(LC_ALL, saved_.c_str()); }
-
-private:
-    std::string saved_;
-};
-
 } // namespace
 
-TEST(AngleUnits, ConstantsAndOrderOfOperations)
+TEST(Angles, FixedArithmetic)
 {
-    EXPECT_EQ(deg_to_rad(90.0), kHalfPi);
-    EXPECT_EQ(deg_to_rad(180.0), kPi);
-    EXPECT_EQ(deg_to_rad(55.75), 0.9730210579868387);
     // 0.1 / kDegree and 0.1 * (1 / kDegree) differ in the last bit.
-    EXPECT_EQ(rad_to_deg(0.1), 5.729577951308232);
-    EXPECT_EQ(rad_to_deg(kHalfPi), 90.0);
-    EXPECT_EQ(mas_to_rad(-2.30), -1.1150714665519327e-08);
-    EXPECT_NEAR(mas_to_rad(3600.0 * 1000.0), kDegree, 1e-17);
-}
+    EXPECT_TRUE(sameBits(rad_to_deg(0.1), 5.729577951308232));
+    EXPECT_TRUE(sameBits(deg_to_rad(55.75), 0.9730210579868387));
+    EXPECT_TRUE(sameBits(mas_to_rad(-2.30), -1.1150714665519327e-08));
 
-TEST(AngleRanges, NormalizeAnglePi)
-{
+    // tolerance 0: bit for bit. Both ends of [-pi, pi] stay; latitude clamps, never folds.
     struct Case
     {
-        double in, expected, tolerance; // tolerance 0: bit for bit
+        double (*fn)(double);
+        double in, want, tol;
+        const char *why;
     };
     const Case cases[] = {
-        {kPi, kPi, 0},                   // both ends stay
-        {-kPi, -kPi, 0},
-        {0.0, 0.0, 0},
-        {1.0, 1.0, 0},                   // inside: untouched
-        {7.0, 7.0 - kTwoPi, 0},          // one turn off by floor()
-        {-7.0, -7.0 + kTwoPi, 0},
-        {3 * kHalfPi, -kHalfPi, 1e-15},  // needs the second subtraction
-        {-3 * kHalfPi, kHalfPi, 1e-15},
-        {kTwoPi, 0.0, 1e-15},
-        {100.0, 100.0 - 16 * kTwoPi, 1e-13}, // many turns: error grows with the count
-        {-100.0, -100.0 + 16 * kTwoPi, 1e-13},
+        { normalize_angle_pi, kPi, kPi, 0, "+pi kept" },
+        { normalize_angle_pi, -kPi, -kPi, 0, "-pi kept" },
+        { normalize_angle_pi, 1.0, 1.0, 0, "inside untouched" },
+        { normalize_angle_pi, 7.0, 7.0 - kTwoPi, 0, "one turn" },
+        { normalize_angle_pi, -7.0, -7.0 + kTwoPi, 0, "one turn below" },
+        { normalize_angle_pi, 3 * kHalfPi, -kHalfPi, 1e-15, "needs the second subtraction" },
+        { normalize_angle_pi, -3 * kHalfPi, kHalfPi, 1e-15, "needs the second addition" },
+        { normalize_angle_pi, 100.0, 100.0 - 16 * kTwoPi, 1e-13, "many turns" },
+        { normalize_latitude_rad, 2.0, kHalfPi, 0, "clamped, pi - 2 would be a fold" },
+        { normalize_latitude_rad, -2.0, -kHalfPi, 0, "clamped south" },
+        { normalize_latitude_rad, kTwoPi + 0.5, 0.5, 1e-15, "reduced first" },
     };
     for (const Case &c : cases) {
-        const double out = normalize_angle_pi(c.in);
-        if (c.tolerance == 0)
-            EXPECT_TRUE(sameBits(out, c.expected)) << c.in << " -> " << out;
+        const double out = c.fn(c.in);
+        if (c.tol == 0)
+            EXPECT_TRUE(sameBits(out, c.want)) << c.why << ": " << out;
         else
-            EXPECT_NEAR(out, c.expected, c.tolerance) << c.in;
+            EXPECT_NEAR(out, c.want, c.tol) << c.why;
     }
-    for (double x = -40.0; x <= 40.0; x += 0.37) {
-        const double out = normalize_angle_pi(x);
-        EXPECT_GE(out, -kPi) << x;
-        EXPECT_LE(out, kPi) << x;
-        EXPECT_NEAR(std::remainder(out - x, kTwoPi), 0.0, 1e-13) << x;
-    }
-}
 
-TEST(AngleRanges, NormalizeLatitudeClampsInsteadOfFolding)
-{
-    EXPECT_EQ(normalize_latitude_rad(2.0), kHalfPi); // pi - 2 would be a fold
-    EXPECT_EQ(normalize_latitude_rad(-2.0), -kHalfPi);
-    EXPECT_EQ(normalize_latitude_rad(kPi - 0.1), kHalfPi);
-    EXPECT_EQ(normalize_latitude_rad(0.5), 0.5);
-    EXPECT_EQ(normalize_latitude_rad(-kHalfPi), -kHalfPi);
-    EXPECT_NEAR(normalize_latitude_rad(kTwoPi + 0.5), 0.5, 1e-15); // reduced first
-}
-
-TEST(AngleRanges, NormalizePositiveLongitude)
-{
-    struct Case
-    {
-        double in, expected;
-    };
-    const Case cases[] = {
-        {-10, 350}, {-360, 0}, {360, 0},       {725, 5},     {359.5, 359.5},
-        {0, 0},     {-0.5, 359.5}, {720, 0},   {-725, 355},  {180, 180},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(normalize_positive_longitude_deg(c.in), c.expected) << c.in;
+    const double lon[][2]
+        = { { -10, 350 }, { -360, 0 }, { 360, 0 }, { 725, 5 }, { -725, 355 }, { 180, 180 } };
+    for (const auto &c : lon)
+        EXPECT_EQ(normalize_positive_longitude_deg(c[0]), c[1]) << c[0];
     // -1e-14 + 360 rounds to 360: the result must still lie below 360.
-    for (double x : {-1e-14, -1e-300, -360.0 - 1e-13, 720.0 - 1e-13}) {
+    for (double x : { -1e-14, -360.0 - 1e-13, 720.0 - 1e-13 }) {
         const double out = normalize_positive_longitude_deg(x);
-        EXPECT_GE(out, 0.0) << x;
-        EXPECT_LT(out, 360.0) << x;
+        EXPECT_TRUE(out >= 0.0 && out < 360.0) << x << " -> " << out;
     }
 }
 
-TEST(ParseDms, Readings)
+TEST(ParseDms, ReadingsAndFailures)
 {
     struct Case
     {
         const char *text;
-        double expected;
+        double want;
         const char *why;
     };
     const Case cases[] = {
-        {"55 45 30", 45.0 / 60 + 55 + 30.0 / 3600, "three numbers"},
-        {"10 20", 20.0 / 60 + 10, "three fail, two succeed"},
-        {"12.5", 12.5, "one decimal number"},
-        {"  55.5  ", 55.5, "blanks around"},
-        {"-37 30", -37.5, "leading minus"},
-        {"10 -30", -30.0, "a minus anywhere: reading restarts after it"},
-        {"37 30-15", -15.0, "only the first minus counts"},
-        {"- 5", -5.0, "blanks after the minus"},
-        {"+5", 5.0, "explicit plus"},
-        {"1e1 30", 10.5, "exponent form"},
-        {"55 45'30", 55.75, "a stray character ends the reading"},
-        {"55,5", 55.0, "a comma is no decimal point"},
-        {"0 0 36", 0.01, "seconds alone"},
+        { "55 45 30", 55 + 45.0 / 60 + 30.0 / 3600, "degrees, minutes, seconds" },
+        { "10 20", 10 + 20.0 / 60, "three fail, two succeed" },
+        { "  12.5 ", 12.5, "one number" },
+        { "-37 30", -37.5, "leading minus" },
+        { "10 -30", -30.0, "a minus anywhere: reading restarts after it" },
+        { "37 30-15", -15.0, "only the first minus counts" },
+        { "- 5", -5.0, "blanks after the minus" },
+        { "55 45'30", 55.75, "a stray character ends the reading" },
+        { "55,5", 55.0, "a comma is no decimal point" },
     };
     for (const Case &c : cases) {
         double out = 999;
         EXPECT_EQ(parse_dms_string(c.text, &out), 1) << c.why;
-        EXPECT_DOUBLE_EQ(out, c.expected) << c.why << ": \"" << c.text << "\"";
+        EXPECT_DOUBLE_EQ(out, c.want) << c.why << ": \"" << c.text << "\"";
     }
-}
-
-TEST(ParseDms, FailuresLeaveOutputUntouched)
-{
-    const char *texts[] = {"abc", "", "   ", "-", ".", "--", "nan", "inf", "-inf", "1e999",
-                           "-1e999", "10 nan", "10 20 1e999", "Infinity", "10 -nan"};
-    for (const char *t : texts) {
+    // No number, or one that is not finite: failure, output untouched.
+    for (const char *t : { "abc", "", "-", "nan", "-inf", "1e999", "10 20 1e999", "10 -nan" }) {
         double out = 123.25;
         EXPECT_EQ(parse_dms_string(t, &out), 0) << "\"" << t << "\"";
         EXPECT_EQ(out, 123.25) << "\"" << t << "\"";
@@ -180,95 +108,226 @@ TEST(ParseDms, FailuresLeaveOutputUntouched)
     EXPECT_EQ(parse_dms_string("55", nullptr), 0);
 }
 
-TEST_F(RussianLocaleTest, NumbersReadWithThePoint)
+// A Qt program on a Russian desktop runs with the decimal comma, where a plain
+// "%lf" reads "55.5" as 55.
+TEST(ParseDms, PointIsTheDecimalSeparatorInEveryLocale)
 {
-    double out = 0;
-    ASSERT_EQ(parse_dms_string("55.5", &out), 1);
-    EXPECT_EQ(out, 55.5);
-    ASSERT_EQ(parse_dms_string("-37 30.6", &out), 1);
-    EXPECT_DOUBLE_EQ(out, -(30.6 / 60 + 37));
-    ASSERT_EQ(parse_dms_string("55,5", &out), 1);
-    EXPECT_EQ(out, 55.0);
-
-    const char *text = "12.75e1;";
-    const char *end = nullptr;
-    ASSERT_EQ(scan_double(text, &end, &out), 1);
-    EXPECT_EQ(out, 127.5);
-    EXPECT_EQ(end, text + 7);
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "ru_RU.UTF-8"))
+        GTEST_SKIP() << "ru_RU.UTF-8 is not installed (tools/deps.sh generates it)";
+    double comma = 0, out = 0;
+    const bool isComma = std::sscanf("55,5", "%lf", &comma) == 1 && comma == 55.5;
+    const int ok = parse_dms_string("-37 30.6", &out);
     float f = 0;
-    ASSERT_EQ(scan_float("-0.5", &end, &f), 1);
-    EXPECT_EQ(f, -0.5f);
+    const char *end = nullptr;
+    const int fok = scan_float("0.5", &end, &f);
+    std::setlocale(LC_ALL, saved.c_str());
+    ASSERT_TRUE(isComma) << "the locale must use the decimal comma for this test to mean anything";
+    ASSERT_EQ(ok, 1);
+    EXPECT_DOUBLE_EQ(out, -(37 + 30.6 / 60));
+    ASSERT_EQ(fok, 1);
+    EXPECT_EQ(f, 0.5f);
 }
 
-// scan_double must read what "%lf" reads in the "C" locale: value, and where
-// the reading stops.
-TEST(Scanner, DoubleLikeScanf)
+// scan_double reads what "%lf" reads in the "C" locale: value and end.
+TEST(Scanner, LikeScanfInTheCLocale)
 {
-    const char *texts[] = {"55.5",     "  -12.25e2x", " +.5",      "5.",      "inf",
-                           "-Infinity", "nan",        "1e999",     "-1e-400", "abc",
-                           "",          ".",          "-",         "3,5",     "1.5.5",
-                           " \t\n7",    "1e5e",       "0.1",       "-0",      "4.9e-324",
-                           "2.2250738585072011e-308", "123456789012345678901234567890",
-                           "1.7976931348623157e308", "1.7976931348623159e308"};
+    const char *texts[] = { "  -12.25e2x", " +.5", "5.", "-Infinity", "nan", "1e999", "-1e-400",
+        "abc", ".", "-", "3,5", "1.5.5", "1e5e", "4.9e-324", "123456789012345678901234567890",
+        "1.7976931348623159e308" };
+    locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
     for (const char *t : texts) {
-        double expected = 0;
+        double want = 0, v = -42;
         int used = -1;
-        int n;
-        {
-            CLocaleScope c;
-            n = std::sscanf(t, "%lf%n", &expected, &used);
-        }
-        double v = -42;
-        const char *end = t - 1;
-        const int r = scan_double(t, &end, &v);
-        if (n != 1) {
-            EXPECT_EQ(r, 0) << "\"" << t << "\"";
-            EXPECT_EQ(v, -42) << "untouched on failure: \"" << t << "\"";
-            EXPECT_EQ(end, t - 1) << "untouched on failure: \"" << t << "\"";
+        const locale_t old = uselocale(c);
+        const int n = std::sscanf(t, "%lf%n", &want, &used);
+        uselocale(old);
+        const char *end = nullptr;
+        EXPECT_EQ(scan_double(t, &end, &v), n == 1 ? 1 : 0) << "\"" << t << "\"";
+        const bool same = n != 1 ? v == -42 && end == nullptr // untouched on failure
+            : std::isnan(want)   ? std::isnan(v)
+                                 : sameBits(v, want) && end - t == used;
+        EXPECT_TRUE(same) << "\"" << t << "\"";
+    }
+    freelocale(c);
+
+    // Just above 1 + 2^-24: rounded through a double it would become 1.
+    float f = 0;
+    const char *end = nullptr;
+    ASSERT_EQ(scan_float("1.00000005960464477539062500001", &end, &f), 1);
+    EXPECT_EQ(f, 1.00000012f);
+    double got[3] = { -1, -1, -1 };
+    EXPECT_EQ(scan_doubles("1 2 3", got, 2), 2);
+    EXPECT_EQ(got[2], -1) << "wrote beyond count";
+    EXPECT_EQ(scan_doubles("1.5.5 2", got, 3), 3); // "%lf" reads 1.5, then .5
+    EXPECT_EQ(got[1], 0.5);
+}
+
+// ------------------------------------------------------ reference systems
+
+namespace {
+
+// Values no set-up writes, to see what is reset and what is kept.
+refsystem garbage()
+{
+    return { 77, 5, { 1, 2, 3 }, 9, 7, { 11, 12, 13, 14, 15 }, 3 };
+}
+
+void expectReset(const refsystem &r)
+{
+    EXPECT_EQ(r.type, 0);
+    EXPECT_EQ(r.datum, 0);
+    for (double o : r.origin)
+        EXPECT_EQ(o, DBL_MAX);
+    EXPECT_EQ(r.zone, -1);
+    EXPECT_EQ(r.hemisphere, 0);
+    EXPECT_EQ(r.projection.scale_factor, 0.0);
+    EXPECT_EQ(check_refsystem(&r), 0);
+}
+
+} // namespace
+
+TEST(Refsystem, SetupAcceptanceAndReset)
+{
+    refsystem r = garbage();
+    invalidate_refsystem(&r);
+    expectReset(r);
+    // The program keeps these while scale_factor is 0.
+    EXPECT_EQ(r.projection.central_meridian, 11);
+    EXPECT_EQ(r.axis_order, 3);
+
+    const double origin[3] = { 0.97, -0.66, -12.5 };
+    const unsigned minusOne = static_cast<unsigned>(-1);
+    using Setup = std::function<int(refsystem *)>;
+    struct Case
+    {
+        const char *call;
+        Setup setup;
+        int type, datum = 0, zone = 0, hemisphere = 0, axis = 0;
+    };
+    const Case cases[] = {
+        // type 0: refused
+        { "geoc(1234)", [](refsystem *r) { return setup_geoc(1234, r); }, 1, 1234, -1, 0, 0 },
+        { "geoc(0)", [](refsystem *r) { return setup_geoc(0, r); }, 0 },
+        { "geod(0)", [](refsystem *r) { return setup_geod(0, r); }, 0 },
+        { "lsr(42)", [&](refsystem *r) { return setup_lsr(42, origin, r); }, 3, 42, -1, 0, 0 },
+        { "lsr(null origin)", [](refsystem *r) { return setup_lsr(42, nullptr, r); }, 0 },
+        { "sk42(0, 0) automatic", [](refsystem *r) { return setup_sk42(0, 0, r); }, 4, 42, 0, 0,
+            0 },
+        { "sk42(60, 2)", [](refsystem *r) { return setup_sk42(60, 2, r); }, 4, 42, 60, 2, 0 },
+        { "sk42(61, 1)", [](refsystem *r) { return setup_sk42(61, 1, r); }, 0 },
+        { "sk42(-1u, 1)", [=](refsystem *r) { return setup_sk42(minusOne, 1, r); }, 0 },
+        { "sk95(12, 1)", [](refsystem *r) { return setup_sk95(12, 1, r); }, 4, 95, 12, 1, 0 },
+        { "gsk2011(7, 1)", [](refsystem *r) { return setup_gsk2011(7, 1, r); }, 5, 2011, -1, 0, 1 },
+        { "gsk2011(0, 1)", [](refsystem *r) { return setup_gsk2011(0, 1, r); }, 0 },
+        { "gsk2011(7, 0)", [](refsystem *r) { return setup_gsk2011(7, 0, r); }, 0 },
+        { "utm(37, 1)", [](refsystem *r) { return setup_utm(37, 1, r); }, 5, 84, -1, 0, 2 },
+        { "utm(61, 1)", [](refsystem *r) { return setup_utm(61, 1, r); }, 0 },
+        { "utm(-1u, 1)", [=](refsystem *r) { return setup_utm(minusOne, 1, r); }, 0 },
+        { "gk(2011, 7, 3)", [](refsystem *r) { return setup_gk(2011, 7, 3, r); }, 5, 2011, -1, 0,
+            1 },
+        { "gk(0, 7, 1)", [](refsystem *r) { return setup_gk(0, 7, 1, r); }, 0 },
+        { "gk(84, 0, 1)", [](refsystem *r) { return setup_gk(84, 0, 1, r); }, 0 },
+        { "gk(84, 7, 0)", [](refsystem *r) { return setup_gk(84, 7, 0, r); }, 0 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.call);
+        r = garbage();
+        EXPECT_EQ(c.setup(&r), c.type ? 1 : 0);
+        if (!c.type) {
+            expectReset(r);
             continue;
         }
-        ASSERT_EQ(r, 1) << "\"" << t << "\"";
-        if (std::isnan(expected))
-            EXPECT_TRUE(std::isnan(v)) << "\"" << t << "\"";
+        EXPECT_EQ(r.type, c.type);
+        EXPECT_EQ(r.datum, c.datum);
+        EXPECT_EQ(r.zone, c.zone);
+        EXPECT_EQ(r.hemisphere, c.hemisphere);
+        if (c.type == 5)
+            EXPECT_EQ(r.axis_order, c.axis);
         else
-            EXPECT_TRUE(sameBits(v, expected)) << "\"" << t << "\": " << v << " vs " << expected;
-        EXPECT_EQ(end - t, used) << "\"" << t << "\"";
+            EXPECT_EQ(r.projection.scale_factor, 0.0);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(r.origin[i], c.type == 3 ? origin[i] : DBL_MAX);
+        EXPECT_EQ(check_refsystem(&r), 1);
+    }
+
+    EXPECT_EQ(check_refsystem(nullptr), 0);
+    invalidate_refsystem(nullptr);
+    EXPECT_EQ(setup_geod(84, nullptr), 0);
+    EXPECT_EQ(setup_lsr(84, origin, nullptr), 0);
+    EXPECT_EQ(setup_sk42(7, 1, nullptr), 0);
+    EXPECT_EQ(setup_gk(84, 7, 1, nullptr), 0);
+}
+
+// Central meridian (1e-15 rad: (6n - 3) * pi / 180 may round one unit apart),
+// scale, false easting and northing, axis order of every zone.
+TEST(Refsystem, ZoneProjections)
+{
+    for (unsigned n = 1; n <= 60; ++n) {
+        for (int h : { 1, 2, 3 }) { // any hemisphere but 1 is south
+            SCOPED_TRACE(::testing::Message() << "zone " << n << " hemisphere " << h);
+            refsystem gk = garbage(), gsk = garbage(), utm = garbage();
+            ASSERT_TRUE(
+                setup_gk(90, n, h, &gk) && setup_gsk2011(n, h, &gsk) && setup_utm(n, h, &utm));
+            struct
+            {
+                const refsystem *r;
+                double cm, k, e;
+                int axes;
+            } want[] = {
+                { &gk, 6.0 * n - 3, 1.0, n * 1e6 + 5e5, 1 },
+                { &gsk, 6.0 * n - 3, 1.0, n * 1e6 + 5e5, 1 },
+                { &utm, 6.0 * n - 183, 0.9996, 5e5, 2 },
+            };
+            for (const auto &w : want) {
+                const tm_projection &p = w.r->projection;
+                EXPECT_NEAR(p.central_meridian, w.cm * kPi / 180, 1e-15);
+                EXPECT_EQ(p.origin_latitude, 0.0);
+                EXPECT_EQ(p.scale_factor, w.k);
+                EXPECT_EQ(p.false_easting, w.e);
+                EXPECT_EQ(p.false_northing, h == 1 ? 0.0 : 1e7);
+                EXPECT_EQ(w.r->axis_order, w.axes);
+            }
+        }
     }
 }
 
-TEST(Scanner, FloatRoundedOnce)
-{
-    // Just above 1 + 2^-24: through a double it would round to 1.
-    const char *text = "1.00000005960464477539062500001";
-    float v = 0;
-    const char *end = nullptr;
-    ASSERT_EQ(scan_float(text, &end, &v), 1);
-    EXPECT_EQ(v, 1.00000012f);
-    EXPECT_EQ(end, text + std::strlen(text));
-    ASSERT_EQ(scan_float("0.1", &end, &v), 1);
-    EXPECT_EQ(v, 0.1f);
-    ASSERT_EQ(scan_float("1e39", &end, &v), 1); // out of range: infinity, as "%f"
-    EXPECT_EQ(v, std::numeric_limits<float>::infinity());
-}
-
-TEST(Scanner, DoublesCountLikeScanf)
+TEST(Refsystem, CheckByType)
 {
     struct Case
     {
-        const char *text;
-        int count, expected;
+        const char *what;
+        int32_t type, datum;
+        double origin0, origin2;
+        int32_t zone;
+        double scale;
+        int32_t axis;
+        int usable;
     };
-    const Case cases[] = {{"10 20", 3, 2},   {"10,20", 3, 1},  {"1 2 3 4", 3, 3}, {"", 3, 0},
-                          {"x", 3, 0},       {"1\t2\n3", 3, 3}, {"1 x 3", 3, 1},   {"1 2 3", 2, 2},
-                          {"1.5.5 2", 3, 3}, {"7 nan", 3, 2}};
+    const Case cases[] = {
+        { "type 0", 0, 84, 0, 0, -1, 1, 1, 0 },
+        { "type 6", 6, 84, 0, 0, 1, 1, 1, 0 },
+        { "type -1", -1, 84, 0, 0, 1, 1, 1, 0 },
+        { "geocentric no datum", 1, 0, 0, 0, -1, 0, 0, 0 },
+        { "local latitude unset", 3, 42, DBL_MAX, 100, -1, 0, 0, 0 },
+        { "local height unset", 3, 42, 0.9, DBL_MAX, -1, 0, 0, 0 },
+        { "local NaN counts as set", 3, 42, kNaN, kNaN, -1, 0, 0, 1 },
+        { "GK zone 60, datum 0", 4, 0, 0, 0, 60, 0, 0, 1 },
+        { "GK zone 61", 4, 42, 0, 0, 61, 0, 0, 0 },
+        { "GK zone -1", 4, 42, 0, 0, -1, 0, 0, 0 },
+        { "projected scale NaN", 5, 84, 0, 0, 7, kNaN, 1, 0 },
+        { "projected axis 0", 5, 84, 0, 0, -1, 1, 0, 0 },
+        { "projected no datum", 5, 0, 0, 0, -1, 1, 1, 0 },
+    };
     for (const Case &c : cases) {
-        double got[3] = {-1, -1, -1};
-        EXPECT_EQ(scan_doubles(c.text, got, c.count), c.expected) << "\"" << c.text << "\"";
-        for (int i = c.count; i < 3; ++i)
-            EXPECT_EQ(got[i], -1) << "wrote beyond count: \"" << c.text << "\"";
+        refsystem r = garbage();
+        r.type = c.type;
+        r.datum = c.datum;
+        r.origin[0] = c.origin0;
+        r.origin[2] = c.origin2;
+        r.zone = c.zone;
+        r.projection.scale_factor = c.scale;
+        r.axis_order = c.axis;
+        EXPECT_EQ(check_refsystem(&r), c.usable) << c.what;
     }
-    double got[3];
-    ASSERT_EQ(scan_doubles(" 1.5.5 2", got, 3), 3); // "%lf" reads 1.5, then .5
-    EXPECT_EQ(got[1], 0.5);
-    EXPECT_EQ(got[2], 2.0);
 }

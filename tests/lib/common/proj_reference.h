@@ -18,23 +18,23 @@ namespace projref {
 // The eight datums of the library.
 extern const int kDatums[8];
 
-// "+a=... +rf=..." of a datum's ellipsoid.
-std::string ellipsoid_args(int datum);
+// A datum's ellipsoid and its parameters towards PZ 90.11, in the standard's units.
+struct Datum
+{
+    int code;
+    double a, rf; // ellipsoid: metres, inverse flattening
+    double dx, dy, dz; // metres
+    double rx_mas, ry_mas, rz_mas; // milliarcseconds
+    double s_ppm; // parts per million
+};
+// Throws std::invalid_argument for a code outside the eight.
+const Datum &datum_of(int code);
 
-// Helmert step(s) from geocentric `from` to geocentric `to`, through PZ 90.11:
-// one table row towards the hub, the negated row away from it (as the library
-// takes the reverse direction), two steps for a pair without the hub, "" for
-// equal datums.
-std::string shift_steps(int from, int to);
-
-// Steps from a system's point coordinates (as transform_coords exchanges them)
-// to geocentric coordinates on its datum, and back. Types 4 and 5 use tmerc:
-// the exact algorithm for the GOST series (type 4), +approx (Snyder's series,
-// the library's own method) for type 5.
-std::string to_geocentric_steps(const refsystem &rs);
-std::string from_geocentric_steps(const refsystem &rs);
-
-// The whole conversion in -> out.
+// The whole conversion in -> out, through geocentric coordinates: one Helmert
+// step per table row (the row towards PZ 90.11, the negated row away from it,
+// as the library takes the reverse). Zones (type 4) use the exact tmerc for
+// the GOST series, type 5 tmerc +approx (Snyder's series, the library's own
+// method). Points as transform_coords exchanges them.
 std::string pipeline(const refsystem &in, const refsystem &out);
 
 // One PROJ transformation; not copyable.

@@ -1,0 +1,59 @@
+#include "TestSupport.h"
+
+#include "Panel.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QTableWidget>
+
+#include <cmath>
+
+DialogLog::DialogLog()
+{
+    Dialogs::setAnswerer([this](const Dialogs::Request &r) {
+        static const char *const kinds[]
+            = { "warning", "information", "confirm", "about", "open", "save" };
+        shown << QStringLiteral("%1|%2|%3").arg(QLatin1String(kinds[int(r.kind)]), r.title, r.text);
+        Dialogs::Answer answer;
+        answer.yes = yes;
+        answer.fileName = fileName;
+        return answer;
+    });
+}
+
+DialogLog::~DialogLog()
+{
+    Dialogs::setAnswerer({});
+}
+
+QStringList tableCells(const Panel &panel)
+{
+    const QTableWidget *t = panel.table();
+    QStringList rows;
+    for (int r = 0; r < t->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < 4; ++c)
+            row << (t->item(r, c) ? t->item(r, c)->text() : QString());
+        rows << row.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+double number(const QString &text)
+{
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    return ok ? value : std::nan("");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
