@@ -80,13 +80,22 @@ Panel::~Panel()
 
 // ---- roles and the reference-system controls
 
-void Panel::setInputRole()
+void Panel::keepSystemBoxSize()
 {
     // Both panels keep full-size, equal system boxes after widgets are hidden.
     adjustSize();
+    // The form's own size was laid out first; lay the children out again at
+    // the natural size, or the box would keep the form's narrower width and
+    // clip its captions.
+    layout()->invalidate();
+    layout()->activate();
     ui->groupBoxRefSystem->setFixedHeight(ui->groupBoxRefSystem->height());
     ui->groupBoxRefSystem->setMinimumWidth(ui->groupBoxRefSystem->width());
+}
 
+void Panel::setInputRole()
+{
+    keepSystemBoxSize();
     ui->groupBoxAngularUnit->hide();
     ui->groupBoxLongitudeRange->hide();
     ui->checkBoxAutoHemisphere->hide();
@@ -97,10 +106,7 @@ void Panel::setInputRole()
 
 void Panel::setOutputRole()
 {
-    adjustSize();
-    ui->groupBoxRefSystem->setFixedHeight(ui->groupBoxRefSystem->height());
-    ui->groupBoxRefSystem->setMinimumWidth(ui->groupBoxRefSystem->width());
-
+    keepSystemBoxSize();
     ui->pushButtonLoad->setEnabled(false);
     ui->pushButtonLoad->setFixedWidth(0);
     ui->pushButtonLoad->hide();

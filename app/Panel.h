@@ -74,6 +74,7 @@ protected:
 private:
     void updateDatumList();
     void updateEnabledState();
+    void keepSystemBoxSize();
 
     Ui::Panel *ui;
     bool left;
