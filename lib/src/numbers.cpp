@@ -39,6 +39,22 @@ bool starts_with_word(const char *p, const char *word)
 
 enum class Token { None, Decimal, Hex, Infinity, NaN };
 
+// Past an exponent ("e-12", "p+3") at q, or q itself when none follows: an
+// exponent mark without digits belongs to the text after the number.
+const char *skip_exponent(const char *q, char mark)
+{
+    if (lower(*q) != mark)
+        return q;
+    const char *r = q + 1;
+    if (*r == '+' || *r == '-')
+        ++r;
+    if (!is_digit(*r))
+        return q;
+    while (is_digit(*r))
+        ++r;
+    return r;
+}
+
 // Finds the extent of one number starting at p (after white space and sign).
 // Returns the kind and sets *end past it.
 Token find_token(const char *p, const char **end)
@@ -68,17 +84,7 @@ Token find_token(const char *p, const char **end)
             while (is_hex_digit(*q))
                 ++q;
         }
-        if (lower(*q) == 'p') {
-            const char *r = q + 1;
-            if (*r == '+' || *r == '-')
-                ++r;
-            if (is_digit(*r)) {
-                while (is_digit(*r))
-                    ++r;
-                q = r;
-            }
-        }
-        *end = q;
+        *end = skip_exponent(q, 'p');
         return Token::Hex;
     }
 
@@ -97,17 +103,7 @@ Token find_token(const char *p, const char **end)
     }
     if (!digits)
         return Token::None;
-    if (lower(*q) == 'e') {
-        const char *r = q + 1;
-        if (*r == '+' || *r == '-')
-            ++r;
-        if (is_digit(*r)) {
-            while (is_digit(*r))
-                ++r;
-            q = r;
-        }
-    }
-    *end = q;
+    *end = skip_exponent(q, 'e');
     return Token::Decimal;
 }
 
