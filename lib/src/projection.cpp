@@ -291,28 +291,34 @@ void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, d
     *lambda = normalize_angle_pi(lon);
 }
 
-int gk_zone_projection(int zone, int hemisphere, tm_projection *out)
+namespace {
+
+// One 6-degree zone: central meridian (6n - offset) degrees, origin at the
+// equator, the southern false northing for any hemisphere other than 1.
+int zone_projection(int zone, int hemisphere, int meridianOffset, double scale,
+                    double falseEasting, tm_projection *out)
 {
     if (!zone_in_range(zone) || hemisphere == 0)
         return 0;
-    out->central_meridian = (6 * zone - 3) * kPi / 180.0;
+    out->central_meridian = (6 * zone - meridianOffset) * kPi / 180.0;
     out->origin_latitude = 0.0;
-    out->scale_factor = 1.0;
-    out->false_easting = zone * 1000000.0 + 500000.0;
+    out->scale_factor = scale;
+    out->false_easting = falseEasting;
     out->false_northing = hemisphere == 1 ? 0.0 : kSouthFalseNorthing;
     return 1;
 }
 
+} // namespace
+
+int gk_zone_projection(int zone, int hemisphere, tm_projection *out)
+{
+    // The zone number stands in front of the 500 000 m false easting.
+    return zone_projection(zone, hemisphere, 3, 1.0, zone * 1000000.0 + 500000.0, out);
+}
+
 int utm_zone_projection(int zone, int hemisphere, tm_projection *out)
 {
-    if (!zone_in_range(zone) || hemisphere == 0)
-        return 0;
-    out->central_meridian = (6 * zone - 183) * kPi / 180.0;
-    out->origin_latitude = 0.0;
-    out->scale_factor = 0.9996;
-    out->false_easting = 500000.0;
-    out->false_northing = hemisphere == 1 ? 0.0 : kSouthFalseNorthing;
-    return 1;
+    return zone_projection(zone, hemisphere, 183, 0.9996, 500000.0, out);
 }
 
 } // namespace kelvadra
