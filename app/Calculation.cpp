@@ -60,7 +60,7 @@ bool Calculator::setUpAutoZone()
 bool Calculator::convertPoint(const double in[3], const transform &t,
     const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3])
 {
-    double point[3] = { in[0], in[1], in[2] };
+    double point[3] = {in[0], in[1], in[2]};
     if (sourceGeoid && !transform_from_geoid(point, sourceGeoid))
         return false;
     if (!transform_coords(point, &t, out))

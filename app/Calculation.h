@@ -20,10 +20,10 @@ namespace Calculation {
 // One side of a calculation as its panel describes it.
 struct Side
 {
-    refsystem system {}; // complete, or a GSK 2011 Gauss-Krüger zone left automatic
-    int systemType = 0; // panel code: 1 geocentric, 2 geodetic, 3 Gauss-Krüger, 4 UTM
-    int geoidIndex = 0; // non-zero: heights on this side are above the geoid
-    bool dmsUnits = false; // geodetic, degrees-minutes-seconds (input validity, output form)
+    refsystem system {};         // complete, or a GSK 2011 Gauss-Krüger zone left automatic
+    int systemType = 0;          // panel code: 1 geocentric, 2 geodetic, 3 Gauss-Krüger, 4 UTM
+    int geoidIndex = 0;          // non-zero: heights on this side are above the geoid
+    bool dmsUnits = false;       // geodetic, degrees-minutes-seconds (input validity, output form)
     bool decimalDegrees = false; // geodetic, decimal degrees (output form)
     bool unsignedLongitude = false; // geodetic, longitudes 0 to 360 degrees (output form)
 };

@@ -236,7 +236,7 @@ double parseAngle(const QString &text)
     // "%lf %lf %lf", then "%lf %lf", then "%lf": each reading stops where the
     // previous one did, so one pass reading up to three numbers decides.
     const QByteArray bytes = rest.toUtf8();
-    double parts[3] = { 0.0, 0.0, 0.0 };
+    double parts[3] = {0.0, 0.0, 0.0};
     int count = 0;
     int pos = 0;
     while (count < 3 && scanNumber(bytes, &pos, &parts[count]))

@@ -30,8 +30,7 @@ bool coordinatesBlank(const QString &c1, const QString &c2, const QString &c3);
 // Validity of three coordinate texts: with dmsUnits the first may be a
 // latitude and the second a longitude in degrees [minutes [seconds]], else
 // all three are decimal numbers. Texts are trimmed; blank texts are invalid.
-bool isValidCoordinates(const QString &c1, const QString &c2, const QString &c3,
-                        bool dmsUnits);
+bool isValidCoordinates(const QString &c1, const QString &c2, const QString &c3, bool dmsUnits);
 
 // "d [m [s]]" or decimal degrees to decimal degrees; a leading "-" negates.
 // Never fails: text without a number reads as 0.

@@ -46,9 +46,9 @@ bool confirm(const QString &title, const QString &text)
     Answer answer;
     if (answered({Kind::Confirm, title, text}, &answer))
         return answer.yes;
-    return QMessageBox::warning(nullptr, title, text, QMessageBox::Yes | QMessageBox::No,
-                                QMessageBox::Yes)
-            == QMessageBox::Yes;
+    return QMessageBox::warning(
+               nullptr, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+        == QMessageBox::Yes;
 }
 
 void about(const QString &title, const QString &text)

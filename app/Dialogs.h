@@ -29,8 +29,8 @@ struct Request
 
 struct Answer
 {
-    bool yes = false;  // Confirm: Yes was chosen
-    QString fileName;  // OpenFile, SaveFile: empty when cancelled
+    bool yes = false; // Confirm: Yes was chosen
+    QString fileName; // OpenFile, SaveFile: empty when cancelled
 };
 
 // Replaces the real dialogs by `answerer` (tests); an empty function restores them.

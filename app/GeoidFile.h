@@ -17,9 +17,9 @@
 namespace GeoidFile {
 
 enum class Result {
-    Loaded, // g holds the whole grid; its system is geodetic WGS 84
+    Loaded,    // g holds the whole grid; its system is geodetic WGS 84
     NotOpened, // the file could not be opened; g is empty
-    Malformed // the content is not a complete grid; g is empty
+    Malformed  // the content is not a complete grid; g is empty
 };
 
 // Reads the grid at `path` into g. g must hold a null grid or one the library

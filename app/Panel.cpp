@@ -14,7 +14,7 @@
 namespace {
 
 // Panel system type code per comboBoxType index.
-const int kSystemTypes[] = { 2, 3, 4, 1 };
+const int kSystemTypes[] = {2, 3, 4, 1};
 
 // Datum codes offered per panel system type, in list order.
 QVector<int> datumsFor(int systemType)
@@ -22,11 +22,11 @@ QVector<int> datumsFor(int systemType)
     switch (systemType) {
     case 1:
     case 2:
-        return { 84, 42, 95, 90, 9002, 9011, 2011, 2008 };
+        return {84, 42, 95, 90, 9002, 9011, 2011, 2008};
     case 3:
-        return { 42, 95, 2011 };
+        return {42, 95, 2011};
     case 4:
-        return { 84 };
+        return {84};
     default:
         return {};
     }

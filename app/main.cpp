@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
     // message boxes and file dialogs, whatever the desktop's language.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"),
-                     QStringLiteral("_"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+            QStringLiteral("_"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
         application.installTranslator(&qtTexts);
 
     MainWindow window;

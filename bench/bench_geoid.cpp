@@ -40,7 +40,7 @@ std::vector<std::array<double, 3>> geodetic_points()
     std::vector<std::array<double, 3>> points;
     for (int i = 0; i < 1024; ++i)
         points.push_back(
-            { 42.0 + (i * 37 % 1000) * 0.03, 20.0 + (i * 53 % 1000) * 0.15, 100.0 + i % 7 });
+            {42.0 + (i * 37 % 1000) * 0.03, 20.0 + (i * 53 % 1000) * 0.15, 100.0 + i % 7});
     return points;
 }
 
@@ -49,8 +49,8 @@ std::vector<std::array<double, 3>> zone7_points()
 {
     std::vector<std::array<double, 3>> points;
     for (int i = 0; i < 1024; ++i)
-        points.push_back({ 5000000.0 + (i * 37 % 1000) * 2500.0,
-            7300000.0 + (i * 53 % 1000) * 400.0, 100.0 + i % 7 });
+        points.push_back({5000000.0 + (i * 37 % 1000) * 2500.0, 7300000.0 + (i * 53 % 1000) * 400.0,
+            100.0 + i % 7});
     return points;
 }
 
@@ -102,7 +102,7 @@ void run_height(benchmark::State &state, const refsystem &user,
     }
     std::size_t i = 0;
     for (auto _ : state) {
-        double p[3] = { points[i & 1023][0], points[i & 1023][1], points[i & 1023][2] };
+        double p[3] = {points[i & 1023][0], points[i & 1023][1], points[i & 1023][2]};
         ++i;
         int ok = 0;
         if (which == 0) {

@@ -32,8 +32,8 @@ struct Conversion
     const char *key;
     const char *title;
     refsystem in, out;
-    std::string proj; // the reference pipeline
-    std::string projApprox; // with tmerc +approx throughout, when that differs
+    std::string proj;           // the reference pipeline
+    std::string projApprox;     // with tmerc +approx throughout, when that differs
     std::vector<double> points; // input points, three doubles each
 };
 
@@ -113,7 +113,7 @@ std::vector<Conversion> &conversions()
         c.title = "geodetic SK-42 -> SK-42 GK zone 7 (type 4)";
         setup_geod(KV_DATUM_PULKOVO42, &c.in);
         setup_sk42(7, 1, &c.out);
-        for (const char *tmerc : { kExact, kApprox }) {
+        for (const char *tmerc : {kExact, kApprox}) {
             (tmerc == kExact ? c.proj : c.projApprox) = pipeline + kDegIn + " +step" + tmerc
                 + kZone7 + kKrass + " +step +proj=axisswap +order=2,1";
         }
@@ -134,7 +134,7 @@ std::vector<Conversion> &conversions()
         e.title = "SK-42 zone 7 -> SK-42 zone 8 (type 4)";
         setup_sk42(7, 1, &e.in);
         setup_sk42(8, 1, &e.out);
-        for (const char *tmerc : { kExact, kApprox }) {
+        for (const char *tmerc : {kExact, kApprox}) {
             (tmerc == kExact ? e.proj : e.projApprox) = pipeline
                 + " +step +proj=axisswap +order=2,1 +step +inv" + tmerc + kZone7 + kKrass + " +step"
                 + tmerc + kZone8 + kKrass + " +step +proj=axisswap +order=2,1";
@@ -274,7 +274,7 @@ int main(int argc, char **argv)
     Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
 
-    const double targetRatio[] = { 2.5, 3.0, 3.0, 3.0, 3.0 };
+    const double targetRatio[] = {2.5, 3.0, 3.0, 3.0, 3.0};
     std::printf("\n%-4s %-47s %9s %9s %7s %9s %7s  %-20s %s\n", "", "conversion, ns/point",
         "kelvadra", "PROJ", "ratio", "+approx", "ratio", "target", "agree (mm)");
     for (int i = 0; i < 5; ++i) {

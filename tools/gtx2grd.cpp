@@ -195,7 +195,7 @@ bool write_grd(const gtx_grid &src, const std::string &path)
     }
 
     std::string header;
-    const double edges[6] = { kSouth, kNorth, kWest, kEast, src.lat_step, src.lon_step };
+    const double edges[6] = {kSouth, kNorth, kWest, kEast, src.lat_step, src.lon_step};
     for (int i = 0; i < 6; ++i) {
         if (i)
             header += ' ';

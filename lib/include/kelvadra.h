@@ -82,7 +82,8 @@ enum {
 /* ------------------------------------------------------------------------ */
 
 /* Transverse Mercator parameters. Valid when scale_factor > 0. */
-typedef struct tm_projection {
+typedef struct tm_projection
+{
     double central_meridian; /* radians */
     double origin_latitude;  /* radians */
     double scale_factor;     /* dimensionless; 0 = no projection set */
@@ -91,41 +92,45 @@ typedef struct tm_projection {
 } tm_projection;
 
 /* One coordinate reference system. */
-typedef struct refsystem {
+typedef struct refsystem
+{
     int32_t type;       /* KV_TYPE_*, compared as unsigned; 0 = not specified */
     int32_t datum;      /* KV_DATUM_*; 0 = not specified */
     double origin[3];   /* type 3 only: latitude rad, longitude rad, height m; DBL_MAX = not set */
     int32_t zone;       /* type 4: 1..60 fixed, 0 automatic; -1 = not set */
     int32_t hemisphere; /* 1 north, 2 south, 0 automatic / not set */
     tm_projection projection; /* type 5 only */
-    int32_t axis_order; /* type 5 only: KV_AXES_*; 0 = not set */
+    int32_t axis_order;       /* type 5 only: KV_AXES_*; 0 = not set */
 } refsystem;
 
 /* Reference ellipsoid. Set when a > 0. */
-typedef struct ellipsoid {
+typedef struct ellipsoid
+{
     double a; /* semi-major axis, metres; 0 = not set */
     double f; /* flattening, dimensionless */
 } ellipsoid;
 
 /* p -> matrix * p + vector. Set when matrix[0][0] != DBL_MAX, vector[0] != DBL_MAX
  * and the determinant of the matrix is greater than 1e-10. */
-typedef struct affine {
+typedef struct affine
+{
     double matrix[3][3]; /* row by row */
     double vector[3];    /* metres */
 } affine;
 
 /* Constants of the general Transverse Mercator for one ellipsoid and origin
  * latitude. Set when a > 0. */
-typedef struct tm_constants {
-    double a;            /* semi-major axis, metres; 0 = not set */
-    double e2;           /* first eccentricity squared */
-    double ep2;          /* second eccentricity squared */
-    double A0;           /* meridian-distance series coefficients, metres */
+typedef struct tm_constants
+{
+    double a;   /* semi-major axis, metres; 0 = not set */
+    double e2;  /* first eccentricity squared */
+    double ep2; /* second eccentricity squared */
+    double A0;  /* meridian-distance series coefficients, metres */
     double A2;
     double A4;
     double A6;
-    double M0;           /* meridian distance at the origin latitude, metres */
-    double J1;           /* footpoint-latitude series coefficients */
+    double M0; /* meridian distance at the origin latitude, metres */
+    double J1; /* footpoint-latitude series coefficients */
     double J2;
     double J3;
     double J4;
@@ -135,25 +140,27 @@ typedef struct tm_constants {
 /* The recorded steps of one conversion between two reference systems.
  * Filled completely by initialize_transform and only read afterwards; it holds
  * copies, never references, so it may be copied freely and needs no release. */
-typedef struct transform {
-    tm_projection input_projection;  /* set: scale_factor > 0 */
+typedef struct transform
+{
+    tm_projection input_projection; /* set: scale_factor > 0 */
     tm_constants input_constants;
-    int32_t input_zone;              /* type 4 input: 0..60; -1 = no zone step */
+    int32_t input_zone; /* type 4 input: 0..60; -1 = no zone step */
     int32_t input_hemisphere;
     int32_t input_axis_order;
-    ellipsoid input_ellipsoid;       /* set: geodetic -> geocentric on the input side */
-    affine shift;                    /* local frames and datum shift, composed */
-    ellipsoid output_ellipsoid;      /* set: geocentric -> geodetic on the output side */
+    ellipsoid input_ellipsoid;  /* set: geodetic -> geocentric on the input side */
+    affine shift;               /* local frames and datum shift, composed */
+    ellipsoid output_ellipsoid; /* set: geocentric -> geodetic on the output side */
     tm_projection output_projection;
     tm_constants output_constants;
-    int32_t output_zone;             /* type 4 output: 0..60; -1 = no zone step */
+    int32_t output_zone; /* type 4 output: 0..60; -1 = no zone step */
     int32_t output_hemisphere;
     int32_t output_axis_order;
 } transform;
 
 /* A regular grid of geoid heights. Row 0 is the southern edge, column 0 the
  * western edge; the value of row r, column c is values[r * cols + c]. */
-typedef struct geoid_data {
+typedef struct geoid_data
+{
     double lat_min;  /* degrees (first coordinate of the grid's system); DBL_MAX = not set */
     double lon_min;  /* degrees (second coordinate); DBL_MAX = not set */
     double lat_max;  /* degrees; DBL_MAX = not set */
@@ -166,14 +173,16 @@ typedef struct geoid_data {
 } geoid_data;
 
 /* A geoid: the grid and the reference system it is given in. Owns grid.values. */
-typedef struct geoid {
+typedef struct geoid
+{
     geoid_data grid;
     refsystem refsys;
 } geoid;
 
 /* Binds a geoid to a user's reference system. grid shares the geoid's values
  * array and never releases it: it is valid only while that geoid is. */
-typedef struct geoid_transform {
+typedef struct geoid_transform
+{
     geoid_data grid;
     transform to_geoid;   /* user system -> geoid system */
     transform from_geoid; /* geoid system -> user system */
@@ -226,8 +235,7 @@ KELVADRA_API int setup_gk(int datum, unsigned int zone, int hemisphere, refsyste
  * themselves) when either system fails check_refsystem (an automatic GSK 2011
  * zone must be completed per point first, see initialize_gk6_from_latlon) or
  * a datum the pair needs has no ellipsoid or shift parameters. */
-KELVADRA_API int initialize_transform(const refsystem *in, const refsystem *out,
-                                      transform *t);
+KELVADRA_API int initialize_transform(const refsystem *in, const refsystem *out, transform *t);
 
 /* Converts one point (see the type codes for the meaning of the three values).
  * `out` may be the same array as `in`. Returns 0, with `out` untouched, when a
@@ -284,13 +292,12 @@ KELVADRA_API int geoid_data_allocate_memory(geoid_data *grid);
 /* Store / read one value; 0 for an index outside the grid, no array, or (when
  * storing) a value that is not finite. */
 KELVADRA_API int set_geoid_data_value(geoid_data *grid, int32_t row, int32_t col, float value);
-KELVADRA_API int get_geoid_data_value(const geoid_data *grid, int32_t row, int32_t col,
-                                      float *out);
+KELVADRA_API int get_geoid_data_value(const geoid_data *grid, int32_t row, int32_t col, float *out);
 
 /* Bilinear geoid height (m) at latitude, longitude (degrees, in the grid's
  * system). 0 when the point lies outside the grid: no wrap-around in longitude. */
-KELVADRA_API int interpolate_geoid_data_value(const geoid_data *grid, double lat, double lon,
-                                              double *out);
+KELVADRA_API int interpolate_geoid_data_value(
+    const geoid_data *grid, double lat, double lon, double *out);
 
 /* ------------------------------------------------------------------------ */
 /* Geoid                                                                     */
@@ -317,8 +324,8 @@ KELVADRA_API int check_geoid(const geoid *g);
 
 /* Prepares height conversions between the user's system and the geoid's. On
  * failure out's grid is cleared (no array reference) and 0 is returned. */
-KELVADRA_API int initialize_geoid_transform(const refsystem *user, const geoid *g,
-                                            geoid_transform *out);
+KELVADRA_API int initialize_geoid_transform(
+    const refsystem *user, const geoid *g, geoid_transform *out);
 /* Clears the grid part (the array is not released: the geoid owns it). */
 KELVADRA_API void invalidate_geoid_transform(geoid_transform *t);
 /* The grid part holds valid data. */

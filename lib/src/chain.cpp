@@ -64,11 +64,11 @@ bool same_projection(const tm_projection &a, const tm_projection &b)
 // Which steps a pair of systems needs.
 struct Plan
 {
-    bool ellipsoidIn = false, ellipsoidOut = false; // E-in, E-out
-    bool zoneIn = false, zoneOut = false; // Z-in, Z-out
+    bool ellipsoidIn = false, ellipsoidOut = false;   // E-in, E-out
+    bool zoneIn = false, zoneOut = false;             // Z-in, Z-out
     bool projectionIn = false, projectionOut = false; // P-in, P-out
-    bool localIn = false, localOut = false; // L-in, L-out
-    bool shift = false; // S
+    bool localIn = false, localOut = false;           // L-in, L-out
+    bool shift = false;                               // S
 };
 
 Plan plan_for(const refsystem &in, const refsystem &out)
@@ -134,8 +134,8 @@ KELVADRA_API int initialize_transform(const refsystem *in, const refsystem *out,
         return 0;
 
     const Plan plan = plan_for(*in, *out);
-    ellipsoid inEllipsoid { 0.0, 0.0 };
-    ellipsoid outEllipsoid { 0.0, 0.0 };
+    ellipsoid inEllipsoid {0.0, 0.0};
+    ellipsoid outEllipsoid {0.0, 0.0};
     const bool haveIn = ellipsoid_of_datum(in->datum, &inEllipsoid) != 0;
     const bool haveOut = ellipsoid_of_datum(out->datum, &outEllipsoid) != 0;
     if (!haveIn && (plan.ellipsoidIn || plan.projectionIn || plan.localIn))
@@ -228,7 +228,7 @@ KELVADRA_API int transform_coords(const double in[3], const transform *t, double
     }
     if (angular) {
         if (is_set(t->input_ellipsoid)) {
-            const double blh[3] = { x, y, z };
+            const double blh[3] = {x, y, z};
             double xyz[3];
             if (!geodetic_to_geocentric(t->input_ellipsoid, blh, xyz))
                 return 0;
@@ -259,7 +259,7 @@ KELVADRA_API int transform_coords(const double in[3], const transform *t, double
     const bool planeOut = projectionOut || t->output_zone != -1;
     if (planeOut || is_set(t->output_ellipsoid)) {
         if (is_set(t->output_ellipsoid)) {
-            const double xyz[3] = { x, y, z };
+            const double xyz[3] = {x, y, z};
             double blh[3];
             if (!geocentric_to_geodetic(t->output_ellipsoid, xyz, blh))
                 return 0;

@@ -22,11 +22,11 @@ struct EllipsoidRow
 };
 
 constexpr EllipsoidRow kEllipsoids[] = {
-    {42, 6378245.0, 0.003352329869259135},    // Krasovsky 1940, 1/f = 298.3
-    {80, 6378137.0, 0.003352810681182319},    // GRS 80, 1/f = 298.257222101
-    {84, 6378137.0, 0.003352810664747481},    // WGS 84, 1/f = 298.257223563
-    {90, 6378136.0, 0.0033528037351842955},   // PZ-90, 1/f = 298.25784
-    {2011, 6378136.5, 0.003352819752979053},  // GSK-2011, 1/f = 298.2564151
+    {42, 6378245.0, 0.003352329869259135},   // Krasovsky 1940, 1/f = 298.3
+    {80, 6378137.0, 0.003352810681182319},   // GRS 80, 1/f = 298.257222101
+    {84, 6378137.0, 0.003352810664747481},   // WGS 84, 1/f = 298.257223563
+    {90, 6378136.0, 0.0033528037351842955},  // PZ-90, 1/f = 298.25784
+    {2011, 6378136.5, 0.003352819752979053}, // GSK-2011, 1/f = 298.2564151
 };
 
 struct DatumEllipsoid
@@ -36,9 +36,14 @@ struct DatumEllipsoid
 };
 
 constexpr DatumEllipsoid kDatumEllipsoids[] = {
-    {KV_DATUM_PULKOVO42, 42}, {KV_DATUM_PULKOVO95, 42}, {KV_DATUM_WGS84, 84},
-    {KV_DATUM_PZ90, 90},      {KV_DATUM_PZ9002, 90},    {KV_DATUM_PZ9011, 90},
-    {KV_DATUM_ITRF2008, 80},  {KV_DATUM_GSK2011, 2011},
+    {KV_DATUM_PULKOVO42, 42},
+    {KV_DATUM_PULKOVO95, 42},
+    {KV_DATUM_WGS84, 84},
+    {KV_DATUM_PZ90, 90},
+    {KV_DATUM_PZ9002, 90},
+    {KV_DATUM_PZ9011, 90},
+    {KV_DATUM_ITRF2008, 80},
+    {KV_DATUM_GSK2011, 2011},
 };
 
 // Datum -> PZ 90.11: translations in metres, rotations in milliarcseconds,
@@ -98,13 +103,8 @@ int datum_to_hub(int datum, datum_shift *out)
         if (row.datum == datum) {
             // The scale is the product with 1e-6 in double precision
             // (-0.0006 ppm is -5.999999999999999e-10, not -6e-10).
-            *out = {row.dX,
-                    row.dY,
-                    row.dZ,
-                    mas_to_rad(row.wx_mas),
-                    mas_to_rad(row.wy_mas),
-                    mas_to_rad(row.wz_mas),
-                    row.dm_ppm * 1e-6};
+            *out = {row.dX, row.dY, row.dZ, mas_to_rad(row.wx_mas), mas_to_rad(row.wy_mas),
+                mas_to_rad(row.wz_mas), row.dm_ppm * 1e-6};
             return 1;
         }
     }
@@ -146,12 +146,12 @@ datum_shift compose_shifts(const datum_shift &first, const datum_shift &second)
     r.wy = first.wy + second.wy;
     r.wz = first.wz + second.wz;
     r.dm = first.dm + second.dm + first.dm * second.dm;
-    r.dX = first.dX + second.dX + second.dm * first.dX + second.wz * first.dY
-            - second.wy * first.dZ;
-    r.dY = first.dY + second.dY + second.dm * first.dY - second.wz * first.dX
-            + second.wx * first.dZ;
-    r.dZ = first.dZ + second.dZ + second.dm * first.dZ + second.wy * first.dX
-            - second.wx * first.dY;
+    r.dX
+        = first.dX + second.dX + second.dm * first.dX + second.wz * first.dY - second.wy * first.dZ;
+    r.dY
+        = first.dY + second.dY + second.dm * first.dY - second.wz * first.dX + second.wx * first.dZ;
+    r.dZ
+        = first.dZ + second.dZ + second.dm * first.dZ + second.wy * first.dX - second.wx * first.dY;
     return r;
 }
 

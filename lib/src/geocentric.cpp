@@ -24,7 +24,10 @@ namespace {
 constexpr double kLatitudeTolerance = 4.84813681109536e-14; // 1e-8 arc-second, radians
 constexpr int kMaxIterations = 100;
 
-double eccentricity_squared(const ellipsoid &e) { return 2.0 * e.f - e.f * e.f; }
+double eccentricity_squared(const ellipsoid &e)
+{
+    return 2.0 * e.f - e.f * e.f;
+}
 
 bool finite3(const double p[3])
 {
@@ -35,7 +38,7 @@ bool finite3(const double p[3])
 double longitude_of(double X, double Y, double D)
 {
     if (D == 0.0)
-        return 0.0; // on the polar axis
+        return 0.0;                                // on the polar axis
     const double La = std::atan2(Y, std::fabs(X)); // asin(Y / D), without its loss near +-1
     if (Y < 0.0 && X > 0.0)
         return La;
@@ -192,7 +195,7 @@ affine geocentric_to_local(const ellipsoid &e, const double origin[3])
 void affine_apply(const affine &a, const double p[3], double out[3])
 {
     const double x = p[0], y = p[1], z = p[2];
-    const double (*m)[3] = a.matrix;
+    const double(*m)[3] = a.matrix;
     out[0] = m[0][0] * x + m[0][1] * y + m[0][2] * z + a.vector[0];
     out[1] = m[1][0] * x + m[1][1] * y + m[1][2] * z + a.vector[1];
     out[2] = m[2][0] * x + m[2][1] * y + m[2][2] * z + a.vector[2];
@@ -204,8 +207,8 @@ affine affine_compose(const affine &first, const affine &second)
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
             r.matrix[i][j] = second.matrix[i][0] * first.matrix[0][j]
-                    + second.matrix[i][1] * first.matrix[1][j]
-                    + second.matrix[i][2] * first.matrix[2][j];
+                + second.matrix[i][1] * first.matrix[1][j]
+                + second.matrix[i][2] * first.matrix[2][j];
         }
     }
     affine_apply(second, first.vector, r.vector);
@@ -214,12 +217,12 @@ affine affine_compose(const affine &first, const affine &second)
 
 int affine_is_set(const affine &a)
 {
-    const double (*m)[3] = a.matrix;
+    const double(*m)[3] = a.matrix;
     if (m[0][0] == kNotSet || a.vector[0] == kNotSet)
         return 0;
     const double det = m[0][0] * (m[1][1] * m[2][2] - m[2][1] * m[1][2])
-            - m[0][1] * (m[2][2] * m[1][0] - m[1][2] * m[2][0])
-            + m[0][2] * (m[2][1] * m[1][0] - m[1][1] * m[2][0]);
+        - m[0][1] * (m[2][2] * m[1][0] - m[1][2] * m[2][0])
+        + m[0][2] * (m[2][1] * m[1][0] - m[1][1] * m[2][0]);
     return det > 1e-10;
 }
 

@@ -290,7 +290,7 @@ KELVADRA_API int transform_from_geoid(double point[3], const geoid_transform *t)
     if (!point || !t)
         return 0;
     const double H = point[2];
-    double w[3] = { point[0], point[1], point[2] };
+    double w[3] = {point[0], point[1], point[2]};
     for (int pass = 0; pass < 100; ++pass) {
         double g[3];
         double N;

@@ -88,8 +88,8 @@ public:
 private:
     std::FILE *file_;
     std::unique_ptr<char[]> buffer_; // kBlock bytes plus room for a final '\0'
-    std::size_t begin_ = 0; // first unread byte
-    std::size_t end_ = 0; // one past the last byte read
+    std::size_t begin_ = 0;          // first unread byte
+    std::size_t end_ = 0;            // one past the last byte read
     bool at_eof_ = false;
 };
 

@@ -16,14 +16,23 @@ namespace kelvadra {
 constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kHalfPi = 1.5707963267948966;
-constexpr double kDegree = 0.017453292519943295;     // radians per degree
+constexpr double kDegree = 0.017453292519943295;        // radians per degree
 constexpr double kMilliArcSecond = 4.84813681109536e-9; // radians per mas
 constexpr double kNotSet = DBL_MAX;
 
-inline double deg_to_rad(double x) { return x * kDegree; }
+inline double deg_to_rad(double x)
+{
+    return x * kDegree;
+}
 // A division, not a multiplication by the inverse: the last bit matters.
-inline double rad_to_deg(double x) { return x / kDegree; }
-inline double mas_to_rad(double x) { return x * kMilliArcSecond; }
+inline double rad_to_deg(double x)
+{
+    return x / kDegree;
+}
+inline double mas_to_rad(double x)
+{
+    return x * kMilliArcSecond;
+}
 
 // Reduces radians into [-pi, pi]; both ends come back unchanged.
 double normalize_angle_pi(double x);
@@ -101,9 +110,9 @@ int gk6_inverse_auto_zone(double x, double y, int hemisphere, double *B, double 
 void tm_setup_constants(const ellipsoid &e, const tm_projection &p, tm_constants *c);
 double tm_meridian_distance(const tm_constants &c, double phi);
 void tm_forward(const tm_projection &p, const tm_constants &c, double phi, double lambda,
-                double *easting, double *northing);
-void tm_inverse(const tm_projection &p, const tm_constants &c, double easting,
-                double northing, double *phi, double *lambda);
+    double *easting, double *northing);
+void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, double northing,
+    double *phi, double *lambda);
 
 // Zone parameter sets; 0, out untouched, for a zone outside 1..60 or hemisphere 0.
 int gk_zone_projection(int zone, int hemisphere, tm_projection *out);

@@ -18,14 +18,20 @@ bool is_space(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 bool is_hex_digit(char c)
 {
     return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 // Case-insensitive prefix test against a lower-case word.
 bool starts_with_word(const char *p, const char *word)
@@ -75,7 +81,8 @@ Token find_token(const char *p, const char **end)
         *end = q;
         return Token::NaN;
     }
-    if (p[0] == '0' && lower(p[1]) == 'x' && (is_hex_digit(p[2]) || (p[2] == '.' && is_hex_digit(p[3])))) {
+    if (p[0] == '0' && lower(p[1]) == 'x'
+        && (is_hex_digit(p[2]) || (p[2] == '.' && is_hex_digit(p[3])))) {
         const char *q = p + 2;
         while (is_hex_digit(*q))
             ++q;
@@ -108,8 +115,7 @@ Token find_token(const char *p, const char **end)
 }
 
 // Reads a number of type T (float or double) like strtod/strtof in the "C" locale.
-template <typename T>
-int scan_number(const char *text, const char **end, T *value)
+template <typename T> int scan_number(const char *text, const char **end, T *value)
 {
     if (!text)
         return 0;

@@ -295,8 +295,8 @@ namespace {
 
 // One 6-degree zone: central meridian (6n - offset) degrees, origin at the
 // equator, the southern false northing for any hemisphere other than 1.
-int zone_projection(int zone, int hemisphere, int meridianOffset, double scale,
-                    double falseEasting, tm_projection *out)
+int zone_projection(int zone, int hemisphere, int meridianOffset, double scale, double falseEasting,
+    tm_projection *out)
 {
     if (!zone_in_range(zone) || hemisphere == 0)
         return 0;

@@ -92,7 +92,7 @@ KELVADRA_API int check_refsystem(const refsystem *rs)
     case KV_TYPE_LOCAL:
         // A NaN differs from DBL_MAX and so counts as set.
         return rs->datum != 0 && rs->origin[0] != kNotSet && rs->origin[1] != kNotSet
-                && rs->origin[2] != kNotSet;
+            && rs->origin[2] != kNotSet;
     case KV_TYPE_GK_ZONE:
         // Neither datum nor hemisphere is needed to name the zone system.
         return static_cast<uint32_t>(rs->zone) <= 60;

@@ -30,9 +30,9 @@ struct Shift
     double p[7];
 };
 const Shift shifts[] = {
-    { 84, "+ellps=WGS84", { -0.013, 0.106, 0.022, -2.30, 3.54, -4.21, -0.008 } },
-    { 42, "+ellps=krass", { 23.557, -140.844, -79.778, -2.30, -346.46, -794.21, -0.228 } },
-    { 2011, "+a=6378136.5 +rf=298.2564151", { 0, 0.014, -0.008, -0.562, -0.019, 0.053, -0.0006 } },
+    {84, "+ellps=WGS84", {-0.013, 0.106, 0.022, -2.30, 3.54, -4.21, -0.008}},
+    {42, "+ellps=krass", {23.557, -140.844, -79.778, -2.30, -346.46, -794.21, -0.228}},
+    {2011, "+a=6378136.5 +rf=298.2564151", {0, 0.014, -0.008, -0.562, -0.019, 0.053, -0.0006}},
 };
 
 const Shift &shiftOf(int datum)
@@ -50,7 +50,7 @@ QByteArray helmert(int datum, double sign)
 {
     const double *p = shiftOf(datum).p;
     QString step = QStringLiteral(" +step +proj=helmert +convention=coordinate_frame");
-    const char *names[7] = { "x", "y", "z", "rx", "ry", "rz", "s" };
+    const char *names[7] = {"x", "y", "z", "rx", "ry", "rz", "s"};
     for (int i = 0; i < 7; ++i)
         step += QStringLiteral(" +%1=%2").arg(names[i]).arg(
             sign * p[i] / (i >= 3 && i < 6 ? 1000 : 1), 0, 'g', 17);
@@ -190,7 +190,7 @@ void TestCalculation::againstProj_data()
     QTest::addColumn<Side>("to");
     QTest::addColumn<QString>("row");
     QTest::addColumn<QByteArray>("steps"); // from geodetic WGS 84
-    QTest::addColumn<bool>("inverse"); // the steps lead into `from`, not `to`
+    QTest::addColumn<bool>("inverse");     // the steps lead into `from`, not `to`
 
     const QString p1 = QStringLiteral("P1; 55 45 5; 37 37 6; ");
     const QByteArray gsk7 = wgs84To(2011) + gaussKruger(2011, 7);
@@ -335,7 +335,7 @@ void TestCalculation::rowForms()
     QCOMPARE(failed, error);
 
     // The list's error flag follows its rows.
-    const Calculation::Result result = calculator.run({ "; ; ; ", row, "; ; ; " });
+    const Calculation::Result result = calculator.run({"; ; ; ", row, "; ; ; "});
     QCOMPARE(result.rows.value(1), expected);
     QCOMPARE(result.rows.size(), 3);
     QCOMPARE(result.errors, error);
@@ -373,7 +373,7 @@ void TestCalculation::setUp()
     initialize_null_geoid_data(&empty.grid);
     invalidate_geoid(&empty);
     const bool fixed = check_refsystem(&from.system) && check_refsystem(&to.system);
-    for (const ::geoid *g : { &empty, static_cast<::geoid *>(nullptr) }) {
+    for (const ::geoid *g : {&empty, static_cast<::geoid *>(nullptr)}) {
         Calculator calculator(from, to, g);
         QCOMPARE(fixed ? calculator.setUpFixed() : calculator.setUpAutoZone(), ready);
     }

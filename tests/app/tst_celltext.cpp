@@ -131,18 +131,18 @@ void TestCellText::numbersAndRows()
     double v = 42.0;
     QVERIFY(CellText::parseNumber("  -12.5\t", &v));
     QCOMPARE(v, -12.5);
-    for (const char *bad : { "1,5", "55 30", "12m", "", "-" }) {
+    for (const char *bad : {"1,5", "55 30", "12m", "", "-"}) {
         v = 42.0;
         QVERIFY2(!CellText::parseNumber(bad, &v), bad);
         QCOMPARE(v, 42.0); // untouched on failure
     }
 
-    QCOMPARE(CellText::splitRow("A,55.5;37.5"), (QStringList { "A", "55.5", "37.5", "" }));
+    QCOMPARE(CellText::splitRow("A,55.5;37.5"), (QStringList {"A", "55.5", "37.5", ""}));
     QCOMPARE(CellText::splitRow("C,1,2,3,4,5").size(), 6);
     const QString row = CellText::joinRow(QStringLiteral("Пункт"), "55 45 5", "37 37 6", "");
     QCOMPARE(row, QStringLiteral("Пункт; 55 45 5; 37 37 6; "));
     QCOMPARE(CellText::splitRow(row),
-        (QStringList { QStringLiteral("Пункт"), " 55 45 5", " 37 37 6", " " }));
+        (QStringList {QStringLiteral("Пункт"), " 55 45 5", " 37 37 6", " "}));
 }
 
 // The suite runs under ru_RU.UTF-8 too; forcing it here as well makes a

@@ -35,12 +35,12 @@ QString counted(int all, int empty, int invalid)
 // The question and the report of Ctrl+D ("некорректных") or Ctrl+E ("пустых").
 QStringList deleted(const char *what, int found, int removed)
 {
-    return { QStringLiteral("confirm|Подтвердите удаление|Обнаружено %1 строк: %2.\nУдалить? ")
-                 .arg(QString::fromUtf8(what))
-                 .arg(found),
+    return {QStringLiteral("confirm|Подтвердите удаление|Обнаружено %1 строк: %2.\nУдалить? ")
+                .arg(QString::fromUtf8(what))
+                .arg(found),
         QStringLiteral("information|Информация|Удалено %1 строк: %2.")
             .arg(QString::fromUtf8(what))
-            .arg(removed) };
+            .arg(removed)};
 }
 
 QStringList names(const QStringList &rows)
@@ -124,58 +124,55 @@ void TestCommands::command_data()
     QTest::addColumn<QStringList>("left"); // the names of the remaining rows
     QTest::addColumn<int>("newCursor");
 
-    const QStringList mixed { bad, "", ok, "" };
-    const QStringList abc { "A", "B", "C" };
+    const QStringList mixed {bad, "", ok, ""};
+    const QStringList abc {"A", "B", "C"};
     const QString a = QStringLiteral("A; 1; 2; 3"), b = QStringLiteral("B; 4; 5; 6");
     const int N = Qt::Key_N, D = Qt::Key_D, E = Qt::Key_E;
 
     // Ctrl+N drops an empty tail holding the cursor first; a name alone is
     // invalid, not empty; a blank height reads as 0 except where it is Z.
-    addCase("N", { ok, "", "N; x", "" }, 3, N, ctrl, { counted(3, 1, 1) }, { "P", "", "N" }, 2);
-    addCase("N, only empty rows", { "", "", "" }, 2, N, ctrl, { counted(1, 1, 0) }, { "" }, 0);
-    addCase("N, tail above cursor", { ok, "", "" }, 0, N, ctrl, { counted(3, 2, 0) },
-        { "P", "", "" }, 0);
-    addCase("N, name only", { "Name" }, 0, N, ctrl, { counted(1, 0, 1) }, { "Name" }, 0);
-    addCase("N, blank height GK", { "A; 6181234.5; 7412345" }, 0, N, ctrl, { counted(1, 0, 0) },
-        { "A" }, 0, GaussKruger);
-    addCase("N, blank as point", { "A; 6181234 5; 7412345; 0" }, 0, N, ctrl, { counted(1, 0, 1) },
-        { "A" }, 0, Utm);
-    addCase("N, blank Z", { "A; 2800000; 2200000; " }, 0, N, ctrl, { counted(1, 0, 1) }, { "A" }, 0,
+    addCase("N", {ok, "", "N; x", ""}, 3, N, ctrl, {counted(3, 1, 1)}, {"P", "", "N"}, 2);
+    addCase("N, only empty rows", {"", "", ""}, 2, N, ctrl, {counted(1, 1, 0)}, {""}, 0);
+    addCase("N, tail above cursor", {ok, "", ""}, 0, N, ctrl, {counted(3, 2, 0)}, {"P", "", ""}, 0);
+    addCase("N, name only", {"Name"}, 0, N, ctrl, {counted(1, 0, 1)}, {"Name"}, 0);
+    addCase("N, blank height GK", {"A; 6181234.5; 7412345"}, 0, N, ctrl, {counted(1, 0, 0)}, {"A"},
+        0, GaussKruger);
+    addCase("N, blank as point", {"A; 6181234 5; 7412345; 0"}, 0, N, ctrl, {counted(1, 0, 1)},
+        {"A"}, 0, Utm);
+    addCase("N, blank Z", {"A; 2800000; 2200000; "}, 0, N, ctrl, {counted(1, 0, 1)}, {"A"}, 0,
         Geocentric);
 
     // Rows deleted above the cursor move it up, never above row 0.
-    addCase("D around cursor", { bad, a, bad, b, bad }, 3, D, ctrl, deleted("некорректных", 3, 3),
-        { "A", "B" }, 1);
-    addCase("D on cursor row", { a, bad, b }, 1, D, ctrl, deleted("некорректных", 1, 1),
-        { "A", "B" }, 0);
-    addCase("D name only", { "Name", "", a }, 2, D, ctrl, deleted("некорректных", 1, 1),
-        { "", "A" }, 1);
+    addCase("D around cursor", {bad, a, bad, b, bad}, 3, D, ctrl, deleted("некорректных", 3, 3),
+        {"A", "B"}, 1);
     addCase(
-        "E name only", { "Name", "", a }, 2, E, ctrl, deleted("пустых", 1, 1), { "Name", "A" }, 1);
+        "D on cursor row", {a, bad, b}, 1, D, ctrl, deleted("некорректных", 1, 1), {"A", "B"}, 0);
+    addCase(
+        "D name only", {"Name", "", a}, 2, D, ctrl, deleted("некорректных", 1, 1), {"", "A"}, 1);
+    addCase("E name only", {"Name", "", a}, 2, E, ctrl, deleted("пустых", 1, 1), {"Name", "A"}, 1);
     // Ctrl+D empties the last row and counts it; Ctrl+E leaves it uncounted.
-    addCase(
-        "D all invalid", { bad, bad, bad }, 2, D, ctrl, deleted("некорректных", 3, 3), { "" }, 0);
-    addCase("E all empty", { "", " ; ;", "" }, 0, E, ctrl, deleted("пустых", 3, 2), { "" }, 0);
+    addCase("D all invalid", {bad, bad, bad}, 2, D, ctrl, deleted("некорректных", 3, 3), {""}, 0);
+    addCase("E all empty", {"", " ; ;", ""}, 0, E, ctrl, deleted("пустых", 3, 2), {""}, 0);
     // Ctrl+E does not drop the tail with the cursor first.
-    addCase("E middle and tail", { a, "", a, "", "" }, 4, E, ctrl, deleted("пустых", 3, 3),
-        { "A", "A" }, 1);
+    addCase("E middle and tail", {a, "", a, "", ""}, 4, E, ctrl, deleted("пустых", 3, 3),
+        {"A", "A"}, 1);
     addCase("declined D", mixed, 2, D, ctrl, deleted("некорректных", 1, 0).mid(0, 1), names(mixed),
         2, Geodetic, false);
     addCase("declined E", mixed, 2, E, ctrl, deleted("пустых", 2, 0).mid(0, 1), names(mixed), 2,
         Geodetic, false);
-    addCase("nothing for D", { ok }, 0, D, ctrl,
-        { "information|Удаление некорректных строк|Некорректных строк не обнаружено" }, { "P" }, 0);
-    addCase("nothing for E", { ok }, 0, E, ctrl,
-        { "information|Удаление пустых строк|Пустых строк не обнаружено" }, { "P" }, 0);
+    addCase("nothing for D", {ok}, 0, D, ctrl,
+        {"information|Удаление некорректных строк|Некорректных строк не обнаружено"}, {"P"}, 0);
+    addCase("nothing for E", {ok}, 0, E, ctrl,
+        {"information|Удаление пустых строк|Пустых строк не обнаружено"}, {"P"}, 0);
 
-    addCase("Ctrl+Insert", abc, 1, Qt::Key_Insert, ctrl, {}, { "A", "", "B", "C" }, 2);
-    addCase("Ctrl+Delete", abc, 2, Qt::Key_Delete, ctrl, {}, { "A", "B" }, 1);
-    addCase("Ctrl+Delete of the last row", { "A" }, 0, Qt::Key_Delete, ctrl, {}, {}, -1);
+    addCase("Ctrl+Insert", abc, 1, Qt::Key_Insert, ctrl, {}, {"A", "", "B", "C"}, 2);
+    addCase("Ctrl+Delete", abc, 2, Qt::Key_Delete, ctrl, {}, {"A", "B"}, 1);
+    addCase("Ctrl+Delete of the last row", {"A"}, 0, Qt::Key_Delete, ctrl, {}, {}, -1);
     addCase("Ctrl+Insert without cursor", abc, -1, Qt::Key_Insert, ctrl, {}, abc, -1);
     // Down on the last row adds one, with any modifiers but exactly Control.
-    addCase("Down on the last row", abc, 2, Qt::Key_Down, 0, {}, { "A", "B", "C", "" }, 3);
+    addCase("Down on the last row", abc, 2, Qt::Key_Down, 0, {}, {"A", "B", "C", ""}, 3);
     addCase("Shift+Down on the last row", abc, 2, Qt::Key_Down, Qt::ShiftModifier, {},
-        { "A", "B", "C", "" }, 3);
+        {"A", "B", "C", ""}, 3);
     addCase("Down elsewhere", abc, 0, Qt::Key_Down, 0, {}, abc, 1);
 
     // Keys that do nothing at all.
@@ -217,7 +214,7 @@ void TestCommands::command()
 // At most ten row numbers, counted from 1, then how many more; nothing deleted.
 void TestCommands::findInvalidRows()
 {
-    QStringList rows { ok, "", ok };
+    QStringList rows {ok, "", ok};
     DialogLog log;
     Panel panel(true);
     panel.setPoints(rows);
@@ -226,15 +223,15 @@ void TestCommands::findInvalidRows()
         rows << ok << bad; // invalid rows 5, 7, ... 23
     panel.setPoints(rows);
     QTest::keyClick(panel.table(), Qt::Key_I, Qt::ControlModifier);
-    panel.setPoints(rows + QStringList { bad, bad });
+    panel.setPoints(rows + QStringList {bad, bad});
     QTest::keyClick(panel.table(), Qt::Key_I, Qt::ControlModifier);
 
     const QString found = QStringLiteral("warning|Поиск некорректных строк|Обнаружено некорректных "
                                          "строк: %1\nНомера некорректных строк:\n"
                                          "5; 7; 9; 11; 13; 15; 17; 19; 21; 23");
     QCOMPARE(log.shown,
-        (QStringList { "information|Поиск некорректных строк|Некорректных строк не обнаружено",
-            found.arg(10), found.arg(12) + "\nи еще 2 (не перечислены)." }));
+        (QStringList {"information|Поиск некорректных строк|Некорректных строк не обнаружено",
+            found.arg(10), found.arg(12) + "\nи еще 2 (не перечислены)."}));
     QCOMPARE(panel.table()->rowCount(), 25);
 }
 
@@ -243,17 +240,17 @@ void TestCommands::swapAndEmptyTable()
 {
     DialogLog log;
     Panel panel(true);
-    panel.setPoints({ ok });
+    panel.setPoints({ok});
     QSignalSpy swap(&panel, &Panel::signalSwap);
     QTest::keyClick(panel.table(), Qt::Key_U, Qt::ControlModifier);
     QCOMPARE(swap.count(), 1);
-    QCOMPARE(names(panel.points()), QStringList { "P" });
+    QCOMPARE(names(panel.points()), QStringList {"P"});
 
     panel.table()->setRowCount(0);
     QTest::keyClick(panel.table(), Qt::Key_N, Qt::ControlModifier);
     QTest::keyClick(panel.table(), Qt::Key_Down);
     QCOMPARE(panel.table()->rowCount(), 1);
-    QCOMPARE(log.shown, QStringList { counted(0, 0, 0) });
+    QCOMPARE(log.shown, QStringList {counted(0, 0, 0)});
 }
 
 void TestCommands::load_data()
@@ -262,17 +259,17 @@ void TestCommands::load_data()
     QTest::addColumn<QStringList>("table");
 
     QTest::newRow("commas and semicolons") << QByteArray("A, 55.5, 37.5, 120\nB;56;38\n")
-                                           << QStringList { "A| 55.5| 37.5| 120", "B|56|38|" };
-    QTest::newRow("six fields") << QByteArray("C,1,2,3,4,5\n") << QStringList { "C|1|2|3" };
+                                           << QStringList {"A| 55.5| 37.5| 120", "B|56|38|"};
+    QTest::newRow("six fields") << QByteArray("C,1,2,3,4,5\n") << QStringList {"C|1|2|3"};
     QTest::newRow("empty line") << QByteArray("A;1;2;3\n\nB\n")
-                                << QStringList { "A|1|2|3", "|||", "B|||" };
-    QTest::newRow("empty file") << QByteArray() << QStringList { "|||" };
+                                << QStringList {"A|1|2|3", "|||", "B|||"};
+    QTest::newRow("empty file") << QByteArray() << QStringList {"|||"};
     QTest::newRow("CRLF") << QByteArray("A; 1; 2; 3\r\nB; 4; 5; \r\n")
-                          << QStringList { "A| 1| 2| 3", "B| 4| 5| " };
+                          << QStringList {"A| 1| 2| 3", "B| 4| 5| "};
     QTest::newRow("last line without end")
-        << QByteArray("A;1;2;3\nB;4") << QStringList { "A|1|2|3", "B|4||" };
+        << QByteArray("A;1;2;3\nB;4") << QStringList {"A|1|2|3", "B|4||"};
     QTest::newRow("cyrillic") << QStringLiteral("Пункт; 1; 2; 3\n").toUtf8()
-                              << QStringList { QStringLiteral("Пункт| 1| 2| 3") };
+                              << QStringList {QStringLiteral("Пункт| 1| 2| 3")};
 }
 
 void TestCommands::load()
@@ -285,9 +282,9 @@ void TestCommands::load()
     QVERIFY(writeFile(log.fileName, content));
     Panel panel(true);
     panel.setInputRole();
-    panel.setPoints({ "old; 1; 2; 3", "old2" });
+    panel.setPoints({"old; 1; 2; 3", "old2"});
     click(panel, "pushButtonLoad");
-    QCOMPARE(log.shown, QStringList { "open|Загрузить точки|*.txt" });
+    QCOMPARE(log.shown, QStringList {"open|Загрузить точки|*.txt"});
     QCOMPARE(tableCells(panel), table);
 }
 
@@ -297,10 +294,10 @@ void TestCommands::saveAndLoadBack()
     log.fileName = dir.filePath("roundtrip.txt");
     Panel panel(true);
     // Result cells already start with a blank; an empty row is a row too.
-    panel.setPoints({ "Пункт; 55 45 5.00000; 37 37 6.00000; 120.000", "B,56.25,38.5", "" });
+    panel.setPoints({"Пункт; 55 45 5.00000; 37 37 6.00000; 120.000", "B,56.25,38.5", ""});
     const QStringList before = tableCells(panel);
     click(panel, "pushButtonSave");
-    QCOMPARE(log.shown, QStringList { "save|Сохранить точки|*.txt" });
+    QCOMPARE(log.shown, QStringList {"save|Сохранить точки|*.txt"});
     QCOMPARE(QString::fromUtf8(readFile(log.fileName)),
         QStringLiteral(
             "Пункт;  55 45 5.00000;  37 37 6.00000;  120.000\nB; 56.25; 38.5; \n; ; ; \n"));
@@ -324,7 +321,7 @@ void TestCommands::failures()
 {
     DialogLog log;
     Panel panel(true);
-    panel.setPoints({ "A; 1; 2; 3" });
+    panel.setPoints({"A; 1; 2; 3"});
     const QStringList table = tableCells(panel);
 
     click(panel, "pushButtonLoad"); // cancelled dialogs: nothing happens
@@ -337,9 +334,9 @@ void TestCommands::failures()
     log.fileName = missing;
     click(panel, "pushButtonSave");
     QCOMPARE(log.shown,
-        (QStringList { "open|Загрузить точки|*.txt", "save|Сохранить точки|*.txt",
+        (QStringList {"open|Загрузить точки|*.txt", "save|Сохранить точки|*.txt",
             "open|Загрузить точки|*.txt", loadFailed + missing, "open|Загрузить точки|*.txt",
-            loadFailed + dir.path(), "save|Сохранить точки|*.txt", saveFailed + missing }));
+            loadFailed + dir.path(), "save|Сохранить точки|*.txt", saveFailed + missing}));
     QCOMPARE(tableCells(panel), table);
     QVERIFY(!QFile::exists(missing));
 }
@@ -367,8 +364,7 @@ void TestCommands::failedWriteKeepsExistingFile()
     }
     QCOMPARE(log.shown.value(1), saveFailed + path);
     QCOMPARE(readFile(path), old);
-    QCOMPARE(
-        QDir(own.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "existing.txt" });
+    QCOMPARE(QDir(own.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"existing.txt"});
 
     click(panel, "pushButtonSave"); // without the limit the list replaces the file
     QCOMPARE(readFile(path).count('\n'), 2000);

@@ -16,7 +16,7 @@ namespace {
 // header is in radians.
 QByteArray header(const char *separator = " ")
 {
-    const double numbers[6] = { 10, 12, 20, 23, 1, 1 };
+    const double numbers[6] = {10, 12, 20, 23, 1, 1};
     QByteArray text;
     for (int i = 0; i < 6; ++i)
         text += (i ? separator : "") + QByteArray::number(numbers[i] / 57.29577951308232, 'g', 17);
@@ -170,12 +170,12 @@ void TestGeoidFile::shippedGrid()
         QSKIP("PROJ cannot open egm96_15.gtx");
     }
     // Both interpolate bilinearly between the same float nodes: 0.1 mm.
-    const double points[][2] = { { 0, 0 }, { 55.758, 37.617 }, { -33.9, 151.2 }, { 89.9, 10 },
-        { -89.9, -170 }, { 12.34, 179.9 } };
+    const double points[][2]
+        = {{0, 0}, {55.758, 37.617}, {-33.9, 151.2}, {89.9, 10}, {-89.9, -170}, {12.34, 179.9}};
     for (const auto &p : points) {
         // vgridshift's forward direction subtracts the geoid height.
         const double reference = -proj_trans(egm96, PJ_FWD, proj_coord(p[1], p[0], 0, 0)).xyz.z;
-        for (double lon : { p[1], p[1] + 360 }) { // either longitude range
+        for (double lon : {p[1], p[1] + 360}) { // either longitude range
             double n = 0;
             QVERIFY(interpolate_geoid_data_value(&g.grid, p[0], lon, &n));
             QVERIFY2(std::fabs(n - reference) < 1e-4, qPrintable(QString::number(n - reference)));

@@ -98,7 +98,7 @@ void TestMainWindow::form()
 
     // Only the left panel loads and calculates, only the right one has About.
     window->show();
-    for (const char *button : { "pushButtonLoad", "pushButtonCalculate", "pushButtonAbout" }) {
+    for (const char *button : {"pushButtonLoad", "pushButtonCalculate", "pushButtonAbout"}) {
         QCOMPARE(child<QWidget>(window->inputPanel(), button)->isVisible(),
             qstrcmp(button, "pushButtonAbout") != 0);
         QCOMPARE(child<QWidget>(window->outputPanel(), button)->isVisible(),
@@ -110,18 +110,18 @@ void TestMainWindow::form()
 // opened is worth a warning.
 void TestMainWindow::geoidAtStartUp()
 {
-    const char *const files[] = { "egm96.grd", "absent/egm96.grd", "empty.grd" };
+    const char *const files[] = {"egm96.grd", "absent/egm96.grd", "empty.grd"};
     for (int i = 0; i < 3; ++i) {
         const bool loaded = i == 0, missing = i == 1;
         const QString path = dir.filePath(files[i]);
         DialogLog log;
         auto window = makeWindow(path);
         QCOMPARE(log.shown,
-            missing ? QStringList { "warning|Предупреждение|Ошибка при загрузке геоида из файла:\n"
-                + path }
+            missing ? QStringList {"warning|Предупреждение|Ошибка при загрузке геоида из файла:\n"
+                + path}
                     : QStringList());
         QCOMPARE(check_geoid(window->geoidRecord()) != 0, loaded);
-        for (const Panel *panel : { window->inputPanel(), window->outputPanel() }) {
+        for (const Panel *panel : {window->inputPanel(), window->outputPanel()}) {
             const auto *geoid = child<QComboBox>(panel, "comboBoxGeoid");
             QCOMPARE(geoid->count(), loaded ? 2 : 1);
             QCOMPARE(geoid->itemText(geoid->count() - 1), loaded ? "EGM96" : "Нет");
@@ -138,31 +138,30 @@ void TestMainWindow::swapAndAbout()
     Panel *left = window->inputPanel();
     Panel *right = window->outputPanel();
     configure(right, "3:WGS 84");
-    left->setPoints({ "P1;55 45 5;37 37 6;100", "P2;1;2;" });
-    right->setPoints({ "Q1;1000;2000;3000" });
+    left->setPoints({"P1;55 45 5;37 37 6;100", "P2;1;2;"});
+    right->setPoints({"Q1;1000;2000;3000"});
 
     QTest::keyClick(left->table(), Qt::Key_U, Qt::ControlModifier);
-    QCOMPARE(left->points(), QStringList { "Q1;  1000;  2000;  3000" });
-    QCOMPARE(right->points(), (QStringList { "P1;  55 45 5;  37 37 6;  100", "P2;  1;  2;  " }));
+    QCOMPARE(left->points(), QStringList {"Q1;  1000;  2000;  3000"});
+    QCOMPARE(right->points(), (QStringList {"P1;  55 45 5;  37 37 6;  100", "P2;  1;  2;  "}));
     QTest::keyClick(right->table(), Qt::Key_U, Qt::ControlModifier);
-    QCOMPARE(
-        left->points(), (QStringList { "P1;   55 45 5;   37 37 6;   100", "P2;   1;   2;   " }));
-    QCOMPARE(right->points(), QStringList { "Q1;   1000;   2000;   3000" });
+    QCOMPARE(left->points(), (QStringList {"P1;   55 45 5;   37 37 6;   100", "P2;   1;   2;   "}));
+    QCOMPARE(right->points(), QStringList {"Q1;   1000;   2000;   3000"});
     QCOMPARE(left->systemType(), 2);
     QCOMPARE(right->systemType(), 1);
 
     QVERIFY(log.shown.isEmpty());
     child<QPushButton>(right, "pushButtonAbout")->click();
     QCOMPARE(log.shown,
-        QStringList { "about|О программе|VORLANIX Ranticor (ГОСТ 32453-2017)\nВерсия 1.00\n\n\n"
-                      "Горячие клавиши:"
-                      "\nCtrl+Insert\t вставить строку в список точек"
-                      "\nCtrl+Delete\t удалить строку из списка точек"
-                      "\nCtrl+N\t\t подсчет строк в списке точек"
-                      "\nCtrl+I\t\t поиск некорректных строк"
-                      "\nCtrl+D\t\t удалить некорректные строки"
-                      "\nCtrl+E\t\t удалить пустые строки"
-                      "\nCtrl+U\t\t поменять списки точек местами" });
+        QStringList {"about|О программе|VORLANIX Ranticor (ГОСТ 32453-2017)\nВерсия 1.00\n\n\n"
+                     "Горячие клавиши:"
+                     "\nCtrl+Insert\t вставить строку в список точек"
+                     "\nCtrl+Delete\t удалить строку из списка точек"
+                     "\nCtrl+N\t\t подсчет строк в списке точек"
+                     "\nCtrl+I\t\t поиск некорректных строк"
+                     "\nCtrl+D\t\t удалить некорректные строки"
+                     "\nCtrl+E\t\t удалить пустые строки"
+                     "\nCtrl+U\t\t поменять списки точек местами"});
 }
 
 void TestMainWindow::calculate_data()
@@ -217,7 +216,7 @@ void TestMainWindow::calculate()
     configure(window->outputPanel(), right);
     window->inputPanel()->setPoints(rows.split(QLatin1Char('\n')));
     ::calculate(window.get());
-    QCOMPARE(log.shown, warned ? QStringList { rowErrors } : QStringList());
+    QCOMPARE(log.shown, warned ? QStringList {rowErrors} : QStringList());
     const QString got
         = window->outputPanel()
               ->points()
@@ -237,8 +236,8 @@ void TestMainWindow::geoidSideWithoutGrid()
     Panel *right = window->outputPanel();
     right->addGeoidModel();
     configure(right, "0g:WGS 84");
-    window->inputPanel()->setPoints({ "A; 50; 40; 100" });
-    right->setPoints({ "keep; 1; 2; 3" });
+    window->inputPanel()->setPoints({"A; 50; 40; 100"});
+    right->setPoints({"keep; 1; 2; 3"});
     const QStringList untouched = right->points();
 
     DialogLog log;
@@ -246,8 +245,8 @@ void TestMainWindow::geoidSideWithoutGrid()
     configure(right, "1:ГСК 2011");
     ::calculate(window.get());
     QCOMPARE(log.shown,
-        (QStringList { "warning|Предупреждение|Ошибка инициализации пересчета координат",
-            "warning|Предупреждение|Ошибка инициализации геоида" }));
+        (QStringList {"warning|Предупреждение|Ошибка инициализации пересчета координат",
+            "warning|Предупреждение|Ошибка инициализации геоида"}));
     QCOMPARE(right->points(), untouched);
 }
 
@@ -258,13 +257,13 @@ void TestMainWindow::trailingEmptyRowsDropped()
     DialogLog log;
     auto window = makeWindow();
     Panel *left = window->inputPanel();
-    left->setPoints({ "P1; 10; 20; 0", "P2; 11; 21; 0", "; ; ; ", "; ; ; " });
+    left->setPoints({"P1; 10; 20; 0", "P2; 11; 21; 0", "; ; ; ", "; ; ; "});
     left->table()->setCurrentCell(3, 1);
     ::calculate(window.get());
     QCOMPARE(left->table()->rowCount(), 2);
     QCOMPARE(window->outputPanel()->table()->rowCount(), 2);
 
-    left->setPoints({ "P1; 10; 20; 0", "; ; ; " });
+    left->setPoints({"P1; 10; 20; 0", "; ; ; "});
     left->table()->setCurrentCell(0, 0);
     ::calculate(window.get());
     QCOMPARE(window->outputPanel()->table()->rowCount(), 2);

@@ -68,23 +68,23 @@ void TestPanel::form()
 {
     Panel panel(true);
     const char *const widgets[][3] = {
-        { "groupBoxAngularUnit", "QGroupBox", "Единицы широты/долготы" },
-        { "radioButtonDMS", "QRadioButton", "градусы минуты секунды" },
-        { "radioButtonDegrees", "QRadioButton", "десятичные градусы" },
-        { "groupBoxHemisphere", "QGroupBox", "Полушарие" },
-        { "radioButtonNorthern", "QRadioButton", "Северное" },
-        { "radioButtonSouthern", "QRadioButton", "Южное" },
-        { "checkBoxAutoHemisphere", "QCheckBox", "автомат." },
-        { "groupBoxLongitudeRange", "QGroupBox", "Диапазон долгот" },
-        { "radioButtonSignedLongitude", "QRadioButton", "от -180 до 180 градусов" },
-        { "radioButtonUnsignedLongitude", "QRadioButton", "от 0 до 360 градусов" },
-        { "groupBoxZone", "QGroupBox", "Номер зоны" },
-        { "checkBoxAutoZone", "QCheckBox", "автомат." },
-        { "pushButtonLoad", "QPushButton", "Загрузить..." },
-        { "pushButtonSave", "QPushButton", "Сохранить..." },
-        { "pushButtonClear", "QPushButton", "Очистить" },
-        { "pushButtonAbout", "QPushButton", "О программе..." },
-        { "pushButtonCalculate", "QPushButton", "Вычислить >>>" },
+        {"groupBoxAngularUnit", "QGroupBox", "Единицы широты/долготы"},
+        {"radioButtonDMS", "QRadioButton", "градусы минуты секунды"},
+        {"radioButtonDegrees", "QRadioButton", "десятичные градусы"},
+        {"groupBoxHemisphere", "QGroupBox", "Полушарие"},
+        {"radioButtonNorthern", "QRadioButton", "Северное"},
+        {"radioButtonSouthern", "QRadioButton", "Южное"},
+        {"checkBoxAutoHemisphere", "QCheckBox", "автомат."},
+        {"groupBoxLongitudeRange", "QGroupBox", "Диапазон долгот"},
+        {"radioButtonSignedLongitude", "QRadioButton", "от -180 до 180 градусов"},
+        {"radioButtonUnsignedLongitude", "QRadioButton", "от 0 до 360 градусов"},
+        {"groupBoxZone", "QGroupBox", "Номер зоны"},
+        {"checkBoxAutoZone", "QCheckBox", "автомат."},
+        {"pushButtonLoad", "QPushButton", "Загрузить..."},
+        {"pushButtonSave", "QPushButton", "Сохранить..."},
+        {"pushButtonClear", "QPushButton", "Очистить"},
+        {"pushButtonAbout", "QPushButton", "О программе..."},
+        {"pushButtonCalculate", "QPushButton", "Вычислить >>>"},
     };
     for (const auto &w : widgets) {
         QWidget *widget = child<QWidget>(&panel, w[0]);
@@ -98,15 +98,14 @@ void TestPanel::form()
     // list in the order of its codes.
     QCOMPARE(panel.datumCode(), 84);
     QVERIFY(panel.isDmsUnits() && !panel.isUnsignedLongitude() && panel.geoidIndex() == 0);
-    QCOMPARE(panel.points(), QStringList { "; ; ; " });
+    QCOMPARE(panel.points(), QStringList {"; ; ; "});
     auto *type = child<QComboBox>(&panel, "comboBoxType");
-    const QStringList types { "Геодезическая", "Гаусса-Крюгера", "UTM", "Геоцентрическая" };
-    const QStringList firstHeader { "Широта", "X", "E", "X" },
-        lastHeader { "Высота", "h", "h", "Z" };
+    const QStringList types {"Геодезическая", "Гаусса-Крюгера", "UTM", "Геоцентрическая"};
+    const QStringList firstHeader {"Широта", "X", "E", "X"}, lastHeader {"Высота", "h", "h", "Z"};
     for (int i = 0; i < 4; ++i) {
         type->setCurrentIndex(i);
         QCOMPARE(type->currentText(), types[i]);
-        QCOMPARE(panel.systemType(), (QVector<int> { 2, 3, 4, 1 })[i]);
+        QCOMPARE(panel.systemType(), (QVector<int> {2, 3, 4, 1})[i]);
         QCOMPARE(panel.table()->horizontalHeaderItem(1)->text(), firstHeader[i]);
         QCOMPARE(panel.table()->horizontalHeaderItem(3)->text(), lastHeader[i]);
     }
@@ -120,10 +119,9 @@ void TestPanel::form()
 // The datum is kept when the new type offers it, else the list's first.
 void TestPanel::datumListFollowsType()
 {
-    const int cases[][5] = { // from, type, selected, index, count
-        { 2011, GaussKruger, 2011, 2, 3 }, { 95, GaussKruger, 95, 1, 3 },
-        { 90, GaussKruger, 42, 0, 3 }, { 2011, Utm, 84, 0, 1 }, { 2008, Geocentric, 2008, 7, 8 }
-    };
+    const int cases[][5] = {// from, type, selected, index, count
+        {2011, GaussKruger, 2011, 2, 3}, {95, GaussKruger, 95, 1, 3}, {90, GaussKruger, 42, 0, 3},
+        {2011, Utm, 84, 0, 1}, {2008, Geocentric, 2008, 7, 8}};
     for (const auto &c : cases) {
         Fixture f(OutputRole, Geodetic, c[0]);
         QCOMPARE(f.panel.datumCode(), c[0]);
@@ -164,10 +162,10 @@ void TestPanel::enabledState()
         return f.widget(name)->testAttribute(Qt::WA_ForceDisabled) ? '0' : '1';
     };
     auto checked = [&](const char *name) { return f.check(name)->isChecked() ? '1' : '0'; };
-    const char state[] = { on("groupBoxAngularUnit"), on("groupBoxLongitudeRange"),
+    const char state[] = {on("groupBoxAngularUnit"), on("groupBoxLongitudeRange"),
         on("groupBoxZone"), checked("checkBoxAutoZone"), on("checkBoxAutoZone"), on("spinBoxZone"),
         checked("checkBoxAutoHemisphere"), on("checkBoxAutoHemisphere"), on("groupBoxHemisphere"),
-        std::min(on("radioButtonNorthern"), on("radioButtonSouthern")), on("comboBoxGeoid"), '\0' };
+        std::min(on("radioButtonNorthern"), on("radioButtonSouthern")), on("comboBoxGeoid"), '\0'};
     QCOMPARE(QString::fromLatin1(state), flags);
 }
 
@@ -203,8 +201,8 @@ void TestPanel::buildRefsystem_data()
     QTest::addColumn<Role>("role");
     QTest::addColumn<int>("type");
     QTest::addColumn<int>("datum");
-    QTest::addColumn<int>("zone"); // 0: automatic zone checked
-    QTest::addColumn<int>("hemisphere"); // 0: automatic, 1 northern, 2 southern
+    QTest::addColumn<int>("zone");            // 0: automatic zone checked
+    QTest::addColumn<int>("hemisphere");      // 0: automatic, 1 northern, 2 southern
     QTest::addColumn<QByteArray>("expected"); // the record, as the library writes it
     QTest::addColumn<bool>("accepted");
 
@@ -215,7 +213,7 @@ void TestPanel::buildRefsystem_data()
                             << QByteArray(reinterpret_cast<const char *>(&r), sizeof r) << accepted;
         r = refsystem {};
     };
-    for (int datum : { 84, 42, 95, 90, 9002, 9011, 2011, 2008 }) {
+    for (int datum : {84, 42, 95, 90, 9002, 9011, 2011, 2008}) {
         const QByteArray d = QByteArray::number(datum);
         setup_geoc(datum, &r), add("geocentric " + d, InputRole, Geocentric, datum, 1, 1);
         setup_geod(datum, &r), add("geodetic " + d, OutputRole, Geodetic, datum, 1, 1);
@@ -288,10 +286,10 @@ void TestPanel::buildRefsystem()
 void TestPanel::tableRows()
 {
     Panel panel(true);
-    panel.setPoints({ "A,55.5,37.5,120", "B;56", "C,1,2,3,4,5", "" });
-    QCOMPARE(tableCells(panel), (QStringList { "A|55.5|37.5|120", "B|56||", "C|1|2|3", "|||" }));
-    QCOMPARE(panel.points(),
-        (QStringList { "A; 55.5; 37.5; 120", "B; 56; ; ", "C; 1; 2; 3", "; ; ; " }));
+    panel.setPoints({"A,55.5,37.5,120", "B;56", "C,1,2,3,4,5", ""});
+    QCOMPARE(tableCells(panel), (QStringList {"A|55.5|37.5|120", "B|56||", "C|1|2|3", "|||"}));
+    QCOMPARE(
+        panel.points(), (QStringList {"A; 55.5; 37.5; 120", "B; 56; ; ", "C; 1; 2; 3", "; ; ; "}));
     // Each pass through the row text adds one leading blank to coordinates.
     panel.setPoints(panel.points());
     QCOMPARE(tableCells(panel).first(), QStringLiteral("A| 55.5| 37.5| 120"));
@@ -303,7 +301,7 @@ void TestPanel::tableRows()
     QCOMPARE(panel.points().last(), QStringLiteral("; ; ; "));
     QVERIFY(panel.isRowEmpty(3) && panel.isRowEmpty(5) && !panel.isRowEmpty(1));
     QTest::mouseClick(child<QPushButton>(&panel, "pushButtonClear"), Qt::LeftButton);
-    QCOMPARE(panel.points(), QStringList { "; ; ; " });
+    QCOMPARE(panel.points(), QStringList {"; ; ; "});
     QCOMPARE(panel.table()->horizontalHeaderItem(3)->text(), QStringLiteral("Z"));
 }
 

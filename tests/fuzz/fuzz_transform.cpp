@@ -54,7 +54,7 @@ void pickRefsystem(FuzzedDataProvider &in, refsystem *r)
         break;
     case 2: {
         const double origin[3] = {in.ConsumeFloatingPointInRange(-1.6, 1.6),
-                                  in.ConsumeFloatingPointInRange(-3.2, 3.2), pickDouble(in)};
+            in.ConsumeFloatingPointInRange(-3.2, 3.2), pickDouble(in)};
         setup_lsr(pickDatum(in), origin, r);
         break;
     }
@@ -91,8 +91,8 @@ void pickRefsystem(FuzzedDataProvider &in, refsystem *r)
             o = pickDouble(in);
         r->zone = in.ConsumeIntegralInRange(-1, 61);
         r->hemisphere = hemisphere;
-        r->projection = {pickDouble(in), pickDouble(in), pickDouble(in), pickDouble(in),
-                         pickDouble(in)};
+        r->projection
+            = {pickDouble(in), pickDouble(in), pickDouble(in), pickDouble(in), pickDouble(in)};
         r->axis_order = in.ConsumeIntegralInRange(0, 3);
         break;
     }

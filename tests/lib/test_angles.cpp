@@ -41,17 +41,17 @@ TEST(Angles, FixedArithmetic)
         const char *why;
     };
     const Case cases[] = {
-        { normalize_angle_pi, kPi, kPi, 0, "+pi kept" },
-        { normalize_angle_pi, -kPi, -kPi, 0, "-pi kept" },
-        { normalize_angle_pi, 1.0, 1.0, 0, "inside untouched" },
-        { normalize_angle_pi, 7.0, 7.0 - kTwoPi, 0, "one turn" },
-        { normalize_angle_pi, -7.0, -7.0 + kTwoPi, 0, "one turn below" },
-        { normalize_angle_pi, 3 * kHalfPi, -kHalfPi, 1e-15, "needs the second subtraction" },
-        { normalize_angle_pi, -3 * kHalfPi, kHalfPi, 1e-15, "needs the second addition" },
-        { normalize_angle_pi, 100.0, 100.0 - 16 * kTwoPi, 1e-13, "many turns" },
-        { normalize_latitude_rad, 2.0, kHalfPi, 0, "clamped, pi - 2 would be a fold" },
-        { normalize_latitude_rad, -2.0, -kHalfPi, 0, "clamped south" },
-        { normalize_latitude_rad, kTwoPi + 0.5, 0.5, 1e-15, "reduced first" },
+        {normalize_angle_pi, kPi, kPi, 0, "+pi kept"},
+        {normalize_angle_pi, -kPi, -kPi, 0, "-pi kept"},
+        {normalize_angle_pi, 1.0, 1.0, 0, "inside untouched"},
+        {normalize_angle_pi, 7.0, 7.0 - kTwoPi, 0, "one turn"},
+        {normalize_angle_pi, -7.0, -7.0 + kTwoPi, 0, "one turn below"},
+        {normalize_angle_pi, 3 * kHalfPi, -kHalfPi, 1e-15, "needs the second subtraction"},
+        {normalize_angle_pi, -3 * kHalfPi, kHalfPi, 1e-15, "needs the second addition"},
+        {normalize_angle_pi, 100.0, 100.0 - 16 * kTwoPi, 1e-13, "many turns"},
+        {normalize_latitude_rad, 2.0, kHalfPi, 0, "clamped, pi - 2 would be a fold"},
+        {normalize_latitude_rad, -2.0, -kHalfPi, 0, "clamped south"},
+        {normalize_latitude_rad, kTwoPi + 0.5, 0.5, 1e-15, "reduced first"},
     };
     for (const Case &c : cases) {
         const double out = c.fn(c.in);
@@ -61,12 +61,11 @@ TEST(Angles, FixedArithmetic)
             EXPECT_NEAR(out, c.want, c.tol) << c.why;
     }
 
-    const double lon[][2]
-        = { { -10, 350 }, { -360, 0 }, { 360, 0 }, { 725, 5 }, { -725, 355 }, { 180, 180 } };
+    const double lon[][2] = {{-10, 350}, {-360, 0}, {360, 0}, {725, 5}, {-725, 355}, {180, 180}};
     for (const auto &c : lon)
         EXPECT_EQ(normalize_positive_longitude_deg(c[0]), c[1]) << c[0];
     // -1e-14 + 360 rounds to 360: the result must still lie below 360.
-    for (double x : { -1e-14, -360.0 - 1e-13, 720.0 - 1e-13 }) {
+    for (double x : {-1e-14, -360.0 - 1e-13, 720.0 - 1e-13}) {
         const double out = normalize_positive_longitude_deg(x);
         EXPECT_TRUE(out >= 0.0 && out < 360.0) << x << " -> " << out;
     }
@@ -81,15 +80,15 @@ TEST(ParseDms, ReadingsAndFailures)
         const char *why;
     };
     const Case cases[] = {
-        { "55 45 30", 55 + 45.0 / 60 + 30.0 / 3600, "degrees, minutes, seconds" },
-        { "10 20", 10 + 20.0 / 60, "three fail, two succeed" },
-        { "  12.5 ", 12.5, "one number" },
-        { "-37 30", -37.5, "leading minus" },
-        { "10 -30", -30.0, "a minus anywhere: reading restarts after it" },
-        { "37 30-15", -15.0, "only the first minus counts" },
-        { "- 5", -5.0, "blanks after the minus" },
-        { "55 45'30", 55.75, "a stray character ends the reading" },
-        { "55,5", 55.0, "a comma is no decimal point" },
+        {"55 45 30", 55 + 45.0 / 60 + 30.0 / 3600, "degrees, minutes, seconds"},
+        {"10 20", 10 + 20.0 / 60, "three fail, two succeed"},
+        {"  12.5 ", 12.5, "one number"},
+        {"-37 30", -37.5, "leading minus"},
+        {"10 -30", -30.0, "a minus anywhere: reading restarts after it"},
+        {"37 30-15", -15.0, "only the first minus counts"},
+        {"- 5", -5.0, "blanks after the minus"},
+        {"55 45'30", 55.75, "a stray character ends the reading"},
+        {"55,5", 55.0, "a comma is no decimal point"},
     };
     for (const Case &c : cases) {
         double out = 999;
@@ -97,7 +96,7 @@ TEST(ParseDms, ReadingsAndFailures)
         EXPECT_DOUBLE_EQ(out, c.want) << c.why << ": \"" << c.text << "\"";
     }
     // No number, or one that is not finite: failure, output untouched.
-    for (const char *t : { "abc", "", "-", "nan", "-inf", "1e999", "10 20 1e999", "10 -nan" }) {
+    for (const char *t : {"abc", "", "-", "nan", "-inf", "1e999", "10 20 1e999", "10 -nan"}) {
         double out = 123.25;
         EXPECT_EQ(parse_dms_string(t, &out), 0) << "\"" << t << "\"";
         EXPECT_EQ(out, 123.25) << "\"" << t << "\"";
@@ -132,9 +131,9 @@ TEST(ParseDms, PointIsTheDecimalSeparatorInEveryLocale)
 // scan_double reads what "%lf" reads in the "C" locale: value and end.
 TEST(Scanner, LikeScanfInTheCLocale)
 {
-    const char *texts[] = { "  -12.25e2x", " +.5", "5.", "-Infinity", "nan", "1e999", "-1e-400",
+    const char *texts[] = {"  -12.25e2x", " +.5", "5.", "-Infinity", "nan", "1e999", "-1e-400",
         "abc", ".", "-", "3,5", "1.5.5", "1e5e", "4.9e-324", "123456789012345678901234567890",
-        "1.7976931348623159e308" };
+        "1.7976931348623159e308"};
     locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
     for (const char *t : texts) {
         double want = 0, v = -42;
@@ -156,7 +155,7 @@ TEST(Scanner, LikeScanfInTheCLocale)
     const char *end = nullptr;
     ASSERT_EQ(scan_float("1.00000005960464477539062500001", &end, &f), 1);
     EXPECT_EQ(f, 1.00000012f);
-    double got[3] = { -1, -1, -1 };
+    double got[3] = {-1, -1, -1};
     EXPECT_EQ(scan_doubles("1 2 3", got, 2), 2);
     EXPECT_EQ(got[2], -1) << "wrote beyond count";
     EXPECT_EQ(scan_doubles("1.5.5 2", got, 3), 3); // "%lf" reads 1.5, then .5
@@ -170,7 +169,7 @@ namespace {
 // Values no set-up writes, to see what is reset and what is kept.
 refsystem garbage()
 {
-    return { 77, 5, { 1, 2, 3 }, 9, 7, { 11, 12, 13, 14, 15 }, 3 };
+    return {77, 5, {1, 2, 3}, 9, 7, {11, 12, 13, 14, 15}, 3};
 }
 
 void expectReset(const refsystem &r)
@@ -196,7 +195,7 @@ TEST(Refsystem, SetupAcceptanceAndReset)
     EXPECT_EQ(r.projection.central_meridian, 11);
     EXPECT_EQ(r.axis_order, 3);
 
-    const double origin[3] = { 0.97, -0.66, -12.5 };
+    const double origin[3] = {0.97, -0.66, -12.5};
     const unsigned minusOne = static_cast<unsigned>(-1);
     using Setup = std::function<int(refsystem *)>;
     struct Case
@@ -207,28 +206,26 @@ TEST(Refsystem, SetupAcceptanceAndReset)
     };
     const Case cases[] = {
         // type 0: refused
-        { "geoc(1234)", [](refsystem *r) { return setup_geoc(1234, r); }, 1, 1234, -1, 0, 0 },
-        { "geoc(0)", [](refsystem *r) { return setup_geoc(0, r); }, 0 },
-        { "geod(0)", [](refsystem *r) { return setup_geod(0, r); }, 0 },
-        { "lsr(42)", [&](refsystem *r) { return setup_lsr(42, origin, r); }, 3, 42, -1, 0, 0 },
-        { "lsr(null origin)", [](refsystem *r) { return setup_lsr(42, nullptr, r); }, 0 },
-        { "sk42(0, 0) automatic", [](refsystem *r) { return setup_sk42(0, 0, r); }, 4, 42, 0, 0,
-            0 },
-        { "sk42(60, 2)", [](refsystem *r) { return setup_sk42(60, 2, r); }, 4, 42, 60, 2, 0 },
-        { "sk42(61, 1)", [](refsystem *r) { return setup_sk42(61, 1, r); }, 0 },
-        { "sk42(-1u, 1)", [=](refsystem *r) { return setup_sk42(minusOne, 1, r); }, 0 },
-        { "sk95(12, 1)", [](refsystem *r) { return setup_sk95(12, 1, r); }, 4, 95, 12, 1, 0 },
-        { "gsk2011(7, 1)", [](refsystem *r) { return setup_gsk2011(7, 1, r); }, 5, 2011, -1, 0, 1 },
-        { "gsk2011(0, 1)", [](refsystem *r) { return setup_gsk2011(0, 1, r); }, 0 },
-        { "gsk2011(7, 0)", [](refsystem *r) { return setup_gsk2011(7, 0, r); }, 0 },
-        { "utm(37, 1)", [](refsystem *r) { return setup_utm(37, 1, r); }, 5, 84, -1, 0, 2 },
-        { "utm(61, 1)", [](refsystem *r) { return setup_utm(61, 1, r); }, 0 },
-        { "utm(-1u, 1)", [=](refsystem *r) { return setup_utm(minusOne, 1, r); }, 0 },
-        { "gk(2011, 7, 3)", [](refsystem *r) { return setup_gk(2011, 7, 3, r); }, 5, 2011, -1, 0,
-            1 },
-        { "gk(0, 7, 1)", [](refsystem *r) { return setup_gk(0, 7, 1, r); }, 0 },
-        { "gk(84, 0, 1)", [](refsystem *r) { return setup_gk(84, 0, 1, r); }, 0 },
-        { "gk(84, 7, 0)", [](refsystem *r) { return setup_gk(84, 7, 0, r); }, 0 },
+        {"geoc(1234)", [](refsystem *r) { return setup_geoc(1234, r); }, 1, 1234, -1, 0, 0},
+        {"geoc(0)", [](refsystem *r) { return setup_geoc(0, r); }, 0},
+        {"geod(0)", [](refsystem *r) { return setup_geod(0, r); }, 0},
+        {"lsr(42)", [&](refsystem *r) { return setup_lsr(42, origin, r); }, 3, 42, -1, 0, 0},
+        {"lsr(null origin)", [](refsystem *r) { return setup_lsr(42, nullptr, r); }, 0},
+        {"sk42(0, 0) automatic", [](refsystem *r) { return setup_sk42(0, 0, r); }, 4, 42, 0, 0, 0},
+        {"sk42(60, 2)", [](refsystem *r) { return setup_sk42(60, 2, r); }, 4, 42, 60, 2, 0},
+        {"sk42(61, 1)", [](refsystem *r) { return setup_sk42(61, 1, r); }, 0},
+        {"sk42(-1u, 1)", [=](refsystem *r) { return setup_sk42(minusOne, 1, r); }, 0},
+        {"sk95(12, 1)", [](refsystem *r) { return setup_sk95(12, 1, r); }, 4, 95, 12, 1, 0},
+        {"gsk2011(7, 1)", [](refsystem *r) { return setup_gsk2011(7, 1, r); }, 5, 2011, -1, 0, 1},
+        {"gsk2011(0, 1)", [](refsystem *r) { return setup_gsk2011(0, 1, r); }, 0},
+        {"gsk2011(7, 0)", [](refsystem *r) { return setup_gsk2011(7, 0, r); }, 0},
+        {"utm(37, 1)", [](refsystem *r) { return setup_utm(37, 1, r); }, 5, 84, -1, 0, 2},
+        {"utm(61, 1)", [](refsystem *r) { return setup_utm(61, 1, r); }, 0},
+        {"utm(-1u, 1)", [=](refsystem *r) { return setup_utm(minusOne, 1, r); }, 0},
+        {"gk(2011, 7, 3)", [](refsystem *r) { return setup_gk(2011, 7, 3, r); }, 5, 2011, -1, 0, 1},
+        {"gk(0, 7, 1)", [](refsystem *r) { return setup_gk(0, 7, 1, r); }, 0},
+        {"gk(84, 0, 1)", [](refsystem *r) { return setup_gk(84, 0, 1, r); }, 0},
+        {"gk(84, 7, 0)", [](refsystem *r) { return setup_gk(84, 7, 0, r); }, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.call);
@@ -264,7 +261,7 @@ TEST(Refsystem, SetupAcceptanceAndReset)
 TEST(Refsystem, ZoneProjections)
 {
     for (unsigned n = 1; n <= 60; ++n) {
-        for (int h : { 1, 2, 3 }) { // any hemisphere but 1 is south
+        for (int h : {1, 2, 3}) { // any hemisphere but 1 is south
             SCOPED_TRACE(::testing::Message() << "zone " << n << " hemisphere " << h);
             refsystem gk = garbage(), gsk = garbage(), utm = garbage();
             ASSERT_TRUE(
@@ -275,9 +272,9 @@ TEST(Refsystem, ZoneProjections)
                 double cm, k, e;
                 int axes;
             } want[] = {
-                { &gk, 6.0 * n - 3, 1.0, n * 1e6 + 5e5, 1 },
-                { &gsk, 6.0 * n - 3, 1.0, n * 1e6 + 5e5, 1 },
-                { &utm, 6.0 * n - 183, 0.9996, 5e5, 2 },
+                {&gk, 6.0 * n - 3, 1.0, n * 1e6 + 5e5, 1},
+                {&gsk, 6.0 * n - 3, 1.0, n * 1e6 + 5e5, 1},
+                {&utm, 6.0 * n - 183, 0.9996, 5e5, 2},
             };
             for (const auto &w : want) {
                 const tm_projection &p = w.r->projection;
@@ -305,19 +302,19 @@ TEST(Refsystem, CheckByType)
         int usable;
     };
     const Case cases[] = {
-        { "type 0", 0, 84, 0, 0, -1, 1, 1, 0 },
-        { "type 6", 6, 84, 0, 0, 1, 1, 1, 0 },
-        { "type -1", -1, 84, 0, 0, 1, 1, 1, 0 },
-        { "geocentric no datum", 1, 0, 0, 0, -1, 0, 0, 0 },
-        { "local latitude unset", 3, 42, DBL_MAX, 100, -1, 0, 0, 0 },
-        { "local height unset", 3, 42, 0.9, DBL_MAX, -1, 0, 0, 0 },
-        { "local NaN counts as set", 3, 42, kNaN, kNaN, -1, 0, 0, 1 },
-        { "GK zone 60, datum 0", 4, 0, 0, 0, 60, 0, 0, 1 },
-        { "GK zone 61", 4, 42, 0, 0, 61, 0, 0, 0 },
-        { "GK zone -1", 4, 42, 0, 0, -1, 0, 0, 0 },
-        { "projected scale NaN", 5, 84, 0, 0, 7, kNaN, 1, 0 },
-        { "projected axis 0", 5, 84, 0, 0, -1, 1, 0, 0 },
-        { "projected no datum", 5, 0, 0, 0, -1, 1, 1, 0 },
+        {"type 0", 0, 84, 0, 0, -1, 1, 1, 0},
+        {"type 6", 6, 84, 0, 0, 1, 1, 1, 0},
+        {"type -1", -1, 84, 0, 0, 1, 1, 1, 0},
+        {"geocentric no datum", 1, 0, 0, 0, -1, 0, 0, 0},
+        {"local latitude unset", 3, 42, DBL_MAX, 100, -1, 0, 0, 0},
+        {"local height unset", 3, 42, 0.9, DBL_MAX, -1, 0, 0, 0},
+        {"local NaN counts as set", 3, 42, kNaN, kNaN, -1, 0, 0, 1},
+        {"GK zone 60, datum 0", 4, 0, 0, 0, 60, 0, 0, 1},
+        {"GK zone 61", 4, 42, 0, 0, 61, 0, 0, 0},
+        {"GK zone -1", 4, 42, 0, 0, -1, 0, 0, 0},
+        {"projected scale NaN", 5, 84, 0, 0, 7, kNaN, 1, 0},
+        {"projected axis 0", 5, 84, 0, 0, -1, 1, 0, 0},
+        {"projected no datum", 5, 0, 0, 0, -1, 1, 1, 0},
     };
     for (const Case &c : cases) {
         refsystem r = garbage();

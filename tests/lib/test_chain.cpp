@@ -40,7 +40,7 @@ refsystem make(int type, int datum, int zone = 7, int hemisphere = 1)
 {
     refsystem rs;
     std::memset(&rs, 0, sizeof rs);
-    const double origin[3] = { deg_to_rad(55.0), deg_to_rad(37.0), 150.0 };
+    const double origin[3] = {deg_to_rad(55.0), deg_to_rad(37.0), 150.0};
     const int ok = type == 1 ? setup_geoc(datum, &rs)
         : type == 2          ? setup_geod(datum, &rs)
         : type == 3          ? setup_lsr(datum, origin, &rs)
@@ -74,7 +74,7 @@ enum Step { EI = 1, EO = 2, ZI = 4, ZO = 8, PI = 16, PO = 32, SH = 64 };
 std::string stepsText(int s)
 {
     std::string t;
-    const char *names[] = { "E-in ", "E-out ", "Z-in ", "Z-out ", "P-in ", "P-out ", "shift " };
+    const char *names[] = {"E-in ", "E-out ", "Z-in ", "Z-out ", "P-in ", "P-out ", "shift "};
     for (int i = 0; i < 7; ++i)
         t += s & (1 << i) ? names[i] : "";
     return t.empty() ? "nothing" : t;
@@ -97,34 +97,34 @@ TEST(InitializeTransform, RecordsTheStepsOfEveryTypePair)
     {
         int in, out, same, different;
     } cells[] = {
-        { 1, 1, 0, SH },
-        { 1, 2, EO, EO | SH },
-        { 1, 3, SH, SH },
-        { 1, 4, EO | ZO, EO | ZO | SH },
-        { 1, 5, EO | PO, EO | PO | SH },
-        { 2, 1, EI, EI | SH },
-        { 2, 2, 0, EI | SH | EO },
-        { 2, 3, EI | SH, EI | SH },
-        { 2, 4, ZO, EI | SH | EO | ZO },
-        { 2, 5, PO, EI | SH | EO | PO },
-        { 3, 1, SH, SH },
-        { 3, 2, SH | EO, SH | EO },
-        { 3, 3, SH, SH },
-        { 3, 4, SH | EO | ZO, SH | EO | ZO },
-        { 3, 5, SH | EO | PO, SH | EO | PO },
-        { 4, 1, EI | ZI, EI | ZI | SH },
-        { 4, 2, ZI, ZI | EI | SH | EO },
-        { 4, 3, ZI | EI | SH, ZI | EI | SH },
-        { 4, 4, ZI | ZO, ZI | EI | SH | EO | ZO },
-        { 4, 5, ZI | PO, ZI | EI | SH | EO | PO },
-        { 5, 1, EI | PI, EI | PI | SH },
-        { 5, 2, PI, EI | PI | SH | EO },
-        { 5, 3, EI | PI | SH, EI | PI | SH },
-        { 5, 4, PI | ZO, EI | PI | SH | EO | ZO },
-        { 5, 5, PI | PO, EI | PI | SH | EO | PO },
+        {1, 1, 0, SH},
+        {1, 2, EO, EO | SH},
+        {1, 3, SH, SH},
+        {1, 4, EO | ZO, EO | ZO | SH},
+        {1, 5, EO | PO, EO | PO | SH},
+        {2, 1, EI, EI | SH},
+        {2, 2, 0, EI | SH | EO},
+        {2, 3, EI | SH, EI | SH},
+        {2, 4, ZO, EI | SH | EO | ZO},
+        {2, 5, PO, EI | SH | EO | PO},
+        {3, 1, SH, SH},
+        {3, 2, SH | EO, SH | EO},
+        {3, 3, SH, SH},
+        {3, 4, SH | EO | ZO, SH | EO | ZO},
+        {3, 5, SH | EO | PO, SH | EO | PO},
+        {4, 1, EI | ZI, EI | ZI | SH},
+        {4, 2, ZI, ZI | EI | SH | EO},
+        {4, 3, ZI | EI | SH, ZI | EI | SH},
+        {4, 4, ZI | ZO, ZI | EI | SH | EO | ZO},
+        {4, 5, ZI | PO, ZI | EI | SH | EO | PO},
+        {5, 1, EI | PI, EI | PI | SH},
+        {5, 2, PI, EI | PI | SH | EO},
+        {5, 3, EI | PI | SH, EI | PI | SH},
+        {5, 4, PI | ZO, EI | PI | SH | EO | ZO},
+        {5, 5, PI | PO, EI | PI | SH | EO | PO},
     };
     for (const auto &c : cells) {
-        for (bool same : { true, false }) {
+        for (bool same : {true, false}) {
             const int datum = same ? 42 : c.out == 4 ? 95 : 9011;
             const transform t = init(make(c.in, 42), make(c.out, datum, c.in == c.out ? 8 : 7));
             EXPECT_EQ(stepsText(recorded(t)), stepsText(same ? c.same : c.different))
@@ -142,7 +142,7 @@ TEST(InitializeTransform, ProjectedIdentityNeedsTheSameAxisOrder)
     ASSERT_EQ(setup_utm(37, 1, &utm), 1);
     swapped = utm;
     swapped.axis_order = KV_AXES_NORTHING_EASTING;
-    const double en[3] = { 412345.678, 6098765.432, 10.0 };
+    const double en[3] = {412345.678, 6098765.432, 10.0};
     double ne[3];
     ASSERT_EQ(convert(utm, swapped, en, ne), 1);
     EXPECT_NEAR(ne[0], en[1], 1e-3); // through the series there and back: 1 mm
@@ -172,23 +172,23 @@ TEST(InitializeTransform, RefusesWhatItCannotConvert)
         const char *what;
         const refsystem *in, *out;
     } cases[] = {
-        { "no type", &none, &geod },
-        { "type 6", &geod, &six },
-        { "incomplete zone", &automatic, &geod },
-        { "incomplete zone out", &geod, &automatic },
-        { "zone 61", &geod, &zone },
-        { "NaN origin", &local, &geod },
-        { "NaN origin out", &geod, &local },
-        { "no shift or ellipsoid", &unknown, &geod },
-        { "no shift or ellipsoid out", &geod, &unknown },
-        { "ellipsoid on one datum", &unknown, &unknownGeoc },
-        { "projection constants", &unknown, &unknownGk },
+        {"no type", &none, &geod},
+        {"type 6", &geod, &six},
+        {"incomplete zone", &automatic, &geod},
+        {"incomplete zone out", &geod, &automatic},
+        {"zone 61", &geod, &zone},
+        {"NaN origin", &local, &geod},
+        {"NaN origin out", &geod, &local},
+        {"no shift or ellipsoid", &unknown, &geod},
+        {"no shift or ellipsoid out", &geod, &unknown},
+        {"ellipsoid on one datum", &unknown, &unknownGeoc},
+        {"projection constants", &unknown, &unknownGk},
     };
     for (const auto &c : cases) {
         transform t;
         EXPECT_EQ(initialize_transform(c.in, c.out, &t), 0) << c.what;
         EXPECT_EQ(recorded(t), 0) << c.what;
-        const double in[3] = { 1.5, 2.5, 3.5 };
+        const double in[3] = {1.5, 2.5, 3.5};
         double out[3];
         ASSERT_EQ(transform_coords(in, &t, out), 1);
         EXPECT_TRUE(sameBits(in, out)) << c.what;
@@ -208,11 +208,11 @@ TEST(TransformCoords, KnownDisplacements)
         int from, to;
         double dLatSec, dLonSec, height, angleTol;
     } cases[] = {
-        { 42, 84, 0.07, -6.64, 5.16, 0.005 }, { 84, 42, -0.07, 6.64, -5.16, 0.005 },
-        { 9011, 84, 0, 0, -0.97, 0.01 }, // the height changes, the position hardly
+        {42, 84, 0.07, -6.64, 5.16, 0.005}, {84, 42, -0.07, 6.64, -5.16, 0.005},
+        {9011, 84, 0, 0, -0.97, 0.01}, // the height changes, the position hardly
     };
     for (const auto &c : cases) {
-        const double p[3] = { 55.0, 37.0, 0.0 };
+        const double p[3] = {55.0, 37.0, 0.0};
         double q[3];
         ASSERT_EQ(convert(make(2, c.from), make(2, c.to), p, q), 1);
         EXPECT_NEAR((q[0] - 55.0) * 3600, c.dLatSec, c.angleTol) << c.from;
@@ -227,7 +227,7 @@ TEST(TransformCoords, PlaneAxisOrders)
 {
     refsystem utm;
     setup_utm(37, 1, &utm);
-    const double p[3] = { 55.0, 38.0, 0.0 };
+    const double p[3] = {55.0, 38.0, 0.0};
     double u[3], g[3], n[3];
     ASSERT_EQ(convert(make(2, 84), utm, p, u), 1);
     ASSERT_EQ(convert(make(2, 84), make(5, 84), p, g), 1);
@@ -247,15 +247,15 @@ TEST(TransformCoords, AutomaticNationalZone)
 {
     const transform there = init(make(2, 42), make(4, 42, 0, 0));
     const transform back = init(make(4, 42, 0, 1), make(2, 42));
-    const double lonToZone[][2] = { { 37.5, 7 }, { 45.5, 8 }, { 6.0, 1 }, { -0.1, 60 } };
+    const double lonToZone[][2] = {{37.5, 7}, {45.5, 8}, {6.0, 1}, {-0.1, 60}};
     for (const auto &c : lonToZone) {
-        const double p[3] = { 55.0, c[0], 321.987654321 };
+        const double p[3] = {55.0, c[0], 321.987654321};
         double q[3], r[3];
         ASSERT_EQ(transform_coords(p, &there, q), 1);
         EXPECT_EQ(std::floor(q[1] / 1e6), c[1]) << c[0];
         EXPECT_LT(q[0], 1e7) << "northern: no false northing";
         ASSERT_EQ(transform_coords(q, &back, r), 1);
-        EXPECT_NEAR(r[0], 55.0, 1e-8); // 1 mm
+        EXPECT_NEAR(r[0], 55.0, 1e-8);                                     // 1 mm
         EXPECT_NEAR(r[1], c[0] < 0 ? c[0] + 360.0 : c[0], 1.5e-8) << c[0]; // 1 mm at 55 deg
         EXPECT_EQ(r[2], p[2]);
     }
@@ -271,23 +271,22 @@ TEST(TransformCoords, RejectedPointsFailAndLeaveTheOutput)
         refsystem in, out;
         double point[3];
     } cases[] = {
-        { make(4, 42, 7, 0), geod,
-            { 6100000.0, 7400000.0, 0.0 } }, // the inverse needs a hemisphere
-        { automatic, geod, { 6100000.0, 500000.0, 0.0 } }, // no zone prefix
-        { automatic, geod, { 6100000.0, 61500000.0, 0.0 } },
-        { geod, make(2, 42), { kNaN, 37.0, 0.0 } },
-        { geod, make(2, 42), { 55.0, 37.0, kNaN } },
-        { make(1, 84), make(2, 42), { kNaN, 1.0, 1.0 } },
-        { make(1, 84), make(4, 42), { 1.0, 1.0, HUGE_VAL } },
-        { geod, make(5, 84), { 55.0, kNaN, 0.0 } },
-        { geod, make(4, 42, 0, 0), { 55.0, kNaN, 0.0 } },
-        { make(5, 84), geod, { kNaN, 7400000.0, 0.0 } },
-        { geod, geod, { kNaN, 0.0, 0.0 } },
-        { make(3, 84), make(1, 84), { 0.0, HUGE_VAL, 0.0 } },
+        {make(4, 42, 7, 0), geod, {6100000.0, 7400000.0, 0.0}}, // the inverse needs a hemisphere
+        {automatic, geod, {6100000.0, 500000.0, 0.0}},          // no zone prefix
+        {automatic, geod, {6100000.0, 61500000.0, 0.0}},
+        {geod, make(2, 42), {kNaN, 37.0, 0.0}},
+        {geod, make(2, 42), {55.0, 37.0, kNaN}},
+        {make(1, 84), make(2, 42), {kNaN, 1.0, 1.0}},
+        {make(1, 84), make(4, 42), {1.0, 1.0, HUGE_VAL}},
+        {geod, make(5, 84), {55.0, kNaN, 0.0}},
+        {geod, make(4, 42, 0, 0), {55.0, kNaN, 0.0}},
+        {make(5, 84), geod, {kNaN, 7400000.0, 0.0}},
+        {geod, geod, {kNaN, 0.0, 0.0}},
+        {make(3, 84), make(1, 84), {0.0, HUGE_VAL, 0.0}},
     };
     for (const auto &c : cases) {
         const transform t = init(c.in, c.out);
-        double out[3] = { -1.0, -2.0, -3.0 };
+        double out[3] = {-1.0, -2.0, -3.0};
         EXPECT_EQ(transform_coords(c.point, &t, out), 0) << c.in.type << " -> " << c.out.type;
         EXPECT_TRUE(out[0] == -1.0 && out[1] == -2.0 && out[2] == -3.0) << "output touched";
     }
@@ -312,35 +311,34 @@ struct System
 std::vector<System> all_systems()
 {
     std::vector<System> systems;
-    const double origins[4][3] = { { 55.5, 38.0, 150.0 }, { -33.9, -70.6, 600.0 },
-        { 0.0, 0.0, 0.0 }, { 89.5, 179.9, -30.0 } };
+    const double origins[4][3]
+        = {{55.5, 38.0, 150.0}, {-33.9, -70.6, 600.0}, {0.0, 0.0, 0.0}, {89.5, 179.9, -30.0}};
     int i = 0;
     for (int d : projref::kDatums) {
         const std::string tag = std::to_string(d);
         const double *o = origins[i++ % 4];
-        const double origin[3] = { deg_to_rad(o[0]), deg_to_rad(o[1]), o[2] };
+        const double origin[3] = {deg_to_rad(o[0]), deg_to_rad(o[1]), o[2]};
         refsystem rs;
         setup_geoc(d, &rs);
-        systems.push_back({ "geocentric " + tag, rs });
+        systems.push_back({"geocentric " + tag, rs});
         setup_geod(d, &rs);
-        systems.push_back({ "geodetic " + tag, rs });
+        systems.push_back({"geodetic " + tag, rs});
         setup_lsr(d, origin, &rs);
-        systems.push_back({ "local " + tag, rs });
+        systems.push_back({"local " + tag, rs});
         setup_gk(d, 7, 1, &rs);
-        systems.push_back({ "GK zone 7 (type 5) " + tag, rs });
+        systems.push_back({"GK zone 7 (type 5) " + tag, rs});
     }
     const struct
     {
         const char *name;
         int (*setup)(unsigned, int, refsystem *);
         unsigned zone;
-    } zones[]
-        = { { "SK-42 zone 7 (type 4)", setup_sk42, 7 }, { "SK-95 zone 7 (type 4)", setup_sk95, 7 },
-              { "SK-42 automatic zone (type 4)", setup_sk42, 0 }, { "UTM 37N", setup_utm, 37 } };
+    } zones[] = {{"SK-42 zone 7 (type 4)", setup_sk42, 7}, {"SK-95 zone 7 (type 4)", setup_sk95, 7},
+        {"SK-42 automatic zone (type 4)", setup_sk42, 0}, {"UTM 37N", setup_utm, 37}};
     for (const auto &z : zones) {
         refsystem rs;
         z.setup(z.zone, 1, &rs);
-        systems.push_back({ z.name, rs });
+        systems.push_back({z.name, rs});
     }
     return systems;
 }
@@ -348,7 +346,7 @@ std::vector<System> all_systems()
 double tolerance_m(const refsystem &in, const refsystem &out)
 {
     double tol = 1e-4;
-    for (const refsystem *rs : { &in, &out }) {
+    for (const refsystem *rs : {&in, &out}) {
         if (rs->type == KV_TYPE_GK_ZONE)
             tol += 5e-4;
         if (rs->type == KV_TYPE_PROJECTED)
@@ -389,11 +387,11 @@ TEST(ChainAgainstProj, EveryTypePairOnEveryDatumPair)
             ASSERT_EQ(initialize_transform(&in.rs, &out.rs, &t), 1);
             const double tol = tolerance_m(in.rs, out.rs);
             for (int i = 0; i < 8; ++i) {
-                double point[3] = { lat(random), lon(random), height(random) };
+                double point[3] = {lat(random), lon(random), height(random)};
                 ASSERT_TRUE(source.forward(point));
-                double expected[3] = { point[0], point[1], point[2] };
+                double expected[3] = {point[0], point[1], point[2]};
                 ASSERT_TRUE(reference.forward(expected));
-                double actual[3], inPlace[3] = { point[0], point[1], point[2] };
+                double actual[3], inPlace[3] = {point[0], point[1], point[2]};
                 ASSERT_EQ(transform_coords(point, &t, actual), 1);
                 EXPECT_LT(projref::distance_m(out.rs.type, actual, expected), tol)
                     << "input " << point[0] << ", " << point[1] << ", " << point[2] << "\nlibrary "
@@ -433,8 +431,8 @@ protected:
         std::uniform_real_distribution<double> offset(-halfWidth, halfWidth);
         for (int i = 0; i < 20; ++i) {
             const double dLon = offset(random_);
-            const double point[3] = { lat(random_), centralDeg + dLon, 100.0 };
-            double expected[3] = { point[0], point[1], point[2] };
+            const double point[3] = {lat(random_), centralDeg + dLon, 100.0};
+            double expected[3] = {point[0], point[1], point[2]};
             double actual[3], back[3], actualBack[3];
             ASSERT_TRUE(forward.forward(expected));
             ASSERT_EQ(transform_coords(point, &tf, actual), 1);
@@ -452,7 +450,7 @@ protected:
         }
     }
 
-    std::mt19937_64 random_ { 7 };
+    std::mt19937_64 random_ {7};
 };
 
 // GOST series in [0.5 mm]; UTM and GSK 2011 zones within 3.5° of their
@@ -460,7 +458,7 @@ protected:
 TEST_F(ZonesAgainstProj, EveryZoneBothHemispheres)
 {
     for (int zone = 1; zone <= 60; ++zone) {
-        for (int hemisphere : { 1, 2 }) {
+        for (int hemisphere : {1, 2}) {
             SCOPED_TRACE(
                 "zone " + std::to_string(zone) + " hemisphere " + std::to_string(hemisphere));
             const double lo = hemisphere == 1 ? 0.0 : -80.0;

@@ -29,7 +29,7 @@ bool file_exists(const std::string &path)
 std::string file_bytes(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), {} };
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // A big-endian number: the bits of a T read as one Bits.
@@ -118,13 +118,13 @@ TEST(ShippedGrid, TheSourceFloatsInTheProgramsLayoutWithProjsHeights)
     };
     // Named places, the poles, the antimeridian, around Greenwich; then an
     // irregular lattice so that points fall inside cells on every side.
-    std::vector<std::pair<double, double>> points = { { 51.4779, -0.0015 }, { 40.7128, -74.006 },
-        { -33.9249, 18.4241 }, { -22.9068, -43.1729 }, { 55.7558, 37.6173 }, { -77.846, 166.676 },
-        { 89.99, -135.5 }, { -89.99, -170.2 }, { 90, 0 }, { -90, 0 }, { 12.3, 180 },
-        { -45.6, -180 }, { 33.3, 179.9 }, { -5.5, -179.9 }, { 0.125, 0.125 }, { -0.1, -0.1 } };
+    std::vector<std::pair<double, double>> points = {{51.4779, -0.0015}, {40.7128, -74.006},
+        {-33.9249, 18.4241}, {-22.9068, -43.1729}, {55.7558, 37.6173}, {-77.846, 166.676},
+        {89.99, -135.5}, {-89.99, -170.2}, {90, 0}, {-90, 0}, {12.3, 180}, {-45.6, -180},
+        {33.3, 179.9}, {-5.5, -179.9}, {0.125, 0.125}, {-0.1, -0.1}};
     for (int i = 0; i < 20; ++i)
         for (int j = 0; j < 20; ++j)
-            points.push_back({ -89.7 + i * 9.437 + 0.013 * j, -179.6 + j * 17.93 + 0.071 * i });
+            points.push_back({-89.7 + i * 9.437 + 0.013 * j, -179.6 + j * 17.93 + 0.071 * i});
     refsystem wgs;
     geoid_transform t;
     ASSERT_EQ(setup_geod(KV_DATUM_WGS84, &wgs) + initialize_geoid_transform(&wgs, &egm96, &t), 2);
@@ -133,8 +133,8 @@ TEST(ShippedGrid, TheSourceFloatsInTheProgramsLayoutWithProjsHeights)
         const double reference = proj_N(p.first, p.second);
         // The same place as -180..180 and as 0..360 longitude. Both sides
         // interpolate bilinearly in the same floats; 1 mm is the promise.
-        for (double lon : { p.second, p.second < 0 ? p.second + 360 : p.second }) {
-            double n = NAN, point[3] = { p.first, lon, 250 };
+        for (double lon : {p.second, p.second < 0 ? p.second + 360 : p.second}) {
+            double n = NAN, point[3] = {p.first, lon, 250};
             ASSERT_EQ(interpolate_geoid_data_value(&g, p.first, lon, &n), 1) << lon;
             EXPECT_NEAR(n, reference, 1e-3) << lon;
             ASSERT_EQ(transform_to_geoid(point, &t), 1);
@@ -160,7 +160,7 @@ TEST(Converter, BadSourcesFailWithoutLeavingAFile)
         return std::system(("'" + tool + "' '" + gtx + "' '" + out + "' 2>/dev/null").c_str());
     };
     std::string nan_value = good, off_pole = good;
-    nan_value.replace(44, 4, "\x7f\xc0\0\0", 4); // the second height
+    nan_value.replace(44, 4, "\x7f\xc0\0\0", 4);         // the second height
     off_pole.replace(0, 8, "\xc0\x56\x40\0\0\0\0\0", 8); // south edge at -89
     // Steps of 90 and 0.05 degrees, 3 x 7200 heights: rows of 10 801 values do
     // not fit in a line, found only while writing.
@@ -173,9 +173,9 @@ TEST(Converter, BadSourcesFailWithoutLeavingAFile)
     {
         const char *why;
         std::string bytes;
-    } cases[] = { { "no bytes", "" }, { "half a header", good.substr(0, 20) },
-        { "a value short", good.substr(0, good.size() - 4) }, { "a NaN height", nan_value },
-        { "not from pole to pole", off_pole }, { "rows too long", long_rows } };
+    } cases[] = {{"no bytes", ""}, {"half a header", good.substr(0, 20)},
+        {"a value short", good.substr(0, good.size() - 4)}, {"a NaN height", nan_value},
+        {"not from pole to pole", off_pole}, {"rows too long", long_rows}};
     std::remove(out.c_str());
     for (const auto &c : cases) {
         SCOPED_TRACE(c.why);

@@ -18,7 +18,7 @@ namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
-const datum_shift kSentinel = { 1, 2, 3, 4, 5, 6, 7 };
+const datum_shift kSentinel = {1, 2, 3, 4, 5, 6, 7};
 
 bool same(const datum_shift &a, const datum_shift &b)
 {
@@ -29,14 +29,14 @@ bool same(const datum_shift &a, const datum_shift &b)
 datum_shift fromTable(int datum, double sign = 1)
 {
     const projref::Datum &d = projref::datum_of(datum);
-    return { sign * d.dx, sign * d.dy, sign * d.dz, sign * (d.rx_mas * 4.84813681109536e-9),
+    return {sign * d.dx, sign * d.dy, sign * d.dz, sign * (d.rx_mas * 4.84813681109536e-9),
         sign * (d.ry_mas * 4.84813681109536e-9), sign * (d.rz_mas * 4.84813681109536e-9),
-        sign * (d.s_ppm * 1e-6) };
+        sign * (d.s_ppm * 1e-6)};
 }
 
 ellipsoid byCode(int code)
 {
-    ellipsoid e = { 0, 0 };
+    ellipsoid e = {0, 0};
     EXPECT_EQ(ellipsoid_by_code(code, &e), 1) << code;
     return e;
 }
@@ -47,7 +47,7 @@ TEST(Datums, EllipsoidsAndTableRows)
 {
     for (int datum : projref::kDatums) {
         SCOPED_TRACE(datum);
-        ellipsoid e = { -1, -1 };
+        ellipsoid e = {-1, -1};
         ASSERT_EQ(ellipsoid_of_datum(datum, &e), 1);
         EXPECT_EQ(e.a, projref::datum_of(datum).a);
         // The nearest double to 1/rf and 1.0/rf may be one unit apart (WGS 84).
@@ -63,8 +63,8 @@ TEST(Datums, EllipsoidsAndTableRows)
     EXPECT_EQ(gsk.dm, -5.999999999999999e-10); // -0.0006 ppm, not -6e-10
 
     // 80 is an ellipsoid code, not a datum code: unknown, output untouched.
-    for (int datum : { 0, 80, 1234 }) {
-        ellipsoid e = { -1, -1 };
+    for (int datum : {0, 80, 1234}) {
+        ellipsoid e = {-1, -1};
         datum_shift s = kSentinel;
         EXPECT_EQ(ellipsoid_of_datum(datum, &e), 0);
         EXPECT_EQ(datum_to_hub(datum, &s), 0);
@@ -75,7 +75,7 @@ TEST(Datums, EllipsoidsAndTableRows)
 
 TEST(Datums, ShiftBetween)
 {
-    const datum_shift identity = { 0, 0, 0, 0, 0, 0, 0 };
+    const datum_shift identity = {0, 0, 0, 0, 0, 0, 0};
     const datum_shift p42 = fromTable(42), w84 = fromTable(84), back84 = fromTable(84, -1);
     // 2: composed through the hub, first order only; checked bit for bit as
     // each direction is composed on its own.
@@ -86,15 +86,15 @@ TEST(Datums, ShiftBetween)
         datum_shift want;
     };
     const Case cases[] = {
-        { 84, 84, 1, identity },
-        { 1234, 1234, 1, identity }, // equal codes need no table
-        { 84, 9011, 1, w84 },
-        { 9011, 84, 1, back84 },
-        { 42, 84, 2, composed },
-        { 84, 42, 2, compose_shifts(w84, fromTable(42, -1)) },
-        { 42, 1234, 0, kSentinel },
-        { 9011, 1234, 0, kSentinel },
-        { 0, 84, 0, kSentinel },
+        {84, 84, 1, identity},
+        {1234, 1234, 1, identity}, // equal codes need no table
+        {84, 9011, 1, w84},
+        {9011, 84, 1, back84},
+        {42, 84, 2, composed},
+        {84, 42, 2, compose_shifts(w84, fromTable(42, -1))},
+        {42, 1234, 0, kSentinel},
+        {9011, 1234, 0, kSentinel},
+        {0, 84, 0, kSentinel},
     };
     for (const Case &c : cases) {
         datum_shift s = kSentinel;
@@ -107,12 +107,11 @@ TEST(Datums, ShiftBetween)
     // Against applying the two in turn: 100 km translations against rotations
     // and scale of 1e-6 make each cross term about 0.1 m while the dropped
     // second-order terms stay near 1e-5 m, so a wrong sign or term shows.
-    const datum_shift first = { 1.0e5, -2.0e5, 1.5e5, 1.0e-6, -2.0e-6, 1.5e-6, 2.0e-6 };
-    const datum_shift second = { -3.0e5, 1.0e5, 0.5e5, -1.2e-6, 0.8e-6, 2.1e-6, -1.5e-6 };
+    const datum_shift first = {1.0e5, -2.0e5, 1.5e5, 1.0e-6, -2.0e-6, 1.5e-6, 2.0e-6};
+    const datum_shift second = {-3.0e5, 1.0e5, 0.5e5, -1.2e-6, 0.8e-6, 2.1e-6, -1.5e-6};
     const affine a1 = helmert_affine(first), a2 = helmert_affine(second);
     const affine a12 = helmert_affine(compose_shifts(first, second));
-    const double points[][3]
-        = { { 2.8e6, 2.2e6, 5.2e6 }, { -4.0e6, 3.0e6, -3.5e6 }, { 0, 0, -6.36e6 } };
+    const double points[][3] = {{2.8e6, 2.2e6, 5.2e6}, {-4.0e6, 3.0e6, -3.5e6}, {0, 0, -6.36e6}};
     for (const auto &p : points) {
         double mid[3], twoSteps[3], oneStep[3];
         affine_apply(a1, p, mid);
@@ -126,14 +125,14 @@ TEST(Datums, ShiftBetween)
 TEST(Affine, OrderOfOperations)
 {
     // A quarter turn with a shift, then a doubling with a shift: compose(a, b) is a first.
-    const affine turn = { { { 0, -1, 0 }, { 1, 0, 0 }, { 0, 0, 1 } }, { 10, 0, 0 } };
-    const affine grow = { { { 2, 0, 0 }, { 0, 2, 0 }, { 0, 0, 2 } }, { 0, 0, 5 } };
-    double q[3] = { 1, 2, 3 };
+    const affine turn = {{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}, {10, 0, 0}};
+    const affine grow = {{{2, 0, 0}, {0, 2, 0}, {0, 0, 2}}, {0, 0, 5}};
+    double q[3] = {1, 2, 3};
     affine_apply(affine_compose(turn, grow), q, q); // may alias
     EXPECT_TRUE(q[0] == 16 && q[1] == 2 && q[2] == 11) << q[0] << " " << q[1] << " " << q[2];
     // The sum runs m*x + m*y + m*z + v: any other order loses the 1.
-    const affine sum = { { { 1, 1, 1 }, { 0, 1, 0 }, { 0, 0, 1 } }, { 1, 0, 0 } };
-    const double big[3] = { 1e16, 1.0, -1e16 };
+    const affine sum = {{{1, 1, 1}, {0, 1, 0}, {0, 0, 1}}, {1, 0, 0}};
+    const double big[3] = {1e16, 1.0, -1e16};
     affine_apply(sum, big, q);
     EXPECT_EQ(q[0], 1.0);
     affine mirror = grow; // det < 0: no usable step
@@ -152,18 +151,18 @@ TEST(Geocentric, EdgeCases)
     };
     const Case cases[] = {
         // tol in radians and metres; NaN: not checked
-        { "equator", a, 0, 0, 0, 0, 0, 0 },
-        { "antimeridian", -a, 0, 0, 0, kPi, 0, 0 },
-        { "antimeridian, Y = -0 stays +pi", -a, -0.0, 0, 0, kPi, 0, 0 },
-        { "Y = 0, X < 0 off the equator", -3e6, 0, 4e6, kNaN, kPi, kNaN, 0 },
-        { "90 W", 0, -a, 0, 0, -kHalfPi, 0, 0 },
-        { "north pole", 0, 0, b, kHalfPi, 0, 0, 1e-8 },
-        { "south pole", 0, 0, -b, -kHalfPi, 0, 0, 1e-8 },
-        { "centre of the Earth", 0, 0, 0, 0, 0, -a, 0 },
+        {"equator", a, 0, 0, 0, 0, 0, 0},
+        {"antimeridian", -a, 0, 0, 0, kPi, 0, 0},
+        {"antimeridian, Y = -0 stays +pi", -a, -0.0, 0, 0, kPi, 0, 0},
+        {"Y = 0, X < 0 off the equator", -3e6, 0, 4e6, kNaN, kPi, kNaN, 0},
+        {"90 W", 0, -a, 0, 0, -kHalfPi, 0, 0},
+        {"north pole", 0, 0, b, kHalfPi, 0, 0, 1e-8},
+        {"south pole", 0, 0, -b, -kHalfPi, 0, 0, 1e-8},
+        {"centre of the Earth", 0, 0, 0, 0, 0, -a, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        const double xyz[3] = { c.x, c.y, c.z };
+        const double xyz[3] = {c.x, c.y, c.z};
         double blh[3];
         ASSERT_EQ(geocentric_to_geodetic(e, xyz, blh), 1);
         EXPECT_TRUE(std::isnan(c.B) || std::fabs(blh[0] - c.B) <= c.tol) << blh[0];
@@ -171,9 +170,9 @@ TEST(Geocentric, EdgeCases)
         EXPECT_TRUE(std::isnan(c.H) || std::fabs(blh[2] - c.H) <= c.tol) << blh[2];
     }
     // e2 = 1 makes 1 - e2 sin2 B vanish at the pole.
-    const ellipsoid flat = { 6378137, 1.0 };
-    const double pole[3] = { kHalfPi, 0, 0 };
-    double out[3] = { 7, 8, 9 };
+    const ellipsoid flat = {6378137, 1.0};
+    const double pole[3] = {kHalfPi, 0, 0};
+    double out[3] = {7, 8, 9};
     EXPECT_EQ(geodetic_to_geocentric(flat, pole, out), 0);
     EXPECT_TRUE(out[0] == 7 && out[1] == 8 && out[2] == 9);
 }
@@ -184,17 +183,17 @@ TEST(Geocentric, EdgeCases)
 // to 3e-9 rad there.
 TEST(Geocentric, RoundTripSweep)
 {
-    std::vector<double> latitudes = { -89.999999, -89.9999, 89.999, 89.9999, 89.999999 };
+    std::vector<double> latitudes = {-89.999999, -89.9999, 89.999, 89.9999, 89.999999};
     for (double lat = -90; lat <= 90; lat += 0.5)
         latitudes.push_back(lat);
     const double longitudes[]
-        = { -179.5, -135, -90.000001, -89.999999, 0, 37.6, 89.99999, 89.999999, 90.000001, 180 };
-    for (int code : { 42, 80, 84, 90, 2011 }) {
+        = {-179.5, -135, -90.000001, -89.999999, 0, 37.6, 89.99999, 89.999999, 90.000001, 180};
+    for (int code : {42, 80, 84, 90, 2011}) {
         const ellipsoid e = byCode(code);
         for (double lat : latitudes) {
             for (double lon : longitudes) {
-                for (double h : { -1000.0, -0.5, 0.0, 1000.0, 10000.0 }) {
-                    const double blh[3] = { deg_to_rad(lat), deg_to_rad(lon), h };
+                for (double h : {-1000.0, -0.5, 0.0, 1000.0, 10000.0}) {
+                    const double blh[3] = {deg_to_rad(lat), deg_to_rad(lon), h};
                     double xyz[3], back[3];
                     ASSERT_EQ(geodetic_to_geocentric(e, blh, xyz), 1);
                     ASSERT_EQ(geocentric_to_geodetic(e, xyz, back), 1)
@@ -219,26 +218,25 @@ TEST(Geocentric, RoundTripSweep)
 TEST(Geocentric, IterationLimitAndNonFiniteInput)
 {
     const ellipsoid e = byCode(84);
-    const double slow[3] = { 27959.64517353734, 0, 41451.878627752085 };
+    const double slow[3] = {27959.64517353734, 0, 41451.878627752085};
     double blh[3], xyz[3];
     ASSERT_EQ(geocentric_to_geodetic(e, slow, blh), 1);
     ASSERT_EQ(geodetic_to_geocentric(e, blh, xyz), 1);
     EXPECT_NEAR(xyz[0], slow[0], 1e-6);
     EXPECT_NEAR(xyz[2], slow[2], 1e-6);
 
-    const double refused[][3]
-        = { { 18730.3296707956, 0, 46359.192728339374 }, { 1, 0, 1 }, { kNaN, 0, 0 },
-              { 0, kNaN, 0 }, { 0, 0, kNaN }, { kInf, 0, 0 }, { 0, -kInf, 0 }, { 0.5, 0.5, kInf } };
+    const double refused[][3] = {{18730.3296707956, 0, 46359.192728339374}, {1, 0, 1}, {kNaN, 0, 0},
+        {0, kNaN, 0}, {0, 0, kNaN}, {kInf, 0, 0}, {0, -kInf, 0}, {0.5, 0.5, kInf}};
     for (const auto &p : refused) {
-        double out[3] = { 7, 8, 9 };
+        double out[3] = {7, 8, 9};
         EXPECT_EQ(geocentric_to_geodetic(e, p, out), 0) << p[0] << " " << p[1] << " " << p[2];
         EXPECT_TRUE(std::isfinite(p[0] + p[1] + p[2]) || !geodetic_to_geocentric(e, p, out))
             << p[0] << " " << p[1] << " " << p[2];
         EXPECT_TRUE(out[0] == 7 && out[1] == 8 && out[2] == 9) << "output touched";
     }
     // Finite but huge input may fail, never succeed with a non-finite result.
-    const double huge[][3] = { { 1e200, 1e200, 1e200 }, { DBL_MAX, DBL_MAX, 0 },
-        { 0.5, 0.5, DBL_MAX }, { 0.5, 0.5, -DBL_MAX }, { 1e300, -1e300, 1 } };
+    const double huge[][3] = {{1e200, 1e200, 1e200}, {DBL_MAX, DBL_MAX, 0}, {0.5, 0.5, DBL_MAX},
+        {0.5, 0.5, -DBL_MAX}, {1e300, -1e300, 1}};
     const auto finite = [](const double *q) {
         return std::isfinite(q[0]) && std::isfinite(q[1]) && std::isfinite(q[2]);
     };

@@ -19,7 +19,7 @@ const double kInf = std::numeric_limits<double>::infinity();
 
 geoid_data settings(double south, double north, double west, double east, double dlat, double dlon)
 {
-    return geoid_data { south, west, north, east, dlat, dlon, -1, -1, nullptr };
+    return geoid_data {south, west, north, east, dlat, dlon, -1, -1, nullptr};
 }
 
 // An allocated grid whose value at row r, column c is f(r, c).
@@ -57,7 +57,7 @@ TEST(GeoidRecord, ClearingNeverReleasesAForeignArrayAndNullsAreAnswered)
     invalidate_geoid(nullptr);
     invalidate_geoid_transform(nullptr);
     float f;
-    double d, p[3] = { 0, 0, 0 };
+    double d, p[3] = {0, 0, 0};
     EXPECT_EQ(complete_geoid_data_grid(nullptr) + geoid_data_allocate_memory(nullptr)
             + check_geoid_data(nullptr) + set_geoid_data_value(nullptr, 0, 0, 1)
             + get_geoid_data_value(nullptr, 0, 0, &f)
@@ -79,20 +79,20 @@ TEST(GeoidValidity, SettingsAndCompletion)
         int settings_valid;
         int32_t rows, cols; // after complete_geoid_data_grid; -1: refused
     } const cases[] = {
-        { "2.0004 steps: a thousandth off is on", settings(50, 52.0004, 10, 13, 1, 1), 1, 3, 4 },
-        { "1.9996 steps round up", settings(50, 51.9996, 10, 13, 1, 1), 1, 3, 4 },
-        { "0.0011 step off its node", settings(50, 52.0011, 10, 13, 1, 1), 1, -1, -1 },
-        { "east off its node", settings(50, 52, 10, 12.9985, 1, 1), 1, -1, -1 },
-        { "10 000 x 10 000: the largest", settings(0, 9999, 0, 9999, 1, 1), 1, 10000, 10000 },
-        { "one row more", settings(0, 10000, 0, 9999, 1, 1), 1, -1, -1 },
-        { "1\" world: rows * cols wraps int32", settings(-90, 90, -180, 180, 1. / 3600, 1. / 3600),
-            1, -1, -1 },
-        { "rows beyond any integer", settings(-1e308, 1e308, 0, 1, 1e-10, 1), 1, -1, -1 },
-        { "edge unset", settings(50, kUnset, 10, 13, 1, 1), 0, -1, -1 },
-        { "step zero", settings(50, 52, 10, 13, 0, 1), 0, -1, -1 },
-        { "extent below one step", settings(50, 50.5, 10, 13, 1, 1), 0, -1, -1 },
-        { "edges reversed", settings(50, 52, 13, 10, 1, 1), 0, -1, -1 },
-        { "infinite edge", settings(50, kInf, 10, 13, 1, 1), 0, -1, -1 },
+        {"2.0004 steps: a thousandth off is on", settings(50, 52.0004, 10, 13, 1, 1), 1, 3, 4},
+        {"1.9996 steps round up", settings(50, 51.9996, 10, 13, 1, 1), 1, 3, 4},
+        {"0.0011 step off its node", settings(50, 52.0011, 10, 13, 1, 1), 1, -1, -1},
+        {"east off its node", settings(50, 52, 10, 12.9985, 1, 1), 1, -1, -1},
+        {"10 000 x 10 000: the largest", settings(0, 9999, 0, 9999, 1, 1), 1, 10000, 10000},
+        {"one row more", settings(0, 10000, 0, 9999, 1, 1), 1, -1, -1},
+        {"1\" world: rows * cols wraps int32", settings(-90, 90, -180, 180, 1. / 3600, 1. / 3600),
+            1, -1, -1},
+        {"rows beyond any integer", settings(-1e308, 1e308, 0, 1, 1e-10, 1), 1, -1, -1},
+        {"edge unset", settings(50, kUnset, 10, 13, 1, 1), 0, -1, -1},
+        {"step zero", settings(50, 52, 10, 13, 0, 1), 0, -1, -1},
+        {"extent below one step", settings(50, 50.5, 10, 13, 1, 1), 0, -1, -1},
+        {"edges reversed", settings(50, 52, 13, 10, 1, 1), 0, -1, -1},
+        {"infinite edge", settings(50, kInf, 10, 13, 1, 1), 0, -1, -1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.why);
@@ -115,7 +115,7 @@ TEST(GeoidValidity, AllocationWantsAValidGridAndReleasesThePreviousArray)
     ASSERT_EQ(geoid_data_allocate_memory(&g), 1);
     EXPECT_EQ(check_geoid_data(&g), 1);
     ASSERT_EQ(geoid_data_allocate_memory(&g), 1); // a leaked first array shows under ASan
-    g.rows = 4; // the edges no longer fall on nodes
+    g.rows = 4;                                   // the edges no longer fall on nodes
     EXPECT_EQ(geoid_data_allocate_memory(&g), 0);
     EXPECT_EQ(g.values, nullptr);
     // Counts set by hand: 65 536^2 wraps to 0 in 32 bits.
@@ -134,9 +134,9 @@ TEST(GeoidValues, BoundsOfSetAndGet)
     {
         int32_t row, col;
         int inside;
-    } const indices[] = { { 0, 0, 1 }, { 2, 3, 1 }, { 2, 0, 1 }, { 0, 3, 1 }, { -1, 0, 0 },
-        { 0, -1, 0 }, { 3, 0, 0 }, { 0, 4, 0 }, { 1, 7, 0 } /* lands on 2, 3 if unchecked */,
-        { INT32_MIN, 0, 0 }, { INT32_MAX, 0, 0 }, { 0, INT32_MAX, 0 }, { 0, INT32_MIN, 0 } };
+    } const indices[] = {{0, 0, 1}, {2, 3, 1}, {2, 0, 1}, {0, 3, 1}, {-1, 0, 0}, {0, -1, 0},
+        {3, 0, 0}, {0, 4, 0}, {1, 7, 0} /* lands on 2, 3 if unchecked */, {INT32_MIN, 0, 0},
+        {INT32_MAX, 0, 0}, {0, INT32_MAX, 0}, {0, INT32_MIN, 0}};
     for (const Index &i : indices) {
         SCOPED_TRACE(testing::Message() << i.row << ", " << i.col);
         float out = -7.0f;
@@ -172,17 +172,16 @@ TEST(GeoidInterpolation, NodesLinesCellsAndEdges)
     {
         double lat, lon;
         int inside;
-    } cases[] = { // corners, a node, on a row and a column line, inside cells
-        { 40, 20, 1 }, { 42, 30, 1 }, { 41, 26, 1 }, { 41, 27, 1 }, { 41.25, 26, 1 },
-        { 41.3, 21.1, 1 }, { 40.05, 29.9, 1 },
+    } cases[] = {// corners, a node, on a row and a column line, inside cells
+        {40, 20, 1}, {42, 30, 1}, {41, 26, 1}, {41, 27, 1}, {41.25, 26, 1}, {41.3, 21.1, 1},
+        {40.05, 29.9, 1},
         // each edge inside, a hair beyond it not
-        { 42, 25, 1 }, { std::nextafter(42.0, 90.0), 25, 0 }, { 40, 25, 1 },
-        { std::nextafter(40.0, 0.0), 25, 0 }, { 41, 30, 1 }, { 41, std::nextafter(30.0, 90.0), 0 },
-        { 41, 20, 1 }, { 41, std::nextafter(20.0, 0.0), 0 },
+        {42, 25, 1}, {std::nextafter(42.0, 90.0), 25, 0}, {40, 25, 1},
+        {std::nextafter(40.0, 0.0), 25, 0}, {41, 30, 1}, {41, std::nextafter(30.0, 90.0), 0},
+        {41, 20, 1}, {41, std::nextafter(20.0, 0.0), 0},
         // no wrap-around in longitude; not numbers
-        { 41, 30 - 360, 0 }, { 41, 20 + 360, 0 }, { kNaN, 25, 0 }, { 41, kNaN, 0 }, { 41, kInf, 0 },
-        { -kInf, 25, 0 }, { 41, 1e300, 0 }
-    };
+        {41, 30 - 360, 0}, {41, 20 + 360, 0}, {kNaN, 25, 0}, {41, kNaN, 0}, {41, kInf, 0},
+        {-kInf, 25, 0}, {41, 1e300, 0}};
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << std::setprecision(17) << c.lat << ", " << c.lon);
         double out = -123.0;
@@ -218,19 +217,19 @@ TEST(GeoidOwnership, TransformsShareTheArrayTheGeoidFreesIt)
     {
         const refsystem *user;
         const geoid *from;
-    } failing[] = { { &bad, &g }, { nullptr, &g }, { &wgs, nullptr } };
+    } failing[] = {{&bad, &g}, {nullptr, &g}, {&wgs, nullptr}};
     for (const auto &f : failing) {
         ASSERT_EQ(initialize_geoid_transform(&wgs, &g, &t), 1);
         EXPECT_EQ(initialize_geoid_transform(f.user, f.from, &t), 0);
         EXPECT_TRUE(t.grid.values == nullptr && t.grid.rows == -1);
-        double p[3] = { 51, 11, 100 };
+        double p[3] = {51, 11, 100};
         EXPECT_EQ(transform_to_geoid(p, &t) + transform_from_geoid(p, &t), 0);
     }
     ASSERT_EQ(initialize_geoid_transform(&wgs, &g, &t), 1);
     const geoid_transform copy = t;
     invalidate_geoid_transform(&t); // releases nothing: the copy still reads the array
     EXPECT_EQ(check_geoid_transform(&t), 0);
-    double p[3] = { 51.5, 11.5, 0 };
+    double p[3] = {51.5, 11.5, 0};
     ASSERT_EQ(transform_to_geoid(p, &copy), 1);
     EXPECT_EQ(p[2], -3.0); // N = u + v = 1.5 + 1.5
 
@@ -268,11 +267,11 @@ TEST(GeoidHeights, ThereAndBackInTheGridsAndOtherSystemsOrFailingUnchanged)
         double to_tolerance, back_tolerance; // m
     } cases[] = {
         // The grid's own system: no datum shift, the heights are exact.
-        { "WGS 84", &wgs, 0, 1e-12 },
+        {"WGS 84", &wgs, 0, 1e-12},
         // 1e-6 m covers the Gauss-Krüger series; the SK-42 shifts there and
         // back compose through PZ 90.11 and miss each other by about 0.2 mm.
-        { "SK-42 geodetic", &sk42, 1e-6, 1e-3 },
-        { "SK-42 Gauss-Krüger", &sk42_gk, 1e-6, 1e-3 },
+        {"SK-42 geodetic", &sk42, 1e-6, 1e-3},
+        {"SK-42 Gauss-Krüger", &sk42_gk, 1e-6, 1e-3},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.why);
@@ -280,13 +279,13 @@ TEST(GeoidHeights, ThereAndBackInTheGridsAndOtherSystemsOrFailingUnchanged)
         transform to_user, to_wgs;
         ASSERT_EQ(initialize_transform(&geod, c.user, &to_user), 1);
         ASSERT_EQ(initialize_transform(&geod, &wgs, &to_wgs), 1);
-        const double place[3] = { 53.7, 14.2, 80 };
+        const double place[3] = {53.7, 14.2, 80};
         double p[3], in_wgs[3], N = kNaN;
         ASSERT_EQ(
             transform_coords(place, &to_user, p) + transform_coords(place, &to_wgs, in_wgs), 2);
         // N is taken where the point lies in WGS 84, not at its own coordinates.
         ASSERT_EQ(interpolate_geoid_data_value(&g.grid, in_wgs[0], in_wgs[1], &N), 1);
-        const double original[3] = { p[0], p[1], p[2] };
+        const double original[3] = {p[0], p[1], p[2]};
 
         geoid_transform t;
         ASSERT_EQ(initialize_geoid_transform(c.user, &g, &t), 1);
@@ -300,12 +299,12 @@ TEST(GeoidHeights, ThereAndBackInTheGridsAndOtherSystemsOrFailingUnchanged)
     // Outside the grid, or not a number: both ways fail and keep the point.
     geoid_transform t;
     ASSERT_EQ(initialize_geoid_transform(&wgs, &g, &t), 1);
-    const double failing[][3] = { { 47.9, 10, 100 }, { 56.1, 10, 100 }, { 50, 5.9, 100 },
-        { 50, 18.1, 100 }, { 50, 10 - 360, 100 }, { 50, 10 + 360, 100 }, { kNaN, 10, 100 },
-        { 52, 12, kNaN }, { 52, 12, kInf }, { 52, 12, -kInf } };
+    const double failing[][3]
+        = {{47.9, 10, 100}, {56.1, 10, 100}, {50, 5.9, 100}, {50, 18.1, 100}, {50, 10 - 360, 100},
+            {50, 10 + 360, 100}, {kNaN, 10, 100}, {52, 12, kNaN}, {52, 12, kInf}, {52, 12, -kInf}};
     for (const auto &f : failing) {
         SCOPED_TRACE(testing::Message() << f[0] << ", " << f[1] << ", " << f[2]);
-        double p[3] = { f[0], f[1], f[2] };
+        double p[3] = {f[0], f[1], f[2]};
         EXPECT_EQ(transform_to_geoid(p, &t) + transform_from_geoid(p, &t), 0);
         EXPECT_TRUE(same_bits(p, f));
     }
@@ -319,20 +318,20 @@ TEST(GeoidHeights, AHundredPassesAndNoMore)
     // 82 passes 5400 km out, in 141 passes 5700 km out.
     const geoid_data grid = filled(settings(-90, 90, -180, 180, 1, 1), [](int, int) { return 30; });
     const refsystem wgs = geodetic(KV_DATUM_WGS84);
-    const double origin[3] = { 0.9, 0.2, 0 }; // radians, metres
+    const double origin[3] = {0.9, 0.2, 0}; // radians, metres
     refsystem local;
     geoid g;
     geoid_transform t;
     ASSERT_EQ(setup_lsr(KV_DATUM_WGS84, origin, &local) + initialize_geoid(&grid, &wgs, &g)
             + initialize_geoid_transform(&local, &g, &t),
         3);
-    double p[3] = { 5.4e6, 1.62e6, 0 };
+    double p[3] = {5.4e6, 1.62e6, 0};
     ASSERT_EQ(transform_from_geoid(p, &t), 1);
     ASSERT_EQ(transform_to_geoid(p, &t), 1);
     EXPECT_NEAR(p[2], 0, 1e-3) << "there and back";
 
-    const double before[3] = { 5.7e6, 1.71e6, 0 };
-    double q[3] = { 5.7e6, 1.71e6, 0 };
+    const double before[3] = {5.7e6, 1.71e6, 0};
+    double q[3] = {5.7e6, 1.71e6, 0};
     EXPECT_EQ(transform_from_geoid(q, &t), 0);
     EXPECT_TRUE(same_bits(q, before));
     invalidate_geoid(&g);

@@ -73,7 +73,7 @@ void expect_good_grid(const geoid &g)
     ASSERT_EQ(d.cols, 4);
     // Row by row from the south: the file's last line first.
     const float expected[]
-        = { 20, -0.001f, 22.25f, 23, 10.5f, 11.5f, 12.5f, 13.5f, 0.1f, 1.25f, -2.5f, 3.75f };
+        = {20, -0.001f, 22.25f, 23, 10.5f, 11.5f, 12.5f, 13.5f, 0.1f, 1.25f, -2.5f, 3.75f};
     for (int i = 0; i < 12; ++i) {
         float v = NAN;
         EXPECT_TRUE(get_geoid_data_value(&d, i / 4, i % 4, &v) && v == expected[i])
@@ -89,19 +89,19 @@ TEST(LoadEgm96, AcceptedFormsInEveryLocale)
         const char *why;
         std::string text;
     } cases[] = {
-        { "the good file", { std::istreambuf_iterator<char>(good), {} } },
-        { "any blanks in the header and text after it; runs of tabs, extra values, CRLF, "
-          "lines after the grid",
+        {"the good file", {std::istreambuf_iterator<char>(good), {}}},
+        {"any blanks in the header and text after it; runs of tabs, extra values, CRLF, "
+         "lines after the grid",
             kS + " \t  " + kN + "\t" + kW + "  " + kE + " " + kStep + " " + kStep + " more\r\n"
                 + "0.1\t\t1.25\t-2.5\t3.75\t99\r\n\t10.5\t11.5\t12.5\t13.5\t\r\n" + kSouth
-                + "garbage\n" },
-        { "a line of 32 767 bytes with its line end",
-            kHeader + padded(kNorth, 32766) + "\n" + kMiddle + kSouth },
-        { "a last line of 32 767 characters without one",
-            kHeader + kNorth + kMiddle + padded(kSouth, 32767) },
+                + "garbage\n"},
+        {"a line of 32 767 bytes with its line end",
+            kHeader + padded(kNorth, 32766) + "\n" + kMiddle + kSouth},
+        {"a last line of 32 767 characters without one",
+            kHeader + kNorth + kMiddle + padded(kSouth, 32767)},
     };
     const std::string saved = std::setlocale(LC_ALL, nullptr);
-    for (const char *locale : { "C", "ru_RU.UTF-8" }) { // "." or "," as the decimal point
+    for (const char *locale : {"C", "ru_RU.UTF-8"}) { // "." or "," as the decimal point
         if (!std::setlocale(LC_ALL, locale))
             GTEST_SKIP() << locale << " is not installed";
         for (const auto &c : cases) {
@@ -123,28 +123,28 @@ TEST(LoadEgm96, MalformedFilesFailAndLeaveTheGeoidEmpty)
         const char *why;
         std::string text;
     } cases[] = {
-        { "five header numbers", kS + " " + kN + " " + kW + " " + kE + " " + kStep + "\n" + rows },
-        { "text in the header",
-            kS + " north " + kW + " " + kE + " " + kStep + " " + kStep + "\n" + rows },
-        { "east edge off a node",
-            kS + " " + kN + " " + kW + " 0.2268 " + kStep + " " + kStep + "\n" + rows },
-        { "text as a height", kHeader + kNorth + "10.5\t11.5\tabc\t13.5\n" + kSouth },
-        { "a blank field", kHeader + kNorth + "10.5\t \t12.5\t13.5\n" + kSouth },
-        { "a missing row", kHeader + kNorth + kMiddle },
-        { "a short row", kHeader + kNorth + "10.5\t11.5\t12.5\n" + kSouth },
-        { "nan", kHeader + kNorth + kMiddle + "20\tnan\t22.25\t23\n" },
-        { "-inf", kHeader + kNorth + "10.5\t-inf\t12.5\t13.5\n" + kSouth },
-        { "beyond a float", kHeader + kNorth + "10.5\t1e39\t12.5\t13.5\n" + kSouth },
-        { "no bytes", "" },
+        {"five header numbers", kS + " " + kN + " " + kW + " " + kE + " " + kStep + "\n" + rows},
+        {"text in the header",
+            kS + " north " + kW + " " + kE + " " + kStep + " " + kStep + "\n" + rows},
+        {"east edge off a node",
+            kS + " " + kN + " " + kW + " 0.2268 " + kStep + " " + kStep + "\n" + rows},
+        {"text as a height", kHeader + kNorth + "10.5\t11.5\tabc\t13.5\n" + kSouth},
+        {"a blank field", kHeader + kNorth + "10.5\t \t12.5\t13.5\n" + kSouth},
+        {"a missing row", kHeader + kNorth + kMiddle},
+        {"a short row", kHeader + kNorth + "10.5\t11.5\t12.5\n" + kSouth},
+        {"nan", kHeader + kNorth + kMiddle + "20\tnan\t22.25\t23\n"},
+        {"-inf", kHeader + kNorth + "10.5\t-inf\t12.5\t13.5\n" + kSouth},
+        {"beyond a float", kHeader + kNorth + "10.5\t1e39\t12.5\t13.5\n" + kSouth},
+        {"no bytes", ""},
         // One byte beyond the buffer: a reader that cut the line there would
         // read its rest, the middle row, as the next line and succeed.
-        { "a line of 32 767 characters and more",
-            kHeader + padded(kNorth, 32767, ' ') + kMiddle + kSouth },
-        { "a long middle line", kHeader + kNorth + padded(kMiddle, 32767) + "\n" + kSouth },
-        { "a long last line without a line end",
-            kHeader + kNorth + kMiddle + padded(kSouth, 100000) },
-        { "a long header",
-            kHeader.substr(0, kHeader.size() - 1) + std::string(40000, ' ') + "\n" + rows },
+        {"a line of 32 767 characters and more",
+            kHeader + padded(kNorth, 32767, ' ') + kMiddle + kSouth},
+        {"a long middle line", kHeader + kNorth + padded(kMiddle, 32767) + "\n" + kSouth},
+        {"a long last line without a line end",
+            kHeader + kNorth + kMiddle + padded(kSouth, 100000)},
+        {"a long header",
+            kHeader.substr(0, kHeader.size() - 1) + std::string(40000, ' ') + "\n" + rows},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.why);
@@ -170,8 +170,8 @@ int log_progress(double fraction)
 
 TEST(LoadEgm96, ProgressPerRowAndCancel)
 {
-    const std::vector<double> all { 1.0 / 3, 2.0 / 3, 1.0 }; // k / rows before row k is read
-    for (std::size_t cancel : { 0, 1, 3 }) {
+    const std::vector<double> all {1.0 / 3, 2.0 / 3, 1.0}; // k / rows before row k is read
+    for (std::size_t cancel : {0, 1, 3}) {
         SCOPED_TRACE(cancel);
         fractions.clear();
         cancel_at = cancel;

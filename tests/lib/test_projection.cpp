@@ -28,10 +28,10 @@ TEST(GkSeries, AgreesWithExtendedPrecisionEvaluation)
         int zone, hemisphere;
         double x, y;
     } forward[] = {
-        { 55.0, 37.0, 0, 0, 6099167.2394585757187, 7372018.4910353746091 },
-        { -33.5, 151.2, 0, 2, 6290281.1756024578885, 26332725.774503002455 },
-        { 70.0, 44.9, 7, 1, 7780013.4628293044471, 7724999.1134194648061 },
-        { 80.0, 120.0, 20, 1, 8886793.0160000761182, 20558156.434706199292 },
+        {55.0, 37.0, 0, 0, 6099167.2394585757187, 7372018.4910353746091},
+        {-33.5, 151.2, 0, 2, 6290281.1756024578885, 26332725.774503002455},
+        {70.0, 44.9, 7, 1, 7780013.4628293044471, 7724999.1134194648061},
+        {80.0, 120.0, 20, 1, 8886793.0160000761182, 20558156.434706199292},
     };
     for (const auto &c : forward) {
         double x, y;
@@ -47,9 +47,9 @@ TEST(GkSeries, AgreesWithExtendedPrecisionEvaluation)
         int zone, hemisphere;
         double B, L;
     } inverse[] = {
-        { 6098765.4321, 7412345.678, 7, 1, 0.96002041029252832674, 0.65676878297576205057 },
-        { 6283000.0, 26567890.0, 26, 2, -0.58602158143086933889, 2.6831161766264084745 },
-        { 55000.0, 1333333.0, 1, 1, 0.0086781832355564687484, 0.026231351072126151889 },
+        {6098765.4321, 7412345.678, 7, 1, 0.96002041029252832674, 0.65676878297576205057},
+        {6283000.0, 26567890.0, 26, 2, -0.58602158143086933889, 2.6831161766264084745},
+        {55000.0, 1333333.0, 1, 1, 0.0086781832355564687484, 0.026231351072126151889},
     };
     for (const auto &c : inverse) {
         double B, L;
@@ -67,8 +67,8 @@ TEST(GkSeries, AgreesWithExtendedPrecisionEvaluation)
 // zone boundary falls into the western zone.
 TEST(GkSeries, AutomaticZoneAndHemisphere)
 {
-    const double lonToZone[][2] = { { 0.0, 1 }, { 6.0, 1 }, { 6.001, 2 }, { 180.0, 30 },
-        { -0.1, 60 }, { 360.0, 60 }, { 725.0, 1 }, { 39.0, 7 } };
+    const double lonToZone[][2] = {{0.0, 1}, {6.0, 1}, {6.001, 2}, {180.0, 30}, {-0.1, 60},
+        {360.0, 60}, {725.0, 1}, {39.0, 7}};
     for (const auto &c : lonToZone) {
         double x, y;
         ASSERT_EQ(gk6_forward(deg_to_rad(55.0), deg_to_rad(c[0]), 0, 1, &x, &y), 1) << c[0];
@@ -77,7 +77,7 @@ TEST(GkSeries, AutomaticZoneAndHemisphere)
     // The series' 360 degrees are not a full turn (rho < 180/pi): a western
     // longitude must still give the point of its eastern equivalent, as for
     // Chukotka's zones across 180 degrees (2 mm apart when wrapped in degrees).
-    for (double west : { -170.0, -179.5, -0.1 }) {
+    for (double west : {-170.0, -179.5, -0.1}) {
         double xw, yw, xe, ye;
         ASSERT_EQ(gk6_forward(deg_to_rad(65.0), deg_to_rad(west), 0, 1, &xw, &yw), 1);
         ASSERT_EQ(gk6_forward(deg_to_rad(65.0), deg_to_rad(west + 360.0), 0, 1, &xe, &ye), 1);
@@ -107,11 +107,10 @@ TEST(GkSeries, RejectedArgumentsLeaveOutputsUntouched)
     {
         double y;
         int zone, hemisphere;
-    } inverse[]
-        = { { 7400000.0, 0, 1 }, { 7400000.0, 61, 1 }, { 7400000.0, 7, 0 }, { 7400000.0, 7, 3 } };
+    } inverse[] = {{7400000.0, 0, 1}, {7400000.0, 61, 1}, {7400000.0, 7, 0}, {7400000.0, 7, 3}};
     for (const auto &c : inverse)
         EXPECT_EQ(gk6_inverse(6100000.0, c.y, c.zone, c.hemisphere, &x, &y), 0) << c.zone;
-    for (double easting : { 500000.0, 61500000.0, kNaN, 1e300 })
+    for (double easting : {500000.0, 61500000.0, kNaN, 1e300})
         EXPECT_EQ(gk6_inverse_auto_zone(6100000.0, easting, 1, &x, &y), 0) << easting;
     EXPECT_EQ(gk6_inverse_auto_zone(6100000.0, 7400000.0, 0, &x, &y), 0);
     EXPECT_TRUE(x == 1.5 && y == 2.5);
@@ -133,17 +132,17 @@ TEST(TransverseMercator, ConstantsAndMeridianArc)
         const char *name;
         double actual, expected;
     } values[] = {
-        { "e2", c.e2, 0.0066943799901413169961 },
-        { "ep2", c.ep2, 0.0067394967422764349548 },
-        { "A0", c.A0, 6367449.1459608162157 },
-        { "A2", c.A2, 16038.508333155592124 },
-        { "A4", c.A4, 16.832200728068776331 },
-        { "A6", c.A6, 0.02180076621262180304 },
-        { "J1", c.J1, 0.0025188265843906883816 },
-        { "J2", c.J2, 3.7009490356205339235e-6 },
-        { "J3", c.J3, 7.4478137675039487127e-9 },
-        { "J4", c.J4, 1.7035993238596311468e-11 },
-        { "a(1-e2)", c.a_1_minus_e2, 6335439.3272928200308 },
+        {"e2", c.e2, 0.0066943799901413169961},
+        {"ep2", c.ep2, 0.0067394967422764349548},
+        {"A0", c.A0, 6367449.1459608162157},
+        {"A2", c.A2, 16038.508333155592124},
+        {"A4", c.A4, 16.832200728068776331},
+        {"A6", c.A6, 0.02180076621262180304},
+        {"J1", c.J1, 0.0025188265843906883816},
+        {"J2", c.J2, 3.7009490356205339235e-6},
+        {"J3", c.J3, 7.4478137675039487127e-9},
+        {"J4", c.J4, 1.7035993238596311468e-11},
+        {"a(1-e2)", c.a_1_minus_e2, 6335439.3272928200308},
     };
     for (const auto &v : values)
         EXPECT_NEAR(v.actual, v.expected, std::fabs(v.expected) * 1e-12) << v.name;
@@ -193,30 +192,30 @@ TEST(AutomaticZone, FromLatLonAndXy)
         int zone, hemisphere, wantZone; // wantZone 0: refused
         bool south;
     } cases[] = {
-        { false, 55, 6.0, -1, 0, 2, false },
-        { false, 55, 5.999999, -1, 0, 1, false },
-        { false, 55, -0.1, -1, 0, 60, false },
-        { false, 55, -180.0, -1, 0, 31, false },
-        { false, 55, 757.5, 0, 0, 7, false },
-        { false, 0, 37.0, -1, 0, 7, false },
-        { false, -0.001, 37.0, -1, 0, 7, true },
-        { false, 55, 50.0, 7, 2, 7, true },
-        { false, kNaN, 37.0, -1, 0, 0, false },
-        { false, 55, kInf, -1, 0, 0, false },
-        { true, 6100000, 7412345.0, 0, 1, 7, false },
-        { true, 6100000, 60999999.0, -1, 2, 60, true },
-        { true, 6100000, 7412345.0, 8, 1, 8, false },
-        { true, 6100000, 999999.0, 0, 1, 0, false },
-        { true, 6100000, 61000000.0, -1, 1, 0, false },
-        { true, 6100000, -7500000.0, -1, 1, 0, false },
-        { true, kNaN, 7412345.0, -1, 1, 0, false },
-        { true, 6100000, 7500000.0, -1, 0, 0, false },
+        {false, 55, 6.0, -1, 0, 2, false},
+        {false, 55, 5.999999, -1, 0, 1, false},
+        {false, 55, -0.1, -1, 0, 60, false},
+        {false, 55, -180.0, -1, 0, 31, false},
+        {false, 55, 757.5, 0, 0, 7, false},
+        {false, 0, 37.0, -1, 0, 7, false},
+        {false, -0.001, 37.0, -1, 0, 7, true},
+        {false, 55, 50.0, 7, 2, 7, true},
+        {false, kNaN, 37.0, -1, 0, 0, false},
+        {false, 55, kInf, -1, 0, 0, false},
+        {true, 6100000, 7412345.0, 0, 1, 7, false},
+        {true, 6100000, 60999999.0, -1, 2, 60, true},
+        {true, 6100000, 7412345.0, 8, 1, 8, false},
+        {true, 6100000, 999999.0, 0, 1, 0, false},
+        {true, 6100000, 61000000.0, -1, 1, 0, false},
+        {true, 6100000, -7500000.0, -1, 1, 0, false},
+        {true, kNaN, 7412345.0, -1, 1, 0, false},
+        {true, 6100000, 7500000.0, -1, 0, 0, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(::testing::Message() << c.p0 << ", " << c.p1);
         refsystem rs = resetRecord(2011, c.zone, c.hemisphere);
         const refsystem before = rs;
-        const double point[3] = { c.p0, c.p1, 100.0 };
+        const double point[3] = {c.p0, c.p1, 100.0};
         const auto init = c.fromXy ? initialize_gk6_from_xy : initialize_gk6_from_latlon;
         ASSERT_EQ(init(point, &rs), c.wantZone ? 1 : 0);
         if (!c.wantZone) {
@@ -230,7 +229,7 @@ TEST(AutomaticZone, FromLatLonAndXy)
         EXPECT_EQ(rs.projection.false_northing, c.south ? 1e7 : 0.0);
     }
     refsystem rs = resetRecord(0);
-    const double point[3] = { 55.0, 37.0, 0.0 };
+    const double point[3] = {55.0, 37.0, 0.0};
     EXPECT_EQ(initialize_gk6_from_latlon(point, &rs), 0) << "completed, but datum 0 is unusable";
     EXPECT_EQ(initialize_gk6_from_latlon(nullptr, &rs), 0);
     EXPECT_EQ(initialize_gk6_from_xy(point, nullptr), 0);

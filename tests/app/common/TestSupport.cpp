@@ -12,7 +12,7 @@ DialogLog::DialogLog()
 {
     Dialogs::setAnswerer([this](const Dialogs::Request &r) {
         static const char *const kinds[]
-            = { "warning", "information", "confirm", "about", "open", "save" };
+            = {"warning", "information", "confirm", "about", "open", "save"};
         shown << QStringLiteral("%1|%2|%3").arg(QLatin1String(kinds[int(r.kind)]), r.title, r.text);
         Dialogs::Answer answer;
         answer.yes = yes;

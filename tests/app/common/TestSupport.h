@@ -17,7 +17,7 @@ struct DialogLog
     DialogLog();
     ~DialogLog();
     QStringList shown;
-    bool yes = true; // the answer to confirmations
+    bool yes = true;  // the answer to confirmations
     QString fileName; // the answer to file dialogs; empty cancels
 };
 

@@ -22,10 +22,10 @@ extern const int kDatums[8];
 struct Datum
 {
     int code;
-    double a, rf; // ellipsoid: metres, inverse flattening
-    double dx, dy, dz; // metres
+    double a, rf;                  // ellipsoid: metres, inverse flattening
+    double dx, dy, dz;             // metres
     double rx_mas, ry_mas, rz_mas; // milliarcseconds
-    double s_ppm; // parts per million
+    double s_ppm;                  // parts per million
 };
 // Throws std::invalid_argument for a code outside the eight.
 const Datum &datum_of(int code);
