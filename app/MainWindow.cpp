@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "GeoidFile.h"
 #include "Panel.h"
+#include "WaitCursor.h"
 #include "ui_MainWindow.h"
 
 #include <QCoreApplication>
@@ -35,8 +36,10 @@ bool gatherSide(const Panel *panel, Calculation::Side *side)
 void finishCalculation(
     const Calculation::Calculator &calculator, const Panel *source, Panel *target)
 {
+    WaitCursor wait;
     const Calculation::Result result = calculator.run(source->points());
     target->setPoints(result.rows);
+    wait.release();
     if (result.errors)
         Dialogs::warning(MainWindow::tr("Предупреждение"),
             MainWindow::tr("При пересчете координат произошли ошибки\n"

@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "MainWindow.h"
 #include "PointsFile.h"
+#include "WaitCursor.h"
 
 #include <QKeyEvent>
 #include <QTableWidget>
@@ -479,8 +480,10 @@ void Panel::slotLoad()
     const QString path = Dialogs::openFileName(this, tr("Загрузить точки"), tr("*.txt"));
     if (path.isEmpty())
         return;
+    WaitCursor wait;
     QStringList lines;
     if (!PointsFile::read(path, &lines)) {
+        wait.release();
         Dialogs::warning(tr("Предупреждение"), tr("Ошибка при загрузке точек из файла:\n") + path);
         return;
     }
@@ -495,7 +498,9 @@ void Panel::slotSave()
     const QString path = Dialogs::saveFileName(this, tr("Сохранить точки"), tr("*.txt"));
     if (path.isEmpty())
         return;
+    WaitCursor wait;
     if (!PointsFile::write(path, list)) {
+        wait.release();
         Dialogs::warning(tr("Предупреждение"), tr("Ошибка при сохранении точек в файл:\n") + path);
     }
 }

@@ -107,6 +107,7 @@ private slots:
     void saveAndLoadBack();
     void failures();
     void failedWriteKeepsExistingFile();
+    void waitCursor();
 
 private:
     QTemporaryDir dir;
@@ -368,6 +369,40 @@ void TestCommands::failedWriteKeepsExistingFile()
 
     click(panel, "pushButtonSave"); // without the limit the list replaces the file
     QCOMPARE(readFile(path).count('\n'), 2000);
+}
+
+// Loading shows the wait cursor while the table fills; every load and save,
+// good or failed, gives the normal cursor back.
+void TestCommands::waitCursor()
+{
+    DialogLog log;
+    log.fileName = dir.filePath("busy.txt");
+    QVERIFY(writeFile(log.fileName, "A; 1; 2; 3\nB; 4; 5; 6\nC; 7; 8; 9\n"));
+    Panel panel(true);
+    {
+        CursorLog cursor(panel.table());
+        click(panel, "pushButtonLoad");
+        QCOMPARE(tableCells(panel).size(), 3);
+        QVERIFY(!cursor.shapes.isEmpty());
+        QCOMPARE(cursor.shapes.count(int(Qt::WaitCursor)), cursor.shapes.size());
+    }
+    QVERIFY(!QGuiApplication::overrideCursor());
+
+    log.fileName = dir.filePath("busy-saved.txt");
+    click(panel, "pushButtonSave");
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(readFile(log.fileName).count('\n'), 3);
+
+    // Failures: the warning comes with the normal cursor, and it stays.
+    log.shown.clear();
+    const QString missing = dir.filePath("missing/busy.txt");
+    log.fileName = missing;
+    click(panel, "pushButtonLoad");
+    click(panel, "pushButtonSave");
+    QCOMPARE(log.shown,
+        (QStringList {"open|Загрузить точки|*.txt", loadFailed + missing,
+            "save|Сохранить точки|*.txt", saveFailed + missing}));
+    QVERIFY(!QGuiApplication::overrideCursor());
 }
 
 QTEST_MAIN(TestCommands)

@@ -57,6 +57,7 @@ private slots:
     void calculate();
     void geoidSideWithoutGrid();
     void trailingEmptyRowsDropped();
+    void waitCursor();
 
 private:
     std::unique_ptr<MainWindow> makeWindow(const QString &geoidPath = QString());
@@ -268,6 +269,23 @@ void TestMainWindow::trailingEmptyRowsDropped()
     ::calculate(window.get());
     QCOMPARE(window->outputPanel()->table()->rowCount(), 2);
     QVERIFY(log.shown.isEmpty());
+}
+
+// The output table fills under the wait cursor; the warning about failed
+// rows comes with the normal one, and nothing is left busy.
+void TestMainWindow::waitCursor()
+{
+    DialogLog log;
+    auto window = makeWindow();
+    window->inputPanel()->setPoints({"A; 50; 40; 100", "B; x; 40; 100"});
+    {
+        CursorLog cursor(window->outputPanel()->table());
+        ::calculate(window.get());
+        QVERIFY(!cursor.shapes.isEmpty());
+        QCOMPARE(cursor.shapes.count(int(Qt::WaitCursor)), cursor.shapes.size());
+    }
+    QCOMPARE(log.shown, QStringList {rowErrors});
+    QVERIFY(!QGuiApplication::overrideCursor());
 }
 
 QTEST_MAIN(TestMainWindow)

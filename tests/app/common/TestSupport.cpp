@@ -3,6 +3,7 @@
 #include "Panel.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QTableWidget>
 
@@ -13,7 +14,8 @@ DialogLog::DialogLog()
     Dialogs::setAnswerer([this](const Dialogs::Request &r) {
         static const char *const kinds[]
             = {"warning", "information", "confirm", "about", "open", "save"};
-        shown << QStringLiteral("%1|%2|%3").arg(QLatin1String(kinds[int(r.kind)]), r.title, r.text);
+        shown << QStringLiteral("%1|%2|%3").arg(QLatin1String(kinds[int(r.kind)]), r.title, r.text)
+                + (QGuiApplication::overrideCursor() ? QStringLiteral("|busy") : QString());
         Dialogs::Answer answer;
         answer.yes = yes;
         answer.fileName = fileName;
@@ -24,6 +26,22 @@ DialogLog::DialogLog()
 DialogLog::~DialogLog()
 {
     Dialogs::setAnswerer({});
+}
+
+CursorLog::CursorLog(QTableWidget *table)
+{
+    const auto record = [this] {
+        const QCursor *cursor = QGuiApplication::overrideCursor();
+        shapes << (cursor ? int(cursor->shape()) : -1);
+    };
+    rows = QObject::connect(table->model(), &QAbstractItemModel::rowsInserted, record);
+    cells = QObject::connect(table->model(), &QAbstractItemModel::dataChanged, record);
+}
+
+CursorLog::~CursorLog()
+{
+    QObject::disconnect(rows);
+    QObject::disconnect(cells);
 }
 
 QStringList tableCells(const Panel &panel)

@@ -10,8 +10,10 @@
 #include <QTest>
 
 class Panel;
+class QTableWidget;
 
-// While alive, answers every dialog and records it as "kind|title|text".
+// While alive, answers every dialog and records it as "kind|title|text",
+// with "|busy" added if the wait cursor is still up: a box must show the arrow.
 struct DialogLog
 {
     DialogLog();
@@ -19,6 +21,16 @@ struct DialogLog
     QStringList shown;
     bool yes = true;  // the answer to confirmations
     QString fileName; // the answer to file dialogs; empty cancels
+};
+
+// Records the application's cursor each time a table's contents change:
+// Qt::WaitCursor while a long step fills it, -1 for the normal cursor.
+struct CursorLog
+{
+    explicit CursorLog(QTableWidget *table);
+    ~CursorLog();
+    QList<int> shapes;
+    QMetaObject::Connection rows, cells;
 };
 
 // One row of a data-driven test, the values in column order.
