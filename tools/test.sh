@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up, builds and runs every test: the full build in the
-# default configuration, then the library once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# default configuration, then the library, the program and all their tests
+# once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +14,6 @@ cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug \
-      -DKELVADRA_SANITIZE=address,undefined \
-      -DKELVADRA_BUILD_APP=OFF -DKELVADRA_BUILD_BENCH=OFF
+      -DKELVADRA_SANITIZE=ON -DKELVADRA_BUILD_BENCH=OFF
 cmake --build build-sanitize -j "$jobs"
 (cd build-sanitize && ctest --output-on-failure -j "$jobs")
