@@ -20,7 +20,13 @@ if [ ! -f build/CMakeCache.txt ]; then
     tools/deps.sh
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 fi
-cmake --build build -j "$(nproc)" --target accuracy egm96_grid
+# egm96.grd exists only where proj-data's grid does; without it the geoid
+# rows are reported as not run.
+targets=(accuracy)
+if [ -f /usr/share/proj/egm96_15.gtx ]; then
+    targets+=(egm96_grid)
+fi
+cmake --build build -j "$(nproc)" --target "${targets[@]}"
 
 body=$(mktemp)
 trap 'rm -f "$body"' EXIT
