@@ -1,4 +1,5 @@
-// PROJ as an independent reference for the conversions of kelvadra.
+// PROJ as an independent reference for the conversions of kelvadra, shared by
+// the tests and the accuracy report (tools/accuracy.cpp).
 //
 // Pipelines are built from parameters restated here from ГОСТ 32453-2017 (in
 // the standard's units: metres, milliarcseconds, ppm), not read from the
@@ -6,8 +7,8 @@
 // The library's rotation matrix R = [[1, wz, -wy], [-wz, 1, wx], [wy, -wx, 1]]
 // is PROJ's coordinate-frame convention; neither side forms second-order
 // rotation terms (helmert without +exact).
-#ifndef KELVADRA_TEST_PROJ_REFERENCE_H
-#define KELVADRA_TEST_PROJ_REFERENCE_H
+#ifndef KELVADRA_PROJ_REFERENCE_H
+#define KELVADRA_PROJ_REFERENCE_H
 
 #include "kelvadra.h"
 
@@ -62,4 +63,4 @@ double distance_m(int type, const double a[3], const double b[3]);
 
 } // namespace projref
 
-#endif // KELVADRA_TEST_PROJ_REFERENCE_H
+#endif // KELVADRA_PROJ_REFERENCE_H
