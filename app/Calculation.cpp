@@ -143,7 +143,7 @@ QString Calculator::convertRow(const QString &rowText, bool *error) const
     const QString c1 = parts.value(1).trimmed();
     const QString c2 = parts.value(2).trimmed();
     QString c3 = parts.value(3).trimmed();
-    const QString failed = CellText::joinRow(name, QString(), QString(), QString());
+    QString failed = CellText::joinRow(name, QString(), QString(), QString());
 
     *error = false;
     if (CellText::coordinatesBlank(c1, c2, c3))
