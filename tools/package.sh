@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Builds the Debian package from an existing build directory (default: build)
+# and checks it: control fields and dependencies, the files it holds and those
+# it must not, and that the unpacked program finds its library and geoid grid
+# inside the package and starts.
+#
+#   tools/package.sh [build-dir]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build}
+if [ ! -f "$build/CPackConfig.cmake" ]; then
+    echo "package.sh: $build is not a configured build directory" >&2
+    exit 2
+fi
+
+failures=0
+fail()
+{
+    echo "FAILED: $*" >&2
+    failures=$((failures + 1))
+}
+
+log=$(cd "$build" && cpack -G DEB 2>&1) || { echo "$log" >&2; exit 1; }
+deb=$(sed -n 's/^CPack: - package: \(.*\.deb\) generated\.$/\1/p' <<<"$log")
+if [ ! -f "$deb" ]; then
+    echo "$log" >&2
+    echo "package.sh: cpack reported no .deb" >&2
+    exit 1
+fi
+echo "package: $deb"
+
+# Control fields.
+[ "$(dpkg-deb --field "$deb" Package)" = coordconv ] || fail "package name"
+[ "$(dpkg-deb --field "$deb" Architecture)" = "$(dpkg --print-architecture)" ] || fail "architecture"
+depends=$(dpkg-deb --field "$deb" Depends)
+echo "Depends: $depends"
+for lib in libc6 libstdc++6 libqt5core5a libqt5gui5 libqt5widgets5; do
+    grep -Eq "(^|, )${lib//+/\\+}( |,|$)" <<<"$depends" || fail "Depends lacks $lib"
+done
+
+# Contents: everything a user and a developer need, and nothing of the build.
+contents=$(dpkg-deb --contents "$deb" | awk '{ print $6 }' | sed 's|^\./|/|')
+for f in /usr/bin/coordconv /usr/bin/egm96.grd \
+    /usr/lib/libkelvadra.so.1.0.0 /usr/lib/libkelvadra.so.1 /usr/lib/libkelvadra.so \
+    /usr/include/kelvadra.h /usr/lib/pkgconfig/kelvadra.pc \
+    /usr/lib/cmake/kelvadra/kelvadraConfig.cmake /usr/lib/cmake/kelvadra/kelvadraConfigVersion.cmake \
+    /usr/lib/cmake/kelvadra/kelvadraTargets.cmake \
+    /usr/share/applications/coordconv.desktop \
+    /usr/share/icons/hicolor/scalable/apps/coordconv.svg; do
+    grep -qxF "$f" <<<"$contents" || fail "the package lacks $f"
+done
+unexpected=$({
+    grep -E '^/usr/bin/.' <<<"$contents" | grep -vxE '/usr/bin/(coordconv|egm96\.grd)' || true
+    grep -E '/(test_|tst_|bench_|fuzz_|header_check|gtx2grd|lib[a-z_]*\.a$|libexport_leak)' <<<"$contents" || true
+    grep -vE '^/usr/' <<<"$contents" || true
+} | sort -u | tr '\n' ' ')
+[ -z "$unexpected" ] || fail "files that do not belong in the package: $unexpected"
+
+# Unpacked, the program must resolve every library, its own from the package.
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+program=$root/usr/bin/coordconv
+resolved=$(env -u LD_LIBRARY_PATH ldd "$program")
+if grep -q 'not found' <<<"$resolved"; then
+    fail "unresolved libraries: $(grep 'not found' <<<"$resolved")"
+fi
+own=$(sed -n 's/^[[:space:]]*libkelvadra\.so\.1 => \(.*\) (0x[0-9a-f]*)$/\1/p' <<<"$resolved")
+[ -n "$own" ] && [ "$(realpath "$own")" = "$(realpath "$root/usr/lib/libkelvadra.so.1")" ] \
+    || fail "libkelvadra.so.1 is not taken from the package: $(grep kelvadra <<<"$resolved")"
+
+# The grid beside the program, identical to the one the build made and tested.
+cmp -s "$root/usr/bin/egm96.grd" "$build/bin/egm96.grd" || fail "egm96.grd differs from the build's"
+
+desktop=$root/usr/share/applications/coordconv.desktop
+grep -qx 'Exec=coordconv' "$desktop" || fail "desktop entry: Exec"
+grep -qx 'Icon=coordconv' "$desktop" || fail "desktop entry: Icon"
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$desktop" || fail "desktop-file-validate"
+fi
+
+# It starts and keeps running until stopped (a missing library or plugin ends it at once).
+status=0
+env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen timeout 5 "$program" >/dev/null 2>&1 || status=$?
+[ "$status" -eq 124 ] || fail "coordconv exited with status $status instead of running"
+
+if [ "$failures" -ne 0 ]; then
+    echo "package check: $failures problem(s)" >&2
+    exit 1
+fi
+echo "package check: OK"
