@@ -2,7 +2,7 @@
 # Sets everything up, builds and runs every test: the full build in the
 # default configuration, then the library, the program and all their tests
 # once more under AddressSanitizer and UndefinedBehaviorSanitizer. The static
-# checks run on the first build.
+# checks and the Debian package check run on the first build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +14,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
 tools/lint.sh build
+tools/package.sh build
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug \
       -DKELVADRA_SANITIZE=ON -DKELVADRA_BUILD_BENCH=OFF
