@@ -169,6 +169,13 @@ void calculate(const QStringList &points)
             std::abort();
         if (CellText::coordinatesBlank(row.at(1), row.at(2), row.at(3)))
             continue;
+        // Angles are not range-checked on the way in, and a latitude far
+        // outside +-90 degrees stays one on the way out; only angles that the
+        // degrees-minutes-seconds patterns can hold must be readable again.
+        if (targetPanel->isDmsUnits()
+            && !(std::fabs(Panel::parseAngle(row.at(1))) <= 90
+                && std::fabs(Panel::parseAngle(row.at(2))) < 1000))
+            continue;
         const QString height = CellText::isBlank(row.at(3)) ? QStringLiteral("0") : row.at(3);
         if (!targetPanel->isValidRow(row.at(1), row.at(2), height))
             std::abort();

@@ -81,8 +81,6 @@ for ((i = 0; i < ${#targets[@]}; i += 2)); do
     done
 done
 
-if [ ${#failed[@]} -gt 0 ]; then
-    echo "fuzzing found faults in: ${failed[*]}"
-    exit 1
-fi
-echo "fuzzing: ${#targets[@]} targets, no findings"
+passed=$((${#targets[@]} - ${#failed[@]}))
+echo "fuzzing: $passed passed, ${#failed[@]} failed"
+[ ${#failed[@]} -eq 0 ]
