@@ -13,6 +13,7 @@ packages=(
     locales                                # ru_RU.UTF-8 for the decimal-comma test runs
     xvfb xauth                             # a real X server for manual checks
     clang-format clang-tidy cppcheck       # static checks (tools/lint.sh)
+    clang libclang-rt-14-dev               # libFuzzer and the sanitizers (tools/fuzz.sh)
 )
 
 SUDO=""

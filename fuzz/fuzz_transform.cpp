@@ -1,7 +1,14 @@
-// Random reference systems and points through the transformation chain.
-// Checks: no crash or undefined behaviour; a successful conversion gives a
-// finite point and leaves nothing else changed; a failed one leaves the output
-// untouched; converting in place gives the same result.
+// Reference systems of any content and points through the transformation
+// chain. Records come from the setup functions, from fields picked one by one
+// (out-of-range types, zones, hemispheres, axis orders, NaN, infinite and huge
+// parameters) or straight from the input bytes. Checks: no crash or undefined
+// behaviour; initialize_transform leaves both systems unchanged; a refused
+// pair converts every finite point into itself; a successful conversion gives
+// a finite point; a failed one leaves the output untouched; converting in
+// place gives the same result.
+//
+// transform records themselves are not fuzzed: the interface has them filled
+// by initialize_transform only, so every record here comes from it.
 #include "kelvadra.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -45,7 +52,7 @@ void pickRefsystem(FuzzedDataProvider &in, refsystem *r)
     invalidate_refsystem(r);
     const unsigned zone = in.ConsumeIntegralInRange(0u, 62u);
     const int hemisphere = in.ConsumeIntegralInRange(-1, 3);
-    switch (in.ConsumeIntegralInRange(0, 9)) {
+    switch (in.ConsumeIntegralInRange(0, 10)) {
     case 0:
         setup_geoc(pickDatum(in), r);
         break;
@@ -83,17 +90,25 @@ void pickRefsystem(FuzzedDataProvider &in, refsystem *r)
             initialize_gk6_from_xy(point, r);
         break;
     }
-    default: {
+    case 9: {
         // Any record at all: the chain must refuse what it cannot use.
-        r->type = in.ConsumeIntegralInRange(-1, 6);
+        const bool wide = in.ConsumeBool();
+        r->type = wide ? in.ConsumeIntegral<int32_t>() : in.ConsumeIntegralInRange(-1, 6);
         r->datum = pickDatum(in);
         for (double &o : r->origin)
             o = pickDouble(in);
-        r->zone = in.ConsumeIntegralInRange(-1, 61);
-        r->hemisphere = hemisphere;
+        r->zone = wide ? in.ConsumeIntegral<int32_t>() : in.ConsumeIntegralInRange(-1, 61);
+        r->hemisphere = wide ? in.ConsumeIntegral<int32_t>() : hemisphere;
         r->projection
             = {pickDouble(in), pickDouble(in), pickDouble(in), pickDouble(in), pickDouble(in)};
-        r->axis_order = in.ConsumeIntegralInRange(0, 3);
+        r->axis_order = wide ? in.ConsumeIntegral<int32_t>() : in.ConsumeIntegralInRange(0, 3);
+        break;
+    }
+    default: {
+        // The record's bytes as they come.
+        unsigned char bytes[sizeof(refsystem)] = {};
+        in.ConsumeData(bytes, sizeof bytes);
+        std::memcpy(r, bytes, sizeof bytes);
         break;
     }
     }
@@ -110,9 +125,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool checked = in.ConsumeBool();
     if (checked && !(check_refsystem(&from) && check_refsystem(&to)))
         return 0;
+    refsystem fromCopy, toCopy; // byte copies, padding included
+    std::memcpy(&fromCopy, &from, sizeof from);
+    std::memcpy(&toCopy, &to, sizeof to);
     transform t;
     std::memset(&t, 0x5a, sizeof t);
-    initialize_transform(&from, &to, &t);
+    const int initialized = initialize_transform(&from, &to, &t);
+    if (std::memcmp(&from, &fromCopy, sizeof from) != 0
+        || std::memcmp(&to, &toCopy, sizeof to) != 0)
+        std::abort();
 
     while (in.remaining_bytes() > 0) {
         const double point[3] = {pickDouble(in), pickDouble(in), pickDouble(in)};
@@ -122,6 +143,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (ok && !(std::isfinite(out[0]) && std::isfinite(out[1]) && std::isfinite(out[2])))
             std::abort();
         if (!ok && std::memcmp(out, untouched, sizeof out) != 0)
+            std::abort();
+        const bool finite
+            = std::isfinite(point[0]) && std::isfinite(point[1]) && std::isfinite(point[2]);
+        if (!initialized && finite && !(ok && std::memcmp(out, point, sizeof out) == 0))
             std::abort();
         double inPlace[3] = {point[0], point[1], point[2]};
         const int okInPlace = transform_coords(inPlace, &t, inPlace);

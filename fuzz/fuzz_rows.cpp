@@ -1,0 +1,236 @@
+// Point rows through the program's table, validation, angle reading and
+// calculation, as a points file and the two panels would feed them. The first
+// bytes set the controls of the source and the target panel (only controls the
+// user could reach), the rest is the points file. Checks: no crash, leak or
+// undefined behaviour; the table keeps every row and the first four cells of
+// each; a valid angle text reads as the library reads it; the calculation
+// returns one row per source row with its name, and every converted row is
+// valid input for the way back.
+#include "Calculation.h"
+#include "CellText.h"
+#include "Panel.h"
+#include "kelvadra.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTextStream>
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+Panel *sourcePanel;
+Panel *targetPanel;
+geoid worldGeoid;
+
+// A coarse grid over the whole globe, in the system the program's loader gives.
+void makeWorldGeoid()
+{
+    initialize_null_geoid_data(&worldGeoid.grid);
+    invalidate_refsystem(&worldGeoid.refsys);
+    geoid_data &grid = worldGeoid.grid;
+    grid.lat_min = -90;
+    grid.lat_max = 90;
+    grid.lon_min = -180;
+    grid.lon_max = 360;
+    grid.lat_step = 45;
+    grid.lon_step = 45;
+    if (!complete_geoid_data_grid(&grid) || !geoid_data_allocate_memory(&grid))
+        std::abort();
+    for (int32_t r = 0; r < grid.rows; ++r) {
+        for (int32_t c = 0; c < grid.cols; ++c)
+            set_geoid_data_value(&grid, r, c, float(10 * r - 7 * c));
+    }
+    worldGeoid.refsys.type = KV_TYPE_GEODETIC;
+    worldGeoid.refsys.datum = KV_DATUM_WGS84;
+    if (!check_geoid(&worldGeoid))
+        std::abort();
+}
+
+template <typename Widget> Widget *control(Panel *panel, const char *name)
+{
+    Widget *w = panel->findChild<Widget *>(QLatin1String(name));
+    if (!w)
+        std::abort();
+    return w;
+}
+
+void click(QAbstractButton *button)
+{
+    if (button->isEnabled())
+        button->click();
+}
+
+void setControls(FuzzedDataProvider &in, Panel *panel)
+{
+    control<QComboBox>(panel, "comboBoxType")->setCurrentIndex(in.ConsumeIntegralInRange(0, 3));
+    QComboBox *datum = control<QComboBox>(panel, "comboBoxDatum");
+    datum->setCurrentIndex(in.ConsumeIntegralInRange(0, std::max(0, datum->count() - 1)));
+    QComboBox *geoidBox = control<QComboBox>(panel, "comboBoxGeoid");
+    if (geoidBox->isEnabled())
+        geoidBox->setCurrentIndex(in.ConsumeIntegralInRange(0, geoidBox->count() - 1));
+    const uint8_t flags = in.ConsumeIntegral<uint8_t>();
+    if (flags & 1)
+        click(control<QCheckBox>(panel, "checkBoxAutoZone"));
+    if (flags & 2)
+        click(control<QCheckBox>(panel, "checkBoxAutoHemisphere"));
+    click(control<QRadioButton>(panel, flags & 4 ? "radioButtonSouthern" : "radioButtonNorthern"));
+    click(control<QRadioButton>(panel, flags & 8 ? "radioButtonDegrees" : "radioButtonDMS"));
+    click(control<QRadioButton>(
+        panel, flags & 16 ? "radioButtonUnsignedLongitude" : "radioButtonSignedLongitude"));
+    QSpinBox *zone = control<QSpinBox>(panel, "spinBoxZone");
+    if (zone->isEnabled())
+        zone->setValue(in.ConsumeIntegralInRange(zone->minimum(), zone->maximum()));
+}
+
+// As the window gathers a panel's settings for a calculation.
+bool gatherSide(const Panel *panel, Calculation::Side *side)
+{
+    if (!panel->buildRefsystem(&side->system))
+        return false;
+    side->systemType = panel->systemType();
+    side->geoidIndex = panel->geoidIndex();
+    side->dmsUnits = panel->isDmsUnits();
+    side->decimalDegrees = panel->isDecimalDegrees();
+    side->unsignedLongitude = panel->isUnsignedLongitude();
+    return true;
+}
+
+// A valid degrees-minutes-seconds text reads to the same angle as the
+// library's reader gives (the sums may differ in the last bits).
+void checkAngle(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    const double angle = Panel::parseAngle(trimmed);
+    double fromLibrary = 0;
+    if (!parse_dms_string(trimmed.toUtf8().constData(), &fromLibrary)) {
+        if (std::isfinite(angle))
+            std::abort();
+        return;
+    }
+    if (!(std::fabs(angle - fromLibrary) <= 1e-12 * std::max(1.0, std::fabs(angle))))
+        std::abort();
+}
+
+void checkRows(const QStringList &rows, const QStringList &points)
+{
+    if (points.size() != std::max(1, int(rows.size())))
+        std::abort();
+    for (int i = 0; i < rows.size(); ++i) {
+        const QStringList parts = CellText::splitRow(rows.at(i));
+        if (points.at(i) != CellText::joinRow(parts.at(0), parts.at(1), parts.at(2), parts.at(3)))
+            std::abort();
+        const QString &c1 = parts.at(1);
+        const QString &c2 = parts.at(2);
+        const QString &c3 = parts.at(3);
+        if (!sourcePanel->isValidRow(c1, c2, c3))
+            continue;
+        double value = 0;
+        if (!CellText::parseNumber(c3, &value))
+            std::abort();
+        if (sourcePanel->isDmsUnits()) {
+            checkAngle(c1);
+            checkAngle(c2);
+        } else if (!CellText::parseNumber(c1, &value) || !CellText::parseNumber(c2, &value)) {
+            std::abort();
+        }
+    }
+}
+
+void calculate(const QStringList &points)
+{
+    refsystem sourceSystem;
+    refsystem targetSystem;
+    if (!sourcePanel->buildRefsystem(&sourceSystem) || !targetPanel->buildRefsystem(&targetSystem))
+        return;
+    Calculation::Side from;
+    Calculation::Side to;
+    if (!gatherSide(sourcePanel, &from) || !gatherSide(targetPanel, &to))
+        return;
+    Calculation::Calculator calculator(from, to, &worldGeoid);
+    const bool fixed = check_refsystem(&sourceSystem) && check_refsystem(&targetSystem);
+    if (!(fixed ? calculator.setUpFixed() : calculator.setUpAutoZone()))
+        return;
+    const Calculation::Result result = calculator.run(points);
+    if (result.rows.size() != points.size())
+        std::abort();
+    for (int i = 0; i < points.size(); ++i) {
+        const QStringList source = CellText::splitRow(points.at(i));
+        const QStringList row = CellText::splitRow(result.rows.at(i));
+        if (row.size() != 4 || row.at(0) != source.at(0).trimmed())
+            std::abort();
+        if (CellText::coordinatesBlank(row.at(1), row.at(2), row.at(3)))
+            continue;
+        // Angles are not range-checked on the way in, and a latitude far
+        // outside +-90 degrees stays one on the way out; only angles that the
+        // degrees-minutes-seconds patterns can hold must be readable again.
+        if (targetPanel->isDmsUnits()
+            && !(std::fabs(Panel::parseAngle(row.at(1))) <= 90
+                && std::fabs(Panel::parseAngle(row.at(2))) < 1000))
+            continue;
+        const QString height = CellText::isBlank(row.at(3)) ? QStringLiteral("0") : row.at(3);
+        if (!targetPanel->isValidRow(row.at(1), row.at(2), height))
+            std::abort();
+    }
+    targetPanel->setPoints(result.rows);
+    // The target table shows the results; its cells gain a leading blank only.
+    const QStringList shown = targetPanel->points();
+    if (shown.size() != result.rows.size())
+        std::abort();
+    for (int i = 0; i < shown.size(); ++i) {
+        const QStringList cells = CellText::splitRow(shown.at(i));
+        const QStringList row = CellText::splitRow(result.rows.at(i));
+        for (int c = 0; c < 4; ++c) {
+            if (cells.at(c).trimmed() != row.at(c).trimmed())
+                std::abort();
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Never destroyed, like the panels: taking Qt down at exit is not what is
+    // tested here, and its offscreen screen is not released then.
+    new QApplication(*argc, *argv);
+    sourcePanel = new Panel(true);
+    targetPanel = new Panel(false);
+    sourcePanel->setInputRole();
+    targetPanel->setOutputRole();
+    sourcePanel->addGeoidModel();
+    targetPanel->addGeoidModel();
+    makeWorldGeoid();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzedDataProvider in(data, size);
+    setControls(in, sourcePanel);
+    setControls(in, targetPanel);
+
+    // The rows as the points file reader splits them.
+    QByteArray bytes = QByteArray::fromStdString(in.ConsumeRemainingBytesAsString());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QTextStream stream(&buffer);
+    QStringList rows;
+    while (!stream.atEnd())
+        rows.append(stream.readLine());
+
+    sourcePanel->setPoints(rows);
+    const QStringList points = sourcePanel->points();
+    checkRows(rows, points);
+    calculate(points);
+    return 0;
+}
