@@ -2,7 +2,8 @@
 # Sets everything up, builds and runs every test: the full build in the
 # default configuration, then the library, the program and all their tests
 # once more under AddressSanitizer and UndefinedBehaviorSanitizer. The static
-# checks and the Debian package check run on the first build.
+# checks and the Debian package check run on the first build; the fuzz
+# targets replay their corpora and fuzz for a minute each at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,3 +21,6 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug \
       -DKELVADRA_SANITIZE=ON -DKELVADRA_BUILD_BENCH=OFF
 cmake --build build-sanitize -j "$jobs"
 (cd build-sanitize && ctest --output-on-failure -j "$jobs")
+
+# Every fuzz target: its seed corpus replayed, then a minute of fuzzing.
+tools/fuzz.sh 60
