@@ -18,19 +18,6 @@ QString &geoidFilePathOverride()
     return path;
 }
 
-// A panel's settings for the calculation; false when its system cannot be built.
-bool gatherSide(const Panel *panel, Calculation::Side *side)
-{
-    if (!panel->buildRefsystem(&side->system))
-        return false;
-    side->systemType = panel->systemType();
-    side->geoidIndex = panel->geoidIndex();
-    side->dmsUnits = panel->isDmsUnits();
-    side->decimalDegrees = panel->isDecimalDegrees();
-    side->unsignedLongitude = panel->isUnsignedLongitude();
-    return true;
-}
-
 // The source rows converted into the target table, failed rows included,
 // and one warning if any row failed.
 void finishCalculation(
@@ -140,7 +127,7 @@ void MainWindow::calculateFixed(Panel *source, Panel *target)
     const QString setUpFailed = tr("Ошибка инициализации пересчета координат");
     Calculation::Side from;
     Calculation::Side to;
-    if (!gatherSide(source, &from) || !gatherSide(target, &to)) {
+    if (!source->calculationSide(&from) || !target->calculationSide(&to)) {
         Dialogs::warning(tr("Предупреждение"), setUpFailed);
         return;
     }
@@ -156,7 +143,7 @@ void MainWindow::calculateAutoZone(Panel *source, Panel *target)
 {
     Calculation::Side from;
     Calculation::Side to;
-    if (!gatherSide(source, &from) || !gatherSide(target, &to)) {
+    if (!source->calculationSide(&from) || !target->calculationSide(&to)) {
         Dialogs::warning(
             tr("Предупреждение"), tr("Не заданы входная или выходная система координат"));
         return;

@@ -1,6 +1,7 @@
 #include "Panel.h"
 #include "ui_Panel.h"
 
+#include "Calculation.h"
 #include "CellText.h"
 #include "CoordinateDelegate.h"
 #include "Dialogs.h"
@@ -284,6 +285,18 @@ void Panel::slotAutoHemisphereClicked(int)
     const bool manual = !ui->checkBoxAutoHemisphere->isChecked();
     ui->radioButtonNorthern->setEnabled(manual);
     ui->radioButtonSouthern->setEnabled(manual);
+}
+
+bool Panel::calculationSide(Calculation::Side *side) const
+{
+    if (!buildRefsystem(&side->system))
+        return false;
+    side->systemType = systemType();
+    side->geoidIndex = geoidIndex();
+    side->dmsUnits = isDmsUnits();
+    side->decimalDegrees = isDecimalDegrees();
+    side->unsignedLongitude = isUnsignedLongitude();
+    return true;
 }
 
 bool Panel::buildRefsystem(refsystem *out) const

@@ -12,6 +12,10 @@
 class QKeyEvent;
 class QTableWidget;
 
+namespace Calculation {
+struct Side;
+}
+
 namespace Ui {
 class Panel;
 }
@@ -37,6 +41,9 @@ public:
     bool isUnsignedLongitude() const;
     bool buildRefsystem(refsystem *out) const;
     int acceptRefsystem(const refsystem *rs) const;
+    // The settings a calculation takes from this panel; false when its
+    // system cannot be built.
+    bool calculationSide(Calculation::Side *side) const;
     static QString datumName(int code);
 
     // The point table.

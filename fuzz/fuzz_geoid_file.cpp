@@ -5,19 +5,16 @@
 // the two formats agree.
 #include "GeoidFile.h"
 #include "kelvadra.h"
+#include "scratch_file.h"
 
 #include <QString>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 namespace {
-
-std::string path;
 
 bool sameGrid(const geoid_data &a, const geoid_data &b)
 {
@@ -57,23 +54,14 @@ bool readersAgreeOn(const uint8_t *data, size_t size)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    char name[] = "/tmp/fuzz_geoid_file_XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0)
-        std::abort();
-    close(fd);
-    path = name;
-    std::atexit([] { unlink(path.c_str()); });
+    scratch::create("fuzz_geoid_file");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    std::FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        std::abort();
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    scratch::write(data, size);
+    const std::string &path = scratch::path();
 
     geoid g;
     initialize_null_geoid_data(&g.grid);

@@ -3,16 +3,14 @@
 // its south-west corner; a failed load leaves the geoid empty. The first byte
 // chooses after how many progress calls the load is cancelled (0: never).
 #include "kelvadra.h"
+#include "scratch_file.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
-std::string path;
 int progressCalls;
 int cancelAfter;
 
@@ -28,13 +26,7 @@ int progress(double fraction)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    char name[] = "/tmp/fuzz_load_egm96_XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0)
-        std::abort();
-    close(fd);
-    path = name;
-    std::atexit([] { unlink(path.c_str()); });
+    scratch::create("fuzz_load_egm96");
     return 0;
 }
 
@@ -44,11 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     cancelAfter = data[0] % 8;
     progressCalls = 0;
-    std::FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        std::abort();
-    std::fwrite(data + 1, 1, size - 1, f);
-    std::fclose(f);
+    scratch::write(data + 1, size - 1);
+    const std::string &path = scratch::path();
 
     geoid g;
     initialize_null_geoid_data(&g.grid);

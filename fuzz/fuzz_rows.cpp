@@ -91,19 +91,6 @@ void setControls(FuzzedDataProvider &in, Panel *panel)
         zone->setValue(in.ConsumeIntegralInRange(zone->minimum(), zone->maximum()));
 }
 
-// As the window gathers a panel's settings for a calculation.
-bool gatherSide(const Panel *panel, Calculation::Side *side)
-{
-    if (!panel->buildRefsystem(&side->system))
-        return false;
-    side->systemType = panel->systemType();
-    side->geoidIndex = panel->geoidIndex();
-    side->dmsUnits = panel->isDmsUnits();
-    side->decimalDegrees = panel->isDecimalDegrees();
-    side->unsignedLongitude = panel->isUnsignedLongitude();
-    return true;
-}
-
 // A valid degrees-minutes-seconds text reads to the same angle as the
 // library's reader gives (the sums may differ in the last bits).
 void checkAngle(const QString &text)
@@ -153,7 +140,7 @@ void calculate(const QStringList &points)
         return;
     Calculation::Side from;
     Calculation::Side to;
-    if (!gatherSide(sourcePanel, &from) || !gatherSide(targetPanel, &to))
+    if (!sourcePanel->calculationSide(&from) || !targetPanel->calculationSide(&to))
         return;
     Calculation::Calculator calculator(from, to, &worldGeoid);
     const bool fixed = check_refsystem(&sourceSystem) && check_refsystem(&targetSystem);
