@@ -18,7 +18,7 @@ echo "lint: clang-format"
 git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 echo "lint: clang-tidy on lib/ and app/"
-run-clang-tidy -p "$build" -j "$(nproc)" -quiet "$(pwd)/(lib/src|app)/[^/]*\.cpp$" \
+run-clang-tidy -p "$build" -j "$(nproc)" -quiet "$(pwd)/(lib/src|app|app/[a-z]+)/[^/]*\.cpp$" \
     > "$build/clang-tidy.log" 2>&1 || {
     grep -E "(warning|error):" "$build/clang-tidy.log" >&2 || cat "$build/clang-tidy.log" >&2
     exit 1
