@@ -1,0 +1,465 @@
+// kelvadra-convert: converts points files from one reference system into
+// another on the command line, with the window program's own calculation and
+// saved form, so the two never disagree. Streams: memory stays flat whatever
+// the size of the input.
+#include "Calculation.h"
+#include "CellText.h"
+#include "GeoidFile.h"
+#include "SystemName.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char programName[] = "kelvadra-convert";
+
+// Exit statuses: every row converted, some row failed, nothing done.
+const int allConverted = 0;
+const int rowsFailed = 1;
+const int cannotRun = 2;
+
+void say(const QString &text)
+{
+    const QByteArray bytes
+        = (QLatin1String(programName) + QStringLiteral(": ") + text + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+}
+
+int usageError(const QString &text)
+{
+    say(text + QStringLiteral(" (справка: kelvadra-convert --help)"));
+    return cannotRun;
+}
+
+QString helpText()
+{
+    QStringList lines;
+    lines << QStringLiteral("Пересчёт файлов точек из одной системы координат в другую, как "
+                            "«Вычислить >>>» программы coordconv.")
+          << QString()
+          << QStringLiteral(
+                 "Запуск: kelvadra-convert --from СИСТЕМА --to СИСТЕМА [параметры] [ФАЙЛ...]")
+          << QString()
+          << QStringLiteral(
+                 "Файлы читаются по порядку, без них или при «-» — стандартный ввод. "
+                 "В строке: имя и три координаты через «,» или «;». Результат — строки "
+                 "в виде сохранённого файла программы (поля через «; »); строки, которые "
+                 "не пересчитались, остаются с именем и пустыми координатами и "
+                 "перечисляются на стандартном выводе ошибок с номерами.")
+          << QString() << QStringLiteral("Параметры:")
+          << QStringLiteral("  --from СИСТЕМА   система исходных точек")
+          << QStringLiteral("  --to СИСТЕМА     система результата")
+          << QStringLiteral("  -o ФАЙЛ          записать результат в файл (целиком или никак), "
+                            "иначе на стандартный вывод")
+          << QStringLiteral("  --geoid ФАЙЛ     сетка геоида для +egm96, по умолчанию egm96.grd "
+                            "рядом с программой")
+          << QStringLiteral("  -q, --quiet      не перечислять непересчитанные строки")
+          << QStringLiteral("  --list           показать все системы")
+          << QStringLiteral("  -h, --help       эта справка") << QString() << SystemName::forms()
+          << QString()
+          << QStringLiteral("Код выхода: 0 — все строки пересчитаны, 1 — есть непересчитанные, "
+                            "2 — пересчёт не выполнен.")
+          << QString() << QStringLiteral("Пример:")
+          << QStringLiteral("  kelvadra-convert --from gk:sk42:7 --to geod:wgs84:dms "
+                            "points.txt -o points-wgs84.txt");
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+void print(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+struct Options
+{
+    QString from;
+    QString to;
+    QString output;
+    QString geoid;
+    bool quiet = false;
+    QStringList inputs;
+};
+
+// Returns -1 when the run goes on, else the exit status.
+int parseArguments(const QStringList &args, Options *o)
+{
+    bool optionsEnd = false;
+    for (int i = 1; i < args.size(); ++i) {
+        QString arg = args.at(i);
+        if (optionsEnd || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
+            o->inputs.append(arg);
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            optionsEnd = true;
+            continue;
+        }
+        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+            print(helpText());
+            return allConverted;
+        }
+        if (arg == QLatin1String("--list")) {
+            print(SystemName::forms().join(QLatin1Char('\n')) + QLatin1Char('\n'));
+            return allConverted;
+        }
+        if (arg == QLatin1String("-q") || arg == QLatin1String("--quiet")) {
+            o->quiet = true;
+            continue;
+        }
+        // Options with a value: "--to X" or "--to=X".
+        QString value;
+        bool hasValue = false;
+        const int eq = arg.indexOf(QLatin1Char('='));
+        if (arg.startsWith(QLatin1String("--")) && eq > 0) {
+            value = arg.mid(eq + 1);
+            arg = arg.left(eq);
+            hasValue = true;
+        }
+        QString *target = nullptr;
+        if (arg == QLatin1String("--from"))
+            target = &o->from;
+        else if (arg == QLatin1String("--to"))
+            target = &o->to;
+        else if (arg == QLatin1String("-o") || arg == QLatin1String("--output"))
+            target = &o->output;
+        else if (arg == QLatin1String("--geoid"))
+            target = &o->geoid;
+        else
+            return usageError(QStringLiteral("неизвестный параметр «%1»").arg(arg));
+        if (!hasValue) {
+            if (i + 1 >= args.size())
+                return usageError(QStringLiteral("после %1 ожидается значение").arg(arg));
+            value = args.at(++i);
+        }
+        *target = value;
+    }
+    if (o->from.isEmpty() || o->to.isEmpty())
+        return usageError(QStringLiteral("ожидаются --from СИСТЕМА и --to СИСТЕМА"));
+    if (o->inputs.isEmpty())
+        o->inputs.append(QStringLiteral("-"));
+    return -1;
+}
+
+// One input: a named file or standard input, read in blocks and cut into
+// lines ("\n" or "\r\n" ends a line; a last line without one counts too).
+class LineReader
+{
+public:
+    bool open(const QString &path)
+    {
+        name = path == QLatin1String("-") ? QStringLiteral("стандартный ввод") : path;
+        file = path == QLatin1String("-") ? stdin
+                                          : std::fopen(QFile::encodeName(path).constData(), "rb");
+        if (!file)
+            return false;
+        struct stat st;
+        if (fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+            return false;
+        }
+        if (fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode))
+            size = st.st_size;
+        return true;
+    }
+    ~LineReader()
+    {
+        if (file && file != stdin)
+            std::fclose(file);
+    }
+
+    // False at the end or on a read error (then failed() tells).
+    bool next(QByteArray *line)
+    {
+        for (;;) {
+            const char *begin = buffer.data() + start;
+            const char *end = buffer.data() + filled;
+            const char *nl
+                = static_cast<const char *>(std::memchr(begin, '\n', size_t(end - begin)));
+            if (nl || (eof && begin != end)) {
+                const char *lineEnd = nl ? nl : end;
+                if (nl && lineEnd != begin && lineEnd[-1] == '\r')
+                    --lineEnd;
+                *line = QByteArray(begin, int(lineEnd - begin));
+                start = nl ? size_t(nl - buffer.data()) + 1 : filled;
+                return true;
+            }
+            if (eof)
+                return false;
+            fill();
+        }
+    }
+
+    bool failed() const { return error; }
+    const QString &displayName() const { return name; }
+    qint64 total() const { return size; }
+    qint64 consumed() const { return done; }
+
+private:
+    void fill()
+    {
+        // Keep the unfinished line, then read behind it.
+        if (start > 0) {
+            std::memmove(buffer.data(), buffer.data() + start, filled - start);
+            filled -= start;
+            start = 0;
+        }
+        if (buffer.size() - filled < blockSize)
+            buffer.resize(filled + blockSize);
+        const size_t n = std::fread(buffer.data() + filled, 1, buffer.size() - filled, file);
+        filled += n;
+        done += qint64(n);
+        if (n == 0) {
+            eof = true;
+            error = std::ferror(file) != 0;
+        }
+    }
+
+    static const size_t blockSize = 1 << 20;
+    std::FILE *file = nullptr;
+    QString name;
+    std::vector<char> buffer;
+    size_t start = 0;
+    size_t filled = 0;
+    bool eof = false;
+    bool error = false;
+    qint64 size = -1;
+    qint64 done = 0;
+};
+
+// Standard output, or a file replaced only when everything was written.
+class Output
+{
+public:
+    bool open(const QString &path)
+    {
+        if (path.isEmpty() || path == QLatin1String("-"))
+            return true;
+        file.reset(new QSaveFile(path));
+        return file->open(QIODevice::WriteOnly);
+    }
+    void append(const QByteArray &row)
+    {
+        pending += row;
+        pending += '\n';
+        if (pending.size() >= flushSize)
+            flush();
+    }
+    bool flush()
+    {
+        if (!pending.isEmpty()) {
+            if (file)
+                ok = ok && file->write(pending) == pending.size();
+            else
+                ok = ok
+                    && std::fwrite(pending.constData(), 1, size_t(pending.size()), stdout)
+                        == size_t(pending.size());
+            pending.clear();
+        }
+        return ok;
+    }
+    bool commit()
+    {
+        flush();
+        if (file)
+            return ok && file->commit();
+        return ok && std::fflush(stdout) == 0;
+    }
+
+private:
+    static const int flushSize = 1 << 20;
+    std::unique_ptr<QSaveFile> file;
+    QByteArray pending;
+    bool ok = true;
+};
+
+// A bar on standard error, shown once the input has taken over a second.
+class Progress
+{
+public:
+    explicit Progress(qint64 total)
+        : total(total)
+        , enabled(isatty(STDERR_FILENO) == 1)
+        , started(Clock::now())
+    {
+    }
+    void update(qint64 done)
+    {
+        if (!enabled)
+            return;
+        const auto now = Clock::now();
+        if (now - started < std::chrono::seconds(1) || now - last < std::chrono::milliseconds(200))
+            return;
+        last = now;
+        shown = true;
+        const int width = 40;
+        const int filledWidth = total > 0 ? int(qMin<qint64>(done, total) * width / total) : 0;
+        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(size_t(filledWidth), '#').c_str(),
+            std::string(size_t(width - filledWidth), '.').c_str(),
+            total > 0 ? int(qMin<qint64>(done, total) * 100 / total) : 0);
+        std::fflush(stderr);
+    }
+    void finish()
+    {
+        if (shown)
+            std::fprintf(stderr, "\r%60s\r", "");
+        shown = false;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    qint64 total;
+    bool enabled;
+    bool shown = false;
+    Clock::time_point started;
+    Clock::time_point last;
+};
+
+QString openError(int code)
+{
+    switch (code) {
+    case ENOENT:
+        return QStringLiteral("нет такого файла");
+    case EACCES:
+        return QStringLiteral("нет доступа");
+    case EISDIR:
+        return QStringLiteral("это каталог");
+    default:
+        return QStringLiteral("файл не читается");
+    }
+}
+
+QByteArray convertLine(
+    const Calculation::Calculator &calculator, const QByteArray &line, bool *error)
+{
+    // As the window loads a row into its four cells and hands it back.
+    const QStringList cells = CellText::splitRow(QString::fromUtf8(line));
+    const QString row = CellText::joinRow(cells.at(0), cells.at(1), cells.at(2), cells.at(3));
+    return calculator.convertRow(row, error).toUtf8();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    Options options;
+    const int status = parseArguments(application.arguments(), &options);
+    if (status >= 0)
+        return status;
+
+    SystemName::Choices fromChoices;
+    SystemName::Choices toChoices;
+    QString error;
+    if (!SystemName::parse(options.from, true, &fromChoices, &error))
+        return usageError(QStringLiteral("--from ") + error);
+    if (!SystemName::parse(options.to, false, &toChoices, &error))
+        return usageError(QStringLiteral("--to ") + error);
+    Calculation::Side from;
+    Calculation::Side to;
+    SystemName::side(fromChoices, true, &from);
+    SystemName::side(toChoices, false, &to);
+
+    // The grid is read only when a side needs it: it takes a while.
+    geoid grid;
+    initialize_null_geoid_data(&grid.grid);
+    invalidate_geoid(&grid);
+    struct GridRelease
+    {
+        geoid *g;
+        ~GridRelease() { invalidate_geoid(g); }
+    } release {&grid};
+    if (Calculation::usesGeoid(from) || Calculation::usesGeoid(to)) {
+        const QString path = options.geoid.isEmpty()
+            ? QCoreApplication::applicationDirPath() + QStringLiteral("/egm96.grd")
+            : options.geoid;
+        switch (GeoidFile::load(path, &grid)) {
+        case GeoidFile::Result::Loaded:
+            break;
+        case GeoidFile::Result::NotOpened:
+            say(QStringLiteral("не удалось открыть сетку геоида «%1» (укажите --geoid ФАЙЛ)")
+                    .arg(path));
+            return cannotRun;
+        case GeoidFile::Result::Malformed:
+            say(QStringLiteral("«%1» не является сеткой геоида").arg(path));
+            return cannotRun;
+        }
+    }
+
+    Calculation::Calculator calculator(from, to, &grid);
+    // Only a GSK 2011 Gauss-Krüger zone left automatic is accepted incomplete.
+    const bool ready = check_refsystem(&from.system) && check_refsystem(&to.system)
+        ? calculator.setUpFixed()
+        : calculator.setUpAutoZone();
+    if (!ready) {
+        say(QStringLiteral("пересчёт из «%1» в «%2» не удалось подготовить")
+                .arg(options.from, options.to));
+        return cannotRun;
+    }
+
+    // Every input is opened before anything is written.
+    std::vector<std::unique_ptr<LineReader>> readers;
+    qint64 total = 0;
+    for (const QString &path : qAsConst(options.inputs)) {
+        readers.emplace_back(new LineReader);
+        if (!readers.back()->open(path)) {
+            say(QStringLiteral("не удалось открыть «%1»: %2").arg(path, openError(errno)));
+            return cannotRun;
+        }
+        total += qMax<qint64>(0, readers.back()->total());
+    }
+    Output output;
+    if (!output.open(options.output)) {
+        say(QStringLiteral("не удалось записать «%1»; файл не изменён").arg(options.output));
+        return cannotRun;
+    }
+
+    Progress progress(total);
+    qint64 readBefore = 0;
+    bool anyFailed = false;
+    QByteArray line;
+    for (const auto &reader : readers) {
+        qint64 number = 0;
+        while (reader->next(&line)) {
+            ++number;
+            bool failed = false;
+            output.append(convertLine(calculator, line, &failed));
+            if (failed) {
+                anyFailed = true;
+                if (!options.quiet)
+                    say(QStringLiteral("%1:%2: строка не пересчитана")
+                            .arg(reader->displayName())
+                            .arg(number));
+            }
+            if ((number & 0xfff) == 0)
+                progress.update(readBefore + reader->consumed());
+        }
+        if (reader->failed()) {
+            progress.finish();
+            say(QStringLiteral("ошибка чтения «%1»").arg(reader->displayName()));
+            return cannotRun;
+        }
+        readBefore += reader->consumed();
+    }
+    progress.finish();
+    if (!output.commit()) {
+        say(options.output.isEmpty()
+                ? QStringLiteral("не удалось записать результат")
+                : QStringLiteral("не удалось записать «%1»; файл не изменён").arg(options.output));
+        return cannotRun;
+    }
+    return anyFailed ? rowsFailed : allConverted;
+}
