@@ -214,6 +214,11 @@ bool parse(const QString &name, bool input, Choices *choices, QString *error)
 {
     const auto fail = [&name, error](const QString &why) {
         *error = QStringLiteral("«%1»: %2").arg(name, why);
+        // Control characters shown as "?": the message stays one line.
+        for (QChar &ch : *error) {
+            if (ch.category() == QChar::Other_Control)
+                ch = QLatin1Char('?');
+        }
         return false;
     };
 
