@@ -15,8 +15,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -251,10 +254,9 @@ public:
         file.reset(new QSaveFile(path));
         return file->open(QIODevice::WriteOnly);
     }
-    void append(const QByteArray &row)
+    void append(const QByteArray &rows)
     {
-        pending += row;
-        pending += '\n';
+        pending += rows;
         if (pending.size() >= flushSize)
             flush();
     }
@@ -371,6 +373,105 @@ QString rowText(const QByteArray &line)
     return row;
 }
 
+// Rows go through the calculation in batches, on as many threads as the
+// machine has; the results are written in input order. The calculator is
+// only read, and the library and cell texts keep no shared state.
+struct Batch
+{
+    QString source;       // for the failure report
+    qint64 firstLine = 0; // number of the first line in its input
+    std::vector<QByteArray> lines;
+    int bytes = 0;
+    QByteArray rows; // the result rows, each ended by "\n"
+    std::vector<qint64> failedLines;
+};
+
+void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
+{
+    for (size_t i = 0; i < batch->lines.size(); ++i) {
+        bool failed = false;
+        batch->rows += calculator->convertRow(rowText(batch->lines[i]), &failed).toUtf8();
+        batch->rows += '\n';
+        if (failed)
+            batch->failedLines.push_back(batch->firstLine + qint64(i));
+    }
+    batch->lines.clear();
+}
+
+class Pipeline
+{
+public:
+    Pipeline(const Calculation::Calculator &calculator, Output *output, bool quiet)
+        : calculator(calculator)
+        , output(output)
+        , quiet(quiet)
+        , inFlight(qMax(2u, std::thread::hardware_concurrency()))
+    {
+    }
+    ~Pipeline()
+    {
+        for (auto &job : jobs)
+            job.second.wait();
+    }
+
+    // Lines of one input, numbered from 1.
+    void add(const QString &source, qint64 number, QByteArray &line)
+    {
+        if (!current || current->source != source) {
+            submit();
+            current.reset(new Batch);
+            current->source = source;
+            current->firstLine = number;
+        }
+        current->bytes += line.size();
+        current->lines.push_back(std::move(line));
+        // Bounded in bytes too, so that long lines keep memory flat.
+        if (current->lines.size() >= batchLines || current->bytes >= batchBytes)
+            submit();
+    }
+    void finish()
+    {
+        submit();
+        while (!jobs.empty())
+            writeOldest();
+    }
+    bool anyFailed() const { return failed; }
+
+private:
+    void submit()
+    {
+        if (!current || current->lines.empty())
+            return;
+        while (jobs.size() >= inFlight)
+            writeOldest();
+        Batch *batch = current.get();
+        jobs.emplace_back(
+            std::move(current), std::async(std::launch::async, convertBatch, &calculator, batch));
+    }
+    void writeOldest()
+    {
+        jobs.front().second.get();
+        const Batch &batch = *jobs.front().first;
+        output->append(batch.rows);
+        failed = failed || !batch.failedLines.empty();
+        if (!quiet) {
+            for (const qint64 number : batch.failedLines)
+                say(QStringLiteral("%1:%2: строка не пересчитана").arg(batch.source).arg(number));
+        }
+        jobs.pop_front();
+    }
+
+    static const size_t batchLines = 4096;
+    static const int batchBytes = 1 << 20;
+    const Calculation::Calculator &calculator;
+    Output *output;
+    bool quiet;
+    size_t inFlight;
+    bool failed = false;
+    std::unique_ptr<Batch> current;
+    std::deque<std::pair<std::unique_ptr<Batch>, std::future<void>>> jobs;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -448,22 +549,14 @@ int main(int argc, char *argv[])
     }
 
     Progress progress(total);
+    Pipeline pipeline(calculator, &output, options.quiet);
     qint64 readBefore = 0;
-    bool anyFailed = false;
     QByteArray line;
     for (const auto &reader : readers) {
         qint64 number = 0;
         while (reader->next(&line)) {
             ++number;
-            bool failed = false;
-            output.append(calculator.convertRow(rowText(line), &failed).toUtf8());
-            if (failed) {
-                anyFailed = true;
-                if (!options.quiet)
-                    say(QStringLiteral("%1:%2: строка не пересчитана")
-                            .arg(reader->displayName())
-                            .arg(number));
-            }
+            pipeline.add(reader->displayName(), number, line);
             if ((number & 0xfff) == 0)
                 progress.update(readBefore + reader->consumed());
         }
@@ -474,6 +567,7 @@ int main(int argc, char *argv[])
         }
         readBefore += reader->consumed();
     }
+    pipeline.finish();
     progress.finish();
     if (!output.commit()) {
         say(options.output.isEmpty()
@@ -481,5 +575,5 @@ int main(int argc, char *argv[])
                 : QStringLiteral("не удалось записать «%1»; файл не изменён").arg(options.output));
         return cannotRun;
     }
-    return anyFailed ? rowsFailed : allConverted;
+    return pipeline.anyFailed() ? rowsFailed : allConverted;
 }

@@ -80,6 +80,7 @@ private slots:
     void sameAsWindow();
     void refusals_data();
     void refusals();
+    void manyRows();
 
 private:
     QTemporaryDir dir;
@@ -281,6 +282,28 @@ void TestConvert::refusals()
     }
     if (status != 1)
         QCOMPARE(run.out, output);
+}
+
+// Rows converted in batches come out in input order, and the failed ones
+// are reported in order with their line numbers.
+void TestConvert::manyRows()
+{
+    QByteArray input;
+    QByteArray expectedErr;
+    for (int i = 1; i <= 20000; ++i) {
+        const bool bad = i % 997 == 0;
+        input += "P" + QByteArray::number(i) + (bad ? ", x, 1, 0\n" : ", 6190000, 7500000, 0\n");
+        if (bad)
+            expectedErr += "kelvadra-convert: стандартный ввод:" + QByteArray::number(i)
+                + ": строка не пересчитана\n";
+    }
+    const Run run = convert({"--from", "gk:sk42:7", "--to", "geod:wgs84"}, input);
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err, expectedErr);
+    const QList<QByteArray> rows = run.out.split('\n');
+    QCOMPARE(rows.size(), 20001);
+    for (int i = 1; i <= 20000; ++i)
+        QVERIFY(rows.at(i - 1).startsWith("P" + QByteArray::number(i) + ";"));
 }
 
 QTEST_MAIN(TestConvert)
