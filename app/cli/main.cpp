@@ -298,7 +298,8 @@ public:
         , started(Clock::now())
     {
     }
-    void update(qint64 done)
+    // Bytes read so far; with no known size (a pipe), the lines read.
+    void update(qint64 done, qint64 lines)
     {
         if (!enabled)
             return;
@@ -307,11 +308,15 @@ public:
             return;
         last = now;
         shown = true;
-        const int width = 40;
-        const int filledWidth = total > 0 ? int(qMin<qint64>(done, total) * width / total) : 0;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(size_t(filledWidth), '#').c_str(),
-            std::string(size_t(width - filledWidth), '.').c_str(),
-            total > 0 ? int(qMin<qint64>(done, total) * 100 / total) : 0);
+        if (total <= 0) {
+            std::fprintf(stderr, "\rстрок: %lld", static_cast<long long>(lines));
+        } else {
+            const int width = 40;
+            const qint64 part = qMin(done, total);
+            const int filled = int(part * width / total);
+            std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(size_t(filled), '#').c_str(),
+                std::string(size_t(width - filled), '.').c_str(), int(part * 100 / total));
+        }
         std::fflush(stderr);
     }
     void finish()
@@ -551,6 +556,7 @@ int main(int argc, char *argv[])
     Progress progress(total);
     Pipeline pipeline(calculator, &output, options.quiet);
     qint64 readBefore = 0;
+    qint64 linesBefore = 0;
     QByteArray line;
     for (const auto &reader : readers) {
         qint64 number = 0;
@@ -558,7 +564,7 @@ int main(int argc, char *argv[])
             ++number;
             pipeline.add(reader->displayName(), number, line);
             if ((number & 0xfff) == 0)
-                progress.update(readBefore + reader->consumed());
+                progress.update(readBefore + reader->consumed(), linesBefore + number);
         }
         if (reader->failed()) {
             progress.finish();
@@ -566,6 +572,7 @@ int main(int argc, char *argv[])
             return cannotRun;
         }
         readBefore += reader->consumed();
+        linesBefore += number;
     }
     pipeline.finish();
     progress.finish();
