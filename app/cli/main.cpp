@@ -50,34 +50,31 @@ int usageError(const QString &text)
 QString helpText()
 {
     QStringList lines;
-    lines << QStringLiteral("Пересчёт файлов точек из одной системы координат в другую, как "
-                            "«Вычислить >>>» программы coordconv.")
+    lines << QStringLiteral("Пересчёт файлов точек из одной системы координат в другую, как")
+          << QStringLiteral("«Вычислить >>>» программы coordconv.") << QString()
+          << QStringLiteral("Запуск: kelvadra-convert --from СИСТЕМА --to СИСТЕМА [параметры] "
+                            "[ФАЙЛ...]")
           << QString()
-          << QStringLiteral(
-                 "Запуск: kelvadra-convert --from СИСТЕМА --to СИСТЕМА [параметры] [ФАЙЛ...]")
-          << QString()
-          << QStringLiteral(
-                 "Файлы читаются по порядку, без них или при «-» — стандартный ввод. "
-                 "В строке: имя и три координаты через «,» или «;». Результат — строки "
-                 "в виде сохранённого файла программы (поля через «; »); строки, которые "
-                 "не пересчитались, остаются с именем и пустыми координатами и "
-                 "перечисляются на стандартном выводе ошибок с номерами.")
-          << QString() << QStringLiteral("Параметры:")
+          << QStringLiteral("Файлы читаются по порядку, без них или при «-» — стандартный ввод.")
+          << QStringLiteral("В строке: имя и три координаты через «,» или «;». Результат —")
+          << QStringLiteral("строки в виде сохранённого файла программы (поля через «; »).")
+          << QStringLiteral("Непересчитанные строки остаются с именем и пустыми координатами")
+          << QStringLiteral("и перечисляются с номерами на стандартном выводе ошибок.") << QString()
+          << QStringLiteral("Параметры:")
           << QStringLiteral("  --from СИСТЕМА   система исходных точек")
           << QStringLiteral("  --to СИСТЕМА     система результата")
-          << QStringLiteral("  -o ФАЙЛ          записать результат в файл (целиком или никак), "
-                            "иначе на стандартный вывод")
-          << QStringLiteral("  --geoid ФАЙЛ     сетка геоида для +egm96, по умолчанию egm96.grd "
-                            "рядом с программой")
+          << QStringLiteral("  -o ФАЙЛ          записать результат в файл (целиком или никак);")
+          << QStringLiteral("                   без него — на стандартный вывод")
+          << QStringLiteral("  --geoid ФАЙЛ     сетка геоида для +egm96 (по умолчанию egm96.grd")
+          << QStringLiteral("                   рядом с программой)")
           << QStringLiteral("  -q, --quiet      не перечислять непересчитанные строки")
           << QStringLiteral("  --list           показать все системы")
           << QStringLiteral("  -h, --help       эта справка") << QString() << SystemName::forms()
           << QString()
-          << QStringLiteral("Код выхода: 0 — все строки пересчитаны, 1 — есть непересчитанные, "
-                            "2 — пересчёт не выполнен.")
-          << QString() << QStringLiteral("Пример:")
-          << QStringLiteral("  kelvadra-convert --from gk:sk42:7 --to geod:wgs84:dms "
-                            "points.txt -o points-wgs84.txt");
+          << QStringLiteral("Код выхода: 0 — все строки пересчитаны, 1 — есть непересчитанные,")
+          << QStringLiteral("2 — пересчёт не выполнен.") << QString() << QStringLiteral("Пример:")
+          << QStringLiteral("  kelvadra-convert --from gk:sk42:7 --to geod:wgs84:dms points.txt "
+                            "-o points-wgs84.txt");
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 

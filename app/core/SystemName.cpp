@@ -280,30 +280,36 @@ bool parse(const QString &name, bool input, Choices *choices, QString *error)
 QStringList forms()
 {
     QStringList lines;
+    const auto item = [&lines](const QString &name, const QString &meaning) {
+        lines << QStringLiteral("  %1 %2").arg(name, -18).arg(meaning);
+    };
     lines << QStringLiteral("Системы (--from и --to):");
     for (const Datum &d : datums)
-        lines
-            << QStringLiteral("  geod:%1  геодезическая, %2").arg(QLatin1String(d.name), d.caption);
+        item(QStringLiteral("geod:") + QLatin1String(d.name),
+            QStringLiteral("геодезическая, ") + d.caption);
     for (const Datum &d : datums)
-        lines << QStringLiteral("  geoc:%1  геоцентрическая X, Y, Z, %2")
-                     .arg(QLatin1String(d.name), d.caption);
+        item(QStringLiteral("geoc:") + QLatin1String(d.name),
+            QStringLiteral("геоцентрическая X, Y, Z, ") + d.caption);
     for (const Datum &d : datums) {
         if (isGaussKrugerDatum(d.code))
-            lines << QStringLiteral("  gk:%1:ЗОНА  Гаусса-Крюгера, %2")
-                         .arg(QLatin1String(d.name), d.caption);
+            item(QStringLiteral("gk:%1:ЗОНА").arg(QLatin1String(d.name)),
+                QStringLiteral("Гаусса-Крюгера, ") + d.caption);
     }
-    lines << QStringLiteral("  utm:ЗОНАn, utm:ЗОНАs  UTM, WGS 84, северное или южное полушарие")
-          << QStringLiteral("Уточнения:")
-          << QStringLiteral("  ЗОНА: 1–60 или auto (на входе по восточной координате точки, "
-                            "на выходе по её положению)")
-          << QStringLiteral(
-                 "  gk:...:ЗОНА:n, :s, :auto  полушарие (без него n; auto только в --to)")
-          << QStringLiteral("  geod:...:dms или :deg  результат в градусах минутах секундах (по "
-                            "умолчанию) или в десятичных градусах, deg только в --to")
-          << QStringLiteral(
-                 "  geod:...:180 или :360  долготы от -180 до 180 (по умолчанию) или от 0 "
-                 "до 360, только в --to")
-          << QStringLiteral("  +egm96 в конце  высоты над геоидом EGM96 (кроме geoc)");
+    item(QStringLiteral("utm:ЗОНАn"), QStringLiteral("UTM, WGS 84, северное полушарие"));
+    item(QStringLiteral("utm:ЗОНАs"), QStringLiteral("UTM, WGS 84, южное полушарие"));
+    lines << QStringLiteral("Уточнения:");
+    item(
+        QStringLiteral("ЗОНА"), QStringLiteral("1–60 или auto: на входе по восточной координате,"));
+    item(QString(), QStringLiteral("на выходе по положению точки"));
+    item(QStringLiteral("gk:...:ЗОНА:n"), QStringLiteral("северное полушарие (по умолчанию)"));
+    item(QStringLiteral("gk:...:ЗОНА:s"), QStringLiteral("южное полушарие"));
+    item(QStringLiteral("gk:...:ЗОНА:auto"), QStringLiteral("полушарие по точке, только в --to"));
+    item(QStringLiteral("geod:...:dms"),
+        QStringLiteral("градусы минуты секунды в результате (по умолчанию)"));
+    item(QStringLiteral("geod:...:deg"), QStringLiteral("десятичные градусы, только в --to"));
+    item(QStringLiteral("geod:...:180"), QStringLiteral("долготы от -180 до 180 (по умолчанию)"));
+    item(QStringLiteral("geod:...:360"), QStringLiteral("долготы от 0 до 360, только в --to"));
+    item(QStringLiteral("...+egm96"), QStringLiteral("высоты над геоидом EGM96 (кроме geoc)"));
     return lines;
 }
 
