@@ -187,8 +187,9 @@ public:
         for (;;) {
             const char *begin = buffer.data() + start;
             const char *end = buffer.data() + filled;
-            const char *nl
-                = static_cast<const char *>(std::memchr(begin, '\n', size_t(end - begin)));
+            const char *nl = begin == end
+                ? nullptr
+                : static_cast<const char *>(std::memchr(begin, '\n', size_t(end - begin)));
             if (nl || (eof && begin != end)) {
                 const char *lineEnd = nl ? nl : end;
                 if (nl && lineEnd != begin && lineEnd[-1] == '\r')
