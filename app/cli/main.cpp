@@ -389,12 +389,31 @@ struct Batch
     std::vector<qint64> failedLines;
 };
 
+// The row in UTF-8 and "\n" behind `out`; ASCII, the usual case, without a
+// temporary.
+void appendRow(QByteArray *out, const QString &row)
+{
+    const int start = out->size();
+    out->resize(start + row.size() + 1);
+    char *p = out->data() + start;
+    for (const QChar ch : row) {
+        if (ch.unicode() >= 0x80) {
+            out->resize(start);
+            *out += row.toUtf8();
+            *out += '\n';
+            return;
+        }
+        *p++ = char(ch.unicode());
+    }
+    *p = '\n';
+}
+
 void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
 {
+    batch->rows.reserve(batch->bytes + batch->bytes / 2 + int(batch->lines.size()));
     for (size_t i = 0; i < batch->lines.size(); ++i) {
         bool failed = false;
-        batch->rows += calculator->convertRow(rowText(batch->lines[i]), &failed).toUtf8();
-        batch->rows += '\n';
+        appendRow(&batch->rows, calculator->convertRow(rowText(batch->lines[i]), &failed));
         if (failed)
             batch->failedLines.push_back(batch->firstLine + qint64(i));
     }
