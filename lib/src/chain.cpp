@@ -241,7 +241,9 @@ KELVADRA_API int transform_coords(const double in[3], const transform *t, double
         }
     }
 
-    if (affine_is_set(t->shift)) {
+    // initialize_transform records a shift only when it is usable (determinant
+    // > 1e-10): the markers tell, the determinant need not be recomputed.
+    if (t->shift.matrix[0][0] != kNotSet && t->shift.vector[0] != kNotSet) {
         const double(*m)[3] = t->shift.matrix;
         const double *v = t->shift.vector;
         // affine_apply, inline: the same sums in the same order.

@@ -7,6 +7,7 @@
 #include "kelvadra.h"
 
 #include <cfloat>
+#include <cmath>
 
 namespace kelvadra {
 
@@ -32,6 +33,18 @@ inline double rad_to_deg(double x)
 inline double mas_to_rad(double x)
 {
     return x * kMilliArcSecond;
+}
+
+// Sine and cosine of one angle from one call where the C library has it
+// (the same values as std::sin and std::cos, for about the price of one).
+inline void sin_cos(double x, double *s, double *c)
+{
+#if defined(__GLIBC__)
+    ::sincos(x, s, c);
+#else
+    *s = std::sin(x);
+    *c = std::cos(x);
+#endif
 }
 
 // Reduces radians into [-pi, pi]; both ends come back unchanged.
