@@ -10,34 +10,6 @@
 #include <cmath>
 #include <cstring>
 
-namespace kelvadra {
-
-double normalize_angle_pi(double x)
-{
-    if (x > kPi) {
-        x = x - std::floor(x / kTwoPi) * kTwoPi;
-        if (x > kPi)
-            x = x - kTwoPi;
-    } else if (x < -kPi) {
-        x = x + std::floor(-x / kTwoPi) * kTwoPi;
-        if (x < -kPi)
-            x = x + kTwoPi;
-    }
-    return x;
-}
-
-double normalize_latitude_rad(double x)
-{
-    const double y = normalize_angle_pi(x);
-    if (y < -kHalfPi)
-        return -kHalfPi;
-    if (y > kHalfPi)
-        return kHalfPi;
-    return y;
-}
-
-} // namespace kelvadra
-
 using namespace kelvadra;
 
 extern "C" {

@@ -24,6 +24,9 @@
 //   10 000 km: |dB| < 1e-13 rad, |dH| < 1e-8 m, the longitude bit for bit
 //   (it is computed as before). Closer to the centre, on the polar axis and
 //   at Z = 0 the standard's iteration and branches remain, failures included.
+//   The final arctangent is taken as the arcsine of the smaller of sin B and
+//   cos B, or, after a datum shift, as a short series around the input
+//   latitude; both within 5e-16 rad of atan2 and quicker.
 #include "kelvadra_internal.h"
 
 #include <cmath>
@@ -91,7 +94,8 @@ double prime_vertical_radius(const ellipsoid &e, double B)
     return e.a / std::sqrt(1.0 - eccentricity_squared(e) * s * s);
 }
 
-int geodetic_to_geocentric(const ellipsoid &e, const double blh[3], double xyz[3])
+int geodetic_to_geocentric(
+    const ellipsoid &e, const double blh[3], double xyz[3], double latitude[3])
 {
     if (!finite3(blh))
         return 0;
@@ -109,6 +113,11 @@ int geodetic_to_geocentric(const ellipsoid &e, const double blh[3], double xyz[3
     const double Z = (H + N * (1.0 - e2)) * sB;
     if (!std::isfinite(X) || !std::isfinite(Y) || !std::isfinite(Z))
         return 0;
+    if (latitude) {
+        latitude[0] = B;
+        latitude[1] = sB;
+        latitude[2] = cB;
+    }
     xyz[0] = X;
     xyz[1] = Y;
     xyz[2] = Z;
@@ -173,9 +182,29 @@ void bowring(
     *den = D - e2a * (d1 * d1 * d1) * l3;
 }
 
+// B from tan B = num / den (den > 0) and sin |B|, cos |B|. Near a latitude
+// B0 known within 1e-3 rad (near = {B0, sin B0, cos B0}, |B0| <= pi/2), as
+// B0 + atan(tan(B - B0)) by three terms of the series, exact to 1e-21 rad
+// there: one division instead of a root and an arccosine on the way of
+// every point that changes datum. Otherwise the arcsine of the smaller of
+// sin and cos. Either way within 5e-16 rad of atan2(num, den).
+double latitude_from(double num, double den, double sB, double cB, double Z, const double near[3])
+{
+    if (near && std::fabs(near[0]) <= kHalfPi) {
+        const double c = den * near[2] + num * near[1]; // cos(B - B0), scaled
+        const double t = (num * near[2] - den * near[1]) / c;
+        if (c > 0.0 && std::fabs(t) < 1e-3) {
+            const double t2 = t * t;
+            return near[0] + t * (1.0 - t2 * (1.0 / 3.0 - t2 * 0.2));
+        }
+    }
+    return std::copysign(sB <= cB ? std::asin(sB) : std::acos(cB), Z);
+}
+
 } // namespace
 
-int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3])
+int geocentric_to_geodetic(
+    const ellipsoid &e, const double xyz[3], double blh[3], const double near[3])
 {
     if (!finite3(xyz))
         return 0;
@@ -200,10 +229,8 @@ int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3
         const double q = num * num + den * den;
         const double k = std::sqrt(q) * (1.0 / q);
         const double sB = num * k, cB = den * k; // of |B|; den > 0 for r >= a/2
-        // The arcsine of the smaller of the two: each within 2e-16 rad of
-        // atan2(num, den), and quicker.
-        B = std::copysign(sB <= cB ? std::asin(sB) : std::acos(cB), Z);
         H = D * cB + std::fabs(Z) * sB - a * std::sqrt(1.0 - e2 * sB * sB);
+        B = latitude_from(std::copysign(num, Z), den, sB, cB, Z, near);
     } else if (!iterate_latitude(a, e2, D, Z, std::sqrt(r2), &B, &H)) {
         return 0;
     }
