@@ -74,13 +74,6 @@ TEST(Angles, FixedArithmetic)
         EXPECT_TRUE(out >= 0.0 && out < 360.0) << x << " -> " << out;
         EXPECT_TRUE(std::fabs(out - exact) < 1e-13 || out == 0) << x << " -> " << out;
     }
-    // Ordinary longitudes as before: floor or ceiling of the quotient, whole turns.
-    for (double x = -1e7; x < 1e7; x += 1234.5678901) {
-        const double old = x >= 360.0 ? x - std::floor(x / 360.0) * 360.0
-            : x < 0.0                 ? x + std::ceil(-x / 360.0) * 360.0
-                                      : x;
-        EXPECT_TRUE(sameBits(normalize_positive_longitude_deg(x), old >= 360.0 ? 0.0 : old)) << x;
-    }
 }
 
 TEST(ParseDms, ReadingsAndFailures)
