@@ -23,11 +23,7 @@ KELVADRA_API double normalize_positive_longitude_deg(double x)
     // the remainder, exact for every double, instead.
     if (std::fabs(x) >= 1e15) {
         x = std::fmod(x, 360.0);
-        if (x < 0.0)
-            x += 360.0;
-        else if (x == 0.0)
-            x = 0.0; // not -0
-        return x;
+        return x < 0.0 ? x + 360.0 : x + 0.0; // + 0.0: -0 becomes 0
     }
     if (x >= 360.0)
         x = x - std::floor(x / 360.0) * 360.0;
