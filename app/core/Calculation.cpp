@@ -167,8 +167,8 @@ bool Calculator::convertAutoZone(const double in[3], double out[3]) const
         return false;
     if (targetGeoid && !initialize_geoid_transform(&to, geoid, &toGeoid))
         return false;
-    return convertPoint(
-        in, t, sourceGeoid ? &fromGeoid : nullptr, targetGeoid ? &toGeoid : nullptr, out);
+    return convertWithRowZones(from, to, t, geoid, sourceGeoid ? &fromGeoid : nullptr,
+        targetGeoid ? &toGeoid : nullptr, in, out);
 }
 
 QString Calculator::formatRow(

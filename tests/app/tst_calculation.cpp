@@ -258,6 +258,13 @@ void TestCalculation::againstProj_data()
         QString("L; 6646586.358; 7662391.793; 100"), aboveEgm96(sk42 + gaussKruger(42, 7)), true);
     dataRow("EGM96, SK-42 at 185 E", withGeoid(geodetic(42, false)), decimal,
         QString("M; 65; 185; 100"), aboveEgm96(sk42 + toGeodetic(42)), true);
+    dataRow("EGM96, automatic GSK 2011 zone into automatic SK-42", gsk2011Automatic(1), intoZone,
+        QString("G; 6152000.125; 7468000.5; 12"),
+        " +step +inv +proj=tmerc +lon_0=39 +k=1 +x_0=7500000 +a=6378136.5 +rf=298.2564151"
+        " +step +proj=cart +a=6378136.5 +rf=298.2564151"
+            + helmert(2011, 1) + helmert(84, -1) + toGeodetic(84)
+            + aboveEgm96(sk42 + gaussKruger(42, 7)),
+        false);
     dataRow("EGM96, zone from an easting 0.6 deg out of the strip", withGeoid(sk42East), decimal,
         QString("N; 6437055.759; 7712934.229; 100"), aboveEgm96(sk42 + gaussKruger(42, 7)), true);
 }
