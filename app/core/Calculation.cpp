@@ -4,12 +4,66 @@
 
 #include <QChar>
 
+#include <cmath>
+
 namespace Calculation {
 
 namespace {
 
 const int geocentricType = 1;
 const int geodeticType = 2;
+
+// Heights above the geoid on a Gauss-Krüger side (type 4) whose zone or
+// hemisphere is automatic. The geoid step converts the point back through the
+// zone: an automatic hemisphere cannot be read back (a northing reads both
+// ways) and an automatic zone may be another than the one the point is in. So
+// the step uses the record completed for the row's point, as the automatic
+// GSK 2011 zone does: the zone of the easting's prefix and, on the target
+// side, the hemisphere of the point's latitude on that side's datum (the
+// conversion chose it so). False when the row fails.
+bool automaticZone(const refsystem &system)
+{
+    return system.type == KV_TYPE_GK_ZONE && (system.zone == 0 || system.hemisphere == 0);
+}
+
+bool convertWithRowZones(const refsystem &source, const refsystem &target, const transform &t,
+    const ::geoid *geoid, const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid,
+    const double in[3], double out[3])
+{
+    const auto completed = [](refsystem system, double easting, const double *latitude) {
+        const double prefix = std::floor(easting * 0.000001);
+        if (system.zone == 0 && prefix >= 1.0 && prefix <= 60.0)
+            system.zone = static_cast<int>(prefix);
+        if (system.hemisphere == 0 && latitude)
+            system.hemisphere = *latitude < 0.0 ? KV_HEMISPHERE_SOUTH : KV_HEMISPHERE_NORTH;
+        return system;
+    };
+    geoid_transform row;
+    double point[3] = {in[0], in[1], in[2]};
+    if (sourceGeoid && automaticZone(source)) {
+        const refsystem system = completed(source, in[1], nullptr);
+        if (!initialize_geoid_transform(&system, geoid, &row))
+            return false;
+        sourceGeoid = &row;
+    }
+    if ((sourceGeoid && !transform_from_geoid(point, sourceGeoid))
+        || !transform_coords(point, &t, out))
+        return false;
+    if (targetGeoid && automaticZone(target)) {
+        refsystem geodetic;
+        transform toGeodetic;
+        double latLon[3];
+        if (!setup_geod(target.datum, &geodetic)
+            || !initialize_transform(&source, &geodetic, &toGeodetic)
+            || !transform_coords(point, &toGeodetic, latLon))
+            return false;
+        const refsystem system = completed(target, out[1], &latLon[0]);
+        if (!initialize_geoid_transform(&system, geoid, &row))
+            return false;
+        targetGeoid = &row;
+    }
+    return !targetGeoid || transform_to_geoid(out, targetGeoid);
+}
 
 } // namespace
 
@@ -70,8 +124,12 @@ bool Calculator::convertPoint(const double in[3], const transform &t,
 
 bool Calculator::convertFixed(const double in[3], double out[3]) const
 {
-    return convertPoint(in, fixedTransform, sourceGeoid ? &sourceGeoidTransform : nullptr,
-        targetGeoid ? &targetGeoidTransform : nullptr, out);
+    const geoid_transform *from = sourceGeoid ? &sourceGeoidTransform : nullptr;
+    const geoid_transform *to = targetGeoid ? &targetGeoidTransform : nullptr;
+    if ((from && automaticZone(source.system)) || (to && automaticZone(target.system)))
+        return convertWithRowZones(
+            source.system, target.system, fixedTransform, geoid, from, to, in, out);
+    return convertPoint(in, fixedTransform, from, to, out);
 }
 
 bool Calculator::convertAutoZone(const double in[3], double out[3]) const
@@ -109,8 +167,8 @@ bool Calculator::convertAutoZone(const double in[3], double out[3]) const
         return false;
     if (targetGeoid && !initialize_geoid_transform(&to, geoid, &toGeoid))
         return false;
-    return convertPoint(
-        in, t, sourceGeoid ? &fromGeoid : nullptr, targetGeoid ? &toGeoid : nullptr, out);
+    return convertWithRowZones(from, to, t, geoid, sourceGeoid ? &fromGeoid : nullptr,
+        targetGeoid ? &toGeoid : nullptr, in, out);
 }
 
 QString Calculator::formatRow(

@@ -323,7 +323,8 @@ KELVADRA_API int check_geoid(const geoid *g);
 /* ------------------------------------------------------------------------ */
 
 /* Prepares height conversions between the user's system and the geoid's. On
- * failure out's grid is cleared (no array reference) and 0 is returned. */
+ * failure out's grid is cleared (no array reference) and 0 is returned; also
+ * for geocentric and local systems, whose third coordinate is not a height. */
 KELVADRA_API int initialize_geoid_transform(
     const refsystem *user, const geoid *g, geoid_transform *out);
 /* Clears the grid part (the array is not released: the geoid owns it). */
@@ -335,14 +336,16 @@ KELVADRA_API int check_geoid_transform(const geoid_transform *t);
  * first two coordinates are kept. 0, point unchanged, outside the grid. */
 KELVADRA_API int transform_to_geoid(double point[3], const geoid_transform *t);
 /* Replaces the height above the geoid point[2] by the ellipsoidal height
- * (iterative, at most 100 passes). 0, point unchanged, on failure. */
+ * (iterative, at most 100 passes; done when the position comes back within
+ * 1 mm or, from the second pass, the height changes by less than 0.1 mm).
+ * 0, point unchanged, on failure. */
 KELVADRA_API int transform_from_geoid(double point[3], const geoid_transform *t);
 
 /* ------------------------------------------------------------------------ */
 /* Angles                                                                    */
 /* ------------------------------------------------------------------------ */
 
-/* Longitude in degrees reduced to [0, 360). */
+/* Longitude in degrees reduced to [0, 360) (any finite input; NaN for the rest). */
 KELVADRA_API double normalize_positive_longitude_deg(double degrees);
 
 /* Reads "d [m [s]]" (numbers separated by white space, each may be decimal)

@@ -4,39 +4,13 @@
 //
 // Departures: parse_dms_string refuses a NULL pointer and a value that is not
 // finite; normalize_positive_longitude_deg maps a result that rounds up to
-// 360 (e.g. -1e-20 + 360) to 0, keeping the promised range [0, 360).
+// 360 (e.g. -1e-20 + 360) to 0 and reduces longitudes from 1e15 on, whose
+// quotient by 360 may round to a wrong number of turns, by the exact
+// remainder, keeping the promised range [0, 360) for every finite input.
 #include "kelvadra_internal.h"
 
 #include <cmath>
 #include <cstring>
-
-namespace kelvadra {
-
-double normalize_angle_pi(double x)
-{
-    if (x > kPi) {
-        x = x - std::floor(x / kTwoPi) * kTwoPi;
-        if (x > kPi)
-            x = x - kTwoPi;
-    } else if (x < -kPi) {
-        x = x + std::floor(-x / kTwoPi) * kTwoPi;
-        if (x < -kPi)
-            x = x + kTwoPi;
-    }
-    return x;
-}
-
-double normalize_latitude_rad(double x)
-{
-    const double y = normalize_angle_pi(x);
-    if (y < -kHalfPi)
-        return -kHalfPi;
-    if (y > kHalfPi)
-        return kHalfPi;
-    return y;
-}
-
-} // namespace kelvadra
 
 using namespace kelvadra;
 
@@ -44,10 +18,20 @@ extern "C" {
 
 KELVADRA_API double normalize_positive_longitude_deg(double x)
 {
+    // From 1e15 on every double is a whole number of degrees and the quotient
+    // by 360 below may round to a wrong number of turns (-8.68e17 gave -128):
+    // the remainder, exact for every double, instead.
+    if (std::fabs(x) >= 1e15) {
+        x = std::fmod(x, 360.0);
+        return x < 0.0 ? x + 360.0 : x + 0.0; // + 0.0: -0 becomes 0
+    }
     if (x >= 360.0)
         x = x - std::floor(x / 360.0) * 360.0;
     else if (x < 0.0)
         x = x + std::ceil(-x / 360.0) * 360.0;
+    // Below 2e-321 the quotient itself underflows to 0 turns.
+    if (x < 0.0)
+        x += 360.0;
     // A tiny negative longitude plus 360 rounds to 360 itself.
     if (x >= 360.0)
         x = 0.0;

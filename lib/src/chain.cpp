@@ -20,7 +20,10 @@
 //  - two projected systems on one datum are the identity only when their axis
 //    orders agree too;
 //  - transform_coords returns 0, output untouched, when a step rejects the
-//    point or the result is not finite.
+//    point or the result is not finite;
+//  - transform_coords applies the shift when its not-set markers are clear,
+//    without recomputing the determinant for every point: initialize_transform
+//    records a shift only after its determinant passed.
 #include "kelvadra_internal.h"
 
 #include <cmath>
@@ -188,7 +191,13 @@ KELVADRA_API int initialize_transform(const refsystem *in, const refsystem *out,
     return 1;
 }
 
-KELVADRA_API int transform_coords(const double in[3], const transform *t, double out[3])
+// Flattened: the steps, compiled in the same unit (see lib/CMakeLists.txt), are
+// inlined so that the point stays in registers from the first to the last.
+#if defined(__GNUC__)
+__attribute__((flatten))
+#endif
+KELVADRA_API int
+transform_coords(const double in[3], const transform *t, double out[3])
 {
     if (!in || !t || !out)
         return 0;
@@ -226,12 +235,17 @@ KELVADRA_API int transform_coords(const double in[3], const transform *t, double
             angular = true;
         }
     }
+    // The input latitude with its sine and cosine: a datum shift moves a
+    // point by far less than 1e-3 rad, so the output latitude is found near it.
+    double near[3];
+    const double *inputLatitude = nullptr;
     if (angular) {
         if (is_set(t->input_ellipsoid)) {
             const double blh[3] = {x, y, z};
             double xyz[3];
-            if (!geodetic_to_geocentric(t->input_ellipsoid, blh, xyz))
+            if (!geodetic_to_geocentric(t->input_ellipsoid, blh, xyz, near))
                 return 0;
+            inputLatitude = near;
             x = xyz[0];
             y = xyz[1];
             z = xyz[2];
@@ -241,7 +255,9 @@ KELVADRA_API int transform_coords(const double in[3], const transform *t, double
         }
     }
 
-    if (affine_is_set(t->shift)) {
+    // initialize_transform records a shift only when it is usable (determinant
+    // > 1e-10): the markers tell, the determinant need not be recomputed.
+    if (t->shift.matrix[0][0] != kNotSet && t->shift.vector[0] != kNotSet) {
         const double(*m)[3] = t->shift.matrix;
         const double *v = t->shift.vector;
         // affine_apply, inline: the same sums in the same order.
@@ -261,7 +277,7 @@ KELVADRA_API int transform_coords(const double in[3], const transform *t, double
         if (is_set(t->output_ellipsoid)) {
             const double xyz[3] = {x, y, z};
             double blh[3];
-            if (!geocentric_to_geodetic(t->output_ellipsoid, xyz, blh))
+            if (!geocentric_to_geodetic(t->output_ellipsoid, xyz, blh, inputLatitude))
                 return 0;
             x = blh[0];
             y = blh[1];

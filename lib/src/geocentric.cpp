@@ -2,9 +2,9 @@
 // the iterative inverse of the standard), local east-north-up frames, and the
 // affine step into which local frames and datum shifts are composed.
 //
-// Accuracy: the inverse stops when the latitude correction changes by less
-// than 1e-8 arc-second (4.8e-14 rad); near the Earth it converges in at most
-// six iterations. Round trips agree within 1e-12 rad and 1e-8 m.
+// Accuracy: the standard's inverse stops when the latitude correction changes
+// by less than 1e-8 arc-second (4.8e-14 rad); near the Earth it converges in
+// at most six iterations. Round trips agree within 1e-12 rad and 1e-8 m.
 //
 // Departures:
 // - non-finite input fails (0, nothing written) instead of iterating on NaN;
@@ -13,6 +13,21 @@
 //   atan2(Y, |X|) and atan2(Z, D): equal in exact arithmetic, but the arcsine
 //   of a ratio near 1 loses half its digits (2.6e-9 rad, 1.6 cm, at a
 //   longitude of 89.999999 degrees). The case table and ranges are unchanged.
+// - for r = sqrt(X2 + Y2 + Z2) >= a/2 off the polar axis and the equatorial
+//   plane, the latitude comes from two steps of Bowring's method (1976)
+//   started at the parametric latitude, not from the iteration: its 5-6
+//   dependent passes of sin, sqrt, division and arcsine cost 85 % of a datum
+//   change. The iteration itself stops only within its tolerance of the
+//   exact latitude; Bowring's method converges cubically and two steps come
+//   closer than that. Measured against the iteration over all five
+//   ellipsoids, latitudes -90..90 deg (down to 1e-10 rad from the poles and
+//   the equator) and heights -10 km to 10 000 km: |dB| <= 4.9e-14 rad,
+//   |dH| <= 7.5e-9 m (bounds kept by the tests: 1e-13 rad, 1e-8 m), the
+//   longitude bit for bit (it is computed as before). Closer to the centre, on the polar axis and
+//   at Z = 0 the standard's iteration and branches remain, failures included.
+//   The final arctangent is taken as the arcsine of the smaller of sin B and
+//   cos B, or, after a datum shift, as a short series around the input
+//   latitude; both within 5e-16 rad of atan2 and quicker.
 #include "kelvadra_internal.h"
 
 #include <cmath>
@@ -64,10 +79,8 @@ struct Frame
 Frame frame_of(const ellipsoid &e, const double origin[3])
 {
     Frame f;
-    f.sB = std::sin(origin[0]);
-    f.cB = std::cos(origin[0]);
-    f.sL = std::sin(origin[1]);
-    f.cL = std::cos(origin[1]);
+    sin_cos(origin[0], &f.sB, &f.cB);
+    sin_cos(origin[1], &f.sL, &f.cL);
     f.e2 = eccentricity_squared(e);
     f.N0 = e.a / std::sqrt(1.0 - f.e2 * f.sB * f.sB);
     f.H0 = origin[2];
@@ -82,30 +95,117 @@ double prime_vertical_radius(const ellipsoid &e, double B)
     return e.a / std::sqrt(1.0 - eccentricity_squared(e) * s * s);
 }
 
-int geodetic_to_geocentric(const ellipsoid &e, const double blh[3], double xyz[3])
+int geodetic_to_geocentric(
+    const ellipsoid &e, const double blh[3], double xyz[3], double latitude[3])
 {
     if (!finite3(blh))
         return 0;
     const double B = blh[0], L = blh[1], H = blh[2];
     const double e2 = eccentricity_squared(e);
-    const double sB = std::sin(B);
+    double sB, cB, sL, cL;
+    sin_cos(B, &sB, &cB);
+    sin_cos(L, &sL, &cL);
     const double q = 1.0 - e2 * sB * sB;
     if (!(q > 0.0))
         return 0;
     const double N = e.a / std::sqrt(q);
-    const double cB = std::cos(B);
-    const double X = (N + H) * cB * std::cos(L);
-    const double Y = (N + H) * cB * std::sin(L);
+    const double X = (N + H) * cB * cL;
+    const double Y = (N + H) * cB * sL;
     const double Z = (H + N * (1.0 - e2)) * sB;
     if (!std::isfinite(X) || !std::isfinite(Y) || !std::isfinite(Z))
         return 0;
+    if (latitude) {
+        latitude[0] = B;
+        latitude[1] = sB;
+        latitude[2] = cB;
+    }
     xyz[0] = X;
     xyz[1] = Y;
     xyz[2] = Z;
     return 1;
 }
 
-int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3])
+namespace {
+
+// Latitude and height by the iteration of the standard, for Z != 0 off the
+// polar axis as well as on it. False when it does not converge.
+bool iterate_latitude(double a, double e2, double D, double Z, double r, double *B, double *H)
+{
+    const double c = std::atan2(Z, D); // asin(Z / r), without its loss near the poles
+    const double p = a * e2 / (2.0 * r);
+    double s1 = 0.0;
+    double b, sb, rq; // the latitude of the stopping pass, its sine and sqrt(q)
+    for (int iteration = 1;; ++iteration) {
+        b = c + s1;
+        sb = std::sin(b);
+        const double q = 1.0 - e2 * sb * sb;
+        if (!(q > 0.0))
+            return false;
+        rq = std::sqrt(q);
+        const double s2 = std::asin(p * std::sin(2.0 * b) / rq);
+        if (iteration > kMaxIterations)
+            return false;
+        if (std::fabs(s2 - s1) < kLatitudeTolerance)
+            break;
+        s1 = s2;
+    }
+    // sin B and sqrt(1 - e2 sin2 B) are those of the stopping pass.
+    *B = b;
+    *H = D * std::cos(b) + Z * sb - a * rq;
+    return true;
+}
+
+// Two steps of Bowring's formula from the parametric latitude u, for |Z|:
+//   tan u = a|Z| / (bD),
+//   tan B = (|Z| + e'2 b sin3u) / (D - e2 a cos3u),   tan u = (b/a) tan B.
+// (n, d) holds (sin u, cos u) times a common length l; sin3u = n3 / l3 with
+// 1 / l3 = sqrt(q) / q2, q = n2 + d2, so the root and the division run side
+// by side. Returns tan B as num / den. D2 = X2 + Y2 lets the first step start
+// before the root D is known.
+void bowring(
+    double a, double f, double e2, double D2, double D, double absZ, double *num, double *den)
+{
+    const double ba = 1.0 - f; // b / a
+    const double e2a = e2 * a;
+    const double ep2b = e2a / ba; // e'2 b = e2 a2 / b
+    // First step; the next u directly: (b/a) (|Z| + e'2 b sin3u) = b/a |Z| + e2 a sin3u.
+    double q = absZ * absZ + ba * ba * D2;
+    double r = 1.0 / q;
+    double l3 = std::sqrt(q) * (r * r);
+    const double d0 = ba * D;
+    const double n1 = ba * absZ + e2a * (absZ * absZ * absZ) * l3;
+    const double d1 = D - e2a * (d0 * d0 * d0) * l3;
+    // Second step.
+    q = n1 * n1 + d1 * d1;
+    r = 1.0 / q;
+    l3 = std::sqrt(q) * (r * r);
+    *num = absZ + ep2b * (n1 * n1 * n1) * l3;
+    *den = D - e2a * (d1 * d1 * d1) * l3;
+}
+
+// B from tan B = num / den (den > 0) and sin |B|, cos |B|. Near a latitude
+// B0 known within 1e-3 rad (near = {B0, sin B0, cos B0}, |B0| <= pi/2), as
+// B0 + atan(tan(B - B0)) by three terms of the series, exact to 1e-21 rad
+// there: one division instead of a root and an arccosine on the way of
+// every point that changes datum. Otherwise the arcsine of the smaller of
+// sin and cos. Either way within 5e-16 rad of atan2(num, den).
+double latitude_from(double num, double den, double sB, double cB, double Z, const double near[3])
+{
+    if (near && std::fabs(near[0]) <= kHalfPi) {
+        const double c = den * near[2] + num * near[1]; // cos(B - B0), scaled
+        const double t = (num * near[2] - den * near[1]) / c;
+        if (c > 0.0 && std::fabs(t) < 1e-3) {
+            const double t2 = t * t;
+            return near[0] + t * (1.0 - t2 * (1.0 / 3.0 - t2 * 0.2));
+        }
+    }
+    return std::copysign(sB <= cB ? std::asin(sB) : std::acos(cB), Z);
+}
+
+} // namespace
+
+int geocentric_to_geodetic(
+    const ellipsoid &e, const double xyz[3], double blh[3], const double near[3])
 {
     if (!finite3(xyz))
         return 0;
@@ -116,32 +216,24 @@ int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3
     const double L = longitude_of(X, Y, D);
 
     double B, H;
+    const double r2 = X * X + Y * Y + Z * Z;
     if (Z == 0.0) {
         B = 0.0;
         H = D - a;
-    } else {
-        const double r = std::sqrt(X * X + Y * Y + Z * Z);
-        const double c = std::atan2(Z, D); // asin(Z / r), without its loss near the poles
-        const double p = a * e2 / (2.0 * r);
-        double s1 = 0.0;
-        double b, sb, rq; // the latitude of the stopping pass, its sine and sqrt(q)
-        for (int iteration = 1;; ++iteration) {
-            b = c + s1;
-            sb = std::sin(b);
-            const double q = 1.0 - e2 * sb * sb;
-            if (!(q > 0.0))
-                return 0;
-            rq = std::sqrt(q);
-            const double s2 = std::asin(p * std::sin(2.0 * b) / rq);
-            if (iteration > kMaxIterations)
-                return 0;
-            if (std::fabs(s2 - s1) < kLatitudeTolerance)
-                break;
-            s1 = s2;
-        }
-        // sin B and sqrt(1 - e2 sin2 B) are those of the stopping pass.
-        B = b;
-        H = D * std::cos(B) + Z * sb - a * rq;
+    } else if (D != 0.0 && r2 >= 0.25 * a * a && r2 <= 1e40) {
+        // Far enough from the centre (r >= a/2) Bowring's method converges
+        // cubically; two steps are closer to the exact latitude than the
+        // iteration's own tolerance. Beyond r = 1e20 m, far from any use,
+        // the powers below could leave the range of doubles.
+        double num, den;
+        bowring(a, e.f, e2, X * X + Y * Y, D, std::fabs(Z), &num, &den);
+        const double q = num * num + den * den;
+        const double k = std::sqrt(q) * (1.0 / q);
+        const double sB = num * k, cB = den * k; // of |B|; den > 0 for r >= a/2
+        H = D * cB + std::fabs(Z) * sB - a * std::sqrt(1.0 - e2 * sB * sB);
+        B = latitude_from(std::copysign(num, Z), den, sB, cB, Z, near);
+    } else if (!iterate_latitude(a, e2, D, Z, std::sqrt(r2), &B, &H)) {
+        return 0;
     }
     if (!std::isfinite(B) || !std::isfinite(L) || !std::isfinite(H))
         return 0;

@@ -7,6 +7,7 @@
 #include "kelvadra.h"
 
 #include <cfloat>
+#include <cmath>
 
 namespace kelvadra {
 
@@ -34,10 +35,44 @@ inline double mas_to_rad(double x)
     return x * kMilliArcSecond;
 }
 
-// Reduces radians into [-pi, pi]; both ends come back unchanged.
-double normalize_angle_pi(double x);
+// Sine and cosine of one angle from one call where the C library has it
+// (the same values as std::sin and std::cos, for about the price of one).
+inline void sin_cos(double x, double *s, double *c)
+{
+#if defined(__GLIBC__)
+    ::sincos(x, s, c);
+#else
+    *s = std::sin(x);
+    *c = std::cos(x);
+#endif
+}
+
+// Reduces radians into [-pi, pi]; both ends come back unchanged. Inline:
+// every projected point passes here.
+inline double normalize_angle_pi(double x)
+{
+    if (x > kPi) {
+        x = x - std::floor(x / kTwoPi) * kTwoPi;
+        if (x > kPi)
+            x = x - kTwoPi;
+    } else if (x < -kPi) {
+        x = x + std::floor(-x / kTwoPi) * kTwoPi;
+        if (x < -kPi)
+            x = x + kTwoPi;
+    }
+    return x;
+}
+
 // normalize_angle_pi, then clamped (not folded) to [-pi/2, pi/2].
-double normalize_latitude_rad(double x);
+inline double normalize_latitude_rad(double x)
+{
+    const double y = normalize_angle_pi(x);
+    if (y < -kHalfPi)
+        return -kHalfPi;
+    if (y > kHalfPi)
+        return kHalfPi;
+    return y;
+}
 
 // --------------------------------------------------------------- numbers.cpp
 // Reads one number the way "%lf" does (leading white space skipped, optional
@@ -84,11 +119,17 @@ affine helmert_affine(const datum_shift &shift);
 // All angles in radians.
 double prime_vertical_radius(const ellipsoid &e, double B);
 // (B, L, H) -> (X, Y, Z). 0, nothing written, when 1 - e2 sin2 B <= 0 or the
-// input is not finite. out may alias blh.
-int geodetic_to_geocentric(const ellipsoid &e, const double blh[3], double xyz[3]);
-// (X, Y, Z) -> (B, L, H), iterative; 0, nothing written, when the iteration
-// does not converge in 100 steps or the input is not finite. out may alias xyz.
-int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3]);
+// input is not finite. out may alias blh. With `latitude`, also writes B,
+// sin B and cos B there (a hint for geocentric_to_geodetic after a shift).
+int geodetic_to_geocentric(
+    const ellipsoid &e, const double blh[3], double xyz[3], double latitude[3] = nullptr);
+// (X, Y, Z) -> (B, L, H); 0, nothing written, when the iteration of the
+// standard (used within a/2 of the centre) does not converge in 100 steps or
+// the input is not finite. out may alias xyz. `near` ({B0, sin B0, cos B0})
+// may name a latitude the result is expected near (the input latitude of a
+// datum shift): it only speeds the result up, which agrees either way.
+int geocentric_to_geodetic(
+    const ellipsoid &e, const double xyz[3], double blh[3], const double near[3] = nullptr);
 // Local east-north-up frame at origin (B0 rad, L0 rad, H0 m).
 affine local_to_geocentric(const ellipsoid &e, const double origin[3]);
 affine geocentric_to_local(const ellipsoid &e, const double origin[3]);

@@ -79,8 +79,8 @@ int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double 
         return 0;
 
     const double l = normalize_angle_pi((lon - (6 * zone - 3)) / kRho);
-    const double sB = std::sin(B);
-    const double cB = std::cos(B);
+    double sB, cB;
+    sin_cos(B, &sB, &cB);
     const double s2 = sB * sB;
     const double s4 = s2 * s2;
     const double s6 = s2 * s4;
@@ -130,11 +130,11 @@ int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double 
     const double sBeta4 = sBeta2 * sBeta2;
     const double B0 = beta
         + std::sin(2.0 * beta) * (0.00252588685 - 0.0000149186 * sBeta2 + 0.00000011904 * sBeta4);
-    const double cB0 = std::cos(B0);
+    double sB0, cB0;
+    sin_cos(B0, &sB0, &cB0);
     if (cB0 == 0.0)
         return 0;
 
-    const double sB0 = std::sin(B0);
     const double z0 = (y - (10 * zone + 5) * 100000.0) / (kGkA * cB0);
     const double z2 = z0 * z0;
     const double s2 = sB0 * sB0;
@@ -209,15 +209,17 @@ void tm_setup_constants(const ellipsoid &e, const tm_projection &p, tm_constants
 
 double tm_meridian_distance(const tm_constants &c, double phi)
 {
-    return meridian_distance(c, phi, std::sin(phi), std::cos(phi));
+    double s, co;
+    sin_cos(phi, &s, &co);
+    return meridian_distance(c, phi, s, co);
 }
 
 void tm_forward(const tm_projection &p, const tm_constants &c, double phi, double lambda,
     double *easting, double *northing)
 {
     const double dl = normalize_angle_pi(lambda - p.central_meridian);
-    const double s = std::sin(phi);
-    const double co = std::cos(phi);
+    double s, co;
+    sin_cos(phi, &s, &co);
     const double s2 = s * s;
     const double c2 = co * co;
     const double T = s2 / c2;
@@ -249,9 +251,12 @@ void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, d
     double *phi, double *lambda)
 {
     const double k0 = p.scale_factor;
-    const double mu = (c.M0 + (northing - p.false_northing) / k0) / c.A0;
-    const double sMu = std::sin(mu);
-    const double cMu = std::cos(mu);
+    // Dividing by a scale of 1 changes nothing: skipped, a division less on
+    // the way of every point of a Gauss-Krüger zone.
+    const double north = northing - p.false_northing;
+    const double mu = (c.M0 + (k0 == 1.0 ? north : north / k0)) / c.A0;
+    double sMu, cMu;
+    sin_cos(mu, &sMu, &cMu);
     const double sMu2 = sMu * sMu;
     const double sin2 = 2.0 * sMu * cMu;
     const double sin4 = sin2 * (2.0 - 4.0 * sMu2);

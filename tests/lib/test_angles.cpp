@@ -64,10 +64,15 @@ TEST(Angles, FixedArithmetic)
     const double lon[][2] = {{-10, 350}, {-360, 0}, {360, 0}, {725, 5}, {-725, 355}, {180, 180}};
     for (const auto &c : lon)
         EXPECT_EQ(normalize_positive_longitude_deg(c[0]), c[1]) << c[0];
-    // -1e-14 + 360 rounds to 360: the result must still lie below 360.
-    for (double x : {-1e-14, -360.0 - 1e-13, 720.0 - 1e-13}) {
+    // -1e-14 + 360 rounds to 360: the result must still lie below 360. Beyond
+    // 1e17 the quotient by 360 rounds to a wrong number of turns (-128 came
+    // out of the first); the remainder is exact there.
+    for (double x : {-1e-14, -360.0 - 1e-13, 720.0 - 1e-13, -8.680727225230975e17, 1e300, -DBL_MAX,
+             DBL_MAX, -1.2345e17, 9.87654321e18, -DBL_TRUE_MIN}) {
         const double out = normalize_positive_longitude_deg(x);
+        const double exact = std::fmod(std::fmod(x, 360.0) + 360.0, 360.0);
         EXPECT_TRUE(out >= 0.0 && out < 360.0) << x << " -> " << out;
+        EXPECT_TRUE(std::fabs(out - exact) < 1e-13 || out == 0) << x << " -> " << out;
     }
 }
 
