@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -371,7 +372,17 @@ void TestMainWindow::keys()
             Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         QVERIFY(right->points().first().contains(QRegularExpression("^A;  \\d{7}\\.\\d{3};")));
     }
+    // A cell still being typed in counts.
+    left->table()->setCurrentCell(0, 0);
+    QTest::keyClick(left->table(), Qt::Key_F2);
+    auto *editor = left->table()->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "B");
+    QTest::keyClick(editor, Qt::Key_F9);
+    QVERIFY(right->points().first().startsWith(QStringLiteral("B;")));
     log.fileName = dir.filePath("keys.txt");
+    right->table()->setFocus();
     QTest::keyClick(right->table(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(QString::fromUtf8(readFile(log.fileName)), right->points().first() + "\n");
     QTest::keyClick(right->table(), Qt::Key_O, Qt::ControlModifier);
