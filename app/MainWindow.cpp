@@ -62,8 +62,7 @@ MainWindow::MainWindow(QWidget *parent)
         rightPanel->addGeoidModel();
     }
     WindowKeys::install(this);
-    resize(WindowSize::firstStartSize(this, {leftPanel->table(), rightPanel->table()},
-        WindowSize::availableGeometry(this), WindowSize::typicalFrame(this)));
+    WindowSize::setFirstStartSize(this, {leftPanel->table(), rightPanel->table()});
 }
 
 MainWindow::~MainWindow()

@@ -119,6 +119,9 @@ void Panel::setOutputRole()
     ui->pushButtonLoad->setFixedWidth(0);
     ui->pushButtonLoad->hide();
     ui->pushButtonCalculate->hide();
+    WindowSize::wrapWhenNarrow(ui->groupBoxRefSystem, ui->gridLayout_2,
+        {ui->groupBoxCommon, ui->groupBoxAngularUnit, ui->groupBoxHemisphere,
+            ui->groupBoxLongitudeRange, ui->groupBoxZone});
     inputRole = false;
     outputRole = true;
 }

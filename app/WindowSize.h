@@ -6,8 +6,11 @@
 #include <QRect>
 #include <QSize>
 
+class QGridLayout;
+class QGroupBox;
 class QMainWindow;
 class QTableWidget;
+class QWidget;
 
 namespace WindowSize {
 
@@ -20,6 +23,9 @@ const int kVisibleRows = 15;
 // bar and borders add).
 QSize firstStartSize(QMainWindow *window, const QList<QTableWidget *> &tables,
     const QRect &available, const QSize &frame);
+// Resizes the window to firstStartSize on its screen and gives each panel of
+// its splitter the width it asks for.
+void setFirstStartSize(QMainWindow *window, const QList<QTableWidget *> &tables);
 // The available geometry of the screen the window opens on, and the frame an
 // ordinary desktop draws around it.
 QRect availableGeometry(const QMainWindow *window);
@@ -33,6 +39,12 @@ bool onSomeScreen(const QRect &geometry);
 // last column takes the rest of the width.
 void keepColumnsFitted(QTableWidget *table);
 void fitColumns(QTableWidget *table);
+
+// Lets a panel's system box be narrower than its groups side by side: below
+// that width, `grid` holds `groups` (common, angular unit, hemisphere,
+// longitude range, zone) in two columns, hemisphere and zone under the others,
+// and the box grows in height. Nothing changes when that is no narrower.
+void wrapWhenNarrow(QGroupBox *box, QGridLayout *grid, const QList<QWidget *> &groups);
 
 } // namespace WindowSize
 

@@ -327,13 +327,23 @@ void TestMainWindow::firstStartFitsLaptop()
     window->inputPanel()->setPoints(
         {"Пункт 1; 55 45 5.5; 37 37 6.25; 150", "P2; -33.5; -70.25; 10"});
     ::calculate(window.get());
+    // Every group whole; the output panel's in one row, or in two columns
+    // when the window is at its narrowest.
+    const auto groupsWhole = [](const Panel *panel, bool oneRow) {
+        const auto *box = child<QWidget>(panel, "groupBoxRefSystem");
+        for (const char *name : {"groupBoxCommon", "groupBoxAngularUnit", "groupBoxHemisphere",
+                 "groupBoxLongitudeRange", "groupBoxZone"}) {
+            const auto *group = child<QWidget>(panel, name);
+            QVERIFY(group->isHidden() || (group->size() - group->minimumSizeHint()).isValid());
+            QVERIFY(box->rect().contains(group->geometry()));
+        }
+        QCOMPARE(child<QWidget>(panel, "groupBoxHemisphere")->y()
+                == child<QWidget>(panel, "groupBoxCommon")->y(),
+            oneRow);
+    };
     for (const Panel *panel : {window->inputPanel(), window->outputPanel()}) {
         QTableWidget *table = panel->table();
-        for (const char *box :
-            {"groupBoxRefSystem", "groupBoxCommon", "groupBoxHemisphere", "groupBoxZone"}) {
-            const auto *widget = child<QWidget>(panel, box);
-            QVERIFY(widget->width() >= widget->minimumSizeHint().width());
-        }
+        groupsWhole(panel, true);
         QVERIFY2(table->viewport()->height() >= WindowSize::kVisibleRows * table->rowHeight(0),
             qPrintable(QString("%1 %2 %3x%4")
                            .arg(table->viewport()->height())
@@ -348,6 +358,10 @@ void TestMainWindow::firstStartFitsLaptop()
                 QVERIFY(table->fontMetrics().horizontalAdvance(table->item(r, c)->text()) < room);
         }
     }
+    window->resize(window->minimumSizeHint().width(), window->height());
+    QTRY_COMPARE(window->width(), window->minimumSizeHint().width());
+    groupsWhole(window->inputPanel(), true);
+    groupsWhole(window->outputPanel(), false);
     QVERIFY(log.shown.isEmpty());
 }
 
