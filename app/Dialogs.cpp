@@ -30,21 +30,21 @@ void setAnswerer(Answerer answerer)
 void warning(const QString &title, const QString &text)
 {
     Answer answer;
-    if (!answered({Kind::Warning, title, text}, &answer))
+    if (!answered({Kind::Warning, title, text, QString()}, &answer))
         QMessageBox::warning(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 void information(const QString &title, const QString &text)
 {
     Answer answer;
-    if (!answered({Kind::Information, title, text}, &answer))
+    if (!answered({Kind::Information, title, text, QString()}, &answer))
         QMessageBox::information(nullptr, title, text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 bool confirm(const QString &title, const QString &text)
 {
     Answer answer;
-    if (answered({Kind::Confirm, title, text}, &answer))
+    if (answered({Kind::Confirm, title, text, QString()}, &answer))
         return answer.yes;
     return QMessageBox::warning(
                nullptr, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
@@ -54,24 +54,26 @@ bool confirm(const QString &title, const QString &text)
 void about(const QString &title, const QString &text)
 {
     Answer answer;
-    if (!answered({Kind::About, title, text}, &answer))
+    if (!answered({Kind::About, title, text, QString()}, &answer))
         QMessageBox::about(nullptr, title, text);
 }
 
-QString openFileName(QWidget *parent, const QString &caption, const QString &filter)
+QString openFileName(
+    QWidget *parent, const QString &caption, const QString &filter, const QString &directory)
 {
     Answer answer;
-    if (answered({Kind::OpenFile, caption, filter}, &answer))
+    if (answered({Kind::OpenFile, caption, filter, directory}, &answer))
         return answer.fileName;
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+    return QFileDialog::getOpenFileName(parent, caption, directory, filter);
 }
 
-QString saveFileName(QWidget *parent, const QString &caption, const QString &filter)
+QString saveFileName(
+    QWidget *parent, const QString &caption, const QString &filter, const QString &directory)
 {
     Answer answer;
-    if (answered({Kind::SaveFile, caption, filter}, &answer))
+    if (answered({Kind::SaveFile, caption, filter, directory}, &answer))
         return answer.fileName;
-    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+    return QFileDialog::getSaveFileName(parent, caption, directory, filter);
 }
 
 } // namespace Dialogs

@@ -23,8 +23,9 @@ enum class Kind {
 struct Request
 {
     Kind kind;
-    QString title; // box title or dialog caption
-    QString text;  // message text, or the name filter of a file dialog
+    QString title;     // box title or dialog caption
+    QString text;      // message text, or the name filters of a file dialog
+    QString directory; // a file dialog's starting folder; empty for the current one
 };
 
 struct Answer
@@ -41,8 +42,10 @@ void warning(const QString &title, const QString &text);
 void information(const QString &title, const QString &text);
 bool confirm(const QString &title, const QString &text);
 void about(const QString &title, const QString &text);
-QString openFileName(QWidget *parent, const QString &caption, const QString &filter);
-QString saveFileName(QWidget *parent, const QString &caption, const QString &filter);
+QString openFileName(QWidget *parent, const QString &caption, const QString &filter,
+    const QString &directory = QString());
+QString saveFileName(QWidget *parent, const QString &caption, const QString &filter,
+    const QString &directory = QString());
 
 } // namespace Dialogs
 

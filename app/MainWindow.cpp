@@ -5,6 +5,8 @@
 #include "GeoidFile.h"
 #include "Panel.h"
 #include "WaitCursor.h"
+#include "WindowKeys.h"
+#include "WindowSize.h"
 #include "ui_MainWindow.h"
 
 #include <QCoreApplication>
@@ -59,6 +61,8 @@ MainWindow::MainWindow(QWidget *parent)
         leftPanel->addGeoidModel();
         rightPanel->addGeoidModel();
     }
+    WindowKeys::install(this);
+    WindowSize::setFirstStartSize(this, {leftPanel->table(), rightPanel->table()});
 }
 
 MainWindow::~MainWindow()

@@ -7,9 +7,13 @@
 #include "Dialogs.h"
 #include "MainWindow.h"
 #include "PointsFile.h"
+#include "Settings.h"
 #include "SystemName.h"
+#include "TableClipboard.h"
 #include "WaitCursor.h"
+#include "WindowSize.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QTableWidget>
 #include <QTableWidgetItem>
@@ -52,6 +56,8 @@ Panel::Panel(bool left, QWidget *parent)
 {
     ui->setupUi(this);
     ui->tableWidgetPoints->setItemDelegate(new CoordinateDelegate(ui->tableWidgetPoints));
+    new TableClipboard(ui->tableWidgetPoints);
+    WindowSize::keepColumnsFitted(ui->tableWidgetPoints);
 
     updateDatumList();
     updateHeaders();
@@ -85,7 +91,8 @@ Panel::~Panel()
 
 void Panel::keepSystemBoxSize()
 {
-    // Both panels keep full-size, equal system boxes after widgets are hidden.
+    // Both panels keep full-height system boxes after widgets are hidden; the
+    // width follows what each shows, so the window can be narrower.
     adjustSize();
     // The form's own size was laid out first; lay the children out again at
     // the natural size, or the box would keep the form's narrower width and
@@ -93,7 +100,6 @@ void Panel::keepSystemBoxSize()
     layout()->invalidate();
     layout()->activate();
     ui->groupBoxRefSystem->setFixedHeight(ui->groupBoxRefSystem->height());
-    ui->groupBoxRefSystem->setMinimumWidth(ui->groupBoxRefSystem->width());
 }
 
 void Panel::setInputRole()
@@ -114,6 +120,9 @@ void Panel::setOutputRole()
     ui->pushButtonLoad->setFixedWidth(0);
     ui->pushButtonLoad->hide();
     ui->pushButtonCalculate->hide();
+    WindowSize::wrapWhenNarrow(ui->groupBoxRefSystem, ui->gridLayout_2,
+        {ui->groupBoxCommon, ui->groupBoxAngularUnit, ui->groupBoxHemisphere,
+            ui->groupBoxLongitudeRange, ui->groupBoxZone});
     inputRole = false;
     outputRole = true;
 }
@@ -447,9 +456,11 @@ QString Panel::formatDms(double degrees)
 
 void Panel::slotLoad()
 {
-    const QString path = Dialogs::openFileName(this, tr("Загрузить точки"), tr("*.txt"));
+    const QString path = Dialogs::openFileName(this, tr("Загрузить точки"),
+        tr("*.txt;;Все файлы (*)"), Settings::lastFolder(QStringLiteral("load")));
     if (path.isEmpty())
         return;
+    Settings::rememberFolder(QStringLiteral("load"), path);
     WaitCursor wait;
     QStringList lines;
     if (!PointsFile::read(path, &lines)) {
@@ -465,9 +476,21 @@ void Panel::slotSave()
     const QStringList list = points();
     if (list.isEmpty())
         return;
-    const QString path = Dialogs::saveFileName(this, tr("Сохранить точки"), tr("*.txt"));
+    const QString dialog = left ? QStringLiteral("saveLeft") : QStringLiteral("saveRight");
+    QString path = Dialogs::saveFileName(
+        this, tr("Сохранить точки"), tr("*.txt"), Settings::lastFolder(dialog));
     if (path.isEmpty())
         return;
+    Settings::rememberFolder(dialog, path);
+    // "res1" becomes "res1.txt", which the load dialog's filter shows; the
+    // dialog asked about replacing "res1" only, so ask again for the new name.
+    if (!QFileInfo(path).fileName().contains(QLatin1Char('.'))) {
+        path += QStringLiteral(".txt");
+        if (QFileInfo::exists(path)
+            && !Dialogs::confirm(
+                tr("Подтвердите замену"), tr("Файл уже существует:\n%1\nЗаменить его?").arg(path)))
+            return;
+    }
     WaitCursor wait;
     if (!PointsFile::write(path, list)) {
         wait.release();
@@ -497,7 +520,14 @@ void Panel::slotAbout()
            "\nCtrl+I\t\t поиск некорректных строк"
            "\nCtrl+D\t\t удалить некорректные строки"
            "\nCtrl+E\t\t удалить пустые строки"
-           "\nCtrl+U\t\t поменять списки точек местами"));
+           "\nCtrl+U\t\t поменять списки точек местами"
+           "\nCtrl+Shift+U\t поменять местами системы и списки"
+           "\nF9, Ctrl+Enter\t вычислить"
+           "\nCtrl+O, Ctrl+S\t загрузить, сохранить список точек"
+           "\nCtrl+C, Ctrl+X\t копировать, вырезать выделенные строки"
+           "\nCtrl+V\t\t вставить строки из буфера обмена"
+           "\nCtrl+A\t\t выделить все строки"
+           "\nCtrl+Tab\t\t перейти из таблицы к следующему полю"));
 }
 
 // ---- keyboard commands

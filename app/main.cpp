@@ -1,5 +1,6 @@
 // coordconv: the desktop converter. The program takes no arguments of its own.
 #include "MainWindow.h"
+#include "Settings.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -9,6 +10,9 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    // Where QSettings keeps the systems, folders and window size between sessions.
+    QCoreApplication::setOrganizationName(QStringLiteral("kelvadra"));
+    QCoreApplication::setApplicationName(QStringLiteral("coordconv"));
 
     // Every text of the program is Russian; so are the buttons of Qt's own
     // message boxes and file dialogs, whatever the desktop's language.
@@ -18,6 +22,9 @@ int main(int argc, char *argv[])
         application.installTranslator(&qtTexts);
 
     MainWindow window;
+    Settings::restoreWindow(&window);
     window.show();
-    return application.exec();
+    const int code = application.exec();
+    Settings::saveWindow(&window);
+    return code;
 }

@@ -12,6 +12,7 @@ packages=(
     libproj-dev proj-bin                   # independent reference in tests and benchmarks
     locales                                # ru_RU.UTF-8 for the decimal-comma test runs
     xvfb xauth                             # a real X server for manual checks
+    xdotool imagemagick                    # tools/screenshot.sh drives and photographs the window
     clang-format clang-tidy cppcheck       # static checks (tools/lint.sh)
     clang libclang-rt-14-dev               # libFuzzer and the sanitizers (tools/fuzz.sh)
 )

@@ -289,6 +289,17 @@ QStringList splitRow(const QString &rowText)
     return parts;
 }
 
+QString singleLine(const QString &text)
+{
+    QString line = text;
+    for (QChar &ch : line) {
+        if (ch.category() == QChar::Other_Control || ch == QChar::LineSeparator
+            || ch == QChar::ParagraphSeparator)
+            ch = QLatin1Char(' ');
+    }
+    return line.trimmed();
+}
+
 bool isBlank(const QString &text)
 {
     for (const QChar ch : text) {

@@ -23,6 +23,11 @@ QString joinRow(const QString &name, const QString &c1, const QString &c2, const
 // least four parts.
 QStringList splitRow(const QString &rowText);
 
+// One line of cell text: every control character (line ends and tabs
+// included) and the line and paragraph separators become one blank; the
+// blanks at both ends are trimmed.
+QString singleLine(const QString &text);
+
 // Empty after trimming.
 bool isBlank(const QString &text);
 bool coordinatesBlank(const QString &c1, const QString &c2, const QString &c3);

@@ -3,8 +3,10 @@
 // Save buttons with points files (line and field forms, failing files).
 #include "Panel.h"
 #include "PointsFile.h"
+#include "TableClipboard.h"
 #include "TestSupport.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -108,6 +110,9 @@ private slots:
     void failures();
     void failedWriteKeepsExistingFile();
     void waitCursor();
+    void paste_data();
+    void paste();
+    void copyCutAndPasteBack();
 
 private:
     QTemporaryDir dir;
@@ -285,7 +290,7 @@ void TestCommands::load()
     panel.setInputRole();
     panel.setPoints({"old; 1; 2; 3", "old2"});
     click(panel, "pushButtonLoad");
-    QCOMPARE(log.shown, QStringList {"open|Загрузить точки|*.txt"});
+    QCOMPARE(log.shown, QStringList {"open|Загрузить точки|*.txt;;Все файлы (*)"});
     QCOMPARE(tableCells(panel), table);
 }
 
@@ -311,6 +316,21 @@ void TestCommands::saveAndLoadBack()
         row.replace(QLatin1Char('|'), QLatin1String("| "));
     QCOMPARE(tableCells(panel), expected);
 
+    // "roundtrip" is saved as "roundtrip.txt", which exists: asked again, and
+    // only Yes replaces it. The next dialog opens in the file's folder.
+    panel.setPoints({"new; 1; 2; 3"});
+    log.fileName = dir.filePath("roundtrip");
+    for (bool yes : {false, true}) {
+        log.yes = yes;
+        click(panel, "pushButtonSave");
+        QCOMPARE(log.shown.last(),
+            "confirm|Подтвердите замену|Файл уже существует:\n" + log.fileName
+                + ".txt\nЗаменить его?");
+        QCOMPARE(readFile(log.fileName + ".txt").startsWith("new"), yes);
+    }
+    QVERIFY(!QFile::exists(log.fileName));
+    QCOMPARE(log.folders.last(), dir.path());
+
     // A table without rows: no dialog, nothing written.
     log.shown.clear();
     panel.table()->setRowCount(0);
@@ -335,9 +355,10 @@ void TestCommands::failures()
     log.fileName = missing;
     click(panel, "pushButtonSave");
     QCOMPARE(log.shown,
-        (QStringList {"open|Загрузить точки|*.txt", "save|Сохранить точки|*.txt",
-            "open|Загрузить точки|*.txt", loadFailed + missing, "open|Загрузить точки|*.txt",
-            loadFailed + dir.path(), "save|Сохранить точки|*.txt", saveFailed + missing}));
+        (QStringList {"open|Загрузить точки|*.txt;;Все файлы (*)", "save|Сохранить точки|*.txt",
+            "open|Загрузить точки|*.txt;;Все файлы (*)", loadFailed + missing,
+            "open|Загрузить точки|*.txt;;Все файлы (*)", loadFailed + dir.path(),
+            "save|Сохранить точки|*.txt", saveFailed + missing}));
     QCOMPARE(tableCells(panel), table);
     QVERIFY(!QFile::exists(missing));
 }
@@ -400,9 +421,88 @@ void TestCommands::waitCursor()
     click(panel, "pushButtonLoad");
     click(panel, "pushButtonSave");
     QCOMPARE(log.shown,
-        (QStringList {"open|Загрузить точки|*.txt", loadFailed + missing,
+        (QStringList {"open|Загрузить точки|*.txt;;Все файлы (*)", loadFailed + missing,
             "save|Сохранить точки|*.txt", saveFailed + missing}));
     QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void TestCommands::paste_data()
+{
+    QTest::addColumn<int>("column"); // of the cursor, in row 1
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QStringList>("cells");
+
+    // A spreadsheet's block: tabs only split, "," is its decimal comma, and a
+    // whole row starts in the name column wherever the cursor is.
+    dataRow("spreadsheet rows", 2, QString("P1\t55,5\t37,5\t100\r\nP2\t56\t\t\r\n"),
+        QStringList {"A|1|2|3", "P1|55.5|37.5|100", "P2|56||"});
+    dataRow("points file lines", 0, QString("Q; 7; 8; 9\nR,1,2,3,4,5"),
+        QStringList {"A|1|2|3", "Q|7|8|9", "R|1|2|3"});
+    // One value goes into the current cell, a decimal comma included.
+    dataRow("one value", 1, QString("55,5"), QStringList {"A|1|2|3", "B|55.5|5|6"});
+    dataRow("one name", 0, QString("Пункт 1\n"), QStringList {"A|1|2|3", "Пункт 1|4|5|6"});
+    dataRow("a column", 3, QString("10\n20\n30"),
+        QStringList {"A|1|2|3", "B|4|5|10", "|||20", "|||30"});
+    dataRow("two coordinates", 1, QString("1;2"), QStringList {"A|1|2|3", "B|1|2|6"});
+    // Line and paragraph separators and other control characters in a field
+    // are blanks: a cell holds one line.
+    dataRow("control characters", 0,
+        QString::fromUtf8("a\x01"
+                          "b\u2028c \tx\x0by\t2\t3\n"),
+        QStringList {"A|1|2|3", "a b c|x y|2|3"});
+}
+
+// Ctrl+V from the cursor in row 1 down, rows added as needed, one undoable step.
+void TestCommands::paste()
+{
+    QFETCH(int, column);
+    QFETCH(QString, clipboard);
+    QFETCH(QStringList, cells);
+
+    Panel panel(true);
+    panel.setPoints({"A;1;2;3", "B;4;5;6"});
+    QSignalSpy changes(
+        panel.table()->findChild<TableClipboard *>(), &TableClipboard::aboutToChange);
+    panel.table()->setCurrentCell(1, column);
+    QGuiApplication::clipboard()->setText(clipboard);
+    QTest::keyClick(panel.table(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(tableCells(panel), cells);
+    QCOMPARE(changes.count(), 1);
+}
+
+// Rows copied from one table and pasted into another, or back into an empty
+// one, are the same rows; Ctrl+X blanks what it copied.
+void TestCommands::copyCutAndPasteBack()
+{
+    Panel from(false);
+    from.setPoints({" A ; 55 45 5.00000; 37.5 ;120", "B;1;2;", "C; -3; 4; 5"});
+    const QStringList rows = tableCells(from);
+    QTableWidget *table = from.table();
+    table->setCurrentCell(2, 1);
+    QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+        QStringLiteral("A\t55 45 5.00000\t37.5\t120\nB\t1\t2\t\nC\t-3\t4\t5\n"));
+
+    Panel into(true);
+    into.table()->setCurrentCell(0, 3);
+    QTest::keyClick(into.table(), Qt::Key_V, Qt::ControlModifier);
+    QStringList trimmed = rows;
+    trimmed.replaceInStrings(QRegularExpression(" *\\| *"), "|")
+        .replaceInStrings(QRegularExpression("^ +"), "");
+    QCOMPARE(tableCells(into), trimmed);
+
+    // Rows 0 and 2 (clicked, then Ctrl+clicked) cut, pasted into the emptied table.
+    table->selectionModel()->clear();
+    QTest::mouseClick(
+        table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(0, 1)).center());
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier,
+        table->visualItemRect(table->item(2, 1)).center());
+    QTest::keyClick(table, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(tableCells(from), (QStringList {"|||", rows.at(1), "|||"}));
+    from.clearPoints();
+    QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(tableCells(from), (QStringList {trimmed.at(0), trimmed.at(2)}));
 }
 
 QTEST_MAIN(TestCommands)

@@ -4,11 +4,19 @@
 // PROJ in tst_calculation; here, what the window passes and shows.
 #include "MainWindow.h"
 #include "Panel.h"
+#include "Settings.h"
 #include "TestSupport.h"
+#include "WindowSize.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -58,6 +66,9 @@ private slots:
     void geoidSideWithoutGrid();
     void trailingEmptyRowsDropped();
     void waitCursor();
+    void firstStartFitsLaptop();
+    void keys();
+    void settingsRestored();
 
 private:
     std::unique_ptr<MainWindow> makeWindow(const QString &geoidPath = QString());
@@ -90,7 +101,6 @@ void TestMainWindow::form()
 {
     auto window = makeWindow();
     QCOMPARE(window->windowTitle(), QStringLiteral("VORLANIX Ranticor (ГОСТ 32453-2017)"));
-    QCOMPARE(window->size(), QSize(454, 356));
     auto *splitter = window->findChild<QSplitter *>();
     QVERIFY(splitter && splitter->orientation() == Qt::Horizontal);
     QVERIFY(!splitter->childrenCollapsible());
@@ -162,7 +172,14 @@ void TestMainWindow::swapAndAbout()
                      "\nCtrl+I\t\t поиск некорректных строк"
                      "\nCtrl+D\t\t удалить некорректные строки"
                      "\nCtrl+E\t\t удалить пустые строки"
-                     "\nCtrl+U\t\t поменять списки точек местами"});
+                     "\nCtrl+U\t\t поменять списки точек местами"
+                     "\nCtrl+Shift+U\t поменять местами системы и списки"
+                     "\nF9, Ctrl+Enter\t вычислить"
+                     "\nCtrl+O, Ctrl+S\t загрузить, сохранить список точек"
+                     "\nCtrl+C, Ctrl+X\t копировать, вырезать выделенные строки"
+                     "\nCtrl+V\t\t вставить строки из буфера обмена"
+                     "\nCtrl+A\t\t выделить все строки"
+                     "\nCtrl+Tab\t\t перейти из таблицы к следующему полю"});
 }
 
 void TestMainWindow::calculate_data()
@@ -286,6 +303,165 @@ void TestMainWindow::waitCursor()
     }
     QCOMPARE(log.shown, QStringList {rowErrors});
     QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+// On a 1366 x 768 screen the first-start window, frame included, shows both
+// panels whole, 15 rows of each table, and DMS results without "…".
+void TestMainWindow::firstStartFitsLaptop()
+{
+    DialogLog log;
+    auto window = makeWindow();
+    const QList<QTableWidget *> tables {
+        window->inputPanel()->table(), window->outputPanel()->table()};
+    const QSize frame = WindowSize::typicalFrame(window.get());
+    const QSize size
+        = WindowSize::firstStartSize(window.get(), tables, QRect(0, 0, 1366, 768), frame);
+    QVERIFY(size.width() + frame.width() <= 1366 && size.height() + frame.height() <= 768);
+    window->setMinimumSize(window->minimumSizeHint()); // the offscreen screen is smaller
+    window->resize(size);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QCOMPARE(window->size(), size);
+    QVERIFY(window->minimumSizeHint().width() <= size.width());
+
+    window->inputPanel()->setPoints(
+        {"Пункт 1; 55 45 5.5; 37 37 6.25; 150", "P2; -33.5; -70.25; 10"});
+    ::calculate(window.get());
+    // Every group whole; the output panel's in one row, or in two columns
+    // when the window is at its narrowest.
+    const auto groupsWhole = [](const Panel *panel, bool oneRow) {
+        const auto *box = child<QWidget>(panel, "groupBoxRefSystem");
+        for (const char *name : {"groupBoxCommon", "groupBoxAngularUnit", "groupBoxHemisphere",
+                 "groupBoxLongitudeRange", "groupBoxZone"}) {
+            const auto *group = child<QWidget>(panel, name);
+            QVERIFY(group->isHidden() || (group->size() - group->minimumSizeHint()).isValid());
+            QVERIFY(box->rect().contains(group->geometry()));
+        }
+        QCOMPARE(child<QWidget>(panel, "groupBoxHemisphere")->y()
+                == child<QWidget>(panel, "groupBoxCommon")->y(),
+            oneRow);
+    };
+    for (const Panel *panel : {window->inputPanel(), window->outputPanel()}) {
+        QTableWidget *table = panel->table();
+        groupsWhole(panel, true);
+        QVERIFY2(table->viewport()->height() >= WindowSize::kVisibleRows * table->rowHeight(0),
+            qPrintable(QString("%1 %2 %3x%4")
+                           .arg(table->viewport()->height())
+                           .arg(table->rowHeight(0))
+                           .arg(size.width())
+                           .arg(size.height())));
+        QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+        for (int c = 0; c < 4; ++c) {
+            const int room = table->columnWidth(c)
+                - 2 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
+            for (int r = 0; r < table->rowCount(); ++r)
+                QVERIFY(table->fontMetrics().horizontalAdvance(table->item(r, c)->text()) < room);
+        }
+    }
+    window->resize(window->minimumSizeHint().width(), window->height());
+    QTRY_COMPARE(window->width(), window->minimumSizeHint().width());
+    groupsWhole(window->inputPanel(), true);
+    groupsWhole(window->outputPanel(), false);
+    QVERIFY(log.shown.isEmpty());
+}
+
+// F9 and Ctrl+Enter calculate from anywhere; Ctrl+S saves the focused
+// panel's list, Ctrl+O always loads the left one; Ctrl+Tab leaves a table;
+// Ctrl+Shift+U swaps the systems with the lists.
+void TestMainWindow::keys()
+{
+    DialogLog log;
+    auto window = makeWindow();
+    Panel *left = window->inputPanel();
+    Panel *right = window->outputPanel();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    configure(right, "1:Пулково 42");
+    for (int key : {int(Qt::Key_F9), int(Qt::CTRL + Qt::Key_Return)}) {
+        right->clearPoints();
+        left->setPoints({"A; 55; 37; 0"});
+        right->table()->setFocus();
+        QTest::keyClick(right->table(), Qt::Key(key & ~Qt::KeyboardModifierMask),
+            Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        QVERIFY(right->points().first().contains(QRegularExpression("^A;  \\d{7}\\.\\d{3};")));
+    }
+    // A cell still being typed in counts.
+    left->table()->setCurrentCell(0, 0);
+    QTest::keyClick(left->table(), Qt::Key_F2);
+    auto *editor = left->table()->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "B");
+    QTest::keyClick(editor, Qt::Key_F9);
+    QVERIFY(right->points().first().startsWith(QStringLiteral("B;")));
+    log.fileName = dir.filePath("keys.txt");
+    right->table()->setFocus();
+    QTest::keyClick(right->table(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(QString::fromUtf8(readFile(log.fileName)), right->points().first() + "\n");
+    QTest::keyClick(right->table(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(left->points(), right->points().replaceInStrings("; ", ";  "));
+
+    QTest::keyClick(left->table(), Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), child<QWidget>(left, "pushButtonLoad"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(left->table()));
+    QTest::keyClick(left->table(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), child<QWidget>(left, "comboBoxGeoid"));
+
+    const QVariantMap leftChoices = Settings::panelChoices(left);
+    const QStringList leftRows = left->points(), rightRows = right->points();
+    QTest::keyClick(left->table(), Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(left->systemType(), 3);
+    QCOMPARE(right->systemType(), 2);
+    QCOMPARE(left->points().size(), rightRows.size());
+    QTest::keyClick(left->table(), Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+    for (const char *key : {"type", "datum", "geoid"})
+        QCOMPARE(Settings::panelChoices(left).value(key), leftChoices.value(key));
+    QCOMPARE(left->points().size(), leftRows.size());
+}
+
+// Choices, folders and geometry come back at the next start; what no longer
+// fits falls back to the default without a word.
+void TestMainWindow::settingsRestored()
+{
+    DialogLog log;
+    QSettings().clear();
+    QVariantMap choices[2];
+    {
+        auto window = makeWindow();
+        configure(window->outputPanel(), "1d:Пулково 95");
+        child<QCheckBox>(window->outputPanel(), "checkBoxAutoZone")->setChecked(false);
+        child<QSpinBox>(window->outputPanel(), "spinBoxZone")->setValue(7);
+        child<QRadioButton>(window->outputPanel(), "radioButtonSouthern")->setChecked(true);
+        configure(window->inputPanel(), "3g:ГСК 2011");
+        window->setGeometry(QRect(20, 30, 700, 500));
+        Settings::saveWindow(window.get());
+        choices[0] = Settings::panelChoices(window->inputPanel());
+        choices[1] = Settings::panelChoices(window->outputPanel());
+    }
+    auto saved = makeWindow();
+    Settings::restoreWindow(saved.get());
+    QCOMPARE(saved->geometry(), QRect(20, 30, 700, 500));
+    QCOMPARE(Settings::panelChoices(saved->inputPanel()), choices[0]);
+    QCOMPARE(Settings::panelChoices(saved->outputPanel()), choices[1]);
+    QCOMPARE(choices[1].value("zone").toInt(), 7);
+
+    // Without a grid "EGM96" is gone; a zone, type and datum out of range.
+    QSettings().setValue("rightPanel/zone", 61);
+    QSettings().setValue("rightPanel/type", 9);
+    QSettings().setValue("rightPanel/datum", 12345);
+    QSettings().setValue("window/geometry", QByteArray("no geometry"));
+    auto fresh = makeWindow(dir.filePath("empty.grd"));
+    const QVariantMap defaults = Settings::panelChoices(fresh->outputPanel());
+    const QRect firstStart = fresh->geometry();
+    Settings::restoreWindow(fresh.get());
+    QCOMPARE(Settings::panelChoices(fresh->inputPanel()).value("geoid").toInt(), 0);
+    QCOMPARE(Settings::panelChoices(fresh->inputPanel()).value("type").toInt(), 3);
+    QCOMPARE(Settings::panelChoices(fresh->outputPanel()).value("zone"), defaults.value("zone"));
+    QCOMPARE(fresh->outputPanel()->systemType(), 2);
+    QCOMPARE(fresh->geometry(), firstStart);
+    QVERIFY(log.shown.isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)

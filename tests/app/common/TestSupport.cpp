@@ -2,12 +2,28 @@
 
 #include "Panel.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QSettings>
 #include <QTableWidget>
+#include <QTemporaryDir>
 
 #include <cmath>
+
+namespace {
+// Every test program keeps its settings in a folder of its own that goes
+// with it, never in the user's.
+void isolateSettings()
+{
+    static QTemporaryDir folder;
+    for (auto scope : {QSettings::UserScope, QSettings::SystemScope})
+        QSettings::setPath(QSettings::NativeFormat, scope, folder.path());
+    QCoreApplication::setOrganizationName(QStringLiteral("kelvadra-tests"));
+}
+} // namespace
+Q_COREAPP_STARTUP_FUNCTION(isolateSettings)
 
 DialogLog::DialogLog()
 {
@@ -16,6 +32,8 @@ DialogLog::DialogLog()
             = {"warning", "information", "confirm", "about", "open", "save"};
         shown << QStringLiteral("%1|%2|%3").arg(QLatin1String(kinds[int(r.kind)]), r.title, r.text)
                 + (QGuiApplication::overrideCursor() ? QStringLiteral("|busy") : QString());
+        if (r.kind == Dialogs::Kind::OpenFile || r.kind == Dialogs::Kind::SaveFile)
+            folders << r.directory;
         Dialogs::Answer answer;
         answer.yes = yes;
         answer.fileName = fileName;

@@ -19,8 +19,9 @@ struct DialogLog
     DialogLog();
     ~DialogLog();
     QStringList shown;
-    bool yes = true;  // the answer to confirmations
-    QString fileName; // the answer to file dialogs; empty cancels
+    bool yes = true;     // the answer to confirmations
+    QString fileName;    // the answer to file dialogs; empty cancels
+    QStringList folders; // the starting folder of each file dialog
 };
 
 // Records the application's cursor each time a table's contents change:
