@@ -19,9 +19,24 @@ inline const QString &separator()
 
 // Four cells joined by "; ".
 QString joinRow(const QString &name, const QString &c1, const QString &c2, const QString &c3);
-// Split on every "," and ";" (empty parts kept), padded with empty texts to at
-// least four parts.
+// Split on every ",", ";" and tab (empty parts kept), padded with empty texts
+// to at least four parts. A cell holds one line: any other control character
+// (see isControl) becomes a blank in its part, nothing trimmed.
 QStringList splitRow(const QString &rowText);
+// The number of parts splitRow finds before padding: 1 + the separators.
+int fieldCount(const QString &rowText);
+
+// A character that must not stand in a cell: line feed, carriage return, tab,
+// every other character of category Other_Control, and the line and
+// paragraph separators U+2028 and U+2029.
+inline bool isControl(QChar ch)
+{
+    const ushort u = ch.unicode();
+    return u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029;
+}
+// The text as one line for a cell: every control character becomes one
+// blank, then the blanks at both ends go (a pasted "P1\n" is "P1").
+QString singleLine(const QString &text);
 
 // Empty after trimming.
 bool isBlank(const QString &text);
@@ -35,6 +50,9 @@ bool isValidCoordinates(const QString &c1, const QString &c2, const QString &c3,
 // "d [m [s]]" or decimal degrees to decimal degrees; a leading "-" negates.
 // Never fails: text without a number reads as 0.
 double parseAngle(const QString &text);
+// The same, and *partsInRange tells whether the minutes and seconds written
+// lie in [0, 60): "55 75 0" would otherwise be 56.25 degrees.
+double parseAngle(const QString &text, bool *partsInRange);
 // Decimal degrees to "d m s.sssss" with carries (seconds to minutes, minutes
 // to degrees, 360 to 0).
 QString formatDms(double degrees);
