@@ -6,10 +6,13 @@
 #include "Panel.h"
 #include "TestSupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -35,6 +38,25 @@ void configure(Panel *panel, const QString &setting)
         child<QRadioButton>(panel, "radioButtonUnsignedLongitude")->setChecked(true);
     if (options.contains(QLatin1Char('g')))
         child<QComboBox>(panel, "comboBoxGeoid")->setCurrentIndex(1);
+    if (options.contains(QLatin1Char('z'))) { // fixed zone 7
+        child<QCheckBox>(panel, "checkBoxAutoZone")->setChecked(false);
+        child<QSpinBox>(panel, "spinBoxZone")->setValue(7);
+    }
+}
+
+// Reasons shown on the output rows' name cells ("" for a converted row), each
+// failed row marked light red.
+QString reasons(const Panel *panel)
+{
+    QStringList tips;
+    for (int r = 0; r < panel->table()->rowCount(); ++r) {
+        const QTableWidgetItem *name = panel->table()->item(r, 0);
+        const bool marked = name->background().color() == QColor(255, 220, 220);
+        if (marked == name->toolTip().isEmpty())
+            return QStringLiteral("row %1 marked: %2").arg(r).arg(marked);
+        tips << name->toolTip();
+    }
+    return tips.join(QLatin1Char('|'));
 }
 
 void calculate(MainWindow *window)
@@ -58,6 +80,7 @@ private slots:
     void geoidSideWithoutGrid();
     void trailingEmptyRowsDropped();
     void waitCursor();
+    void undo();
 
 private:
     std::unique_ptr<MainWindow> makeWindow(const QString &geoidPath = QString());
@@ -172,10 +195,13 @@ void TestMainWindow::calculate_data()
     QTest::addColumn<QString>("rows");
     QTest::addColumn<QString>("expected"); // a pattern of the right rows, blanks cut
     QTest::addColumn<bool>("warned");
+    QTest::addColumn<QString>("reasons"); // checked when given
+    QTest::addColumn<QString>("status");  // checked when given
 
     const char *p1 = "P1; 55 45 5; 37 37 6; ";
     // clang-format off
-    const struct { const char *name, *left, *right; QString rows, expected; bool warned; }
+    const struct { const char *name, *left, *right; QString rows, expected; bool warned;
+                   QString reasons = {}, status = {}; }
     cases[] = {
         // Pulkovo 42 lies about 100 m off WGS 84 here: the fifth decimal tells.
         { "P1, blank height, into Pulkovo 42", "0:WGS 84", "0d:Пулково 42",
@@ -197,10 +223,26 @@ void TestMainWindow::calculate_data()
           "A;50\\.0+;40\\.0+;90\\.000", false },
         { "geoid in", "0g:WGS 84", "0d:WGS 84", "A; 50; 40; 90",
           "A;50\\.0+;40\\.0+;100\\.000", false },
+        // Texts that would read as numbers but denote no point fail, each with its reason.
+        { "75 minutes, latitude 95", "0:WGS 84", "0d:WGS 84",
+          "M; 55 75 0; 37; 0\nL; 95; 37; 0\nOK; 55; 37; \n; ; ; ",
+          "M;;;\nL;;;\nOK;55\\.0+;37\\.0+;\n;;;", true,
+          "минуты или секунды не меньше 60|широта больше 90°||",
+          "Пересчитано 1 из 3 точек, ошибок: 2 (строки 1, 2)" },
+        { "easting without its zone", "1z:Пулково 42", "0d:WGS 84", "Y; 6175000; 500000; 0",
+          "Y;;;", true, "номер зоны в ординате не совпадает с зоной 7",
+          "Пересчитано 0 из 1 точек, ошибок: 1 (строки 1)" },
+        { "far from the fixed zone", "0:WGS 84", "1z:ГСК 2011",
+          "F; 55; 47; 0\nG; 55; 44; 0", "F;;;\nG;61\\d{5}\\.\\d{3};7\\d{6}\\.\\d{3};0\\.\\d{3}", true,
+          "точка дальше 6° от осевого меридиана зоны|",
+          "Пересчитано 1 из 2 точек, ошибок: 1 (строки 1)" },
+        { "all converted", "0:WGS 84", "0d:WGS 84", "A; 1; 2; 3", "A;1\\.0+;2\\.0+;3\\.000", false,
+          "", "Пересчитано 1 из 1 точек" },
     };
     // clang-format on
     for (const auto &c : cases)
-        QTest::newRow(c.name) << c.left << c.right << c.rows << c.expected << c.warned;
+        QTest::newRow(c.name) << c.left << c.right << c.rows << c.expected << c.warned << c.reasons
+                              << c.status;
 }
 
 void TestMainWindow::calculate()
@@ -210,6 +252,8 @@ void TestMainWindow::calculate()
     QFETCH(QString, rows);
     QFETCH(QString, expected);
     QFETCH(bool, warned);
+    QFETCH(QString, reasons);
+    QFETCH(QString, status);
 
     DialogLog log;
     auto window = makeWindow();
@@ -226,6 +270,52 @@ void TestMainWindow::calculate()
     QVERIFY2(
         QRegularExpression(QRegularExpression::anchoredPattern(expected)).match(got).hasMatch(),
         qPrintable(got));
+    if (!reasons.isEmpty() || !status.isEmpty()) {
+        QCOMPARE(::reasons(window->outputPanel()), reasons);
+        QCOMPARE(window->statusBar()->currentMessage(), status);
+    }
+}
+
+// Ctrl+Z in a table brings back its rows from before the last command that
+// replaced or removed them, once; the status bar says what was undone.
+void TestMainWindow::undo()
+{
+    DialogLog log;
+    auto window = makeWindow();
+    Panel *left = window->inputPanel();
+    Panel *right = window->outputPanel();
+    QTableWidget *table = right->table();
+    const auto undone = [&](Panel *panel, const char *what) {
+        QTest::keyClick(panel->table(), Qt::Key_Z, Qt::ControlModifier);
+        return window->statusBar()->currentMessage() == QString::fromUtf8(what);
+    };
+    left->setPoints({"A; 1; 2; 3", "B; x; 2; 3"});
+    right->setPoints({"old; 10; 20; 30"});
+    const QStringList before = tableCells(*right);
+    ::calculate(window.get());
+    QVERIFY(undone(right, "Отменено: пересчет"));
+    QCOMPARE(tableCells(*right), before);
+    QVERIFY(undone(right, "Отменять нечего"));
+
+    QTest::keyClick(left->table(), Qt::Key_U, Qt::ControlModifier);
+    QVERIFY(undone(left, "Отменено: обмен списков"));
+    QCOMPARE(tableCells(*left), (QStringList {"A| 1| 2| 3", "B| x| 2| 3"}));
+    QCOMPARE(tableCells(*right).first(), QStringLiteral("A|  1|  2|  3"));
+
+    table->setCurrentCell(0, 1);
+    QTest::keyClick(table, Qt::Key_Delete, Qt::ControlModifier);
+    QVERIFY(undone(right, "Отменено: удаление строки"));
+    QTest::keyClick(table, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(table->rowCount(), 1);
+    QVERIFY(undone(right, "Отменено: удаление некорректных строк"));
+    right->setPoints({"", "C; 1; 2; 3", ""});
+    table->setCurrentCell(1, 1);
+    QTest::keyClick(table, Qt::Key_E, Qt::ControlModifier);
+    QVERIFY(undone(right, "Отменено: удаление пустых строк"));
+    QCOMPARE(tableCells(*right), (QStringList {"|||", "C| 1| 2| 3", "|||"}));
+    child<QPushButton>(right, "pushButtonClear")->click();
+    QVERIFY(undone(right, "Отменено: очистка"));
+    QCOMPARE(tableCells(*right), (QStringList {"|||", "C| 1| 2| 3", "|||"}));
 }
 
 // A side asking for the geoid while the window holds no grid (the entry is
