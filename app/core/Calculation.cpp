@@ -21,19 +21,21 @@ bool isPlane(const Side &side)
     return side.systemType == gaussKrugerType || side.systemType == utmType;
 }
 
-// The zone a Gauss-Krüger side is fixed to, whose number must lead the
-// easting; 0 when the zone is automatic or the side has none.
-int fixedZone(const Side &side)
+// The zone whose number leads the easting of a Gauss-Krüger record; 0 when
+// the zone is automatic or the record has no such number (UTM).
+int zoneNumber(const refsystem &rs)
 {
-    const refsystem &rs = side.system;
-    if (side.systemType != gaussKrugerType)
-        return 0;
     if (rs.type == KV_TYPE_GK_ZONE)
         return rs.zone >= 1 && rs.zone <= 60 ? rs.zone : 0;
     if (rs.type == KV_TYPE_PROJECTED && rs.projection.scale_factor > 0
         && rs.axis_order == KV_AXES_NORTHING_EASTING)
         return int(std::floor(rs.projection.false_easting * 1e-6));
     return 0;
+}
+
+int fixedZone(const Side &side)
+{
+    return side.systemType == gaussKrugerType ? zoneNumber(side.system) : 0;
 }
 
 // A plane system into geodetic coordinates on its own datum.
@@ -45,8 +47,11 @@ bool toGeodetic(const refsystem &plane, transform *t)
 
 // Whether a plane point (northing, easting of a Gauss-Krüger system; easting,
 // northing of UTM) lies within 6 degrees of longitude of its zone's central
-// meridian. A national zone left automatic takes its zone from the easting.
-Failure checkMeridian(const refsystem &rs, const transform &toGeodetic, const double plane[3])
+// meridian, and a Gauss-Krüger easting carries its zone's number (past 500 km
+// from the meridian it would not, and would not read back). A national zone
+// left automatic takes its zone from the easting. *zone: the zone checked.
+Failure checkZone(
+    const refsystem &rs, const transform &toGeodetic, const double plane[3], int *zone)
 {
     double geodetic[3];
     if (!transform_coords(plane, &toGeodetic, geodetic))
@@ -56,8 +61,10 @@ Failure checkMeridian(const refsystem &rs, const transform &toGeodetic, const do
         meridian = rs.projection.central_meridian * (180.0 / M_PI);
     else
         meridian = 6.0 * (rs.zone >= 1 ? rs.zone : std::floor(plane[1] * 1e-6)) - 3.0;
-    const double offset = std::remainder(geodetic[1] - meridian, 360.0);
-    return std::fabs(offset) <= maxMeridianOffset ? Failure::None : Failure::FarFromMeridian;
+    if (!(std::fabs(std::remainder(geodetic[1] - meridian, 360.0)) <= maxMeridianOffset))
+        return Failure::FarFromMeridian;
+    *zone = zoneNumber(rs);
+    return *zone == 0 || std::floor(plane[1] * 1e-6) == *zone ? Failure::None : Failure::ZonePrefix;
 }
 
 } // namespace
@@ -105,10 +112,11 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
     if (!CellText::parseNumber(c3, &point[2]))
         return Failure::Invalid;
     const int fixed = fixedZone(side);
-    if (zone)
-        *zone = fixed;
-    if (fixed != 0 && std::floor(point[1] * 1e-6) != fixed)
+    if (fixed != 0 && std::floor(point[1] * 1e-6) != fixed) {
+        if (zone)
+            *zone = fixed;
         return Failure::ZonePrefix;
+    }
     return Failure::None;
 }
 
@@ -188,20 +196,20 @@ Failure Calculator::convertPoint(const double in[3], const transform &t,
     return !targetGeoid || transform_to_geoid(out, targetGeoid) ? Failure::None : Failure::Geoid;
 }
 
-Failure Calculator::convertFixed(const double in[3], double out[3]) const
+Failure Calculator::convertFixed(const double in[3], double out[3], int *zone) const
 {
     Failure failure = Failure::None;
     if (isPlane(source))
-        failure = checkMeridian(source.system, sourcePlane, in);
+        failure = checkZone(source.system, sourcePlane, in, zone);
     if (failure == Failure::None)
         failure = convertPoint(in, fixedTransform, sourceGeoid ? &sourceGeoidTransform : nullptr,
             targetGeoid ? &targetGeoidTransform : nullptr, out);
     if (failure == Failure::None && isPlane(target))
-        failure = checkMeridian(target.system, targetPlane, out);
+        failure = checkZone(target.system, targetPlane, out, zone);
     return failure;
 }
 
-Failure Calculator::convertAutoZone(const double in[3], double out[3]) const
+Failure Calculator::convertAutoZone(const double in[3], double out[3], int *zone) const
 {
     // The source zone is read from the easting's prefix, with the hemisphere
     // the panel names.
@@ -234,7 +242,7 @@ Failure Calculator::convertAutoZone(const double in[3], double out[3]) const
         || (isPlane(target) && !toGeodetic(to, &toPlane)))
         return Failure::NotConverted;
     if (isPlane(source)) {
-        const Failure failure = checkMeridian(from, fromPlane, in);
+        const Failure failure = checkZone(from, fromPlane, in, zone);
         if (failure != Failure::None)
             return failure;
     }
@@ -252,7 +260,7 @@ Failure Calculator::convertAutoZone(const double in[3], double out[3]) const
         in, t, sourceGeoid ? &fromGeoid : nullptr, targetGeoid ? &toGeoid : nullptr, out);
     if (failure != Failure::None || !isPlane(target))
         return failure;
-    return checkMeridian(to, toPlane, out);
+    return checkZone(to, toPlane, out, zone);
 }
 
 QString Calculator::formatRow(
@@ -304,7 +312,11 @@ QString Calculator::convertRow(const QString &rowText, bool *error, QString *rea
     int zone = 0;
     Failure failure = ready ? readPoint(source, c1, c2, c3, in, &zone) : Failure::NotConverted;
     if (failure == Failure::None)
-        failure = autoZone ? convertAutoZone(in, out) : convertFixed(in, out);
+        failure = autoZone ? convertAutoZone(in, out, &zone) : convertFixed(in, out, &zone);
+    // A latitude past a pole is no point either (a plane point far out).
+    if (failure == Failure::None && target.systemType == geodeticType
+        && !(std::fabs(out[0]) <= 90.0))
+        failure = Failure::NotConverted;
     if (failure != Failure::None) {
         *error = true;
         if (reason)

@@ -9,7 +9,9 @@
 // point: minutes and seconds below 60, a latitude within 90 degrees, the zone
 // prefix of a Gauss-Krüger easting equal to a fixed zone, and on either side
 // of a zone projection a point within 6 degrees of the central meridian (the
-// zone series drift off past that: 0.36 m at 8 degrees, 32 m at 15). Results: 3 decimals for
+// zone series drift off past that: 0.36 m at 8 degrees, 32 m at 15), its
+// easting carrying that zone's number (within 500 km of the meridian). A
+// converted row is thus valid input again on the target side. Results: 3 decimals for
 // metres, 9 for decimal degrees, "d m s" with 5 decimals of seconds, "." as the decimal point in
 // every locale.
 #ifndef CALCULATION_H
@@ -92,8 +94,9 @@ public:
     Result run(const QStringList &rows) const;
 
 private:
-    Failure convertFixed(const double in[3], double out[3]) const;
-    Failure convertAutoZone(const double in[3], double out[3]) const;
+    // *zone: the zone of the last check, for the reason's text.
+    Failure convertFixed(const double in[3], double out[3], int *zone) const;
+    Failure convertAutoZone(const double in[3], double out[3], int *zone) const;
     static Failure convertPoint(const double in[3], const transform &t,
         const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3]);
     QString formatRow(const QString &name, const double point[3], bool heightDefaulted) const;

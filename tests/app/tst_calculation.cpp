@@ -349,6 +349,9 @@ void TestCalculation::rowForms_data()
         { "into zone 7, 5.9 degrees off", dms, gsk7, "F; 55; 44.9; 0", nullptr, false },
         { "into zone 7, 8 degrees off", dms, gsk7, "F; 55; 47; 0", "F; ; ; ", true,
           "точка дальше 6° от осевого меридиана зоны" },
+        // Near the equator 5.5 degrees lie past 500 km: the easting would lose its zone's number.
+        { "into zone 7 at the equator", dms, gsk7, "E; 1; 44.5; 0", "E; ; ; ", true,
+          "номер зоны в ординате не совпадает с зоной 7" },
         { "into zone 7 from the west", dms, sk42, "F; 55; 32.5; 0", "F; ; ; ", true,
           "точка дальше 6° от осевого меридиана зоны" },
         { "from zone 7, 7 degrees off", sk42, out, "F; 6100000; 7950000; 0", "F; ; ; ", true,
