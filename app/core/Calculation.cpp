@@ -50,8 +50,9 @@ bool toGeodetic(const refsystem &plane, transform *t)
 // meridian, and a Gauss-Krüger easting carries its zone's number (past 500 km
 // from the meridian it would not, and would not read back). A national zone
 // left automatic takes its zone from the easting. *zone: the zone checked.
+// An output point is judged as written, to the millimetre.
 Failure checkZone(
-    const refsystem &rs, const transform &toGeodetic, const double plane[3], int *zone)
+    const refsystem &rs, const transform &toGeodetic, const double plane[3], int *zone, bool output)
 {
     double geodetic[3];
     if (!transform_coords(plane, &toGeodetic, geodetic))
@@ -64,7 +65,8 @@ Failure checkZone(
     if (!(std::fabs(std::remainder(geodetic[1] - meridian, 360.0)) <= maxMeridianOffset))
         return Failure::FarFromMeridian;
     *zone = zoneNumber(rs);
-    return *zone == 0 || std::floor(plane[1] * 1e-6) == *zone ? Failure::None : Failure::ZonePrefix;
+    const double easting = output ? std::round(plane[1] * 1000.0) / 1000.0 : plane[1];
+    return *zone == 0 || std::floor(easting * 1e-6) == *zone ? Failure::None : Failure::ZonePrefix;
 }
 
 } // namespace
@@ -200,12 +202,12 @@ Failure Calculator::convertFixed(const double in[3], double out[3], int *zone) c
 {
     Failure failure = Failure::None;
     if (isPlane(source))
-        failure = checkZone(source.system, sourcePlane, in, zone);
+        failure = checkZone(source.system, sourcePlane, in, zone, false);
     if (failure == Failure::None)
         failure = convertPoint(in, fixedTransform, sourceGeoid ? &sourceGeoidTransform : nullptr,
             targetGeoid ? &targetGeoidTransform : nullptr, out);
     if (failure == Failure::None && isPlane(target))
-        failure = checkZone(target.system, targetPlane, out, zone);
+        failure = checkZone(target.system, targetPlane, out, zone, true);
     return failure;
 }
 
@@ -242,7 +244,7 @@ Failure Calculator::convertAutoZone(const double in[3], double out[3], int *zone
         || (isPlane(target) && !toGeodetic(to, &toPlane)))
         return Failure::NotConverted;
     if (isPlane(source)) {
-        const Failure failure = checkZone(from, fromPlane, in, zone);
+        const Failure failure = checkZone(from, fromPlane, in, zone, false);
         if (failure != Failure::None)
             return failure;
     }
@@ -260,7 +262,7 @@ Failure Calculator::convertAutoZone(const double in[3], double out[3], int *zone
         in, t, sourceGeoid ? &fromGeoid : nullptr, targetGeoid ? &toGeoid : nullptr, out);
     if (failure != Failure::None || !isPlane(target))
         return failure;
-    return checkZone(to, toPlane, out, zone);
+    return checkZone(to, toPlane, out, zone, true);
 }
 
 QString Calculator::formatRow(
