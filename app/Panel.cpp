@@ -446,50 +446,6 @@ void Panel::setCells(const QStringList &cells)
     t->setUpdatesEnabled(true);
 }
 
-void Panel::markFailedRows(const QVector<int> &rows, const QStringList &reasons)
-{
-    QTableWidget *t = ui->tableWidgetPoints;
-    QAbstractItemModel *model = t->model();
-    const QBrush failed(QColor(255, 220, 220));
-    const bool wasBlocked = model->blockSignals(true);
-    for (int i = 0; i < rows.size(); ++i) {
-        for (int c = 0; c < 4; ++c) {
-            if (QTableWidgetItem *item = t->item(rows.at(i), c)) {
-                item->setBackground(failed);
-                if (c == 0)
-                    item->setToolTip(reasons.value(i));
-            }
-        }
-    }
-    model->blockSignals(wasBlocked);
-    if (!rows.isEmpty())
-        emit model->dataChanged(model->index(rows.first(), 0), model->index(rows.last(), 3));
-}
-
-void Panel::rememberForUndo(const QString &what)
-{
-    const QTableWidget *t = ui->tableWidgetPoints;
-    undoCells.clear();
-    undoCells.reserve(4 * t->rowCount());
-    for (int r = 0; r < t->rowCount(); ++r) {
-        for (int c = 0; c < 4; ++c)
-            undoCells.append(cellText(t, r, c));
-    }
-    undoWhat = what;
-}
-
-void Panel::undo()
-{
-    if (undoCells.isEmpty()) {
-        emit signalStatus(tr("Отменять нечего"));
-        return;
-    }
-    const QStringList cells = undoCells;
-    undoCells.clear();
-    setCells(cells);
-    emit signalStatus(tr("Отменено: %1").arg(undoWhat));
-}
-
 bool Panel::isRowEmpty(int row) const
 {
     const QTableWidget *t = ui->tableWidgetPoints;
