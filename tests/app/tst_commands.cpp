@@ -350,8 +350,10 @@ void TestCommands::saveAndLoadBack()
     // Result cells already start with a blank; an empty row is a row too.
     panel.setPoints({"Пункт; 55 45 5.00000; 37 37 6.00000; 120.000", "B,56.25,38.5", ""});
     const QStringList before = tableCells(panel);
+    QSignalSpy status(&panel, &Panel::signalStatus);
     click(panel, "pushButtonSave");
     QCOMPARE(log.shown, QStringList {"save|Сохранить точки|*.txt"});
+    QCOMPARE(status.value(0).value(0).toString(), QStringLiteral("Сохранено строк: 3"));
     QCOMPARE(QString::fromUtf8(readFile(log.fileName)),
         QStringLiteral(
             "Пункт;  55 45 5.00000;  37 37 6.00000;  120.000\nB; 56.25; 38.5; \n; ; ; \n"));
