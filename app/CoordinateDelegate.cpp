@@ -1,6 +1,10 @@
 #include "CoordinateDelegate.h"
 
+#include "CellText.h"
+
 #include <QLineEdit>
+
+#include <algorithm>
 
 CellTextValidator::CellTextValidator(bool coordinate, QObject *parent)
     : QValidator(parent)
@@ -10,7 +14,12 @@ CellTextValidator::CellTextValidator(bool coordinate, QObject *parent)
 
 QValidator::State CellTextValidator::validate(QString &input, int &pos) const
 {
-    Q_UNUSED(pos);
+    // A cell holds one line: pasted line breaks, tabs and other control
+    // characters become blanks (typed ones never reach here).
+    if (std::any_of(input.cbegin(), input.cend(), CellText::isControl)) {
+        input = CellText::singleLine(input);
+        pos = std::min(pos, int(input.size()));
+    }
     // A refused character refuses the whole edit, a pasted "55;30" included:
     // dropping the ";" would silently make 5530 of it.
     for (QChar &ch : input) {

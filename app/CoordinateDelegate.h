@@ -1,7 +1,8 @@
 // Editor of the point table's cells. "," and ";" separate the cells of a row
 // text, so a typed one would split the cell at the next swap, save or load:
 // in a coordinate cell "," becomes the decimal point and ";" is refused, in
-// the name cell both are refused.
+// the name cell both are refused. Line breaks, tabs and other control
+// characters never enter a cell: pasted ones become blanks.
 #ifndef COORDINATEDELEGATE_H
 #define COORDINATEDELEGATE_H
 

@@ -20,15 +20,19 @@ QString &geoidFilePathOverride()
     return path;
 }
 
-// The source rows converted into the target table, failed rows included,
-// and one warning if any row failed.
+// The source rows converted into the target table, failed rows included and
+// marked with their reasons, a summary in the status bar, and one warning if
+// any row failed.
 void finishCalculation(
     const Calculation::Calculator &calculator, const Panel *source, Panel *target)
 {
     WaitCursor wait;
     const Calculation::Result result = calculator.run(source->points());
+    target->rememberForUndo(MainWindow::tr("пересчет"));
     target->setPoints(result.rows);
+    target->markFailedRows(result.failedRows, result.reasons);
     wait.release();
+    emit target->signalStatus(result.summary());
     if (result.errors)
         Dialogs::warning(MainWindow::tr("Предупреждение"),
             MainWindow::tr("При пересчете координат произошли ошибки\n"
@@ -105,8 +109,16 @@ void MainWindow::slotSwap()
 {
     const QStringList left = leftPanel->points();
     const QStringList right = rightPanel->points();
+    leftPanel->rememberForUndo(tr("обмен списков"));
+    rightPanel->rememberForUndo(tr("обмен списков"));
     leftPanel->setPoints(right);
     rightPanel->setPoints(left);
+    showStatus(tr("Списки точек поменялись местами"));
+}
+
+void MainWindow::showStatus(const QString &text)
+{
+    ui->statusBar->showMessage(text);
 }
 
 void MainWindow::slotCalculate(bool fromLeft)

@@ -34,6 +34,8 @@ public:
 public slots:
     void slotCalculate(bool fromLeft);
     void slotSwap();
+    // A line in the status bar: what the last command did.
+    void showStatus(const QString &text);
 
 private:
     bool loadGeoid();

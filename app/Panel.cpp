@@ -56,7 +56,9 @@ Panel::Panel(bool left, QWidget *parent)
 {
     ui->setupUi(this);
     ui->tableWidgetPoints->setItemDelegate(new CoordinateDelegate(ui->tableWidgetPoints));
-    new TableClipboard(ui->tableWidgetPoints);
+    // A paste or a cut is one step of undo, like the commands that replace rows.
+    connect(new TableClipboard(ui->tableWidgetPoints), &TableClipboard::aboutToChange, this,
+        &Panel::rememberForUndo);
     WindowSize::keepColumnsFitted(ui->tableWidgetPoints);
 
     updateDatumList();
@@ -79,6 +81,7 @@ Panel::Panel(bool left, QWidget *parent)
     if (auto *window = qobject_cast<MainWindow *>(parent)) {
         connect(this, &Panel::signalCalculate, window, &MainWindow::slotCalculate);
         connect(this, &Panel::signalSwap, window, &MainWindow::slotSwap);
+        connect(this, &Panel::signalStatus, window, &MainWindow::showStatus);
     }
 }
 
@@ -380,8 +383,21 @@ QStringList Panel::points() const
 
 void Panel::setPoints(const QStringList &rows)
 {
+    QStringList cells;
+    cells.reserve(4 * rows.size());
+    for (const QString &row : rows) {
+        const QStringList parts = CellText::splitRow(row);
+        for (int c = 0; c < 4; ++c)
+            cells.append(parts.at(c));
+    }
+    setCells(cells);
+}
+
+void Panel::setCells(const QStringList &cells)
+{
     clearPoints();
-    if (rows.isEmpty())
+    const int rows = cells.size() / 4;
+    if (rows == 0)
         return;
 
     QTableWidget *t = ui->tableWidgetPoints;
@@ -389,15 +405,12 @@ void Panel::setPoints(const QStringList &rows)
     // One item at a time the model would announce every cell to the view; a
     // list of 100 000 points is filled silently and shown once at the end.
     t->setUpdatesEnabled(false);
-    t->setRowCount(rows.size());
+    t->setRowCount(rows);
     const bool wasBlocked = model->blockSignals(true);
-    for (int i = 0; i < rows.size(); ++i) {
-        const QStringList parts = CellText::splitRow(rows.at(i));
-        for (int c = 0; c < 4; ++c)
-            t->setItem(i, c, new QTableWidgetItem(parts.at(c)));
-    }
+    for (int i = 0; i < cells.size(); ++i)
+        t->setItem(i / 4, i % 4, new QTableWidgetItem(cells.at(i)));
     model->blockSignals(wasBlocked);
-    emit model->dataChanged(model->index(0, 0), model->index(rows.size() - 1, 3));
+    emit model->dataChanged(model->index(0, 0), model->index(rows - 1, 3));
     t->setUpdatesEnabled(true);
 }
 
@@ -463,12 +476,20 @@ void Panel::slotLoad()
     Settings::rememberFolder(QStringLiteral("load"), path);
     WaitCursor wait;
     QStringList lines;
-    if (!PointsFile::read(path, &lines)) {
+    PointsFile::ReadInfo info;
+    if (!PointsFile::read(path, &lines, &info)) {
         wait.release();
+        emit signalStatus(tr("Точки не загружены"));
         Dialogs::warning(tr("Предупреждение"), tr("Ошибка при загрузке точек из файла:\n") + path);
         return;
     }
+    rememberForUndo(tr("загрузка"));
     setPoints(lines);
+    wait.release();
+    emit signalStatus(tr("Загружено строк: %1").arg(lines.size())
+        + (info.windows1251 ? tr(" (кодировка Windows-1251)") : QString()));
+    if (info.extraFields.count > 0)
+        Dialogs::warning(tr("Предупреждение"), info.extraFields.warning());
 }
 
 void Panel::slotSave()
@@ -494,12 +515,16 @@ void Panel::slotSave()
     WaitCursor wait;
     if (!PointsFile::write(path, list)) {
         wait.release();
+        emit signalStatus(tr("Точки не сохранены"));
         Dialogs::warning(tr("Предупреждение"), tr("Ошибка при сохранении точек в файл:\n") + path);
+        return;
     }
+    emit signalStatus(tr("Сохранено строк: %1").arg(list.size()));
 }
 
 void Panel::slotClear()
 {
+    rememberForUndo(tr("очистка"));
     clearPoints();
 }
 
@@ -527,6 +552,7 @@ void Panel::slotAbout()
            "\nCtrl+C, Ctrl+X\t копировать, вырезать выделенные строки"
            "\nCtrl+V\t\t вставить строки из буфера обмена"
            "\nCtrl+A\t\t выделить все строки"
+           "\nCtrl+Z\t\t отменить последнюю замену или удаление строк"
            "\nCtrl+Tab\t\t перейти из таблицы к следующему полю"));
 }
 
@@ -583,8 +609,13 @@ void Panel::keyPressEvent(QKeyEvent *event)
             t->insertRow(t->currentRow());
         break;
     case Qt::Key_Delete:
-        if (t->currentRow() >= 0)
+        if (t->currentRow() >= 0) {
+            rememberForUndo(tr("удаление строки"));
             t->removeRow(t->currentRow());
+        }
+        break;
+    case Qt::Key_Z:
+        undo();
         break;
     case Qt::Key_U:
         emit signalSwap();
@@ -631,6 +662,7 @@ void Panel::keyPressEvent(QKeyEvent *event)
         if (!Dialogs::confirm(tr("Подтвердите удаление"),
                 tr("Обнаружено некорректных строк: %1.\nУдалить? ").arg(n)))
             break;
+        rememberForUndo(tr("удаление некорректных строк"));
         const int oldRow = t->currentRow();
         const int column = t->currentColumn();
         int row = oldRow;
@@ -663,6 +695,7 @@ void Panel::keyPressEvent(QKeyEvent *event)
         if (!Dialogs::confirm(
                 tr("Подтвердите удаление"), tr("Обнаружено пустых строк: %1.\nУдалить? ").arg(n)))
             break;
+        rememberForUndo(tr("удаление пустых строк"));
         const int oldRow = t->currentRow();
         const int column = t->currentColumn();
         int row = oldRow;

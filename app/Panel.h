@@ -60,9 +60,20 @@ public:
 
     QTableWidget *table() const;
 
+    // Failed rows of a calculation: the reason as the name cell's tooltip and
+    // a light red background.
+    void markFailedRows(const QVector<int> &rows, const QStringList &reasons);
+
+    // One level of undo for the commands that replace or remove rows: the
+    // table as it was before the last of them, `what` naming it.
+    void rememberForUndo(const QString &what);
+    void undo();
+
 signals:
     void signalCalculate(bool left);
     void signalSwap();
+    // What a command did, for the status bar.
+    void signalStatus(const QString &text);
 
 private slots:
     void slotUpdateUi(int);
@@ -82,12 +93,15 @@ private:
     void updateDatumList();
     void updateEnabledState();
     void keepSystemBoxSize();
+    void setCells(const QStringList &cells); // four texts per row
 
     Ui::Panel *ui;
     bool left;
     bool inputRole;
     bool outputRole;
     QMap<int, int> datumCodes;
+    QStringList undoCells; // four texts per row; no rows: nothing to undo
+    QString undoWhat;
 };
 
 #endif // PANEL_H

@@ -3,6 +3,7 @@
 #include "CellText.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -119,7 +120,7 @@ void TableClipboard::cut()
     if (rows.isEmpty())
         return;
     copy();
-    emit aboutToChange(tr("Вырезать"));
+    emit aboutToChange(QCoreApplication::translate("Panel", "вырезание"));
     for (int row : rows) {
         for (int c = 0; c < kColumns; ++c) {
             if (QTableWidgetItem *item = table->item(row, c))
@@ -147,7 +148,7 @@ void TableClipboard::paste()
     const int lastColumn = std::min(firstColumn + width, kColumns) - 1;
     const int lastRow = firstRow + block.size() - 1;
 
-    emit aboutToChange(tr("Вставить"));
+    emit aboutToChange(QCoreApplication::translate("Panel", "вставка"));
     if (table->rowCount() <= lastRow)
         table->setRowCount(lastRow + 1);
     // Filled silently and announced once, as a list of thousands of rows

@@ -5,10 +5,12 @@
 // undefined behaviour; the table keeps every row and the first four cells of
 // each; a valid angle text reads as the library reads it; the calculation
 // returns one row per source row with its name, and every converted row is
-// valid input for the way back.
+// valid input for the way back, its point passing the row checks (minutes and
+// seconds, latitude, zone number) on the target side.
 #include "Calculation.h"
 #include "CellText.h"
 #include "Panel.h"
+#include "PointsFile.h"
 #include "kelvadra.h"
 
 #include <QApplication>
@@ -17,7 +19,6 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTextStream>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -156,15 +157,17 @@ void calculate(const QStringList &points)
             std::abort();
         if (CellText::coordinatesBlank(row.at(1), row.at(2), row.at(3)))
             continue;
-        // Angles are not range-checked on the way in, and a latitude far
-        // outside +-90 degrees stays one on the way out; only angles that the
-        // degrees-minutes-seconds patterns can hold must be readable again.
-        if (targetPanel->isDmsUnits()
-            && !(std::fabs(Panel::parseAngle(row.at(1))) <= 90
-                && std::fabs(Panel::parseAngle(row.at(2))) < 1000))
+        // Longitudes keep their whole range on the way through; only those
+        // that the degrees-minutes-seconds pattern can hold must read again.
+        if (targetPanel->isDmsUnits() && !(std::fabs(Panel::parseAngle(row.at(2))) < 1000))
             continue;
         const QString height = CellText::isBlank(row.at(3)) ? QStringLiteral("0") : row.at(3);
         if (!targetPanel->isValidRow(row.at(1), row.at(2), height))
+            std::abort();
+        double back[3];
+        if (Calculation::readPoint(
+                to, row.at(1).trimmed(), row.at(2).trimmed(), height.trimmed(), back)
+            != Calculation::Failure::None)
             std::abort();
     }
     targetPanel->setPoints(result.rows);
@@ -206,14 +209,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     setControls(in, sourcePanel);
     setControls(in, targetPanel);
 
-    // The rows as the points file reader splits them.
+    // The rows as the points file reader splits and decodes them.
     QByteArray bytes = QByteArray::fromStdString(in.ConsumeRemainingBytesAsString());
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    QTextStream stream(&buffer);
+    PointsFile::LineReader reader(&buffer);
     QStringList rows;
-    while (!stream.atEnd())
-        rows.append(stream.readLine());
+    QString line;
+    while (reader.readLine(&line))
+        rows.append(line);
+    if (reader.status() != PointsFile::Status::Ok)
+        std::abort();
 
     sourcePanel->setPoints(rows);
     const QStringList points = sourcePanel->points();

@@ -12,6 +12,80 @@ namespace {
 
 const int geocentricType = 1;
 const int geodeticType = 2;
+const int gaussKrugerType = 3;
+const int utmType = 4;
+const double maxMeridianOffset = 6.0;
+
+bool isPlane(const Side &side)
+{
+    return side.systemType == gaussKrugerType || side.systemType == utmType;
+}
+
+// The zone whose number leads the easting of a Gauss-Krüger record; 0 when
+// the zone is automatic or the record has no such number (UTM).
+int zoneNumber(const refsystem &rs)
+{
+    if (rs.type == KV_TYPE_GK_ZONE)
+        return rs.zone >= 1 && rs.zone <= 60 ? rs.zone : 0;
+    if (rs.type == KV_TYPE_PROJECTED && rs.projection.scale_factor > 0
+        && rs.axis_order == KV_AXES_NORTHING_EASTING)
+        return int(std::floor(rs.projection.false_easting * 1e-6));
+    return 0;
+}
+
+int fixedZone(const Side &side)
+{
+    return side.systemType == gaussKrugerType ? zoneNumber(side.system) : 0;
+}
+
+// A plane system into geodetic coordinates on its own datum.
+bool toGeodetic(const refsystem &plane, transform *t)
+{
+    refsystem geodetic;
+    return setup_geod(plane.datum, &geodetic) && initialize_transform(&plane, &geodetic, t);
+}
+
+bool automaticZone(const refsystem &system);
+
+// Where a target point lies, for the check of its zone: read back from the
+// plane point, or, when the target's zone or hemisphere is automatic (a
+// northing then reads both ways), taken from the source point onto the
+// target's datum. *fromSource tells which point the transform takes.
+bool targetToGeodetic(
+    const refsystem &source, const refsystem &target, transform *t, bool *fromSource)
+{
+    *fromSource = automaticZone(target);
+    if (!*fromSource)
+        return toGeodetic(target, t);
+    refsystem geodetic;
+    return setup_geod(target.datum, &geodetic) && initialize_transform(&source, &geodetic, t);
+}
+
+// Whether a plane point (northing, easting of a Gauss-Krüger system; easting,
+// northing of UTM) lies within 6 degrees of longitude of its zone's central
+// meridian, and a Gauss-Krüger easting carries its zone's number (past 500 km
+// from the meridian it would not, and would not read back). A national zone
+// left automatic takes its zone from the easting. `from` is the point
+// `toGeodetic` takes: the plane point itself, or the source point (see
+// targetToGeodetic). *zone: the zone checked. An output point is judged as
+// written, to the millimetre.
+Failure checkZone(const refsystem &rs, const transform &toGeodetic, const double from[3],
+    const double plane[3], int *zone, bool output)
+{
+    double geodetic[3];
+    if (!transform_coords(from, &toGeodetic, geodetic))
+        return Failure::NotConverted;
+    double meridian;
+    if (rs.type == KV_TYPE_PROJECTED)
+        meridian = rs.projection.central_meridian * (180.0 / M_PI);
+    else
+        meridian = 6.0 * (rs.zone >= 1 ? rs.zone : std::floor(plane[1] * 1e-6)) - 3.0;
+    if (!(std::fabs(std::remainder(geodetic[1] - meridian, 360.0)) <= maxMeridianOffset))
+        return Failure::FarFromMeridian;
+    *zone = zoneNumber(rs);
+    const double easting = output ? std::round(plane[1] * 1000.0) / 1000.0 : plane[1];
+    return *zone == 0 || std::floor(easting * 1e-6) == *zone ? Failure::None : Failure::ZonePrefix;
+}
 
 // Heights above the geoid on a Gauss-Krüger side (type 4) whose zone or
 // hemisphere is automatic. The geoid step converts the point back through the
@@ -20,13 +94,13 @@ const int geodeticType = 2;
 // the step uses the record completed for the row's point, as the automatic
 // GSK 2011 zone does: the zone of the easting's prefix and, on the target
 // side, the hemisphere of the point's latitude on that side's datum (the
-// conversion chose it so). False when the row fails.
+// conversion chose it so). Returns why the row fails, if it does.
 bool automaticZone(const refsystem &system)
 {
     return system.type == KV_TYPE_GK_ZONE && (system.zone == 0 || system.hemisphere == 0);
 }
 
-bool convertWithRowZones(const refsystem &source, const refsystem &target, const transform &t,
+Failure convertWithRowZones(const refsystem &source, const refsystem &target, const transform &t,
     const ::geoid *geoid, const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid,
     const double in[3], double out[3])
 {
@@ -43,12 +117,13 @@ bool convertWithRowZones(const refsystem &source, const refsystem &target, const
     if (sourceGeoid && automaticZone(source)) {
         const refsystem system = completed(source, in[1], nullptr);
         if (!initialize_geoid_transform(&system, geoid, &row))
-            return false;
+            return Failure::Geoid;
         sourceGeoid = &row;
     }
-    if ((sourceGeoid && !transform_from_geoid(point, sourceGeoid))
-        || !transform_coords(point, &t, out))
-        return false;
+    if (sourceGeoid && !transform_from_geoid(point, sourceGeoid))
+        return Failure::Geoid;
+    if (!transform_coords(point, &t, out))
+        return Failure::NotConverted;
     if (targetGeoid && automaticZone(target)) {
         refsystem geodetic;
         transform toGeodetic;
@@ -56,16 +131,84 @@ bool convertWithRowZones(const refsystem &source, const refsystem &target, const
         if (!setup_geod(target.datum, &geodetic)
             || !initialize_transform(&source, &geodetic, &toGeodetic)
             || !transform_coords(point, &toGeodetic, latLon))
-            return false;
+            return Failure::NotConverted;
         const refsystem system = completed(target, out[1], &latLon[0]);
         if (!initialize_geoid_transform(&system, geoid, &row))
-            return false;
+            return Failure::Geoid;
         targetGeoid = &row;
     }
-    return !targetGeoid || transform_to_geoid(out, targetGeoid);
+    return !targetGeoid || transform_to_geoid(out, targetGeoid) ? Failure::None : Failure::Geoid;
 }
 
 } // namespace
+
+QString reasonText(Failure failure, int zone)
+{
+    switch (failure) {
+    case Failure::None:
+        break;
+    case Failure::Invalid:
+        return QStringLiteral("неверная запись координат");
+    case Failure::MinutesSeconds:
+        return QStringLiteral("минуты или секунды не меньше 60");
+    case Failure::Latitude:
+        return QStringLiteral("широта больше 90°");
+    case Failure::ZonePrefix:
+        return QStringLiteral("номер зоны в ординате не совпадает с зоной %1").arg(zone);
+    case Failure::FarFromMeridian:
+        return QStringLiteral("точка дальше 6° от осевого меридиана зоны");
+    case Failure::Geoid:
+        return QStringLiteral("нет значения высоты геоида в этой точке");
+    case Failure::NotConverted:
+        return QStringLiteral("точка не пересчитывается");
+    }
+    return QString();
+}
+
+Failure readPoint(const Side &side, const QString &c1, const QString &c2, const QString &c3,
+    double point[3], int *zone)
+{
+    if (!CellText::isValidCoordinates(c1, c2, c3, side.dmsUnits))
+        return Failure::Invalid;
+    if (side.systemType == geodeticType) {
+        bool inRange1 = true;
+        bool inRange2 = true;
+        point[0] = CellText::parseAngle(c1, &inRange1);
+        point[1] = CellText::parseAngle(c2, &inRange2);
+        if (!inRange1 || !inRange2)
+            return Failure::MinutesSeconds;
+        if (!(std::fabs(point[0]) <= 90.0))
+            return Failure::Latitude;
+    } else if (!CellText::parseNumber(c1, &point[0]) || !CellText::parseNumber(c2, &point[1])) {
+        return Failure::Invalid;
+    }
+    if (!CellText::parseNumber(c3, &point[2]))
+        return Failure::Invalid;
+    const int fixed = fixedZone(side);
+    if (fixed != 0 && std::floor(point[1] * 1e-6) != fixed) {
+        if (zone)
+            *zone = fixed;
+        return Failure::ZonePrefix;
+    }
+    return Failure::None;
+}
+
+QString Result::summary() const
+{
+    const int failed = failedRows.size();
+    QString text = QStringLiteral("Пересчитано %1 из %2 точек").arg(points - failed).arg(points);
+    if (failed == 0)
+        return text;
+    QStringList numbers;
+    for (int i = 0; i < failed && i < 10; ++i)
+        numbers.append(QString::number(failedRows.at(i) + 1));
+    if (failed > 10)
+        numbers.append(QStringLiteral("…"));
+    return text
+        + QStringLiteral(", ошибок: %1 (строки %2)")
+              .arg(failed)
+              .arg(numbers.join(QStringLiteral(", ")));
+}
 
 bool usesGeoid(const Side &side)
 {
@@ -86,6 +229,11 @@ bool Calculator::setUpFixed()
     autoZone = false;
     ready = false;
     if (!initialize_transform(&source.system, &target.system, &fixedTransform))
+        return false;
+    if (isPlane(source) && !toGeodetic(source.system, &sourcePlane))
+        return false;
+    if (isPlane(target)
+        && !targetToGeodetic(source.system, target.system, &targetPlane, &targetPlaneFromSource))
         return false;
     if (sourceGeoid || targetGeoid) {
         if (!check_geoid(geoid))
@@ -111,28 +259,38 @@ bool Calculator::setUpAutoZone()
     return true;
 }
 
-bool Calculator::convertPoint(const double in[3], const transform &t,
+Failure Calculator::convertPoint(const double in[3], const transform &t,
     const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3])
 {
     double point[3] = {in[0], in[1], in[2]};
     if (sourceGeoid && !transform_from_geoid(point, sourceGeoid))
-        return false;
+        return Failure::Geoid;
     if (!transform_coords(point, &t, out))
-        return false;
-    return !targetGeoid || transform_to_geoid(out, targetGeoid);
+        return Failure::NotConverted;
+    return !targetGeoid || transform_to_geoid(out, targetGeoid) ? Failure::None : Failure::Geoid;
 }
 
-bool Calculator::convertFixed(const double in[3], double out[3]) const
+Failure Calculator::convertFixed(const double in[3], double out[3], int *zone) const
 {
     const geoid_transform *from = sourceGeoid ? &sourceGeoidTransform : nullptr;
     const geoid_transform *to = targetGeoid ? &targetGeoidTransform : nullptr;
-    if ((from && automaticZone(source.system)) || (to && automaticZone(target.system)))
-        return convertWithRowZones(
-            source.system, target.system, fixedTransform, geoid, from, to, in, out);
-    return convertPoint(in, fixedTransform, from, to, out);
+    Failure failure = Failure::None;
+    if (isPlane(source))
+        failure = checkZone(source.system, sourcePlane, in, in, zone, false);
+    if (failure == Failure::None) {
+        if ((from && automaticZone(source.system)) || (to && automaticZone(target.system)))
+            failure = convertWithRowZones(
+                source.system, target.system, fixedTransform, geoid, from, to, in, out);
+        else
+            failure = convertPoint(in, fixedTransform, from, to, out);
+    }
+    if (failure == Failure::None && isPlane(target))
+        failure = checkZone(
+            target.system, targetPlane, targetPlaneFromSource ? in : out, out, zone, true);
+    return failure;
 }
 
-bool Calculator::convertAutoZone(const double in[3], double out[3]) const
+Failure Calculator::convertAutoZone(const double in[3], double out[3], int *zone) const
 {
     // The source zone is read from the easting's prefix, with the hemisphere
     // the panel names.
@@ -140,7 +298,7 @@ bool Calculator::convertAutoZone(const double in[3], double out[3]) const
     if (!check_refsystem(&from))
         initialize_gk6_from_xy(in, &from);
     if (!check_refsystem(&from))
-        return false;
+        return Failure::NotConverted;
 
     // The target zone (and hemisphere, where automatic) comes from where the
     // point lies on the target's datum. The height does not matter here, so
@@ -156,19 +314,35 @@ bool Calculator::convertAutoZone(const double in[3], double out[3]) const
     }
     // A zone that could not be chosen would give a meaningless point.
     if (!check_refsystem(&to))
-        return false;
+        return Failure::NotConverted;
+
+    // Each side's distance from its meridian, with this row's zones.
+    transform fromPlane;
+    transform toPlane;
+    bool toPlaneFromSource = false;
+    if ((isPlane(source) && !toGeodetic(from, &fromPlane))
+        || (isPlane(target) && !targetToGeodetic(from, to, &toPlane, &toPlaneFromSource)))
+        return Failure::NotConverted;
+    if (isPlane(source)) {
+        const Failure failure = checkZone(from, fromPlane, in, in, zone, false);
+        if (failure != Failure::None)
+            return failure;
+    }
 
     transform t;
     if (!initialize_transform(&from, &to, &t))
-        return false;
+        return Failure::NotConverted;
     geoid_transform fromGeoid;
     geoid_transform toGeoid;
     if (sourceGeoid && !initialize_geoid_transform(&from, geoid, &fromGeoid))
-        return false;
+        return Failure::Geoid;
     if (targetGeoid && !initialize_geoid_transform(&to, geoid, &toGeoid))
-        return false;
-    return convertWithRowZones(from, to, t, geoid, sourceGeoid ? &fromGeoid : nullptr,
-        targetGeoid ? &toGeoid : nullptr, in, out);
+        return Failure::Geoid;
+    const Failure failure = convertWithRowZones(from, to, t, geoid,
+        sourceGeoid ? &fromGeoid : nullptr, targetGeoid ? &toGeoid : nullptr, in, out);
+    if (failure != Failure::None || !isPlane(target))
+        return failure;
+    return checkZone(to, toPlane, toPlaneFromSource ? in : out, out, zone, true);
 }
 
 QString Calculator::formatRow(
@@ -194,18 +368,17 @@ QString Calculator::formatRow(
     return CellText::joinRow(name, text1, text2, text3);
 }
 
-QString Calculator::convertRow(const QString &rowText, bool *error) const
+QString Calculator::convertRow(const QString &rowText, bool *error, QString *reason) const
 {
     const QStringList parts = rowText.split(QLatin1Char(';'));
     const QString name = parts.value(0).trimmed();
     const QString c1 = parts.value(1).trimmed();
     const QString c2 = parts.value(2).trimmed();
     QString c3 = parts.value(3).trimmed();
-    QString failed = CellText::joinRow(name, QString(), QString(), QString());
 
     *error = false;
     if (CellText::coordinatesBlank(c1, c2, c3))
-        return failed;
+        return CellText::joinRow(name, QString(), QString(), QString());
 
     // A blank height reads as 0 and stays blank in the result; a geocentric
     // side needs its Z.
@@ -216,24 +389,22 @@ QString Calculator::convertRow(const QString &rowText, bool *error) const
         heightDefaulted = true;
     }
 
-    *error = true;
-    if (!ready || !CellText::isValidCoordinates(c1, c2, c3, source.dmsUnits))
-        return failed;
-
     double in[3];
-    if (source.systemType == geodeticType) {
-        in[0] = CellText::parseAngle(c1);
-        in[1] = CellText::parseAngle(c2);
-    } else if (!CellText::parseNumber(c1, &in[0]) || !CellText::parseNumber(c2, &in[1])) {
-        return failed;
-    }
-    if (!CellText::parseNumber(c3, &in[2]))
-        return failed;
-
     double out[3];
-    if (!(autoZone ? convertAutoZone(in, out) : convertFixed(in, out)))
-        return failed;
-    *error = false;
+    int zone = 0;
+    Failure failure = ready ? readPoint(source, c1, c2, c3, in, &zone) : Failure::NotConverted;
+    if (failure == Failure::None)
+        failure = autoZone ? convertAutoZone(in, out, &zone) : convertFixed(in, out, &zone);
+    // A latitude past a pole is no point either (a plane point far out).
+    if (failure == Failure::None && target.systemType == geodeticType
+        && !(std::fabs(out[0]) <= 90.0))
+        failure = Failure::NotConverted;
+    if (failure != Failure::None) {
+        *error = true;
+        if (reason)
+            *reason = reasonText(failure, zone);
+        return CellText::joinRow(name, QString(), QString(), QString());
+    }
     return formatRow(name, out, heightDefaulted);
 }
 
@@ -241,10 +412,19 @@ Result Calculator::run(const QStringList &rows) const
 {
     Result result;
     result.rows.reserve(rows.size());
-    for (const QString &row : rows) {
+    QString reason;
+    const QLatin1String noCoordinates("; ; ; ");
+    for (int i = 0; i < rows.size(); ++i) {
         bool error = false;
-        result.rows.append(convertRow(row, &error));
-        result.errors = result.errors || error;
+        result.rows.append(convertRow(rows.at(i), &error, &reason));
+        if (error) {
+            result.errors = true;
+            result.failedRows.append(i);
+            result.reasons.append(reason);
+            ++result.points;
+        } else if (!result.rows.last().endsWith(noCoordinates)) {
+            ++result.points; // converted: a row without coordinates is no point
+        }
     }
     return result;
 }

@@ -5,8 +5,15 @@
 // Rows are row texts (four cells joined by "; "). A row whose coordinates are
 // blank, invalid or cannot be converted keeps its place and its trimmed name,
 // with blank coordinates ("name; ; ; "); all but the blank ones count as
-// errors. Results: 3 decimals for metres, 9 for decimal degrees, "d m s" with
-// 5 decimals of seconds, "." as the decimal point in every locale.
+// errors, each with its reason. Beyond the written form, a row must denote a
+// point: minutes and seconds below 60, a latitude within 90 degrees, the zone
+// prefix of a Gauss-Krüger easting equal to a fixed zone, and on either side
+// of a zone projection a point within 6 degrees of the central meridian (the
+// zone series drift off past that: 0.36 m at 8 degrees, 32 m at 15), its
+// easting carrying that zone's number (within 500 km of the meridian). A
+// converted row is thus valid input again on the target side. Results: 3 decimals for
+// metres, 9 for decimal degrees, "d m s" with 5 decimals of seconds, "." as the decimal point in
+// every locale.
 #ifndef CALCULATION_H
 #define CALCULATION_H
 
@@ -14,6 +21,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace Calculation {
 
@@ -32,10 +40,35 @@ struct Side
 // third coordinate is Z and not a height, whatever its geoid list shows.
 bool usesGeoid(const Side &side);
 
+// Why a row did not convert.
+enum class Failure {
+    None,
+    Invalid,         // the written form is not one of coordinates
+    MinutesSeconds,  // minutes or seconds of 60 or more
+    Latitude,        // beyond 90 degrees
+    ZonePrefix,      // the easting's millions are not the fixed zone
+    FarFromMeridian, // more than 6 degrees of longitude from the zone's meridian
+    Geoid,           // no geoid height at the point
+    NotConverted     // the library could not convert it
+};
+// The reason as the user reads it; `zone` is the fixed zone for ZonePrefix.
+QString reasonText(Failure failure, int zone = 0);
+
+// The three coordinate texts of a row on `side`, read into `point` and checked
+// as input (every check but the distance from the meridian, which needs the
+// conversion). A blank height must have been replaced before.
+Failure readPoint(const Side &side, const QString &c1, const QString &c2, const QString &c3,
+    double point[3], int *zone = nullptr);
+
 struct Result
 {
     QStringList rows; // one row text per source row, in source order
     bool errors = false;
+    int points = 0;          // rows with coordinates
+    QVector<int> failedRows; // indices of the rows that failed, ascending
+    QStringList reasons;     // the reason per failed row
+    // "Пересчитано 998 из 1000 точек, ошибок: 2 (строки 17, 230)".
+    QString summary() const;
 };
 
 class Calculator
@@ -54,15 +87,17 @@ public:
     bool setUpAutoZone();
 
     // One row text converted (after a successful set-up). *error is set when
-    // the row is invalid or fails; a row without coordinates fails quietly.
-    QString convertRow(const QString &rowText, bool *error) const;
+    // the row is invalid or fails, and *reason (if given) then says why; a
+    // row without coordinates fails quietly.
+    QString convertRow(const QString &rowText, bool *error, QString *reason = nullptr) const;
     // Every row; the errors flag tells whether any row failed.
     Result run(const QStringList &rows) const;
 
 private:
-    bool convertFixed(const double in[3], double out[3]) const;
-    bool convertAutoZone(const double in[3], double out[3]) const;
-    static bool convertPoint(const double in[3], const transform &t,
+    // *zone: the zone of the last check, for the reason's text.
+    Failure convertFixed(const double in[3], double out[3], int *zone) const;
+    Failure convertAutoZone(const double in[3], double out[3], int *zone) const;
+    static Failure convertPoint(const double in[3], const transform &t,
         const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3]);
     QString formatRow(const QString &name, const double point[3], bool heightDefaulted) const;
 
@@ -74,6 +109,9 @@ private:
     bool autoZone = false;
     bool ready = false;
     transform fixedTransform {};
+    transform sourcePlane {}; // a zone-projected side into geodetic on its datum
+    transform targetPlane {}; // the target, or the source when the target is automatic
+    bool targetPlaneFromSource = false;
     geoid_transform sourceGeoidTransform {};
     geoid_transform targetGeoidTransform {};
 };

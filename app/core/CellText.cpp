@@ -10,6 +10,7 @@ namespace {
 
 const QChar kComma(QLatin1Char(','));
 const QChar kSemicolon(QLatin1Char(';'));
+const QChar kTab(QLatin1Char('\t'));
 
 // The blanks that a scanf format's space and %lf skip in the C locale.
 bool isScanSpace(char c)
@@ -275,26 +276,49 @@ QStringList splitRow(const QString &rowText)
 {
     QStringList parts;
     int start = 0;
+    bool controls = false; // the current part holds a control character to blank
     const int n = rowText.size();
+    const auto take = [&](int end) {
+        QString part = rowText.mid(start, end - start);
+        if (controls) {
+            for (QChar &ch : part) {
+                if (isControl(ch))
+                    ch = QLatin1Char(' ');
+            }
+            controls = false;
+        }
+        parts.append(part);
+    };
     for (int i = 0; i < n; ++i) {
         const QChar ch = rowText.at(i);
-        if (ch == kComma || ch == kSemicolon) {
-            parts.append(rowText.mid(start, i - start));
+        if (ch == kComma || ch == kSemicolon || ch == kTab) {
+            take(i);
             start = i + 1;
+        } else if (isControl(ch)) {
+            controls = true;
         }
     }
-    parts.append(rowText.mid(start));
+    take(n);
     while (parts.size() < 4)
         parts.append(QString());
     return parts;
+}
+
+int fieldCount(const QString &rowText)
+{
+    int count = 1;
+    for (const QChar ch : rowText) {
+        if (ch == kComma || ch == kSemicolon || ch == kTab)
+            ++count;
+    }
+    return count;
 }
 
 QString singleLine(const QString &text)
 {
     QString line = text;
     for (QChar &ch : line) {
-        if (ch.category() == QChar::Other_Control || ch == QChar::LineSeparator
-            || ch == QChar::ParagraphSeparator)
+        if (isControl(ch))
             ch = QLatin1Char(' ');
     }
     return line.trimmed();
@@ -330,6 +354,12 @@ bool isValidCoordinates(const QString &c1, const QString &c2, const QString &c3,
 
 double parseAngle(const QString &text)
 {
+    bool partsInRange = true;
+    return parseAngle(text, &partsInRange);
+}
+
+double parseAngle(const QString &text, bool *partsInRange)
+{
     QString rest = text.trimmed();
     double sign = 1.0;
     if (rest.startsWith(QLatin1Char('-'))) {
@@ -349,6 +379,7 @@ double parseAngle(const QString &text)
     const double d = count >= 1 ? parts[0] : 0.0;
     const double m = count >= 2 ? parts[1] : 0.0;
     const double s = count == 3 ? parts[2] : 0.0;
+    *partsInRange = m >= 0.0 && m < 60.0 && s >= 0.0 && s < 60.0;
     return (d + m / 60.0 + s / 3600.0) * sign;
 }
 

@@ -19,10 +19,21 @@ inline const QString &separator()
 
 // Four cells joined by "; ".
 QString joinRow(const QString &name, const QString &c1, const QString &c2, const QString &c3);
-// Split on every "," and ";" (empty parts kept), padded with empty texts to at
-// least four parts.
+// Split on every ",", ";" and tab (empty parts kept), padded with empty texts
+// to at least four parts. A cell holds one line: any other control character
+// (see isControl) becomes a blank in its part, nothing trimmed.
 QStringList splitRow(const QString &rowText);
+// The number of parts splitRow finds before padding: 1 + the separators.
+int fieldCount(const QString &rowText);
 
+// A character that must not stand in a cell: line feed, carriage return, tab,
+// every other character of category Other_Control, and the line and
+// paragraph separators U+2028 and U+2029.
+inline bool isControl(QChar ch)
+{
+    const ushort u = ch.unicode();
+    return u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029;
+}
 // One line of cell text: every control character (line ends and tabs
 // included) and the line and paragraph separators become one blank; the
 // blanks at both ends are trimmed.
@@ -40,6 +51,9 @@ bool isValidCoordinates(const QString &c1, const QString &c2, const QString &c3,
 // "d [m [s]]" or decimal degrees to decimal degrees; a leading "-" negates.
 // Never fails: text without a number reads as 0.
 double parseAngle(const QString &text);
+// The same, and *partsInRange tells whether the minutes and seconds written
+// lie in [0, 60): "55 75 0" would otherwise be 56.25 degrees.
+double parseAngle(const QString &text, bool *partsInRange);
 // Decimal degrees to "d m s.sssss" with carries (seconds to minutes, minutes
 // to degrees, 360 to 0).
 QString formatDms(double degrees);

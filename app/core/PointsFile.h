@@ -1,18 +1,102 @@
-// Points files: one table row per line, cells separated by "," or ";" on
-// reading and written as "; ". The text stream's default encoding (the
-// system locale's) is used both ways.
+// Points files: one table row per line, cells separated by ",", ";" or tab on
+// reading and written as "; ".
+//
+// Reading: a line ends at "\n", "\r\n" or a lone "\r" (older Mac tools); a
+// last line without an end counts too. A byte-order mark at the start is
+// dropped. A file that is valid UTF-8 is read as UTF-8, any other as
+// Windows-1251 (older Windows tools write that). Reading stops at the first
+// read error and past maxFileSize bytes: nothing longer is a point list, and
+// a device that never ends must not fill the memory. Writing: UTF-8, "\n".
 #ifndef POINTSFILE_H
 #define POINTSFILE_H
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+
+class QIODevice;
 
 namespace PointsFile {
 
-// Reads every line of the file at `path` into *lines, without line ends
-// ("\n" and "\r\n" both end a line; a last line without one counts too).
-// Returns false, with *lines untouched, when the file cannot be opened or read.
-bool read(const QString &path, QStringList *lines);
+// Far above any real list (a million points take some 50 MB).
+const qint64 maxFileSize = qint64(1) << 30;
+
+enum class Status {
+    Ok,        // read to the end
+    ReadError, // the device failed (or the file is no regular file, see read)
+    TooLarge   // more than the size limit
+};
+
+// Lines of a device one at a time, without keeping what was returned: memory
+// stays flat however long the device is. Blocking reads; a device that has no
+// data for now (a socket, a process) is waited for without a time limit.
+class LineReader
+{
+public:
+    explicit LineReader(QIODevice *device, qint64 sizeLimit = maxFileSize);
+
+    // The next line's bytes without its end. False at the end of the device,
+    // after a read error or past the size limit (see status).
+    bool readRawLine(QByteArray *line);
+    // The next line as text. A stream cannot see the whole file first, so it
+    // decides on what it has seen: lines are UTF-8 while every line so far is
+    // valid UTF-8; from the first line that is not, this and every later line
+    // are Windows-1251 (and windows1251() is true). The lines already given
+    // were valid UTF-8, so a file whose one encoding is either reads the same
+    // as through read(), unless its first non-ASCII text is valid as both.
+    bool readLine(QString *line);
+
+    Status status() const { return state; }
+    // Lines returned so far: the number of the last one, from 1.
+    qint64 lineNumber() const { return lines; }
+    bool windows1251() const { return cp1251; }
+
+private:
+    bool fill();
+
+    QIODevice *device;
+    qint64 sizeLimit;
+    qint64 total = 0; // bytes read from the device
+    qint64 lines = 0;
+    QByteArray buffer;
+    int pos = 0;          // start of the unread bytes in buffer
+    bool atEnd = false;   // the device has no more bytes
+    bool skipLf = false;  // the last line ended with "\r": a "\n" next belongs to it
+    bool bomDone = false; // the start was checked for a byte-order mark
+    bool cp1251 = false;
+    Status state = Status::Ok;
+};
+
+// Every byte sequence is a well-formed UTF-8 character (no overlong forms, no
+// surrogates, nothing past U+10FFFF).
+bool isValidUtf8(const QByteArray &bytes);
+QString fromWindows1251(const QByteArray &bytes);
+
+// Lines with more than four fields (the fields after the fourth are dropped
+// when the table is filled): how many, and the first few line numbers.
+struct ExtraFields
+{
+    static const int listed = 5;
+    int count = 0;
+    QVector<qint64> firstLines;
+    void check(const QString &line, qint64 lineNumber);
+    // The load warning: a decimal comma splits a number into two fields.
+    QString warning() const;
+};
+
+struct ReadInfo
+{
+    Status status = Status::Ok;
+    bool windows1251 = false;
+    ExtraFields extraFields;
+};
+
+// Reads every line of the regular file at `path` into *lines, the encoding
+// decided on the whole file. Returns false, with *lines untouched, when the
+// file cannot be opened, is no regular file (a device, a pipe: it may never
+// end), fails to read or is too large. `info`, if given, says what was seen.
+bool read(const QString &path, QStringList *lines, ReadInfo *info = nullptr);
 
 // Writes each row followed by "\n". An existing file is replaced only when
 // every row was written; returns false otherwise, leaving it as it was.

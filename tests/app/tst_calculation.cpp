@@ -155,6 +155,14 @@ Side gsk2011Automatic(int hemisphere)
     return side;
 }
 
+Side utmSide(int zone)
+{
+    Side side;
+    setup_utm(unsigned(zone), KV_HEMISPHERE_NORTH, &side.system);
+    side.systemType = 4;
+    return side;
+}
+
 Side withGeoid(Side side)
 {
     side.geoidIndex = 1;
@@ -223,7 +231,7 @@ void TestCalculation::againstProj_data()
         QString("G; 2849000.5; 2195000.25; 5249000"), wgs84To(84), true);
     dataRow("SK-42 zone 7 into WGS 84", gaussKrugerSide(42, 7), decimal,
         QString("S; 6175000.0; 7420000.0; 150"), wgs84To(42) + gaussKruger(42, 7), true);
-    dataRow("fixed zone 7 at 45.5", dms, gaussKrugerSide(2011, 7), QString("B; 55.5; 45.5; 100"),
+    dataRow("fixed zone 7 at 42.5", dms, gaussKrugerSide(2011, 7), QString("B; 55.5; 42.5; 100"),
         gsk7, false);
     // The zone, and on the output side the hemisphere, chosen per point.
     dataRow("automatic zone 7", dms, automatic, QString("A; 55.5; 37.5; 100"), gsk7, false);
@@ -330,12 +338,16 @@ void TestCalculation::rowForms_data()
     QTest::addColumn<QString>("row");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("error");
+    QTest::addColumn<QString>("reason"); // checked when given
 
     // Mostly from DMS (where decimal texts are valid too) into decimal degrees.
     const Side dms = geodetic(84), deg = geodetic(84, false), east = gsk2011Automatic(1);
     const Side geoidDms = withGeoid(dms), geoidDeg = withGeoid(deg), u = geodetic(84, false, true);
     // clang-format off
-    const struct { const char *name; Side from, to; const char *row, *expected; bool error; }
+    const Side sk42 = gaussKrugerSide(42, 7), gsk7 = gaussKrugerSide(2011, 7), out = geodetic(84, false);
+    Side utm37 = utmSide(37);
+    const struct { const char *name; Side from, to; const char *row, *expected; bool error;
+                   const char *reason = nullptr; }
     cases[] = {
         { "decimal", dms, deg, "A; 10.5; -20.25; 7",
           "A; 10.500000000; -20.250000000; 7.000", false },
@@ -344,7 +356,8 @@ void TestCalculation::rowForms_data()
         { "name trimmed, blank height", dms, deg, " ; 1; 2; ", "; 1.000000000; 2.000000000; ",
           false },
         { "no coordinates: no error", dms, deg, "  P2  ; ; ;  ", "P2; ; ; ", false },
-        { "one coordinate missing", dms, deg, "P3; 10; ; 5", "P3; ; ; ", true },
+        { "one coordinate missing", dms, deg, "P3; 10; ; 5", "P3; ; ; ", true,
+          "неверная запись координат" },
         { "letter as point", dms, deg, "P4; 55x5; 37; 0", "P4; ; ; ", true },
         { "decimal comma", dms, deg, "P5; 55,5; 37; 0", "P5; ; ; ", true },
         { "3-digit latitude", dms, deg, "P7; 100 0 0; 37; 0", "P7; ; ; ", true },
@@ -363,7 +376,33 @@ void TestCalculation::rowForms_data()
           "A; 50.000000000; 40.000000000; 90.000", false },
         { "geoid out, blank height", dms, geoidDeg, "B; 50; 40; ",
           "B; 50.000000000; 40.000000000; ", false },
-        { "geoid out, outside the grid", dms, geoidDeg, "C; 10; 10; 100", "C; ; ; ", true },
+        { "geoid out, outside the grid", dms, geoidDeg, "C; 10; 10; 100", "C; ; ; ", true,
+          "нет значения высоты геоида в этой точке" },
+        // Texts that read as numbers but denote no point.
+        { "60 seconds", dms, deg, "S; 55; 37 0 60; 0", "S; ; ; ", true,
+          "минуты или секунды не меньше 60" },
+        { "59.99999 seconds", dms, deg, "S; 55 59 59.99999; -37; ",
+          "S; 55.999999997; -37.000000000; ", false },
+        { "latitude -90.5", deg, deg, "L; -90.5; 37; 0", "L; ; ; ", true, "широта больше 90°" },
+        { "latitude 90, longitude 0 to 360", deg, deg, "N; 90; 359.5; 0",
+          "N; 90.000000000; 359.500000000; 0.000", false },
+        { "easting of zone 8", gsk7, out, "Y; 6175000; 8500000; 0", "Y; ; ; ", true,
+          "номер зоны в ординате не совпадает с зоной 7" },
+        // 6 degrees of longitude from the zone's meridian, on either side.
+        { "into zone 7, 5.9 degrees off", dms, gsk7, "F; 55; 44.9; 0", nullptr, false },
+        { "into zone 7, 8 degrees off", dms, gsk7, "F; 55; 47; 0", "F; ; ; ", true,
+          "точка дальше 6° от осевого меридиана зоны" },
+        // Near the equator 5.5 degrees lie past 500 km: the easting would lose its zone's number.
+        { "into zone 7 at the equator", dms, gsk7, "E; 1; 44.5; 0", "E; ; ; ", true,
+          "номер зоны в ординате не совпадает с зоной 7" },
+        { "into zone 7 from the west", dms, sk42, "F; 55; 32.5; 0", "F; ; ; ", true,
+          "точка дальше 6° от осевого меридиана зоны" },
+        { "from zone 7, 7 degrees off", sk42, out, "F; 6100000; 7950000; 0", "F; ; ; ", true,
+          "точка дальше 6° от осевого меридиана зоны" },
+        { "into UTM 37, 9 degrees off", dms, utm37, "F; 40; 48; 0", "F; ; ; ", true,
+          "точка дальше 6° от осевого меридиана зоны" },
+        { "from zone 17 read from the easting", east, deg, "F; 6100000; 17950000; 0", "F; ; ; ",
+          true, "точка дальше 6° от осевого меридиана зоны" },
         { "geoid in", geoidDms, deg, "A; 50; 40; 90",
           "A; 50.000000000; 40.000000000; 100.000", false },
         { "geoid both, automatic zone", geoidDms, withGeoid(gsk2011Automatic(0)), "A; 50; 40; 90",
@@ -371,8 +410,8 @@ void TestCalculation::rowForms_data()
     };
     // clang-format on
     for (const auto &c : cases)
-        dataRow(
-            c.name, c.from, c.to, QString::fromUtf8(c.row), QString::fromUtf8(c.expected), c.error);
+        dataRow(c.name, c.from, c.to, QString::fromUtf8(c.row), QString::fromUtf8(c.expected),
+            c.error, c.reason ? QString::fromUtf8(c.reason) : QString());
 }
 
 void TestCalculation::rowForms()
@@ -382,19 +421,30 @@ void TestCalculation::rowForms()
     QFETCH(QString, row);
     QFETCH(QString, expected);
     QFETCH(bool, error);
+    QFETCH(QString, reason);
 
     Calculator calculator(from, to, &grid);
     const bool fixed = check_refsystem(&from.system) && check_refsystem(&to.system);
     QVERIFY(fixed ? calculator.setUpFixed() : calculator.setUpAutoZone());
     bool failed = !error;
-    QCOMPARE(calculator.convertRow(row, &failed), expected);
+    const QString got = calculator.convertRow(row, &failed);
+    if (!expected.isEmpty())
+        QCOMPARE(got, expected);
     QCOMPARE(failed, error);
 
-    // The list's error flag follows its rows.
+    // The list's error flag, failed rows and reasons follow its rows.
     const Calculation::Result result = calculator.run({"; ; ; ", row, "; ; ; "});
-    QCOMPARE(result.rows.value(1), expected);
+    QCOMPARE(result.rows.value(1), got);
     QCOMPARE(result.rows.size(), 3);
     QCOMPARE(result.errors, error);
+    QCOMPARE(result.points, error || !got.endsWith(QLatin1String("; ; ; ")) ? 1 : 0);
+    QCOMPARE(result.failedRows, error ? QVector<int> {1} : QVector<int>());
+    QCOMPARE(result.reasons.size(), result.failedRows.size());
+    if (!reason.isEmpty())
+        QCOMPARE(result.reasons.value(0), reason);
+    QCOMPARE(result.summary(),
+        QStringLiteral("Пересчитано %1 из %2 точек").arg(result.points - error).arg(result.points)
+            + (error ? QStringLiteral(", ошибок: 1 (строки 2)") : QString()));
 }
 
 // A side that uses the geoid needs a usable grid, in either routine; a

@@ -77,22 +77,32 @@ void TestCellText::parseAngle_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("degrees");
+    QTest::addColumn<bool>("inRange"); // minutes and seconds in [0, 60)
 
-    dataRow("d m s", QString("55 45 5"), 55 + 45 / 60.0 + 5 / 3600.0);
-    dataRow("d m, decimal minutes", QString("10 30.5"), 10 + 30.5 / 60);
-    dataRow("decimal", QString("55.5"), 55.5);
-    dataRow("minus zero degrees", QString("-0 30 0"), -0.5);
-    dataRow("blanks around minus", QString("  -  10 30 "), -10.5);
-    dataRow("stops at text", QString("55 30 x"), 55.5);
-    dataRow("comma is no point", QString("1,5"), 1.0);
-    dataRow("no number", QString("abc"), 0.0);
+    dataRow("d m s", QString("55 45 5"), 55 + 45 / 60.0 + 5 / 3600.0, true);
+    dataRow("d m, decimal minutes", QString("10 30.5"), 10 + 30.5 / 60, true);
+    dataRow("decimal", QString("155.5"), 155.5, true);
+    dataRow("minus zero degrees", QString("-0 30 0"), -0.5, true);
+    dataRow("blanks around minus", QString("  -  10 30 "), -10.5, true);
+    dataRow("stops at text", QString("55 30 x"), 55.5, true);
+    dataRow("comma is no point", QString("1,5"), 1.0, true);
+    dataRow("no number", QString("abc"), 0.0, true);
+    dataRow("59.99999 seconds", QString("1 59 59.99999"), 1 + 59 / 60.0 + 59.99999 / 3600, true);
+    dataRow("75 minutes", QString("55 75 0"), 56.25, false);
+    dataRow("60 seconds", QString("55 0 60"), 55 + 1 / 60.0, false);
+    dataRow("negative minutes", QString("55 -30"), 54.5, false);
+    dataRow("negative seconds", QString("55 0 -36"), 54.99, false);
 }
 
 void TestCellText::parseAngle()
 {
     QFETCH(QString, text);
     QFETCH(double, degrees);
-    QVERIFY(std::fabs(CellText::parseAngle(text) - degrees) < 1e-12);
+    QFETCH(bool, inRange);
+    bool partsInRange = !inRange;
+    QVERIFY(std::fabs(CellText::parseAngle(text, &partsInRange) - degrees) < 1e-12);
+    QCOMPARE(partsInRange, inRange);
+    QCOMPARE(CellText::parseAngle(text), CellText::parseAngle(text, &partsInRange));
 }
 
 void TestCellText::formatDms_data()
@@ -185,6 +195,17 @@ void TestCellText::numbersAndRows()
 
     QCOMPARE(CellText::splitRow("A,55.5;37.5"), (QStringList {"A", "55.5", "37.5", ""}));
     QCOMPARE(CellText::splitRow("C,1,2,3,4,5").size(), 6);
+    QCOMPARE(CellText::fieldCount("C,1,2,3,4,5"), 6);
+    QCOMPARE(CellText::fieldCount("C"), 1);
+    // Tab separates like "," and ";"; no other control character stays in a cell.
+    QCOMPARE(CellText::splitRow("T\t1\t2;3"), (QStringList {"T", "1", "2", "3"}));
+    QCOMPARE(CellText::splitRow(QString::fromUtf8("a\rb\x01"
+                                                  "c\u2028\u0085; 1")),
+        (QStringList {"a b c  ", " 1", "", ""}));
+    // A pasted text is one line: control characters one blank each, ends trimmed.
+    QCOMPARE(CellText::singleLine(QString::fromUtf8("\r\nP 1\tx\u2029y\x7f\n")),
+        QStringLiteral("P 1 x y"));
+    QCOMPARE(CellText::singleLine(QStringLiteral(" 55 30 ")), QStringLiteral("55 30"));
     const QString row = CellText::joinRow(QStringLiteral("Пункт"), "55 45 5", "37 37 6", "");
     QCOMPARE(row, QStringLiteral("Пункт; 55 45 5; 37 37 6; "));
     QCOMPARE(CellText::splitRow(row),

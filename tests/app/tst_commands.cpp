@@ -14,8 +14,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QElapsedTimer>
+
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +72,15 @@ const QString loadFailed
 const QString saveFailed
     = QStringLiteral("warning|Предупреждение|Ошибка при сохранении точек в файл:\n");
 
+QString extraFields(int count, const char *lines)
+{
+    return QStringLiteral("Строк с лишними полями: %1 (строки %2). Поля после четвертого "
+                          "отброшены.\nВозможно, десятичная запятая разделила число на два "
+                          "поля: в координатах пишите дробную часть через \".\".")
+        .arg(count)
+        .arg(QString::fromUtf8(lines));
+}
+
 void click(Panel &panel, const char *button)
 {
     QTest::mouseClick(child<QPushButton>(&panel, button), Qt::LeftButton);
@@ -108,6 +122,7 @@ private slots:
     void load();
     void saveAndLoadBack();
     void failures();
+    void lineReader();
     void failedWriteKeepsExistingFile();
     void waitCursor();
     void paste_data();
@@ -263,25 +278,52 @@ void TestCommands::load_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("table");
+    QTest::addColumn<QString>("status");  // "": "Загружено строк: <table rows>"
+    QTest::addColumn<QString>("warning"); // the load warning's text, if any
 
-    QTest::newRow("commas and semicolons") << QByteArray("A, 55.5, 37.5, 120\nB;56;38\n")
-                                           << QStringList {"A| 55.5| 37.5| 120", "B|56|38|"};
-    QTest::newRow("six fields") << QByteArray("C,1,2,3,4,5\n") << QStringList {"C|1|2|3"};
-    QTest::newRow("empty line") << QByteArray("A;1;2;3\n\nB\n")
-                                << QStringList {"A|1|2|3", "|||", "B|||"};
-    QTest::newRow("empty file") << QByteArray() << QStringList {"|||"};
-    QTest::newRow("CRLF") << QByteArray("A; 1; 2; 3\r\nB; 4; 5; \r\n")
-                          << QStringList {"A| 1| 2| 3", "B| 4| 5| "};
-    QTest::newRow("last line without end")
-        << QByteArray("A;1;2;3\nB;4") << QStringList {"A|1|2|3", "B|4||"};
-    QTest::newRow("cyrillic") << QStringLiteral("Пункт; 1; 2; 3\n").toUtf8()
-                              << QStringList {QStringLiteral("Пункт| 1| 2| 3")};
+    const auto add = [](const char *name, const QByteArray &content, const QStringList &table,
+                         const QString &status = QString(), const QString &warning = QString()) {
+        QTest::newRow(name) << content << table << status << warning;
+    };
+    add("commas and semicolons", "A, 55.5, 37.5, 120\nB;56;38\n",
+        {"A| 55.5| 37.5| 120", "B|56|38|"});
+    add("six fields", "C,1,2,3,4,5\n", {"C|1|2|3"}, "", extraFields(1, "1"));
+    // A decimal comma splits a number: the table shows it, and so does a warning.
+    add("decimal commas", "D2;55,5;37,5\nD1;55.5;37.5;120,5\nOK;1;2;3\n",
+        {"D2|55|5|37", "D1|55.5|37.5|120", "OK|1|2|3"}, "", extraFields(2, "1, 2"));
+    QStringList many;
+    QByteArray manyLines;
+    for (int i = 1; i <= 7; ++i) {
+        many << QStringLiteral("M%1|1|2|3").arg(i);
+        manyLines += "M" + QByteArray::number(i) + ",1,2,3,4\r\n";
+    }
+    add("extra fields listed up to five", manyLines, many, "", extraFields(7, "1, 2, 3, 4, 5, …"));
+    add("empty line", "A;1;2;3\n\nB\n", {"A|1|2|3", "|||", "B|||"});
+    add("empty file", QByteArray(), {"|||"}, "Загружено строк: 0");
+    add("CRLF", "A; 1; 2; 3\r\nB; 4; 5; \r\n", {"A| 1| 2| 3", "B| 4| 5| "});
+    add("last line without end", "A;1;2;3\nB;4", {"A|1|2|3", "B|4||"});
+    add("cyrillic", QStringLiteral("Пункт; 1; 2; 3\n").toUtf8(),
+        {QStringLiteral("Пункт| 1| 2| 3")});
+    add("tabs", "T\t55.5\t37.5\t120\n", {"T|55.5|37.5|120"});
+    add("lone CR", "A;1;2;3\rB;4;5;6\r", {"A|1|2|3", "B|4|5|6"});
+    add("byte-order mark",
+        "\xef\xbb\xbf\xd0\x9f"
+        "1 Ab 9;1;2;3\n",
+        {QStringLiteral("П1 Ab 9|1|2|3")});
+    add("Windows-1251", "\xcf\xf3\xed\xea\xf2 \xb9 7;1;2;3\n", {QStringLiteral("Пункт № 7|1|2|3")},
+        "Загружено строк: 1 (кодировка Windows-1251)");
+    // Binary: loads, control characters as blanks, other bytes as Windows-1251.
+    add("binary", QByteArray("\x00\xff\x01;\x7f\x1b\n\xc0\x80", 9),
+        {QStringLiteral(" я |  ||"), QStringLiteral("А\u0402|||")},
+        "Загружено строк: 2 (кодировка Windows-1251)");
 }
 
 void TestCommands::load()
 {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, table);
+    QFETCH(QString, status);
+    QFETCH(QString, warning);
 
     DialogLog log;
     log.fileName = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
@@ -289,9 +331,20 @@ void TestCommands::load()
     Panel panel(true);
     panel.setInputRole();
     panel.setPoints({"old; 1; 2; 3", "old2"});
+    QSignalSpy statusLine(&panel, &Panel::signalStatus);
     click(panel, "pushButtonLoad");
-    QCOMPARE(log.shown, QStringList {"open|Загрузить точки|*.txt;;Все файлы (*)"});
+    QStringList shown {"open|Загрузить точки|*.txt;;Все файлы (*)"};
+    if (!warning.isEmpty())
+        shown << "warning|Предупреждение|" + warning;
+    QCOMPARE(log.shown, shown);
     QCOMPARE(tableCells(panel), table);
+    QCOMPARE(statusLine.value(0).value(0).toString(),
+        status.isEmpty() ? QStringLiteral("Загружено строк: %1").arg(table.size()) : status);
+
+    // Ctrl+Z brings the table from before the load back.
+    QTest::keyClick(panel.table(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(tableCells(panel), (QStringList {"old| 1| 2| 3", "old2|||"}));
+    QCOMPARE(statusLine.last().value(0).toString(), QStringLiteral("Отменено: загрузка"));
 }
 
 void TestCommands::saveAndLoadBack()
@@ -302,8 +355,10 @@ void TestCommands::saveAndLoadBack()
     // Result cells already start with a blank; an empty row is a row too.
     panel.setPoints({"Пункт; 55 45 5.00000; 37 37 6.00000; 120.000", "B,56.25,38.5", ""});
     const QStringList before = tableCells(panel);
+    QSignalSpy status(&panel, &Panel::signalStatus);
     click(panel, "pushButtonSave");
     QCOMPARE(log.shown, QStringList {"save|Сохранить точки|*.txt"});
+    QCOMPARE(status.value(0).value(0).toString(), QStringLiteral("Сохранено строк: 3"));
     QCOMPARE(QString::fromUtf8(readFile(log.fileName)),
         QStringLiteral(
             "Пункт;  55 45 5.00000;  37 37 6.00000;  120.000\nB; 56.25; 38.5; \n; ; ; \n"));
@@ -361,6 +416,89 @@ void TestCommands::failures()
             "save|Сохранить точки|*.txt", saveFailed + missing}));
     QCOMPARE(tableCells(panel), table);
     QVERIFY(!QFile::exists(missing));
+
+    // Files that fail to read or never end: a read error (memory page 0 of
+    // this process), a device without end, and a pipe whose writer keeps it
+    // open. Each is refused at once with the load warning; the table stays.
+    const QString fifo = dir.filePath("endless.fifo");
+    QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const int writer = ::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK);
+    QVERIFY(writer >= 0 && ::write(writer, "A;1;2;3\n", 8) == 8);
+    QElapsedTimer clock;
+    clock.start();
+    for (const QString &path :
+        {QStringLiteral("/proc/self/mem"), QStringLiteral("/dev/zero"), fifo}) {
+        log.shown.clear();
+        log.fileName = path;
+        click(panel, "pushButtonLoad");
+        QCOMPARE(log.shown,
+            (QStringList {"open|Загрузить точки|*.txt;;Все файлы (*)", loadFailed + path}));
+        QCOMPARE(tableCells(panel), table);
+    }
+    ::close(writer);
+    QVERIFY(clock.elapsed() < 2000);
+}
+
+// Reading a device line by line: line ends split across reads, a read error
+// and the size limit stop it, the encoding follows what was seen so far.
+void TestCommands::lineReader()
+{
+    // Hands out its bytes `chunk` at a time, then fails if asked to.
+    struct Trickle : QIODevice
+    {
+        QByteArray bytes;
+        int chunk;
+        bool fail;
+        Trickle(const QByteArray &b, int c, bool f)
+            : bytes(b)
+            , chunk(c)
+            , fail(f)
+        {
+            open(ReadOnly);
+        }
+        bool isSequential() const override { return true; }
+        qint64 readData(char *data, qint64 max) override
+        {
+            const int n = int(std::min<qint64>({max, qint64(chunk), qint64(bytes.size())}));
+            memcpy(data, bytes.constData(), size_t(n));
+            bytes.remove(0, n);
+            return n == 0 && fail ? -1 : n;
+        }
+        qint64 writeData(const char *, qint64) override { return -1; }
+    };
+    using PointsFile::Status;
+    const QByteArray mixed = "\xef\xbb\xbf"
+                             "A\r\nB\r\rC\nП\r";
+    const QStringList five {"A", "B", "", "C", QStringLiteral("П")};
+    const struct
+    {
+        QByteArray bytes;
+        int chunk;
+        bool fail;
+        qint64 limit;
+        QStringList lines;
+        Status status;
+        bool windows1251;
+    } cases[] = {
+        {mixed, 1, false, 100, five, Status::Ok, false},
+        {mixed, 3, true, 100, five, Status::ReadError, false},
+        {"A;1\nB;2\nC", 2, false, 7, {"A;1"}, Status::TooLarge, false},
+        {"A;1\nB;2\nC", 2, false, 9, {"A;1", "B;2", "C"}, Status::Ok, false},
+        // The lines before the first one that is not UTF-8 stay UTF-8.
+        {"\xd0\x9f\n\xcf\n\xd0\x9f", 5, false, 100, {"П", "П", "Рџ"}, Status::Ok, true},
+    };
+    for (const auto &c : cases) {
+        Trickle device(c.bytes, c.chunk, c.fail);
+        PointsFile::LineReader reader(&device, c.limit);
+        QStringList lines;
+        QString line;
+        while (reader.readLine(&line))
+            lines << line;
+        QCOMPARE(lines, c.lines);
+        QCOMPARE(reader.status(), c.status);
+        QCOMPARE(reader.windows1251(), c.windows1251);
+        QCOMPARE(reader.lineNumber(), qint64(lines.size()));
+    }
 }
 
 // Saving goes through a temporary file: a write that fails half-way leaves
