@@ -5,16 +5,17 @@
 #include "Calculation.h"
 #include "CellText.h"
 #include "GeoidFile.h"
+#include "PointsFile.h"
 #include "SystemName.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <future>
 #include <memory>
@@ -22,7 +23,6 @@
 #include <thread>
 #include <vector>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -154,91 +154,48 @@ int parseArguments(const QStringList &args, Options *o)
     return -1;
 }
 
-// One input: a named file or standard input, read in blocks and cut into
-// lines ("\n" or "\r\n" ends a line; a last line without one counts too).
-class LineReader
+// One input: a named file or standard input, read a line at a time as the
+// program reads points files (line ends, byte-order mark, UTF-8 or
+// Windows-1251, the size limit).
+class Input
 {
 public:
+    // False, with errno set, when the file cannot be read.
     bool open(const QString &path)
     {
-        name = path == QLatin1String("-") ? QStringLiteral("стандартный ввод") : path;
-        file = path == QLatin1String("-") ? stdin
-                                          : std::fopen(QFile::encodeName(path).constData(), "rb");
-        if (!file)
-            return false;
-        struct stat st;
-        if (fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
+        const bool standard = path == QLatin1String("-");
+        name = standard ? QStringLiteral("стандартный ввод") : path;
+        const QFileInfo info(path);
+        file.setFileName(standard ? QString() : path);
+        if (!standard && info.isDir()) {
             errno = EISDIR;
             return false;
         }
-        if (fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode))
-            size = st.st_size;
+        errno = 0;
+        const bool opened
+            = standard ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
+        if (!opened) {
+            if (errno == 0)
+                errno = info.exists() ? EACCES : ENOENT;
+            return false;
+        }
+        if (!file.isSequential())
+            size = file.size();
+        reader.reset(new PointsFile::LineReader(&file));
         return true;
     }
-    ~LineReader()
-    {
-        if (file && file != stdin)
-            std::fclose(file);
-    }
 
-    // False at the end or on a read error (then failed() tells).
-    bool next(QByteArray *line)
-    {
-        for (;;) {
-            const char *begin = buffer.data() + start;
-            const char *end = buffer.data() + filled;
-            const char *nl = begin == end
-                ? nullptr
-                : static_cast<const char *>(std::memchr(begin, '\n', size_t(end - begin)));
-            if (nl || (eof && begin != end)) {
-                const char *lineEnd = nl ? nl : end;
-                if (nl && lineEnd != begin && lineEnd[-1] == '\r')
-                    --lineEnd;
-                *line = QByteArray(begin, int(lineEnd - begin));
-                start = nl ? size_t(nl - buffer.data()) + 1 : filled;
-                return true;
-            }
-            if (eof)
-                return false;
-            fill();
-        }
-    }
-
-    bool failed() const { return error; }
+    bool next(QString *line) { return reader->readLine(line); }
+    PointsFile::Status status() const { return reader->status(); }
     const QString &displayName() const { return name; }
     qint64 total() const { return size; }
-    qint64 consumed() const { return done; }
+    qint64 consumed() const { return file.isSequential() ? 0 : file.pos(); }
 
 private:
-    void fill()
-    {
-        // Keep the unfinished line, then read behind it.
-        if (start > 0) {
-            std::memmove(buffer.data(), buffer.data() + start, filled - start);
-            filled -= start;
-            start = 0;
-        }
-        if (buffer.size() - filled < blockSize)
-            buffer.resize(filled + blockSize);
-        const size_t n = std::fread(buffer.data() + filled, 1, buffer.size() - filled, file);
-        filled += n;
-        done += qint64(n);
-        if (n == 0) {
-            eof = true;
-            error = std::ferror(file) != 0;
-        }
-    }
-
-    static const size_t blockSize = 1 << 20;
-    std::FILE *file = nullptr;
+    QFile file;
+    std::unique_ptr<PointsFile::LineReader> reader;
     QString name;
-    std::vector<char> buffer;
-    size_t start = 0;
-    size_t filled = 0;
-    bool eof = false;
-    bool error = false;
     qint64 size = -1;
-    qint64 done = 0;
 };
 
 // Standard output, or a file replaced only when everything was written.
@@ -347,33 +304,11 @@ QString openError(int code)
     }
 }
 
-// The row text the window makes of a loaded line: the line cut at "," and
-// ";" into four cells (more are dropped, fewer padded) joined by "; ". Done in
-// one pass: it is what CellText::joinRow(CellText::splitRow(line)) gives.
-QString rowText(const QByteArray &line)
+// The row text the window makes of a loaded line: its first four cells.
+QString rowText(const QString &line)
 {
-    const QString text = QString::fromUtf8(line);
-    const QString &separator = CellText::separator();
-    QString row;
-    row.reserve(text.size() + 3 * separator.size());
-    int cells = 1;
-    int start = 0;
-    const int n = text.size();
-    for (int i = 0; i < n && cells <= 4; ++i) {
-        const QChar ch = text.at(i);
-        if (ch == QLatin1Char(',') || ch == QLatin1Char(';')) {
-            row.append(text.constData() + start, i - start);
-            if (cells < 4)
-                row += separator;
-            start = i + 1;
-            ++cells;
-        }
-    }
-    if (cells <= 4)
-        row.append(text.constData() + start, n - start);
-    for (; cells < 4; ++cells)
-        row += separator;
-    return row;
+    const QStringList cells = CellText::splitRow(line);
+    return CellText::joinRow(cells.at(0), cells.at(1), cells.at(2), cells.at(3));
 }
 
 // Rows go through the calculation in batches, on as many threads as the
@@ -383,10 +318,16 @@ struct Batch
 {
     QString source;       // for the failure report
     qint64 firstLine = 0; // number of the first line in its input
-    std::vector<QByteArray> lines;
-    int bytes = 0;
+    QStringList lines;
+    int chars = 0;
     QByteArray rows; // the result rows, each ended by "\n"
-    std::vector<qint64> failedLines;
+    struct Failure
+    {
+        qint64 line;
+        QString reason;
+    };
+    std::vector<Failure> failures;
+    qint64 points = 0; // rows with coordinates
 };
 
 // The row in UTF-8 and "\n" behind `out`; ASCII, the usual case, without a
@@ -410,12 +351,17 @@ void appendRow(QByteArray *out, const QString &row)
 
 void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
 {
-    batch->rows.reserve(batch->bytes + batch->bytes / 2 + int(batch->lines.size()));
-    for (size_t i = 0; i < batch->lines.size(); ++i) {
+    batch->rows.reserve(batch->chars + batch->chars / 2 + batch->lines.size());
+    const QLatin1String noCoordinates("; ; ; ");
+    QString reason;
+    for (int i = 0; i < batch->lines.size(); ++i) {
         bool failed = false;
-        appendRow(&batch->rows, calculator->convertRow(rowText(batch->lines[i]), &failed));
+        const QString row = calculator->convertRow(rowText(batch->lines.at(i)), &failed, &reason);
+        appendRow(&batch->rows, row);
         if (failed)
-            batch->failedLines.push_back(batch->firstLine + qint64(i));
+            batch->failures.push_back({batch->firstLine + i, reason});
+        if (failed || !row.endsWith(noCoordinates))
+            ++batch->points;
     }
     batch->lines.clear();
 }
@@ -437,7 +383,7 @@ public:
     }
 
     // Lines of one input, numbered from 1.
-    void add(const QString &source, qint64 number, QByteArray &line)
+    void add(const QString &source, qint64 number, const QString &line)
     {
         if (!current || current->source != source) {
             submit();
@@ -445,11 +391,19 @@ public:
             current->source = source;
             current->firstLine = number;
         }
-        current->bytes += line.size();
-        current->lines.push_back(std::move(line));
-        // Bounded in bytes too, so that long lines keep memory flat.
-        if (current->lines.size() >= batchLines || current->bytes >= batchBytes)
+        current->chars += line.size();
+        current->lines.append(line);
+        // Bounded in characters too, so that long lines keep memory flat.
+        if (current->lines.size() >= batchLines || current->chars >= batchChars)
             submit();
+    }
+    // "Пересчитано 998 из 1000 точек, ошибок: 2", as the window says it.
+    QString summary() const
+    {
+        return QStringLiteral("пересчитано %1 из %2 точек, ошибок: %3")
+            .arg(points - failures)
+            .arg(points)
+            .arg(failures);
     }
     void finish()
     {
@@ -457,7 +411,7 @@ public:
         while (!jobs.empty())
             writeOldest();
     }
-    bool anyFailed() const { return failed; }
+    bool anyFailed() const { return failures > 0; }
 
 private:
     void submit()
@@ -475,21 +429,23 @@ private:
         jobs.front().second.get();
         const Batch &batch = *jobs.front().first;
         output->append(batch.rows);
-        failed = failed || !batch.failedLines.empty();
+        failures += qint64(batch.failures.size());
+        points += batch.points;
         if (!quiet) {
-            for (const qint64 number : batch.failedLines)
-                say(QStringLiteral("%1:%2: строка не пересчитана").arg(batch.source).arg(number));
+            for (const Batch::Failure &f : batch.failures)
+                say(QStringLiteral("%1:%2: %3").arg(batch.source).arg(f.line).arg(f.reason));
         }
         jobs.pop_front();
     }
 
-    static const size_t batchLines = 4096;
-    static const int batchBytes = 1 << 20;
+    static const int batchLines = 4096;
+    static const int batchChars = 1 << 20;
     const Calculation::Calculator &calculator;
     Output *output;
     bool quiet;
     size_t inFlight;
-    bool failed = false;
+    qint64 failures = 0;
+    qint64 points = 0;
     std::unique_ptr<Batch> current;
     std::deque<std::pair<std::unique_ptr<Batch>, std::future<void>>> jobs;
 };
@@ -554,15 +510,15 @@ int main(int argc, char *argv[])
     }
 
     // Every input is opened before anything is written.
-    std::vector<std::unique_ptr<LineReader>> readers;
+    std::vector<std::unique_ptr<Input>> inputs;
     qint64 total = 0;
     for (const QString &path : qAsConst(options.inputs)) {
-        readers.emplace_back(new LineReader);
-        if (!readers.back()->open(path)) {
+        inputs.emplace_back(new Input);
+        if (!inputs.back()->open(path)) {
             say(QStringLiteral("не удалось открыть «%1»: %2").arg(path, openError(errno)));
             return cannotRun;
         }
-        total += qMax<qint64>(0, readers.back()->total());
+        total += qMax<qint64>(0, inputs.back()->total());
     }
     Output output;
     if (!output.open(options.output)) {
@@ -572,23 +528,34 @@ int main(int argc, char *argv[])
 
     Progress progress(total);
     Pipeline pipeline(calculator, &output, options.quiet);
+    QStringList warnings;
     qint64 readBefore = 0;
     qint64 linesBefore = 0;
-    QByteArray line;
-    for (const auto &reader : readers) {
+    QString line;
+    for (const auto &input : inputs) {
+        PointsFile::ExtraFields extraFields;
         qint64 number = 0;
-        while (reader->next(&line)) {
+        while (input->next(&line)) {
             ++number;
-            pipeline.add(reader->displayName(), number, line);
+            extraFields.check(line, number);
+            pipeline.add(input->displayName(), number, line);
             if ((number & 0xfff) == 0)
-                progress.update(readBefore + reader->consumed(), linesBefore + number);
+                progress.update(readBefore + input->consumed(), linesBefore + number);
         }
-        if (reader->failed()) {
+        if (input->status() != PointsFile::Status::Ok) {
             progress.finish();
-            say(QStringLiteral("ошибка чтения «%1»").arg(reader->displayName()));
+            say(input->status() == PointsFile::Status::TooLarge
+                    ? QStringLiteral("«%1» больше %2 МБ: это не список точек")
+                          .arg(input->displayName())
+                          .arg(PointsFile::maxFileSize >> 20)
+                    : QStringLiteral("ошибка чтения «%1»").arg(input->displayName()));
             return cannotRun;
         }
-        readBefore += reader->consumed();
+        if (extraFields.count > 0) {
+            warnings.append(input->displayName() + QStringLiteral(": ")
+                + extraFields.warning().replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        }
+        readBefore += input->consumed();
         linesBefore += number;
     }
     pipeline.finish();
@@ -598,6 +565,12 @@ int main(int argc, char *argv[])
                 ? QStringLiteral("не удалось записать результат")
                 : QStringLiteral("не удалось записать «%1»; файл не изменён").arg(options.output));
         return cannotRun;
+    }
+    if (!options.quiet) {
+        for (const QString &warning : qAsConst(warnings))
+            say(warning);
+        if (pipeline.anyFailed())
+            say(pipeline.summary());
     }
     return pipeline.anyFailed() ? rowsFailed : allConverted;
 }
