@@ -304,13 +304,6 @@ QString openError(int code)
     }
 }
 
-// The row text the window makes of a loaded line: its first four cells.
-QString rowText(const QString &line)
-{
-    const QStringList cells = CellText::splitRow(line);
-    return CellText::joinRow(cells.at(0), cells.at(1), cells.at(2), cells.at(3));
-}
-
 // Rows go through the calculation in batches, on as many threads as the
 // machine has; the results are written in input order. The calculator is
 // only read, and the library and cell texts keep no shared state.
@@ -356,7 +349,8 @@ void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
     QString reason;
     for (int i = 0; i < batch->lines.size(); ++i) {
         bool failed = false;
-        const QString row = calculator->convertRow(rowText(batch->lines.at(i)), &failed, &reason);
+        const QString row
+            = calculator->convertRow(CellText::tableRow(batch->lines.at(i)), &failed, &reason);
         appendRow(&batch->rows, row);
         if (failed)
             batch->failures.push_back({batch->firstLine + i, reason});

@@ -139,7 +139,8 @@ void TestCellText::dmsRoundTrip()
 }
 
 // The hand-made readers and writers against Qt's own: the coordinate
-// patterns on random texts of the characters that matter, fixed notation on
+// patterns and the row a loaded line makes on random texts of the characters
+// that matter, fixed notation on
 // random values, ties (odd multiples of 2^-(decimals + 1)) and zeros.
 void TestCellText::sameAsQt()
 {
@@ -150,7 +151,7 @@ void TestCellText::sameAsQt()
         QStringLiteral("(%1)|([+-]?\\d{1,2}%2)").arg(decimal, groups)));
     const QRegularExpression longitude(QRegularExpression::anchoredPattern(
         QStringLiteral("(%1)|([+-]?\\d{1,3}%2)").arg(decimal, groups)));
-    const QString alphabet = QStringLiteral("0123456789 .+-\t\v\u00a0\u0665e");
+    const QString alphabet = QStringLiteral("0123456789 .+-\t\v\u00a0\u0665e,;\r\u2028");
     QRandomGenerator random(14);
     for (int n = 0; n < 100000; ++n) {
         QString t[3];
@@ -169,6 +170,11 @@ void TestCellText::sameAsQt()
         if (CellText::isValidCoordinates(t[0], t[1], t[2], true) != dms
             || CellText::isValidCoordinates(t[0], t[1], t[2], false) != plain)
             QFAIL(qPrintable(t[0] + QLatin1Char('|') + t[1] + QLatin1Char('|') + t[2]));
+        // A loaded line as the table makes it a row.
+        const QString line = t[0] + t[1] + t[2];
+        const QStringList cells = CellText::splitRow(line);
+        if (CellText::tableRow(line) != CellText::joinRow(cells[0], cells[1], cells[2], cells[3]))
+            QFAIL(qPrintable(line));
     }
 
     for (int n = 0; n < 100000; ++n) {
