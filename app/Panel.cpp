@@ -8,6 +8,7 @@
 #include "MainWindow.h"
 #include "PointsFile.h"
 #include "Settings.h"
+#include "SystemName.h"
 #include "TableClipboard.h"
 #include "WaitCursor.h"
 #include "WindowSize.h"
@@ -315,64 +316,20 @@ bool Panel::buildRefsystem(refsystem *out) const
 {
     if (!out)
         return false;
-    invalidate_refsystem(out);
-    const int code = datumCode();
-
-    switch (systemType()) {
-    case 1:
-        setup_geoc(code, out);
-        break;
-    case 2:
-        setup_geod(code, out);
-        break;
-    case 4:
-        setup_utm(
-            unsigned(ui->spinBoxZone->value()), ui->radioButtonNorthern->isChecked() ? 1 : 2, out);
-        break;
-    case 3: {
-        const int zone = ui->checkBoxAutoZone->isChecked() ? 0 : ui->spinBoxZone->value();
-        const int hemisphere = ui->checkBoxAutoHemisphere->isChecked()
-            ? 0
-            : (ui->radioButtonNorthern->isChecked() ? 1 : 2);
-        if (code == 95) {
-            setup_sk95(unsigned(zone), hemisphere, out);
-        } else if (code == 42) {
-            setup_sk42(unsigned(zone), hemisphere, out);
-        } else if (code == 2011) {
-            if (hemisphere != 0 && zone >= 1 && zone <= 60) {
-                setup_gk(2011, unsigned(zone), hemisphere, out);
-            } else {
-                // Zone or hemisphere chosen per point by the calculation; the
-                // projection stays unset until then.
-                out->type = 5;
-                out->datum = 2011;
-                out->hemisphere = hemisphere;
-                out->axis_order = 1;
-                out->zone = zone;
-            }
-        }
-        break;
-    }
-    default:
-        break;
-    }
+    SystemName::Choices choices;
+    choices.systemType = systemType();
+    choices.datum = datumCode();
+    choices.zone = ui->spinBoxZone->value();
+    choices.autoZone = ui->checkBoxAutoZone->isChecked();
+    choices.northern = ui->radioButtonNorthern->isChecked();
+    choices.autoHemisphere = ui->checkBoxAutoHemisphere->isChecked();
+    SystemName::buildRefsystem(choices, out);
     return acceptRefsystem(out) != 0;
 }
 
 int Panel::acceptRefsystem(const refsystem *rs) const
 {
-    if (!rs)
-        return 0;
-    const int checked = check_refsystem(rs);
-    if (checked != 0)
-        return checked;
-    if (systemType() != 3 || rs->datum != 2011 || rs->type != 5 || rs->axis_order != 1)
-        return 0;
-    // The input panel reads the zone from each point's easting but cannot
-    // guess the hemisphere.
-    if (inputRole && !outputRole)
-        return rs->hemisphere != 0 ? 1 : 0;
-    return 1;
+    return SystemName::acceptRefsystem(systemType(), inputRole && !outputRole, rs);
 }
 
 // ---- the point table

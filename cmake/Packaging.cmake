@@ -1,7 +1,8 @@
 # Debian package: `cpack -G DEB` in a build directory configured for Release.
 #
 # One package, coordconv, carries what the installation rules install: the
-# program with its geoid grid, desktop entry and icons, the shared library, and
+# program with its geoid grid, desktop entry and icons, the command-line
+# converter kelvadra-convert, the shared library, and
 # the header, CMake package and pkg-config file for building against it. The
 # library has no users but the program yet, so it is not split into
 # libkelvadra1 / libkelvadra-dev packages. Test, benchmark and build tools are
@@ -18,7 +19,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 Gauss-Krueger and Transverse Mercator systems on the Pulkovo 1942/1995, PZ-90, \
 GSK-2011, WGS 84 and ITRF2008 datums by the parameters of GOST 32453-2017, with \
 heights above the ellipsoid or above the EGM96 geoid. Its user interface is in \
-Russian. The package also holds the kelvadra library with its C interface, \
+Russian. kelvadra-convert converts points files the same way from the command \
+line. The package also holds the kelvadra library with its C interface, \
 header, CMake package and pkg-config file.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs the benchmarks (Release build, compared with PROJ).
+# Builds and runs the benchmarks (Release build, compared with PROJ), then the
+# converter on a file of a million rows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,3 +13,5 @@ for b in bench_transform bench_geoid bench_calculate; do
         QT_QPA_PLATFORM=offscreen "build/bin/$b" "$@"
     fi
 done
+echo "== kelvadra-convert, file to file"
+bench/bench_convert.sh build

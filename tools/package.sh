@@ -41,7 +41,7 @@ done
 
 # Contents: everything a user and a developer need, and nothing of the build.
 contents=$(dpkg-deb --contents "$deb" | awk '{ print $6 }' | sed 's|^\./|/|')
-for f in /usr/bin/coordconv /usr/bin/egm96.grd \
+for f in /usr/bin/coordconv /usr/bin/kelvadra-convert /usr/bin/egm96.grd \
     /usr/lib/libkelvadra.so.1.0.0 /usr/lib/libkelvadra.so.1 /usr/lib/libkelvadra.so \
     /usr/include/kelvadra.h /usr/lib/pkgconfig/kelvadra.pc \
     /usr/lib/cmake/kelvadra/kelvadraConfig.cmake /usr/lib/cmake/kelvadra/kelvadraConfigVersion.cmake \
@@ -51,7 +51,7 @@ for f in /usr/bin/coordconv /usr/bin/egm96.grd \
     grep -qxF "$f" <<<"$contents" || fail "the package lacks $f"
 done
 unexpected=$({
-    grep -E '^/usr/bin/.' <<<"$contents" | grep -vxE '/usr/bin/(coordconv|egm96\.grd)' || true
+    grep -E '^/usr/bin/.' <<<"$contents" | grep -vxE '/usr/bin/(coordconv|kelvadra-convert|egm96\.grd)' || true
     grep -E '/(test_|tst_|bench_|fuzz_|header_check|gtx2grd|lib[a-z_]*\.a$|libexport_leak)' <<<"$contents" || true
     grep -vE '^/usr/' <<<"$contents" || true
 } | sort -u | tr '\n' ' ')
@@ -84,6 +84,17 @@ fi
 status=0
 env -u LD_LIBRARY_PATH QT_QPA_PLATFORM=offscreen timeout 5 "$program" >/dev/null 2>&1 || status=$?
 [ "$status" -eq 124 ] || fail "coordconv exited with status $status instead of running"
+
+# The converter runs without a screen: no Qt Gui or Widgets, and it finds the
+# grid beside itself.
+converter=$root/usr/bin/kelvadra-convert
+if env -u LD_LIBRARY_PATH ldd "$converter" | grep -Eq 'libQt5(Gui|Widgets)'; then
+    fail "kelvadra-convert links Qt Gui or Widgets"
+fi
+converted=$(echo "P, 55.5, 37.5, 100" | env -u LD_LIBRARY_PATH -u DISPLAY "$converter" \
+    --from geod:wgs84 --to geod:wgs84:deg+egm96 2>&1) || fail "kelvadra-convert: $converted"
+grep -qE '^P; 55\.500000000; 37\.500000000; 8[0-9]\.[0-9]{3}$' <<<"$converted" \
+    || fail "kelvadra-convert gave: $converted"
 
 if [ "$failures" -ne 0 ]; then
     echo "package check: $failures problem(s)" >&2

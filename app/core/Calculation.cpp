@@ -370,11 +370,12 @@ QString Calculator::formatRow(
 
 QString Calculator::convertRow(const QString &rowText, bool *error, QString *reason) const
 {
-    const QStringList parts = rowText.split(QLatin1Char(';'));
-    const QString name = parts.value(0).trimmed();
-    const QString c1 = parts.value(1).trimmed();
-    const QString c2 = parts.value(2).trimmed();
-    QString c3 = parts.value(3).trimmed();
+    // References into the row: only the trimmed cells are copied.
+    const QVector<QStringRef> parts = rowText.splitRef(QLatin1Char(';'));
+    const QString name = parts.value(0).trimmed().toString();
+    const QString c1 = parts.value(1).trimmed().toString();
+    const QString c2 = parts.value(2).trimmed().toString();
+    QString c3 = parts.value(3).trimmed().toString();
 
     *error = false;
     if (CellText::coordinatesBlank(c1, c2, c3))

@@ -1,7 +1,5 @@
 #include "CellText.h"
 
-#include <QRegularExpression>
-
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -131,33 +129,130 @@ bool scanNumber(const QByteArray &text, int *pos, double *value)
     return true;
 }
 
-// Whole-text patterns. \d and \s are ASCII here (no Unicode properties), the
-// same digits and blanks that the number reader takes, and the point is a
-// real decimal point.
-const QRegularExpression &decimalPattern()
+// The whole-text forms of coordinates, read by hand: a regular expression per
+// cell cost more than the rest of a row's conversion. Digits and blanks are
+// ASCII ones, the same that the number reader takes, and the point is a real
+// decimal point.
+bool isPatternDigit(QChar ch)
 {
-    static const QRegularExpression re(
-        QRegularExpression::anchoredPattern(QStringLiteral("[+-]?\\d+(\\.\\d*)?")));
-    return re;
+    return ch.unicode() >= '0' && ch.unicode() <= '9';
 }
 
-const QRegularExpression &latitudePattern()
+bool isPatternSpace(QChar ch)
 {
-    static const QRegularExpression re(QRegularExpression::anchoredPattern(
-        QStringLiteral("[+-]?\\d{1,2}(\\s+\\d{1,2}(\\s+\\d{0,2}(\\.\\d*)?)?)?")));
-    return re;
+    const ushort u = ch.unicode();
+    return u == ' ' || (u >= '\t' && u <= '\r');
 }
 
-const QRegularExpression &longitudePattern()
+// Moves *i past the digits there; returns how many.
+int skipDigits(const QString &text, int *i)
 {
-    static const QRegularExpression re(QRegularExpression::anchoredPattern(
-        QStringLiteral("[+-]?\\d{1,3}(\\s+\\d{1,2}(\\s+\\d{0,2}(\\.\\d*)?)?)?")));
-    return re;
+    const int start = *i;
+    while (*i < text.size() && isPatternDigit(text.at(*i)))
+        ++*i;
+    return *i - start;
 }
 
-bool matches(const QRegularExpression &re, const QString &text)
+int skipSpaces(const QString &text, int *i)
 {
-    return re.match(text).hasMatch();
+    const int start = *i;
+    while (*i < text.size() && isPatternSpace(text.at(*i)))
+        ++*i;
+    return *i - start;
+}
+
+void skipSign(const QString &text, int *i)
+{
+    if (*i < text.size() && (text.at(*i) == QLatin1Char('+') || text.at(*i) == QLatin1Char('-')))
+        ++*i;
+}
+
+// An optional "." and digits after it.
+void skipFraction(const QString &text, int *i)
+{
+    if (*i < text.size() && text.at(*i) == QLatin1Char('.')) {
+        ++*i;
+        skipDigits(text, i);
+    }
+}
+
+// [+-]?d+(.d*)?
+bool isDecimal(const QString &text)
+{
+    int i = 0;
+    skipSign(text, &i);
+    if (skipDigits(text, &i) == 0)
+        return false;
+    skipFraction(text, &i);
+    return i == text.size();
+}
+
+// [+-]?d{1,maxDegreeDigits}(s+d{1,2}(s+d{0,2}(.d*)?)?)?
+bool isAngle(const QString &text, int maxDegreeDigits)
+{
+    int i = 0;
+    skipSign(text, &i);
+    const int degrees = skipDigits(text, &i);
+    if (degrees < 1 || degrees > maxDegreeDigits)
+        return false;
+    if (i == text.size())
+        return true;
+    if (skipSpaces(text, &i) == 0)
+        return false;
+    const int minutes = skipDigits(text, &i);
+    if (minutes < 1 || minutes > 2)
+        return false;
+    if (i == text.size())
+        return true;
+    if (skipSpaces(text, &i) == 0 || skipDigits(text, &i) > 2)
+        return false;
+    skipFraction(text, &i);
+    return i == text.size();
+}
+
+// Fixed notation as Qt writes it, through std::to_chars: zero has no sign,
+// and a tie goes away from zero where to_chars would round it to even. A
+// value is a tie only when it is an odd multiple of 2^-(decimals + 1); it is
+// then written exactly with one more decimal, a 5, and rounded up by hand.
+bool appendFixed(QString *out, double value, int decimals)
+{
+    if (!std::isfinite(value) || std::fabs(value) >= 1e15 || decimals < 0 || decimals > 17)
+        return false;
+    if (value == 0.0)
+        value = 0.0;
+    const double twice = std::ldexp(value, decimals + 1);
+    const double once = std::ldexp(value, decimals);
+    const bool tie = std::trunc(twice) == twice && std::trunc(once) != once;
+    char buffer[64];
+    const std::to_chars_result r = std::to_chars(buffer + 1, buffer + sizeof buffer, value,
+        std::chars_format::fixed, decimals + (tie ? 1 : 0));
+    if (r.ec != std::errc())
+        return false;
+    char *begin = buffer + 1;
+    char *end = r.ptr;
+    if (tie) {
+        end -= decimals == 0 ? 2 : 1; // the 5, and the point before it
+        char *p = end;
+        while (p != begin && (p[-1] == '9' || p[-1] == '.')) {
+            if (p[-1] == '9')
+                p[-1] = '0';
+            --p;
+        }
+        if (p != begin && p[-1] != '-') {
+            ++p[-1];
+        } else {
+            // All nines: one more digit in front, after the sign.
+            --begin;
+            if (p != begin + 1) {
+                begin[0] = '-';
+                begin[1] = '1';
+            } else {
+                begin[0] = '1';
+            }
+        }
+    }
+    out->append(QLatin1String(begin, int(end - begin)));
+    return true;
 }
 
 } // namespace
@@ -209,6 +304,33 @@ QStringList splitRow(const QString &rowText)
     return parts;
 }
 
+QString tableRow(const QString &line)
+{
+    // One pass and one allocation: a points file of a million lines goes
+    // through here.
+    const QString &sep = separator();
+    QString row(line.size() + 3 * sep.size(), Qt::Uninitialized);
+    QChar *out = row.data();
+    int cells = 1;
+    for (const QChar ch : line) {
+        if (ch == kComma || ch == kSemicolon || ch == kTab) {
+            if (cells == 4)
+                break;
+            ++cells;
+            for (const QChar s : sep)
+                *out++ = s;
+        } else {
+            *out++ = isControl(ch) ? QChar(QLatin1Char(' ')) : ch;
+        }
+    }
+    for (; cells < 4; ++cells) {
+        for (const QChar s : sep)
+            *out++ = s;
+    }
+    row.truncate(int(out - row.constData()));
+    return row;
+}
+
 int fieldCount(const QString &rowText)
 {
     int count = 1;
@@ -251,12 +373,10 @@ bool isValidCoordinates(const QString &c1, const QString &c2, const QString &c3,
     if (t1.isEmpty() || t2.isEmpty() || t3.isEmpty())
         return false;
 
-    const QRegularExpression &decimal = decimalPattern();
-    if (dmsUnits) {
-        return (matches(latitudePattern(), t1) || matches(decimal, t1))
-            && (matches(longitudePattern(), t2) || matches(decimal, t2)) && matches(decimal, t3);
-    }
-    return matches(decimal, t1) && matches(decimal, t2) && matches(decimal, t3);
+    if (dmsUnits)
+        return (isAngle(t1, 2) || isDecimal(t1)) && (isAngle(t2, 3) || isDecimal(t2))
+            && isDecimal(t3);
+    return isDecimal(t1) && isDecimal(t2) && isDecimal(t3);
 }
 
 double parseAngle(const QString &text)
@@ -312,8 +432,20 @@ QString formatDms(double degrees)
         d -= 360.0;
 
     QString result;
+    result.reserve(24);
     if (negative)
         result += QLatin1Char('-');
+    // All three parts go the fast way or, for a value it does not take, all
+    // three the slow one.
+    const int start = result.size();
+    if (appendFixed(&result, d, 0)) {
+        result += QLatin1Char(' ');
+        appendFixed(&result, m, 0);
+        result += QLatin1Char(' ');
+        if (appendFixed(&result, s, 5))
+            return result;
+    }
+    result.truncate(start);
     result += QString::number(d, 'f', 0);
     result += QLatin1Char(' ');
     result += QString::number(m, 'f', 0);
@@ -337,7 +469,10 @@ bool parseNumber(const QString &text, double *value)
 
 QString formatFixed(double value, int decimals)
 {
-    return QString::number(value, 'f', decimals);
+    QString text;
+    if (!appendFixed(&text, value, decimals))
+        return QString::number(value, 'f', decimals);
+    return text;
 }
 
 } // namespace CellText

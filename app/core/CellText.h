@@ -23,6 +23,9 @@ QString joinRow(const QString &name, const QString &c1, const QString &c2, const
 // to at least four parts. A cell holds one line: any other control character
 // (see isControl) becomes a blank in its part, nothing trimmed.
 QStringList splitRow(const QString &rowText);
+// The row text a line of a points file becomes in the table: joinRow of its
+// first four splitRow parts.
+QString tableRow(const QString &line);
 // The number of parts splitRow finds before padding: 1 + the separators.
 int fieldCount(const QString &rowText);
 

@@ -3,6 +3,7 @@
 #include "CellText.h"
 #include "TestSupport.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include <clocale>
@@ -20,6 +21,7 @@ private slots:
     void formatDms_data();
     void formatDms();
     void dmsRoundTrip();
+    void sameAsQt();
     void numbersAndRows();
     void decimalCommaLocale();
 };
@@ -133,6 +135,56 @@ void TestCellText::dmsRoundTrip()
     for (double x = -179.9; x < 180.0; x += 7.300123456789) {
         const QString text = CellText::formatDms(x);
         QVERIFY2(std::fabs(CellText::parseAngle(text) - x) <= 0.0000051 / 3600, qPrintable(text));
+    }
+}
+
+// The hand-made readers and writers against Qt's own: the coordinate
+// patterns and the row a loaded line makes on random texts of the characters
+// that matter, fixed notation on
+// random values, ties (odd multiples of 2^-(decimals + 1)) and zeros.
+void TestCellText::sameAsQt()
+{
+    const QString decimal = QStringLiteral("[+-]?\\d+(\\.\\d*)?");
+    const QString groups = QStringLiteral("(\\s+\\d{1,2}(\\s+\\d{0,2}(\\.\\d*)?)?)?");
+    const QRegularExpression decimalOnly(QRegularExpression::anchoredPattern(decimal));
+    const QRegularExpression latitude(QRegularExpression::anchoredPattern(
+        QStringLiteral("(%1)|([+-]?\\d{1,2}%2)").arg(decimal, groups)));
+    const QRegularExpression longitude(QRegularExpression::anchoredPattern(
+        QStringLiteral("(%1)|([+-]?\\d{1,3}%2)").arg(decimal, groups)));
+    const QString alphabet = QStringLiteral("0123456789 .+-\t\v\u00a0\u0665e,;\r\u2028");
+    QRandomGenerator random(14);
+    for (int n = 0; n < 100000; ++n) {
+        QString t[3];
+        for (QString &text : t) {
+            const int length = int(random.bounded(9)) + 1;
+            for (int i = 0; i < length; ++i)
+                text += alphabet.at(int(random.bounded(alphabet.size())));
+            text = text.trimmed();
+        }
+        const bool all = !t[0].isEmpty() && !t[1].isEmpty() && !t[2].isEmpty();
+        const auto ok
+            = [](const QRegularExpression &re, const QString &x) { return re.match(x).hasMatch(); };
+        const bool dms = all && ok(latitude, t[0]) && ok(longitude, t[1]) && ok(decimalOnly, t[2]);
+        const bool plain
+            = all && ok(decimalOnly, t[0]) && ok(decimalOnly, t[1]) && ok(decimalOnly, t[2]);
+        if (CellText::isValidCoordinates(t[0], t[1], t[2], true) != dms
+            || CellText::isValidCoordinates(t[0], t[1], t[2], false) != plain)
+            QFAIL(qPrintable(t[0] + QLatin1Char('|') + t[1] + QLatin1Char('|') + t[2]));
+        // A loaded line as the table makes it a row.
+        const QString line = t[0] + t[1] + t[2];
+        const QStringList cells = CellText::splitRow(line);
+        if (CellText::tableRow(line) != CellText::joinRow(cells[0], cells[1], cells[2], cells[3]))
+            QFAIL(qPrintable(line));
+    }
+
+    for (int n = 0; n < 100000; ++n) {
+        const int decimals = n % 10;
+        const double scale = std::pow(10.0, double(random.bounded(16)) - 4);
+        const double tie = std::ldexp(2 * double(random.bounded(1 << 20)) + 1, -(decimals + 1));
+        for (const double v : {(random.generateDouble() - 0.5) * scale, tie, -tie, -0.0, -0.0001,
+                 std::nan(""), -2e15})
+            if (CellText::formatFixed(v, decimals) != QString::number(v, 'f', decimals))
+                QCOMPARE(CellText::formatFixed(v, decimals), QString::number(v, 'f', decimals));
     }
 }
 

@@ -1,0 +1,316 @@
+#include "SystemName.h"
+
+#include "Calculation.h"
+
+namespace SystemName {
+
+namespace {
+
+const int geocentricType = 1;
+const int geodeticType = 2;
+const int gaussKrugerType = 3;
+const int utmType = 4;
+
+struct Datum
+{
+    const char *name;
+    int code;
+    const char *caption;
+};
+
+// Every datum of the geodetic and geocentric lists, in the panel's order.
+const Datum datums[] = {
+    {"wgs84", 84, "WGS 84"},
+    {"sk42", 42, "Пулково 42"},
+    {"sk95", 95, "Пулково 95"},
+    {"pz90", 90, "ПЗ 90"},
+    {"pz90.02", 9002, "ПЗ 90.02"},
+    {"pz90.11", 9011, "ПЗ 90.11"},
+    {"gsk2011", 2011, "ГСК 2011"},
+    {"itrf2008", 2008, "ITRF 2008"},
+};
+
+bool isGaussKrugerDatum(int code)
+{
+    return code == 42 || code == 95 || code == 2011;
+}
+
+int datumCode(const QString &name)
+{
+    for (const Datum &d : datums) {
+        if (name == QLatin1String(d.name))
+            return d.code;
+    }
+    return 0;
+}
+
+QString datumList()
+{
+    QStringList names;
+    for (const Datum &d : datums)
+        names.append(QLatin1String(d.name));
+    return names.join(QStringLiteral(", "));
+}
+
+// A zone number 1 to 60 written in decimal digits only.
+int zoneNumber(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 2)
+        return 0;
+    int zone = 0;
+    for (const QChar ch : text) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+            return 0;
+        zone = zone * 10 + (ch.unicode() - '0');
+    }
+    return zone >= 1 && zone <= 60 ? zone : 0;
+}
+
+bool parseGeodeticForm(const QStringList &parts, bool input, Choices *c, QString *error)
+{
+    bool unitGiven = false;
+    bool rangeGiven = false;
+    for (int i = 2; i < parts.size(); ++i) {
+        const QString &p = parts.at(i);
+        const bool unit = p == QLatin1String("dms") || p == QLatin1String("deg");
+        const bool range = p == QLatin1String("360") || p == QLatin1String("180");
+        if ((!unit && !range) || (unit && unitGiven) || (range && rangeGiven)) {
+            *error = QStringLiteral("лишнее или неизвестное «%1», ожидается geod:ДАТУМ, затем "
+                                    "dms или deg и 180 или 360")
+                         .arg(p);
+            return false;
+        }
+        unitGiven = unitGiven || unit;
+        rangeGiven = rangeGiven || range;
+        c->decimalDegrees = c->decimalDegrees || p == QLatin1String("deg");
+        c->unsignedLongitude = c->unsignedLongitude || p == QLatin1String("360");
+    }
+    // The input side reads both angle forms and any longitude.
+    if (input && (c->decimalDegrees || c->unsignedLongitude)) {
+        *error = QStringLiteral("deg и 360 задают вид результата, они возможны только в --to");
+        return false;
+    }
+    return true;
+}
+
+bool parseGaussKruger(const QStringList &parts, bool input, Choices *c, QString *error)
+{
+    if (!isGaussKrugerDatum(c->datum)) {
+        *error = QStringLiteral("для gk ожидается датум sk42, sk95 или gsk2011");
+        return false;
+    }
+    const QString zone = parts.value(2);
+    c->autoZone = zone == QLatin1String("auto");
+    c->zone = c->autoZone ? 1 : zoneNumber(zone);
+    if (c->zone == 0 || parts.size() > 4) {
+        *error = QStringLiteral("ожидается gk:ДАТУМ:ЗОНА[:n|:s|:auto], зона 1–60 или auto");
+        return false;
+    }
+    const QString hemisphere = parts.value(3, QStringLiteral("n"));
+    c->northern = hemisphere != QLatin1String("s");
+    c->autoHemisphere = hemisphere == QLatin1String("auto");
+    if (!c->autoHemisphere && hemisphere != QLatin1String("n")
+        && hemisphere != QLatin1String("s")) {
+        *error = QStringLiteral("полушарие «%1»: ожидается n, s или auto").arg(hemisphere);
+        return false;
+    }
+    if (input && c->autoHemisphere) {
+        *error = QStringLiteral("полушарие входной системы: ожидается n или s");
+        return false;
+    }
+    return true;
+}
+
+bool parseUtm(const QStringList &parts, Choices *c, QString *error)
+{
+    const QString zone = parts.value(1);
+    const QChar last = zone.isEmpty() ? QChar() : zone.back();
+    c->datum = 84;
+    c->zone = zoneNumber(zone.left(zone.size() - 1));
+    c->northern = last == QLatin1Char('n');
+    if (c->zone == 0 || (last != QLatin1Char('n') && last != QLatin1Char('s'))
+        || parts.size() > 2) {
+        *error = QStringLiteral("ожидается utm:ЗОНА и полушарие n или s, например utm:37n");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void buildRefsystem(const Choices &c, refsystem *out)
+{
+    invalidate_refsystem(out);
+    switch (c.systemType) {
+    case geocentricType:
+        setup_geoc(c.datum, out);
+        break;
+    case geodeticType:
+        setup_geod(c.datum, out);
+        break;
+    case utmType:
+        setup_utm(unsigned(c.zone), c.northern ? 1 : 2, out);
+        break;
+    case gaussKrugerType: {
+        const int zone = c.autoZone ? 0 : c.zone;
+        const int hemisphere = c.autoHemisphere ? 0 : (c.northern ? 1 : 2);
+        if (c.datum == 95) {
+            setup_sk95(unsigned(zone), hemisphere, out);
+        } else if (c.datum == 42) {
+            setup_sk42(unsigned(zone), hemisphere, out);
+        } else if (c.datum == 2011) {
+            if (hemisphere != 0 && zone >= 1 && zone <= 60) {
+                setup_gk(2011, unsigned(zone), hemisphere, out);
+            } else {
+                // Zone or hemisphere chosen per point by the calculation; the
+                // projection stays unset until then.
+                out->type = 5;
+                out->datum = 2011;
+                out->hemisphere = hemisphere;
+                out->axis_order = 1;
+                out->zone = zone;
+            }
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+int acceptRefsystem(int systemType, bool inputOnly, const refsystem *rs)
+{
+    if (!rs)
+        return 0;
+    const int checked = check_refsystem(rs);
+    if (checked != 0)
+        return checked;
+    if (systemType != gaussKrugerType || rs->datum != 2011 || rs->type != 5 || rs->axis_order != 1)
+        return 0;
+    // The input side reads the zone from each point's easting but cannot
+    // guess the hemisphere.
+    if (inputOnly)
+        return rs->hemisphere != 0 ? 1 : 0;
+    return 1;
+}
+
+bool side(const Choices &c, bool input, Calculation::Side *out)
+{
+    Calculation::Side s;
+    buildRefsystem(c, &s.system);
+    if (!acceptRefsystem(c.systemType, input, &s.system))
+        return false;
+    const bool geodetic = c.systemType == geodeticType;
+    s.systemType = c.systemType;
+    s.geoidIndex = c.geoid ? 1 : 0;
+    s.dmsUnits = geodetic && !c.decimalDegrees;
+    s.decimalDegrees = geodetic && c.decimalDegrees;
+    s.unsignedLongitude = geodetic && c.unsignedLongitude;
+    *out = s;
+    return true;
+}
+
+bool parse(const QString &name, bool input, Choices *choices, QString *error)
+{
+    const auto fail = [&name, error](const QString &why) {
+        *error = QStringLiteral("«%1»: %2").arg(name, why);
+        // Control characters shown as "?": the message stays one line.
+        for (QChar &ch : *error) {
+            if (ch.category() == QChar::Other_Control)
+                ch = QLatin1Char('?');
+        }
+        return false;
+    };
+
+    QString text = name.trimmed().toLower();
+    Choices c;
+    const QLatin1String geoidSuffix("+egm96");
+    if (text.endsWith(geoidSuffix)) {
+        c.geoid = true;
+        text.chop(geoidSuffix.size());
+    }
+    const QStringList parts = text.split(QLatin1Char(':'));
+    const QString &kind = parts.at(0);
+    if (kind == QLatin1String("utm")) {
+        c.systemType = utmType;
+    } else {
+        if (kind == QLatin1String("geoc"))
+            c.systemType = geocentricType;
+        else if (kind == QLatin1String("geod"))
+            c.systemType = geodeticType;
+        else if (kind == QLatin1String("gk"))
+            c.systemType = gaussKrugerType;
+        else
+            return fail(QStringLiteral("ожидается geod:, geoc:, gk: или utm: (все формы: --list)"));
+        c.datum = datumCode(parts.value(1));
+        if (c.datum == 0)
+            return fail(QStringLiteral("ожидается %1:ДАТУМ, датумы: %2").arg(kind, datumList()));
+    }
+
+    QString why;
+    bool ok = true;
+    switch (c.systemType) {
+    case geocentricType:
+        if (parts.size() > 2)
+            return fail(QStringLiteral("лишнее «%1», ожидается geoc:ДАТУМ").arg(parts.at(2)));
+        // The third coordinate is Z, not a height.
+        if (c.geoid)
+            return fail(QStringLiteral("у геоцентрической системы нет высот, уберите +egm96"));
+        break;
+    case geodeticType:
+        ok = parseGeodeticForm(parts, input, &c, &why);
+        break;
+    case gaussKrugerType:
+        ok = parseGaussKruger(parts, input, &c, &why);
+        break;
+    default:
+        ok = parseUtm(parts, &c, &why);
+        break;
+    }
+    if (!ok)
+        return fail(why);
+
+    Calculation::Side check;
+    if (!side(c, input, &check))
+        return fail(QStringLiteral("система задана не полностью"));
+    *choices = c;
+    return true;
+}
+
+QStringList forms()
+{
+    QStringList lines;
+    const auto item = [&lines](const QString &name, const QString &meaning) {
+        lines << QStringLiteral("  %1 %2").arg(name, -18).arg(meaning);
+    };
+    lines << QStringLiteral("Системы (--from и --to):");
+    for (const Datum &d : datums)
+        item(QStringLiteral("geod:") + QLatin1String(d.name),
+            QStringLiteral("геодезическая, ") + d.caption);
+    for (const Datum &d : datums)
+        item(QStringLiteral("geoc:") + QLatin1String(d.name),
+            QStringLiteral("геоцентрическая X, Y, Z, ") + d.caption);
+    for (const Datum &d : datums) {
+        if (isGaussKrugerDatum(d.code))
+            item(QStringLiteral("gk:%1:ЗОНА").arg(QLatin1String(d.name)),
+                QStringLiteral("Гаусса-Крюгера, ") + d.caption);
+    }
+    item(QStringLiteral("utm:ЗОНАn"), QStringLiteral("UTM, WGS 84, северное полушарие"));
+    item(QStringLiteral("utm:ЗОНАs"), QStringLiteral("UTM, WGS 84, южное полушарие"));
+    lines << QStringLiteral("Уточнения:");
+    item(
+        QStringLiteral("ЗОНА"), QStringLiteral("1–60 или auto: на входе по восточной координате,"));
+    item(QString(), QStringLiteral("на выходе по положению точки"));
+    item(QStringLiteral("gk:...:ЗОНА:n"), QStringLiteral("северное полушарие (по умолчанию)"));
+    item(QStringLiteral("gk:...:ЗОНА:s"), QStringLiteral("южное полушарие"));
+    item(QStringLiteral("gk:...:ЗОНА:auto"), QStringLiteral("полушарие по точке, только в --to"));
+    item(QStringLiteral("geod:...:dms"),
+        QStringLiteral("градусы минуты секунды в результате (по умолчанию)"));
+    item(QStringLiteral("geod:...:deg"), QStringLiteral("десятичные градусы, только в --to"));
+    item(QStringLiteral("geod:...:180"), QStringLiteral("долготы от -180 до 180 (по умолчанию)"));
+    item(QStringLiteral("geod:...:360"), QStringLiteral("долготы от 0 до 360, только в --to"));
+    item(QStringLiteral("...+egm96"), QStringLiteral("высоты над геоидом EGM96 (кроме geoc)"));
+    return lines;
+}
+
+} // namespace SystemName

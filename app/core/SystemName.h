@@ -1,0 +1,54 @@
+// Reference-system choices as a panel offers them, the record they make, and
+// their compact written form for the command line: "geod:wgs84:deg:360",
+// "gk:sk42:7", "gk:gsk2011:auto:s", "utm:37n", "+egm96" for heights above
+// the geoid. The panel and the converter both go through buildRefsystem and
+// acceptRefsystem, so the same choices give the same calculation.
+#ifndef SYSTEMNAME_H
+#define SYSTEMNAME_H
+
+#include "kelvadra.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace Calculation {
+struct Side;
+}
+
+namespace SystemName {
+
+// The panel's controls, as values.
+struct Choices
+{
+    int systemType = 0; // panel code: 1 geocentric, 2 geodetic, 3 Gauss-Krüger, 4 UTM
+    int datum = 0;
+    int zone = 1; // 1 to 60
+    bool autoZone = false;
+    bool northern = true;
+    bool autoHemisphere = false;
+    bool decimalDegrees = false; // geodetic: decimal degrees, else degrees-minutes-seconds
+    bool unsignedLongitude = false;
+    bool geoid = false;
+};
+
+// Fills *out from the choices. A GSK 2011 Gauss-Krüger zone or hemisphere
+// left automatic gives an incomplete record for the calculation to finish.
+void buildRefsystem(const Choices &choices, refsystem *out);
+// Non-zero when the record can be calculated with: complete, or that
+// incomplete GSK 2011 record, which an input-only side must give a hemisphere.
+int acceptRefsystem(int systemType, bool inputOnly, const refsystem *rs);
+
+// A side of the calculation as the input (left) or output (right) panel
+// gives it for these choices; false when its system is not accepted.
+bool side(const Choices &choices, bool input, Calculation::Side *out);
+
+// Reads a written name for the input or the output side. On failure *error
+// is one line in Russian saying what was expected.
+bool parse(const QString &name, bool input, Choices *choices, QString *error);
+
+// Every accepted form, one per line, with what it means.
+QStringList forms();
+
+} // namespace SystemName
+
+#endif // SYSTEMNAME_H
