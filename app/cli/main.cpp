@@ -3,27 +3,19 @@
 // saved form, so the two never disagree. Streams: memory stays flat whatever
 // the size of the input.
 #include "Calculation.h"
-#include "CellText.h"
 #include "GeoidFile.h"
+#include "Pipeline.h"
 #include "PointsFile.h"
+#include "Streams.h"
 #include "SystemName.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
-#include <deque>
-#include <future>
+#include <functional>
 #include <memory>
-#include <string>
-#include <thread>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -155,296 +147,6 @@ int parseArguments(const QStringList &args, Options *o)
     return -1;
 }
 
-// One input: a named file or standard input, read a line at a time as the
-// program reads points files (line ends, byte-order mark, UTF-8 or
-// Windows-1251, the size limit).
-class Input
-{
-public:
-    // False, with errno set, when the file cannot be read.
-    bool open(const QString &path)
-    {
-        const bool standard = path == QLatin1String("-");
-        name = standard ? QStringLiteral("стандартный ввод") : path;
-        const QFileInfo info(path);
-        file.setFileName(standard ? QString() : path);
-        if (!standard && info.isDir()) {
-            errno = EISDIR;
-            return false;
-        }
-        errno = 0;
-        const bool opened
-            = standard ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
-        if (!opened) {
-            if (errno == 0)
-                errno = info.exists() ? EACCES : ENOENT;
-            return false;
-        }
-        if (!file.isSequential())
-            size = file.size();
-        reader.reset(new PointsFile::LineReader(&file));
-        return true;
-    }
-
-    bool next(QString *line) { return reader->readLine(line); }
-    PointsFile::Status status() const { return reader->status(); }
-    const QString &displayName() const { return name; }
-    qint64 total() const { return size; }
-    qint64 consumed() const { return file.isSequential() ? 0 : file.pos(); }
-
-private:
-    QFile file;
-    std::unique_ptr<PointsFile::LineReader> reader;
-    QString name;
-    qint64 size = -1;
-};
-
-// Standard output, or a file replaced only when everything was written.
-class Output
-{
-public:
-    bool open(const QString &path)
-    {
-        if (path.isEmpty() || path == QLatin1String("-"))
-            return true;
-        file.reset(new QSaveFile(path));
-        return file->open(QIODevice::WriteOnly);
-    }
-    void append(const QByteArray &rows)
-    {
-        pending += rows;
-        if (pending.size() >= flushSize)
-            flush();
-    }
-    bool flush()
-    {
-        if (!pending.isEmpty()) {
-            if (file)
-                ok = ok && file->write(pending) == pending.size();
-            else
-                ok = ok
-                    && std::fwrite(pending.constData(), 1, size_t(pending.size()), stdout)
-                        == size_t(pending.size());
-            pending.clear();
-        }
-        return ok;
-    }
-    bool commit()
-    {
-        flush();
-        if (file)
-            return ok && file->commit();
-        return ok && std::fflush(stdout) == 0;
-    }
-
-private:
-    static const int flushSize = 1 << 20;
-    std::unique_ptr<QSaveFile> file;
-    QByteArray pending;
-    bool ok = true;
-};
-
-// A bar on standard error, shown once the input has taken over a second.
-class Progress
-{
-public:
-    explicit Progress(qint64 total)
-        : total(total)
-        , enabled(isatty(STDERR_FILENO) == 1)
-        , started(Clock::now())
-    {
-    }
-    // Bytes read so far; with no known size (a pipe), the lines read.
-    void update(qint64 done, qint64 lines)
-    {
-        if (!enabled)
-            return;
-        const auto now = Clock::now();
-        if (now - started < std::chrono::seconds(1) || now - last < std::chrono::milliseconds(200))
-            return;
-        last = now;
-        shown = true;
-        if (total <= 0) {
-            std::fprintf(stderr, "\rстрок: %lld", static_cast<long long>(lines));
-        } else {
-            const int width = 40;
-            const qint64 part = qMin(done, total);
-            const int filled = int(part * width / total);
-            std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(size_t(filled), '#').c_str(),
-                std::string(size_t(width - filled), '.').c_str(), int(part * 100 / total));
-        }
-        std::fflush(stderr);
-    }
-    void finish()
-    {
-        if (shown)
-            std::fprintf(stderr, "\r%60s\r", "");
-        shown = false;
-    }
-
-private:
-    using Clock = std::chrono::steady_clock;
-    qint64 total;
-    bool enabled;
-    bool shown = false;
-    Clock::time_point started;
-    Clock::time_point last;
-};
-
-QString openError(int code)
-{
-    switch (code) {
-    case ENOENT:
-        return QStringLiteral("нет такого файла");
-    case EACCES:
-        return QStringLiteral("нет доступа");
-    case EISDIR:
-        return QStringLiteral("это каталог");
-    default:
-        return QStringLiteral("файл не читается");
-    }
-}
-
-// Rows go through the calculation in batches, on as many threads as the
-// machine has; the results are written in input order. The calculator is
-// only read, and the library and cell texts keep no shared state.
-struct Batch
-{
-    QString source;       // for the failure report
-    qint64 firstLine = 0; // number of the first line in its input
-    QStringList lines;
-    int chars = 0;
-    QByteArray rows; // the result rows, each ended by "\n"
-    struct Failure
-    {
-        qint64 line;
-        QString reason;
-    };
-    std::vector<Failure> failures;
-    qint64 points = 0; // rows with coordinates
-};
-
-// The row in UTF-8 and "\n" behind `out`; ASCII, the usual case, without a
-// temporary.
-void appendRow(QByteArray *out, const QString &row)
-{
-    const int start = out->size();
-    out->resize(start + row.size() + 1);
-    char *p = out->data() + start;
-    for (const QChar ch : row) {
-        if (ch.unicode() >= 0x80) {
-            out->resize(start);
-            *out += row.toUtf8();
-            *out += '\n';
-            return;
-        }
-        *p++ = char(ch.unicode());
-    }
-    *p = '\n';
-}
-
-void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
-{
-    batch->rows.reserve(batch->chars + batch->chars / 2 + batch->lines.size());
-    const QLatin1String noCoordinates("; ; ; ");
-    QString reason;
-    for (int i = 0; i < batch->lines.size(); ++i) {
-        bool failed = false;
-        const QString row
-            = calculator->convertRow(CellText::tableRow(batch->lines.at(i)), &failed, &reason);
-        appendRow(&batch->rows, row);
-        if (failed)
-            batch->failures.push_back({batch->firstLine + i, reason});
-        if (failed || !row.endsWith(noCoordinates))
-            ++batch->points;
-    }
-    batch->lines.clear();
-}
-
-class Pipeline
-{
-public:
-    Pipeline(const Calculation::Calculator &calculator, Output *output, bool quiet)
-        : calculator(calculator)
-        , output(output)
-        , quiet(quiet)
-        , inFlight(qMax(2u, std::thread::hardware_concurrency()))
-    {
-    }
-    ~Pipeline()
-    {
-        for (auto &job : jobs)
-            job.second.wait();
-    }
-
-    // Lines of one input, numbered from 1.
-    void add(const QString &source, qint64 number, const QString &line)
-    {
-        if (!current || current->source != source) {
-            submit();
-            current.reset(new Batch);
-            current->source = source;
-            current->firstLine = number;
-        }
-        current->chars += line.size();
-        current->lines.append(line);
-        // Bounded in characters too, so that long lines keep memory flat.
-        if (current->lines.size() >= batchLines || current->chars >= batchChars)
-            submit();
-    }
-    // "Пересчитано 998 из 1000 точек, ошибок: 2", as the window says it.
-    QString summary() const
-    {
-        return QStringLiteral("пересчитано %1 из %2 точек, ошибок: %3")
-            .arg(points - failures)
-            .arg(points)
-            .arg(failures);
-    }
-    void finish()
-    {
-        submit();
-        while (!jobs.empty())
-            writeOldest();
-    }
-    bool anyFailed() const { return failures > 0; }
-
-private:
-    void submit()
-    {
-        if (!current || current->lines.empty())
-            return;
-        while (jobs.size() >= inFlight)
-            writeOldest();
-        Batch *batch = current.get();
-        jobs.emplace_back(
-            std::move(current), std::async(std::launch::async, convertBatch, &calculator, batch));
-    }
-    void writeOldest()
-    {
-        jobs.front().second.get();
-        const Batch &batch = *jobs.front().first;
-        output->append(batch.rows);
-        failures += qint64(batch.failures.size());
-        points += batch.points;
-        if (!quiet) {
-            for (const Batch::Failure &f : batch.failures)
-                say(QStringLiteral("%1:%2: %3").arg(batch.source).arg(f.line).arg(f.reason));
-        }
-        jobs.pop_front();
-    }
-
-    static const int batchLines = 4096;
-    static const int batchChars = 1 << 20;
-    const Calculation::Calculator &calculator;
-    Output *output;
-    bool quiet;
-    size_t inFlight;
-    qint64 failures = 0;
-    qint64 points = 0;
-    std::unique_ptr<Batch> current;
-    std::deque<std::pair<std::unique_ptr<Batch>, std::future<void>>> jobs;
-};
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -522,7 +224,10 @@ int main(int argc, char *argv[])
     }
 
     Progress progress(total);
-    Pipeline pipeline(calculator, &output, options.quiet);
+    Pipeline pipeline(
+        calculator, &output,
+        options.quiet ? std::function<void(const QString &)>()
+                      : [](const QString &text) { say(text); });
     QStringList warnings;
     qint64 readBefore = 0;
     qint64 linesBefore = 0;
