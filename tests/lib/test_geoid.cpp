@@ -1,21 +1,16 @@
 // Geoid grid records, bilinear interpolation, ownership of the grid array and
 // the height conversions, on small grids built in memory.
 #include "kelvadra_internal.h"
-
-#include <gtest/gtest.h>
+#include "test_util.h"
 
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <iomanip>
-#include <limits>
 
 namespace {
 
 const double kUnset = DBL_MAX;
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-const double kInf = std::numeric_limits<double>::infinity();
 
 geoid_data settings(double south, double north, double west, double east, double dlat, double dlon)
 {
@@ -30,11 +25,6 @@ template <typename F> geoid_data filled(geoid_data g, F f)
         for (int32_t c = 0; c < g.cols; ++c)
             EXPECT_EQ(set_geoid_data_value(&g, r, c, f(r, c)), 1);
     return g;
-}
-
-bool same_bits(const double a[3], const double b[3])
-{
-    return std::memcmp(a, b, 3 * sizeof(double)) == 0;
 }
 
 refsystem geodetic(int datum)
@@ -306,7 +296,7 @@ TEST(GeoidHeights, ThereAndBackInTheGridsAndOtherSystemsOrFailingUnchanged)
         SCOPED_TRACE(testing::Message() << f[0] << ", " << f[1] << ", " << f[2]);
         double p[3] = {f[0], f[1], f[2]};
         EXPECT_EQ(transform_to_geoid(p, &t) + transform_from_geoid(p, &t), 0);
-        EXPECT_TRUE(same_bits(p, f));
+        EXPECT_TRUE(same_bits(p, f, 3)) << p[0] << ", " << p[1] << ", " << p[2];
     }
     invalidate_geoid(&g);
 }

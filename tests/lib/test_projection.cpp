@@ -1,21 +1,15 @@
 // Transverse Mercator zones: the GOST series, the general Transverse Mercator
 // and the automatic-zone initialisers. Agreement with PROJ and round trips in
-// every zone are in test_chain; here: exact values, zone choice,
+// every zone are in the accuracy report; here: exact values, zone choice,
 // hemispheres and failures.
 #include "kelvadra_internal.h"
-
-#include <gtest/gtest.h>
+#include "test_util.h"
 
 #include <cmath>
-#include <cstring>
-#include <limits>
 
 using namespace kelvadra;
 
 namespace {
-
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-const double kInf = std::numeric_limits<double>::infinity();
 
 // The series' own arithmetic evaluated in 40 digits (mpmath, same nesting,
 // same rho, same double inputs): any changed coefficient shows. 1 um and
