@@ -103,7 +103,7 @@ TEST(ShippedGrid, HeightsAboveTheGeoidWhereTheRoundTripMissesAMillimetre)
         6);
     const struct
     {
-        const refsystem *user, *made;  // the user's system; the points in it as made in
+        const refsystem *user, *made;  // the user's system; the one the points are made in
         double lat0, lat1, lon0, lon1; // where the points lie (degrees)
     } cases[] = {{&utm, &utm, 40, 70, 35.4, 36.5}, {&utm, &utm, 40, 70, 41.5, 42.6},
         {&gsk, &gsk, 45, 70, 41.5, 42.6}, {&gk42, &gk42, 42, 70, 36, 42},
