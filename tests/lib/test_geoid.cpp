@@ -80,6 +80,7 @@ TEST(GeoidValidity, SettingsAndCompletion)
         {"rows beyond any integer", settings(-1e308, 1e308, 0, 1, 1e-10, 1), 1, -1, -1},
         {"edge unset", settings(50, kUnset, 10, 13, 1, 1), 0, -1, -1},
         {"step zero", settings(50, 52, 10, 13, 0, 1), 0, -1, -1},
+        {"longitude step negative", settings(50, 52, 10, 13, 1, -1), 0, -1, -1},
         {"extent below one step", settings(50, 50.5, 10, 13, 1, 1), 0, -1, -1},
         {"edges reversed", settings(50, 52, 13, 10, 1, 1), 0, -1, -1},
         {"infinite edge", settings(50, kInf, 10, 13, 1, 1), 0, -1, -1},
