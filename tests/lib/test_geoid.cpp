@@ -181,6 +181,15 @@ TEST(GeoidInterpolation, NodesLinesCellsAndEdges)
         EXPECT_NEAR(out, c.inside ? N((c.lat - 40) / 0.5, (c.lon - 20) / 2) : -123.0, 1e-12);
     }
     EXPECT_EQ(interpolate_geoid_data_value(&g, 41, 25, nullptr), 0);
+    // The top edge reads no row beyond the last, not even with weight 0: a
+    // NaN lies there (a read past a large grid's end may also crash).
+    float guarded[] = {1, 2, 3, 4, NAN, NAN};
+    geoid_data tiny = settings(0, 1, 0, 1, 1, 1);
+    ASSERT_EQ(complete_geoid_data_grid(&tiny), 1);
+    tiny.values = guarded;
+    double top = 0;
+    EXPECT_EQ(interpolate_geoid_data_value(&tiny, 1, 0.5, &top), 1);
+    EXPECT_EQ(top, 3.5);
     invalidate_geoid_data(&g);
 }
 
