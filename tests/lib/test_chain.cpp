@@ -93,6 +93,10 @@ TEST(TransformCoords, KnownDisplacementsAndRelations)
     const double sec = 1.0 / 3600;
     refsystem utmNorthingFirst = make(6, 84, 37);
     utmNorthingFirst.axis_order = KV_AXES_NORTHING_EASTING;
+    // The origin of make()'s local frames, (55, 37, 150) on WGS 84, as a SK-42 point.
+    const transform toSk42 = init(make(2, 84), make(2, 42));
+    double origin42[3] = {55, 37, 150};
+    ASSERT_EQ(transform_coords(origin42, &toSk42, origin42), 1);
     const struct
     {
         const char *why;
@@ -109,6 +113,9 @@ TEST(TransformCoords, KnownDisplacementsAndRelations)
         {"UTM (easting, northing) -> (northing, easting): swapped, not copied", make(6, 84, 37),
             utmNorthingFirst, {412345.678, 6098765.432, 10}, {6098765.432, 412345.678, 10},
             {1e-3, 1e-3, 0}},
+        {"SK-42 point -> the WGS 84 local frame there: its origin, whatever the ellipsoids",
+            make(2, 42), make(3, 84), {origin42[0], origin42[1], origin42[2]}, {0, 0, 0},
+            {1e-3, 1e-3, 1e-3}},
         {"SK-42 zone 7 north -> south: 10 000 km more northing", make(4, 42, 7, 1),
             make(4, 42, 7, 2), {6100000, 7400000, 10}, {16100000, 7400000, 10}, {1e-3, 1e-3, 0}},
     };
