@@ -52,12 +52,13 @@ void pickRefsystem(FuzzedDataProvider &in, refsystem *r)
     invalidate_refsystem(r);
     const unsigned zone = in.ConsumeIntegralInRange(0u, 62u);
     const int hemisphere = in.ConsumeIntegralInRange(-1, 3);
-    switch (in.ConsumeIntegralInRange(0, 10)) {
+    using ZoneSetup = int (*)(unsigned, int, refsystem *);
+    static const ZoneSetup zones[] = {setup_sk42, setup_sk95, setup_gsk2011, setup_utm};
+    const int kind = in.ConsumeIntegralInRange(0, 10);
+    switch (kind) {
     case 0:
-        setup_geoc(pickDatum(in), r);
-        break;
     case 1:
-        setup_geod(pickDatum(in), r);
+        (kind ? setup_geod : setup_geoc)(pickDatum(in), r);
         break;
     case 2: {
         const double origin[3] = {in.ConsumeFloatingPointInRange(-1.6, 1.6),
@@ -66,16 +67,10 @@ void pickRefsystem(FuzzedDataProvider &in, refsystem *r)
         break;
     }
     case 3:
-        setup_sk42(zone, hemisphere, r);
-        break;
     case 4:
-        setup_sk95(zone, hemisphere, r);
-        break;
     case 5:
-        setup_gsk2011(zone, hemisphere, r);
-        break;
     case 6:
-        setup_utm(zone, hemisphere, r);
+        zones[kind - 3](zone, hemisphere, r);
         break;
     case 7:
         setup_gk(pickDatum(in), zone, hemisphere, r);

@@ -1,39 +1,20 @@
 // Angle helpers, the locale-independent number scanner and reference-system
-// records (reset state, set-ups, check_refsystem, zone projections).
+// records (reset state, set-ups, check_refsystem, zone projections). Every
+// suite also runs under ru_RU.UTF-8, whose decimal comma a plain "%lf" obeys.
 #include "kelvadra_internal.h"
+#include "test_util.h"
 
-#include <gtest/gtest.h>
-
-#include <clocale>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <functional>
-#include <limits>
 #include <locale.h>
-#include <string>
 
 using namespace kelvadra;
 
 namespace {
 
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-bool sameBits(double a, double b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-} // namespace
-
 TEST(Angles, FixedArithmetic)
 {
-    // 0.1 / kDegree and 0.1 * (1 / kDegree) differ in the last bit.
-    EXPECT_TRUE(sameBits(rad_to_deg(0.1), 5.729577951308232));
-    EXPECT_TRUE(sameBits(deg_to_rad(55.75), 0.9730210579868387));
-    EXPECT_TRUE(sameBits(mas_to_rad(-2.30), -1.1150714665519327e-08));
-
-    // tolerance 0: bit for bit. Both ends of [-pi, pi] stay; latitude clamps, never folds.
+    // 0.1 / kDegree and 0.1 * (1 / kDegree) differ in the last bit; tolerance 0: bit for bit.
     struct Case
     {
         double (*fn)(double);
@@ -41,9 +22,11 @@ TEST(Angles, FixedArithmetic)
         const char *why;
     };
     const Case cases[] = {
+        {rad_to_deg, 0.1, 5.729577951308232, 0, "divided by the degree"},
+        {deg_to_rad, 55.75, 0.9730210579868387, 0, "times the degree"},
+        {mas_to_rad, -2.30, -1.1150714665519327e-08, 0, "milliarcseconds"},
         {normalize_angle_pi, kPi, kPi, 0, "+pi kept"},
         {normalize_angle_pi, -kPi, -kPi, 0, "-pi kept"},
-        {normalize_angle_pi, 1.0, 1.0, 0, "inside untouched"},
         {normalize_angle_pi, 7.0, 7.0 - kTwoPi, 0, "one turn"},
         {normalize_angle_pi, -7.0, -7.0 + kTwoPi, 0, "one turn below"},
         {normalize_angle_pi, 3 * kHalfPi, -kHalfPi, 1e-15, "needs the second subtraction"},
@@ -52,85 +35,59 @@ TEST(Angles, FixedArithmetic)
         {normalize_latitude_rad, 2.0, kHalfPi, 0, "clamped, pi - 2 would be a fold"},
         {normalize_latitude_rad, -2.0, -kHalfPi, 0, "clamped south"},
         {normalize_latitude_rad, kTwoPi + 0.5, 0.5, 1e-15, "reduced first"},
+        {normalize_positive_longitude_deg, -10, 350, 0, "west"},
+        {normalize_positive_longitude_deg, -725, 355, 0, "two turns west"},
+        {normalize_positive_longitude_deg, 360, 0, 0, "a turn is 0"},
+        {normalize_positive_longitude_deg, 180, 180, 0, "inside untouched"},
     };
     for (const Case &c : cases) {
         const double out = c.fn(c.in);
-        if (c.tol == 0)
-            EXPECT_TRUE(sameBits(out, c.want)) << c.why << ": " << out;
-        else
-            EXPECT_NEAR(out, c.want, c.tol) << c.why;
+        EXPECT_TRUE(c.tol ? std::fabs(out - c.want) <= c.tol : same_bits(&out, &c.want))
+            << c.why << ": " << c.in << " -> " << out << ", want " << c.want;
     }
-
-    const double lon[][2] = {{-10, 350}, {-360, 0}, {360, 0}, {725, 5}, {-725, 355}, {180, 180}};
-    for (const auto &c : lon)
-        EXPECT_EQ(normalize_positive_longitude_deg(c[0]), c[1]) << c[0];
     // -1e-14 + 360 rounds to 360: the result must still lie below 360. Beyond
-    // 1e17 the quotient by 360 rounds to a wrong number of turns (-128 came
-    // out of the first); the remainder is exact there.
-    for (double x : {-1e-14, -360.0 - 1e-13, 720.0 - 1e-13, -8.680727225230975e17, 1e300, -DBL_MAX,
-             DBL_MAX, -1.2345e17, 9.87654321e18, -DBL_TRUE_MIN}) {
+    // 1e17 the quotient by 360 rounds to a wrong number of turns; the
+    // remainder is exact there.
+    for (double x :
+        {-1e-14, 720.0 - 1e-13, -8.680727225230975e17, -DBL_MAX, 9.87654321e18, -DBL_TRUE_MIN}) {
         const double out = normalize_positive_longitude_deg(x);
         const double exact = std::fmod(std::fmod(x, 360.0) + 360.0, 360.0);
-        EXPECT_TRUE(out >= 0.0 && out < 360.0) << x << " -> " << out;
-        EXPECT_TRUE(std::fabs(out - exact) < 1e-13 || out == 0) << x << " -> " << out;
+        EXPECT_TRUE(out >= 0.0 && out < 360.0 && (std::fabs(out - exact) < 1e-13 || out == 0))
+            << x << " -> " << out << ", want " << exact;
     }
 }
 
 TEST(ParseDms, ReadingsAndFailures)
 {
-    struct Case
+    const struct
     {
         const char *text;
         double want;
         const char *why;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"55 45 30", 55 + 45.0 / 60 + 30.0 / 3600, "degrees, minutes, seconds"},
         {"10 20", 10 + 20.0 / 60, "three fail, two succeed"},
-        {"  12.5 ", 12.5, "one number"},
-        {"-37 30", -37.5, "leading minus"},
+        {"  12.5 ", 12.5, "one number, a decimal point in every locale"},
+        {"-37 30.6", -(37 + 30.6 / 60), "leading minus"},
         {"10 -30", -30.0, "a minus anywhere: reading restarts after it"},
         {"37 30-15", -15.0, "only the first minus counts"},
         {"- 5", -5.0, "blanks after the minus"},
         {"55 45'30", 55.75, "a stray character ends the reading"},
         {"55,5", 55.0, "a comma is no decimal point"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         double out = 999;
         EXPECT_EQ(parse_dms_string(c.text, &out), 1) << c.why;
         EXPECT_DOUBLE_EQ(out, c.want) << c.why << ": \"" << c.text << "\"";
     }
     // No number, or one that is not finite: failure, output untouched.
-    for (const char *t : {"abc", "", "-", "nan", "-inf", "1e999", "10 20 1e999", "10 -nan"}) {
+    for (const char *t :
+        {"abc", "", "-", "nan", "-inf", "1e999", "10 20 1e999", "10 -nan", (const char *)nullptr}) {
         double out = 123.25;
-        EXPECT_EQ(parse_dms_string(t, &out), 0) << "\"" << t << "\"";
-        EXPECT_EQ(out, 123.25) << "\"" << t << "\"";
+        EXPECT_EQ(parse_dms_string(t, &out), 0) << "\"" << (t ? t : "NULL") << "\"";
+        EXPECT_EQ(out, 123.25) << "\"" << (t ? t : "NULL") << "\"";
     }
-    double out = 123.25;
-    EXPECT_EQ(parse_dms_string(nullptr, &out), 0);
-    EXPECT_EQ(out, 123.25);
     EXPECT_EQ(parse_dms_string("55", nullptr), 0);
-}
-
-// A Qt program on a Russian desktop runs with the decimal comma, where a plain
-// "%lf" reads "55.5" as 55.
-TEST(ParseDms, PointIsTheDecimalSeparatorInEveryLocale)
-{
-    const std::string saved = std::setlocale(LC_ALL, nullptr);
-    if (!std::setlocale(LC_ALL, "ru_RU.UTF-8"))
-        GTEST_SKIP() << "ru_RU.UTF-8 is not installed (tools/deps.sh generates it)";
-    double comma = 0, out = 0;
-    const bool isComma = std::sscanf("55,5", "%lf", &comma) == 1 && comma == 55.5;
-    const int ok = parse_dms_string("-37 30.6", &out);
-    float f = 0;
-    const char *end = nullptr;
-    const int fok = scan_float("0.5", &end, &f);
-    std::setlocale(LC_ALL, saved.c_str());
-    ASSERT_TRUE(isComma) << "the locale must use the decimal comma for this test to mean anything";
-    ASSERT_EQ(ok, 1);
-    EXPECT_DOUBLE_EQ(out, -(37 + 30.6 / 60));
-    ASSERT_EQ(fok, 1);
-    EXPECT_EQ(f, 0.5f);
 }
 
 // scan_double reads what "%lf" reads in the "C" locale: value and end.
@@ -150,8 +107,8 @@ TEST(Scanner, LikeScanfInTheCLocale)
         EXPECT_EQ(scan_double(t, &end, &v), n == 1 ? 1 : 0) << "\"" << t << "\"";
         const bool same = n != 1 ? v == -42 && end == nullptr // untouched on failure
             : std::isnan(want)   ? std::isnan(v)
-                                 : sameBits(v, want) && end - t == used;
-        EXPECT_TRUE(same) << "\"" << t << "\"";
+                                 : same_bits(&v, &want) && end - t == used;
+        EXPECT_TRUE(same) << "\"" << t << "\": " << v << ", want " << want;
     }
     freelocale(c);
 
@@ -169,109 +126,82 @@ TEST(Scanner, LikeScanfInTheCLocale)
 
 // ------------------------------------------------------ reference systems
 
-namespace {
-
 // Values no set-up writes, to see what is reset and what is kept.
 refsystem garbage()
 {
     return {77, 5, {1, 2, 3}, 9, 7, {11, 12, 13, 14, 15}, 3};
 }
 
-void expectReset(const refsystem &r)
-{
-    EXPECT_EQ(r.type, 0);
-    EXPECT_EQ(r.datum, 0);
-    for (double o : r.origin)
-        EXPECT_EQ(o, DBL_MAX);
-    EXPECT_EQ(r.zone, -1);
-    EXPECT_EQ(r.hemisphere, 0);
-    EXPECT_EQ(r.projection.scale_factor, 0.0);
-    EXPECT_EQ(check_refsystem(&r), 0);
-}
-
-} // namespace
-
 TEST(Refsystem, SetupAcceptanceAndReset)
 {
-    refsystem r = garbage();
-    invalidate_refsystem(&r);
-    expectReset(r);
-    // The program keeps these while scale_factor is 0.
-    EXPECT_EQ(r.projection.central_meridian, 11);
-    EXPECT_EQ(r.axis_order, 3);
-
     const double origin[3] = {0.97, -0.66, -12.5};
     const unsigned minusOne = static_cast<unsigned>(-1);
-    using Setup = std::function<int(refsystem *)>;
-    struct Case
+    const struct
     {
         const char *call;
-        Setup setup;
-        int type, datum = 0, zone = 0, hemisphere = 0, axis = 0;
-    };
-    const Case cases[] = {
-        // type 0: refused
+        std::function<int(refsystem *)> setup;
+        int type, datum, zone, hemisphere, axis; // type 0: refused and reset
+    } cases[] = {
+        {"invalidate", [](refsystem *r) { return invalidate_refsystem(r), 0; }, 0, 0, 0, 0, 0},
         {"geoc(1234)", [](refsystem *r) { return setup_geoc(1234, r); }, 1, 1234, -1, 0, 0},
-        {"geoc(0)", [](refsystem *r) { return setup_geoc(0, r); }, 0},
-        {"geod(0)", [](refsystem *r) { return setup_geod(0, r); }, 0},
+        {"geoc(0)", [](refsystem *r) { return setup_geoc(0, r); }, 0, 0, 0, 0, 0},
+        {"geod(0)", [](refsystem *r) { return setup_geod(0, r); }, 0, 0, 0, 0, 0},
         {"lsr(42)", [&](refsystem *r) { return setup_lsr(42, origin, r); }, 3, 42, -1, 0, 0},
-        {"lsr(null origin)", [](refsystem *r) { return setup_lsr(42, nullptr, r); }, 0},
+        {"lsr(null origin)", [](refsystem *r) { return setup_lsr(42, nullptr, r); }, 0, 0, 0, 0, 0},
         {"sk42(0, 0) automatic", [](refsystem *r) { return setup_sk42(0, 0, r); }, 4, 42, 0, 0, 0},
         {"sk42(60, 2)", [](refsystem *r) { return setup_sk42(60, 2, r); }, 4, 42, 60, 2, 0},
-        {"sk42(61, 1)", [](refsystem *r) { return setup_sk42(61, 1, r); }, 0},
-        {"sk42(-1u, 1)", [=](refsystem *r) { return setup_sk42(minusOne, 1, r); }, 0},
+        {"sk42(61, 1)", [](refsystem *r) { return setup_sk42(61, 1, r); }, 0, 0, 0, 0, 0},
+        {"sk42(-1u, 1)", [=](refsystem *r) { return setup_sk42(minusOne, 1, r); }, 0, 0, 0, 0, 0},
         {"sk95(12, 1)", [](refsystem *r) { return setup_sk95(12, 1, r); }, 4, 95, 12, 1, 0},
         {"gsk2011(7, 1)", [](refsystem *r) { return setup_gsk2011(7, 1, r); }, 5, 2011, -1, 0, 1},
-        {"gsk2011(0, 1)", [](refsystem *r) { return setup_gsk2011(0, 1, r); }, 0},
-        {"gsk2011(7, 0)", [](refsystem *r) { return setup_gsk2011(7, 0, r); }, 0},
+        {"gsk2011(0, 1)", [](refsystem *r) { return setup_gsk2011(0, 1, r); }, 0, 0, 0, 0, 0},
+        {"gsk2011(7, 0)", [](refsystem *r) { return setup_gsk2011(7, 0, r); }, 0, 0, 0, 0, 0},
         {"utm(37, 1)", [](refsystem *r) { return setup_utm(37, 1, r); }, 5, 84, -1, 0, 2},
-        {"utm(61, 1)", [](refsystem *r) { return setup_utm(61, 1, r); }, 0},
-        {"utm(-1u, 1)", [=](refsystem *r) { return setup_utm(minusOne, 1, r); }, 0},
+        {"utm(61, 1)", [](refsystem *r) { return setup_utm(61, 1, r); }, 0, 0, 0, 0, 0},
+        {"utm(-1u, 1)", [=](refsystem *r) { return setup_utm(minusOne, 1, r); }, 0, 0, 0, 0, 0},
         {"gk(2011, 7, 3)", [](refsystem *r) { return setup_gk(2011, 7, 3, r); }, 5, 2011, -1, 0, 1},
-        {"gk(0, 7, 1)", [](refsystem *r) { return setup_gk(0, 7, 1, r); }, 0},
-        {"gk(84, 0, 1)", [](refsystem *r) { return setup_gk(84, 0, 1, r); }, 0},
-        {"gk(84, 7, 0)", [](refsystem *r) { return setup_gk(84, 7, 0, r); }, 0},
+        {"gk(0, 7, 1)", [](refsystem *r) { return setup_gk(0, 7, 1, r); }, 0, 0, 0, 0, 0},
+        {"gk(84, 0, 1)", [](refsystem *r) { return setup_gk(84, 0, 1, r); }, 0, 0, 0, 0, 0},
+        {"gk(84, 7, 0)", [](refsystem *r) { return setup_gk(84, 7, 0, r); }, 0, 0, 0, 0, 0},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.call);
-        r = garbage();
+        refsystem r = garbage();
         EXPECT_EQ(c.setup(&r), c.type ? 1 : 0);
-        if (!c.type) {
-            expectReset(r);
-            continue;
-        }
+        EXPECT_EQ(check_refsystem(&r), c.type ? 1 : 0);
         EXPECT_EQ(r.type, c.type);
         EXPECT_EQ(r.datum, c.datum);
-        EXPECT_EQ(r.zone, c.zone);
+        EXPECT_EQ(r.zone, c.type ? c.zone : -1);
         EXPECT_EQ(r.hemisphere, c.hemisphere);
-        if (c.type == 5)
-            EXPECT_EQ(r.axis_order, c.axis);
-        else
-            EXPECT_EQ(r.projection.scale_factor, 0.0);
         for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(r.origin[i], c.type == 3 ? origin[i] : DBL_MAX);
-        EXPECT_EQ(check_refsystem(&r), 1);
+            EXPECT_EQ(r.origin[i], c.type == 3 ? origin[i] : DBL_MAX) << i;
+        if (c.type == 5) {
+            EXPECT_EQ(r.axis_order, c.axis);
+        } else {
+            EXPECT_EQ(r.projection.scale_factor, 0.0);
+            // A reset keeps what the program may still show while scale_factor is 0.
+            EXPECT_TRUE(c.type || (r.projection.central_meridian == 11 && r.axis_order == 3));
+        }
     }
-
     EXPECT_EQ(check_refsystem(nullptr), 0);
     invalidate_refsystem(nullptr);
-    EXPECT_EQ(setup_geod(84, nullptr), 0);
-    EXPECT_EQ(setup_lsr(84, origin, nullptr), 0);
-    EXPECT_EQ(setup_sk42(7, 1, nullptr), 0);
-    EXPECT_EQ(setup_gk(84, 7, 1, nullptr), 0);
+    EXPECT_EQ(setup_geod(84, nullptr) + setup_lsr(84, origin, nullptr) + setup_sk42(7, 1, nullptr)
+            + setup_gk(84, 7, 1, nullptr),
+        0);
 }
 
 // Central meridian (1e-15 rad: (6n - 3) * pi / 180 may round one unit apart),
-// scale, false easting and northing, axis order of every zone.
+// scale, false easting and northing, axis order of every zone; any
+// hemisphere but 1 is south.
 TEST(Refsystem, ZoneProjections)
 {
     for (unsigned n = 1; n <= 60; ++n) {
-        for (int h : {1, 2, 3}) { // any hemisphere but 1 is south
+        for (int h : {1, 2, 3}) {
             SCOPED_TRACE(::testing::Message() << "zone " << n << " hemisphere " << h);
             refsystem gk = garbage(), gsk = garbage(), utm = garbage();
             ASSERT_TRUE(
                 setup_gk(90, n, h, &gk) && setup_gsk2011(n, h, &gsk) && setup_utm(n, h, &utm));
-            struct
+            const struct
             {
                 const refsystem *r;
                 double cm, k, e;
@@ -296,7 +226,7 @@ TEST(Refsystem, ZoneProjections)
 
 TEST(Refsystem, CheckByType)
 {
-    struct Case
+    const struct
     {
         const char *what;
         int32_t type, datum;
@@ -305,8 +235,7 @@ TEST(Refsystem, CheckByType)
         double scale;
         int32_t axis;
         int usable;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"type 0", 0, 84, 0, 0, -1, 1, 1, 0},
         {"type 6", 6, 84, 0, 0, 1, 1, 1, 0},
         {"type -1", -1, 84, 0, 0, 1, 1, 1, 0},
@@ -321,7 +250,7 @@ TEST(Refsystem, CheckByType)
         {"projected axis 0", 5, 84, 0, 0, -1, 1, 0, 0},
         {"projected no datum", 5, 0, 0, 0, -1, 1, 1, 0},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         refsystem r = garbage();
         r.type = c.type;
         r.datum = c.datum;
@@ -333,3 +262,5 @@ TEST(Refsystem, CheckByType)
         EXPECT_EQ(check_refsystem(&r), c.usable) << c.what;
     }
 }
+
+} // namespace
