@@ -35,31 +35,26 @@ const QString saveFailed
 
 QString counted(int all, int empty, int invalid)
 {
-    return QStringLiteral("information|Подсчет числа строк|Всего строк:\t\t%1\nПустых строк:\t\t%2"
-                          "\nНекорректных строк:\t%3")
-        .arg(all)
-        .arg(empty)
-        .arg(invalid);
+    return QString::asprintf("information|Подсчет числа строк|Всего строк:\t\t%d\nПустых строк:"
+                             "\t\t%d\nНекорректных строк:\t%d",
+        all, empty, invalid);
 }
 
 // The question and the report of Ctrl+D ("некорректных") or Ctrl+E ("пустых").
 QStringList deleted(const char *what, int found, int removed)
 {
-    const QString w = QString::fromUtf8(what);
-    return {QStringLiteral("confirm|Подтвердите удаление|Обнаружено %1 строк: %2.\nУдалить? ")
-                .arg(w)
-                .arg(found),
-        QStringLiteral("information|Информация|Удалено %1 строк: %2.").arg(w).arg(removed)};
+    return {QString::asprintf(
+                "confirm|Подтвердите удаление|Обнаружено %s строк: %d.\nУдалить? ", what, found),
+        QString::asprintf("information|Информация|Удалено %s строк: %d.", what, removed)};
 }
 
 // The Ctrl+I report of `n` invalid rows, numbered 5, 7, ...
 QString found(int n)
 {
-    QString text = QStringLiteral("warning|Поиск некорректных строк|Обнаружено некорректных строк: "
-                                  "%1\nНомера некорректных строк:\n5; 7; 9; 11; 13; 15; 17; 19; "
-                                  "21; 23")
-                       .arg(n);
-    return n > 10 ? text + QStringLiteral("\nи еще %1 (не перечислены).").arg(n - 10) : text;
+    return QString::asprintf("warning|Поиск некорректных строк|Обнаружено некорректных строк: %d\n"
+                             "Номера некорректных строк:\n5; 7; 9; 11; 13; 15; 17; 19; 21; 23",
+               n)
+        + (n > 10 ? QString::asprintf("\nи еще %d (не перечислены).", n - 10) : QString());
 }
 
 QStringList names(const QStringList &rows)
@@ -72,33 +67,11 @@ QStringList names(const QStringList &rows)
 
 QString extraFields(int count, const char *lines)
 {
-    return QStringLiteral("Строк с лишними полями: %1 (строки %2). Поля после четвертого "
-                          "отброшены.\nВозможно, десятичная запятая разделила число на два "
-                          "поля: в координатах пишите дробную часть через \".\".")
-        .arg(count)
-        .arg(QString::fromUtf8(lines));
+    return QString::asprintf("Строк с лишними полями: %d (строки %s). Поля после четвертого "
+                             "отброшены.\nВозможно, десятичная запятая разделила число на два "
+                             "поля: в координатах пишите дробную часть через \".\".",
+        count, lines);
 }
-
-// Writes beyond `bytes` fail while it lives, as on a full disk; unlike file
-// permissions this holds for root too.
-struct FileSizeLimit
-{
-    rlimit saved;
-    void (*handler)(int);
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit small = saved;
-        small.rlim_cur = bytes;
-        handler = std::signal(SIGXFSZ, SIG_IGN);
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, handler);
-    }
-};
 
 // Hands out its bytes `chunk` at a time, then fails if asked to.
 struct Trickle : QIODevice
@@ -457,10 +430,16 @@ void TestCommands::failedWriteKeepsExistingFile()
         rows << QStringLiteral("P%1; 6181234.567; 7412345.678; 150.250").arg(i);
     log->fileName = path;
     panel->setPoints(rows);
-    {
-        FileSizeLimit limit(4096);
-        click(&*panel, "pushButtonSave");
-    }
+    // Writes beyond 4 KiB fail, as on a full disk; unlike permissions this holds for root too.
+    rlimit saved, small;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    small = saved;
+    small.rlim_cur = 4096;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    click(&*panel, "pushButtonSave");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
     QCOMPARE(log->shown.value(1), saveFailed + path);
     QCOMPARE(readFile(path), QByteArray("A; 1; 2; 3\n"));
     QCOMPARE(QDir(own.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"existing.txt"});
