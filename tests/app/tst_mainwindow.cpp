@@ -78,6 +78,7 @@ struct Calculate
     QString expected; // a pattern of the right rows, blanks cut
     bool warned;
     QString reasons = {}, status = {}; // checked when given
+    int cursor = -1;                   // the left table's current row
 };
 
 } // namespace
@@ -100,7 +101,6 @@ private slots:
     void calculate();
     void undo();
     void geoidSideWithoutGrid();
-    void trailingEmptyRowsDropped();
     void firstStartFitsLaptop();
     void keys();
     void settingsRestored();
@@ -126,14 +126,11 @@ void TestMainWindow::initTestCase()
 {
     // A world grid of constant geoid height 10 m: latitudes -90..90,
     // longitudes -180..360, 90 degrees apart, in radians; and an empty file.
-    const auto radians = [](double quarters) {
-        return QByteArray::number(quarters * 1.5707963267948966, 'g', 17);
-    };
-    QByteArray text = radians(-1) + " " + radians(1) + " " + radians(-2) + " " + radians(4) + " "
-        + radians(1) + " " + radians(1) + "\n";
-    for (int row = 0; row < 3; ++row)
-        text += "10\t10\t10\t10\t10\t10\t10\n";
-    QVERIFY(writeFile(dir.filePath("egm96.grd"), text));
+    const QByteArray row = "10\t10\t10\t10\t10\t10\t10\n";
+    QVERIFY(writeFile(dir.filePath("egm96.grd"),
+        "-1.5707963267948966 1.5707963267948966 -3.1415926535897931 6.2831853071795862 "
+        "1.5707963267948966 1.5707963267948966\n"
+            + row + row + row));
     QVERIFY(writeFile(dir.filePath("empty.grd"), QByteArray()));
 }
 
@@ -264,6 +261,12 @@ void TestMainWindow::calculate_data()
           "F; 55; 47; 0\nG; 55; 44; 0", "F;;;\nG;61\\d{5}\\.\\d{3};7\\d{6}\\.\\d{3};0\\.\\d{3}", true,
           "точка дальше 6° от осевого меридиана зоны|",
           "Пересчитано 1 из 2 точек, ошибок: 1 (строки 1)" },
+        // Empty rows at the end of the left list go first when the cursor is
+        // in them; above it, they stay and come out empty.
+        { "empty tail with the cursor", "0:WGS 84", "0d:WGS 84", "A; 10; 20; 0\nB; 11; 21; 0\n\n",
+          "A;10\\.0+;20\\.0+;0\\.000\nB;11\\.0+;21\\.0+;0\\.000", false, "", "", 3 },
+        { "empty row above the cursor", "0:WGS 84", "0d:WGS 84", "A; 10; 20; 0\n",
+          "A;10\\.0+;20\\.0+;0\\.000\n;;;", false, "", "", 0 },
     };
     // clang-format on
     caseRows(cases);
@@ -277,6 +280,7 @@ void TestMainWindow::calculate()
     configure(left(), QString::fromUtf8(c.left));
     configure(right(), QString::fromUtf8(c.right));
     left()->setPoints(c.rows.split(QLatin1Char('\n')));
+    left()->table()->setCurrentCell(c.cursor, 1);
     {
         CursorLog cursor(right()->table());
         run();
@@ -285,6 +289,7 @@ void TestMainWindow::calculate()
     }
     QVERIFY(!QGuiApplication::overrideCursor());
     QCOMPARE(log->shown, c.warned ? QStringList {rowErrors} : QStringList());
+    QCOMPARE(right()->table()->rowCount(), left()->table()->rowCount());
     const QString got = right()->points().join('\n').replace(QRegularExpression(" *; *"), ";");
     QVERIFY2(
         QRegularExpression(QRegularExpression::anchoredPattern(c.expected)).match(got).hasMatch(),
@@ -340,23 +345,6 @@ void TestMainWindow::geoidSideWithoutGrid()
         (QStringList {"warning|Предупреждение|Ошибка инициализации пересчета координат",
             "warning|Предупреждение|Ошибка инициализации геоида"}));
     QCOMPARE(right()->points(), untouched);
-}
-
-// Empty rows at the end of the left list go before the calculation when the
-// cursor is in them; above them, they stay and come out empty.
-void TestMainWindow::trailingEmptyRowsDropped()
-{
-    left()->setPoints({"P1; 10; 20; 0", "P2; 11; 21; 0", "; ; ; ", "; ; ; "});
-    left()->table()->setCurrentCell(3, 1);
-    run();
-    QCOMPARE(left()->table()->rowCount(), 2);
-    QCOMPARE(right()->table()->rowCount(), 2);
-
-    left()->setPoints({"P1; 10; 20; 0", "; ; ; "});
-    left()->table()->setCurrentCell(0, 0);
-    run();
-    QCOMPARE(right()->table()->rowCount(), 2);
-    QVERIFY(log->shown.isEmpty());
 }
 
 // On a 1366 x 768 screen the first-start window, frame included, shows both
