@@ -1,22 +1,18 @@
 // The coordinate-system panel: its controls per system type, datum and role,
 // the record it builds, the table's row texts and the cell editor's guard.
 #include "CellText.h"
-#include "CoordinateDelegate.h"
 #include "Panel.h"
 #include "TestSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QtTest>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -43,19 +39,64 @@ struct Fixture
     QWidget *widget(const char *name) { return child<QWidget>(&panel, name); }
 };
 
+// What a system type shows in a role.
+struct Controls
+{
+    const char *name;
+    Role role;
+    int type;
+    int systemType;
+    const char *headers; // of the coordinate columns
+    // Angular unit, longitude range, zone group, auto zone checked, auto zone
+    // enabled, spin box, auto hemisphere checked, auto hemisphere enabled,
+    // hemisphere group, hemisphere radios, geoid. Geodetic and geocentric
+    // leave the zone and hemisphere controls as on a new panel.
+    const char *flags;
+};
+
+// The datum list after a change of type.
+struct DatumList
+{
+    const char *name;
+    int from, type, selected, index, count;
+};
+
+// The record the panel builds from its controls.
+struct Build
+{
+    Role role;
+    int type, datum;
+    int zone;       // 0: automatic zone checked
+    int hemisphere; // 0: automatic, 1 northern, 2 southern
+    refsystem expected;
+    bool accepted;
+};
+
+// A text typed (or pasted) into a cell of row 0.
+struct Edit
+{
+    const char *name;
+    int column;
+    QString typed, cell;
+};
+
 } // namespace
 
-Q_DECLARE_METATYPE(Role)
+Q_DECLARE_METATYPE(Controls)
+Q_DECLARE_METATYPE(DatumList)
+Q_DECLARE_METATYPE(Build)
+Q_DECLARE_METATYPE(Edit)
 
 class TestPanel : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void form();
-    void datumListFollowsType();
-    void enabledState_data();
-    void enabledState();
+    void newPanel();
+    void controls_data();
+    void controls();
+    void datumList_data();
+    void datumList();
     void datumChangeReturnsZoneToAutomatic();
     void buildRefsystem_data();
     void buildRefsystem();
@@ -64,100 +105,43 @@ private slots:
     void editorGuard();
 };
 
-// The names the program and its tests use, with their classes and captions.
-void TestPanel::form()
+// Geodetic WGS 84 in DMS, no geoid, one empty row; no type, no record.
+void TestPanel::newPanel()
 {
     Panel panel(true);
-    const char *const widgets[][3] = {
-        {"groupBoxAngularUnit", "QGroupBox", "Единицы широты/долготы"},
-        {"radioButtonDMS", "QRadioButton", "градусы минуты секунды"},
-        {"radioButtonDegrees", "QRadioButton", "десятичные градусы"},
-        {"groupBoxHemisphere", "QGroupBox", "Полушарие"},
-        {"radioButtonNorthern", "QRadioButton", "Северное"},
-        {"radioButtonSouthern", "QRadioButton", "Южное"},
-        {"checkBoxAutoHemisphere", "QCheckBox", "автомат."},
-        {"groupBoxLongitudeRange", "QGroupBox", "Диапазон долгот"},
-        {"radioButtonSignedLongitude", "QRadioButton", "от -180 до 180 градусов"},
-        {"radioButtonUnsignedLongitude", "QRadioButton", "от 0 до 360 градусов"},
-        {"groupBoxZone", "QGroupBox", "Номер зоны"},
-        {"checkBoxAutoZone", "QCheckBox", "автомат."},
-        {"pushButtonLoad", "QPushButton", "Загрузить..."},
-        {"pushButtonSave", "QPushButton", "Сохранить..."},
-        {"pushButtonClear", "QPushButton", "Очистить"},
-        {"pushButtonAbout", "QPushButton", "О программе..."},
-        {"pushButtonCalculate", "QPushButton", "Вычислить >>>"},
-    };
-    for (const auto &w : widgets) {
-        QWidget *widget = child<QWidget>(&panel, w[0]);
-        QCOMPARE(widget->metaObject()->className(), w[1]);
-        const auto *box = qobject_cast<QGroupBox *>(widget);
-        QCOMPARE(box ? box->title() : static_cast<QAbstractButton *>(widget)->text(),
-            QString::fromUtf8(w[2]));
-    }
-
-    // A new panel: geodetic WGS 84 in DMS, no geoid, one empty row; the type
-    // list in the order of its codes.
     QCOMPARE(panel.datumCode(), 84);
     QVERIFY(panel.isDmsUnits() && !panel.isUnsignedLongitude() && panel.geoidIndex() == 0);
     QCOMPARE(panel.points(), QStringList {"; ; ; "});
-    auto *type = child<QComboBox>(&panel, "comboBoxType");
-    const QStringList types {"Геодезическая", "Гаусса-Крюгера", "UTM", "Геоцентрическая"};
-    const QStringList firstHeader {"Широта", "X", "E", "X"}, lastHeader {"Высота", "h", "h", "Z"};
-    for (int i = 0; i < 4; ++i) {
-        type->setCurrentIndex(i);
-        QCOMPARE(type->currentText(), types[i]);
-        QCOMPARE(panel.systemType(), (QVector<int> {2, 3, 4, 1})[i]);
-        QCOMPARE(panel.table()->horizontalHeaderItem(1)->text(), firstHeader[i]);
-        QCOMPARE(panel.table()->horizontalHeaderItem(3)->text(), lastHeader[i]);
-    }
-    // No current type: no record, and no crash on null records.
-    type->setCurrentIndex(-1);
+    child<QComboBox>(&panel, "comboBoxType")->setCurrentIndex(-1);
     refsystem rs {};
     QVERIFY(!panel.buildRefsystem(&rs) && !panel.buildRefsystem(nullptr));
     QCOMPARE(panel.acceptRefsystem(nullptr), 0);
 }
 
-// The datum is kept when the new type offers it, else the list's first.
-void TestPanel::datumListFollowsType()
+void TestPanel::controls_data()
 {
-    const int cases[][5] = {// from, type, selected, index, count
-        {2011, GaussKruger, 2011, 2, 3}, {95, GaussKruger, 95, 1, 3}, {90, GaussKruger, 42, 0, 3},
-        {2011, Utm, 84, 0, 1}, {2008, Geocentric, 2008, 7, 8}};
-    for (const auto &c : cases) {
-        Fixture f(OutputRole, Geodetic, c[0]);
-        QCOMPARE(f.panel.datumCode(), c[0]);
-        f.combo("comboBoxType")->setCurrentIndex(c[1]);
-        QCOMPARE(f.panel.datumCode(), c[2]);
-        QCOMPARE(f.combo("comboBoxDatum")->currentIndex(), c[3]);
-        QCOMPARE(f.combo("comboBoxDatum")->count(), c[4]);
-    }
+    // clang-format off
+    const Controls cases[] = {
+        {"geodetic", OutputRole, Geodetic, 2, "Широта|Долгота|Высота", "11001101011"},
+        {"gk output", OutputRole, GaussKruger, 3, "X|Y|h", "00111011101"},
+        {"gk input", InputRole, GaussKruger, 3, "X|Y|h", "00111000111"},
+        {"gk both roles", NoRole, GaussKruger, 3, "X|Y|h", "00111000111"},
+        {"utm output", OutputRole, Utm, 4, "E|N|h", "00100100111"},
+        {"geocentric", OutputRole, Geocentric, 1, "X|Y|Z", "00000101010"},
+    };
+    // clang-format on
+    caseRows(cases);
 }
 
-void TestPanel::enabledState_data()
+void TestPanel::controls()
 {
-    QTest::addColumn<Role>("role");
-    QTest::addColumn<int>("type");
-    // Angular unit, longitude range, zone group, auto zone checked, auto zone
-    // enabled, spin box, auto hemisphere checked, auto hemisphere enabled,
-    // hemisphere group, hemisphere radios, geoid. Geodetic and geocentric
-    // leave the zone and hemisphere controls as on a new panel.
-    QTest::addColumn<QString>("flags");
-
-    dataRow("geodetic", OutputRole, int(Geodetic), QString("11001101011"));
-    dataRow("gk output", OutputRole, int(GaussKruger), QString("00111011101"));
-    dataRow("gk input", InputRole, int(GaussKruger), QString("00111000111"));
-    dataRow("gk both roles", NoRole, int(GaussKruger), QString("00111000111"));
-    dataRow("utm output", OutputRole, int(Utm), QString("00100100111"));
-    dataRow("geocentric", OutputRole, int(Geocentric), QString("00000101010"));
-}
-
-void TestPanel::enabledState()
-{
-    QFETCH(Role, role);
-    QFETCH(int, type);
-    QFETCH(QString, flags);
-
-    Fixture f(role, type);
+    QFETCH(Controls, c);
+    Fixture f(c.role, c.type);
+    QCOMPARE(f.panel.systemType(), c.systemType);
+    QStringList headers;
+    for (int column = 1; column < 4; ++column)
+        headers << f.panel.table()->horizontalHeaderItem(column)->text();
+    QCOMPARE(headers.join('|'), QString::fromUtf8(c.headers));
     // A widget's own flag, whatever its group box says.
     auto on = [&](const char *name) {
         return f.widget(name)->testAttribute(Qt::WA_ForceDisabled) ? '0' : '1';
@@ -167,7 +151,28 @@ void TestPanel::enabledState()
         on("groupBoxZone"), checked("checkBoxAutoZone"), on("checkBoxAutoZone"), on("spinBoxZone"),
         checked("checkBoxAutoHemisphere"), on("checkBoxAutoHemisphere"), on("groupBoxHemisphere"),
         std::min(on("radioButtonNorthern"), on("radioButtonSouthern")), on("comboBoxGeoid"), '\0'};
-    QCOMPARE(QString::fromLatin1(state), flags);
+    QCOMPARE(QString::fromLatin1(state), QString::fromLatin1(c.flags));
+}
+
+// The datum is kept when the new type offers it, else the list's first.
+void TestPanel::datumList_data()
+{
+    const DatumList cases[] = {{"GSK 2011 kept", 2011, GaussKruger, 2011, 2, 3},
+        {"SK-95 kept", 95, GaussKruger, 95, 1, 3}, {"PZ-90 to SK-42", 90, GaussKruger, 42, 0, 3},
+        {"UTM on WGS 84 only", 2011, Utm, 84, 0, 1},
+        {"geocentric ITRF", 2008, Geocentric, 2008, 7, 8}};
+    caseRows(cases);
+}
+
+void TestPanel::datumList()
+{
+    QFETCH(DatumList, c);
+    Fixture f(OutputRole, Geodetic, c.from);
+    QCOMPARE(f.panel.datumCode(), c.from);
+    f.combo("comboBoxType")->setCurrentIndex(c.type);
+    QCOMPARE(f.panel.datumCode(), c.selected);
+    QCOMPARE(f.combo("comboBoxDatum")->currentIndex(), c.index);
+    QCOMPARE(f.combo("comboBoxDatum")->count(), c.count);
 }
 
 void TestPanel::datumChangeReturnsZoneToAutomatic()
@@ -199,19 +204,11 @@ void TestPanel::datumChangeReturnsZoneToAutomatic()
 
 void TestPanel::buildRefsystem_data()
 {
-    QTest::addColumn<Role>("role");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<int>("datum");
-    QTest::addColumn<int>("zone");            // 0: automatic zone checked
-    QTest::addColumn<int>("hemisphere");      // 0: automatic, 1 northern, 2 southern
-    QTest::addColumn<QByteArray>("expected"); // the record, as the library writes it
-    QTest::addColumn<bool>("accepted");
-
+    QTest::addColumn<Build>("c");
     refsystem r {};
     const auto add = [&r](const QByteArray &name, Role role, int type, int datum, int zone,
                          int hemisphere, bool accepted = true) {
-        QTest::newRow(name) << role << type << datum << zone << hemisphere
-                            << QByteArray(reinterpret_cast<const char *>(&r), sizeof r) << accepted;
+        QTest::newRow(name) << Build {role, type, datum, zone, hemisphere, r, accepted};
         r = refsystem {};
     };
     for (int datum : {84, 42, 95, 90, 9002, 9011, 2011, 2008}) {
@@ -240,27 +237,19 @@ void TestPanel::buildRefsystem_data()
 
 void TestPanel::buildRefsystem()
 {
-    QFETCH(Role, role);
-    QFETCH(int, type);
-    QFETCH(int, datum);
-    QFETCH(int, zone);
-    QFETCH(int, hemisphere);
-    QFETCH(QByteArray, expected);
-    QFETCH(bool, accepted);
-
-    Fixture f(role, type, datum);
-    child<QSpinBox>(&f.panel, "spinBoxZone")->setValue(zone == 0 ? 5 : zone);
-    f.check("checkBoxAutoZone")->setChecked(zone == 0);
-    f.check("checkBoxAutoHemisphere")->setChecked(hemisphere == 0);
-    child<QRadioButton>(&f.panel, hemisphere == 2 ? "radioButtonSouthern" : "radioButtonNorthern")
+    QFETCH(Build, c);
+    Fixture f(c.role, c.type, c.datum);
+    child<QSpinBox>(&f.panel, "spinBoxZone")->setValue(c.zone == 0 ? 5 : c.zone);
+    f.check("checkBoxAutoZone")->setChecked(c.zone == 0);
+    f.check("checkBoxAutoHemisphere")->setChecked(c.hemisphere == 0);
+    child<QRadioButton>(&f.panel, c.hemisphere == 2 ? "radioButtonSouthern" : "radioButtonNorthern")
         ->setChecked(true);
 
-    refsystem want;
-    std::memcpy(&want, expected.constData(), sizeof want);
+    const refsystem &want = c.expected;
     const bool complete = check_refsystem(&want);
     refsystem built {};
     setup_gk(2011, 13, 2, &built); // stale fields are reset first
-    QCOMPARE(f.panel.buildRefsystem(&built), accepted);
+    QCOMPARE(f.panel.buildRefsystem(&built), c.accepted);
     QCOMPARE(built.type, want.type);
     QCOMPARE(built.datum, want.datum);
     QCOMPARE(built.zone, want.zone);
@@ -291,66 +280,56 @@ void TestPanel::tableRows()
     QCOMPARE(tableCells(panel), (QStringList {"A|55.5|37.5|120", "B|56||", "C|1|2|3", "|||"}));
     QCOMPARE(
         panel.points(), (QStringList {"A; 55.5; 37.5; 120", "B; 56; ; ", "C; 1; 2; 3", "; ; ; "}));
-    // Each pass through the row text adds one leading blank to coordinates.
-    panel.setPoints(panel.points());
-    QCOMPARE(tableCells(panel).first(), QStringLiteral("A| 55.5| 37.5| 120"));
-    // Type changes keep the rows.
+    // Type changes keep the rows; rows without items read as empty texts.
     child<QComboBox>(&panel, "comboBoxType")->setCurrentIndex(Geocentric);
-    QCOMPARE(tableCells(panel).size(), 4);
-
-    panel.table()->setRowCount(6); // rows without items read as empty texts
-    QCOMPARE(panel.points().last(), QStringLiteral("; ; ; "));
+    panel.table()->setRowCount(6);
+    QCOMPARE(panel.points().mid(3), (QStringList {"; ; ; ", "; ; ; ", "; ; ; "}));
     QVERIFY(panel.isRowEmpty(3) && panel.isRowEmpty(5) && !panel.isRowEmpty(1));
-    QTest::mouseClick(child<QPushButton>(&panel, "pushButtonClear"), Qt::LeftButton);
+    click(&panel, "pushButtonClear");
     QCOMPARE(panel.points(), QStringList {"; ; ; "});
     QCOMPARE(panel.table()->horizontalHeaderItem(3)->text(), QStringLiteral("Z"));
 }
 
 void TestPanel::editorGuard_data()
 {
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("cell");
-
-    dataRow("coordinate comma", 1, QString("55,5"), QString("55.5"));
-    dataRow("coordinate semicolon", 2, QString("37;5"), QString("375"));
-    dataRow("height", 3, QString("1,2;3"), QString("1.23"));
-    dataRow("name comma", 0, QString("P,1"), QString("P1"));
-    dataRow("name semicolon", 0, QString("P;2."), QString("P2."));
-    // Pasted (texts with control characters are inserted as a paste does):
-    // one line, each control character a blank, the ends trimmed.
-    dataRow("pasted name", 0, QString("\r\nP\t1\u2028x\n"), QString("P 1 x"));
-    dataRow("pasted coordinate", 1, QString("55\t30,5\r"), QString("55 30.5"));
+    // clang-format off
+    const Edit cases[] = {
+        {"coordinate comma", 1, "55,5", "55.5"},
+        {"coordinate semicolon", 2, "37;5", "375"},
+        {"height", 3, "1,2;3", "1.23"},
+        {"name comma", 0, "P,1", "P1"},
+        {"name semicolon", 0, "P;2.", "P2."},
+        // Pasted (texts with control characters are inserted as a paste does):
+        // one line, each control character a blank, the ends trimmed.
+        {"pasted name", 0, "\r\nP\t1\u2028x\n", "P 1 x"},
+        {"pasted coordinate", 1, "55\t30,5\r", "55 30.5"},
+        // A pasted separator refuses the whole text: "55;30" is no 5530.
+        {"pasted separator", 1, "55;30\n", ""},
+    };
+    // clang-format on
+    caseRows(cases);
 }
 
 void TestPanel::editorGuard()
 {
-    QFETCH(int, column);
-    QFETCH(QString, typed);
-    QFETCH(QString, cell);
-
+    QFETCH(Edit, c);
     Panel panel(true);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     QTableWidget *table = panel.table();
-    table->setCurrentCell(0, column);
+    table->setCurrentCell(0, c.column);
     QTest::keyClick(table, Qt::Key_F2);
     QLineEdit *editor = table->findChild<QLineEdit *>();
     QVERIFY(editor);
-    if (CellText::singleLine(typed) == typed) {
-        QTest::keyClicks(editor, typed);
+    if (CellText::singleLine(c.typed) == c.typed) {
+        QTest::keyClicks(editor, c.typed);
     } else {
-        editor->insert(typed);
+        editor->insert(c.typed);
         QTest::keyClick(editor, Qt::Key_Tab, Qt::ControlModifier); // typed: refused
     }
     QTest::keyClick(editor, Qt::Key_Return);
-    QTRY_VERIFY(table->item(0, column)); // the delegate commits from the event loop
-    QCOMPARE(table->item(0, column)->text(), cell);
-
-    // A pasted separator refuses the whole text: "55;30" is no 5530.
-    int pos = 0;
-    QString pasted = QStringLiteral("55;30");
-    QCOMPARE(CellTextValidator(true).validate(pasted, pos), QValidator::Invalid);
+    QTRY_VERIFY(table->item(0, c.column)); // the delegate commits from the event loop
+    QCOMPARE(table->item(0, c.column)->text(), c.cell);
 }
 
 QTEST_MAIN(TestPanel)

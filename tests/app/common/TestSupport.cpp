@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -60,6 +61,11 @@ CursorLog::~CursorLog()
 {
     QObject::disconnect(rows);
     QObject::disconnect(cells);
+}
+
+void click(const QObject *parent, const char *button)
+{
+    QTest::mouseClick(child<QPushButton>(parent, button), Qt::LeftButton);
 }
 
 QStringList tableCells(const Panel &panel)

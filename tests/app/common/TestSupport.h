@@ -40,6 +40,15 @@ template <class... Values> void dataRow(const char *name, const Values &...value
     (QTest::newRow(name) << ... << values);
 }
 
+// The rows of a data-driven test from a table of cases: each case, a struct
+// declared with Q_DECLARE_METATYPE, is one row's column "c", named by its `name`.
+template <class T, int N> void caseRows(const T (&cases)[N])
+{
+    QTest::addColumn<T>("c");
+    for (const T &c : cases)
+        QTest::newRow(c.name) << c;
+}
+
 template <class T> T *child(const QObject *parent, const char *name)
 {
     T *widget = parent->findChild<T *>(QLatin1String(name));
@@ -48,6 +57,8 @@ template <class T> T *child(const QObject *parent, const char *name)
     return widget;
 }
 
+// Clicks the named push button among the children of `parent`.
+void click(const QObject *parent, const char *button);
 // The panel's table, one "name|c1|c2|c3" text per row.
 QStringList tableCells(const Panel &panel);
 // A number written with "." whatever the locale; NaN when it is none.
