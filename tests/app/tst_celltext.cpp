@@ -86,6 +86,7 @@ void TestCellText::parseAngle_data()
     dataRow("comma is no point", QString("1,5"), 1.0, true);
     dataRow("no number", QString("abc"), 0.0, true);
     dataRow("59.99999 seconds", QString("1 59 59.99999"), 1 + 59 / 60.0 + 59.99999 / 3600, true);
+    dataRow("60 minutes", QString("55 60 0"), 56.0, false);
     dataRow("75 minutes", QString("55 75 0"), 56.25, false);
     dataRow("60 seconds", QString("55 0 60"), 55 + 1 / 60.0, false);
     dataRow("negative minutes", QString("55 -30"), 54.5, false);
