@@ -10,7 +10,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -68,25 +67,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     invalidate_refsystem(&g.refsys);
     const GeoidFile::Result result = GeoidFile::load(QString::fromStdString(path), &g);
     if (result == GeoidFile::Result::Loaded) {
-        if (!check_geoid(&g) || g.refsys.type != KV_TYPE_GEODETIC
-            || g.refsys.datum != KV_DATUM_WGS84)
-            std::abort();
         double h = 0;
-        if (!interpolate_geoid_data_value(&g.grid, g.grid.lat_min, g.grid.lon_min, &h))
-            std::abort();
-
+        require(check_geoid(&g) && g.refsys.type == KV_TYPE_GEODETIC
+            && g.refsys.datum == KV_DATUM_WGS84
+            && interpolate_geoid_data_value(&g.grid, g.grid.lat_min, g.grid.lon_min, &h));
         geoid fromLibrary;
         initialize_null_geoid_data(&fromLibrary.grid);
         invalidate_refsystem(&fromLibrary.refsys);
         const int ok = load_EGM96(path.c_str(), &fromLibrary, nullptr);
-        if (!ok && readersAgreeOn(data, size))
-            std::abort();
-        if (ok && !sameGrid(g.grid, fromLibrary.grid))
-            std::abort();
+        require(ok ? sameGrid(g.grid, fromLibrary.grid) : !readersAgreeOn(data, size));
         invalidate_geoid(&fromLibrary);
-    } else if (result != GeoidFile::Result::Malformed || g.grid.values != nullptr
-        || check_geoid(&g)) {
-        std::abort();
+    } else {
+        require(
+            result == GeoidFile::Result::Malformed && g.grid.values == nullptr && !check_geoid(&g));
     }
     invalidate_geoid(&g);
     return 0;

@@ -12,6 +12,7 @@
 #include "Panel.h"
 #include "PointsFile.h"
 #include "kelvadra.h"
+#include "scratch_file.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -24,7 +25,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 
 namespace {
 
@@ -38,29 +38,21 @@ void makeWorldGeoid()
     initialize_null_geoid_data(&worldGeoid.grid);
     invalidate_refsystem(&worldGeoid.refsys);
     geoid_data &grid = worldGeoid.grid;
-    grid.lat_min = -90;
-    grid.lat_max = 90;
-    grid.lon_min = -180;
-    grid.lon_max = 360;
-    grid.lat_step = 45;
-    grid.lon_step = 45;
-    if (!complete_geoid_data_grid(&grid) || !geoid_data_allocate_memory(&grid))
-        std::abort();
+    grid.lat_min = -90, grid.lat_max = 90, grid.lon_min = -180, grid.lon_max = 360;
+    grid.lat_step = grid.lon_step = 45;
+    require(complete_geoid_data_grid(&grid) && geoid_data_allocate_memory(&grid));
     for (int32_t r = 0; r < grid.rows; ++r) {
         for (int32_t c = 0; c < grid.cols; ++c)
             set_geoid_data_value(&grid, r, c, float(10 * r - 7 * c));
     }
-    worldGeoid.refsys.type = KV_TYPE_GEODETIC;
-    worldGeoid.refsys.datum = KV_DATUM_WGS84;
-    if (!check_geoid(&worldGeoid))
-        std::abort();
+    worldGeoid.refsys.type = KV_TYPE_GEODETIC, worldGeoid.refsys.datum = KV_DATUM_WGS84;
+    require(check_geoid(&worldGeoid));
 }
 
 template <typename Widget> Widget *control(Panel *panel, const char *name)
 {
     Widget *w = panel->findChild<Widget *>(QLatin1String(name));
-    if (!w)
-        std::abort();
+    require(w != nullptr);
     return w;
 }
 
@@ -99,62 +91,49 @@ void checkAngle(const QString &text)
     const QString trimmed = text.trimmed();
     const double angle = Panel::parseAngle(trimmed);
     double fromLibrary = 0;
-    if (!parse_dms_string(trimmed.toUtf8().constData(), &fromLibrary)) {
-        if (std::isfinite(angle))
-            std::abort();
-        return;
-    }
-    if (!(std::fabs(angle - fromLibrary) <= 1e-12 * std::max(1.0, std::fabs(angle))))
-        std::abort();
+    if (parse_dms_string(trimmed.toUtf8().constData(), &fromLibrary))
+        require(std::fabs(angle - fromLibrary) <= 1e-12 * std::max(1.0, std::fabs(angle)));
+    else
+        require(!std::isfinite(angle));
 }
 
 void checkRows(const QStringList &rows, const QStringList &points)
 {
-    if (points.size() != std::max(1, int(rows.size())))
-        std::abort();
+    require(points.size() == std::max(1, int(rows.size())));
     for (int i = 0; i < rows.size(); ++i) {
-        const QStringList parts = CellText::splitRow(rows.at(i));
-        if (points.at(i) != CellText::joinRow(parts.at(0), parts.at(1), parts.at(2), parts.at(3)))
-            std::abort();
-        const QString &c1 = parts.at(1);
-        const QString &c2 = parts.at(2);
-        const QString &c3 = parts.at(3);
-        if (!sourcePanel->isValidRow(c1, c2, c3))
+        const QStringList c = CellText::splitRow(rows.at(i));
+        require(points.at(i) == CellText::joinRow(c.at(0), c.at(1), c.at(2), c.at(3)));
+        if (!sourcePanel->isValidRow(c.at(1), c.at(2), c.at(3)))
             continue;
         double value = 0;
-        if (!CellText::parseNumber(c3, &value))
-            std::abort();
+        require(CellText::parseNumber(c.at(3), &value));
         if (sourcePanel->isDmsUnits()) {
-            checkAngle(c1);
-            checkAngle(c2);
-        } else if (!CellText::parseNumber(c1, &value) || !CellText::parseNumber(c2, &value)) {
-            std::abort();
+            checkAngle(c.at(1));
+            checkAngle(c.at(2));
+        } else {
+            require(
+                CellText::parseNumber(c.at(1), &value) && CellText::parseNumber(c.at(2), &value));
         }
     }
 }
 
 void calculate(const QStringList &points)
 {
-    refsystem sourceSystem;
-    refsystem targetSystem;
-    if (!sourcePanel->buildRefsystem(&sourceSystem) || !targetPanel->buildRefsystem(&targetSystem))
-        return;
-    Calculation::Side from;
-    Calculation::Side to;
-    if (!sourcePanel->calculationSide(&from) || !targetPanel->calculationSide(&to))
+    refsystem sourceSystem, targetSystem;
+    Calculation::Side from, to;
+    if (!sourcePanel->buildRefsystem(&sourceSystem) || !targetPanel->buildRefsystem(&targetSystem)
+        || !sourcePanel->calculationSide(&from) || !targetPanel->calculationSide(&to))
         return;
     Calculation::Calculator calculator(from, to, &worldGeoid);
     const bool fixed = check_refsystem(&sourceSystem) && check_refsystem(&targetSystem);
     if (!(fixed ? calculator.setUpFixed() : calculator.setUpAutoZone()))
         return;
     const Calculation::Result result = calculator.run(points);
-    if (result.rows.size() != points.size())
-        std::abort();
+    require(result.rows.size() == points.size());
     for (int i = 0; i < points.size(); ++i) {
         const QStringList source = CellText::splitRow(points.at(i));
         const QStringList row = CellText::splitRow(result.rows.at(i));
-        if (row.size() != 4 || row.at(0) != source.at(0).trimmed())
-            std::abort();
+        require(row.size() == 4 && row.at(0) == source.at(0).trimmed());
         if (CellText::coordinatesBlank(row.at(1), row.at(2), row.at(3)))
             continue;
         // Longitudes keep their whole range on the way through; only those
@@ -162,26 +141,21 @@ void calculate(const QStringList &points)
         if (targetPanel->isDmsUnits() && !(std::fabs(Panel::parseAngle(row.at(2))) < 1000))
             continue;
         const QString height = CellText::isBlank(row.at(3)) ? QStringLiteral("0") : row.at(3);
-        if (!targetPanel->isValidRow(row.at(1), row.at(2), height))
-            std::abort();
         double back[3];
-        if (Calculation::readPoint(
-                to, row.at(1).trimmed(), row.at(2).trimmed(), height.trimmed(), back)
-            != Calculation::Failure::None)
-            std::abort();
+        require(targetPanel->isValidRow(row.at(1), row.at(2), height)
+            && Calculation::readPoint(
+                   to, row.at(1).trimmed(), row.at(2).trimmed(), height.trimmed(), back)
+                == Calculation::Failure::None);
     }
     targetPanel->setPoints(result.rows);
     // The target table shows the results; its cells gain a leading blank only.
     const QStringList shown = targetPanel->points();
-    if (shown.size() != result.rows.size())
-        std::abort();
+    require(shown.size() == result.rows.size());
     for (int i = 0; i < shown.size(); ++i) {
         const QStringList cells = CellText::splitRow(shown.at(i));
         const QStringList row = CellText::splitRow(result.rows.at(i));
-        for (int c = 0; c < 4; ++c) {
-            if (cells.at(c).trimmed() != row.at(c).trimmed())
-                std::abort();
-        }
+        for (int c = 0; c < 4; ++c)
+            require(cells.at(c).trimmed() == row.at(c).trimmed());
     }
 }
 
@@ -218,8 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString line;
     while (reader.readLine(&line))
         rows.append(line);
-    if (reader.status() != PointsFile::Status::Ok)
-        std::abort();
+    require(reader.status() == PointsFile::Status::Ok);
 
     sourcePanel->setPoints(rows);
     const QStringList points = sourcePanel->points();

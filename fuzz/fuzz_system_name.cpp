@@ -4,9 +4,9 @@
 // to be guessed.
 #include "Calculation.h"
 #include "SystemName.h"
+#include "scratch_file.h"
 
 #include <cstdint>
-#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -15,21 +15,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         SystemName::Choices choices;
         QString error;
         if (!SystemName::parse(name, input, &choices, &error)) {
-            if (error.isEmpty() || error.contains(QLatin1Char('\n'))
-                || error.contains(QLatin1Char('\r')))
-                std::abort();
+            require(!error.isEmpty() && !error.contains(QLatin1Char('\n'))
+                && !error.contains(QLatin1Char('\r')));
             continue;
         }
         Calculation::Side side;
-        if (!SystemName::side(choices, input, &side))
-            std::abort();
-        if (input && !check_refsystem(&side.system) && side.system.hemisphere == 0)
-            std::abort();
-        Calculation::Calculator calculator(side, side, nullptr);
+        require(SystemName::side(choices, input, &side));
         const bool complete = check_refsystem(&side.system) != 0;
-        if (!Calculation::usesGeoid(side)
-            && !(complete ? calculator.setUpFixed() : calculator.setUpAutoZone()))
-            std::abort();
+        require(!input || complete || side.system.hemisphere != 0);
+        Calculation::Calculator calculator(side, side, nullptr);
+        require(Calculation::usesGeoid(side)
+            || (complete ? calculator.setUpFixed() : calculator.setUpAutoZone()));
     }
     return 0;
 }

@@ -1,5 +1,6 @@
-// One scratch file per fuzz process, for the readers that take a path: made
-// at start-up, rewritten with every input, removed at exit.
+// What the fuzz targets share: a check that fails the run (the fuzzer then
+// keeps the input) and, for the readers that take a path, one scratch file per
+// process, made at start-up, rewritten with every input, removed at exit.
 #ifndef FUZZ_SCRATCH_FILE_H
 #define FUZZ_SCRATCH_FILE_H
 
@@ -8,6 +9,12 @@
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+
+inline void require(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
 
 namespace scratch {
 
@@ -21,8 +28,7 @@ inline void create(const char *stem)
 {
     std::string name = std::string("/tmp/") + stem + "_XXXXXX";
     const int fd = mkstemp(name.data());
-    if (fd < 0)
-        std::abort();
+    require(fd >= 0);
     close(fd);
     path() = name;
     std::atexit([] { unlink(path().c_str()); });
@@ -31,8 +37,7 @@ inline void create(const char *stem)
 inline void write(const uint8_t *data, size_t size)
 {
     std::FILE *f = std::fopen(path().c_str(), "wb");
-    if (!f)
-        std::abort();
+    require(f != nullptr);
     std::fwrite(data, 1, size, f);
     std::fclose(f);
 }

@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -81,21 +80,15 @@ private slots:
     void refusals_data();
     void refusals();
     void manyRows();
-
-private:
-    QTemporaryDir dir;
 };
 
 void TestConvert::initTestCase()
 {
-    const struct
-    {
-        const char *name;
-        QByteArray text;
-    } files[] = {
-        // Good rows, a blank height, text for a number, an empty line, a name
-        // alone, a fifth field, a Cyrillic name, a CR LF line end and a point
-        // two zones away.
+    // Good rows, a blank height, text for a number, an empty line, a name
+    // alone, a fifth field, a Cyrillic name, a CR LF line end and a point two
+    // zones away; Windows-1251, tabs and lone CR line ends, as older Windows
+    // and Mac tools write.
+    const char *const files[][2] = {
         {"gk42.txt",
             "1, 6190000, 7500000, 150\n2;6190100;7500100;\nbad, x, y, z\n\nname only\n"
             "5, 6190000, 7500000, 150, extra\nПункт 6,6200000.5,7510000.25,10\r\n"
@@ -107,13 +100,12 @@ void TestConvert::initTestCase()
             "a; 6190000; 6500000; 100\nb; 6190000; 7500000; 100\nc; 6190000; 8500000;\n"},
         {"geoc.txt", "a, 2850000, 2200000, 5250000\nb, 1, 2, 3\nc, 2850000, 2200000,\n"},
         {"utm.txt", "a, 413000, 6180000, 120\nb, 500000, 0, 0\n"},
-        // Windows-1251, tabs and lone CR line ends, as older Windows and Mac tools write.
         {"cp1251.txt",
             "\xcf\xf3\xed\xea\xf2 1\t6190000\t7500000\t150\r2;6190100;7500100;\r"
             "3\t6190000\tx\t1"},
     };
     for (const auto &f : files)
-        QVERIFY(writeFile(dir.filePath(f.name), f.text));
+        QVERIFY(writeFile(tempPath(f[0]), f[1]));
 }
 
 void TestConvert::sameAsWindow_data()
@@ -124,25 +116,28 @@ void TestConvert::sameAsWindow_data()
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("file");
     // clang-format off
-    dataRow<QString>("GK SK-42 zone 7 into DMS", "1z7:Пулково 42", "0:WGS 84",
-        "gk:sk42:7", "geod:wgs84", "gk42.txt");
-    dataRow<QString>("Windows-1251, tabs, CR", "1z7:Пулково 42", "0d:WGS 84",
-        "gk:sk42:7", "geod:wgs84:deg", "cp1251.txt");
-    dataRow<QString>("GK SK-42 zone from eastings, geoid both sides", "1g:Пулково 42",
-        "0dug:WGS 84", "gk:sk42:auto+egm96", "geod:wgs84:deg:360+egm96", "gk42.txt");
-    dataRow<QString>("geoid in, GSK 2011 zone and hemisphere per point", "0g:WGS 84",
-        "1a:ГСК 2011", "geod:wgs84+egm96", "gk:gsk2011:auto:auto", "geod.txt");
-    dataRow<QString>("GSK 2011 zone 20 south", "0:ПЗ 90.11", "1z20s:ГСК 2011",
-        "geod:pz90.11", "gk:gsk2011:20:s", "geod.txt");
-    dataRow<QString>("GSK 2011 zone from eastings into UTM", "1:ГСК 2011", "2z37:WGS 84",
-        "gk:gsk2011:auto", "utm:37n", "gk2011.txt");
-    dataRow<QString>("geocentric into SK-95 zone per point", "3:ПЗ 90", "1:Пулково 95",
-        "geoc:pz90", "gk:sk95:auto", "geoc.txt");
-    dataRow<QString>("UTM south into geocentric", "2z56s:WGS 84", "3:ITRF 2008",
-        "utm:56s", "geoc:itrf2008", "utm.txt");
-    dataRow<QString>("geodetic into SK-42 geodetic, sign kept", "0:ГСК 2011", "0:Пулково 42",
-        "GEOD:GSK2011:DMS", "geod:sk42:dms:180", "geod.txt");
+    const char *const cases[][6] = {
+        {"GK SK-42 zone 7 into DMS", "1z7:Пулково 42", "0:WGS 84", "gk:sk42:7", "geod:wgs84", "gk42.txt"},
+        {"Windows-1251, tabs, CR", "1z7:Пулково 42", "0d:WGS 84", "gk:sk42:7", "geod:wgs84:deg",
+         "cp1251.txt"},
+        {"GK SK-42 zone from eastings, geoid both sides", "1g:Пулково 42", "0dug:WGS 84",
+         "gk:sk42:auto+egm96", "geod:wgs84:deg:360+egm96", "gk42.txt"},
+        {"geoid in, GSK 2011 zone and hemisphere per point", "0g:WGS 84", "1a:ГСК 2011",
+         "geod:wgs84+egm96", "gk:gsk2011:auto:auto", "geod.txt"},
+        {"GSK 2011 zone 20 south", "0:ПЗ 90.11", "1z20s:ГСК 2011", "geod:pz90.11", "gk:gsk2011:20:s",
+         "geod.txt"},
+        {"GSK 2011 zone from eastings into UTM", "1:ГСК 2011", "2z37:WGS 84", "gk:gsk2011:auto",
+         "utm:37n", "gk2011.txt"},
+        {"geocentric into SK-95 zone per point", "3:ПЗ 90", "1:Пулково 95", "geoc:pz90",
+         "gk:sk95:auto", "geoc.txt"},
+        {"UTM south into geocentric", "2z56s:WGS 84", "3:ITRF 2008", "utm:56s", "geoc:itrf2008",
+         "utm.txt"},
+        {"geodetic into SK-42 geodetic, sign kept", "0:ГСК 2011", "0:Пулково 42", "GEOD:GSK2011:DMS",
+         "geod:sk42:dms:180", "geod.txt"},
+    };
     // clang-format on
+    for (const auto &c : cases)
+        dataRow(c[0], QString(c[1]), QString(c[2]), QString(c[3]), QString(c[4]), QString(c[5]));
 }
 
 // The window's result, saved, against the converter's from a file to
@@ -155,8 +150,7 @@ void TestConvert::sameAsWindow()
     QFETCH(QString, to);
     QFETCH(QString, file);
 
-    const QString input = dir.filePath(file);
-    const QString saved = dir.filePath(QStringLiteral("window.txt"));
+    const QString input = tempPath(file), saved = tempPath("window.txt");
     DialogLog log;
     MainWindow::setGeoidFilePath(QStringLiteral(KELVADRA_EGM96_GRD));
     MainWindow window;
@@ -173,12 +167,9 @@ void TestConvert::sameAsWindow()
     QStringList rows;
     PointsFile::ReadInfo readInfo;
     QVERIFY(PointsFile::read(input, &rows, &readInfo));
-    for (QString &row : rows) {
-        const QStringList cells = CellText::splitRow(row);
-        row = CellText::joinRow(cells.at(0), cells.at(1), cells.at(2), cells.at(3));
-    }
-    Calculation::Side source;
-    Calculation::Side target;
+    for (QString &row : rows)
+        row = CellText::tableRow(row);
+    Calculation::Side source, target;
     QVERIFY(window.inputPanel()->calculationSide(&source));
     QVERIFY(window.outputPanel()->calculationSide(&target));
     Calculation::Calculator calculator(source, target, window.geoidRecord());
@@ -186,40 +177,35 @@ void TestConvert::sameAsWindow()
             ? calculator.setUpFixed()
             : calculator.setUpAutoZone());
     const Calculation::Result result = calculator.run(rows);
-    QVERIFY(PointsFile::write(dir.filePath(QStringLiteral("shared.txt")), result.rows));
-    const QByteArray expected = readFile(dir.filePath(QStringLiteral("shared.txt")));
-    const bool warned = result.errors;
+    QVERIFY(PointsFile::write(tempPath("shared.txt"), result.rows));
+    const QByteArray expected = readFile(tempPath("shared.txt"));
     // The window's table keeps the blank after each ";" in its cells, so its
     // saved list has one blank more before every cell.
     QCOMPARE(readFile(saved).replace(";  ", "; "), expected);
 
-    const Run run = convert({QStringLiteral("--from"), from, QStringLiteral("--to"), to, input});
+    const Run run = convert({"--from", from, "--to", to, input});
     QCOMPARE(run.out, expected);
-    QCOMPARE(run.status, warned ? 1 : 0);
+    QCOMPARE(run.status, result.errors ? 1 : 0);
     // Every failed row named with its line and the window's reason, then the
     // load warning and the count.
+    const QString prefix = "kelvadra-convert: ";
     QString report;
-    const QString prefix = QStringLiteral("kelvadra-convert: ");
     for (int i = 0; i < result.failedRows.size(); ++i)
         report += prefix + input
-            + QStringLiteral(":%1: %2\n")
-                  .arg(result.failedRows.at(i) + 1)
-                  .arg(result.reasons.at(i));
+            + QString(":%1: %2\n").arg(result.failedRows[i] + 1).arg(result.reasons[i]);
     if (readInfo.extraFields.count > 0)
-        report += prefix + input + QStringLiteral(": ")
-            + readInfo.extraFields.warning().replace('\n', ' ') + '\n';
-    if (warned)
+        report += prefix + input + ": " + readInfo.extraFields.warning().replace('\n', ' ') + '\n';
+    if (result.errors)
         report += prefix
-            + QStringLiteral("пересчитано %1 из %2 точек, ошибок: %3\n")
+            + QString("пересчитано %1 из %2 точек, ошибок: %3\n")
                   .arg(result.points - result.failedRows.size())
                   .arg(result.points)
                   .arg(result.failedRows.size());
     QCOMPARE(QString::fromUtf8(run.err), report);
 
-    const QString output = dir.filePath(QStringLiteral("converted.txt"));
-    const Run quiet = convert({QStringLiteral("--quiet"), QStringLiteral("--from=") + from,
-                                  QStringLiteral("--to=") + to, QStringLiteral("-o"), output},
-        readFile(input));
+    const QString output = tempPath("converted.txt");
+    const Run quiet
+        = convert({"--quiet", "--from=" + from, "--to=" + to, "-o", output}, readFile(input));
     QCOMPARE(quiet.status, run.status);
     QCOMPARE(quiet.err, QByteArray());
     QCOMPARE(readFile(output), expected);
@@ -233,50 +219,47 @@ void TestConvert::refusals_data()
     QTest::addColumn<QString>("message"); // in the one line on standard error
     QTest::addColumn<QByteArray>("output");
 
-    const QStringList gk42 {"--from", "gk:sk42:7", "--to", "geod:wgs84"};
+    const QString gk42 = "--from gk:sk42:7 --to geod:wgs84";
     const QByteArray row = "1, 6190000, 7500000, 150";
     const QByteArray converted = "1; 55 49 56.53405; 38 59 53.32263; 152.868\n";
     QByteArray binary;
     for (int i = 0; i < 4096; ++i)
         binary += char((i * 37) % 256);
-    // clang-format off
-    dataRow("empty input, empty output", gk42, QByteArray(), 0, QString(), QByteArray());
-    dataRow("10 MB name", gk42, QByteArray(10 << 20, 'N') + row.mid(1), 0, QString(),
+    const auto add = [](const char *name, const QString &args, const QByteArray &input, int status,
+                         const char *message, const QByteArray &output = QByteArray()) {
+        dataRow(name, args.split(' '), input, status, QString::fromUtf8(message), output);
+    };
+    add("empty input, empty output", gk42, QByteArray(), 0, "");
+    add("10 MB name", gk42, QByteArray(10 << 20, 'N') + row.mid(1), 0, "",
         QByteArray(10 << 20, 'N') + converted.mid(1));
-    dataRow("UTF-8 byte order mark dropped", gk42, "\xEF\xBB\xBF" + row, 0, QString(), converted);
-    dataRow("binary", gk42, binary, 1, QString("стандартный ввод:"), QByteArray());
-    dataRow("unknown kind", QStringList {"--from", "mars:1", "--to", "geod:wgs84"}, row, 2,
-        QString("--from «mars:1»: ожидается geod:, geoc:, gk: или utm:"), QByteArray());
-    dataRow("unknown datum", QStringList {"--from", "geod:wgs72", "--to", "geod:wgs84"}, row, 2,
-        QString("датумы: wgs84, sk42, sk95, pz90, pz90.02, pz90.11, gsk2011, itrf2008"), QByteArray());
-    dataRow("zone missing", QStringList {"--from", "gk:sk42", "--to", "geod:wgs84"}, row, 2,
-        QString("ожидается gk:ДАТУМ:ЗОНА"), QByteArray());
-    dataRow("zone 61", QStringList {"--from", "gk:sk42:61", "--to", "geod:wgs84"}, row, 2,
-        QString("зона 1–60 или auto"), QByteArray());
-    dataRow("GK on WGS 84", QStringList {"--from", "gk:wgs84:7", "--to", "geod:wgs84"}, row, 2,
-        QString("sk42, sk95 или gsk2011"), QByteArray());
-    dataRow("UTM without hemisphere", QStringList {"--from", "utm:37", "--to", "geod:wgs84"}, row,
-        2, QString("например utm:37n"), QByteArray());
-    dataRow("hemisphere guessed on input",
-        QStringList {"--from", "gk:gsk2011:auto:auto", "--to", "geod:wgs84"}, row, 2,
-        QString("полушарие входной системы: ожидается n или s"), QByteArray());
-    dataRow("result form on input", QStringList {"--from", "geod:wgs84:deg", "--to", "geod:sk42"},
-        row, 2, QString("только в --to"), QByteArray());
-    dataRow("geoid on geocentric", QStringList {"--from", "geod:wgs84", "--to", "geoc:wgs84+egm96"},
-        row, 2, QString("нет высот"), QByteArray());
-    dataRow("no --to", QStringList {"--from", "geod:wgs84"}, row, 2,
-        QString("ожидаются --from СИСТЕМА и --to СИСТЕМА"), QByteArray());
-    dataRow("unknown option", gk42 + QStringList {"--fast"}, row, 2,
-        QString("неизвестный параметр «--fast»"), QByteArray());
-    dataRow("missing file", gk42 + QStringList {"absent.txt"}, row, 2,
-        QString("не удалось открыть «absent.txt»: нет такого файла"), QByteArray());
-    dataRow("missing geoid", QStringList {"--from", "gk:sk42:7", "--to", "geod:wgs84+egm96",
-        "--geoid", "absent.grd"}, row, 2, QString("«absent.grd»"), QByteArray());
-    dataRow("output under a file", gk42 + QStringList {"-o", "existing.txt/out.txt"}, row, 2,
-        QString("не удалось записать «existing.txt/out.txt»"), QByteArray());
-    dataRow("existing output kept", gk42 + QStringList {"-o", "existing.txt", "-", "absent.txt"},
-        row, 2, QString("«absent.txt»"), QByteArray());
+    add("UTF-8 byte order mark dropped", gk42, "\xEF\xBB\xBF" + row, 0, "", converted);
+    add("binary", gk42, binary, 1, "стандартный ввод:");
+    // clang-format off
+    const char *const names[][3] = {
+        {"unknown kind", "--from mars:1 --to geod:wgs84", "--from «mars:1»: ожидается geod:, geoc:, gk: или utm:"},
+        {"unknown datum", "--from geod:wgs72 --to geod:wgs84",
+         "датумы: wgs84, sk42, sk95, pz90, pz90.02, pz90.11, gsk2011, itrf2008"},
+        {"zone missing", "--from gk:sk42 --to geod:wgs84", "ожидается gk:ДАТУМ:ЗОНА"},
+        {"zone 61", "--from gk:sk42:61 --to geod:wgs84", "зона 1–60 или auto"},
+        {"GK on WGS 84", "--from gk:wgs84:7 --to geod:wgs84", "sk42, sk95 или gsk2011"},
+        {"UTM without hemisphere", "--from utm:37 --to geod:wgs84", "например utm:37n"},
+        {"hemisphere guessed on input", "--from gk:gsk2011:auto:auto --to geod:wgs84",
+         "полушарие входной системы: ожидается n или s"},
+        {"result form on input", "--from geod:wgs84:deg --to geod:sk42", "только в --to"},
+        {"geoid on geocentric", "--from geod:wgs84 --to geoc:wgs84+egm96", "нет высот"},
+        {"no --to", "--from geod:wgs84", "ожидаются --from СИСТЕМА и --to СИСТЕМА"},
+        {"unknown option", "--from gk:sk42:7 --to geod:wgs84 --fast", "неизвестный параметр «--fast»"},
+        {"missing file", "--from gk:sk42:7 --to geod:wgs84 absent.txt",
+         "не удалось открыть «absent.txt»: нет такого файла"},
+        {"missing geoid", "--from gk:sk42:7 --to geod:wgs84+egm96 --geoid absent.grd", "«absent.grd»"},
+        {"output under a file", "--from gk:sk42:7 --to geod:wgs84 -o existing.txt/out.txt",
+         "не удалось записать «existing.txt/out.txt»"},
+        {"existing output kept", "--from gk:sk42:7 --to geod:wgs84 -o existing.txt - absent.txt",
+         "«absent.txt»"},
+    };
     // clang-format on
+    for (const auto &c : names)
+        add(c[0], c[1], row, 2, c[2]);
 }
 
 void TestConvert::refusals()
@@ -287,15 +270,15 @@ void TestConvert::refusals()
     QFETCH(QString, message);
     QFETCH(QByteArray, output);
 
-    QVERIFY(QDir::setCurrent(dir.path()));
-    QVERIFY(writeFile(QStringLiteral("existing.txt"), "kept\n"));
+    QVERIFY(QDir::setCurrent(QFileInfo(tempPath("existing.txt")).path()));
+    QVERIFY(writeFile("existing.txt", "kept\n"));
     const Run run = convert(args, input);
     QCOMPARE(run.status, status);
     const QString err = QString::fromUtf8(run.err);
     QVERIFY2(err.contains(message), qPrintable(err));
     if (status == 2) {
         QCOMPARE(err.count(QLatin1Char('\n')), 1);
-        QCOMPARE(readFile(QStringLiteral("existing.txt")), QByteArray("kept\n"));
+        QCOMPARE(readFile("existing.txt"), QByteArray("kept\n"));
     }
     if (status != 1)
         QCOMPARE(run.out, output);

@@ -2,10 +2,8 @@
 // and that a refused file leaves no grid behind.
 #include "GeoidFile.h"
 #include "TestSupport.h"
+#include "proj_reference.h"
 
-#include <proj.h>
-
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -58,7 +56,6 @@ private slots:
     void shippedGrid();
 
 private:
-    QTemporaryDir dir;
     ::geoid g {};
 };
 
@@ -112,7 +109,7 @@ void TestGeoidFile::content()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, loads);
 
-    const QString path = dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    const QString path = tempPath(QTest::currentDataTag());
     QVERIFY(writeFile(path, bytes));
     QCOMPARE(GeoidFile::load(path, &g),
         loads ? GeoidFile::Result::Loaded : GeoidFile::Result::Malformed);
@@ -138,12 +135,12 @@ void TestGeoidFile::content()
 
 void TestGeoidFile::missingFileAndFailedReload()
 {
-    QCOMPARE(GeoidFile::load(dir.filePath("absent.grd"), &g), GeoidFile::Result::NotOpened);
+    QCOMPARE(GeoidFile::load(tempPath("absent.grd"), &g), GeoidFile::Result::NotOpened);
     QCOMPARE(check_geoid(&g), 0);
 
     // A failed load after a good one leaves no grid of the earlier file.
-    const QString good = dir.filePath("reload-good.grd");
-    const QString bad = dir.filePath("reload-bad.grd");
+    const QString good = tempPath("reload-good.grd");
+    const QString bad = tempPath("reload-bad.grd");
     QVERIFY(writeFile(good, header() + "\n" + data()) && writeFile(bad, header() + "\n"));
     QCOMPARE(GeoidFile::load(good, &g), GeoidFile::Result::Loaded);
     QCOMPARE(GeoidFile::load(bad, &g), GeoidFile::Result::Malformed);
@@ -161,30 +158,30 @@ void TestGeoidFile::shippedGrid()
     QCOMPARE(GeoidFile::load(path, &g), GeoidFile::Result::Loaded);
     QCOMPARE(g.grid.rows, int32_t(721));
 
-    PJ_CONTEXT *context = proj_context_create();
-    PJ *egm96 = proj_create(context,
-        "+proj=pipeline +step +proj=unitconvert +xy_in=deg +xy_out=rad"
-        " +step +proj=vgridshift +grids=egm96_15.gtx");
-    if (!egm96) {
-        proj_context_destroy(context);
+    const projref::Transformation egm96("+proj=pipeline +step +proj=unitconvert +xy_in=deg"
+                                        " +xy_out=rad +step +proj=vgridshift +grids=egm96_15.gtx");
+    if (!egm96.valid())
         QSKIP("PROJ cannot open egm96_15.gtx");
-    }
     // Both interpolate bilinearly between the same float nodes: 0.1 mm.
     const double points[][2]
         = {{0, 0}, {55.758, 37.617}, {-33.9, 151.2}, {89.9, 10}, {-89.9, -170}, {12.34, 179.9}};
     for (const auto &p : points) {
         // vgridshift's forward direction subtracts the geoid height.
-        const double reference = -proj_trans(egm96, PJ_FWD, proj_coord(p[1], p[0], 0, 0)).xyz.z;
+        double reference[3] = {p[1], p[0], 0};
+        QVERIFY(egm96.forward(reference));
         for (double lon : {p[1], p[1] + 360}) { // either longitude range
             double n = 0;
             QVERIFY(interpolate_geoid_data_value(&g.grid, p[0], lon, &n));
-            QVERIFY2(std::fabs(n - reference) < 1e-4, qPrintable(QString::number(n - reference)));
+            QVERIFY2(std::fabs(n + reference[2]) < 1e-4,
+                qPrintable(QStringLiteral("%1 %2: %3 vs %4")
+                               .arg(p[0])
+                               .arg(lon)
+                               .arg(n)
+                               .arg(-reference[2])));
             if (p[1] >= 0)
                 break;
         }
     }
-    proj_destroy(egm96);
-    proj_context_destroy(context);
 }
 
 QTEST_GUILESS_MAIN(TestGeoidFile)

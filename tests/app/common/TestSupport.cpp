@@ -88,6 +88,12 @@ double number(const QString &text)
     return ok ? value : std::nan("");
 }
 
+QString tempPath(const QString &name)
+{
+    static QTemporaryDir folder;
+    return folder.filePath(name);
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

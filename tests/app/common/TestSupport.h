@@ -63,6 +63,8 @@ void click(const QObject *parent, const char *button);
 QStringList tableCells(const Panel &panel);
 // A number written with "." whatever the locale; NaN when it is none.
 double number(const QString &text);
+// A path in a temporary folder of the test program's own, removed at its end.
+QString tempPath(const QString &name);
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 
