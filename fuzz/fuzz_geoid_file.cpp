@@ -1,8 +1,9 @@
-// The program's geoid reader on arbitrary file contents. Checks: no crash,
-// leak or undefined behaviour; Loaded gives a usable WGS 84 geoid whose grid
-// can be read at its south-west corner; anything else leaves the geoid empty.
-// What this reader loads the library's reader loads into the same grid, where
-// the two formats agree.
+// Both geoid readers, the library's load_EGM96 and the program's GeoidFile,
+// on the same arbitrary file. The first byte chooses after how many progress
+// calls the library's load is cancelled (0: never; bit 7: no callback).
+// Checks: no crash, leak or undefined behaviour; a successful load gives a
+// usable geoid whose grid reads at its south-west corner, a failed one leaves
+// the geoid empty; where the formats agree, both readers load the same grid.
 #include "GeoidFile.h"
 #include "kelvadra.h"
 #include "scratch_file.h"
@@ -15,38 +16,53 @@
 
 namespace {
 
-bool sameGrid(const geoid_data &a, const geoid_data &b)
+int progressCalls;
+int cancelAfter;
+
+int progress(double fraction)
 {
-    if (a.rows != b.rows || a.cols != b.cols || a.lat_min != b.lat_min || a.lon_min != b.lon_min
-        || a.lat_max != b.lat_max || a.lon_max != b.lon_max || a.lat_step != b.lat_step
-        || a.lon_step != b.lon_step)
-        return false;
-    return std::memcmp(a.values, b.values, sizeof(float) * size_t(a.rows) * size_t(a.cols)) == 0;
+    require(fraction > 0 && fraction <= 1);
+    return cancelAfter != 0 && ++progressCalls >= cancelAfter;
 }
 
-// Content both readers must load alike once the program's reader has: every
-// line shorter than 32 768 bytes with its line end, and no blank but tabs in
-// the data lines. The program trims a data line before splitting it on tabs,
-// while the library takes a blank-only part before the first tab for a value
-// that is missing; both are as intended.
+bool sameGrid(const geoid_data &a, const geoid_data &b)
+{
+    return a.rows == b.rows && a.cols == b.cols && a.lat_min == b.lat_min && a.lon_min == b.lon_min
+        && a.lat_max == b.lat_max && a.lon_max == b.lon_max && a.lat_step == b.lat_step
+        && a.lon_step == b.lon_step
+        && std::memcmp(a.values, b.values, sizeof(float) * size_t(a.rows) * size_t(a.cols)) == 0;
+}
+
+// The formats agree where every line is shorter than 32 768 bytes with its end
+// and the data lines have no blank but tabs: the program trims a data line
+// before splitting it, the library takes a blank part before the first tab for
+// a missing value; both are as intended.
 bool readersAgreeOn(const uint8_t *data, size_t size)
 {
     size_t start = 0;
-    bool header = true;
     for (size_t i = 0; i < size; ++i) {
         const uint8_t c = data[i];
         if (c == '\n') {
             if (i - start + 1 > 32767)
                 return false;
             start = i + 1;
-            header = false;
-        } else if (!header
+        } else if (start > 0
             && (c == ' ' || c == '\v' || c == '\f'
                 || (c == '\r' && (i + 1 == size || data[i + 1] != '\n')))) {
             return false;
         }
     }
     return size - start + 1 <= 32767;
+}
+
+void requireLoadedOrEmpty(bool loaded, geoid &g)
+{
+    double h = 0;
+    if (loaded)
+        require(check_geoid(&g)
+            && interpolate_geoid_data_value(&g.grid, g.grid.lat_min, g.grid.lon_min, &h));
+    else
+        require(g.grid.values == nullptr && !check_geoid(&g));
 }
 
 } // namespace
@@ -59,28 +75,33 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    scratch::write(data, size);
+    if (size == 0)
+        return 0;
+    cancelAfter = data[0] % 8;
+    progressCalls = 0;
+    scratch::write(data + 1, size - 1);
     const std::string &path = scratch::path();
 
-    geoid g;
-    initialize_null_geoid_data(&g.grid);
-    invalidate_refsystem(&g.refsys);
-    const GeoidFile::Result result = GeoidFile::load(QString::fromStdString(path), &g);
-    if (result == GeoidFile::Result::Loaded) {
-        double h = 0;
-        require(check_geoid(&g) && g.refsys.type == KV_TYPE_GEODETIC
-            && g.refsys.datum == KV_DATUM_WGS84
-            && interpolate_geoid_data_value(&g.grid, g.grid.lat_min, g.grid.lon_min, &h));
-        geoid fromLibrary;
-        initialize_null_geoid_data(&fromLibrary.grid);
-        invalidate_refsystem(&fromLibrary.refsys);
-        const int ok = load_EGM96(path.c_str(), &fromLibrary, nullptr);
-        require(ok ? sameGrid(g.grid, fromLibrary.grid) : !readersAgreeOn(data, size));
-        invalidate_geoid(&fromLibrary);
-    } else {
-        require(
-            result == GeoidFile::Result::Malformed && g.grid.values == nullptr && !check_geoid(&g));
+    geoid fromLibrary, fromProgram;
+    for (geoid *g : {&fromLibrary, &fromProgram}) {
+        initialize_null_geoid_data(&g->grid);
+        invalidate_refsystem(&g->refsys);
     }
-    invalidate_geoid(&g);
+    const bool libraryLoaded
+        = load_EGM96(path.c_str(), &fromLibrary, data[0] & 0x80 ? nullptr : progress) != 0;
+    const bool cancelled = cancelAfter != 0 && progressCalls >= cancelAfter;
+    requireLoadedOrEmpty(libraryLoaded, fromLibrary);
+    const GeoidFile::Result result = GeoidFile::load(QString::fromStdString(path), &fromProgram);
+    require(result == GeoidFile::Result::Loaded || result == GeoidFile::Result::Malformed);
+    requireLoadedOrEmpty(result == GeoidFile::Result::Loaded, fromProgram);
+    if (result == GeoidFile::Result::Loaded) {
+        require(fromProgram.refsys.type == KV_TYPE_GEODETIC
+            && fromProgram.refsys.datum == KV_DATUM_WGS84);
+        if (!cancelled)
+            require(libraryLoaded ? sameGrid(fromProgram.grid, fromLibrary.grid)
+                                  : !readersAgreeOn(data + 1, size - 1));
+    }
+    invalidate_geoid(&fromLibrary);
+    invalidate_geoid(&fromProgram);
     return 0;
 }

@@ -6,12 +6,12 @@
 // the text show under the address sanitizer.
 #include "kelvadra.h"
 #include "kelvadra_internal.h"
+#include "scratch_file.h"
 
 #include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <locale.h>
 #include <string>
@@ -66,23 +66,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const double untouched = -1234.5;
     double out = untouched;
     const int ok = parse_dms_string(text.c_str(), &out);
-    if (ok && !std::isfinite(out))
-        std::abort();
-    if (!ok && std::memcmp(&out, &untouched, sizeof out) != 0)
-        std::abort();
+    require(ok ? std::isfinite(out) : std::memcmp(&out, &untouched, sizeof out) == 0);
 
     if (plainNumberText(text)) {
         double expected = untouched;
         const int expectedOk = referenceParse(text.c_str(), &expected);
-        if (ok != expectedOk)
-            std::abort();
-        if (ok && std::memcmp(&out, &expected, sizeof out) != 0)
-            std::abort();
+        require(ok == expectedOk && (!ok || std::memcmp(&out, &expected, sizeof out) == 0));
     }
 
     double values[3];
     const int count = kelvadra::scan_doubles(text.c_str(), values, 3);
-    if (count < 0 || count > 3)
-        std::abort();
+    require(count >= 0 && count <= 3);
     return 0;
 }

@@ -1,12 +1,9 @@
 // Point rows through the program's table, validation, angle reading and
-// calculation, as a points file and the two panels would feed them. The first
-// bytes set the controls of the source and the target panel (only controls the
-// user could reach), the rest is the points file. Checks: no crash, leak or
-// undefined behaviour; the table keeps every row and the first four cells of
-// each; a valid angle text reads as the library reads it; the calculation
-// returns one row per source row with its name, and every converted row is
-// valid input for the way back, its point passing the row checks (minutes and
-// seconds, latitude, zone number) on the target side.
+// calculation. The first bytes set the controls the user could reach on both
+// panels, the rest is a points file. Checks: no crash, leak or undefined
+// behaviour; the table keeps every row and its first four cells; a valid angle
+// reads as the library reads it; the calculation returns one row per source
+// row with its name, and every converted row is valid input on the target side.
 #include "Calculation.h"
 #include "CellText.h"
 #include "Panel.h"
@@ -146,16 +143,6 @@ void calculate(const QStringList &points)
             && Calculation::readPoint(
                    to, row.at(1).trimmed(), row.at(2).trimmed(), height.trimmed(), back)
                 == Calculation::Failure::None);
-    }
-    targetPanel->setPoints(result.rows);
-    // The target table shows the results; its cells gain a leading blank only.
-    const QStringList shown = targetPanel->points();
-    require(shown.size() == result.rows.size());
-    for (int i = 0; i < shown.size(); ++i) {
-        const QStringList cells = CellText::splitRow(shown.at(i));
-        const QStringList row = CellText::splitRow(result.rows.at(i));
-        for (int c = 0; c < 4; ++c)
-            require(cells.at(c).trimmed() == row.at(c).trimmed());
     }
 }
 

@@ -26,20 +26,16 @@ inline std::string &path()
 
 inline void create(const char *stem)
 {
-    std::string name = std::string("/tmp/") + stem + "_XXXXXX";
-    const int fd = mkstemp(name.data());
-    require(fd >= 0);
-    close(fd);
-    path() = name;
+    path() = std::string("/tmp/") + stem + "_XXXXXX";
+    const int fd = mkstemp(path().data());
+    require(fd >= 0 && close(fd) == 0);
     std::atexit([] { unlink(path().c_str()); });
 }
 
 inline void write(const uint8_t *data, size_t size)
 {
     std::FILE *f = std::fopen(path().c_str(), "wb");
-    require(f != nullptr);
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    require(f && std::fwrite(data, 1, size, f) == size && std::fclose(f) == 0);
 }
 
 } // namespace scratch
