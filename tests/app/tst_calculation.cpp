@@ -24,40 +24,31 @@ const int north = KV_HEMISPHERE_NORTH, south = KV_HEMISPHERE_SOUTH;
 // 2 geodetic, 3 Gauss-Krüger, 4 UTM) and options.
 Side side(int type, const refsystem &system, int flags = 0)
 {
-    Side s;
-    s.system = system;
-    s.systemType = type;
-    s.dmsUnits = flags & Dms;
-    s.decimalDegrees = type == 2 && !(flags & Dms);
-    s.unsignedLongitude = flags & Unsigned;
-    s.geoidIndex = flags & Geoid ? 1 : 0;
-    return s;
+    return {system, type, flags & Geoid, bool(flags & Dms), type == 2 && !(flags & Dms),
+        bool(flags & Unsigned)};
 }
 
-template <class Setup> refsystem made(Setup setup)
+// A system as the library's setup_* function `setup` makes it from `values`.
+template <class Setup, class... Values> refsystem made(Setup setup, Values... values)
 {
     refsystem r {};
-    setup(&r);
+    setup(values..., &r);
     return r;
 }
-const auto geod = [](int datum) { return made([&](refsystem *r) { setup_geod(datum, r); }); };
-const auto geoc84 = [] { return made([](refsystem *r) { setup_geoc(84, r); }); };
-const auto utm37 = [] { return made([](refsystem *r) { setup_utm(37, north, r); }); };
-const auto sk42 = [](int zone, int hemisphere) {
-    return made([&](refsystem *r) { setup_sk42(unsigned(zone), hemisphere, r); });
-};
-const auto gk = [](int datum, int zone, int hemisphere = north) {
-    return made([&](refsystem *r) { setup_gk(datum, unsigned(zone), hemisphere, r); });
+const auto geod = [](int datum) { return made(setup_geod, datum); };
+const auto sk42 = [](unsigned zone, int hemisphere) { return made(setup_sk42, zone, hemisphere); };
+const auto gk = [](int datum, unsigned zone, int hemisphere = north) {
+    return made(setup_gk, datum, zone, hemisphere);
 };
 // GSK 2011 Gauss-Krüger as a panel writes it with the zone (and on the output
 // side the hemisphere) left automatic.
 refsystem gskAuto(int hemisphere)
 {
-    return made([&](refsystem *r) {
-        invalidate_refsystem(r);
-        r->type = KV_TYPE_PROJECTED, r->datum = KV_DATUM_GSK2011, r->hemisphere = hemisphere;
-        r->axis_order = KV_AXES_NORTHING_EASTING, r->zone = 0;
-    });
+    refsystem r;
+    invalidate_refsystem(&r);
+    r.type = KV_TYPE_PROJECTED, r.datum = KV_DATUM_GSK2011, r.hemisphere = hemisphere;
+    r.axis_order = KV_AXES_NORTHING_EASTING, r.zone = 0;
+    return r;
 }
 
 bool prepare(Calculator &calculator, const Side &from, const Side &to)
@@ -93,6 +84,7 @@ std::string reference(const refsystem &in, const refsystem &out, bool geoidIn, b
 struct ProjCase { const char *name; Side from, to; const char *row; refsystem in, out; };
 // `expected` null: the row fails, only its name kept; empty: not compared.
 struct RowCase { const char *name; Side from, to; const char *row, *expected, *reason; };
+struct OwnedGeoid : ::geoid { ~OwnedGeoid() { invalidate_geoid(this); } };
 // clang-format on
 
 } // namespace
@@ -106,11 +98,6 @@ class TestCalculation : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase()
-    {
-        invalidate_geoid(&grid);
-        invalidate_geoid(&shipped);
-    }
     void againstProj_data();
     void againstProj();
     void rowForms_data();
@@ -118,8 +105,7 @@ private slots:
     void setUp();
 
 private:
-    ::geoid grid {};
-    ::geoid shipped {}; // EGM96, when built
+    OwnedGeoid grid {}, shipped {}; // shipped: EGM96, when built
 };
 
 // Geoid height 10 m over latitudes 40..60 and longitudes 30..50, on WGS 84.
@@ -146,28 +132,25 @@ void TestCalculation::againstProj_data()
     // zones with zone and hemisphere automatic (the output panel's default),
     // from zones 3.5 deg off their meridian, a Gauss-Krüger zone on SK-42,
     // SK-42 beyond 180 E and a zone read from an easting outside its strip.
+    const refsystem w = geod(84), gsk7 = gk(2011, 7), utm = made(setup_utm, 37u, north);
     // clang-format off
     const ProjCase cases[] = {
-        {"automatic zone 7", dms, automatic, "A; 55.5; 37.5; 100", geod(84), gk(2011, 7)},
-        {"automatic zone 8", dms, automatic, "B; 55.5; 45.5; 100", geod(84), gk(2011, 8)},
-        {"automatic southern zone 8", dms, automatic, "C; -33.25; 45.5; 100", geod(84),
-         gk(2011, 8, south)},
-        {"zone 7 from the easting", fromEasting, deg, "A; 6152000.125; 7468000.5; 12", gk(2011, 7),
-         geod(84)},
-        {"zone 8 from the easting", fromEasting, deg, "B; 6152000.125; 8468000.5; 12", gk(2011, 8),
-         geod(84)},
-        {"EGM96, automatic, Moscow", dms, intoSk42, "A; 55.75; 37.62; 200", geod(84), sk42(7, north)},
-        {"EGM96, automatic, south", dms, intoSk42, "B; -33.9; 18.4; 50", geod(84), sk42(4, south)},
-        {"EGM96, UTM 37N 3.5 deg west", side(4, utm37(), Geoid), deg,
-         "U; 207408.276; 4589076.289; 100", utm37(), geod(84)},
+        {"automatic zone 7", dms, automatic, "A; 55.5; 37.5; 100", w, gsk7},
+        {"automatic zone 8", dms, automatic, "B; 55.5; 45.5; 100", w, gk(2011, 8)},
+        {"automatic southern zone 8", dms, automatic, "C; -33.25; 45.5; 100", w, gk(2011, 8, south)},
+        {"zone 7 from the easting", fromEasting, deg, "A; 6152000.125; 7468000.5; 12", gsk7, w},
+        {"zone 8 from the easting", fromEasting, deg, "B; 6152000.125; 8468000.5; 12", gk(2011, 8), w},
+        {"EGM96, automatic, Moscow", dms, intoSk42, "A; 55.75; 37.62; 200", w, sk42(7, north)},
+        {"EGM96, automatic, south", dms, intoSk42, "B; -33.9; 18.4; 50", w, sk42(4, south)},
+        {"EGM96, UTM 37N 3.5 deg west", side(4, utm, Geoid), deg, "U; 207408.276; 4589076.289; 100",
+         utm, w},
         {"EGM96, zone 7 on SK-42, east", side(3, gk(42, 7), Geoid), deg,
-         "L; 6646586.358; 7662391.793; 100", gk(42, 7), geod(84)},
-        {"EGM96, SK-42 at 185 E", side(2, geod(42), Geoid), deg, "M; 65; 185; 100", geod(42),
-         geod(84)},
+         "L; 6646586.358; 7662391.793; 100", gk(42, 7), w},
+        {"EGM96, SK-42 at 185 E", side(2, geod(42), Geoid), deg, "M; 65; 185; 100", geod(42), w},
         {"EGM96, automatic GSK 2011 zone into automatic SK-42", fromEasting, intoSk42,
-         "G; 6152000.125; 7468000.5; 12", gk(2011, 7), sk42(7, north)},
+         "G; 6152000.125; 7468000.5; 12", gsk7, sk42(7, north)},
         {"EGM96, zone from an easting 0.6 deg out of the strip", side(3, sk42(0, north), Geoid), deg,
-         "N; 6437055.759; 7712934.229; 100", sk42(7, north), geod(84)},
+         "N; 6437055.759; 7712934.229; 100", sk42(7, north), w},
     };
     // clang-format on
     caseRows(cases);
@@ -207,39 +190,38 @@ void TestCalculation::againstProj()
 void TestCalculation::rowForms_data()
 {
     // Mostly from DMS (where decimal texts are valid too) into decimal degrees.
-    const Side dms = side(2, geod(84), Dms), deg = side(2, geod(84)),
-               east = side(3, gskAuto(north));
+    const refsystem w = geod(84), geoc = made(setup_geoc, 84), utm = made(setup_utm, 37u, north);
+    const Side dms = side(2, w, Dms), deg = side(2, w), east = side(3, gskAuto(north));
     const Side gsk7 = side(3, gk(2011, 7)), zone7 = side(3, sk42(7, north));
-    const Side geoidDeg = side(2, geod(84), Geoid), geoidDms = side(2, geod(84), Dms | Geoid);
+    const Side geoidDeg = side(2, w, Geoid), geoidDms = side(2, w, Dms | Geoid);
     const char *const wrongZone = "номер зоны в ординате не совпадает с зоной 7";
     const char *const offMeridian = "точка дальше 6° от осевого меридиана зоны";
+    const char *const noGeoid = "нет значения высоты геоида в этой точке";
     // clang-format off
     const RowCase cases[] = {
         {"decimal", dms, deg, "A; 10.5; -20.25; 7", "A; 10.500000000; -20.250000000; 7.000", {}},
-        {"DMS, negative", dms, deg, "A; -10 30; 20 15 0; -3", "A; -10.500000000; 20.250000000; -3.000", {}},
+        {"DMS", dms, deg, "A; -10 30; 20 15 0; -3", "A; -10.500000000; 20.250000000; -3.000", {}},
         {"name trimmed, blank height", dms, deg, " ; 1; 2; ", "; 1.000000000; 2.000000000; ", {}},
         {"no coordinates: no error", dms, deg, "  P2  ; ; ;  ", "P2; ; ; ", {}},
         {"one coordinate missing", dms, deg, "P3; 10; ; 5", {}, "неверная запись координат"},
-        {"geocentric needs Z", dms, side(1, geoc84()), "P1; 55 45 5; 37 37 6; ", {}, {}},
+        {"geocentric needs Z", dms, side(1, geoc), "P1; 55 45 5; 37 37 6; ", {}, {}},
         // "от 0 до 360 градусов": western longitudes plus 360, eastern as they are.
-        {"-75.5 as 284.5", dms, side(2, geod(84), Unsigned), "W; 40.25; -75.5; ",
-         "W; 40.250000000; 284.500000000; ", {}},
-        {"-75 30 as 284 30, 7 as 7", dms, side(2, geod(84), Dms | Unsigned), "W; 40 15; -75 30; ",
+        {"-75 30 as 284 30", dms, side(2, w, Dms | Unsigned), "W; 40 15; -75 30; ",
          "W; 40 15 0.00000; 284 30 0.00000; ", {}},
         // Still incomplete after the zone is read from the easting: the row fails.
         {"easting without zone", east, deg, "C; 6152000.125; 468000.5; 12", {}, {}},
         {"easting of zone 61", east, deg, "D; 6152000.125; 61468000.5; 12", {}, {}},
         // Heights above the geoid on either side; outside the grid the row fails.
         {"geoid out", dms, geoidDeg, "A; 50; 40; 100", "A; 50.000000000; 40.000000000; 90.000", {}},
-        {"geoid out, blank height", dms, geoidDeg, "B; 50; 40; ", "B; 50.000000000; 40.000000000; ", {}},
-        {"geoid out of the grid", dms, geoidDeg, "C; 10; 10; 1", {}, "нет значения высоты геоида в этой точке"},
+        {"geoid, blank height", dms, geoidDeg, "B; 50; 40; ", "B; 50.000000000; 40.000000000; ", {}},
+        {"geoid out of the grid", dms, geoidDeg, "C; 10; 10; 1", {}, noGeoid},
         {"geoid in", geoidDms, deg, "A; 50; 40; 90", "A; 50.000000000; 40.000000000; 100.000", {}},
         {"geoid both, automatic zone", geoidDms, side(3, gskAuto(0), Geoid), "A; 50; 40; 90",
          "A; 5541326.002; 7571695.305; 90.000", {}},
         // Texts that read as numbers but denote no point.
         {"60 seconds", dms, deg, "S; 55; 37 0 60; 0", {}, "минуты или секунды не меньше 60"},
         {"latitude -90.5", deg, deg, "L; -90.5; 37; 0", {}, "широта больше 90°"},
-        {"latitude 90, longitude 359.5", deg, deg, "N; 90; 359.5; 0", "N; 90.000000000; 359.500000000; 0.000", {}},
+        {"latitude 90", deg, deg, "N; 90; 359.5; 0", "N; 90.000000000; 359.500000000; 0.000", {}},
         {"easting of zone 8", gsk7, deg, "Y; 6175000; 8500000; 0", {}, wrongZone},
         {"easting without prefix", gsk7, deg, "Y; 6175000; 500000; 0", {}, wrongZone},
         // 6 degrees of longitude from the zone's meridian, on either side.
@@ -249,7 +231,7 @@ void TestCalculation::rowForms_data()
         {"into zone 7 at the equator", dms, gsk7, "E; 1; 44.5; 0", {}, wrongZone},
         {"into zone 7 from the west", dms, zone7, "F; 55; 32.5; 0", {}, offMeridian},
         {"from zone 7, 7 degrees off", zone7, deg, "F; 6100000; 7950000; 0", {}, offMeridian},
-        {"into UTM 37, 9 degrees off", dms, side(4, utm37()), "F; 40; 48; 0", {}, offMeridian},
+        {"into UTM 37, 9 degrees off", dms, side(4, utm), "F; 40; 48; 0", {}, offMeridian},
         {"from zone 17 read from the easting", east, deg, "F; 6100000; 17950000; 0", {}, offMeridian},
     };
     // clang-format on
@@ -289,7 +271,7 @@ void TestCalculation::rowForms()
 void TestCalculation::setUp()
 {
     const Side plain = side(2, geod(84)), above = side(2, geod(84), Geoid);
-    const Side automatic = side(3, gskAuto(0)), geoc = side(1, geoc84(), Geoid);
+    const Side automatic = side(3, gskAuto(0)), geoc = side(1, made(setup_geoc, 84), Geoid);
     // clang-format off
     const struct { const char *name; Side from, to; bool ready; } cases[] = {
         {"geoid out", plain, above, false}, {"geoid in", above, plain, false},
@@ -300,7 +282,6 @@ void TestCalculation::setUp()
     // clang-format on
     ::geoid empty {};
     initialize_null_geoid_data(&empty.grid);
-    invalidate_geoid(&empty);
     for (const auto &c : cases) {
         for (const ::geoid *g : {&empty, static_cast<::geoid *>(nullptr)}) {
             Calculator calculator(c.from, c.to, g);
