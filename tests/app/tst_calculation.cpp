@@ -4,6 +4,7 @@
 // above EGM96.
 #include "Calculation.h"
 #include "CellText.h"
+#include "GeoidFile.h"
 #include "TestSupport.h"
 #include "proj_reference.h"
 
@@ -102,7 +103,6 @@ private slots:
     void againstProj();
     void rowForms_data();
     void rowForms();
-    void setUp();
 
 private:
     OwnedGeoid grid {}, shipped {}; // shipped: EGM96, when built
@@ -119,7 +119,7 @@ void TestCalculation::initTestCase()
         QVERIFY(set_geoid_data_value(&grid.grid, i / 3, i % 3, 10.0f));
     QVERIFY(setup_geod(KV_DATUM_WGS84, &grid.refsys) && check_geoid(&grid));
     initialize_null_geoid_data(&shipped.grid);
-    load_EGM96(KELVADRA_EGM96_GRD, &shipped, nullptr);
+    GeoidFile::load(QStringLiteral(KELVADRA_EGM96_GRD), &shipped); // as the program loads it
 }
 
 void TestCalculation::againstProj_data()
@@ -205,6 +205,8 @@ void TestCalculation::rowForms_data()
         {"no coordinates: no error", dms, deg, "  P2  ; ; ;  ", "P2; ; ; ", {}},
         {"one coordinate missing", dms, deg, "P3; 10; ; 5", {}, "неверная запись координат"},
         {"geocentric needs Z", dms, side(1, geoc), "P1; 55 45 5; 37 37 6; ", {}, {}},
+        {"geocentric, geoid ignored", side(1, geoc, Geoid), side(1, geoc, Geoid),
+         "G; 3146855.701; 2640525.458; 4862865.642", "G; 3146855.701; 2640525.458; 4862865.642", {}},
         // "от 0 до 360 градусов": western longitudes plus 360, eastern as they are.
         {"-75 30 as 284 30", dms, side(2, w, Dms | Unsigned), "W; 40 15; -75 30; ",
          "W; 40 15 0.00000; 284 30 0.00000; ", {}},
@@ -252,6 +254,13 @@ void TestCalculation::rowForms()
     else if (*c.expected)
         QCOMPARE(got, QString::fromUtf8(c.expected));
     QCOMPARE(failed, error);
+    // Without a usable grid a row that uses one does not set up; a geocentric side uses none.
+    const ::geoid empty {};
+    for (const ::geoid *g : {&empty, static_cast<const ::geoid *>(nullptr)}) {
+        Calculator without(c.from, c.to, g);
+        QCOMPARE(prepare(without, c.from, c.to),
+            !Calculation::usesGeoid(c.from) && !Calculation::usesGeoid(c.to));
+    }
 
     // The list's error flag, failed rows and reasons follow its rows.
     const Calculation::Result result = calculator.run({"; ; ; ", row, "; ; ; "});
@@ -264,30 +273,6 @@ void TestCalculation::rowForms()
     QCOMPARE(result.summary(),
         QStringLiteral("Пересчитано %1 из %2 точек").arg(result.points - error).arg(result.points)
             + (error ? QStringLiteral(", ошибок: 1 (строки 2)") : QString()));
-}
-
-// A side that uses the geoid needs a usable grid, in either routine; a
-// geocentric side never uses it (and so sets up as a side without one).
-void TestCalculation::setUp()
-{
-    const Side plain = side(2, geod(84)), above = side(2, geod(84), Geoid);
-    const Side automatic = side(3, gskAuto(0)), geoc = side(1, made(setup_geoc, 84), Geoid);
-    // clang-format off
-    const struct { const char *name; Side from, to; bool ready; } cases[] = {
-        {"geoid out", plain, above, false}, {"geoid in", above, plain, false},
-        {"geoid out, automatic zone", plain, side(3, gskAuto(0), Geoid), false},
-        {"geoid in, automatic zone", above, automatic, false}, {"geocentric out", plain, geoc, true},
-        {"geocentric in", geoc, plain, true}, {"geocentric in, automatic zone", geoc, automatic, true},
-    };
-    // clang-format on
-    ::geoid empty {};
-    initialize_null_geoid_data(&empty.grid);
-    for (const auto &c : cases) {
-        for (const ::geoid *g : {&empty, static_cast<::geoid *>(nullptr)}) {
-            Calculator calculator(c.from, c.to, g);
-            QVERIFY2(prepare(calculator, c.from, c.to) == c.ready, c.name);
-        }
-    }
 }
 
 QTEST_GUILESS_MAIN(TestCalculation)

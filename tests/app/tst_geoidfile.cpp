@@ -6,7 +6,6 @@
 #include <QtTest>
 
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -52,7 +51,6 @@ private slots:
     void cleanup() { invalidate_geoid(&g); }
     void content_data();
     void content();
-    void shippedGrid();
 
 private:
     ::geoid g {};
@@ -66,7 +64,6 @@ void TestGeoidFile::content_data()
         {"good", h + data(), true},
         {"CRLF", header() + "\r\n" + data("\r\n"), true},
         {"no end after the last line", h + data().chopped(1), true},
-        {"trailing blank line", h + data() + "\n", true},
         {"text after the grid", h + data() + "not a grid row\n", true},
         {"blanks at data line ends", h + " " + dataLine(2) + " \r\n" + tail, true},
         {"two tabs between values", h + dataLine(2, "\t\t") + "\n" + tail, true},
@@ -82,12 +79,10 @@ void TestGeoidFile::content_data()
         {"one value too many", h + dataLine(2) + "\t1.0\n" + tail, false},
         {"one value too few", h + "1.0\t2.0\t3.0\n" + tail, false},
         {"not a number", h + "1.0\tx\t2.0\t3.0\n" + tail, false},
-        {"nan", h + "1.0\tnan\t2.0\t3.0\n" + tail, false},
         {"inf", h + "1.0\t2.0\t-inf\t3.0\n" + tail, false},
         {"beyond single precision", h + "1.0\t2.0\t1e39\t3.0\n" + tail, false},
         {"empty file", QByteArray(""), false},
         {"no file", QByteArray(), false},
-        {"header only", h, false},
     };
     // clang-format on
     caseRows(cases);
@@ -119,27 +114,6 @@ void TestGeoidFile::content()
         QVERIFY(get_geoid_data_value(&g.grid, i / 4, i % 4, &value));
         QCOMPARE(value, valueAt(i / 4, i % 4));
     }
-}
-
-// The grid shipped beside the program reads node for node as the library's
-// reader reads it (whose values the library's tests hold against PROJ's).
-void TestGeoidFile::shippedGrid()
-{
-    ::geoid egm96 {};
-    initialize_null_geoid_data(&egm96.grid);
-    if (!load_EGM96(KELVADRA_EGM96_GRD, &egm96, nullptr))
-        QSKIP("egm96.grd has not been built");
-    const geoid_data a = egm96.grid;
-    const auto same = [&] {
-        const geoid_data &b = g.grid;
-        return GeoidFile::load(QStringLiteral(KELVADRA_EGM96_GRD), &g) == GeoidFile::Result::Loaded
-            && b.rows == a.rows && b.cols == a.cols && std::fabs(b.lat_min - a.lat_min) < 1e-12
-            && std::fabs(b.lon_min - a.lon_min) < 1e-12
-            && std::fabs(b.lat_step - a.lat_step) < 1e-12
-            && !std::memcmp(b.values, a.values, sizeof(float) * size_t(a.rows) * size_t(a.cols));
-    }();
-    invalidate_geoid(&egm96);
-    QVERIFY(same);
 }
 
 QTEST_GUILESS_MAIN(TestGeoidFile)
