@@ -11,31 +11,15 @@ namespace {
 
 // A 3 x 4 grid, latitudes 10..12 and longitudes 20..23 one degree apart, the
 // header in radians; the values differ everywhere, so a row or column out of
-// place shows.
-QByteArray header(const char *separator = " ")
-{
-    QByteArray text;
-    for (const double degrees : {10.0, 12.0, 20.0, 23.0, 1.0, 1.0})
-        text += (text.isEmpty() ? "" : separator)
-            + QByteArray::number(degrees / 57.29577951308232, 'g', 17);
-    return text;
-}
-const auto valueAt = [](int row, int col) { return float(10 * row + col) + 0.25f; };
-QByteArray dataLine(int row, const char *separator = "\t")
-{
-    QByteArray text;
-    for (int c = 0; c < 4; ++c)
-        text += (c ? separator : "") + QByteArray::number(double(valueAt(row, c)), 'f', 2);
-    return text;
-}
-// The data lines, northernmost first, each ended by `end`.
-QByteArray data(const char *end = "\n")
-{
-    return dataLine(2) + end + dataLine(1) + end + dataLine(0) + end;
-}
+// place shows. The data lines run from the northern edge down.
+const QByteArray header = "0.17453292519943295 0.20943951023931953 0.3490658503988659"
+                          " 0.4014257279586958 0.017453292519943295 0.017453292519943295";
+const QByteArray line2 = "20.25\t21.25\t22.25\t23.25",
+                 tail = "10.25\t11.25\t12.25\t13.25\n"
+                        "0.25\t1.25\t2.25\t3.25\n";
 
 // clang-format off
-struct Case { const char *name; QByteArray bytes; bool loads; }; // null bytes: no file
+struct Case { const char *name; QByteArray bytes; GeoidFile::Result result; }; // null bytes: no file
 // clang-format on
 
 } // namespace
@@ -58,31 +42,31 @@ private:
 
 void TestGeoidFile::content_data()
 {
-    const QByteArray h = header() + "\n", tail = dataLine(1) + "\n" + dataLine(0) + "\n";
+    const QByteArray h = header + "\n", data = line2 + "\n" + tail;
+    const auto ok = GeoidFile::Result::Loaded, bad = GeoidFile::Result::Malformed;
     // clang-format off
     const Case cases[] = {
-        {"good", h + data(), true},
-        {"CRLF", header() + "\r\n" + data("\r\n"), true},
-        {"no end after the last line", h + data().chopped(1), true},
-        {"text after the grid", h + data() + "not a grid row\n", true},
-        {"blanks at data line ends", h + " " + dataLine(2) + " \r\n" + tail, true},
-        {"two tabs between values", h + dataLine(2, "\t\t") + "\n" + tail, true},
-        {"two blanks in the header", header("  ") + "\n" + data(), true},
-        {"tabs in the header", header("\t") + "\n" + data(), false},
-        {"five header numbers", header().left(header().lastIndexOf(' ')) + "\n" + data(), false},
-        {"header in degrees", "10 12 20 23 1 1.5\n" + data(), false},
-        {"nan in the header", "nan" + header().mid(header().indexOf(' ')) + "\n" + data(), false},
-        {"one data line too few", h + dataLine(2) + "\n" + dataLine(1) + "\n", false},
-        {"empty line inside the data", h + dataLine(2) + "\n\n" + tail, false},
-        {"blanks between values", h + dataLine(2, " ") + "\n" + tail, false},
-        {"decimal comma", h + dataLine(2).replace('.', ',') + "\n" + tail, false},
-        {"one value too many", h + dataLine(2) + "\t1.0\n" + tail, false},
-        {"one value too few", h + "1.0\t2.0\t3.0\n" + tail, false},
-        {"not a number", h + "1.0\tx\t2.0\t3.0\n" + tail, false},
-        {"inf", h + "1.0\t2.0\t-inf\t3.0\n" + tail, false},
-        {"beyond single precision", h + "1.0\t2.0\t1e39\t3.0\n" + tail, false},
-        {"empty file", QByteArray(""), false},
-        {"no file", QByteArray(), false},
+        {"good", h + data, ok},
+        {"CRLF, blanks at line ends, two tabs, no end at the last line",
+         header + "\r\n " + QByteArray(line2).replace('\t', "\t\t") + " \r\n"
+             + QByteArray(tail).replace('\n', "\r\n").chopped(2), ok},
+        {"text after the grid", h + data + "not a grid row\n", ok},
+        {"two blanks in the header", QByteArray(header).replace(' ', "  ") + "\n" + data, ok},
+        {"tabs in the header", QByteArray(header).replace(' ', '\t') + "\n" + data, bad},
+        {"five header numbers", header.left(header.lastIndexOf(' ')) + "\n" + data, bad},
+        {"header in degrees", "10 12 20 23 1 1.5\n" + data, bad},
+        {"nan in the header", "nan" + header.mid(header.indexOf(' ')) + "\n" + data, bad},
+        {"one data line too few", h + line2 + "\n" + tail.left(tail.indexOf('\n') + 1), bad},
+        {"empty line inside the data", h + line2 + "\n\n" + tail, bad},
+        {"blanks between values", h + QByteArray(line2).replace('\t', ' ') + "\n" + tail, bad},
+        {"decimal comma", h + QByteArray(line2).replace('.', ',') + "\n" + tail, bad},
+        {"one value too many", h + line2 + "\t1.0\n" + tail, bad},
+        {"one value too few", h + "1.0\t2.0\t3.0\n" + tail, bad},
+        {"not a number", h + "1.0\tx\t2.0\t3.0\n" + tail, bad},
+        {"inf", h + "1.0\t2.0\t-inf\t3.0\n" + tail, bad},
+        {"beyond single precision", h + "1.0\t2.0\t1e39\t3.0\n" + tail, bad},
+        {"empty file", QByteArray(""), bad},
+        {"no file", QByteArray(), GeoidFile::Result::NotOpened},
     };
     // clang-format on
     caseRows(cases);
@@ -93,16 +77,14 @@ void TestGeoidFile::content()
 {
     QFETCH(Case, c);
     const QString path = tempPath(c.name), good = tempPath("good");
-    QVERIFY(writeFile(good, header() + "\n" + data())
+    QVERIFY(writeFile(good, header + "\n" + line2 + "\n" + tail)
         && (c.bytes.isNull() || writeFile(path, c.bytes)));
     QCOMPARE(GeoidFile::load(good, &g), GeoidFile::Result::Loaded);
-    QCOMPARE(GeoidFile::load(path, &g),
-        c.loads                ? GeoidFile::Result::Loaded
-            : c.bytes.isNull() ? GeoidFile::Result::NotOpened
-                               : GeoidFile::Result::Malformed);
-    QCOMPARE(bool(check_geoid(&g)), c.loads);
-    QCOMPARE(g.grid.values != nullptr, c.loads);
-    if (!c.loads)
+    QCOMPARE(GeoidFile::load(path, &g), c.result);
+    const bool loads = c.result == GeoidFile::Result::Loaded;
+    QCOMPARE(bool(check_geoid(&g)), loads);
+    QCOMPARE(g.grid.values != nullptr, loads);
+    if (!loads)
         return;
     QCOMPARE(g.refsys.datum, int32_t(KV_DATUM_WGS84));
     // Edges in degrees, to the rounding of the header's radians.
@@ -112,7 +94,7 @@ void TestGeoidFile::content()
     for (int i = 0; i < 12; ++i) {
         float value = -1;
         QVERIFY(get_geoid_data_value(&g.grid, i / 4, i % 4, &value));
-        QCOMPARE(value, valueAt(i / 4, i % 4));
+        QCOMPARE(value, float(10 * (i / 4) + i % 4) + 0.25f);
     }
 }
 
