@@ -1,7 +1,6 @@
-// The row conversion without widgets: result forms, failed rows and their
-// reasons, and against PROJ what the library alone does not do (the accuracy
-// report covers every plain conversion): zones chosen per point and heights
-// above EGM96.
+// The row conversion without widgets: result forms, failed rows and their reasons, and against
+// PROJ what the library alone does not do (the accuracy report covers every plain conversion):
+// zones chosen per point and heights above EGM96.
 #include "Calculation.h"
 #include "CellText.h"
 #include "GeoidFile.h"
@@ -11,10 +10,8 @@
 #include <QtTest>
 
 #include <cmath>
-#include <cstring>
 
-using Calculation::Calculator;
-using Calculation::Side;
+using namespace Calculation;
 
 namespace {
 
@@ -38,9 +35,7 @@ template <class Setup, class... Values> refsystem made(Setup setup, Values... va
 }
 const auto geod = [](int datum) { return made(setup_geod, datum); };
 const auto sk42 = [](unsigned zone, int hemisphere) { return made(setup_sk42, zone, hemisphere); };
-const auto gk = [](int datum, unsigned zone, int hemisphere = north) {
-    return made(setup_gk, datum, zone, hemisphere);
-};
+const auto gk = [](int datum, unsigned zone, int h) { return made(setup_gk, datum, zone, h); };
 // GSK 2011 Gauss-Krüger as a panel writes it with the zone (and on the output
 // side the hemisphere) left automatic.
 refsystem gskAuto(int hemisphere)
@@ -52,12 +47,11 @@ refsystem gskAuto(int hemisphere)
     return r;
 }
 
-bool prepare(Calculator &calculator, const Side &from, const Side &to)
-{
+const auto prepare = [](Calculator &calculator, const Side &from, const Side &to) {
     return check_refsystem(&from.system) && check_refsystem(&to.system)
         ? calculator.setUpFixed()
         : calculator.setUpAutoZone();
-}
+};
 
 // PROJ's conversion in -> out through geodetic WGS 84, where heights above
 // EGM96 become ellipsoidal (vgridshift's forward direction subtracts the
@@ -65,7 +59,7 @@ bool prepare(Calculator &calculator, const Side &from, const Side &to)
 std::string reference(const refsystem &in, const refsystem &out, bool geoidIn, bool geoidOut)
 {
     const auto steps = [](const refsystem &a, const refsystem &b) {
-        return projref::pipeline(a, b).substr(std::strlen("+proj=pipeline"));
+        return projref::pipeline(a, b).substr(sizeof("+proj=pipeline") - 1);
     };
     const auto egm96 = [](const char *direction) {
         return std::string(" +step +proj=axisswap +order=2,1 +step +proj=unitconvert +xy_in=deg"
@@ -84,7 +78,7 @@ std::string reference(const refsystem &in, const refsystem &out, bool geoidIn, b
 // `in` and `out`: the complete systems PROJ converts between for the row.
 struct ProjCase { const char *name; Side from, to; const char *row; refsystem in, out; };
 // `expected` null: the row fails, only its name kept; empty: not compared.
-struct RowCase { const char *name; Side from, to; const char *row, *expected, *reason; };
+struct RowCase { const char *name; Side from, to; const char *row, *expected, *reason = {}; };
 struct OwnedGeoid : ::geoid { ~OwnedGeoid() { invalidate_geoid(this); } };
 // clang-format on
 
@@ -124,33 +118,30 @@ void TestCalculation::initTestCase()
 
 void TestCalculation::againstProj_data()
 {
-    const Side dms = side(2, geod(84), Dms), deg = side(2, geod(84)),
-               automatic = side(3, gskAuto(0));
+    const refsystem w = geod(84), gsk7 = gk(2011, 7, north), utm = made(setup_utm, 37u, north);
+    const refsystem gsk8 = gk(2011, 8, north), sk7 = sk42(7, north), gk42 = gk(42, 7, north);
+    const Side dms = side(2, w, Dms), deg = side(2, w), automatic = side(3, gskAuto(0));
     const Side fromEasting = side(3, gskAuto(north)), intoSk42 = side(3, sk42(0, 0), Geoid);
-    // The zone, and on the output side the hemisphere, chosen per point; then
-    // heights above EGM96 in rows of the kinds that used to fail: into SK-42
-    // zones with zone and hemisphere automatic (the output panel's default),
-    // from zones 3.5 deg off their meridian, a Gauss-Krüger zone on SK-42,
-    // SK-42 beyond 180 E and a zone read from an easting outside its strip.
-    const refsystem w = geod(84), gsk7 = gk(2011, 7), utm = made(setup_utm, 37u, north);
+    // The zone (output: and hemisphere) chosen per point; heights above EGM96 in rows of kinds
+    // that once failed: into SK-42 zones left automatic (the output panel's default), 3.5 deg off
+    // the meridian, Gauss-Krüger on SK-42, SK-42 past 180 E, a zone from an easting off its strip.
     // clang-format off
     const ProjCase cases[] = {
         {"automatic zone 7", dms, automatic, "A; 55.5; 37.5; 100", w, gsk7},
-        {"automatic zone 8", dms, automatic, "B; 55.5; 45.5; 100", w, gk(2011, 8)},
-        {"automatic southern zone 8", dms, automatic, "C; -33.25; 45.5; 100", w, gk(2011, 8, south)},
+        {"automatic zone 8", dms, automatic, "B; 55.5; 45.5; 100", w, gsk8},
+        {"automatic zone 8 south", dms, automatic, "C; -33.25; 45.5; 100", w, gk(2011, 8, south)},
         {"zone 7 from the easting", fromEasting, deg, "A; 6152000.125; 7468000.5; 12", gsk7, w},
-        {"zone 8 from the easting", fromEasting, deg, "B; 6152000.125; 8468000.5; 12", gk(2011, 8), w},
-        {"EGM96, automatic, Moscow", dms, intoSk42, "A; 55.75; 37.62; 200", w, sk42(7, north)},
+        {"zone 8 from the easting", fromEasting, deg, "B; 6152000.125; 8468000.5; 12", gsk8, w},
+        {"EGM96, automatic, Moscow", dms, intoSk42, "A; 55.75; 37.62; 200", w, sk7},
         {"EGM96, automatic, south", dms, intoSk42, "B; -33.9; 18.4; 50", w, sk42(4, south)},
         {"EGM96, UTM 37N 3.5 deg west", side(4, utm, Geoid), deg, "U; 207408.276; 4589076.289; 100",
          utm, w},
-        {"EGM96, zone 7 on SK-42, east", side(3, gk(42, 7), Geoid), deg,
-         "L; 6646586.358; 7662391.793; 100", gk(42, 7), w},
+        {"EGM96, GK SK-42", side(3, gk42, Geoid), deg, "L; 6646586.358; 7662391.793; 100", gk42, w},
         {"EGM96, SK-42 at 185 E", side(2, geod(42), Geoid), deg, "M; 65; 185; 100", geod(42), w},
-        {"EGM96, automatic GSK 2011 zone into automatic SK-42", fromEasting, intoSk42,
-         "G; 6152000.125; 7468000.5; 12", gsk7, sk42(7, north)},
-        {"EGM96, zone from an easting 0.6 deg out of the strip", side(3, sk42(0, north), Geoid), deg,
-         "N; 6437055.759; 7712934.229; 100", sk42(7, north), w},
+        {"EGM96, GSK 2011 from the easting into SK-42", fromEasting, intoSk42,
+         "G; 6152000.125; 7468000.5; 12", gsk7, sk7},
+        {"EGM96, zone from an easting 0.6 deg off the strip", side(3, sk42(0, north), Geoid), deg,
+         "N; 6437055.759; 7712934.229; 100", sk7, w},
     };
     // clang-format on
     caseRows(cases);
@@ -159,7 +150,7 @@ void TestCalculation::againstProj_data()
 void TestCalculation::againstProj()
 {
     QFETCH(ProjCase, c);
-    const bool geoidIn = Calculation::usesGeoid(c.from), geoidOut = Calculation::usesGeoid(c.to);
+    const bool geoidIn = usesGeoid(c.from), geoidOut = usesGeoid(c.to);
     if ((geoidIn || geoidOut) && !check_geoid(&shipped))
         QSKIP("egm96.grd has not been built");
     Calculator calculator(c.from, c.to, &shipped);
@@ -168,7 +159,6 @@ void TestCalculation::againstProj()
     const QStringList got = calculator.convertRow(c.row, &error).split(QStringLiteral("; "));
     QVERIFY(!error);
     QCOMPARE(got.size(), 4);
-
     const QStringList cells = QString(c.row).split(QLatin1Char(';'));
     double expected[3];
     for (int i = 0; i < 3; ++i)
@@ -192,49 +182,47 @@ void TestCalculation::rowForms_data()
     // Mostly from DMS (where decimal texts are valid too) into decimal degrees.
     const refsystem w = geod(84), geoc = made(setup_geoc, 84), utm = made(setup_utm, 37u, north);
     const Side dms = side(2, w, Dms), deg = side(2, w), east = side(3, gskAuto(north));
-    const Side gsk7 = side(3, gk(2011, 7)), zone7 = side(3, sk42(7, north));
+    const Side gsk7 = side(3, gk(2011, 7, north)), zone7 = side(3, sk42(7, north));
     const Side geoidDeg = side(2, w, Geoid), geoidDms = side(2, w, Dms | Geoid);
     const char *const wrongZone = "номер зоны в ординате не совпадает с зоной 7";
     const char *const offMeridian = "точка дальше 6° от осевого меридиана зоны";
-    const char *const noGeoid = "нет значения высоты геоида в этой точке";
     // clang-format off
     const RowCase cases[] = {
-        {"decimal", dms, deg, "A; 10.5; -20.25; 7", "A; 10.500000000; -20.250000000; 7.000", {}},
-        {"DMS", dms, deg, "A; -10 30; 20 15 0; -3", "A; -10.500000000; 20.250000000; -3.000", {}},
-        {"name trimmed, blank height", dms, deg, " ; 1; 2; ", "; 1.000000000; 2.000000000; ", {}},
-        {"no coordinates: no error", dms, deg, "  P2  ; ; ;  ", "P2; ; ; ", {}},
+        {"decimal", dms, deg, "A; 10.5; -20.25; 7", "A; 10.500000000; -20.250000000; 7.000"},
+        {"DMS", dms, deg, "A; -10 30; 20 15 0; -3", "A; -10.500000000; 20.250000000; -3.000"},
+        {"name trimmed, blank height", dms, deg, " ; 1; 2; ", "; 1.000000000; 2.000000000; "},
+        {"no coordinates: no error", dms, deg, "  P2  ; ; ;  ", "P2; ; ; "},
         {"one coordinate missing", dms, deg, "P3; 10; ; 5", {}, "неверная запись координат"},
-        {"geocentric needs Z", dms, side(1, geoc), "P1; 55 45 5; 37 37 6; ", {}, {}},
+        {"geocentric needs Z", dms, side(1, geoc), "P1; 55 45 5; 37 37 6; ", {}},
         {"geocentric, geoid ignored", side(1, geoc, Geoid), side(1, geoc, Geoid),
-         "G; 3146855.701; 2640525.458; 4862865.642", "G; 3146855.701; 2640525.458; 4862865.642", {}},
+         "G; 3146855.701; 2640525.458; 4862865.642", "G; 3146855.701; 2640525.458; 4862865.642"},
         // "от 0 до 360 градусов": western longitudes plus 360, eastern as they are.
         {"-75 30 as 284 30", dms, side(2, w, Dms | Unsigned), "W; 40 15; -75 30; ",
-         "W; 40 15 0.00000; 284 30 0.00000; ", {}},
+         "W; 40 15 0.00000; 284 30 0.00000; "},
         // Still incomplete after the zone is read from the easting: the row fails.
-        {"easting without zone", east, deg, "C; 6152000.125; 468000.5; 12", {}, {}},
-        {"easting of zone 61", east, deg, "D; 6152000.125; 61468000.5; 12", {}, {}},
+        {"easting without zone", east, deg, "C; 6152000.125; 468000.5; 12", {}},
+        {"easting of zone 61", east, deg, "D; 6152000.125; 61468000.5; 12", {}},
         // Heights above the geoid on either side; outside the grid the row fails.
-        {"geoid out", dms, geoidDeg, "A; 50; 40; 100", "A; 50.000000000; 40.000000000; 90.000", {}},
-        {"geoid, blank height", dms, geoidDeg, "B; 50; 40; ", "B; 50.000000000; 40.000000000; ", {}},
-        {"geoid out of the grid", dms, geoidDeg, "C; 10; 10; 1", {}, noGeoid},
-        {"geoid in", geoidDms, deg, "A; 50; 40; 90", "A; 50.000000000; 40.000000000; 100.000", {}},
+        {"geoid out", dms, geoidDeg, "A; 50; 40; 100", "A; 50.000000000; 40.000000000; 90.000"},
+        {"geoid, no height", dms, geoidDeg, "B; 50; 40; ", "B; 50.000000000; 40.000000000; "},
+        {"no grid", dms, geoidDeg, "C; 10; 10; 1", {}, "нет значения высоты геоида в этой точке"},
+        {"geoid in", geoidDms, deg, "A; 50; 40; 90", "A; 50.000000000; 40.000000000; 100.000"},
         {"geoid both, automatic zone", geoidDms, side(3, gskAuto(0), Geoid), "A; 50; 40; 90",
-         "A; 5541326.002; 7571695.305; 90.000", {}},
-        // Texts that read as numbers but denote no point.
+         "A; 5541326.002; 7571695.305; 90.000"},
         {"60 seconds", dms, deg, "S; 55; 37 0 60; 0", {}, "минуты или секунды не меньше 60"},
         {"latitude -90.5", deg, deg, "L; -90.5; 37; 0", {}, "широта больше 90°"},
-        {"latitude 90", deg, deg, "N; 90; 359.5; 0", "N; 90.000000000; 359.500000000; 0.000", {}},
+        {"latitude 90", deg, deg, "N; 90; 359.5; 0", "N; 90.000000000; 359.500000000; 0.000"},
         {"easting of zone 8", gsk7, deg, "Y; 6175000; 8500000; 0", {}, wrongZone},
         {"easting without prefix", gsk7, deg, "Y; 6175000; 500000; 0", {}, wrongZone},
         // 6 degrees of longitude from the zone's meridian, on either side.
-        {"into zone 7, 5.9 degrees off", dms, gsk7, "F; 55; 44.9; 0", "", {}},
+        {"into zone 7, 5.9 degrees off", dms, gsk7, "F; 55; 44.9; 0", ""},
         {"into zone 7, 8 degrees off", dms, gsk7, "F; 55; 47; 0", {}, offMeridian},
         // Near the equator 5.5 degrees lie past 500 km: the easting would lose its zone's number.
         {"into zone 7 at the equator", dms, gsk7, "E; 1; 44.5; 0", {}, wrongZone},
         {"into zone 7 from the west", dms, zone7, "F; 55; 32.5; 0", {}, offMeridian},
         {"from zone 7, 7 degrees off", zone7, deg, "F; 6100000; 7950000; 0", {}, offMeridian},
         {"into UTM 37, 9 degrees off", dms, side(4, utm), "F; 40; 48; 0", {}, offMeridian},
-        {"from zone 17 read from the easting", east, deg, "F; 6100000; 17950000; 0", {}, offMeridian},
+        {"from zone 17 from the easting", east, deg, "F; 6100000; 17950000; 0", {}, offMeridian},
     };
     // clang-format on
     caseRows(cases);
@@ -258,12 +246,10 @@ void TestCalculation::rowForms()
     const ::geoid empty {};
     for (const ::geoid *g : {&empty, static_cast<const ::geoid *>(nullptr)}) {
         Calculator without(c.from, c.to, g);
-        QCOMPARE(prepare(without, c.from, c.to),
-            !Calculation::usesGeoid(c.from) && !Calculation::usesGeoid(c.to));
+        QCOMPARE(prepare(without, c.from, c.to), !usesGeoid(c.from) && !usesGeoid(c.to));
     }
-
     // The list's error flag, failed rows and reasons follow its rows.
-    const Calculation::Result result = calculator.run({"; ; ; ", row, "; ; ; "});
+    const Result result = calculator.run({"; ; ; ", row, "; ; ; "});
     QCOMPARE(result.rows, QStringList({"; ; ; ", got, "; ; ; "}));
     QCOMPARE(result.points, error || !got.endsWith(QLatin1String("; ; ; ")) ? 1 : 0);
     QCOMPARE(result.failedRows, error ? QVector<int> {1} : QVector<int>());

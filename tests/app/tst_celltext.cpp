@@ -25,13 +25,13 @@ void TestCellText::angles()
     const struct { const char *text; double degrees; bool inRange; } reads[] = {
         {"55 45 5", 55 + 45 / 60.0 + 5 / 3600.0, true}, {"10 30.5", 10 + 30.5 / 60, true},
         {"-0 30 0", -0.5, true}, {"  -  10 30 ", -10.5, true}, {"55 30 x", 55.5, true},
-        {"1,5", 1.0, true}, {"abc", 0.0, true}, {"1 59 59.99999", 1 + 59 / 60.0 + 59.99999 / 3600, true},
-        {"55 60 0", 56.0, false}, {"55 0 60", 55 + 1 / 60.0, false}, {"55 -30", 54.5, false},
+        {"1,5", 1.0, true}, {"abc", 0.0, true}, {"55 60 0", 56.0, false}, {"55 -30", 54.5, false},
+        {"1 59 59.99999", 1 + 59 / 60.0 + 59.99999 / 3600, true}, {"55 0 60", 55 + 1 / 60.0, false},
         {"55 0 -36", 54.99, false},
     };
     const struct { double degrees; const char *text; } writes[] = {
-        {0.0, "0 0 0.00000"}, {-0.5, "-0 30 0.00000"}, {-(37 + 37 / 60.0 + 6.5 / 3600), "-37 37 6.50000"},
-        {1 + 0.123456 / 3600, "1 0 0.12346"}, {11 - 3e-6 / 3600, "11 0 0.00000"},
+        {0.0, "0 0 0.00000"}, {-0.5, "-0 30 0.00000"}, {1 + 0.123456 / 3600, "1 0 0.12346"},
+        {-(37 + 37 / 60.0 + 6.5 / 3600), "-37 37 6.50000"}, {11 - 3e-6 / 3600, "11 0 0.00000"},
         {-(11 - 3e-6 / 3600), "-11 0 0.00000"}, {10.5 + 59.999997 / 3600, "10 31 0.00000"},
         {360.0 - 1e-12, "0 0 0.00000"}, {359.5, "359 30 0.00000"},
     };
@@ -51,10 +51,9 @@ void TestCellText::angles()
     }
 }
 
-// The hand-made readers and writers against Qt's own: the coordinate
-// patterns and the row a loaded line makes on random texts of the characters
-// that matter; fixed notation on random values, ties (odd multiples of
-// 2^-(decimals + 1)) and zeros.
+// The hand-made readers and writers against Qt's own: coordinate patterns and the row a loaded
+// line makes on random texts of the characters that matter; fixed notation on random values,
+// ties (odd multiples of 2^-(decimals + 1)) and zeros.
 void TestCellText::sameAsQt()
 {
     const QString decimal = QStringLiteral("[+-]?\\d+(\\.\\d*)?");
@@ -65,8 +64,7 @@ void TestCellText::sameAsQt()
     const QRegularExpression longitude(QRegularExpression::anchoredPattern(
         QStringLiteral("(%1)|([+-]?\\d{1,3}%2)").arg(decimal, groups)));
     const QString alphabet = QStringLiteral("0123456789 .+-\t\v\u00a0\u0665ex,;\r\u2028");
-    const auto ok
-        = [](const QRegularExpression &re, const QString &x) { return re.match(x).hasMatch(); };
+    const auto ok = [](const auto &re, const QString &x) { return re.match(x).hasMatch(); };
     QRandomGenerator random(14);
     for (int n = 0; n < 100000; ++n) {
         QString t[3];
@@ -79,9 +77,9 @@ void TestCellText::sameAsQt()
         const bool all = !t[0].isEmpty() && !t[1].isEmpty() && ok(decimalOnly, t[2]);
         const bool dms = all && ok(latitude, t[0]) && ok(longitude, t[1]);
         const bool plain = all && ok(decimalOnly, t[0]) && ok(decimalOnly, t[1]);
+        // A loaded line as the table makes it a row.
         const QString line = t[0] + t[1] + t[2];
-        const QStringList cells
-            = CellText::splitRow(line); // as the table makes a loaded line a row
+        const QStringList cells = CellText::splitRow(line);
         if (CellText::isValidCoordinates(t[0], t[1], t[2], true) != dms
             || CellText::isValidCoordinates(t[0], t[1], t[2], false) != plain
             || CellText::tableRow(line)
@@ -111,8 +109,7 @@ void TestCellText::numbersAndRows()
     QCOMPARE(CellText::fieldCount("C"), 1);
     // Tab separates like "," and ";"; no other control character stays in a cell.
     QCOMPARE(CellText::splitRow("T\t1\t2;3"), (QStringList {"T", "1", "2", "3"}));
-    QCOMPARE(CellText::splitRow(QString::fromUtf8("a\rb\x01"
-                                                  "c\u2028\u0085; 1")),
+    QCOMPARE(CellText::splitRow(QStringLiteral("a\rb\u0001c\u2028\u0085; 1")),
         (QStringList {"a b c  ", " 1", "", ""}));
     // A pasted text is one line: control characters one blank each, ends trimmed.
     QCOMPARE(CellText::singleLine(QString::fromUtf8("\r\nP 1\tx\u2029y\x7f\n")),

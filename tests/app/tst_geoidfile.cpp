@@ -19,7 +19,8 @@ const QByteArray line2 = "20.25\t21.25\t22.25\t23.25",
                         "0.25\t1.25\t2.25\t3.25\n";
 
 // clang-format off
-struct Case { const char *name; QByteArray bytes; GeoidFile::Result result; }; // null bytes: no file
+struct Case { const char *name; QByteArray bytes; GeoidFile::Result result; }; // null: no file
+struct OwnedGeoid : ::geoid { ~OwnedGeoid() { invalidate_geoid(this); } };
 // clang-format on
 
 } // namespace
@@ -31,13 +32,8 @@ class TestGeoidFile : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { initialize_null_geoid_data(&g.grid); }
-    void cleanup() { invalidate_geoid(&g); }
     void content_data();
     void content();
-
-private:
-    ::geoid g {};
 };
 
 void TestGeoidFile::content_data()
@@ -76,6 +72,8 @@ void TestGeoidFile::content_data()
 void TestGeoidFile::content()
 {
     QFETCH(Case, c);
+    OwnedGeoid g {};
+    initialize_null_geoid_data(&g.grid);
     const QString path = tempPath(c.name), good = tempPath("good");
     QVERIFY(writeFile(good, header + "\n" + line2 + "\n" + tail)
         && (c.bytes.isNull() || writeFile(path, c.bytes)));
