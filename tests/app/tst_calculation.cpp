@@ -22,7 +22,7 @@ const int north = KV_HEMISPHERE_NORTH, south = KV_HEMISPHERE_SOUTH;
 // 2 geodetic, 3 Gauss-Krüger, 4 UTM) and options.
 Side side(int type, const refsystem &system, int flags = 0)
 {
-    return {system, type, flags & Geoid, bool(flags & Dms), type == 2 && !(flags & Dms),
+    return {system, type, flags & Geoid ? 1 : 0, bool(flags & Dms), type == 2 && !(flags & Dms),
         bool(flags & Unsigned)};
 }
 
