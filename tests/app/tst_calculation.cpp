@@ -1,21 +1,17 @@
-// The row conversion without widgets: result forms, failed rows and their
-// reasons, and against PROJ what the library alone does not do (the accuracy
-// report covers every plain conversion): zones chosen per point and heights
-// above EGM96.
+// The row conversion without widgets: result forms, failed rows and their reasons, and against
+// PROJ what the library alone does not do (the accuracy report covers every plain conversion):
+// zones chosen per point and heights above EGM96.
 #include "Calculation.h"
 #include "CellText.h"
+#include "GeoidFile.h"
 #include "TestSupport.h"
 #include "proj_reference.h"
 
 #include <QtTest>
 
 #include <cmath>
-#include <cstring>
 
-using Calculation::Calculator;
-using Calculation::Side;
-Q_DECLARE_METATYPE(Side)
-Q_DECLARE_METATYPE(refsystem)
+using namespace Calculation;
 
 namespace {
 
@@ -26,55 +22,36 @@ const int north = KV_HEMISPHERE_NORTH, south = KV_HEMISPHERE_SOUTH;
 // 2 geodetic, 3 Gauss-Krüger, 4 UTM) and options.
 Side side(int type, const refsystem &system, int flags = 0)
 {
-    Side s;
-    s.system = system;
-    s.systemType = type;
-    s.dmsUnits = flags & Dms;
-    s.decimalDegrees = type == 2 && !(flags & Dms);
-    s.unsignedLongitude = flags & Unsigned;
-    s.geoidIndex = flags & Geoid ? 1 : 0;
-    return s;
+    return {system, type, flags & Geoid ? 1 : 0, bool(flags & Dms), type == 2 && !(flags & Dms),
+        bool(flags & Unsigned)};
 }
 
-template <class Setup> refsystem made(Setup setup)
+// A system as the library's setup_* function `setup` makes it from `values`.
+template <class Setup, class... Values> refsystem made(Setup setup, Values... values)
 {
     refsystem r {};
-    setup(&r);
+    setup(values..., &r);
     return r;
 }
-refsystem geod(int datum)
-{
-    return made([&](refsystem *r) { setup_geod(datum, r); });
-}
-refsystem geoc84()
-{
-    return made([](refsystem *r) { setup_geoc(84, r); });
-}
-refsystem sk42(int zone, int hemisphere)
-{
-    return made([&](refsystem *r) { setup_sk42(unsigned(zone), hemisphere, r); });
-}
-refsystem gk(int datum, int zone, int hemisphere = north)
-{
-    return made([&](refsystem *r) { setup_gk(datum, unsigned(zone), hemisphere, r); });
-}
+const auto geod = [](int datum) { return made(setup_geod, datum); };
+const auto sk42 = [](unsigned zone, int hemisphere) { return made(setup_sk42, zone, hemisphere); };
+const auto gk = [](int datum, unsigned zone, int h) { return made(setup_gk, datum, zone, h); };
 // GSK 2011 Gauss-Krüger as a panel writes it with the zone (and on the output
 // side the hemisphere) left automatic.
 refsystem gskAuto(int hemisphere)
 {
-    return made([&](refsystem *r) {
-        invalidate_refsystem(r);
-        r->type = KV_TYPE_PROJECTED, r->datum = KV_DATUM_GSK2011, r->hemisphere = hemisphere;
-        r->axis_order = KV_AXES_NORTHING_EASTING, r->zone = 0;
-    });
+    refsystem r;
+    invalidate_refsystem(&r);
+    r.type = KV_TYPE_PROJECTED, r.datum = KV_DATUM_GSK2011, r.hemisphere = hemisphere;
+    r.axis_order = KV_AXES_NORTHING_EASTING, r.zone = 0;
+    return r;
 }
 
-bool prepare(Calculator &calculator, const Side &from, const Side &to)
-{
+const auto prepare = [](Calculator &calculator, const Side &from, const Side &to) {
     return check_refsystem(&from.system) && check_refsystem(&to.system)
         ? calculator.setUpFixed()
         : calculator.setUpAutoZone();
-}
+};
 
 // PROJ's conversion in -> out through geodetic WGS 84, where heights above
 // EGM96 become ellipsoidal (vgridshift's forward direction subtracts the
@@ -82,7 +59,7 @@ bool prepare(Calculator &calculator, const Side &from, const Side &to)
 std::string reference(const refsystem &in, const refsystem &out, bool geoidIn, bool geoidOut)
 {
     const auto steps = [](const refsystem &a, const refsystem &b) {
-        return projref::pipeline(a, b).substr(std::strlen("+proj=pipeline"));
+        return projref::pipeline(a, b).substr(sizeof("+proj=pipeline") - 1);
     };
     const auto egm96 = [](const char *direction) {
         return std::string(" +step +proj=axisswap +order=2,1 +step +proj=unitconvert +xy_in=deg"
@@ -97,7 +74,18 @@ std::string reference(const refsystem &in, const refsystem &out, bool geoidIn, b
         + (geoidOut ? egm96("") + push + steps(w, out) + pop : steps(w, out));
 }
 
+// clang-format off
+// `in` and `out`: the complete systems PROJ converts between for the row.
+struct ProjCase { const char *name; Side from, to; const char *row; refsystem in, out; };
+// `expected` null: the row fails, only its name kept; empty: not compared.
+struct RowCase { const char *name; Side from, to; const char *row, *expected, *reason = {}; };
+struct OwnedGeoid : ::geoid { ~OwnedGeoid() { invalidate_geoid(this); } };
+// clang-format on
+
 } // namespace
+
+Q_DECLARE_METATYPE(ProjCase)
+Q_DECLARE_METATYPE(RowCase)
 
 class TestCalculation : public QObject
 {
@@ -105,21 +93,13 @@ class TestCalculation : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase()
-    {
-        invalidate_geoid(&grid);
-        invalidate_geoid(&shipped);
-    }
     void againstProj_data();
     void againstProj();
     void rowForms_data();
     void rowForms();
-    void setUp_data();
-    void setUp();
 
 private:
-    ::geoid grid {};
-    ::geoid shipped {}; // EGM96, when built
+    OwnedGeoid grid {}, shipped {}; // shipped: EGM96, when built
 };
 
 // Geoid height 10 m over latitudes 40..60 and longitudes 30..50, on WGS 84.
@@ -133,84 +113,63 @@ void TestCalculation::initTestCase()
         QVERIFY(set_geoid_data_value(&grid.grid, i / 3, i % 3, 10.0f));
     QVERIFY(setup_geod(KV_DATUM_WGS84, &grid.refsys) && check_geoid(&grid));
     initialize_null_geoid_data(&shipped.grid);
-    load_EGM96(KELVADRA_EGM96_GRD, &shipped, nullptr);
+    GeoidFile::load(QStringLiteral(KELVADRA_EGM96_GRD), &shipped); // as the program loads it
 }
 
-// Rows with a zone chosen per point or heights above EGM96; `in` and `out`
-// are the complete systems PROJ converts between for that point.
 void TestCalculation::againstProj_data()
 {
-    QTest::addColumn<Side>("from");
-    QTest::addColumn<Side>("to");
-    QTest::addColumn<QString>("row");
-    QTest::addColumn<refsystem>("in");
-    QTest::addColumn<refsystem>("out");
-
-    const Side dms = side(2, geod(84), Dms), deg = side(2, geod(84)),
-               automatic = side(3, gskAuto(0));
+    const refsystem w = geod(84), gsk7 = gk(2011, 7, north), utm = made(setup_utm, 37u, north);
+    const refsystem gsk8 = gk(2011, 8, north), sk7 = sk42(7, north), gk42 = gk(42, 7, north);
+    const Side dms = side(2, w, Dms), deg = side(2, w), automatic = side(3, gskAuto(0));
     const Side fromEasting = side(3, gskAuto(north)), intoSk42 = side(3, sk42(0, 0), Geoid);
-    // The zone, and on the output side the hemisphere, chosen per point.
-    dataRow(
-        "automatic zone 7", dms, automatic, QString("A; 55.5; 37.5; 100"), geod(84), gk(2011, 7));
-    dataRow(
-        "automatic zone 8", dms, automatic, QString("B; 55.5; 45.5; 100"), geod(84), gk(2011, 8));
-    dataRow("automatic southern zone 8", dms, automatic, QString("C; -33.25; 45.5; 100"), geod(84),
-        gk(2011, 8, south));
-    dataRow("zone 7 from the easting", fromEasting, deg, QString("A; 6152000.125; 7468000.5; 12"),
-        gk(2011, 7), geod(84));
-    dataRow("zone 8 from the easting", fromEasting, deg, QString("B; 6152000.125; 8468000.5; 12"),
-        gk(2011, 8), geod(84));
-    // Heights above EGM96 in rows of the kinds that used to fail: into SK-42
-    // zones with zone and hemisphere automatic (the output panel's default),
-    // from zones 3.5 deg off their meridian, a Gauss-Krüger zone on SK-42,
-    // SK-42 beyond 180 E and a zone read from an easting outside its strip.
-    dataRow("EGM96, automatic, Moscow", dms, intoSk42, QString("A; 55.75; 37.62; 200"), geod(84),
-        sk42(7, north));
-    dataRow("EGM96, automatic, south", dms, intoSk42, QString("B; -33.9; 18.4; 50"), geod(84),
-        sk42(4, south));
-    refsystem utm {};
-    setup_utm(37, north, &utm);
-    dataRow("EGM96, UTM 37N 3.5 deg west", side(4, utm, Geoid), deg,
-        QString("U; 207408.276; 4589076.289; 100"), utm, geod(84));
-    dataRow("EGM96, zone 7 on SK-42, east", side(3, gk(42, 7), Geoid), deg,
-        QString("L; 6646586.358; 7662391.793; 100"), gk(42, 7), geod(84));
-    dataRow("EGM96, SK-42 at 185 E", side(2, geod(42), Geoid), deg, QString("M; 65; 185; 100"),
-        geod(42), geod(84));
-    dataRow("EGM96, automatic GSK 2011 zone into automatic SK-42", fromEasting, intoSk42,
-        QString("G; 6152000.125; 7468000.5; 12"), gk(2011, 7), sk42(7, north));
-    dataRow("EGM96, zone from an easting 0.6 deg out of the strip", side(3, sk42(0, north), Geoid),
-        deg, QString("N; 6437055.759; 7712934.229; 100"), sk42(7, north), geod(84));
+    // The zone (output: and hemisphere) chosen per point; heights above EGM96 in rows of kinds
+    // that once failed: into SK-42 zones left automatic (the output panel's default), 3.5 deg off
+    // the meridian, Gauss-Krüger on SK-42, SK-42 past 180 E, a zone from an easting off its strip.
+    // clang-format off
+    const ProjCase cases[] = {
+        {"automatic zone 7", dms, automatic, "A; 55.5; 37.5; 100", w, gsk7},
+        {"automatic zone 8", dms, automatic, "B; 55.5; 45.5; 100", w, gsk8},
+        {"automatic zone 8 south", dms, automatic, "C; -33.25; 45.5; 100", w, gk(2011, 8, south)},
+        {"zone 7 from the easting", fromEasting, deg, "A; 6152000.125; 7468000.5; 12", gsk7, w},
+        {"zone 8 from the easting", fromEasting, deg, "B; 6152000.125; 8468000.5; 12", gsk8, w},
+        {"EGM96, automatic, Moscow", dms, intoSk42, "A; 55.75; 37.62; 200", w, sk7},
+        {"EGM96, automatic, south", dms, intoSk42, "B; -33.9; 18.4; 50", w, sk42(4, south)},
+        {"EGM96, UTM 37N 3.5 deg west", side(4, utm, Geoid), deg, "U; 207408.276; 4589076.289; 100",
+         utm, w},
+        {"EGM96, GK SK-42", side(3, gk42, Geoid), deg, "L; 6646586.358; 7662391.793; 100", gk42, w},
+        {"EGM96, SK-42 at 185 E", side(2, geod(42), Geoid), deg, "M; 65; 185; 100", geod(42), w},
+        {"EGM96, GSK 2011 from the easting into SK-42", fromEasting, intoSk42,
+         "G; 6152000.125; 7468000.5; 12", gsk7, sk7},
+        {"EGM96, zone from an easting 0.6 deg off the strip", side(3, sk42(0, north), Geoid), deg,
+         "N; 6437055.759; 7712934.229; 100", sk7, w},
+    };
+    // clang-format on
+    caseRows(cases);
 }
 
 void TestCalculation::againstProj()
 {
-    QFETCH(Side, from);
-    QFETCH(Side, to);
-    QFETCH(QString, row);
-    QFETCH(refsystem, in);
-    QFETCH(refsystem, out);
-
-    const bool geoidIn = Calculation::usesGeoid(from), geoidOut = Calculation::usesGeoid(to);
+    QFETCH(ProjCase, c);
+    const bool geoidIn = usesGeoid(c.from), geoidOut = usesGeoid(c.to);
     if ((geoidIn || geoidOut) && !check_geoid(&shipped))
         QSKIP("egm96.grd has not been built");
-    Calculator calculator(from, to, &shipped);
-    QVERIFY(prepare(calculator, from, to));
+    Calculator calculator(c.from, c.to, &shipped);
+    QVERIFY(prepare(calculator, c.from, c.to));
     bool error = true;
-    const QStringList got = calculator.convertRow(row, &error).split(QStringLiteral("; "));
+    const QStringList got = calculator.convertRow(c.row, &error).split(QStringLiteral("; "));
     QVERIFY(!error);
     QCOMPARE(got.size(), 4);
-
-    const QStringList cells = row.split(QLatin1Char(';'));
+    const QStringList cells = QString(c.row).split(QLatin1Char(';'));
     double expected[3];
     for (int i = 0; i < 3; ++i)
-        expected[i] = i < 2 && from.systemType == 2 ? CellText::parseAngle(cells[i + 1])
-                                                    : number(cells[i + 1]);
-    const projref::Transformation proj(reference(in, out, geoidIn, geoidOut));
+        expected[i] = i < 2 && c.from.systemType == 2 ? CellText::parseAngle(cells[i + 1])
+                                                      : number(cells[i + 1]);
+    const projref::Transformation proj(reference(c.in, c.out, geoidIn, geoidOut));
     QVERIFY(proj.forward(expected));
     // 0.00005" and 1 mm; 2 mm with EGM96: bilinear geoid heights of the same
     // floats, a height settled within 0.1 mm, both rounded to 1 mm.
     for (int i = 0; i < 3; ++i) {
-        const bool angle = to.systemType == 2 && i < 2;
+        const bool angle = c.to.systemType == 2 && i < 2;
         const double value = angle ? CellText::parseAngle(got[i + 1]) : number(got[i + 1]);
         const double tolerance = (angle ? 0.00005 / 3600 : 0.001) * (geoidIn || geoidOut ? 2 : 1);
         QVERIFY2(std::fabs(value - expected[i]) < tolerance,
@@ -220,144 +179,86 @@ void TestCalculation::againstProj()
 
 void TestCalculation::rowForms_data()
 {
-    QTest::addColumn<Side>("from");
-    QTest::addColumn<Side>("to");
-    QTest::addColumn<QString>("row");
-    QTest::addColumn<QString>("expected"); // checked when given
-    QTest::addColumn<bool>("error");
-    QTest::addColumn<QString>("reason"); // checked when given
-
     // Mostly from DMS (where decimal texts are valid too) into decimal degrees.
-    const Side dms = side(2, geod(84), Dms), deg = side(2, geod(84)),
-               east = side(3, gskAuto(north));
-    const Side gsk7 = side(3, gk(2011, 7)), zone7 = side(3, sk42(7, north));
-    const Side geoidDeg = side(2, geod(84), Geoid), u = side(2, geod(84), Unsigned);
-    refsystem utm {};
-    setup_utm(37, north, &utm);
+    const refsystem w = geod(84), geoc = made(setup_geoc, 84), utm = made(setup_utm, 37u, north);
+    const Side dms = side(2, w, Dms), deg = side(2, w), east = side(3, gskAuto(north));
+    const Side gsk7 = side(3, gk(2011, 7, north)), zone7 = side(3, sk42(7, north));
+    const Side geoidDeg = side(2, w, Geoid), geoidDms = side(2, w, Dms | Geoid);
     const char *const wrongZone = "номер зоны в ординате не совпадает с зоной 7";
     const char *const offMeridian = "точка дальше 6° от осевого меридиана зоны";
     // clang-format off
-    const struct { const char *name; Side from, to; const char *row, *expected; bool error;
-                   const char *reason = nullptr; }
-    cases[] = {
-        { "decimal", dms, deg, "A; 10.5; -20.25; 7", "A; 10.500000000; -20.250000000; 7.000", false },
-        { "DMS, negative", dms, deg, "A; -10 30; 20 15 0; -3.5",
-          "A; -10.500000000; 20.250000000; -3.500", false },
-        { "name trimmed, blank height", dms, deg, " ; 1; 2; ", "; 1.000000000; 2.000000000; ", false },
-        { "no coordinates: no error", dms, deg, "  P2  ; ; ;  ", "P2; ; ; ", false },
-        { "one coordinate missing", dms, deg, "P3; 10; ; 5", "P3; ; ; ", true,
-          "неверная запись координат" },
-        { "letter as point", dms, deg, "P4; 55x5; 37; 0", "P4; ; ; ", true },
-        { "geocentric needs Z", dms, side(1, geoc84()), "P1; 55 45 5; 37 37 6; ", "P1; ; ; ", true },
+    const RowCase cases[] = {
+        {"decimal", dms, deg, "A; 10.5; -20.25; 7", "A; 10.500000000; -20.250000000; 7.000"},
+        {"DMS", dms, deg, "A; -10 30; 20 15 0; -3", "A; -10.500000000; 20.250000000; -3.000"},
+        {"name trimmed, blank height", dms, deg, " ; 1; 2; ", "; 1.000000000; 2.000000000; "},
+        {"no coordinates: no error", dms, deg, "  P2  ; ; ;  ", "P2; ; ; "},
+        {"one coordinate missing", dms, deg, "P3; 10; ; 5", {}, "неверная запись координат"},
+        {"geocentric needs Z", dms, side(1, geoc), "P1; 55 45 5; 37 37 6; ", {}},
+        {"geocentric, geoid ignored", side(1, geoc, Geoid), side(1, geoc, Geoid),
+         "G; 3146855.701; 2640525.458; 4862865.642", "G; 3146855.701; 2640525.458; 4862865.642"},
         // "от 0 до 360 градусов": western longitudes plus 360, eastern as they are.
-        { "-75.5 as 284.5", dms, u, "W; 40.25; -75.5; ", "W; 40.250000000; 284.500000000; ", false },
-        { "75.5 kept", dms, u, "E; 40.25; 75.5; ", "E; 40.250000000; 75.500000000; ", false },
-        { "-75 30 as 284 30", dms, side(2, geod(84), Dms | Unsigned), "W; 40 15; -75 30; ",
-          "W; 40 15 0.00000; 284 30 0.00000; ", false },
+        {"-75 30 as 284 30", dms, side(2, w, Dms | Unsigned), "W; 40 15; -75 30; ",
+         "W; 40 15 0.00000; 284 30 0.00000; "},
         // Still incomplete after the zone is read from the easting: the row fails.
-        { "easting without zone", east, deg, "C; 6152000.125; 468000.5; 12", "C; ; ; ", true },
-        { "easting of zone 61", east, deg, "D; 6152000.125; 61468000.5; 12", "D; ; ; ", true },
+        {"easting without zone", east, deg, "C; 6152000.125; 468000.5; 12", {}},
+        {"easting of zone 61", east, deg, "D; 6152000.125; 61468000.5; 12", {}},
         // Heights above the geoid on either side; outside the grid the row fails.
-        { "geoid out", dms, geoidDeg, "A; 50; 40; 100", "A; 50.000000000; 40.000000000; 90.000",
-          false },
-        { "geoid out, blank height", dms, geoidDeg, "B; 50; 40; ", "B; 50.000000000; 40.000000000; ",
-          false },
-        { "geoid out, outside the grid", dms, geoidDeg, "C; 10; 10; 100", "C; ; ; ", true,
-          "нет значения высоты геоида в этой точке" },
-        { "geoid in", side(2, geod(84), Dms | Geoid), deg, "A; 50; 40; 90",
-          "A; 50.000000000; 40.000000000; 100.000", false },
-        { "geoid both, automatic zone", side(2, geod(84), Dms | Geoid), side(3, gskAuto(0), Geoid),
-          "A; 50; 40; 90", "A; 5541326.002; 7571695.305; 90.000", false },
-        // Texts that read as numbers but denote no point.
-        { "60 seconds", dms, deg, "S; 55; 37 0 60; 0", "S; ; ; ", true,
-          "минуты или секунды не меньше 60" },
-        { "59.99999 seconds", dms, deg, "S; 55 59 59.99999; -37; ",
-          "S; 55.999999997; -37.000000000; ", false },
-        { "latitude -90.5", deg, deg, "L; -90.5; 37; 0", "L; ; ; ", true, "широта больше 90°" },
-        { "latitude 90, longitude 0 to 360", deg, deg, "N; 90; 359.5; 0",
-          "N; 90.000000000; 359.500000000; 0.000", false },
-        { "easting of zone 8", gsk7, deg, "Y; 6175000; 8500000; 0", "Y; ; ; ", true, wrongZone },
+        {"geoid out", dms, geoidDeg, "A; 50; 40; 100", "A; 50.000000000; 40.000000000; 90.000"},
+        {"geoid, no height", dms, geoidDeg, "B; 50; 40; ", "B; 50.000000000; 40.000000000; "},
+        {"no grid", dms, geoidDeg, "C; 10; 10; 1", {}, "нет значения высоты геоида в этой точке"},
+        {"geoid in", geoidDms, deg, "A; 50; 40; 90", "A; 50.000000000; 40.000000000; 100.000"},
+        {"geoid both, automatic zone", geoidDms, side(3, gskAuto(0), Geoid), "A; 50; 40; 90",
+         "A; 5541326.002; 7571695.305; 90.000"},
+        {"60 seconds", dms, deg, "S; 55; 37 0 60; 0", {}, "минуты или секунды не меньше 60"},
+        {"latitude -90.5", deg, deg, "L; -90.5; 37; 0", {}, "широта больше 90°"},
+        {"latitude 90", deg, deg, "N; 90; 359.5; 0", "N; 90.000000000; 359.500000000; 0.000"},
+        {"easting of zone 8", gsk7, deg, "Y; 6175000; 8500000; 0", {}, wrongZone},
+        {"easting without prefix", gsk7, deg, "Y; 6175000; 500000; 0", {}, wrongZone},
         // 6 degrees of longitude from the zone's meridian, on either side.
-        { "into zone 7, 5.9 degrees off", dms, gsk7, "F; 55; 44.9; 0", nullptr, false },
-        { "into zone 7, 8 degrees off", dms, gsk7, "F; 55; 47; 0", "F; ; ; ", true, offMeridian },
+        {"into zone 7, 5.9 degrees off", dms, gsk7, "F; 55; 44.9; 0", ""},
+        {"into zone 7, 8 degrees off", dms, gsk7, "F; 55; 47; 0", {}, offMeridian},
         // Near the equator 5.5 degrees lie past 500 km: the easting would lose its zone's number.
-        { "into zone 7 at the equator", dms, gsk7, "E; 1; 44.5; 0", "E; ; ; ", true, wrongZone },
-        { "into zone 7 from the west", dms, zone7, "F; 55; 32.5; 0", "F; ; ; ", true, offMeridian },
-        { "from zone 7, 7 degrees off", zone7, deg, "F; 6100000; 7950000; 0", "F; ; ; ", true,
-          offMeridian },
-        { "into UTM 37, 9 degrees off", dms, side(4, utm), "F; 40; 48; 0", "F; ; ; ", true,
-          offMeridian },
-        { "from zone 17 read from the easting", east, deg, "F; 6100000; 17950000; 0", "F; ; ; ",
-          true, offMeridian },
+        {"into zone 7 at the equator", dms, gsk7, "E; 1; 44.5; 0", {}, wrongZone},
+        {"into zone 7 from the west", dms, zone7, "F; 55; 32.5; 0", {}, offMeridian},
+        {"from zone 7, 7 degrees off", zone7, deg, "F; 6100000; 7950000; 0", {}, offMeridian},
+        {"into UTM 37, 9 degrees off", dms, side(4, utm), "F; 40; 48; 0", {}, offMeridian},
+        {"from zone 17 from the easting", east, deg, "F; 6100000; 17950000; 0", {}, offMeridian},
     };
     // clang-format on
-    for (const auto &c : cases)
-        dataRow(c.name, c.from, c.to, QString::fromUtf8(c.row), QString::fromUtf8(c.expected),
-            c.error, QString::fromUtf8(c.reason));
+    caseRows(cases);
 }
 
 void TestCalculation::rowForms()
 {
-    QFETCH(Side, from);
-    QFETCH(Side, to);
-    QFETCH(QString, row);
-    QFETCH(QString, expected);
-    QFETCH(bool, error);
-    QFETCH(QString, reason);
-
-    Calculator calculator(from, to, &grid);
-    QVERIFY(prepare(calculator, from, to));
+    QFETCH(RowCase, c);
+    const QString row = QString::fromUtf8(c.row);
+    const bool error = !c.expected;
+    Calculator calculator(c.from, c.to, &grid);
+    QVERIFY(prepare(calculator, c.from, c.to));
     bool failed = !error;
     const QString got = calculator.convertRow(row, &failed);
-    if (!expected.isEmpty())
-        QCOMPARE(got, expected);
+    if (error)
+        QCOMPARE(got, row.section(QLatin1Char(';'), 0, 0).trimmed() + QStringLiteral("; ; ; "));
+    else if (*c.expected)
+        QCOMPARE(got, QString::fromUtf8(c.expected));
     QCOMPARE(failed, error);
-
+    // Without a usable grid a row that uses one does not set up; a geocentric side uses none.
+    const ::geoid empty {};
+    for (const ::geoid *g : {&empty, static_cast<const ::geoid *>(nullptr)}) {
+        Calculator without(c.from, c.to, g);
+        QCOMPARE(prepare(without, c.from, c.to), !usesGeoid(c.from) && !usesGeoid(c.to));
+    }
     // The list's error flag, failed rows and reasons follow its rows.
-    const Calculation::Result result = calculator.run({"; ; ; ", row, "; ; ; "});
+    const Result result = calculator.run({"; ; ; ", row, "; ; ; "});
     QCOMPARE(result.rows, QStringList({"; ; ; ", got, "; ; ; "}));
     QCOMPARE(result.points, error || !got.endsWith(QLatin1String("; ; ; ")) ? 1 : 0);
     QCOMPARE(result.failedRows, error ? QVector<int> {1} : QVector<int>());
     QCOMPARE(result.reasons.size(), result.failedRows.size());
-    if (!reason.isEmpty())
-        QCOMPARE(result.reasons.value(0), reason);
+    if (c.reason)
+        QCOMPARE(result.reasons.value(0), QString::fromUtf8(c.reason));
     QCOMPARE(result.summary(),
         QStringLiteral("Пересчитано %1 из %2 точек").arg(result.points - error).arg(result.points)
             + (error ? QStringLiteral(", ошибок: 1 (строки 2)") : QString()));
-}
-
-// A side that uses the geoid needs a usable grid, in either routine; a
-// geocentric side never uses it (and so sets up as a side without one).
-void TestCalculation::setUp_data()
-{
-    QTest::addColumn<Side>("from");
-    QTest::addColumn<Side>("to");
-    QTest::addColumn<bool>("ready");
-
-    const Side plain = side(2, geod(84)), above = side(2, geod(84), Geoid);
-    const Side automatic = side(3, gskAuto(0)), geoc = side(1, geoc84(), Geoid);
-    dataRow("geoid out", plain, above, false);
-    dataRow("geoid in", above, plain, false);
-    dataRow("geoid out, automatic zone", plain, side(3, gskAuto(0), Geoid), false);
-    dataRow("geoid in, automatic zone", above, automatic, false);
-    dataRow("geocentric out", plain, geoc, true);
-    dataRow("geocentric in", geoc, plain, true);
-    dataRow("geocentric in, automatic zone", geoc, automatic, true);
-}
-
-void TestCalculation::setUp()
-{
-    QFETCH(Side, from);
-    QFETCH(Side, to);
-    QFETCH(bool, ready);
-
-    ::geoid empty {};
-    initialize_null_geoid_data(&empty.grid);
-    invalidate_geoid(&empty);
-    for (const ::geoid *g : {&empty, static_cast<::geoid *>(nullptr)}) {
-        Calculator calculator(from, to, g);
-        QCOMPARE(prepare(calculator, from, to), ready);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestCalculation)
