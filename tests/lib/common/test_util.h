@@ -27,8 +27,8 @@ inline std::string file_bytes(const std::string &path)
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// A file of this process, removed at the end of its scope: each test program
-// runs under two locales at once, and the two runs must not share a file.
+// A file of this process, removed at the end of its scope: the two locale
+// runs of a suite go at once and must not share it.
 struct TempFile
 {
     explicit TempFile(const std::string &name)
@@ -41,7 +41,6 @@ struct TempFile
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
-    bool exists() const { return std::ifstream(path).good(); }
     std::string path;
 };
 
