@@ -62,37 +62,6 @@ TEST(GkSeries, ValuesAndRefusals)
     EXPECT_TRUE(x == B7 && y == L7) << "the zone comes from the easting's prefix";
 }
 
-// rho = 57.29577951 is slightly less than 180/pi: a longitude exactly on a
-// zone boundary falls into the western zone.
-TEST(GkSeries, AutomaticZoneAndHemisphere)
-{
-    const double lonToZone[][2] = {{0.0, 1}, {6.0, 1}, {6.001, 2}, {180.0, 30}, {-0.1, 60},
-        {360.0, 60}, {725.0, 1}, {39.0, 7}};
-    for (const auto &c : lonToZone) {
-        double x, y;
-        ASSERT_EQ(gk6_forward(deg_to_rad(55.0), deg_to_rad(c[0]), 0, 1, &x, &y), 1) << c[0];
-        EXPECT_EQ(std::floor(y / 1e6), c[1]) << c[0];
-    }
-    // The series' 360 degrees are not a full turn (rho < 180/pi): a western
-    // longitude must still give the point of its eastern equivalent, as for
-    // Chukotka's zones across 180 degrees (2 mm apart when wrapped in degrees).
-    for (double west : {-170.0, -179.5, -0.1}) {
-        double xw, yw, xe, ye;
-        ASSERT_EQ(gk6_forward(deg_to_rad(65.0), deg_to_rad(west), 0, 1, &xw, &yw), 1);
-        ASSERT_EQ(gk6_forward(deg_to_rad(65.0), deg_to_rad(west + 360.0), 0, 1, &xe, &ye), 1);
-        EXPECT_NEAR(xw, xe, 1e-6) << west;
-        EXPECT_NEAR(yw, ye, 1e-6) << west;
-    }
-    // Hemisphere 0 follows the sign of the latitude (0 is north); south adds
-    // 10 000 km to x and nothing else.
-    const double L = deg_to_rad(40.0);
-    double xn, yn, xs, ys, xa, ya;
-    ASSERT_EQ(gk6_forward(deg_to_rad(-30.0), L, 7, 1, &xn, &yn), 1);
-    ASSERT_EQ(gk6_forward(deg_to_rad(-30.0), L, 7, 0, &xs, &ys), 1);
-    ASSERT_EQ(gk6_forward(0.0, L, 7, 0, &xa, &ya), 1);
-    EXPECT_TRUE(xs == xn + 1e7 && ys == yn && xa == 0.0) << xs << " " << ys << " " << xa;
-}
-
 TEST(TransverseMercator, ConstantsAndMeridianArc)
 {
     ellipsoid e;
