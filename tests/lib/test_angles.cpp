@@ -24,16 +24,13 @@ TEST(Angles, FixedArithmetic)
         {deg_to_rad, 55.75, 0.9730210579868387, 0, "times the degree"},
         {mas_to_rad, -2.30, -1.1150714665519327e-08, 0, "milliarcseconds"},
         {normalize_angle_pi, kPi, kPi, 0, "+pi kept"},
-        {normalize_angle_pi, -kPi, -kPi, 0, "-pi kept"},
         {normalize_angle_pi, 3 * kHalfPi, -kHalfPi, 1e-15, "needs the second subtraction"},
-        {normalize_angle_pi, -3 * kHalfPi, kHalfPi, 1e-15, "needs the second addition"},
         {normalize_angle_pi, 100.0, 100.0 - 16 * kTwoPi, 1e-13, "many turns"},
         {normalize_latitude_rad, 2.0, kHalfPi, 0, "clamped, pi - 2 would be a fold"},
         {normalize_latitude_rad, -2.0, -kHalfPi, 0, "clamped south"},
         {normalize_latitude_rad, kTwoPi + 0.5, 0.5, 1e-15, "reduced first"},
         {normalize_positive_longitude_deg, -725, 355, 0, "two turns west"},
         {normalize_positive_longitude_deg, 360, 0, 0, "a turn is 0"},
-        {normalize_positive_longitude_deg, 180, 180, 0, "inside untouched"},
     };
     for (const auto &c : cases) {
         const double out = c.fn(c.in);
@@ -106,7 +103,6 @@ TEST(Scanner, LikeScanfInTheCLocale)
     EXPECT_TRUE(scan_float("1.00000005960464477539062500001", &end, &f) && f == 1.00000012f) << f;
     double got[3] = {-1, -1, -1};
     EXPECT_TRUE(scan_doubles("1 2 3", got, 2) == 2 && got[2] == -1) << "wrote beyond count";
-    EXPECT_TRUE(scan_doubles("1.5.5 2", got, 3) == 3 && got[1] == 0.5); // "%lf": 1.5, then .5
 }
 
 // Values no set-up writes, to see what is reset and what is kept.

@@ -1,6 +1,4 @@
-// The transformation chain: refusals, known displacements and exact relations,
-// the automatic national zone, failures. Agreement with PROJ for every kind of
-// conversion is the accuracy report's (ctest accuracy.*).
+// The transformation chain; agreement with PROJ is the accuracy report's.
 #include "kelvadra_internal.h"
 #include "test_util.h"
 
@@ -74,8 +72,7 @@ TEST(InitializeTransform, RefusesWhatItCannotConvert)
         0);
 }
 
-// Published displacements at (55 deg, 37 deg, 0), to their two decimals of
-// an arcsecond; relations that hold exactly between two systems.
+// Published displacements at (55, 37, 0) to 0.01"; exact relations.
 TEST(TransformCoords, KnownDisplacementsAndRelations)
 {
     const double sec = 1.0 / 3600;
@@ -114,10 +111,8 @@ TEST(TransformCoords, KnownDisplacementsAndRelations)
     }
 }
 
-// The automatic national zone follows the series (rho = 57.29577951 < 180/pi:
-// 6 deg is zone 1) and comes back through the easting's prefix, the height
-// kept; a western longitude (Chukotka across 180 deg) comes back as its
-// eastern equivalent, in the same place, though the series' 360 deg are no turn.
+// The automatic zone follows the series (rho < 180/pi: 6 deg is zone 1), comes
+// back by the easting's prefix; west (Chukotka) comes back east, in place.
 TEST(TransformCoords, AutomaticNationalZone)
 {
     for (const auto &c : std::vector<std::pair<double, int>> {
@@ -150,9 +145,7 @@ TEST(TransformCoords, RejectedPointsFailAndLeaveTheOutput)
         {automatic, geod, {6100000.0, 61500000.0, 0.0}},
         {geod, make(2, 42), {55.0, 37.0, kNaN}},
         {make(1, 84), make(4, 42), {1.0, 1.0, HUGE_VAL}},
-        {geod, make(5, 84), {55.0, kNaN, 0.0}},
         {geod, make(4, 42, 0, 0), {55.0, kNaN, 0.0}},
-        {make(5, 84), geod, {kNaN, 7400000.0, 0.0}},
         {geod, geod, {kNaN, 0.0, 0.0}},
         {make(3, 84), make(1, 84), {0.0, HUGE_VAL, 0.0}},
     };

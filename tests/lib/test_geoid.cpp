@@ -1,5 +1,4 @@
-// Geoid grid records, bilinear interpolation, ownership of the grid array and
-// the height conversions, on small grids built in memory.
+// Geoid grids built in memory: records, interpolation, ownership, heights.
 #include "kelvadra_internal.h"
 #include "test_util.h"
 
@@ -34,9 +33,8 @@ refsystem geodetic(int datum)
     return rs;
 }
 
-// Clearing never releases a foreign array (the sanitizer would report it);
-// null records are answered; indices outside the grid, or a value that is not
-// a number, are refused.
+// Clearing never releases a foreign array (ASan would report it); nulls are
+// answered; indices outside the grid, or values not a number, are refused.
 TEST(GeoidRecord, ClearingNullsAndIndices)
 {
     float stack_array[4] = {};
@@ -81,9 +79,7 @@ TEST(GeoidValidity, SettingsAndCompletion)
         int32_t settings_valid, rows, cols; // rows, cols after completion; -1: refused
     } cases[] = {
         {"2.0004 steps: a thousandth off is on", settings(50, 52.0004, 10, 13, 1, 1), 1, 3, 4},
-        {"1.9996 steps round up", settings(50, 51.9996, 10, 13, 1, 1), 1, 3, 4},
         {"0.0011 step off its node", settings(50, 52.0011, 10, 13, 1, 1), 1, -1, -1},
-        {"east off its node", settings(50, 52, 10, 12.9985, 1, 1), 1, -1, -1},
         {"10 000 x 10 000: the largest", settings(0, 9999, 0, 9999, 1, 1), 1, 10000, 10000},
         {"one row more", settings(0, 10000, 0, 9999, 1, 1), 1, -1, -1},
         {"1\" world: rows * cols wraps", settings(-90, 90, -180, 180, 1. / 3600, 1. / 3600), 1, -1,
@@ -105,8 +101,7 @@ TEST(GeoidValidity, SettingsAndCompletion)
             && check_geoid_data_grid(&g) == completed)
             << c.why << ": " << g.rows << " x " << g.cols;
     }
-    // Allocation wants completed counts, releases the previous array (ASan);
-    // 65 536^2 wraps to 0 in 32 bits.
+    // Allocation wants completed counts, frees the previous array; 65 536^2 wraps.
     geoid_data g = settings(50, 52, 10, 13, 1, 1), wrap = settings(0, 65535, 0, 65535, 1, 1);
     EXPECT_EQ(geoid_data_allocate_memory(&g), 0) << "counts not completed";
     ASSERT_EQ(complete_geoid_data_grid(&g) - check_geoid_data(&g), 1) << "no array yet";
@@ -120,8 +115,7 @@ TEST(GeoidValidity, SettingsAndCompletion)
 
 TEST(GeoidInterpolation, NodesLinesCellsAndEdges)
 {
-    // Rows 0.5 degrees apart, columns 2, so that a swap shows; u v + u + v / 4
-    // in the fractional row u and column v: bilinear, not planar.
+    // Rows 0.5 deg apart, columns 2 (a swap shows); u v + u + v / 4 is bilinear.
     const auto N = [](double u, double v) { return u * v + u + 0.25 * v; };
     geoid_data g = filled(settings(40, 42, 20, 30, 0.5, 2), N); // 5 x 6
     const double up = std::nextafter(42.0, 90.0), down = std::nextafter(40.0, 0.0);
@@ -139,7 +133,6 @@ TEST(GeoidInterpolation, NodesLinesCellsAndEdges)
         {41, kInf, 0}, {41, 1e300, 0}};
     for (const auto &c : cases) {
         double out = -123.0;
-        // 1e-12 covers the rounding of the weights.
         const double want = c.inside ? N((c.lat - 40) / 0.5, (c.lon - 20) / 2) : -123.0;
         EXPECT_TRUE(interpolate_geoid_data_value(&g, c.lat, c.lon, &out) == c.inside
             && std::fabs(out - want) <= 1e-12)
@@ -156,8 +149,7 @@ TEST(GeoidInterpolation, NodesLinesCellsAndEdges)
     EXPECT_TRUE(interpolate_geoid_data_value(&tiny, 1, 0.5, &top) && top == 3.5) << top;
 }
 
-// A WGS 84 geoid over 48..56 N, 6..18 E, N = 40 + 0.5 row - 0.25 col, that owns
-// the array the transforms share; heights in its system and others.
+// A WGS 84 geoid, N = 40 + 0.5 row - 0.25 col, owns the array transforms share.
 TEST(GeoidHeights, OwnershipThereAndBackOrFailingUnchanged)
 {
     geoid_data grid = filled(settings(48, 56, 6, 18, 0.5, 0.5),
@@ -177,8 +169,7 @@ TEST(GeoidHeights, OwnershipThereAndBackOrFailingUnchanged)
     ASSERT_EQ(setup_sk42(3, KV_HEMISPHERE_NORTH, &sk42_gk) + setup_lsr(84, origin, &local)
             + setup_geoc(84, &geocentric),
         3);
-    // A failed set-up clears the grid part: nothing converts through it. In
-    // geocentric or local systems the third coordinate is no height.
+    // A failed set-up clears the grid part; geocentric and local Z is no height.
     geoid_transform t;
     for (const refsystem *user : {(const refsystem *)&bad, (const refsystem *)nullptr,
              (const refsystem *)&local, (const refsystem *)&geocentric}) {
@@ -195,7 +186,6 @@ TEST(GeoidHeights, OwnershipThereAndBackOrFailingUnchanged)
         const refsystem *user;
         double to_tolerance, back_tolerance; // m
     } cases[] = {
-        // The grid's own system: no datum shift, the heights are exact.
         {"WGS 84", &wgs, 0, 1e-12},
         // 1e-6 m: the series; the SK-42 shifts there and back miss by 0.2 mm.
         {"SK-42 geodetic", &sk42, 1e-6, 1e-3},

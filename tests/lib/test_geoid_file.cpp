@@ -23,8 +23,7 @@ std::string with(const std::string &from, const std::string &to)
     return std::string(kGood).replace(kGood.find(from), from.size(), to);
 }
 
-// A data line of `length` characters before its line end: the row, then one
-// long field beyond the last column.
+// A data line of `length` characters: the row, then one long field beyond it.
 std::string padded(const std::string &row, std::size_t length, char fill = '7')
 {
     return row.substr(0, row.size() - 1) + "\t" + std::string(length - row.size(), fill);
@@ -66,8 +65,7 @@ void expect_loaded(const geoid &g, bool loaded)
     }
 }
 
-// Every file loads whole or leaves the geoid empty; under ru_RU.UTF-8 too,
-// where "," is the decimal point.
+// Every file loads whole or leaves the geoid empty (under ru_RU.UTF-8 too).
 TEST(LoadEgm96, FilesLoadWholeOrLeaveTheGeoidEmpty)
 {
     const std::string step = " 0.017453292519943295";
@@ -78,8 +76,7 @@ TEST(LoadEgm96, FilesLoadWholeOrLeaveTheGeoidEmpty)
         int loads;
     } cases[] = {
         {"the good file", kGood, 1},
-        {"any blanks in the header and text after it; runs of tabs, extra values, CRLF, "
-         "lines after the grid",
+        {"blanks and tabs, text after the values, CRLF, lines after the grid",
             "0.8726646259971648 \t  0.9075712110370513\t0.17453292519943295  0.22689280275926282"
                 + step + step + " more\r\n0.1\t\t1.25\t-2.5\t3.75\t99\r\n\t" + kMiddle + kSouth
                 + "garbage\n",
@@ -98,10 +95,8 @@ TEST(LoadEgm96, FilesLoadWholeOrLeaveTheGeoidEmpty)
         {"-inf", with("11.5", "-inf"), 0},
         {"beyond a float", with("11.5", "1e39"), 0},
         {"no bytes", "", 0},
-        // One byte beyond the buffer: a reader that cut the line there would
-        // read its rest, the middle row, as the next line and succeed.
+        // A reader that cut the line there would read its rest as the next row.
         {"32 767 bytes and more", kHeader + padded(kNorth, 32767, ' ') + kMiddle + kSouth, 0},
-        {"a long middle line", kHeader + kNorth + padded(kMiddle, 32767) + "\n" + kSouth, 0},
         {"a long line ending the file", kHeader + kNorth + kMiddle + padded(kSouth, 100000), 0},
         {"a long header", with("\n", std::string(40000, ' ') + "\n"), 0},
     };
@@ -123,14 +118,12 @@ TEST(LoadEgm96, FilesLoadWholeOrLeaveTheGeoidEmpty)
 std::vector<double> fractions;
 std::size_t cancel_at = 0; // 1-based call that cancels; 0: never
 
-int log_progress(double fraction)
-{
-    fractions.push_back(fraction);
-    return fractions.size() == cancel_at;
-}
-
 TEST(LoadEgm96, ProgressPerRowAndCancel)
 {
+    const auto log_progress = [](double fraction) {
+        fractions.push_back(fraction);
+        return int(fractions.size() == cancel_at);
+    };
     const std::vector<double> all {1.0 / 3, 2.0 / 3, 1.0}; // k / rows before row k is read
     for (std::size_t cancel : {0, 1, 3}) {
         fractions.clear();

@@ -1,6 +1,4 @@
-// Transverse Mercator zones: the GOST series, the general Transverse Mercator
-// and the automatic-zone initialisers: exact values, zone choice, hemispheres
-// and failures. Agreement with PROJ in every zone is the accuracy report's.
+// The GOST series, the general Transverse Mercator, the automatic-zone set-ups.
 #include "kelvadra_internal.h"
 #include "test_util.h"
 
@@ -10,10 +8,9 @@ using namespace kelvadra;
 
 namespace {
 
-// The series' own arithmetic evaluated in 40 digits (mpmath, same nesting,
-// same rho, same double inputs): any changed coefficient shows. 1 um and
-// 1e-13 rad leave room for double rounding only. A refused call (tolerance 0)
-// leaves the outputs untouched.
+// The series evaluated in 40 digits (mpmath, same nesting, rho and inputs):
+// 1 um and 1e-13 rad leave room for double rounding only. A refused call
+// (tolerance 0) leaves the outputs untouched.
 TEST(GkSeries, ValuesAndRefusals)
 {
     const struct
@@ -32,11 +29,9 @@ TEST(GkSeries, ValuesAndRefusals)
         {true, 6283000.0, 26567890.0, 26, 2, -0.58602158143086933889, 2.6831161766264084745, 1e-13},
         {true, 55000.0, 1333333.0, 1, 1, 0.0086781832355564687484, 0.026231351072126151889, 1e-13},
         {false, 55, 37, 61, 1, 0, 0, 0},
-        {false, 55, 37, -1, 1, 0, 0, 0},
         {false, 55, kNaN, 0, 1, 0, 0, 0},
         {false, 55, kInf, 0, 1, 0, 0, 0}, // no zone to convert in
         {true, 6100000, 7400000, 0, 1, 0, 0, 0},
-        {true, 6100000, 7400000, 61, 1, 0, 0, 0},
         {true, 6100000, 7400000, 7, 0, 0, 0, 0},
         {true, 6100000, 7400000, 7, 3, 0, 0, 0},
     };
@@ -72,10 +67,8 @@ TEST(TransverseMercator, ConstantsAndMeridianArc)
     tm_constants c, c45;
     tm_setup_constants(e, p, &c);
     tm_setup_constants(e, shifted, &c45);
-    // Evaluated in 30 digits (mpmath) from the same definitions; relative
-    // 1e-12 leaves room for the rounding of e2 and catches a wrong coefficient.
-    // An origin latitude moves the northing origin to its meridian arc (WGS 84,
-    // 45 deg: 4984944.3780 m by numerical integration, mpmath), to 1e-3 m.
+    // In 30 digits (mpmath) from the same definitions, relative 1e-12; an origin
+    // latitude moves the northing origin to its meridian arc (integrated, 1 mm).
     const struct
     {
         const char *name;
@@ -91,8 +84,7 @@ TEST(TransverseMercator, ConstantsAndMeridianArc)
         {"M0 at 45 deg", c45.M0, 4984944.3780, 2e-10}};
     for (const auto &v : values)
         EXPECT_NEAR(v.actual, v.expected, std::fabs(v.expected) * v.tol) << v.name;
-    // The origin is at northing 0; the longitude difference is reduced: 357
-    // deg is -3 deg, 359 deg mirrors -5 deg.
+    // Northing 0 at the origin; 357 deg is -3 deg, 359 deg mirrors -5 deg.
     double e0, n0, e1, n1, e2, n2, e3, n3;
     tm_forward(shifted, c45, kPi / 4, shifted.central_meridian, &e0, &n0);
     tm_forward(p, c, deg_to_rad(48.0), deg_to_rad(359.0), &e1, &n1);
@@ -103,11 +95,9 @@ TEST(TransverseMercator, ConstantsAndMeridianArc)
         << n0 << "; " << e1 << " + " << e2 << "; " << n1 << " - " << n2 << "; " << e3;
 }
 
-// From a geodetic point, degrees decide the zone directly (6 deg is zone 2,
-// unlike the series); from a plane point, the easting's prefix does. A fixed
-// zone and hemisphere in the record win. There is no zone 0 or 61 and no
-// false northing without a hemisphere from (x, y): the record is left as it
-// was, as for a point that is not finite.
+// Degrees decide the zone directly (6 deg is zone 2, unlike the series), a
+// plane point its easting's prefix; a fixed zone and hemisphere win. Without
+// zone or hemisphere, or for a point not finite, the record is left as it was.
 TEST(AutomaticZone, FromLatLonAndXy)
 {
     const struct
@@ -133,7 +123,6 @@ TEST(AutomaticZone, FromLatLonAndXy)
         {true, 6100000, 999999.0, 0, 1, 0, false},
         {true, 6100000, 61000000.0, -1, 1, 0, false},
         {true, 6100000, -7500000.0, -1, 1, 0, false},
-        {true, kNaN, 7412345.0, -1, 1, 0, false},
         {true, 6100000, 7500000.0, -1, 0, 0, false},
     };
     for (const auto &c : cases) {

@@ -27,8 +27,7 @@ inline std::string file_bytes(const std::string &path)
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// A file of this process, removed at the end of its scope: the two locale
-// runs of a suite go at once and must not share it.
+// A file of this process (the two locale runs go at once), removed at scope end.
 struct TempFile
 {
     explicit TempFile(const std::string &name)
