@@ -45,22 +45,20 @@ int convert(const refsystem &in, const refsystem &out, const double p[3], double
 TEST(InitializeTransform, RefusesWhatItCannotConvert)
 {
     const refsystem geod = make(2, 2011), unknown = make(2, 1234);
-    refsystem none, six = geod, automatic = make(5, 2011), local = make(3, 2011);
+    refsystem none, automatic = make(5, 2011), local = make(3, 2011);
     invalidate_refsystem(&none);
-    six.type = 6;
     automatic.zone = 0; // the program's automatic GSK 2011 zone before completion
     automatic.projection.scale_factor = 0;
     local.origin[1] = kNaN;
-    const refsystem *cases[][2]
-        = {{&none, &geod}, {&geod, &six}, {&automatic, &geod}, {&geod, &automatic}, {&local, &geod},
-            {&geod, &local}, {&unknown, &geod}, {&geod, &unknown}};
+    const refsystem *cases[][2] = {{&none, &geod}, {&automatic, &geod}, {&geod, &automatic},
+        {&local, &geod}, {&geod, &local}, {&unknown, &geod}, {&geod, &unknown}};
     for (const auto &c : cases) {
         transform t;
         const double in[3] = {1.5, 2.5, 3.5};
         double out[3];
-        EXPECT_EQ(initialize_transform(c[0], c[1], &t), 0) << c[0]->type << " -> " << c[1]->type;
-        ASSERT_EQ(transform_coords(in, &t, out), 1);
-        EXPECT_TRUE(same_bits(in, out, 3)) << c[0]->type << " -> " << c[1]->type << ": " << out[0];
+        EXPECT_TRUE(!initialize_transform(c[0], c[1], &t) && transform_coords(in, &t, out)
+            && same_bits(in, out, 3))
+            << c[0]->type << " -> " << c[1]->type << ": " << out[0] << ", " << out[1];
     }
     transform t;
     EXPECT_EQ(initialize_transform(&unknown, &unknown, &t), 1) << "the identity needs nothing";
@@ -91,12 +89,9 @@ TEST(TransformCoords, KnownDisplacementsAndRelations)
             {55 + 0.07 * sec, 37 - 6.64 * sec, 5.16}, {0.005 * sec, 0.005 * sec, 0.005}},
         {"WGS 84 -> SK-42", make(2, 84), make(2, 42), {55, 37, 0},
             {55 - 0.07 * sec, 37 + 6.64 * sec, -5.16}, {0.005 * sec, 0.005 * sec, 0.005}},
-        {"PZ 90.11 -> WGS 84: the height changes, the position hardly", make(2, 9011), make(2, 84),
-            {55, 37, 0}, {55, 37, -0.97}, {0.01 * sec, 0.01 * sec, 0.005}},
-        // Through the series there and back: 1 mm.
-        {"UTM (easting, northing) -> (northing, easting): swapped, not copied", make(6, 84, 37),
-            utmNorthingFirst, {412345.678, 6098765.432, 10}, {6098765.432, 412345.678, 10},
-            {1e-3, 1e-3, 0}},
+        {"UTM (easting, northing) -> (northing, easting): swapped, 1 mm through the series",
+            make(6, 84, 37), utmNorthingFirst, {412345.678, 6098765.432, 10},
+            {6098765.432, 412345.678, 10}, {1e-3, 1e-3, 0}},
         {"SK-42 point -> the WGS 84 local frame there: its origin, whatever the ellipsoids",
             make(2, 42), make(3, 84), {origin42[0], origin42[1], origin42[2]}, {0, 0, 0},
             {1e-3, 1e-3, 1e-3}},
@@ -112,7 +107,7 @@ TEST(TransformCoords, KnownDisplacementsAndRelations)
 }
 
 // The automatic zone follows the series (rho < 180/pi: 6 deg is zone 1), comes
-// back by the easting's prefix; west (Chukotka) comes back east, in place.
+// back by the easting's prefix; west (Chukotka) comes back east, in place (1 mm).
 TEST(TransformCoords, AutomaticNationalZone)
 {
     for (const auto &c : std::vector<std::pair<double, int>> {
@@ -123,7 +118,6 @@ TEST(TransformCoords, AutomaticNationalZone)
         EXPECT_TRUE(std::floor(q[1] / 1e6) == c.second && q[0] < 1e7)
             << c.first << ": " << q[0] << ", " << q[1];
         ASSERT_EQ(convert(make(4, 42, 0, 1), make(2, 42), q, r), 1);
-        // 1 mm at 55 deg.
         EXPECT_TRUE(std::fabs(r[0] - 55.0) < 1e-8
             && std::fabs(r[1] - std::fmod(c.first + 360, 360)) < 1.5e-8 && r[2] == p[2])
             << c.first << ": " << r[0] << ", " << r[1] << ", " << r[2];
@@ -144,9 +138,7 @@ TEST(TransformCoords, RejectedPointsFailAndLeaveTheOutput)
         {automatic, geod, {6100000.0, 500000.0, 0.0}},          // no zone prefix
         {automatic, geod, {6100000.0, 61500000.0, 0.0}},
         {geod, make(2, 42), {55.0, 37.0, kNaN}},
-        {make(1, 84), make(4, 42), {1.0, 1.0, HUGE_VAL}},
         {geod, make(4, 42, 0, 0), {55.0, kNaN, 0.0}},
-        {geod, geod, {kNaN, 0.0, 0.0}},
         {make(3, 84), make(1, 84), {0.0, HUGE_VAL, 0.0}},
     };
     for (const auto &c : cases) {

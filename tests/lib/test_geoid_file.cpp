@@ -9,8 +9,7 @@
 
 namespace {
 
-// tests/data/geoid_good.grd: 50..52 N, 10..13 E in one-degree steps (radians
-// chosen to give these degrees exactly), northern row first.
+// 50..52 N, 10..13 E in one-degree steps (exact in radians), northern row first.
 const std::string kGoodFile = std::string(KELVADRA_TEST_DATA_DIR) + "/geoid_good.grd";
 const std::string kGood = file_bytes(kGoodFile);
 const std::string kHeader = kGood.substr(0, kGood.find('\n') + 1);
@@ -92,7 +91,6 @@ TEST(LoadEgm96, FilesLoadWholeOrLeaveTheGeoidEmpty)
         {"a missing row", kHeader + kNorth + kMiddle, 0},
         {"a short row", with("\t13.5", ""), 0},
         {"nan", with("-0.001", "nan"), 0},
-        {"-inf", with("11.5", "-inf"), 0},
         {"beyond a float", with("11.5", "1e39"), 0},
         {"no bytes", "", 0},
         // A reader that cut the line there would read its rest as the next row.
@@ -103,7 +101,7 @@ TEST(LoadEgm96, FilesLoadWholeOrLeaveTheGeoidEmpty)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.why);
         geoid g = leftover();
-        const TempFile file("kelvadra_geoid_file.grd");
+        const TempFile file;
         EXPECT_EQ(load_EGM96(file.write(c.text).c_str(), &g, nullptr), c.loads);
         expect_loaded(g, c.loads);
         invalidate_geoid(&g);
@@ -114,24 +112,22 @@ TEST(LoadEgm96, FilesLoadWholeOrLeaveTheGeoidEmpty)
     EXPECT_EQ(load_EGM96(kGoodFile.c_str(), nullptr, nullptr), 0);
 }
 
-// The callback has no user pointer: it logs here (tests run one at a time).
+// k / rows before row k is read; the callback has no user pointer: it logs
+// here. A cancel (at call 1 or 3; 0: never) is the last call and loads nothing.
 std::vector<double> fractions;
-std::size_t cancel_at = 0; // 1-based call that cancels; 0: never
+std::size_t cancel_at = 0;
 
 TEST(LoadEgm96, ProgressPerRowAndCancel)
 {
-    const auto log_progress = [](double fraction) {
-        fractions.push_back(fraction);
-        return int(fractions.size() == cancel_at);
-    };
-    const std::vector<double> all {1.0 / 3, 2.0 / 3, 1.0}; // k / rows before row k is read
+    const auto log
+        = [](double f) { return fractions.push_back(f), int(fractions.size() == cancel_at); };
+    const double all[] = {1.0 / 3, 2.0 / 3, 1.0};
     for (std::size_t cancel : {0, 1, 3}) {
         fractions.clear();
         cancel_at = cancel;
         geoid g = leftover();
-        EXPECT_EQ(load_EGM96(kGoodFile.c_str(), &g, log_progress), cancel == 0 ? 1 : 0) << cancel;
-        EXPECT_EQ(fractions, std::vector<double>(all.begin(), all.begin() + (cancel ? cancel : 3)))
-            << "no call after cancel " << cancel;
+        EXPECT_EQ(load_EGM96(kGoodFile.c_str(), &g, log), cancel == 0) << cancel;
+        EXPECT_EQ(fractions, std::vector<double>(all, all + (cancel ? cancel : 3))) << cancel;
         expect_loaded(g, !cancel);
         invalidate_geoid(&g);
     }

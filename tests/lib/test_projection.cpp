@@ -29,7 +29,6 @@ TEST(GkSeries, ValuesAndRefusals)
         {true, 6283000.0, 26567890.0, 26, 2, -0.58602158143086933889, 2.6831161766264084745, 1e-13},
         {true, 55000.0, 1333333.0, 1, 1, 0.0086781832355564687484, 0.026231351072126151889, 1e-13},
         {false, 55, 37, 61, 1, 0, 0, 0},
-        {false, 55, kNaN, 0, 1, 0, 0, 0},
         {false, 55, kInf, 0, 1, 0, 0, 0}, // no zone to convert in
         {true, 6100000, 7400000, 0, 1, 0, 0, 0},
         {true, 6100000, 7400000, 7, 0, 0, 0, 0},
@@ -43,18 +42,9 @@ TEST(GkSeries, ValuesAndRefusals)
         const double want0 = c.tol ? c.out0 : 1.5, want1 = c.tol ? c.out1 : 2.5;
         EXPECT_TRUE(ok == (c.tol ? 1 : 0) && std::fabs(o0 - want0) <= c.tol
             && std::fabs(o1 - want1) <= c.tol)
-            << (c.inverse ? "inverse " : "forward ") << c.in0 << ", " << c.in1 << " zone " << c.zone
-            << " hemisphere " << c.hemisphere << ": " << ok << ", " << o0 << ", " << o1 << "; want "
-            << want0 << ", " << want1;
+            << (c.inverse ? "inverse " : "forward ") << c.in0 << ", " << c.in1 << " in " << c.zone
+            << "/" << c.hemisphere << ": " << ok << ", " << o0 << ", " << o1;
     }
-    double x = 1.5, y = 2.5, B7, L7;
-    for (double easting : {500000.0, 61500000.0, kNaN, 1e300})
-        EXPECT_EQ(gk6_inverse_auto_zone(6100000.0, easting, 1, &x, &y), 0) << easting;
-    EXPECT_EQ(gk6_inverse_auto_zone(6100000.0, 7400000.0, 0, &x, &y), 0);
-    EXPECT_TRUE(x == 1.5 && y == 2.5);
-    ASSERT_EQ(gk6_inverse_auto_zone(6100000.0, 7500000.0, 1, &x, &y), 1);
-    ASSERT_EQ(gk6_inverse(6100000.0, 7500000.0, 7, 1, &B7, &L7), 1);
-    EXPECT_TRUE(x == B7 && y == L7) << "the zone comes from the easting's prefix";
 }
 
 TEST(TransverseMercator, ConstantsAndMeridianArc)
@@ -84,15 +74,14 @@ TEST(TransverseMercator, ConstantsAndMeridianArc)
         {"M0 at 45 deg", c45.M0, 4984944.3780, 2e-10}};
     for (const auto &v : values)
         EXPECT_NEAR(v.actual, v.expected, std::fabs(v.expected) * v.tol) << v.name;
-    // Northing 0 at the origin; 357 deg is -3 deg, 359 deg mirrors -5 deg.
-    double e0, n0, e1, n1, e2, n2, e3, n3;
+    // Northing 0 at the origin; 359 deg mirrors -5 deg about the meridian -3 deg.
+    double e0, n0, e1, n1, e2, n2;
     tm_forward(shifted, c45, kPi / 4, shifted.central_meridian, &e0, &n0);
     tm_forward(p, c, deg_to_rad(48.0), deg_to_rad(359.0), &e1, &n1);
     tm_forward(p, c, deg_to_rad(48.0), deg_to_rad(-5.0), &e2, &n2);
-    tm_forward(p, c, deg_to_rad(48.0), deg_to_rad(357.0), &e3, &n3);
-    EXPECT_TRUE(std::fabs(n0) < 1e-9 && std::fabs(e1 + e2 - 1e6) < 1e-6 && std::fabs(n1 - n2) < 1e-6
-        && std::fabs(e3 - 5e5) < 1e-6)
-        << n0 << "; " << e1 << " + " << e2 << "; " << n1 << " - " << n2 << "; " << e3;
+    EXPECT_TRUE(
+        std::fabs(n0) < 1e-9 && std::fabs(e1 + e2 - 1e6) < 1e-6 && std::fabs(n1 - n2) < 1e-6)
+        << n0 << "; " << e1 << " + " << e2 << "; " << n1 << " - " << n2;
 }
 
 // Degrees decide the zone directly (6 deg is zone 2, unlike the series), a
@@ -110,9 +99,7 @@ TEST(AutomaticZone, FromLatLonAndXy)
         {false, 55, 6.0, -1, 0, 2, false},
         {false, 55, 5.999999, -1, 0, 1, false},
         {false, 55, -0.1, -1, 0, 60, false},
-        {false, 55, -180.0, -1, 0, 31, false},
         {false, 55, 757.5, 0, 0, 7, false},
-        {false, 0, 37.0, -1, 0, 7, false},
         {false, -0.001, 37.0, -1, 0, 7, true},
         {false, 55, 50.0, 7, 2, 7, true},
         {false, kNaN, 37.0, -1, 0, 0, false},
@@ -122,7 +109,6 @@ TEST(AutomaticZone, FromLatLonAndXy)
         {true, 6100000, 7412345.0, 8, 1, 8, false},
         {true, 6100000, 999999.0, 0, 1, 0, false},
         {true, 6100000, 61000000.0, -1, 1, 0, false},
-        {true, 6100000, -7500000.0, -1, 1, 0, false},
         {true, 6100000, 7500000.0, -1, 0, 0, false},
     };
     for (const auto &c : cases) {
