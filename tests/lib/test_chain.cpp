@@ -3,7 +3,6 @@
 #include "test_util.h"
 
 #include <cmath>
-#include <string>
 #include <vector>
 
 using namespace kelvadra;

@@ -3,7 +3,6 @@
 #include "proj_reference.h"
 #include "test_util.h"
 
-#include <algorithm>
 #include <cmath>
 #include <iomanip>
 #include <vector>
