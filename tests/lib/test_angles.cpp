@@ -115,7 +115,6 @@ refsystem garbage()
 TEST(Refsystem, SetupAcceptanceAndReset)
 {
     const double origin[3] = {0.97, -0.66, -12.5}, unset[3] = {DBL_MAX, DBL_MAX, DBL_MAX};
-    const unsigned minusOne = static_cast<unsigned>(-1);
     const struct
     {
         const char *call;
@@ -130,7 +129,7 @@ TEST(Refsystem, SetupAcceptanceAndReset)
         {"sk42(0, 0) automatic", [](refsystem *r) { return setup_sk42(0, 0, r); }, 4, 42, 0, 0, 0},
         {"sk42(60, 2)", [](refsystem *r) { return setup_sk42(60, 2, r); }, 4, 42, 60, 2, 0},
         {"sk42(61, 1)", [](refsystem *r) { return setup_sk42(61, 1, r); }, 0, 0, 0, 0, 0},
-        {"sk42(-1u, 1)", [=](refsystem *r) { return setup_sk42(minusOne, 1, r); }, 0, 0, 0, 0, 0},
+        {"sk42(-1u, 1)", [](refsystem *r) { return setup_sk42(~0u, 1, r); }, 0, 0, 0, 0, 0},
         {"sk95(12, 1)", [](refsystem *r) { return setup_sk95(12, 1, r); }, 4, 95, 12, 1, 0},
         {"gsk2011(7, 1)", [](refsystem *r) { return setup_gsk2011(7, 1, r); }, 5, 2011, -1, 0, 1},
 

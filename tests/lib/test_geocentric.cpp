@@ -81,8 +81,8 @@ TEST(Datums, ShiftBetween)
         EXPECT_TRUE(shift_between(c.from, c.to, &s) == c.result && same(s, c.want))
             << c.from << " -> " << c.to;
     }
-    // Equal rotations cancel exactly.
-    EXPECT_TRUE(composed.wx == 0.0 && composed.dm == p42.dm + back84.dm + p42.dm * back84.dm);
+    EXPECT_TRUE(composed.wx == 0.0 && composed.dm == p42.dm + back84.dm + p42.dm * back84.dm)
+        << "equal rotations cancel exactly: " << composed.wx << "; scale " << composed.dm;
 
     // As the two in turn: cross terms ~0.1 m, dropped second-order ones ~1e-5 m.
     const datum_shift first = {1.0e5, -2.0e5, 1.5e5, 1.0e-6, -2.0e-6, 1.5e-6, 2.0e-6};

@@ -80,9 +80,10 @@ TEST(LoadEgm96, FilesLoadWholeOrLeaveTheGeoidEmpty)
                 + step + step + " more\r\n0.1\t\t1.25\t-2.5\t3.75\t99\r\n\t" + kMiddle + kSouth
                 + "garbage\n",
             1},
-        {"32 767 bytes and a line end", kHeader + padded(kNorth, 32766) + "\n" + kMiddle + kSouth,
+        {"32 766 characters and a line end",
+            kHeader + padded(kNorth, 32766) + "\n" + kMiddle + kSouth, 1},
+        {"32 767 characters ending the file", kHeader + kNorth + kMiddle + padded(kSouth, 32767),
             1},
-        {"32 767 bytes ending the file", kHeader + kNorth + kMiddle + padded(kSouth, 32767), 1},
         {"five header numbers", with(step + "\n", "\n"), 0},
         {"text in the header", with("0.9075712110370513", "north"), 0},
         {"east edge off a node", with("0.22689280275926282", "0.2268"), 0},
@@ -94,7 +95,9 @@ TEST(LoadEgm96, FilesLoadWholeOrLeaveTheGeoidEmpty)
         {"beyond a float", with("11.5", "1e39"), 0},
         {"no bytes", "", 0},
         // A reader that cut the line there would read its rest as the next row.
-        {"32 767 bytes and more", kHeader + padded(kNorth, 32767, ' ') + kMiddle + kSouth, 0},
+        {"32 767 characters and more", kHeader + padded(kNorth, 32767, ' ') + kMiddle + kSouth, 0},
+        {"32 767 characters and a line end",
+            kHeader + kNorth + padded(kMiddle, 32767) + "\n" + kSouth, 0},
         {"a long line ending the file", kHeader + kNorth + kMiddle + padded(kSouth, 100000), 0},
         {"a long header", with("\n", std::string(40000, ' ') + "\n"), 0},
     };
