@@ -1,5 +1,4 @@
-// Test entry point: adopts the process locale from the environment first, as
-// a Qt program does, so the suites run once more under a decimal-comma locale.
+// Adopts the process locale from the environment first, as a Qt program does.
 #include <gtest/gtest.h>
 
 #include <clocale>

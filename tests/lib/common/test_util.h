@@ -27,22 +27,15 @@ inline std::string file_bytes(const std::string &path)
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// A file of this process, removed at the end of its scope: each test program
-// runs under two locales at once, and the two runs must not share a file.
+// A file of this process (the two locale runs go at once), removed at scope end.
 struct TempFile
 {
-    explicit TempFile(const std::string &name)
-        : path(testing::TempDir() + std::to_string(::getpid()) + "_" + name)
-    {
-    }
+    const std::string path = testing::TempDir() + std::to_string(::getpid()) + "_kelvadra.tmp";
     ~TempFile() { std::remove(path.c_str()); }
     const std::string &write(const std::string &bytes) const
     {
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
+        return std::ofstream(path, std::ios::binary) << bytes, path;
     }
-    bool exists() const { return std::ifstream(path).good(); }
-    std::string path;
 };
 
 #endif
