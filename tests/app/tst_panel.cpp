@@ -36,29 +36,7 @@ struct Fixture
     }
     QComboBox *combo(const char *name) { return child<QComboBox>(&panel, name); }
     QCheckBox *check(const char *name) { return child<QCheckBox>(&panel, name); }
-    QWidget *widget(const char *name) { return child<QWidget>(&panel, name); }
-};
-
-// What a system type shows in a role.
-struct Controls
-{
-    const char *name;
-    Role role;
-    int type;
-    int systemType;
-    const char *headers; // of the coordinate columns
-    // Angular unit, longitude range, zone group, auto zone checked, auto zone
-    // enabled, spin box, auto hemisphere checked, auto hemisphere enabled,
-    // hemisphere group, hemisphere radios, geoid. Geodetic and geocentric
-    // leave the zone and hemisphere controls as on a new panel.
-    const char *flags;
-};
-
-// The datum list after a change of type.
-struct DatumList
-{
-    const char *name;
-    int from, type, selected, index, count;
+    bool enabled(const char *name) { return child<QWidget>(&panel, name)->isEnabled(); }
 };
 
 // The record the panel builds from its controls.
@@ -72,32 +50,18 @@ struct Build
     bool accepted;
 };
 
-// A text typed (or pasted) into a cell of row 0.
-struct Edit
-{
-    const char *name;
-    int column;
-    QString typed, cell;
-};
-
 } // namespace
 
-Q_DECLARE_METATYPE(Controls)
-Q_DECLARE_METATYPE(DatumList)
+Q_DECLARE_METATYPE(Role)
 Q_DECLARE_METATYPE(Build)
-Q_DECLARE_METATYPE(Edit)
 
 class TestPanel : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void newPanel();
     void controls_data();
     void controls();
-    void datumList_data();
-    void datumList();
-    void datumChangeReturnsZoneToAutomatic();
     void buildRefsystem_data();
     void buildRefsystem();
     void tableRows();
@@ -105,101 +69,58 @@ private slots:
     void editorGuard();
 };
 
-// Geodetic WGS 84 in DMS, no geoid, one empty row; no type, no record.
-void TestPanel::newPanel()
-{
-    Panel panel(true);
-    QCOMPARE(panel.datumCode(), 84);
-    QVERIFY(panel.isDmsUnits() && !panel.isUnsignedLongitude() && panel.geoidIndex() == 0);
-    QCOMPARE(panel.points(), QStringList {"; ; ; "});
-    child<QComboBox>(&panel, "comboBoxType")->setCurrentIndex(-1);
-    refsystem rs {};
-    QVERIFY(!panel.buildRefsystem(&rs) && !panel.buildRefsystem(nullptr));
-    QCOMPARE(panel.acceptRefsystem(nullptr), 0);
-}
-
 void TestPanel::controls_data()
 {
+    QTest::addColumn<Role>("role");
+    for (const char *column : {"type", "systemType", "datum", "selected", "datums"})
+        QTest::addColumn<int>(column);
+    QTest::addColumn<QString>("headers"); // of the coordinate columns
+    // Angular unit, longitude range, zone group, auto zone checked, auto zone
+    // enabled, spin box, auto hemisphere checked, auto hemisphere enabled,
+    // hemisphere group, hemisphere radios, geoid. Geodetic and geocentric
+    // leave the zone and hemisphere controls as on a new panel.
+    QTest::addColumn<QString>("flags");
+    // A datum is kept when the new type offers it, else the list's first.
+    const QString gk = QStringLiteral("X|Y|h");
     // clang-format off
-    const Controls cases[] = {
-        {"geodetic", OutputRole, Geodetic, 2, "Широта|Долгота|Высота", "11001101011"},
-        {"gk output", OutputRole, GaussKruger, 3, "X|Y|h", "00111011101"},
-        {"gk input", InputRole, GaussKruger, 3, "X|Y|h", "00111000111"},
-        {"gk both roles", NoRole, GaussKruger, 3, "X|Y|h", "00111000111"},
-        {"utm output", OutputRole, Utm, 4, "E|N|h", "00100100111"},
-        {"geocentric", OutputRole, Geocentric, 1, "X|Y|Z", "00000101010"},
-    };
+    dataRow("geodetic", OutputRole, 0, 2, 9002, 9002, 8, QString("Широта|Долгота|Высота"), QString("11001101011"));
+    dataRow("gk output, GSK 2011 kept", OutputRole, 1, 3, 2011, 2011, 3, gk, QString("00111011101"));
+    dataRow("gk input, SK-95 kept", InputRole, 1, 3, 95, 95, 3, gk, QString("00111000111"));
+    dataRow("gk both roles, PZ-90 to SK-42", NoRole, 1, 3, 90, 42, 3, gk, QString("00111000111"));
+    dataRow("utm output, WGS 84 only", OutputRole, 2, 4, 2011, 84, 1, QString("E|N|h"), QString("00100100111"));
+    dataRow("geocentric, ITRF kept", OutputRole, 3, 1, 2008, 2008, 8, QString("X|Y|Z"), QString("00000101010"));
     // clang-format on
-    caseRows(cases);
 }
 
+// The controls, columns and datums a system type offers in a role; a
+// geocentric panel disables its geoid list but keeps the choice.
 void TestPanel::controls()
 {
-    QFETCH(Controls, c);
-    Fixture f(c.role, c.type);
-    QCOMPARE(f.panel.systemType(), c.systemType);
-    QStringList headers;
+    QFETCH(Role, role);
+    QFETCH(int, type);
+    QFETCH(int, datum);
+    Fixture f(role, Geodetic, datum);
+    f.panel.addGeoidModel();
+    f.combo("comboBoxGeoid")->setCurrentIndex(1);
+    f.combo("comboBoxType")->setCurrentIndex(type);
+    QTEST(f.panel.systemType(), "systemType");
+    QTEST(f.panel.datumCode(), "selected");
+    QTEST(f.combo("comboBoxDatum")->count(), "datums");
+    QCOMPARE(f.panel.geoidIndex(), 1);
+    QStringList texts;
     for (int column = 1; column < 4; ++column)
-        headers << f.panel.table()->horizontalHeaderItem(column)->text();
-    QCOMPARE(headers.join('|'), QString::fromUtf8(c.headers));
+        texts << f.panel.table()->horizontalHeaderItem(column)->text();
+    QTEST(texts.join('|'), "headers");
     // A widget's own flag, whatever its group box says.
     auto on = [&](const char *name) {
-        return f.widget(name)->testAttribute(Qt::WA_ForceDisabled) ? '0' : '1';
+        return child<QWidget>(&f.panel, name)->testAttribute(Qt::WA_ForceDisabled) ? '0' : '1';
     };
     auto checked = [&](const char *name) { return f.check(name)->isChecked() ? '1' : '0'; };
     const char state[] = {on("groupBoxAngularUnit"), on("groupBoxLongitudeRange"),
         on("groupBoxZone"), checked("checkBoxAutoZone"), on("checkBoxAutoZone"), on("spinBoxZone"),
         checked("checkBoxAutoHemisphere"), on("checkBoxAutoHemisphere"), on("groupBoxHemisphere"),
         std::min(on("radioButtonNorthern"), on("radioButtonSouthern")), on("comboBoxGeoid"), '\0'};
-    QCOMPARE(QString::fromLatin1(state), QString::fromLatin1(c.flags));
-}
-
-// The datum is kept when the new type offers it, else the list's first.
-void TestPanel::datumList_data()
-{
-    const DatumList cases[] = {{"GSK 2011 kept", 2011, GaussKruger, 2011, 2, 3},
-        {"SK-95 kept", 95, GaussKruger, 95, 1, 3}, {"PZ-90 to SK-42", 90, GaussKruger, 42, 0, 3},
-        {"UTM on WGS 84 only", 2011, Utm, 84, 0, 1},
-        {"geocentric ITRF", 2008, Geocentric, 2008, 7, 8}};
-    caseRows(cases);
-}
-
-void TestPanel::datumList()
-{
-    QFETCH(DatumList, c);
-    Fixture f(OutputRole, Geodetic, c.from);
-    QCOMPARE(f.panel.datumCode(), c.from);
-    f.combo("comboBoxType")->setCurrentIndex(c.type);
-    QCOMPARE(f.panel.datumCode(), c.selected);
-    QCOMPARE(f.combo("comboBoxDatum")->currentIndex(), c.index);
-    QCOMPARE(f.combo("comboBoxDatum")->count(), c.count);
-}
-
-void TestPanel::datumChangeReturnsZoneToAutomatic()
-{
-    Fixture f(OutputRole, GaussKruger);
-    f.check("checkBoxAutoZone")->setChecked(false);
-    f.check("checkBoxAutoHemisphere")->setChecked(false);
-    QVERIFY(f.widget("spinBoxZone")->isEnabled() && f.widget("radioButtonSouthern")->isEnabled());
-    f.combo("comboBoxDatum")->setCurrentText(Panel::datumName(2011));
-    QVERIFY(f.check("checkBoxAutoZone")->isChecked() && !f.widget("spinBoxZone")->isEnabled());
-    QVERIFY(f.check("checkBoxAutoHemisphere")->isChecked());
-    QVERIFY(!f.widget("radioButtonNorthern")->isEnabled());
-
-    // The input panel never gets an automatic hemisphere.
-    Fixture input(InputRole, GaussKruger);
-    input.check("checkBoxAutoZone")->setChecked(false);
-    input.combo("comboBoxDatum")->setCurrentText(Panel::datumName(95));
-    QVERIFY(input.check("checkBoxAutoZone")->isChecked());
-    QVERIFY(!input.check("checkBoxAutoHemisphere")->isChecked());
-    QVERIFY(input.widget("checkBoxAutoHemisphere")->isHidden());
-
-    // A geocentric panel disables its geoid list but keeps the choice.
-    f.panel.addGeoidModel();
-    f.combo("comboBoxGeoid")->setCurrentIndex(1);
-    f.combo("comboBoxType")->setCurrentIndex(Geocentric);
-    QVERIFY(!f.widget("comboBoxGeoid")->isEnabled());
-    QCOMPARE(f.panel.geoidIndex(), 1);
+    QTEST(QString::fromLatin1(state), "flags");
 }
 
 void TestPanel::buildRefsystem_data()
@@ -272,10 +193,12 @@ void TestPanel::buildRefsystem()
     }
 }
 
-// Row texts through the table: split on "," and ";", joined with "; ".
+// Row texts through the table: split on "," and ";", joined with "; "; a
+// panel without a type builds no record.
 void TestPanel::tableRows()
 {
     Panel panel(true);
+    QCOMPARE(panel.points(), QStringList {"; ; ; "});
     panel.setPoints({"A,55.5,37.5,120", "B;56", "C,1,2,3,4,5", ""});
     QCOMPARE(tableCells(panel), (QStringList {"A|55.5|37.5|120", "B|56||", "C|1|2|3", "|||"}));
     QCOMPARE(
@@ -287,49 +210,50 @@ void TestPanel::tableRows()
     QVERIFY(panel.isRowEmpty(3) && panel.isRowEmpty(5) && !panel.isRowEmpty(1));
     click(&panel, "pushButtonClear");
     QCOMPARE(panel.points(), QStringList {"; ; ; "});
-    QCOMPARE(panel.table()->horizontalHeaderItem(3)->text(), QStringLiteral("Z"));
+    child<QComboBox>(&panel, "comboBoxType")->setCurrentIndex(-1);
+    refsystem rs {};
+    QVERIFY(!panel.buildRefsystem(&rs) && !panel.buildRefsystem(nullptr));
+    QCOMPARE(panel.acceptRefsystem(nullptr), 0);
 }
 
 void TestPanel::editorGuard_data()
 {
-    // clang-format off
-    const Edit cases[] = {
-        {"coordinate comma", 1, "55,5", "55.5"},
-        {"coordinate semicolon", 2, "37;5", "375"},
-        {"height", 3, "1,2;3", "1.23"},
-        {"name comma", 0, "P,1", "P1"},
-        {"name semicolon", 0, "P;2.", "P2."},
-        // Pasted (texts with control characters are inserted as a paste does):
-        // one line, each control character a blank, the ends trimmed.
-        {"pasted name", 0, "\r\nP\t1\u2028x\n", "P 1 x"},
-        {"pasted coordinate", 1, "55\t30,5\r", "55 30.5"},
-        // A pasted separator refuses the whole text: "55;30" is no 5530.
-        {"pasted separator", 1, "55;30\n", ""},
-    };
-    // clang-format on
-    caseRows(cases);
+    QTest::addColumn<int>("column"); // of row 0
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("cell");
+    dataRow("coordinate comma", 1, QString("55,5"), QString("55.5"));
+    dataRow("coordinate semicolon", 2, QString("37;5"), QString("375"));
+    dataRow("height", 3, QString("1,2;3"), QString("1.23"));
+    dataRow("name", 0, QString("P,1;2."), QString("P12."));
+    // Pasted (texts with control characters are inserted as a paste does):
+    // one line, each control character a blank, the ends trimmed.
+    dataRow("pasted name", 0, QString("\r\nP\t1\u2028x\n"), QString("P 1 x"));
+    dataRow("pasted coordinate", 1, QString("55\t30,5\r"), QString("55 30.5"));
+    // A pasted separator refuses the whole text: "55;30" is no 5530.
+    dataRow("pasted separator", 1, QString("55;30\n"), QString());
 }
 
 void TestPanel::editorGuard()
 {
-    QFETCH(Edit, c);
+    QFETCH(int, column);
+    QFETCH(QString, typed);
     Panel panel(true);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     QTableWidget *table = panel.table();
-    table->setCurrentCell(0, c.column);
+    table->setCurrentCell(0, column);
     QTest::keyClick(table, Qt::Key_F2);
     QLineEdit *editor = table->findChild<QLineEdit *>();
     QVERIFY(editor);
-    if (CellText::singleLine(c.typed) == c.typed) {
-        QTest::keyClicks(editor, c.typed);
+    if (CellText::singleLine(typed) == typed) {
+        QTest::keyClicks(editor, typed);
     } else {
-        editor->insert(c.typed);
+        editor->insert(typed);
         QTest::keyClick(editor, Qt::Key_Tab, Qt::ControlModifier); // typed: refused
     }
     QTest::keyClick(editor, Qt::Key_Return);
-    QTRY_VERIFY(table->item(0, c.column)); // the delegate commits from the event loop
-    QCOMPARE(table->item(0, c.column)->text(), c.cell);
+    QTRY_VERIFY(table->item(0, column)); // the delegate commits from the event loop
+    QTEST(table->item(0, column)->text(), "cell");
 }
 
 QTEST_MAIN(TestPanel)

@@ -1,13 +1,18 @@
 // Helpers shared by the program's tests: a recorder that answers every
-// dialog, named children of a form, table contents and small files.
+// dialog, a main window, panels set from short texts, table contents and
+// small files.
 #ifndef TESTSUPPORT_H
 #define TESTSUPPORT_H
 
 #include "Dialogs.h"
+#include "MainWindow.h"
 
 #include <QObject>
 #include <QStringList>
 #include <QTest>
+
+#include <functional>
+#include <optional>
 
 class Panel;
 class QTableWidget;
@@ -24,15 +29,21 @@ struct DialogLog
     QStringList folders; // the starting folder of each file dialog
 };
 
-// Records the application's cursor each time a table's contents change:
-// Qt::WaitCursor while a long step fills it, -1 for the normal cursor.
-struct CursorLog
+// A main window reading the geoid grid at `grid`, its dialogs answered by `log`.
+struct TestWindow
 {
-    explicit CursorLog(QTableWidget *table);
-    ~CursorLog();
-    QList<int> shapes;
-    QMetaObject::Connection rows, cells;
+    explicit TestWindow(const QString &grid) { open(grid); }
+    void open(const QString &grid);
+    Panel *left() const { return window->inputPanel(); }
+    Panel *right() const { return window->outputPanel(); }
+    void run() const; // "Вычислить >>>"
+    DialogLog log;
+    std::optional<MainWindow> window;
 };
+
+// The application's cursor each time the table's contents change while `step`
+// runs: Qt::WaitCursor while a long step fills it, -1 for the normal cursor.
+QList<int> cursorsWhile(QTableWidget *table, const std::function<void()> &step);
 
 // One row of a data-driven test, the values in column order.
 template <class... Values> void dataRow(const char *name, const Values &...values)
@@ -57,14 +68,19 @@ template <class T> T *child(const QObject *parent, const char *name)
     return widget;
 }
 
+// Sets a panel from "<type index><options>:<datum>", options "d" decimal
+// degrees, "u" 0 to 360 degrees, "g" heights above the geoid, "z<n>" zone n
+// instead of automatic, "s" southern, "a" automatic hemisphere (else not).
+void configure(Panel *panel, const QString &setting);
 // Clicks the named push button among the children of `parent`.
 void click(const QObject *parent, const char *button);
 // The panel's table, one "name|c1|c2|c3" text per row.
 QStringList tableCells(const Panel &panel);
 // A number written with "." whatever the locale; NaN when it is none.
 double number(const QString &text);
-// A path in a temporary folder of the test program's own, removed at its end.
-QString tempPath(const QString &name);
+// A path in a temporary folder of the test program's own, removed at its
+// end; the folder itself for no name.
+QString tempPath(const QString &name = QString());
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 
