@@ -5,10 +5,8 @@
 #include "Panel.h"
 #include "TestSupport.h"
 
-#include <QProcess>
-#include <QStatusBar>
-#include <QTableWidget>
 #include <QtTest>
+#include <QtWidgets>
 
 namespace {
 
@@ -176,13 +174,10 @@ void TestConvert::refusals_data()
         {"unknown kind", "--from mars:1 --to geod:wgs84", "--from «mars:1»: ожидается geod:, geoc:, gk: или utm:"},
         {"unknown datum", "--from geod:wgs72 --to geod:wgs84",
          "датумы: wgs84, sk42, sk95, pz90, pz90.02, pz90.11, gsk2011, itrf2008"},
-        {"zone missing", "--from gk:sk42 --to geod:wgs84", "ожидается gk:ДАТУМ:ЗОНА"},
         {"zone 61", "--from gk:sk42:61 --to geod:wgs84", "зона 1–60 или auto"},
-        {"GK on WGS 84", "--from gk:wgs84:7 --to geod:wgs84", "sk42, sk95 или gsk2011"},
         {"UTM without hemisphere", "--from utm:37 --to geod:wgs84", "например utm:37n"},
         {"hemisphere guessed on input", "--from gk:gsk2011:auto:auto --to geod:wgs84",
          "полушарие входной системы: ожидается n или s"},
-        {"result form on input", "--from geod:wgs84:deg --to geod:sk42", "только в --to"},
         {"geoid on geocentric", "--from geod:wgs84 --to geoc:wgs84+egm96", "нет высот"},
         {"no --to", "--from geod:wgs84", "ожидаются --from СИСТЕМА и --to СИСТЕМА"},
         {"unknown option", "--from gk:sk42:7 --to geod:wgs84 --fast", "неизвестный параметр «--fast»"},
@@ -224,21 +219,19 @@ void TestConvert::refusals()
 // are reported in order with their line numbers.
 void TestConvert::manyRows()
 {
-    QByteArray input, expectedErr, expectedNames;
+    QByteArray input, err, names;
     for (int i = 1; i <= 20000; ++i) {
-        const QByteArray name = "P" + QByteArray::number(i);
-        input += name + (i % 997 ? ", 6190000, 7500000, 0\n" : ", x, 1, 0\n");
-        expectedNames += name + '\n';
-        if (i % 997 == 0)
-            expectedErr += "kelvadra-convert: стандартный ввод:" + QByteArray::number(i)
-                + ": неверная запись координат\n";
+        const QByteArray name = "P" + QByteArray::number(i),
+                         bad = i % 997 ? "" : ": неверная запись координат\n";
+        input += name + (bad.isEmpty() ? ", 6190000, 7500000, 0\n" : ", x, 1, 0\n");
+        names += name + '\n';
+        err += bad.isEmpty() ? "" : "kelvadra-convert: стандартный ввод:" + name.mid(1) + bad;
     }
     const Run run = convert({"--from", "gk:sk42:7", "--to", "geod:wgs84"}, input);
     QCOMPARE(run.status, 1);
+    QCOMPARE(run.err, err + "kelvadra-convert: пересчитано 19980 из 20000 точек, ошибок: 20\n");
     QCOMPARE(
-        run.err, expectedErr + "kelvadra-convert: пересчитано 19980 из 20000 точек, ошибок: 20\n");
-    QCOMPARE(QString::fromUtf8(run.out).remove(QRegularExpression(";[^\n]*")),
-        QString::fromUtf8(expectedNames));
+        QString::fromUtf8(run.out).remove(QRegularExpression(";[^\n]*")), QString::fromUtf8(names));
 }
 
 QTEST_MAIN(TestConvert)

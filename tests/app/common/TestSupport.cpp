@@ -2,19 +2,7 @@
 
 #include "Panel.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QFile>
-#include <QGuiApplication>
-#include <QLocale>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpression>
-#include <QSettings>
-#include <QSpinBox>
-#include <QTableWidget>
-#include <QTemporaryDir>
+#include <QtWidgets>
 
 #include <cmath>
 

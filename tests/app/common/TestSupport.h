@@ -1,6 +1,4 @@
-// Helpers shared by the program's tests: a recorder that answers every
-// dialog, a main window, panels set from short texts, table contents and
-// small files.
+// Helpers shared by the program's tests.
 #ifndef TESTSUPPORT_H
 #define TESTSUPPORT_H
 
@@ -51,8 +49,7 @@ template <class... Values> void dataRow(const char *name, const Values &...value
     (QTest::newRow(name) << ... << values);
 }
 
-// The rows of a data-driven test from a table of cases: each case, a struct
-// declared with Q_DECLARE_METATYPE, is one row's column "c", named by its `name`.
+// Each case, a Q_DECLARE_METATYPE struct, as the column "c" of a row named by its `name`.
 template <class T, int N> void caseRows(const T (&cases)[N])
 {
     QTest::addColumn<T>("c");
@@ -78,8 +75,7 @@ void click(const QObject *parent, const char *button);
 QStringList tableCells(const Panel &panel);
 // A number written with "." whatever the locale; NaN when it is none.
 double number(const QString &text);
-// A path in a temporary folder of the test program's own, removed at its
-// end; the folder itself for no name.
+// A path in a temporary folder of the test program's own; the folder for no name.
 QString tempPath(const QString &name = QString());
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
