@@ -164,8 +164,6 @@ void TestCommands::command_data()
         {"Shift+Down on the last row", abc, 2, "Shift+Down", {}, abc + QStringList {""}, 3},
         {"Down, no rows", {}, -1, "Down", {}, {""}, -1},
         {"Ctrl+Down on the last row", mixed, 3, "Ctrl+Down", {}, names(mixed), 3},
-        // Keys that do nothing at all.
-        {"Ctrl+Shift+D", mixed, 3, "Ctrl+Shift+D", {}, names(mixed), 3},
     };
     // clang-format on
     caseRows(cases);

@@ -45,10 +45,8 @@ private slots:
 
 void TestConvert::initTestCase()
 {
-    // Good rows, a blank height, text for a number, an empty line, a name
-    // alone, a fifth field, a Cyrillic name, a CR LF line end and a point two
-    // zones away; Windows-1251, tabs and lone CR line ends, as older Windows
-    // and Mac tools write.
+    // Good and failing rows, blanks, a fifth field, a point two zones away; CR LF,
+    // lone CR, tabs and Windows-1251, as older Windows and Mac tools write.
     const char *const files[][2] = {
         {"gk42.txt",
             "1, 6190000, 7500000, 150\n2;6190100;7500100;\nbad, x, y, z\n\nname only\n"

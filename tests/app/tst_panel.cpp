@@ -136,7 +136,6 @@ void TestPanel::editorGuard_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("cell");
     dataRow("coordinate comma", 1, QString("55,5"), QString("55.5"));
-    dataRow("coordinate semicolon", 2, QString("37;5"), QString("375"));
     dataRow("height", 3, QString("1,2;3"), QString("1.23"));
     dataRow("name", 0, QString("P,1;2."), QString("P12."));
     // Pasted (texts with control characters are inserted as a paste does):

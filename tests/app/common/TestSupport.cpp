@@ -7,8 +7,7 @@
 #include <cmath>
 
 namespace {
-// Every test program keeps its settings in a folder of its own that goes
-// with it, never in the user's.
+// Every test program keeps its settings in a folder of its own, never in the user's.
 void isolateSettings()
 {
     static QTemporaryDir folder;
@@ -28,16 +27,8 @@ DialogLog::DialogLog()
                 + (QGuiApplication::overrideCursor() ? QStringLiteral("|busy") : QString());
         if (r.kind == Dialogs::Kind::OpenFile || r.kind == Dialogs::Kind::SaveFile)
             folders << r.directory;
-        Dialogs::Answer answer;
-        answer.yes = yes;
-        answer.fileName = fileName;
-        return answer;
+        return Dialogs::Answer {yes, fileName};
     });
-}
-
-DialogLog::~DialogLog()
-{
-    Dialogs::setAnswerer({});
 }
 
 void TestWindow::open(const QString &grid)
@@ -45,11 +36,6 @@ void TestWindow::open(const QString &grid)
     window.reset();
     MainWindow::setGeoidFilePath(grid);
     window.emplace();
-}
-
-void TestWindow::run() const
-{
-    click(left(), "pushButtonCalculate");
 }
 
 QList<int> cursorsWhile(QTableWidget *table, const std::function<void()> &step)

@@ -4,6 +4,7 @@
 
 #include "Dialogs.h"
 #include "MainWindow.h"
+#include "Panel.h"
 
 #include <QObject>
 #include <QStringList>
@@ -12,7 +13,6 @@
 #include <functional>
 #include <optional>
 
-class Panel;
 class QTableWidget;
 
 // While alive, answers every dialog and records it as "kind|title|text",
@@ -20,12 +20,15 @@ class QTableWidget;
 struct DialogLog
 {
     DialogLog();
-    ~DialogLog();
+    ~DialogLog() { Dialogs::setAnswerer({}); }
     QStringList shown;
     bool yes = true;     // the answer to confirmations
     QString fileName;    // the answer to file dialogs; empty cancels
     QStringList folders; // the starting folder of each file dialog
 };
+
+// Clicks the named push button among the children of `parent`.
+void click(const QObject *parent, const char *button);
 
 // A main window reading the geoid grid at `grid`, its dialogs answered by `log`.
 struct TestWindow
@@ -34,7 +37,7 @@ struct TestWindow
     void open(const QString &grid);
     Panel *left() const { return window->inputPanel(); }
     Panel *right() const { return window->outputPanel(); }
-    void run() const; // "Вычислить >>>"
+    void run() const { click(left(), "pushButtonCalculate"); }
     DialogLog log;
     std::optional<MainWindow> window;
 };
@@ -69,8 +72,6 @@ template <class T> T *child(const QObject *parent, const char *name)
 // degrees, "u" 0 to 360 degrees, "g" heights above the geoid, "z<n>" zone n
 // instead of automatic, "s" southern, "a" automatic hemisphere (else not).
 void configure(Panel *panel, const QString &setting);
-// Clicks the named push button among the children of `parent`.
-void click(const QObject *parent, const char *button);
 // The panel's table, one "name|c1|c2|c3" text per row.
 QStringList tableCells(const Panel &panel);
 // A number written with "." whatever the locale; NaN when it is none.
