@@ -1,6 +1,6 @@
-// The main window: the geoid offered after start-up, swapping the lists,
-// undo and calculations from the left panel into the right one as a person
-// runs them. The values themselves are checked against PROJ in tst_calculation.
+// The main window: the geoid offered after start-up, undo and calculations from the left panel into
+// the right one as a person runs them. The values themselves are checked against PROJ in
+// tst_calculation.
 #include "Panel.h"
 #include "TestSupport.h"
 
@@ -37,7 +37,6 @@ private slots:
     void init() { w.emplace(tempPath("egm96.grd")); }
     void geoidAtStartUp_data();
     void geoidAtStartUp();
-    void swap();
     void calculate_data();
     void calculate();
     void undo();
@@ -107,23 +106,6 @@ void TestMainWindow::geoidAtStartUp()
         (QStringList {"warning|Предупреждение|Ошибка инициализации пересчета координат",
             "warning|Предупреждение|Ошибка инициализации геоида"}));
     QCOMPARE(right()->points(), QStringList {"keep;  1;  2;  3"});
-}
-
-// Ctrl+U swaps the lists and only them, each coordinate cell with two more
-// leading blanks.
-void TestMainWindow::swap()
-{
-    configure(right(), "3:WGS 84");
-    left()->setPoints({"P1;55 45 5;37 37 6;100", "P2;1;2;"});
-    right()->setPoints({"Q1;1000;2000;3000"});
-    QTest::keyClick(left()->table(), Qt::Key_U, Qt::ControlModifier);
-    QCOMPARE(left()->points(), QStringList {"Q1;  1000;  2000;  3000"});
-    QCOMPARE(right()->points(), (QStringList {"P1;  55 45 5;  37 37 6;  100", "P2;  1;  2;  "}));
-    QCOMPARE(left()->systemType(), 2);
-    QCOMPARE(right()->systemType(), 1);
-    QCOMPARE(
-        window().statusBar()->currentMessage(), QStringLiteral("Списки точек поменялись местами"));
-    QVERIFY(shown().isEmpty());
 }
 
 void TestMainWindow::calculate_data()
@@ -205,7 +187,8 @@ void TestMainWindow::undo()
     QVERIFY(undone(right(), "Отменено: пересчет", [&] { w->run(); }));
     QVERIFY(undone(right(), "Отменять нечего", [] {}));
     QVERIFY(undone(left(), "Отменено: обмен списков", key(left(), Qt::Key_U)));
-    QCOMPARE(tableCells(*right()).first(), QStringLiteral("A|  1|  2|  3")); // not undone here
+    QCOMPARE(
+        tableCells(*right()).first(), QStringLiteral("A|  1|  2|  3")); // exchanged, not undone
     right()->table()->setCurrentCell(0, 1);
     QVERIFY(undone(right(), "Отменено: удаление строки", key(right(), Qt::Key_Delete)));
     QVERIFY(undone(right(), "Отменено: удаление некорректных строк", key(right(), Qt::Key_D)));
