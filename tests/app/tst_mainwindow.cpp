@@ -20,8 +20,8 @@ struct Calculate
     QString rows;
     QString expected; // a pattern of the right rows, blanks cut
     bool warned;
-    QString status = {}; // checked when given
-    int cursor = -1;     // the left table's current row
+    QString status = {}, reasons = {}; // the status bar and the failed rows' tips, when given
+    int cursor = -1;                   // the left table's current row
 };
 
 } // namespace
@@ -128,18 +128,20 @@ void TestMainWindow::calculate_data()
         {"geoid in", "0g:WGS 84", "0d:WGS 84", "A; 50; 40; 90", "A;50\\.0+;40\\.0+;100\\.000", false},
         // Texts that would read as numbers but denote no point fail.
         {"75 minutes, latitude 95", "0:WGS 84", "0d:WGS 84", "M; 55 75 0; 37; 0\nL; 95; 37; 0\nOK; 55; 37; \n; ; ; ",
-         "M;;;\nL;;;\nOK;55\\.0+;37\\.0+;\n;;;", true, "Пересчитано 1 из 3 точек, ошибок: 2 (строки 1, 2)"},
+         "M;;;\nL;;;\nOK;55\\.0+;37\\.0+;\n;;;", true, "Пересчитано 1 из 3 точек, ошибок: 2 (строки 1, 2)",
+         "минуты или секунды не меньше 60|широта больше 90°||"},
         {"easting without its zone", "1z7:Пулково 42", "0d:WGS 84", "Y; 6175000; 500000; 0", "Y;;;",
-         true, "Пересчитано 0 из 1 точек, ошибок: 1 (строки 1)"},
+         true, "Пересчитано 0 из 1 точек, ошибок: 1 (строки 1)",
+         "номер зоны в ординате не совпадает с зоной 7"},
         {"far from the fixed zone", "0:WGS 84", "1z7a:ГСК 2011", "F; 55; 47; 0\nG; 55; 44; 0",
          "F;;;\nG;61\\d{5}\\.\\d{3};7\\d{6}\\.\\d{3};0\\.\\d{3}", true,
-         "Пересчитано 1 из 2 точек, ошибок: 1 (строки 1)"},
+         "Пересчитано 1 из 2 точек, ошибок: 1 (строки 1)", "точка дальше 6° от осевого меридиана зоны|"},
         // Empty rows at the end of the left list go first when the cursor is
         // in them; above it, they stay and come out empty.
         {"empty tail with the cursor", "0:WGS 84", "0d:WGS 84", "A; 10; 20; 0\nB; 11; 21; 0\n\n",
-         "A;10\\.0+;20\\.0+;0\\.000\nB;11\\.0+;21\\.0+;0\\.000", false, "", 3},
+         "A;10\\.0+;20\\.0+;0\\.000\nB;11\\.0+;21\\.0+;0\\.000", false, "", "", 3},
         {"empty row above the cursor", "0:WGS 84", "0d:WGS 84", "A; 10; 20; 0\n",
-         "A;10\\.0+;20\\.0+;0\\.000\n;;;", false, "", 0},
+         "A;10\\.0+;20\\.0+;0\\.000\n;;;", false, "", "", 0},
     };
     // clang-format on
     caseRows(cases);
@@ -164,8 +166,11 @@ void TestMainWindow::calculate()
     QVERIFY2(
         QRegularExpression(QRegularExpression::anchoredPattern(c.expected)).match(got).hasMatch(),
         qPrintable(got));
-    if (!c.status.isEmpty())
-        QCOMPARE(window().statusBar()->currentMessage(), c.status);
+    QStringList tips;
+    for (int r = 0; r < right()->table()->rowCount() && !c.status.isEmpty(); ++r)
+        tips << right()->table()->item(r, 0)->toolTip();
+    QCOMPARE(tips.join('|'), c.reasons);
+    QVERIFY(c.status.isEmpty() || window().statusBar()->currentMessage() == c.status);
 }
 
 // Ctrl+Z in a table brings back its rows from before the last command that
