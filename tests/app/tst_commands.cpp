@@ -1,7 +1,6 @@
 // A panel's point-list commands: keys typed in its table (what each reports,
 // which rows it deletes, where it leaves the cursor), copy and paste, and the
 // Load and Save buttons with points files, failing ones included.
-#include "Panel.h"
 #include "TableClipboard.h"
 #include "TestSupport.h"
 

@@ -2,7 +2,6 @@
 // the window, and converted by the converter with the written names of the
 // same choices, gives the same bytes and the same failed rows. Then bad input,
 // bad names and outputs that cannot be written.
-#include "Panel.h"
 #include "TestSupport.h"
 
 #include <QtTest>

@@ -1,7 +1,6 @@
 // The main window: the geoid offered after start-up, undo and calculations from the left panel into
 // the right one as a person runs them. The values themselves are checked against PROJ in
 // tst_calculation.
-#include "Panel.h"
 #include "TestSupport.h"
 
 #include <QtTest>

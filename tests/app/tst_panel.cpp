@@ -1,7 +1,6 @@
 // The coordinate-system panel: the record it builds from its controls per
 // system type, datum and role, and the cell editor's guard.
 #include "CellText.h"
-#include "Panel.h"
 #include "TestSupport.h"
 
 #include <QtTest>

@@ -1,7 +1,5 @@
 #include "TestSupport.h"
 
-#include "Panel.h"
-
 #include <QtWidgets>
 
 #include <cmath>

@@ -6,14 +6,10 @@
 #include "MainWindow.h"
 #include "Panel.h"
 
-#include <QObject>
-#include <QStringList>
 #include <QTest>
 
 #include <functional>
 #include <optional>
-
-class QTableWidget;
 
 // While alive, answers every dialog and records it as "kind|title|text",
 // with "|busy" added if the wait cursor is still up: a box must show the arrow.
