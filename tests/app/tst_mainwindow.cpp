@@ -120,6 +120,8 @@ void TestMainWindow::calculate_data()
         {"GSK 2011 automatic zone", "0:WGS 84", "1a:ГСК 2011", "A; 55.5; 37.5; 100\nB; 55.5; 45.5; 100",
          "A;615\\d{4}\\.\\d{3};7\\d{6}\\.\\d{3};100\\.\\d{3}\n"
          "B;615\\d{4}\\.\\d{3};8\\d{6}\\.\\d{3};100\\.\\d{3}", false},
+        {"SK-42 automatic zone and hemisphere", "0:WGS 84", "1a:Пулково 42", "A; 55; 37; 0",
+         "A;6\\d{6}\\.\\d{3};7\\d{6}\\.\\d{3};-5\\.\\d{3}", false},
         {"-75.5 as 284.5", "0:WGS 84", "0du:WGS 84", "W; 40.25; -75.5; ",
          "W;40\\.250000000;284\\.500000000;", false},
         // The geoid as each side's list says: 10 m in the test grid.
