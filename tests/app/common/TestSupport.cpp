@@ -1,21 +1,11 @@
 #include "TestSupport.h"
 
-#include "Panel.h"
-
-#include <QCoreApplication>
-#include <QFile>
-#include <QGuiApplication>
-#include <QLocale>
-#include <QPushButton>
-#include <QSettings>
-#include <QTableWidget>
-#include <QTemporaryDir>
+#include <QtWidgets>
 
 #include <cmath>
 
 namespace {
-// Every test program keeps its settings in a folder of its own that goes
-// with it, never in the user's.
+// Every test program keeps its settings in a folder of its own, never in the user's.
 void isolateSettings()
 {
     static QTemporaryDir folder;
@@ -35,32 +25,51 @@ DialogLog::DialogLog()
                 + (QGuiApplication::overrideCursor() ? QStringLiteral("|busy") : QString());
         if (r.kind == Dialogs::Kind::OpenFile || r.kind == Dialogs::Kind::SaveFile)
             folders << r.directory;
-        Dialogs::Answer answer;
-        answer.yes = yes;
-        answer.fileName = fileName;
-        return answer;
+        return Dialogs::Answer {yes, fileName};
     });
 }
 
-DialogLog::~DialogLog()
+void TestWindow::open(const QString &grid)
 {
-    Dialogs::setAnswerer({});
+    window.reset();
+    MainWindow::setGeoidFilePath(grid);
+    window.emplace();
 }
 
-CursorLog::CursorLog(QTableWidget *table)
+QList<int> cursorsWhile(QTableWidget *table, const std::function<void()> &step)
 {
-    const auto record = [this] {
+    QList<int> shapes;
+    const auto record = [&shapes] {
         const QCursor *cursor = QGuiApplication::overrideCursor();
         shapes << (cursor ? int(cursor->shape()) : -1);
     };
-    rows = QObject::connect(table->model(), &QAbstractItemModel::rowsInserted, record);
-    cells = QObject::connect(table->model(), &QAbstractItemModel::dataChanged, record);
+    QObject context;
+    QObject::connect(table->model(), &QAbstractItemModel::rowsInserted, &context, record);
+    QObject::connect(table->model(), &QAbstractItemModel::dataChanged, &context, record);
+    step();
+    return shapes;
 }
 
-CursorLog::~CursorLog()
+void configure(Panel *panel, const QString &setting)
 {
-    QObject::disconnect(rows);
-    QObject::disconnect(cells);
+    const QString options = setting.section(QLatin1Char(':'), 0, 0);
+    child<QComboBox>(panel, "comboBoxType")->setCurrentIndex(options.left(1).toInt());
+    child<QComboBox>(panel, "comboBoxDatum")->setCurrentText(setting.section(QLatin1Char(':'), 1));
+    if (options.contains(QLatin1Char('d')))
+        child<QRadioButton>(panel, "radioButtonDegrees")->setChecked(true);
+    if (options.contains(QLatin1Char('u')))
+        child<QRadioButton>(panel, "radioButtonUnsignedLongitude")->setChecked(true);
+    if (options.contains(QLatin1Char('g')))
+        child<QComboBox>(panel, "comboBoxGeoid")->setCurrentIndex(1);
+    const auto zone = QRegularExpression(QStringLiteral("z(\\d+)")).match(options);
+    if (zone.hasMatch()) {
+        child<QCheckBox>(panel, "checkBoxAutoZone")->setChecked(false);
+        child<QSpinBox>(panel, "spinBoxZone")->setValue(zone.captured(1).toInt());
+    }
+    child<QCheckBox>(panel, "checkBoxAutoHemisphere")
+        ->setChecked(options.contains(QLatin1Char('a')));
+    if (options.contains(QLatin1Char('s')))
+        child<QRadioButton>(panel, "radioButtonSouthern")->setChecked(true);
 }
 
 void click(const QObject *parent, const char *button)
@@ -91,7 +100,7 @@ double number(const QString &text)
 QString tempPath(const QString &name)
 {
     static QTemporaryDir folder;
-    return folder.filePath(name);
+    return name.isEmpty() ? folder.path() : folder.filePath(name);
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

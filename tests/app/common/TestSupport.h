@@ -1,38 +1,46 @@
-// Helpers shared by the program's tests: a recorder that answers every
-// dialog, named children of a form, table contents and small files.
+// Helpers shared by the program's tests.
 #ifndef TESTSUPPORT_H
 #define TESTSUPPORT_H
 
 #include "Dialogs.h"
+#include "MainWindow.h"
+#include "Panel.h"
 
-#include <QObject>
-#include <QStringList>
 #include <QTest>
 
-class Panel;
-class QTableWidget;
+#include <functional>
+#include <optional>
 
 // While alive, answers every dialog and records it as "kind|title|text",
 // with "|busy" added if the wait cursor is still up: a box must show the arrow.
 struct DialogLog
 {
     DialogLog();
-    ~DialogLog();
+    ~DialogLog() { Dialogs::setAnswerer({}); }
     QStringList shown;
     bool yes = true;     // the answer to confirmations
     QString fileName;    // the answer to file dialogs; empty cancels
     QStringList folders; // the starting folder of each file dialog
 };
 
-// Records the application's cursor each time a table's contents change:
-// Qt::WaitCursor while a long step fills it, -1 for the normal cursor.
-struct CursorLog
+// Clicks the named push button among the children of `parent`.
+void click(const QObject *parent, const char *button);
+
+// A main window reading the geoid grid at `grid`, its dialogs answered by `log`.
+struct TestWindow
 {
-    explicit CursorLog(QTableWidget *table);
-    ~CursorLog();
-    QList<int> shapes;
-    QMetaObject::Connection rows, cells;
+    explicit TestWindow(const QString &grid) { open(grid); }
+    void open(const QString &grid);
+    Panel *left() const { return window->inputPanel(); }
+    Panel *right() const { return window->outputPanel(); }
+    void run() const { click(left(), "pushButtonCalculate"); }
+    DialogLog log;
+    std::optional<MainWindow> window;
 };
+
+// The application's cursor each time the table's contents change while `step`
+// runs: Qt::WaitCursor while a long step fills it, -1 for the normal cursor.
+QList<int> cursorsWhile(QTableWidget *table, const std::function<void()> &step);
 
 // One row of a data-driven test, the values in column order.
 template <class... Values> void dataRow(const char *name, const Values &...values)
@@ -40,8 +48,7 @@ template <class... Values> void dataRow(const char *name, const Values &...value
     (QTest::newRow(name) << ... << values);
 }
 
-// The rows of a data-driven test from a table of cases: each case, a struct
-// declared with Q_DECLARE_METATYPE, is one row's column "c", named by its `name`.
+// Each case, a Q_DECLARE_METATYPE struct, as the column "c" of a row named by its `name`.
 template <class T, int N> void caseRows(const T (&cases)[N])
 {
     QTest::addColumn<T>("c");
@@ -57,14 +64,16 @@ template <class T> T *child(const QObject *parent, const char *name)
     return widget;
 }
 
-// Clicks the named push button among the children of `parent`.
-void click(const QObject *parent, const char *button);
+// Sets a panel from "<type index><options>:<datum>", options "d" decimal
+// degrees, "u" 0 to 360 degrees, "g" heights above the geoid, "z<n>" zone n
+// instead of automatic, "s" southern, "a" automatic hemisphere (else not).
+void configure(Panel *panel, const QString &setting);
 // The panel's table, one "name|c1|c2|c3" text per row.
 QStringList tableCells(const Panel &panel);
 // A number written with "." whatever the locale; NaN when it is none.
 double number(const QString &text);
-// A path in a temporary folder of the test program's own, removed at its end.
-QString tempPath(const QString &name);
+// A path in a temporary folder of the test program's own; the folder for no name.
+QString tempPath(const QString &name = QString());
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 
