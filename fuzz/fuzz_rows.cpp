@@ -38,10 +38,9 @@ void makeWorldGeoid()
     grid.lat_min = -90, grid.lat_max = 90, grid.lon_min = -180, grid.lon_max = 360;
     grid.lat_step = grid.lon_step = 45;
     require(complete_geoid_data_grid(&grid) && geoid_data_allocate_memory(&grid));
-    for (int32_t r = 0; r < grid.rows; ++r) {
+    for (int32_t r = 0; r < grid.rows; ++r)
         for (int32_t c = 0; c < grid.cols; ++c)
             set_geoid_data_value(&grid, r, c, float(10 * r - 7 * c));
-    }
     worldGeoid.refsys.type = KV_TYPE_GEODETIC, worldGeoid.refsys.datum = KV_DATUM_WGS84;
     require(check_geoid(&worldGeoid));
 }

@@ -1,7 +1,9 @@
 // The main window: the geoid offered after start-up, undo and calculations from the left panel into
 // the right one as a person runs them. The values themselves are checked against PROJ in
 // tst_calculation.
+#include "Settings.h"
 #include "TestSupport.h"
+#include "WindowSize.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -39,6 +41,9 @@ private slots:
     void calculate_data();
     void calculate();
     void undo();
+    void keys();
+    void settingsRestored();
+    void firstStartFitsLaptop();
 
 private:
     MainWindow &window() { return *w->window; }
@@ -199,6 +204,107 @@ void TestMainWindow::undo()
     QVERIFY(undone(right(), "Отменено: удаление строки", key(right(), Qt::Key_Delete)));
     QVERIFY(undone(right(), "Отменено: удаление некорректных строк", key(right(), Qt::Key_D)));
     QVERIFY(undone(right(), "Отменено: очистка", [&] { click(right(), "pushButtonClear"); }));
+}
+
+// F9 and Ctrl+Enter calculate from anywhere, a cell being typed in included;
+// Ctrl+S saves the focused panel's list, Ctrl+O loads the left one; Ctrl+Tab
+// leaves a table; Ctrl+Shift+U swaps the systems with the lists.
+void TestMainWindow::keys()
+{
+    window().show();
+    QApplication::setActiveWindow(&window());
+    QVERIFY(QTest::qWaitForWindowActive(&window()));
+    configure(right(), "1:Пулково 42");
+    for (const char *keys : {"F9", "Ctrl+Return", "Ctrl+Enter"}) {
+        right()->clearPoints();
+        left()->setPoints({"A; 55; 37; 0"});
+        right()->table()->setFocus();
+        QTest::keySequence(right()->table(), QKeySequence(QString::fromLatin1(keys)));
+        QVERIFY2(
+            right()->points().first().contains(QRegularExpression("^A;  \\d{7}\\.\\d{3};")), keys);
+    }
+    left()->table()->setCurrentCell(0, 0);
+    QTest::keyClick(left()->table(), Qt::Key_F2);
+    auto *editor = left()->table()->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, "B");
+    QTest::keyClick(editor, Qt::Key_F9);
+    QVERIFY(right()->points().first().startsWith(QStringLiteral("B;")));
+    w->log.fileName = tempPath("keys.txt");
+    right()->table()->setFocus();
+    QTest::keyClick(right()->table(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(QString::fromUtf8(readFile(w->log.fileName)), right()->points().first() + "\n");
+    QTest::keyClick(right()->table(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(left()->points(), right()->points().replaceInStrings("; ", ";  "));
+    QTest::keyClick(left()->table(), Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), child<QWidget>(left(), "pushButtonLoad"));
+    const QStringList rightRows = right()->points();
+    QTest::keyClick(left()->table(), Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QString("%1 %2").arg(left()->systemType()).arg(right()->systemType()), "3 2");
+    QCOMPARE(left()->points().join('|').simplified(), rightRows.join('|').simplified());
+}
+
+// Choices, folders and geometry come back at the next start; what no longer
+// fits falls back to the default without a word.
+void TestMainWindow::settingsRestored()
+{
+    QSettings().clear();
+    configure(right(), "1dz7:Пулково 95");
+    child<QRadioButton>(right(), "radioButtonSouthern")->setChecked(true);
+    configure(left(), "3g:ГСК 2011");
+    window().setGeometry(QRect(20, 30, 700, 500));
+    Settings::saveWindow(&window());
+    const QVariantMap choices[] = {Settings::panelChoices(left()), Settings::panelChoices(right())};
+    w->open(tempPath("egm96.grd"));
+    Settings::restoreWindow(&window());
+    QCOMPARE(window().geometry(), QRect(20, 30, 700, 500));
+    QCOMPARE(Settings::panelChoices(left()), choices[0]);
+    QCOMPARE(Settings::panelChoices(right()), choices[1]);
+    // Without a grid "EGM96" is gone; a zone, type and datum out of range; a removed folder.
+    for (const auto &[key, value] : {std::pair<const char *, QVariant> {"rightPanel/zone", 61},
+             {"rightPanel/type", 9}, {"rightPanel/datum", 12345},
+             {"window/geometry", QByteArray("no geometry")}, {"folders/load", tempPath("removed")}})
+        QSettings().setValue(key, value);
+    w->open(tempPath("empty.grd"));
+    const QRect firstStart = window().geometry();
+    Settings::restoreWindow(&window());
+    QCOMPARE(Settings::panelChoices(left()).value("geoid").toInt(), 0);
+    QCOMPARE(Settings::panelChoices(left()).value("type").toInt(), 3);
+    QVERIFY(Settings::panelChoices(right()).value("zone").toInt() <= 60);
+    QCOMPARE(right()->systemType(), 2);
+    QCOMPARE(window().geometry(), firstStart);
+    QCOMPARE(Settings::lastFolder("load"), QString());
+    QVERIFY(shown().isEmpty());
+}
+
+// On a 1366 x 768 screen the first-start window, frame included, shows 15
+// rows of each table and DMS results without "…".
+void TestMainWindow::firstStartFitsLaptop()
+{
+    const QList<QTableWidget *> tables {left()->table(), right()->table()};
+    const QSize frame = WindowSize::typicalFrame(&window());
+    const QSize size = WindowSize::firstStartSize(&window(), tables, QRect(0, 0, 1366, 768), frame);
+    QVERIFY(size.width() + frame.width() <= 1366 && size.height() + frame.height() <= 768);
+    window().setMinimumSize(window().minimumSizeHint()); // the offscreen screen is smaller
+    window().resize(size);
+    window().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    left()->setPoints({"Пункт 1; 55 45 5.5; 37 37 6.25; 150", "P2; -33.5; -70.25; 10"});
+    w->run();
+    for (const QTableWidget *table : tables) {
+        // Offscreen rows are taller than at 96 dpi: at the screen's full height one row less shows.
+        const int rows = table->viewport()->height() / table->rowHeight(0);
+        QVERIFY2(rows >= WindowSize::kVisibleRows - (size.height() + frame.height() == 768),
+            qPrintable(QString("%1 rows in %2x%3").arg(rows).arg(size.width()).arg(size.height())));
+        const int room = 2 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
+        for (int i = 0; i < 4 * table->rowCount(); ++i) {
+            const QString text = table->item(i / 4, i % 4)->text();
+            QVERIFY2(
+                table->fontMetrics().horizontalAdvance(text) < table->columnWidth(i % 4) - room,
+                qPrintable(text));
+        }
+    }
 }
 
 QTEST_MAIN(TestMainWindow)
