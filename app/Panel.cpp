@@ -21,18 +21,19 @@
 namespace {
 
 // Panel system type code per comboBoxType index.
-const int kSystemTypes[] = {2, 3, 4, 1};
+const int kSystemTypes[] = {Calculation::geodeticType, Calculation::gaussKrugerType,
+    Calculation::utmType, Calculation::geocentricType};
 
 // Datum codes offered per panel system type, in list order.
 QVector<int> datumsFor(int systemType)
 {
     switch (systemType) {
-    case 1:
-    case 2:
+    case Calculation::geocentricType:
+    case Calculation::geodeticType:
         return {84, 42, 95, 90, 9002, 9011, 2011, 2008};
-    case 3:
+    case Calculation::gaussKrugerType:
         return {42, 95, 2011};
-    case 4:
+    case Calculation::utmType:
         return {84};
     default:
         return {};
@@ -155,17 +156,18 @@ int Panel::geoidIndex() const
 
 bool Panel::isDmsUnits() const
 {
-    return systemType() == 2 && ui->radioButtonDMS->isChecked();
+    return systemType() == Calculation::geodeticType && ui->radioButtonDMS->isChecked();
 }
 
 bool Panel::isDecimalDegrees() const
 {
-    return systemType() == 2 && ui->radioButtonDegrees->isChecked();
+    return systemType() == Calculation::geodeticType && ui->radioButtonDegrees->isChecked();
 }
 
 bool Panel::isUnsignedLongitude() const
 {
-    return systemType() == 2 && ui->radioButtonUnsignedLongitude->isChecked();
+    return systemType() == Calculation::geodeticType
+        && ui->radioButtonUnsignedLongitude->isChecked();
 }
 
 QString Panel::datumName(int code)
@@ -220,14 +222,14 @@ void Panel::updateEnabledState()
 {
     const bool outputOnly = outputRole && !inputRole;
     switch (systemType()) {
-    case 2:
+    case Calculation::geodeticType:
         ui->groupBoxAngularUnit->setEnabled(true);
         ui->groupBoxLongitudeRange->setEnabled(true);
         ui->groupBoxZone->setEnabled(false);
         ui->groupBoxHemisphere->setEnabled(false);
         ui->comboBoxGeoid->setEnabled(true);
         break;
-    case 3:
+    case Calculation::gaussKrugerType:
         ui->groupBoxAngularUnit->setEnabled(false);
         ui->groupBoxLongitudeRange->setEnabled(false);
         ui->groupBoxZone->setEnabled(true);
@@ -244,7 +246,7 @@ void Panel::updateEnabledState()
         ui->groupBoxHemisphere->setEnabled(true);
         ui->comboBoxGeoid->setEnabled(true);
         break;
-    case 4:
+    case Calculation::utmType:
         ui->groupBoxAngularUnit->setEnabled(false);
         ui->groupBoxLongitudeRange->setEnabled(false);
         ui->groupBoxZone->setEnabled(true);
@@ -256,7 +258,7 @@ void Panel::updateEnabledState()
         ui->groupBoxHemisphere->setEnabled(true);
         ui->comboBoxGeoid->setEnabled(true);
         break;
-    case 1:
+    case Calculation::geocentricType:
         ui->groupBoxAngularUnit->setEnabled(false);
         ui->groupBoxLongitudeRange->setEnabled(false);
         ui->groupBoxZone->setEnabled(false);
@@ -280,7 +282,8 @@ void Panel::slotDatumSelected(int)
 {
     updateEnabledState();
     const int code = datumCode();
-    if (systemType() == 3 && (code == 42 || code == 95 || code == 2011)) {
+    if (systemType() == Calculation::gaussKrugerType
+        && (code == 42 || code == 95 || code == 2011)) {
         ui->checkBoxAutoZone->setChecked(true);
         ui->spinBoxZone->setEnabled(false);
         if (outputRole && !inputRole)
@@ -343,16 +346,16 @@ void Panel::updateHeaders()
 {
     QStringList labels;
     switch (systemType()) {
-    case 1:
+    case Calculation::geocentricType:
         labels << tr("Имя точки") << tr("X") << tr("Y") << tr("Z");
         break;
-    case 2:
+    case Calculation::geodeticType:
         labels << tr("Имя точки") << tr("Широта") << tr("Долгота") << tr("Высота");
         break;
-    case 3:
+    case Calculation::gaussKrugerType:
         labels << tr("Имя точки") << tr("X") << tr("Y") << tr("h");
         break;
-    case 4:
+    case Calculation::utmType:
         labels << tr("Имя точки") << tr("E") << tr("N") << tr("h");
         break;
     default:
@@ -585,7 +588,7 @@ void Panel::keyPressEvent(QKeyEvent *event)
 
     const auto scan = [this, t]() {
         RowScan result;
-        const bool geocentric = systemType() == 1;
+        const bool geocentric = systemType() == Calculation::geocentricType;
         for (int r = 0; r < t->rowCount(); ++r) {
             const QString name = cellText(t, r, 0).trimmed();
             const QString c1 = cellText(t, r, 1).trimmed();

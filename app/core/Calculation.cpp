@@ -10,10 +10,6 @@ namespace Calculation {
 
 namespace {
 
-const int geocentricType = 1;
-const int geodeticType = 2;
-const int gaussKrugerType = 3;
-const int utmType = 4;
 const double maxMeridianOffset = 6.0;
 
 bool isPlane(const Side &side)

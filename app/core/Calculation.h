@@ -25,11 +25,17 @@
 
 namespace Calculation {
 
+// The panels' codes of a side's system type (Side::systemType).
+constexpr int geocentricType = 1;
+constexpr int geodeticType = 2;
+constexpr int gaussKrugerType = 3;
+constexpr int utmType = 4;
+
 // One side of a calculation as its panel describes it.
 struct Side
 {
     refsystem system {};         // complete, or a GSK 2011 Gauss-Krüger zone left automatic
-    int systemType = 0;          // panel code: 1 geocentric, 2 geodetic, 3 Gauss-Krüger, 4 UTM
+    int systemType = 0;          // one of the panel codes above
     int geoidIndex = 0;          // non-zero: heights on this side are above the geoid
     bool dmsUnits = false;       // geodetic, degrees-minutes-seconds (input validity, output form)
     bool decimalDegrees = false; // geodetic, decimal degrees (output form)

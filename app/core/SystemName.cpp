@@ -6,10 +6,10 @@ namespace SystemName {
 
 namespace {
 
-const int geocentricType = 1;
-const int geodeticType = 2;
-const int gaussKrugerType = 3;
-const int utmType = 4;
+using Calculation::gaussKrugerType;
+using Calculation::geocentricType;
+using Calculation::geodeticType;
+using Calculation::utmType;
 
 struct Datum
 {

@@ -20,7 +20,7 @@ namespace SystemName {
 // The panel's controls, as values.
 struct Choices
 {
-    int systemType = 0; // panel code: 1 geocentric, 2 geodetic, 3 Gauss-Krüger, 4 UTM
+    int systemType = 0; // a panel code, Calculation::geocentricType and the rest
     int datum = 0;
     int zone = 1; // 1 to 60
     bool autoZone = false;
