@@ -25,11 +25,8 @@ QValidator::State CellTextValidator::validate(QString &input, int &pos) const
     for (QChar &ch : input) {
         if (ch == QLatin1Char(';'))
             return Invalid;
-        if (ch == QLatin1Char(',')) {
-            if (!coordinate)
-                return Invalid;
+        if (ch == QLatin1Char(',') && coordinate)
             ch = QLatin1Char('.');
-        }
     }
     return Acceptable;
 }

@@ -1,15 +1,14 @@
-// Editor of the point table's cells. "," and ";" separate the cells of a row
-// text, so a typed one would split the cell at the next swap, save or load:
-// in a coordinate cell "," becomes the decimal point and ";" is refused, in
-// the name cell both are refused. Line breaks, tabs and other control
-// characters never enter a cell: pasted ones become blanks.
+// Editor of the point table's cells. ";" separates the fields of a points
+// file's line, so it is refused; in a coordinate cell "," becomes the decimal
+// point, in the name it stays. Line breaks, tabs and other control characters
+// never enter a cell: pasted ones become blanks.
 #ifndef COORDINATEDELEGATE_H
 #define COORDINATEDELEGATE_H
 
 #include <QStyledItemDelegate>
 #include <QValidator>
 
-// Keeps the row text separators out of one cell's text.
+// Keeps the line separators out of one cell's text.
 class CellTextValidator : public QValidator
 {
     Q_OBJECT

@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "GeoidFile.h"
 #include "Panel.h"
+#include "PointTable.h"
 #include "WaitCursor.h"
 #include "WindowKeys.h"
 #include "WindowSize.h"
@@ -18,25 +19,6 @@ QString &geoidFilePathOverride()
 {
     static QString path;
     return path;
-}
-
-// The source rows converted into the target table, failed rows included and
-// marked with their reasons, a summary in the status bar, and one warning if
-// any row failed.
-void finishCalculation(
-    const Calculation::Calculator &calculator, const Panel *source, Panel *target)
-{
-    WaitCursor wait;
-    const Calculation::Result result = calculator.run(source->points());
-    target->rememberForUndo(MainWindow::tr("пересчет"));
-    target->setPoints(result.rows);
-    target->markFailedRows(result.failedRows, result.reasons);
-    wait.release();
-    emit target->signalStatus(result.summary());
-    if (result.errors)
-        Dialogs::warning(MainWindow::tr("Предупреждение"),
-            MainWindow::tr("При пересчете координат произошли ошибки\n"
-                           "(см. пустые строки в списке вычисленных координат)"));
 }
 
 } // namespace
@@ -54,6 +36,11 @@ MainWindow::MainWindow(QWidget *parent)
     rightPanel = new Panel(false, this);
     leftPanel->setInputRole();
     rightPanel->setOutputRole();
+    for (Panel *panel : {leftPanel, rightPanel}) {
+        connect(panel, &Panel::signalCalculate, this, &MainWindow::slotCalculate);
+        connect(panel, &Panel::signalSwap, this, &MainWindow::slotSwap);
+        connect(panel, &Panel::signalStatus, this, &MainWindow::showStatus);
+    }
 
     auto *splitter = new QSplitter(Qt::Horizontal, ui->centralWidget);
     splitter->setChildrenCollapsible(false);
@@ -107,12 +94,14 @@ bool MainWindow::loadGeoid()
 
 void MainWindow::slotSwap()
 {
-    const QStringList left = leftPanel->points();
-    const QStringList right = rightPanel->points();
-    leftPanel->rememberForUndo(tr("обмен списков"));
-    rightPanel->rememberForUndo(tr("обмен списков"));
-    leftPanel->setPoints(right);
-    rightPanel->setPoints(left);
+    PointTable *left = leftPanel->table();
+    PointTable *right = rightPanel->table();
+    const PointRows leftRows = left->rows();
+    const PointRows rightRows = right->rows();
+    left->rememberForUndo(tr("обмен списков"));
+    right->rememberForUndo(tr("обмен списков"));
+    left->setRows(rightRows);
+    right->setRows(leftRows);
     showStatus(tr("Списки точек поменялись местами"));
 }
 
@@ -125,49 +114,37 @@ void MainWindow::slotCalculate(bool fromLeft)
 {
     Panel *source = fromLeft ? leftPanel : rightPanel;
     Panel *target = fromLeft ? rightPanel : leftPanel;
-    source->trimTrailingEmptyRows();
+    source->table()->trimTrailingEmptyRows();
 
-    refsystem sourceSystem;
-    refsystem targetSystem;
-    if (!source->buildRefsystem(&sourceSystem) || !target->buildRefsystem(&targetSystem))
-        return;
-    // Only a GSK 2011 Gauss-Krüger zone left automatic is accepted incomplete.
-    if (check_refsystem(&sourceSystem) && check_refsystem(&targetSystem))
-        calculateFixed(source, target);
-    else
-        calculateAutoZone(source, target);
-}
-
-void MainWindow::calculateFixed(Panel *source, Panel *target)
-{
-    const QString setUpFailed = tr("Ошибка инициализации пересчета координат");
     Calculation::Side from;
     Calculation::Side to;
-    if (!source->calculationSide(&from) || !target->calculationSide(&to)) {
-        Dialogs::warning(tr("Предупреждение"), setUpFailed);
+    if (!source->calculationSide(&from) || !target->calculationSide(&to))
+        return;
+    const Calculation::Calculator calculator(from, to, &geoid);
+    switch (calculator.setUpFailure()) {
+    case Calculation::SetUpFailure::None:
+        break;
+    case Calculation::SetUpFailure::Geoid:
+        // Told apart only where zones are chosen per point; with fixed zones
+        // any failure of the set-up reads the same.
+        if (calculator.zoneRule() == Calculation::ZoneRule::PerPoint) {
+            Dialogs::warning(tr("Предупреждение"), tr("Ошибка инициализации геоида"));
+            return;
+        }
+        Q_FALLTHROUGH();
+    case Calculation::SetUpFailure::Transform:
+        Dialogs::warning(tr("Предупреждение"), tr("Ошибка инициализации пересчета координат"));
         return;
     }
-    Calculation::Calculator calculator(from, to, &geoid);
-    if (!calculator.setUpFixed()) {
-        Dialogs::warning(tr("Предупреждение"), setUpFailed);
-        return;
-    }
-    finishCalculation(calculator, source, target);
-}
 
-void MainWindow::calculateAutoZone(Panel *source, Panel *target)
-{
-    Calculation::Side from;
-    Calculation::Side to;
-    if (!source->calculationSide(&from) || !target->calculationSide(&to)) {
-        Dialogs::warning(
-            tr("Предупреждение"), tr("Не заданы входная или выходная система координат"));
-        return;
-    }
-    Calculation::Calculator calculator(from, to, &geoid);
-    if (!calculator.setUpAutoZone()) {
-        Dialogs::warning(tr("Предупреждение"), tr("Ошибка инициализации геоида"));
-        return;
-    }
-    finishCalculation(calculator, source, target);
+    WaitCursor wait;
+    const Calculation::Result result = calculator.run(source->table()->rows());
+    target->table()->rememberForUndo(tr("пересчет"));
+    target->table()->setRows(result.rows);
+    wait.release();
+    showStatus(result.summary());
+    if (result.errors())
+        Dialogs::warning(tr("Предупреждение"),
+            tr("При пересчете координат произошли ошибки\n"
+               "(см. пустые строки в списке вычисленных координат)"));
 }

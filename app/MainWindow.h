@@ -39,8 +39,6 @@ public slots:
 
 private:
     bool loadGeoid();
-    void calculateFixed(Panel *source, Panel *target);
-    void calculateAutoZone(Panel *source, Panel *target);
 
     Ui::MainWindow *ui;
     Panel *leftPanel;

@@ -2,21 +2,15 @@
 #include "ui_Panel.h"
 
 #include "Calculation.h"
-#include "CellText.h"
-#include "CoordinateDelegate.h"
 #include "Dialogs.h"
-#include "MainWindow.h"
+#include "PointTable.h"
 #include "PointsFile.h"
 #include "Settings.h"
-#include "SystemName.h"
-#include "TableClipboard.h"
 #include "WaitCursor.h"
 #include "WindowSize.h"
 
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QTableWidget>
-#include <QTableWidgetItem>
 
 namespace {
 
@@ -24,26 +18,10 @@ namespace {
 const int kSystemTypes[] = {Calculation::geodeticType, Calculation::gaussKrugerType,
     Calculation::utmType, Calculation::geocentricType};
 
-// Datum codes offered per panel system type, in list order.
-QVector<int> datumsFor(int systemType)
+// A control the panel shows in its role and currently lets the user change.
+bool usable(const QWidget *panel, const QWidget *widget)
 {
-    switch (systemType) {
-    case Calculation::geocentricType:
-    case Calculation::geodeticType:
-        return {84, 42, 95, 90, 9002, 9011, 2011, 2008};
-    case Calculation::gaussKrugerType:
-        return {42, 95, 2011};
-    case Calculation::utmType:
-        return {84};
-    default:
-        return {};
-    }
-}
-
-QString cellText(const QTableWidget *table, int row, int column)
-{
-    const QTableWidgetItem *item = table->item(row, column);
-    return item ? item->text() : QString();
+    return widget->isVisibleTo(panel) && widget->isEnabledTo(panel);
 }
 
 } // namespace
@@ -56,15 +34,10 @@ Panel::Panel(bool left, QWidget *parent)
     , outputRole(true)
 {
     ui->setupUi(this);
-    ui->tableWidgetPoints->setItemDelegate(new CoordinateDelegate(ui->tableWidgetPoints));
-    // A paste or a cut is one step of undo, like the commands that replace rows.
-    connect(new TableClipboard(ui->tableWidgetPoints), &TableClipboard::aboutToChange, this,
-        &Panel::rememberForUndo);
-    WindowSize::keepColumnsFitted(ui->tableWidgetPoints);
-
     updateDatumList();
     updateHeaders();
     updateEnabledState();
+    updateRowRules();
 
     connect(ui->comboBoxType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         &Panel::slotUpdateUi);
@@ -78,12 +51,9 @@ Panel::Panel(bool left, QWidget *parent)
     connect(ui->pushButtonClear, &QPushButton::clicked, this, &Panel::slotClear);
     connect(ui->pushButtonCalculate, &QPushButton::clicked, this, &Panel::slotCalculate);
     connect(ui->pushButtonAbout, &QPushButton::clicked, this, &Panel::slotAbout);
-
-    if (auto *window = qobject_cast<MainWindow *>(parent)) {
-        connect(this, &Panel::signalCalculate, window, &MainWindow::slotCalculate);
-        connect(this, &Panel::signalSwap, window, &MainWindow::slotSwap);
-        connect(this, &Panel::signalStatus, window, &MainWindow::showStatus);
-    }
+    connect(ui->radioButtonDMS, &QRadioButton::toggled, this, &Panel::updateRowRules);
+    connect(ui->tableWidgetPoints, &PointTable::signalSwap, this, &Panel::signalSwap);
+    connect(ui->tableWidgetPoints, &PointTable::signalStatus, this, &Panel::signalStatus);
 }
 
 Panel::~Panel()
@@ -154,44 +124,51 @@ int Panel::geoidIndex() const
     return ui->comboBoxGeoid->currentIndex();
 }
 
-bool Panel::isDmsUnits() const
+SystemName::Choices Panel::choices() const
 {
-    return systemType() == Calculation::geodeticType && ui->radioButtonDMS->isChecked();
+    SystemName::Choices c;
+    c.systemType = systemType();
+    c.datum = datumCode();
+    const bool zones = c.systemType == Calculation::gaussKrugerType;
+    const bool angles = c.systemType == Calculation::geodeticType;
+    c.autoZone = zones && ui->checkBoxAutoZone->isChecked();
+    c.zone = c.autoZone ? 1 : ui->spinBoxZone->value();
+    c.autoHemisphere = zones && ui->checkBoxAutoHemisphere->isChecked();
+    c.northern = !(zones || c.systemType == Calculation::utmType)
+        || ui->radioButtonNorthern->isChecked();
+    c.decimalDegrees = angles && ui->radioButtonDegrees->isChecked();
+    c.unsignedLongitude = angles && ui->radioButtonUnsignedLongitude->isChecked();
+    // A geocentric side has no heights, whatever its geoid list shows.
+    c.geoid = geoidIndex() != 0 && c.systemType != Calculation::geocentricType;
+    return c;
 }
 
-bool Panel::isDecimalDegrees() const
+void Panel::setChoices(const SystemName::Choices &c)
 {
-    return systemType() == Calculation::geodeticType && ui->radioButtonDegrees->isChecked();
-}
-
-bool Panel::isUnsignedLongitude() const
-{
-    return systemType() == Calculation::geodeticType
-        && ui->radioButtonUnsignedLongitude->isChecked();
-}
-
-QString Panel::datumName(int code)
-{
-    switch (code) {
-    case 84:
-        return tr("WGS 84");
-    case 42:
-        return tr("Пулково 42");
-    case 95:
-        return tr("Пулково 95");
-    case 90:
-        return tr("ПЗ 90");
-    case 9002:
-        return tr("ПЗ 90.02");
-    case 9011:
-        return tr("ПЗ 90.11");
-    case 2011:
-        return tr("ГСК 2011");
-    case 2008:
-        return tr("ITRF 2008");
-    default:
-        return QString();
+    // In the order the controls depend on each other: the type, the datum,
+    // the automatic choices (they enable or disable the manual ones), the rest.
+    for (int i = 0; i < int(std::size(kSystemTypes)); ++i) {
+        if (kSystemTypes[i] == c.systemType)
+            ui->comboBoxType->setCurrentIndex(i);
     }
+    const int datumIndex = datumCodes.indexOf(c.datum);
+    if (datumIndex >= 0)
+        ui->comboBoxDatum->setCurrentIndex(datumIndex);
+    if (usable(this, ui->comboBoxGeoid))
+        ui->comboBoxGeoid->setCurrentIndex(c.geoid && ui->comboBoxGeoid->count() > 1 ? 1 : 0);
+    if (usable(this, ui->checkBoxAutoZone))
+        ui->checkBoxAutoZone->setChecked(c.autoZone);
+    if (usable(this, ui->checkBoxAutoHemisphere))
+        ui->checkBoxAutoHemisphere->setChecked(c.autoHemisphere);
+    if (!c.autoZone)
+        ui->spinBoxZone->setValue(c.zone);
+    (c.northern ? ui->radioButtonNorthern : ui->radioButtonSouthern)->setChecked(true);
+    if (ui->groupBoxAngularUnit->isVisibleTo(this))
+        (c.decimalDegrees ? ui->radioButtonDegrees : ui->radioButtonDMS)->setChecked(true);
+    if (ui->groupBoxLongitudeRange->isVisibleTo(this))
+        (c.unsignedLongitude ? ui->radioButtonUnsignedLongitude
+                             : ui->radioButtonSignedLongitude)
+            ->setChecked(true);
 }
 
 void Panel::updateDatumList()
@@ -199,19 +176,11 @@ void Panel::updateDatumList()
     QComboBox *combo = ui->comboBoxDatum;
     combo->blockSignals(true);
     const int remembered = datumCode();
-    datumCodes.clear();
     combo->clear();
-
-    const QVector<int> codes = datumsFor(systemType());
-    for (int i = 0; i < codes.size(); ++i)
-        datumCodes.insert(i, codes.at(i));
-
-    int selected = 0;
-    for (auto it = datumCodes.cbegin(); it != datumCodes.cend(); ++it) {
-        if (it.value() == remembered)
-            selected = combo->count();
-        combo->addItem(datumName(it.value()));
-    }
+    datumCodes = SystemName::datumsFor(systemType());
+    for (const int code : qAsConst(datumCodes))
+        combo->addItem(SystemName::datumCaption(code));
+    const int selected = std::max(0, int(datumCodes.indexOf(remembered)));
     combo->blockSignals(false);
     // The only step that may emit currentIndexChanged: when the kept datum
     // is not the first of the new list.
@@ -276,14 +245,20 @@ void Panel::slotUpdateUi(int)
     updateDatumList();
     updateHeaders();
     updateEnabledState();
+    updateRowRules();
+}
+
+void Panel::updateRowRules()
+{
+    const int type = systemType();
+    ui->tableWidgetPoints->setRowRules(type == Calculation::geocentricType,
+        type == Calculation::geodeticType && ui->radioButtonDMS->isChecked());
 }
 
 void Panel::slotDatumSelected(int)
 {
     updateEnabledState();
-    const int code = datumCode();
-    if (systemType() == Calculation::gaussKrugerType
-        && (code == 42 || code == 95 || code == 2011)) {
+    if (systemType() == Calculation::gaussKrugerType && datumCode() != 0) {
         ui->checkBoxAutoZone->setChecked(true);
         ui->spinBoxZone->setEnabled(false);
         if (outputRole && !inputRole)
@@ -305,39 +280,20 @@ void Panel::slotAutoHemisphereClicked(int)
 
 bool Panel::calculationSide(Calculation::Side *side) const
 {
-    if (!buildRefsystem(&side->system))
-        return false;
-    side->systemType = systemType();
-    side->geoidIndex = geoidIndex();
-    side->dmsUnits = isDmsUnits();
-    side->decimalDegrees = isDecimalDegrees();
-    side->unsignedLongitude = isUnsignedLongitude();
-    return true;
+    return SystemName::side(choices(), isInputOnly(), side);
 }
 
 bool Panel::buildRefsystem(refsystem *out) const
 {
     if (!out)
         return false;
-    SystemName::Choices choices;
-    choices.systemType = systemType();
-    choices.datum = datumCode();
-    choices.zone = ui->spinBoxZone->value();
-    choices.autoZone = ui->checkBoxAutoZone->isChecked();
-    choices.northern = ui->radioButtonNorthern->isChecked();
-    choices.autoHemisphere = ui->checkBoxAutoHemisphere->isChecked();
-    SystemName::buildRefsystem(choices, out);
-    return acceptRefsystem(out) != 0;
-}
-
-int Panel::acceptRefsystem(const refsystem *rs) const
-{
-    return SystemName::acceptRefsystem(systemType(), inputRole && !outputRole, rs);
+    SystemName::buildRefsystem(choices(), out);
+    return SystemName::acceptRefsystem(systemType(), isInputOnly(), out) != 0;
 }
 
 // ---- the point table
 
-QTableWidget *Panel::table() const
+PointTable *Panel::table() const
 {
     return ui->tableWidgetPoints;
 }
@@ -364,109 +320,6 @@ void Panel::updateHeaders()
     ui->tableWidgetPoints->setHorizontalHeaderLabels(labels);
 }
 
-void Panel::clearPoints()
-{
-    ui->tableWidgetPoints->clear();
-    updateHeaders();
-    ui->tableWidgetPoints->setRowCount(1);
-}
-
-QStringList Panel::points() const
-{
-    const QTableWidget *t = ui->tableWidgetPoints;
-    const int rows = t->rowCount();
-    QStringList list;
-    list.reserve(rows);
-    for (int r = 0; r < rows; ++r) {
-        list.append(CellText::joinRow(
-            cellText(t, r, 0), cellText(t, r, 1), cellText(t, r, 2), cellText(t, r, 3)));
-    }
-    return list;
-}
-
-void Panel::setPoints(const QStringList &rows)
-{
-    QStringList cells;
-    cells.reserve(4 * rows.size());
-    for (const QString &row : rows) {
-        const QStringList parts = CellText::splitRow(row);
-        for (int c = 0; c < 4; ++c)
-            cells.append(parts.at(c));
-    }
-    setCells(cells);
-}
-
-void Panel::setCells(const QStringList &cells)
-{
-    clearPoints();
-    const int rows = cells.size() / 4;
-    if (rows == 0)
-        return;
-
-    QTableWidget *t = ui->tableWidgetPoints;
-    QAbstractItemModel *model = t->model();
-    // One item at a time the model would announce every cell to the view; a
-    // list of 100 000 points is filled silently and shown once at the end.
-    t->setUpdatesEnabled(false);
-    t->setRowCount(rows);
-    const bool wasBlocked = model->blockSignals(true);
-    for (int i = 0; i < cells.size(); ++i)
-        t->setItem(i / 4, i % 4, new QTableWidgetItem(cells.at(i)));
-    model->blockSignals(wasBlocked);
-    emit model->dataChanged(model->index(0, 0), model->index(rows - 1, 3));
-    t->setUpdatesEnabled(true);
-}
-
-bool Panel::isRowEmpty(int row) const
-{
-    const QTableWidget *t = ui->tableWidgetPoints;
-    for (int c = 0; c < 4; ++c) {
-        const QTableWidgetItem *item = t->item(row, c);
-        if (item && !CellText::isBlank(item->text()))
-            return false;
-    }
-    return true;
-}
-
-void Panel::trimTrailingEmptyRows()
-{
-    QTableWidget *t = ui->tableWidgetPoints;
-    const int currentRow = t->currentRow();
-    const int currentColumn = t->currentColumn();
-    const int n = t->rowCount();
-    if (n <= 1)
-        return;
-
-    int k = n - 1;
-    while (k >= 1 && isRowEmpty(k))
-        --k;
-    const int kept = k + 1;
-    // Only a tail that holds the cursor goes: the user just left it there.
-    if (kept == n || kept > currentRow)
-        return;
-    t->setRowCount(kept);
-    t->setCurrentCell(kept - 1, currentColumn);
-}
-
-bool Panel::coordinatesBlank(const QString &c1, const QString &c2, const QString &c3)
-{
-    return CellText::coordinatesBlank(c1, c2, c3);
-}
-
-bool Panel::isValidRow(const QString &c1, const QString &c2, const QString &c3) const
-{
-    return CellText::isValidCoordinates(c1, c2, c3, isDmsUnits());
-}
-
-double Panel::parseAngle(const QString &text)
-{
-    return CellText::parseAngle(text);
-}
-
-QString Panel::formatDms(double degrees)
-{
-    return CellText::formatDms(degrees);
-}
 
 // ---- buttons
 
@@ -478,18 +331,18 @@ void Panel::slotLoad()
         return;
     Settings::rememberFolder(QStringLiteral("load"), path);
     WaitCursor wait;
-    QStringList lines;
+    PointRows rows;
     PointsFile::ReadInfo info;
-    if (!PointsFile::read(path, &lines, &info)) {
+    if (!PointsFile::read(path, &rows, &info)) {
         wait.release();
         emit signalStatus(tr("Точки не загружены"));
         Dialogs::warning(tr("Предупреждение"), tr("Ошибка при загрузке точек из файла:\n") + path);
         return;
     }
-    rememberForUndo(tr("загрузка"));
-    setPoints(lines);
+    ui->tableWidgetPoints->rememberForUndo(tr("загрузка"));
+    ui->tableWidgetPoints->setRows(rows);
     wait.release();
-    emit signalStatus(tr("Загружено строк: %1").arg(lines.size())
+    emit signalStatus(tr("Загружено строк: %1").arg(rows.size())
         + (info.windows1251 ? tr(" (кодировка Windows-1251)") : QString()));
     if (info.extraFields.count > 0)
         Dialogs::warning(tr("Предупреждение"), info.extraFields.warning());
@@ -497,7 +350,7 @@ void Panel::slotLoad()
 
 void Panel::slotSave()
 {
-    const QStringList list = points();
+    const PointRows list = ui->tableWidgetPoints->rows();
     if (list.isEmpty())
         return;
     const QString dialog = left ? QStringLiteral("saveLeft") : QStringLiteral("saveRight");
@@ -527,8 +380,8 @@ void Panel::slotSave()
 
 void Panel::slotClear()
 {
-    rememberForUndo(tr("очистка"));
-    clearPoints();
+    ui->tableWidgetPoints->rememberForUndo(tr("очистка"));
+    ui->tableWidgetPoints->clearRows();
 }
 
 void Panel::slotCalculate()
@@ -559,164 +412,9 @@ void Panel::slotAbout()
            "\nCtrl+Tab\t\t перейти из таблицы к следующему полю"));
 }
 
-// ---- keyboard commands
-
-namespace {
-
-struct RowScan
-{
-    QVector<int> empty;
-    QVector<int> invalid;
-};
-
-} // namespace
-
 void Panel::keyPressEvent(QKeyEvent *event)
 {
-    // Everything is consumed here; nothing goes on to the base class.
+    // Everything is consumed here; nothing goes on to the window.
     event->accept();
-    QTableWidget *t = ui->tableWidgetPoints;
-
-    if (event->modifiers() != Qt::ControlModifier) {
-        if (event->key() == Qt::Key_Down && t->rowCount() == t->currentRow() + 1) {
-            const int column = t->currentColumn();
-            t->setRowCount(t->rowCount() + 1);
-            t->setCurrentCell(t->rowCount() - 1, column);
-        }
-        return;
-    }
-
-    const auto scan = [this, t]() {
-        RowScan result;
-        const bool geocentric = systemType() == Calculation::geocentricType;
-        for (int r = 0; r < t->rowCount(); ++r) {
-            const QString name = cellText(t, r, 0).trimmed();
-            const QString c1 = cellText(t, r, 1).trimmed();
-            const QString c2 = cellText(t, r, 2).trimmed();
-            QString c3 = cellText(t, r, 3).trimmed();
-            if (name.isEmpty() && coordinatesBlank(c1, c2, c3)) {
-                result.empty.append(r);
-                continue;
-            }
-            if (c3.isEmpty() && !geocentric)
-                c3 = QStringLiteral("0");
-            if (!isValidRow(c1, c2, c3))
-                result.invalid.append(r);
-        }
-        return result;
-    };
-
-    switch (event->key()) {
-    case Qt::Key_Insert:
-        if (t->currentRow() >= 0)
-            t->insertRow(t->currentRow());
-        break;
-    case Qt::Key_Delete:
-        if (t->currentRow() >= 0) {
-            rememberForUndo(tr("удаление строки"));
-            t->removeRow(t->currentRow());
-        }
-        break;
-    case Qt::Key_Z:
-        undo();
-        break;
-    case Qt::Key_U:
-        emit signalSwap();
-        break;
-    case Qt::Key_N: {
-        trimTrailingEmptyRows();
-        const int total = t->rowCount();
-        const RowScan rows = scan();
-        Dialogs::information(tr("Подсчет числа строк"),
-            tr("Всего строк:\t\t%1\nПустых строк:\t\t%2\nНекорректных строк:\t%3")
-                .arg(total)
-                .arg(rows.empty.size())
-                .arg(rows.invalid.size()));
-        break;
-    }
-    case Qt::Key_I: {
-        trimTrailingEmptyRows();
-        const QVector<int> invalid = scan().invalid;
-        const int n = invalid.size();
-        if (n == 0) {
-            Dialogs::information(
-                tr("Поиск некорректных строк"), tr("Некорректных строк не обнаружено"));
-            break;
-        }
-        QStringList numbers;
-        for (int i = 0; i < n && i < 10; ++i)
-            numbers.append(QString::number(invalid.at(i) + 1));
-        QString text = tr("Обнаружено некорректных строк: %1").arg(n)
-            + tr("\nНомера некорректных строк:\n") + numbers.join(QStringLiteral("; "));
-        if (n > 10)
-            text += tr("\nи еще %1 (не перечислены).").arg(n - 10);
-        Dialogs::warning(tr("Поиск некорректных строк"), text);
-        break;
-    }
-    case Qt::Key_D: {
-        trimTrailingEmptyRows();
-        const QVector<int> invalid = scan().invalid;
-        const int n = invalid.size();
-        if (n == 0) {
-            Dialogs::information(
-                tr("Удаление некорректных строк"), tr("Некорректных строк не обнаружено"));
-            break;
-        }
-        if (!Dialogs::confirm(tr("Подтвердите удаление"),
-                tr("Обнаружено некорректных строк: %1.\nУдалить? ").arg(n)))
-            break;
-        rememberForUndo(tr("удаление некорректных строк"));
-        const int oldRow = t->currentRow();
-        const int column = t->currentColumn();
-        int row = oldRow;
-        for (int i = n - 1; i >= 0; --i) {
-            const int v = invalid.at(i);
-            if (row >= v && row > 0)
-                --row;
-            if (t->rowCount() > 1) {
-                t->removeRow(v);
-            } else {
-                // The last row stays, emptied: a table never loses its last row here.
-                for (int c = 0; c < 4; ++c) {
-                    if (QTableWidgetItem *item = t->item(v, c))
-                        item->setText(QString());
-                }
-            }
-        }
-        if (row != oldRow)
-            t->setCurrentCell(row, column);
-        Dialogs::information(tr("Информация"), tr("Удалено некорректных строк: %1.").arg(n));
-        break;
-    }
-    case Qt::Key_E: {
-        const QVector<int> empty = scan().empty;
-        int n = empty.size();
-        if (n == 0) {
-            Dialogs::information(tr("Удаление пустых строк"), tr("Пустых строк не обнаружено"));
-            break;
-        }
-        if (!Dialogs::confirm(
-                tr("Подтвердите удаление"), tr("Обнаружено пустых строк: %1.\nУдалить? ").arg(n)))
-            break;
-        rememberForUndo(tr("удаление пустых строк"));
-        const int oldRow = t->currentRow();
-        const int column = t->currentColumn();
-        int row = oldRow;
-        for (int i = empty.size() - 1; i >= 0; --i) {
-            const int v = empty.at(i);
-            if (t->rowCount() > 1)
-                t->removeRow(v);
-            else
-                --n;
-            if (row >= v && row > 0)
-                --row;
-        }
-        if (row != oldRow)
-            t->setCurrentCell(row, column);
-        Dialogs::information(tr("Информация"), tr("Удалено пустых строк: %1.").arg(n));
-        break;
-    }
-    default:
-        break;
-    }
+    ui->tableWidgetPoints->runCommand(event);
 }

@@ -1,16 +1,17 @@
-// One coordinate-system panel: the controls that choose a reference system
-// and the table of points in that system.
+// One coordinate-system panel: the controls that choose a reference system,
+// read and written as one value (SystemName::Choices), and the table of
+// points in that system (PointTable).
 #ifndef PANEL_H
 #define PANEL_H
 
+#include "SystemName.h"
 #include "kelvadra.h"
 
 #include <QFrame>
-#include <QMap>
-#include <QStringList>
+#include <QVector>
 
+class PointTable;
 class QKeyEvent;
-class QTableWidget;
 
 namespace Calculation {
 struct Side;
@@ -30,44 +31,30 @@ public:
 
     void setInputRole();
     void setOutputRole();
+    // The input panel only: it reads angles in either form and cannot leave
+    // a hemisphere to the point.
+    bool isInputOnly() const { return inputRole && !outputRole; }
     void addGeoidModel();
+
+    // The system the controls choose.
+    SystemName::Choices choices() const;
+    // Sets the controls to `choices` as far as this panel offers them: the
+    // input panel keeps its angle form, longitude range and hemisphere
+    // choice, and a geoid that is not loaded stays "Нет".
+    void setChoices(const SystemName::Choices &choices);
 
     // Panel system type: 1 geocentric, 2 geodetic, 3 Gauss-Krüger, 4 UTM, 0 none.
     int systemType() const;
     int datumCode() const;
     int geoidIndex() const;
-    bool isDmsUnits() const;
-    bool isDecimalDegrees() const;
-    bool isUnsignedLongitude() const;
+    // The library's record of the chosen system; false when this panel does
+    // not accept it (see SystemName::acceptRefsystem).
     bool buildRefsystem(refsystem *out) const;
-    int acceptRefsystem(const refsystem *rs) const;
     // The settings a calculation takes from this panel; false when its
     // system cannot be built.
     bool calculationSide(Calculation::Side *side) const;
-    static QString datumName(int code);
 
-    // The point table.
-    void updateHeaders();
-    void clearPoints();
-    QStringList points() const;
-    void setPoints(const QStringList &rows);
-    bool isRowEmpty(int row) const;
-    void trimTrailingEmptyRows();
-    static bool coordinatesBlank(const QString &c1, const QString &c2, const QString &c3);
-    bool isValidRow(const QString &c1, const QString &c2, const QString &c3) const;
-    static double parseAngle(const QString &text);
-    static QString formatDms(double degrees);
-
-    QTableWidget *table() const;
-
-    // Failed rows of a calculation: the reason as the name cell's tooltip and
-    // a light red background.
-    void markFailedRows(const QVector<int> &rows, const QStringList &reasons);
-
-    // One level of undo for the commands that replace or remove rows: the
-    // table as it was before the last of them, `what` naming it.
-    void rememberForUndo(const QString &what);
-    void undo();
+    PointTable *table() const;
 
 signals:
     void signalCalculate(bool left);
@@ -87,21 +74,21 @@ private slots:
     void slotAbout();
 
 protected:
+    // The list commands work from every control of the panel.
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void updateDatumList();
+    void updateHeaders();
     void updateEnabledState();
+    void updateRowRules();
     void keepSystemBoxSize();
-    void setCells(const QStringList &cells); // four texts per row
 
     Ui::Panel *ui;
     bool left;
     bool inputRole;
     bool outputRole;
-    QMap<int, int> datumCodes;
-    QStringList undoCells; // four texts per row; no rows: nothing to undo
-    QString undoWhat;
+    QVector<int> datumCodes; // per comboBoxDatum index
 };
 
 #endif // PANEL_H

@@ -1,6 +1,7 @@
 #include "TableClipboard.h"
 
 #include "CellText.h"
+#include "PointRow.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -14,7 +15,7 @@
 
 namespace {
 
-const int kColumns = 4;
+const int kColumns = PointRow::columns;
 
 QString cellText(const QTableWidget *table, int row, int column)
 {
@@ -32,22 +33,6 @@ QVector<int> selectedRows(const QTableWidget *table)
     if (sorted.isEmpty() && table->currentRow() >= 0)
         sorted.append(table->currentRow());
     return sorted;
-}
-
-// Splits one line on every "," and ";" (the row text's separators) and tab.
-QStringList splitOnAny(const QString &line)
-{
-    QStringList parts;
-    int start = 0;
-    for (int i = 0; i < line.size(); ++i) {
-        const QChar ch = line.at(i);
-        if (ch == QLatin1Char(',') || ch == QLatin1Char(';') || ch == QLatin1Char('\t')) {
-            parts.append(line.mid(start, i - start));
-            start = i + 1;
-        }
-    }
-    parts.append(line.mid(start));
-    return parts;
 }
 
 // One number with a decimal comma, as a spreadsheet cell in a Russian
@@ -93,16 +78,23 @@ QVector<QStringList> TableClipboard::parse(const QString &text, int firstColumn)
     QVector<QStringList> block;
     for (const QString &line : lines) {
         QStringList fields;
-        if (tabs)
+        if (tabs) {
             fields = line.split(QLatin1Char('\t'));
-        else if (lines.size() == 1 && firstColumn > 0 && isDecimalComma(line))
+        } else if (lines.size() == 1 && firstColumn > 0 && isDecimalComma(line)) {
             fields = QStringList {line};
-        else
-            fields = splitOnAny(line);
+        } else {
+            // A line as a points file holds it.
+            int count = 0;
+            const PointRow row = PointRow::fromLine(line, &count);
+            for (int c = 0; c < std::min(count, kColumns); ++c)
+                fields.append(row.cell(c));
+        }
         for (int i = 0; i < fields.size(); ++i) {
             fields[i] = CellText::singleLine(fields.at(i));
             if (firstColumn + i > 0)
                 fields[i].replace(QLatin1Char(','), QLatin1Char('.'));
+            else
+                fields[i].replace(QLatin1Char(';'), QLatin1Char(' ')); // a name never holds one
         }
         block.append(fields);
     }

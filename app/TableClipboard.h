@@ -25,10 +25,11 @@ public:
     // The selected rows (the current one when none is selected), one
     // "name\tc1\tc2\tc3\n" line each.
     static QString copyText(const QTableWidget *table);
-    // Clipboard text as a block of cell texts, one list per line. Lines
-    // holding a tab are split on tabs only, and a "," in a coordinate field
-    // is a decimal comma, as a spreadsheet writes it; other lines are split
-    // on "," and ";" like a points file. Every cell is made one line.
+    // Clipboard text as a block of cell texts, one list per line. A block
+    // holding a tab is split on tabs only, whatever its width, and a "," in a
+    // coordinate field is a decimal comma, as a spreadsheet writes it; other
+    // lines are split as a points file's (PointRow::fromLine). Every cell is
+    // made one line, and a name holds no ";".
     // `firstColumn` is the table column the block starts in.
     static QVector<QStringList> parse(const QString &text, int firstColumn);
 

@@ -2,7 +2,7 @@
 
 #include "MainWindow.h"
 #include "Panel.h"
-#include "Settings.h"
+#include "PointTable.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -61,14 +61,12 @@ void swapSystems(MainWindow *window)
 {
     // The angle units and the longitude range belong to the output panel
     // alone (the input reads both forms), so they stay where they are.
-    QVariantMap left = Settings::panelChoices(window->inputPanel());
-    QVariantMap right = Settings::panelChoices(window->outputPanel());
-    for (QVariantMap *choices : {&left, &right}) {
-        choices->remove(QStringLiteral("decimalDegrees"));
-        choices->remove(QStringLiteral("unsignedLongitude"));
-    }
-    Settings::applyPanelChoices(window->inputPanel(), right);
-    Settings::applyPanelChoices(window->outputPanel(), left);
+    SystemName::Choices left = window->inputPanel()->choices();
+    SystemName::Choices right = window->outputPanel()->choices();
+    std::swap(left.decimalDegrees, right.decimalDegrees);
+    std::swap(left.unsignedLongitude, right.unsignedLongitude);
+    window->inputPanel()->setChoices(right);
+    window->outputPanel()->setChoices(left);
     window->slotSwap();
 }
 

@@ -9,16 +9,12 @@
 #include "Dialogs.h"
 #include "MainWindow.h"
 #include "Panel.h"
+#include "PointTable.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFile>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QTableWidget>
 
 #include <memory>
 
@@ -26,36 +22,37 @@ namespace {
 
 const int rowCount = 100000;
 
-QStringList gaussKrugerRows(bool someFail = false)
+PointRows gaussKrugerRows(bool someFail = false)
 {
-    QStringList rows;
-    rows.reserve(rowCount);
+    PointRows rows(rowCount);
     for (int i = 0; i < rowCount; ++i) {
         const double northing = 6100000.0 + (i % 1000) * 100.125;
         const double easting
             = (someFail && i % 10 == 0 ? 400000.0 : 7400000.0) + (i / 1000) * 2000.5;
-        rows.append(QStringLiteral("P%1; %2; %3; %4")
-                        .arg(i)
-                        .arg(northing, 0, 'f', 3)
-                        .arg(easting, 0, 'f', 3)
-                        .arg(100.0 + i % 50, 0, 'f', 3));
+        PointRow &row = rows[i];
+        row.name = QStringLiteral("P%1").arg(i);
+        row.coordinates[0] = QString::number(northing, 'f', 3);
+        row.coordinates[1] = QString::number(easting, 'f', 3);
+        row.coordinates[2] = QString::number(100.0 + i % 50, 'f', 3);
     }
     return rows;
+}
+
+void choose(Panel *panel, const char *system)
+{
+    SystemName::Choices choices;
+    QString error;
+    SystemName::parse(QLatin1String(system), panel->isInputOnly(), &choices, &error);
+    panel->setChoices(choices);
 }
 
 std::unique_ptr<MainWindow> makeWindow(bool geoidHeights)
 {
     MainWindow::setGeoidFilePath(QStringLiteral(KELVADRA_EGM96_GRD));
     auto window = std::make_unique<MainWindow>();
-    Panel *left = window->inputPanel();
-    left->findChild<QComboBox *>(QStringLiteral("comboBoxType"))->setCurrentIndex(1);
-    left->findChild<QComboBox *>(QStringLiteral("comboBoxDatum"))->setCurrentIndex(0); // Пулково 42
-    left->findChild<QCheckBox *>(QStringLiteral("checkBoxAutoZone"))->setChecked(false);
-    left->findChild<QSpinBox *>(QStringLiteral("spinBoxZone"))->setValue(7);
+    choose(window->inputPanel(), "gk:sk42:7");
     if (geoidHeights)
-        window->outputPanel()
-            ->findChild<QComboBox *>(QStringLiteral("comboBoxGeoid"))
-            ->setCurrentIndex(1);
+        choose(window->outputPanel(), "geod:wgs84+egm96");
     return window;
 }
 
@@ -66,8 +63,7 @@ void runThroughWindow(benchmark::State &state, bool geoidHeights, bool someFail 
         state.SkipWithError("egm96.grd did not load");
         return;
     }
-    const QStringList rows = gaussKrugerRows(someFail);
-    window->inputPanel()->setPoints(rows);
+    window->inputPanel()->table()->setRows(gaussKrugerRows(someFail));
     int warnings = 0;
     Dialogs::setAnswerer([&warnings](const Dialogs::Request &) {
         ++warnings;
@@ -105,17 +101,17 @@ void BM_ConversionOnly(benchmark::State &state)
 {
     Calculation::Side source;
     setup_sk42(7, KV_HEMISPHERE_NORTH, &source.system);
-    source.systemType = 3;
+    source.systemType = Calculation::gaussKrugerType;
     Calculation::Side target;
     setup_geod(KV_DATUM_WGS84, &target.system);
-    target.systemType = 2;
+    target.systemType = Calculation::geodeticType;
     target.dmsUnits = true;
-    Calculation::Calculator calculator(source, target, nullptr);
-    if (!calculator.setUpFixed()) {
+    const Calculation::Calculator calculator(source, target, nullptr);
+    if (calculator.setUpFailure() != Calculation::SetUpFailure::None) {
         state.SkipWithError("no transform");
         return;
     }
-    const QStringList rows = gaussKrugerRows();
+    const PointRows rows = gaussKrugerRows();
     for (auto _ : state)
         benchmark::DoNotOptimize(calculator.run(rows));
     state.SetItemsProcessed(state.iterations() * rowCount);
@@ -125,12 +121,9 @@ void BM_ConversionOnly(benchmark::State &state)
 void BM_TableRoundTrip(benchmark::State &state)
 {
     auto window = makeWindow(false);
-    const QStringList rows = gaussKrugerRows();
-    window->inputPanel()->setPoints(rows);
-    for (auto _ : state) {
-        const QStringList read = window->inputPanel()->points();
-        window->outputPanel()->setPoints(read);
-    }
+    window->inputPanel()->table()->setRows(gaussKrugerRows());
+    for (auto _ : state)
+        window->outputPanel()->table()->setRows(window->inputPanel()->table()->rows());
     state.SetItemsProcessed(state.iterations() * rowCount);
 }
 

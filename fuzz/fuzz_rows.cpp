@@ -1,12 +1,14 @@
 // Point rows through the program's table, validation, angle reading and
 // calculation. The first bytes set the controls the user could reach on both
 // panels, the rest is a points file. Checks: no crash, leak or undefined
-// behaviour; the table keeps every row and its first four cells; a valid angle
-// reads as the library reads it; the calculation returns one row per source
-// row with its name, and every converted row is valid input on the target side.
+// behaviour; the table keeps every row as its line reads; a row written as a
+// line reads back as the same row; a valid angle reads as the library reads
+// it; the calculation returns one row per source row with its name, and every
+// converted row is valid input on the target side.
 #include "Calculation.h"
 #include "CellText.h"
 #include "Panel.h"
+#include "PointTable.h"
 #include "PointsFile.h"
 #include "kelvadra.h"
 #include "scratch_file.h"
@@ -85,7 +87,7 @@ void setControls(FuzzedDataProvider &in, Panel *panel)
 void checkAngle(const QString &text)
 {
     const QString trimmed = text.trimmed();
-    const double angle = Panel::parseAngle(trimmed);
+    const double angle = CellText::parseAngle(trimmed);
     double fromLibrary = 0;
     if (parse_dms_string(trimmed.toUtf8().constData(), &fromLibrary))
         require(std::fabs(angle - fromLibrary) <= 1e-12 * std::max(1.0, std::fabs(angle)));
@@ -93,55 +95,64 @@ void checkAngle(const QString &text)
         require(!std::isfinite(angle));
 }
 
-void checkRows(const QStringList &rows, const QStringList &points)
+void checkRows(const QStringList &lines, const PointRows &rows)
 {
-    require(points.size() == std::max(1, int(rows.size())));
-    for (int i = 0; i < rows.size(); ++i) {
-        const QStringList c = CellText::splitRow(rows.at(i));
-        require(points.at(i) == CellText::joinRow(c.at(0), c.at(1), c.at(2), c.at(3)));
-        if (!sourcePanel->isValidRow(c.at(1), c.at(2), c.at(3)))
+    require(rows.size() == std::max(1, int(lines.size())));
+    const SystemName::Choices source = sourcePanel->choices();
+    const bool dms = source.systemType == Calculation::geodeticType && !source.decimalDegrees;
+    for (int i = 0; i < lines.size(); ++i) {
+        const PointRow &row = rows.at(i);
+        const PointRow line = PointRow::fromLine(lines.at(i));
+        QByteArray written;
+        row.appendLine(&written);
+        const PointRow back = PointRow::fromLine(QString::fromUtf8(written.chopped(1)));
+        bool semicolon = false;
+        for (int c = 0; c < PointRow::columns; ++c) {
+            require(row.cell(c) == line.cell(c));
+            semicolon = semicolon || (c > 0 && row.cell(c).contains(QLatin1Char(';')));
+            require(semicolon || back.cell(c) == row.cell(c));
+        }
+        const QString *c = row.coordinates;
+        const QString height = c[2].isEmpty() ? QStringLiteral("0") : c[2];
+        if (!CellText::isValidCoordinates(c[0], c[1], height, dms))
             continue;
         double value = 0;
-        require(CellText::parseNumber(c.at(3), &value));
-        if (sourcePanel->isDmsUnits()) {
-            checkAngle(c.at(1));
-            checkAngle(c.at(2));
+        require(CellText::parseNumber(height, &value));
+        if (dms) {
+            checkAngle(c[0]);
+            checkAngle(c[1]);
         } else {
-            require(
-                CellText::parseNumber(c.at(1), &value) && CellText::parseNumber(c.at(2), &value));
+            require(CellText::parseNumber(c[0], &value) && CellText::parseNumber(c[1], &value));
         }
     }
 }
 
-void calculate(const QStringList &points)
+void calculate(const PointRows &rows)
 {
-    refsystem sourceSystem, targetSystem;
     Calculation::Side from, to;
-    if (!sourcePanel->buildRefsystem(&sourceSystem) || !targetPanel->buildRefsystem(&targetSystem)
-        || !sourcePanel->calculationSide(&from) || !targetPanel->calculationSide(&to))
+    if (!sourcePanel->calculationSide(&from) || !targetPanel->calculationSide(&to))
         return;
-    Calculation::Calculator calculator(from, to, &worldGeoid);
-    const bool fixed = check_refsystem(&sourceSystem) && check_refsystem(&targetSystem);
-    if (!(fixed ? calculator.setUpFixed() : calculator.setUpAutoZone()))
+    const Calculation::Calculator calculator(from, to, &worldGeoid);
+    if (calculator.setUpFailure() != Calculation::SetUpFailure::None)
         return;
-    const Calculation::Result result = calculator.run(points);
-    require(result.rows.size() == points.size());
-    for (int i = 0; i < points.size(); ++i) {
-        const QStringList source = CellText::splitRow(points.at(i));
-        const QStringList row = CellText::splitRow(result.rows.at(i));
-        require(row.size() == 4 && row.at(0) == source.at(0).trimmed());
-        if (CellText::coordinatesBlank(row.at(1), row.at(2), row.at(3)))
+    const Calculation::Result result = calculator.run(rows);
+    require(result.rows.size() == rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        const PointRow &row = result.rows.at(i);
+        require(row.name == rows.at(i).name.trimmed());
+        if (row.outcome != PointRow::Outcome::Converted) {
+            require(row.coordinatesBlank());
             continue;
+        }
+        const QString *c = row.coordinates;
         // Longitudes keep their whole range on the way through; only those
         // that the degrees-minutes-seconds pattern can hold must read again.
-        if (targetPanel->isDmsUnits() && !(std::fabs(Panel::parseAngle(row.at(2))) < 1000))
+        if (to.dmsUnits && !(std::fabs(CellText::parseAngle(c[1])) < 1000))
             continue;
-        const QString height = CellText::isBlank(row.at(3)) ? QStringLiteral("0") : row.at(3);
+        const QString height = c[2].isEmpty() ? QStringLiteral("0") : c[2];
         double back[3];
-        require(targetPanel->isValidRow(row.at(1), row.at(2), height)
-            && Calculation::readPoint(
-                   to, row.at(1).trimmed(), row.at(2).trimmed(), height.trimmed(), back)
-                == Calculation::Failure::None);
+        require(CellText::isValidCoordinates(c[0], c[1], height, to.dmsUnits)
+            && Calculation::readPoint(to, c[0], c[1], height, back) == Calculation::Failure::None);
     }
 }
 
@@ -174,15 +185,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     PointsFile::LineReader reader(&buffer);
-    QStringList rows;
+    QStringList lines;
+    PointRows rows;
     QString line;
-    while (reader.readLine(&line))
-        rows.append(line);
+    while (reader.readLine(&line)) {
+        lines.append(line);
+        rows.append(PointRow::fromLine(line));
+    }
     require(reader.status() == PointsFile::Status::Ok);
 
-    sourcePanel->setPoints(rows);
-    const QStringList points = sourcePanel->points();
-    checkRows(rows, points);
-    calculate(points);
+    sourcePanel->table()->setRows(rows);
+    const PointRows table = sourcePanel->table()->rows();
+    checkRows(lines, table);
+    calculate(table);
     return 0;
 }

@@ -1,42 +1,18 @@
 #include "Pipeline.h"
 
-#include "CellText.h"
 #include "Streams.h"
 
 namespace {
 
-// The row in UTF-8 and "\n" behind `out`; ASCII, the usual case, without a
-// temporary.
-void appendRow(QByteArray *out, const QString &row)
-{
-    const int start = out->size();
-    out->resize(start + row.size() + 1);
-    char *p = out->data() + start;
-    for (const QChar ch : row) {
-        if (ch.unicode() >= 0x80) {
-            out->resize(start);
-            *out += row.toUtf8();
-            *out += '\n';
-            return;
-        }
-        *p++ = char(ch.unicode());
-    }
-    *p = '\n';
-}
-
 void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
 {
     batch->rows.reserve(batch->chars + batch->chars / 2 + batch->lines.size());
-    const QLatin1String noCoordinates("; ; ; ");
-    QString reason;
     for (int i = 0; i < batch->lines.size(); ++i) {
-        bool failed = false;
-        const QString row
-            = calculator->convertRow(CellText::tableRow(batch->lines.at(i)), &failed, &reason);
-        appendRow(&batch->rows, row);
-        if (failed)
-            batch->failures.push_back({batch->firstLine + i, reason});
-        if (failed || !row.endsWith(noCoordinates))
+        const PointRow row = calculator->convert(PointRow::fromLine(batch->lines.at(i)));
+        row.appendLine(&batch->rows);
+        if (row.outcome == PointRow::Outcome::Failed)
+            batch->failures.push_back({batch->firstLine + i, row.reason});
+        if (row.outcome != PointRow::Outcome::NoPoint)
             ++batch->points;
     }
     batch->lines.clear();

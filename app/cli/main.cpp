@@ -195,12 +195,8 @@ int main(int argc, char *argv[])
         }
     }
 
-    Calculation::Calculator calculator(from, to, &grid);
-    // Only a GSK 2011 Gauss-Krüger zone left automatic is accepted incomplete.
-    const bool ready = check_refsystem(&from.system) && check_refsystem(&to.system)
-        ? calculator.setUpFixed()
-        : calculator.setUpAutoZone();
-    if (!ready) {
+    const Calculation::Calculator calculator(from, to, &grid);
+    if (calculator.setUpFailure() != Calculation::SetUpFailure::None) {
         say(QStringLiteral("пересчёт из «%1» в «%2» не удалось подготовить")
                 .arg(options.from, options.to));
         return cannotRun;
@@ -237,7 +233,7 @@ int main(int argc, char *argv[])
         qint64 number = 0;
         while (input->next(&line)) {
             ++number;
-            extraFields.check(line, number);
+            extraFields.check(PointRow::fieldCount(line), number);
             pipeline.add(input->displayName(), number, line);
             if ((number & 0xfff) == 0)
                 progress.update(readBefore + input->consumed(), linesBefore + number);

@@ -3,6 +3,7 @@
 #include "CellText.h"
 
 #include <QChar>
+#include <QStringList>
 
 #include <cmath>
 
@@ -218,12 +219,17 @@ Calculator::Calculator(const Side &source, const Side &target, const ::geoid *ge
     , sourceGeoid(usesGeoid(source))
     , targetGeoid(usesGeoid(target))
 {
+    // A panel accepts an incomplete record only for a GSK 2011 zone left automatic.
+    rule = check_refsystem(&source.system) && check_refsystem(&target.system) ? ZoneRule::Fixed
+                                                                                : ZoneRule::PerPoint;
+    const bool ready = rule == ZoneRule::Fixed ? setUpFixed() : setUpPerPoint();
+    if (ready)
+        failure = SetUpFailure::None;
 }
 
 bool Calculator::setUpFixed()
 {
-    autoZone = false;
-    ready = false;
+    failure = SetUpFailure::Transform;
     if (!initialize_transform(&source.system, &target.system, &fixedTransform))
         return false;
     if (isPlane(source) && !toGeodetic(source.system, &sourcePlane))
@@ -231,28 +237,20 @@ bool Calculator::setUpFixed()
     if (isPlane(target)
         && !targetToGeodetic(source.system, target.system, &targetPlane, &targetPlaneFromSource))
         return false;
-    if (sourceGeoid || targetGeoid) {
-        if (!check_geoid(geoid))
-            return false;
-        if (sourceGeoid
-            && !initialize_geoid_transform(&source.system, geoid, &sourceGeoidTransform))
-            return false;
-        if (targetGeoid
-            && !initialize_geoid_transform(&target.system, geoid, &targetGeoidTransform))
-            return false;
-    }
-    ready = true;
-    return true;
-}
-
-bool Calculator::setUpAutoZone()
-{
-    autoZone = true;
-    ready = false;
+    failure = SetUpFailure::Geoid;
     if ((sourceGeoid || targetGeoid) && !check_geoid(geoid))
         return false;
-    ready = true;
-    return true;
+    if (sourceGeoid && !initialize_geoid_transform(&source.system, geoid, &sourceGeoidTransform))
+        return false;
+    return !targetGeoid
+        || initialize_geoid_transform(&target.system, geoid, &targetGeoidTransform);
+}
+
+bool Calculator::setUpPerPoint()
+{
+    // Transforms are made per row, once the zone is chosen from the point.
+    failure = SetUpFailure::Geoid;
+    return !(sourceGeoid || targetGeoid) || check_geoid(geoid);
 }
 
 Failure Calculator::convertPoint(const double in[3], const transform &t,
@@ -286,7 +284,7 @@ Failure Calculator::convertFixed(const double in[3], double out[3], int *zone) c
     return failure;
 }
 
-Failure Calculator::convertAutoZone(const double in[3], double out[3], int *zone) const
+Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone) const
 {
     // The source zone is read from the easting's prefix, with the hemisphere
     // the panel names.
@@ -341,41 +339,38 @@ Failure Calculator::convertAutoZone(const double in[3], double out[3], int *zone
     return checkZone(to, toPlane, toPlaneFromSource ? in : out, out, zone, true);
 }
 
-QString Calculator::formatRow(
-    const QString &name, const double point[3], bool heightDefaulted) const
+void Calculator::format(const double point[3], bool heightDefaulted, PointRow *row) const
 {
     double second = point[1];
     if (target.unsignedLongitude)
         second = normalize_positive_longitude_deg(second);
 
-    QString text1;
-    QString text2;
     if (target.decimalDegrees) {
-        text1 = CellText::formatFixed(point[0], 9);
-        text2 = CellText::formatFixed(second, 9);
+        row->coordinates[0] = CellText::formatFixed(point[0], 9);
+        row->coordinates[1] = CellText::formatFixed(second, 9);
     } else if (target.dmsUnits) {
-        text1 = CellText::formatDms(point[0]);
-        text2 = CellText::formatDms(second);
+        row->coordinates[0] = CellText::formatDms(point[0]);
+        row->coordinates[1] = CellText::formatDms(second);
     } else {
-        text1 = CellText::formatFixed(point[0], 3);
-        text2 = CellText::formatFixed(second, 3);
+        row->coordinates[0] = CellText::formatFixed(point[0], 3);
+        row->coordinates[1] = CellText::formatFixed(second, 3);
     }
-    const QString text3 = heightDefaulted ? QString() : CellText::formatFixed(point[2], 3);
-    return CellText::joinRow(name, text1, text2, text3);
+    if (!heightDefaulted)
+        row->coordinates[2] = CellText::formatFixed(point[2], 3);
 }
 
-QString Calculator::convertRow(const QString &rowText, bool *error, QString *reason) const
+PointRow Calculator::convert(const PointRow &row) const
 {
-    // References into the row: only the trimmed cells are copied.
-    const QVector<QStringRef> parts = rowText.splitRef(QLatin1Char(';'));
-    const QString name = parts.value(0).trimmed().toString();
-    const QString c1 = parts.value(1).trimmed().toString();
-    const QString c2 = parts.value(2).trimmed().toString();
-    QString c3 = parts.value(3).trimmed().toString();
+    PointRow result;
+    result.name = row.name.trimmed();
+    const QString c1 = row.coordinates[0].trimmed();
+    const QString c2 = row.coordinates[1].trimmed();
+    QString c3 = row.coordinates[2].trimmed();
 
-    *error = false;
-    if (CellText::coordinatesBlank(c1, c2, c3))
-        return CellText::joinRow(name, QString(), QString(), QString());
+    if (CellText::coordinatesBlank(c1, c2, c3)) {
+        result.outcome = PointRow::Outcome::NoPoint;
+        return result;
+    }
 
     // A blank height reads as 0 and stays blank in the result; a geocentric
     // side needs its Z.
@@ -389,38 +384,42 @@ QString Calculator::convertRow(const QString &rowText, bool *error, QString *rea
     double in[3];
     double out[3];
     int zone = 0;
-    Failure failure = ready ? readPoint(source, c1, c2, c3, in, &zone) : Failure::NotConverted;
+    Failure failure = this->failure == SetUpFailure::None
+        ? readPoint(source, c1, c2, c3, in, &zone)
+        : Failure::NotConverted;
     if (failure == Failure::None)
-        failure = autoZone ? convertAutoZone(in, out, &zone) : convertFixed(in, out, &zone);
+        failure = rule == ZoneRule::Fixed ? convertFixed(in, out, &zone)
+                                          : convertPerPoint(in, out, &zone);
     // A latitude past a pole is no point either (a plane point far out).
     if (failure == Failure::None && target.systemType == geodeticType
         && !(std::fabs(out[0]) <= 90.0))
         failure = Failure::NotConverted;
     if (failure != Failure::None) {
-        *error = true;
-        if (reason)
-            *reason = reasonText(failure, zone);
-        return CellText::joinRow(name, QString(), QString(), QString());
+        result.outcome = PointRow::Outcome::Failed;
+        result.reason = reasonText(failure, zone);
+        return result;
     }
-    return formatRow(name, out, heightDefaulted);
+    result.outcome = PointRow::Outcome::Converted;
+    format(out, heightDefaulted, &result);
+    return result;
 }
 
-Result Calculator::run(const QStringList &rows) const
+Result Calculator::run(const PointRows &rows) const
 {
     Result result;
     result.rows.reserve(rows.size());
-    QString reason;
-    const QLatin1String noCoordinates("; ; ; ");
     for (int i = 0; i < rows.size(); ++i) {
-        bool error = false;
-        result.rows.append(convertRow(rows.at(i), &error, &reason));
-        if (error) {
-            result.errors = true;
+        result.rows.append(convert(rows.at(i)));
+        switch (result.rows.last().outcome) {
+        case PointRow::Outcome::Failed:
             result.failedRows.append(i);
-            result.reasons.append(reason);
             ++result.points;
-        } else if (!result.rows.last().endsWith(noCoordinates)) {
-            ++result.points; // converted: a row without coordinates is no point
+            break;
+        case PointRow::Outcome::Converted:
+            ++result.points;
+            break;
+        default:
+            break;
         }
     }
     return result;

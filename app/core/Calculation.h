@@ -2,10 +2,9 @@
 // by row, through the library. No widgets: the window gathers both panels'
 // settings and the source rows, and shows what comes back.
 //
-// Rows are row texts (four cells joined by "; "). A row whose coordinates are
-// blank, invalid or cannot be converted keeps its place and its trimmed name,
-// with blank coordinates ("name; ; ; "); all but the blank ones count as
-// errors, each with its reason. Beyond the written form, a row must denote a
+// A row whose coordinates are blank, invalid or cannot be converted keeps its
+// place and its trimmed name, with blank coordinates; all but the blank ones
+// fail, each with its reason. Beyond the written form, a row must denote a
 // point: minutes and seconds below 60, a latitude within 90 degrees, the zone
 // prefix of a Gauss-Krüger easting equal to a fixed zone, and on either side
 // of a zone projection a point within 6 degrees of the central meridian (the
@@ -17,10 +16,10 @@
 #ifndef CALCULATION_H
 #define CALCULATION_H
 
+#include "PointRow.h"
 #include "kelvadra.h"
 
 #include <QString>
-#include <QStringList>
 #include <QVector>
 
 namespace Calculation {
@@ -68,52 +67,65 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
 
 struct Result
 {
-    QStringList rows; // one row text per source row, in source order
-    bool errors = false;
+    PointRows rows;          // one per source row, in source order
     int points = 0;          // rows with coordinates
     QVector<int> failedRows; // indices of the rows that failed, ascending
-    QStringList reasons;     // the reason per failed row
+    bool errors() const { return !failedRows.isEmpty(); }
     // "Пересчитано 998 из 1000 точек, ошибок: 2 (строки 17, 230)".
     QString summary() const;
+};
+
+// How the zones of the two sides are found.
+enum class ZoneRule {
+    // Both systems complete (a national zone left automatic included: the
+    // library takes it from each point itself): one transform for every row.
+    Fixed,
+    // A GSK 2011 Gauss-Krüger zone or hemisphere left automatic: chosen from
+    // each point, with transforms made for the row.
+    PerPoint
+};
+
+// Why a calculation could not be set up.
+enum class SetUpFailure {
+    None,
+    Transform, // the two systems cannot be converted into each other
+    Geoid      // a side has heights above the geoid, and there is no usable grid
 };
 
 class Calculator
 {
 public:
-    // `geoid` must outlive the calculator; it may be null when no side uses it.
+    // Sets up the conversion from `source` to `target`, with the zone rule the
+    // two systems need; see setUpFailure. `geoid` must outlive the
+    // calculator; it may be null when no side uses it.
     Calculator(const Side &source, const Side &target, const ::geoid *geoid);
 
-    // Both systems complete: one transform and the geoid transforms for every
-    // row. False when the pair cannot be converted or a side uses the geoid
-    // without a usable grid.
-    bool setUpFixed();
-    // A GSK 2011 zone left automatic: transforms are made per row, after the
-    // zone is chosen from the point. False when a side uses the geoid without a
-    // usable grid.
-    bool setUpAutoZone();
+    SetUpFailure setUpFailure() const { return failure; }
+    ZoneRule zoneRule() const { return rule; }
 
-    // One row text converted (after a successful set-up). *error is set when
-    // the row is invalid or fails, and *reason (if given) then says why; a
-    // row without coordinates fails quietly.
-    QString convertRow(const QString &rowText, bool *error, QString *reason = nullptr) const;
-    // Every row; the errors flag tells whether any row failed.
-    Result run(const QStringList &rows) const;
+    // One row converted (after a successful set-up): Converted, NoPoint (no
+    // coordinates) or Failed with its reason; the name is trimmed.
+    PointRow convert(const PointRow &row) const;
+    // Every row.
+    Result run(const PointRows &rows) const;
 
 private:
+    bool setUpFixed();
+    bool setUpPerPoint();
     // *zone: the zone of the last check, for the reason's text.
     Failure convertFixed(const double in[3], double out[3], int *zone) const;
-    Failure convertAutoZone(const double in[3], double out[3], int *zone) const;
+    Failure convertPerPoint(const double in[3], double out[3], int *zone) const;
     static Failure convertPoint(const double in[3], const transform &t,
         const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3]);
-    QString formatRow(const QString &name, const double point[3], bool heightDefaulted) const;
+    void format(const double point[3], bool heightDefaulted, PointRow *row) const;
 
     Side source;
     Side target;
     const ::geoid *geoid;
     bool sourceGeoid;
     bool targetGeoid;
-    bool autoZone = false;
-    bool ready = false;
+    ZoneRule rule = ZoneRule::Fixed;
+    SetUpFailure failure = SetUpFailure::None;
     transform fixedTransform {};
     transform sourcePlane {}; // a zone-projected side into geodetic on its datum
     transform targetPlane {}; // the target, or the source when the target is automatic

@@ -1,5 +1,9 @@
 #include "CellText.h"
 
+#include "NumberText.h"
+
+#include <QVarLengthArray>
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -8,9 +12,6 @@ namespace CellText {
 
 namespace {
 
-const QChar kComma(QLatin1Char(','));
-const QChar kSemicolon(QLatin1Char(';'));
-const QChar kTab(QLatin1Char('\t'));
 
 // The blanks that a scanf format's space and %lf skip in the C locale.
 bool isScanSpace(char c)
@@ -257,90 +258,6 @@ bool appendFixed(QString *out, double value, int decimals)
 
 } // namespace
 
-QString joinRow(const QString &name, const QString &c1, const QString &c2, const QString &c3)
-{
-    const QString &sep = separator();
-    QString row;
-    row.reserve(name.size() + c1.size() + c2.size() + c3.size() + 3 * sep.size());
-    row += name;
-    row += sep;
-    row += c1;
-    row += sep;
-    row += c2;
-    row += sep;
-    row += c3;
-    return row;
-}
-
-QStringList splitRow(const QString &rowText)
-{
-    QStringList parts;
-    int start = 0;
-    bool controls = false; // the current part holds a control character to blank
-    const int n = rowText.size();
-    const auto take = [&](int end) {
-        QString part = rowText.mid(start, end - start);
-        if (controls) {
-            for (QChar &ch : part) {
-                if (isControl(ch))
-                    ch = QLatin1Char(' ');
-            }
-            controls = false;
-        }
-        parts.append(part);
-    };
-    for (int i = 0; i < n; ++i) {
-        const QChar ch = rowText.at(i);
-        if (ch == kComma || ch == kSemicolon || ch == kTab) {
-            take(i);
-            start = i + 1;
-        } else if (isControl(ch)) {
-            controls = true;
-        }
-    }
-    take(n);
-    while (parts.size() < 4)
-        parts.append(QString());
-    return parts;
-}
-
-QString tableRow(const QString &line)
-{
-    // One pass and one allocation: a points file of a million lines goes
-    // through here.
-    const QString &sep = separator();
-    QString row(line.size() + 3 * sep.size(), Qt::Uninitialized);
-    QChar *out = row.data();
-    int cells = 1;
-    for (const QChar ch : line) {
-        if (ch == kComma || ch == kSemicolon || ch == kTab) {
-            if (cells == 4)
-                break;
-            ++cells;
-            for (const QChar s : sep)
-                *out++ = s;
-        } else {
-            *out++ = isControl(ch) ? QChar(QLatin1Char(' ')) : ch;
-        }
-    }
-    for (; cells < 4; ++cells) {
-        for (const QChar s : sep)
-            *out++ = s;
-    }
-    row.truncate(int(out - row.constData()));
-    return row;
-}
-
-int fieldCount(const QString &rowText)
-{
-    int count = 1;
-    for (const QChar ch : rowText) {
-        if (ch == kComma || ch == kSemicolon || ch == kTab)
-            ++count;
-    }
-    return count;
-}
-
 QString singleLine(const QString &text)
 {
     QString line = text;
@@ -458,13 +375,13 @@ bool parseNumber(const QString &text, double *value)
 {
     if (!value)
         return false;
-    const QByteArray bytes = text.trimmed().toUtf8();
-    int pos = 0;
-    double v = 0.0;
-    if (!scanNumber(bytes, &pos, &v) || pos != bytes.size())
-        return false;
-    *value = v;
-    return true;
+    // Only ASCII makes a number: any other character stays one the reader refuses.
+    QVarLengthArray<char, 64> bytes(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        const ushort u = text.at(i).unicode();
+        bytes[i] = u < 0x80 ? char(u) : '\x7f';
+    }
+    return NumberText::read(bytes.constData(), bytes.constData() + bytes.size(), value);
 }
 
 QString formatFixed(double value, int decimals)

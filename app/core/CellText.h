@@ -1,4 +1,4 @@
-// Text forms of the point table: row texts, blank and valid coordinate texts,
+// Text forms of the point table's cells: blank and valid coordinate texts,
 // angle reading and writing, and numbers with "." as the decimal point in
 // every locale. Plain functions, no widgets: the panel, the calculation and
 // the points files share them.
@@ -6,28 +6,8 @@
 #define CELLTEXT_H
 
 #include <QString>
-#include <QStringList>
 
 namespace CellText {
-
-// The separator between the cells of a row text.
-inline const QString &separator()
-{
-    static const QString s = QStringLiteral("; ");
-    return s;
-}
-
-// Four cells joined by "; ".
-QString joinRow(const QString &name, const QString &c1, const QString &c2, const QString &c3);
-// Split on every ",", ";" and tab (empty parts kept), padded with empty texts
-// to at least four parts. A cell holds one line: any other control character
-// (see isControl) becomes a blank in its part, nothing trimmed.
-QStringList splitRow(const QString &rowText);
-// The row text a line of a points file becomes in the table: joinRow of its
-// first four splitRow parts.
-QString tableRow(const QString &line);
-// The number of parts splitRow finds before padding: 1 + the separators.
-int fieldCount(const QString &rowText);
 
 // A character that must not stand in a cell: line feed, carriage return, tab,
 // every other character of category Other_Control, and the line and

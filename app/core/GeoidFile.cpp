@@ -1,9 +1,10 @@
 #include "GeoidFile.h"
 
+#include "NumberText.h"
+
 #include <QByteArray>
 #include <QFile>
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -14,29 +15,7 @@ namespace {
 
 const double degreesPerRadian = 57.29577951308232;
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-// One number filling [begin, end) apart from white space around it, with "."
-// as the decimal point in every locale (std::from_chars ignores the locale).
-// Refuses anything else after the number, and values that are not finite.
-template <typename Number> bool readNumber(const char *begin, const char *end, Number *value)
-{
-    while (begin < end && isSpace(*begin))
-        ++begin;
-    while (end > begin && isSpace(end[-1]))
-        --end;
-    if (begin < end && *begin == '+' && end - begin > 1 && begin[1] != '-')
-        ++begin;
-    Number number = 0;
-    const std::from_chars_result result = std::from_chars(begin, end, number);
-    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(number))
-        return false;
-    *value = number;
-    return true;
-}
+using NumberText::isSpace;
 
 // The next line without its end and without anything from its first zero
 // byte on. False at the end of the file.
@@ -64,7 +43,7 @@ bool readHeader(const QByteArray &line, double numbers[6])
         if (!partEnd)
             partEnd = end;
         if (partEnd > p) {
-            if (count == 6 || !readNumber(p, partEnd, &numbers[count]))
+            if (count == 6 || !NumberText::read(p, partEnd, &numbers[count]))
                 return false;
             ++count;
         }
@@ -90,7 +69,7 @@ bool readRow(const QByteArray &line, geoid_data *grid, int32_t row)
             partEnd = end;
         if (partEnd > p) {
             float value = 0;
-            if (col >= grid->cols || !readNumber(p, partEnd, &value)
+            if (col >= grid->cols || !NumberText::read(p, partEnd, &value)
                 || !set_geoid_data_value(grid, row, col, value))
                 return false;
             ++col;

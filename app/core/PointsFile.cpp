@@ -1,11 +1,8 @@
 #include "PointsFile.h"
 
-#include "CellText.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTextStream>
 
 #include <algorithm>
 
@@ -168,9 +165,9 @@ QString fromWindows1251(const QByteArray &bytes)
     return text;
 }
 
-void ExtraFields::check(const QString &line, qint64 lineNumber)
+void ExtraFields::check(int fields, qint64 lineNumber)
 {
-    if (CellText::fieldCount(line) <= 4)
+    if (fields <= PointRow::columns)
         return;
     ++count;
     if (firstLines.size() < listed)
@@ -191,10 +188,10 @@ QString ExtraFields::warning() const
         .arg(numbers.join(QStringLiteral(", ")));
 }
 
-bool read(const QString &path, QStringList *lines, ReadInfo *info)
+bool read(const QString &path, PointRows *rows, ReadInfo *info)
 {
     ReadInfo seen;
-    if (!lines)
+    if (!rows)
         return false;
     QFile file(path);
     // A device or a pipe may never end; a directory is no list.
@@ -221,19 +218,21 @@ bool read(const QString &path, QStringList *lines, ReadInfo *info)
     if (seen.status != Status::Ok)
         return false;
 
-    QStringList result;
+    PointRows result;
     result.reserve(raw.size());
     for (int i = 0; i < raw.size(); ++i) {
-        result.append(utf8 ? QString::fromUtf8(raw.at(i)) : fromWindows1251(raw.at(i)));
-        seen.extraFields.check(result.last(), i + 1);
+        int fields = 0;
+        result.append(PointRow::fromLine(
+            utf8 ? QString::fromUtf8(raw.at(i)) : fromWindows1251(raw.at(i)), &fields));
+        seen.extraFields.check(fields, i + 1);
     }
     if (info)
         *info = seen;
-    *lines = result;
+    *rows = result;
     return true;
 }
 
-bool write(const QString &path, const QStringList &rows)
+bool write(const QString &path, const PointRows &rows)
 {
     // Written beside the target and renamed over it at the end, so a full
     // disk or a lost device never leaves half a list in place of the old one.
@@ -241,12 +240,16 @@ bool write(const QString &path, const QStringList &rows)
     if (!file.open(QIODevice::WriteOnly))
         return false;
 
-    QTextStream out(&file);
-    out.setCodec("UTF-8");
-    for (const QString &row : rows)
-        out << row << '\n';
-    out.flush();
-    if (out.status() != QTextStream::Ok) {
+    QByteArray bytes;
+    bool written = true;
+    for (int i = 0; written && i < rows.size(); ++i) {
+        rows.at(i).appendLine(&bytes);
+        if (bytes.size() >= chunkSize || i + 1 == rows.size()) {
+            written = file.write(bytes) == bytes.size();
+            bytes.clear();
+        }
+    }
+    if (!written) {
         file.cancelWriting();
         return false;
     }

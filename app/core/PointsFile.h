@@ -1,5 +1,4 @@
-// Points files: one table row per line, cells separated by ",", ";" or tab on
-// reading and written as "; ".
+// Points files: one row per line, split and written as PointRow says.
 //
 // Reading: a line ends at "\n", "\r\n" or a lone "\r" (older Mac tools); a
 // last line without an end counts too. A byte-order mark at the start is
@@ -10,9 +9,10 @@
 #ifndef POINTSFILE_H
 #define POINTSFILE_H
 
+#include "PointRow.h"
+
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 #include <QVector>
 
 class QIODevice;
@@ -73,14 +73,15 @@ private:
 bool isValidUtf8(const QByteArray &bytes);
 QString fromWindows1251(const QByteArray &bytes);
 
-// Lines with more than four fields (the fields after the fourth are dropped
-// when the table is filled): how many, and the first few line numbers.
+// Lines with more than four fields (the fields after the fourth are dropped):
+// how many, and the first few line numbers.
 struct ExtraFields
 {
     static const int listed = 5;
     int count = 0;
     QVector<qint64> firstLines;
-    void check(const QString &line, qint64 lineNumber);
+    // A line of `fields` fields (PointRow::fromLine).
+    void check(int fields, qint64 lineNumber);
     // The load warning: a decimal comma splits a number into two fields.
     QString warning() const;
 };
@@ -92,15 +93,15 @@ struct ReadInfo
     ExtraFields extraFields;
 };
 
-// Reads every line of the regular file at `path` into *lines, the encoding
-// decided on the whole file. Returns false, with *lines untouched, when the
+// Reads every line of the regular file at `path` into *rows, the encoding
+// decided on the whole file. Returns false, with *rows untouched, when the
 // file cannot be opened, is no regular file (a device, a pipe: it may never
 // end), fails to read or is too large. `info`, if given, says what was seen.
-bool read(const QString &path, QStringList *lines, ReadInfo *info = nullptr);
+bool read(const QString &path, PointRows *rows, ReadInfo *info = nullptr);
 
-// Writes each row followed by "\n". An existing file is replaced only when
-// every row was written; returns false otherwise, leaving it as it was.
-bool write(const QString &path, const QStringList &rows);
+// Writes each row as a line. An existing file is replaced only when every
+// row was written; returns false otherwise, leaving it as it was.
+bool write(const QString &path, const PointRows &rows);
 
 } // namespace PointsFile
 

@@ -2,6 +2,8 @@
 
 #include "Calculation.h"
 
+#include <QCoreApplication>
+
 namespace SystemName {
 
 namespace {
@@ -11,6 +13,7 @@ using Calculation::geocentricType;
 using Calculation::geodeticType;
 using Calculation::utmType;
 
+// A datum: its written name, the library's code and the panel's caption.
 struct Datum
 {
     const char *name;
@@ -20,19 +23,28 @@ struct Datum
 
 // Every datum of the geodetic and geocentric lists, in the panel's order.
 const Datum datums[] = {
-    {"wgs84", 84, "WGS 84"},
-    {"sk42", 42, "Пулково 42"},
-    {"sk95", 95, "Пулково 95"},
-    {"pz90", 90, "ПЗ 90"},
-    {"pz90.02", 9002, "ПЗ 90.02"},
-    {"pz90.11", 9011, "ПЗ 90.11"},
-    {"gsk2011", 2011, "ГСК 2011"},
-    {"itrf2008", 2008, "ITRF 2008"},
+    {"wgs84", KV_DATUM_WGS84, QT_TRANSLATE_NOOP("Panel", "WGS 84")},
+    {"sk42", KV_DATUM_PULKOVO42, QT_TRANSLATE_NOOP("Panel", "Пулково 42")},
+    {"sk95", KV_DATUM_PULKOVO95, QT_TRANSLATE_NOOP("Panel", "Пулково 95")},
+    {"pz90", KV_DATUM_PZ90, QT_TRANSLATE_NOOP("Panel", "ПЗ 90")},
+    {"pz90.02", KV_DATUM_PZ9002, QT_TRANSLATE_NOOP("Panel", "ПЗ 90.02")},
+    {"pz90.11", KV_DATUM_PZ9011, QT_TRANSLATE_NOOP("Panel", "ПЗ 90.11")},
+    {"gsk2011", KV_DATUM_GSK2011, QT_TRANSLATE_NOOP("Panel", "ГСК 2011")},
+    {"itrf2008", KV_DATUM_ITRF2008, QT_TRANSLATE_NOOP("Panel", "ITRF 2008")},
 };
 
 bool isGaussKrugerDatum(int code)
 {
-    return code == 42 || code == 95 || code == 2011;
+    return code == KV_DATUM_PULKOVO42 || code == KV_DATUM_PULKOVO95 || code == KV_DATUM_GSK2011;
+}
+
+const Datum *findDatum(int code)
+{
+    for (const Datum &d : datums) {
+        if (d.code == code)
+            return &d;
+    }
+    return nullptr;
 }
 
 int datumCode(const QString &name)
@@ -125,7 +137,7 @@ bool parseUtm(const QStringList &parts, Choices *c, QString *error)
 {
     const QString zone = parts.value(1);
     const QChar last = zone.isEmpty() ? QChar() : zone.back();
-    c->datum = 84;
+    c->datum = KV_DATUM_WGS84;
     c->zone = zoneNumber(zone.left(zone.size() - 1));
     c->northern = last == QLatin1Char('n');
     if (c->zone == 0 || (last != QLatin1Char('n') && last != QLatin1Char('s'))
@@ -149,25 +161,27 @@ void buildRefsystem(const Choices &c, refsystem *out)
         setup_geod(c.datum, out);
         break;
     case utmType:
-        setup_utm(unsigned(c.zone), c.northern ? 1 : 2, out);
+        setup_utm(unsigned(c.zone), c.northern ? KV_HEMISPHERE_NORTH : KV_HEMISPHERE_SOUTH, out);
         break;
     case gaussKrugerType: {
         const int zone = c.autoZone ? 0 : c.zone;
-        const int hemisphere = c.autoHemisphere ? 0 : (c.northern ? 1 : 2);
-        if (c.datum == 95) {
+        const int hemisphere = c.autoHemisphere ? KV_HEMISPHERE_AUTO
+            : c.northern                         ? KV_HEMISPHERE_NORTH
+                                                 : KV_HEMISPHERE_SOUTH;
+        if (c.datum == KV_DATUM_PULKOVO95) {
             setup_sk95(unsigned(zone), hemisphere, out);
-        } else if (c.datum == 42) {
+        } else if (c.datum == KV_DATUM_PULKOVO42) {
             setup_sk42(unsigned(zone), hemisphere, out);
-        } else if (c.datum == 2011) {
-            if (hemisphere != 0 && zone >= 1 && zone <= 60) {
-                setup_gk(2011, unsigned(zone), hemisphere, out);
+        } else if (c.datum == KV_DATUM_GSK2011) {
+            if (hemisphere != KV_HEMISPHERE_AUTO && zone >= 1 && zone <= 60) {
+                setup_gk(KV_DATUM_GSK2011, unsigned(zone), hemisphere, out);
             } else {
                 // Zone or hemisphere chosen per point by the calculation; the
                 // projection stays unset until then.
-                out->type = 5;
-                out->datum = 2011;
+                out->type = KV_TYPE_PROJECTED;
+                out->datum = KV_DATUM_GSK2011;
                 out->hemisphere = hemisphere;
-                out->axis_order = 1;
+                out->axis_order = KV_AXES_NORTHING_EASTING;
                 out->zone = zone;
             }
         }
@@ -185,12 +199,13 @@ int acceptRefsystem(int systemType, bool inputOnly, const refsystem *rs)
     const int checked = check_refsystem(rs);
     if (checked != 0)
         return checked;
-    if (systemType != gaussKrugerType || rs->datum != 2011 || rs->type != 5 || rs->axis_order != 1)
+    if (systemType != gaussKrugerType || rs->datum != KV_DATUM_GSK2011
+        || rs->type != KV_TYPE_PROJECTED || rs->axis_order != KV_AXES_NORTHING_EASTING)
         return 0;
     // The input side reads the zone from each point's easting but cannot
     // guess the hemisphere.
     if (inputOnly)
-        return rs->hemisphere != 0 ? 1 : 0;
+        return rs->hemisphere != KV_HEMISPHERE_AUTO ? 1 : 0;
     return 1;
 }
 
@@ -275,6 +290,54 @@ bool parse(const QString &name, bool input, Choices *choices, QString *error)
         return fail(QStringLiteral("система задана не полностью"));
     *choices = c;
     return true;
+}
+
+QString format(const Choices &c)
+{
+    const Datum *datum = findDatum(c.datum);
+    const QString datumName = datum ? QLatin1String(datum->name) : QString();
+    QString text;
+    switch (c.systemType) {
+    case geocentricType:
+        text = QStringLiteral("geoc:") + datumName;
+        break;
+    case geodeticType:
+        text = QStringLiteral("geod:") + datumName
+            + (c.decimalDegrees ? QStringLiteral(":deg") : QString())
+            + (c.unsignedLongitude ? QStringLiteral(":360") : QString());
+        break;
+    case gaussKrugerType:
+        text = QStringLiteral("gk:%1:%2").arg(
+                   datumName, c.autoZone ? QStringLiteral("auto") : QString::number(c.zone))
+            + (c.autoHemisphere ? QStringLiteral(":auto")
+                    : c.northern ? QString()
+                                 : QStringLiteral(":s"));
+        break;
+    case utmType:
+        text = QStringLiteral("utm:%1%2").arg(c.zone).arg(QLatin1Char(c.northern ? 'n' : 's'));
+        break;
+    default:
+        return QString();
+    }
+    return c.geoid ? text + QStringLiteral("+egm96") : text;
+}
+
+QVector<int> datumsFor(int systemType)
+{
+    QVector<int> codes;
+    for (const Datum &d : datums) {
+        if (systemType == geocentricType || systemType == geodeticType
+            || (systemType == gaussKrugerType && isGaussKrugerDatum(d.code))
+            || (systemType == utmType && d.code == KV_DATUM_WGS84))
+            codes.append(d.code);
+    }
+    return codes;
+}
+
+QString datumCaption(int code)
+{
+    const Datum *datum = findDatum(code);
+    return datum ? QCoreApplication::translate("Panel", datum->caption) : QString();
 }
 
 QStringList forms()

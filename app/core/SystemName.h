@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace Calculation {
 struct Side;
@@ -17,7 +18,7 @@ struct Side;
 
 namespace SystemName {
 
-// The panel's controls, as values.
+// One system as a panel chooses it, with one written form (format, parse).
 struct Choices
 {
     int systemType = 0; // a panel code, Calculation::geocentricType and the rest
@@ -45,6 +46,16 @@ bool side(const Choices &choices, bool input, Calculation::Side *out);
 // Reads a written name for the input or the output side. On failure *error
 // is one line in Russian saying what was expected.
 bool parse(const QString &name, bool input, Choices *choices, QString *error);
+
+// The written form of the choices, which parse reads back as the same
+// choices (a zone left automatic keeps no number); empty when the system
+// type is none of the four.
+QString format(const Choices &choices);
+
+// The datums a system type offers, in the panel's order.
+QVector<int> datumsFor(int systemType);
+// A datum's Russian caption ("Пулково 42"); empty for an unknown code.
+QString datumCaption(int code);
 
 // Every accepted form, one per line, with what it means.
 QStringList forms();

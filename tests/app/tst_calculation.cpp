@@ -47,11 +47,13 @@ refsystem gskAuto(int hemisphere)
     return r;
 }
 
-const auto prepare = [](Calculator &calculator, const Side &from, const Side &to) {
-    return check_refsystem(&from.system) && check_refsystem(&to.system)
-        ? calculator.setUpFixed()
-        : calculator.setUpAutoZone();
-};
+// A row as the program writes it.
+QString line(const PointRow &row)
+{
+    QByteArray bytes;
+    row.appendLine(&bytes);
+    return QString::fromUtf8(bytes).trimmed();
+}
 
 // PROJ's conversion in -> out through geodetic WGS 84, where heights above
 // EGM96 become ellipsoidal (vgridshift's forward direction subtracts the
@@ -153,12 +155,11 @@ void TestCalculation::againstProj()
     const bool geoidIn = usesGeoid(c.from), geoidOut = usesGeoid(c.to);
     if ((geoidIn || geoidOut) && !check_geoid(&shipped))
         QSKIP("egm96.grd has not been built");
-    Calculator calculator(c.from, c.to, &shipped);
-    QVERIFY(prepare(calculator, c.from, c.to));
-    bool error = true;
-    const QStringList got = calculator.convertRow(c.row, &error).split(QStringLiteral("; "));
-    QVERIFY(!error);
-    QCOMPARE(got.size(), 4);
+    const Calculator calculator(c.from, c.to, &shipped);
+    QCOMPARE(calculator.setUpFailure(), SetUpFailure::None);
+    const PointRow row = calculator.convert(PointRow::fromLine(c.row));
+    QCOMPARE(row.outcome, PointRow::Outcome::Converted);
+    const QStringList got = {row.name, row.coordinates[0], row.coordinates[1], row.coordinates[2]};
     const QStringList cells = QString(c.row).split(QLatin1Char(';'));
     double expected[3];
     for (int i = 0; i < 3; ++i)
@@ -231,31 +232,32 @@ void TestCalculation::rowForms_data()
 void TestCalculation::rowForms()
 {
     QFETCH(RowCase, c);
-    const QString row = QString::fromUtf8(c.row);
+    const PointRow row = PointRow::fromLine(QString::fromUtf8(c.row));
     const bool error = !c.expected;
-    Calculator calculator(c.from, c.to, &grid);
-    QVERIFY(prepare(calculator, c.from, c.to));
-    bool failed = !error;
-    const QString got = calculator.convertRow(row, &failed);
+    const Calculator calculator(c.from, c.to, &grid);
+    QCOMPARE(calculator.setUpFailure(), SetUpFailure::None);
+    const PointRow got = calculator.convert(row);
     if (error)
-        QCOMPARE(got, row.section(QLatin1Char(';'), 0, 0).trimmed() + QStringLiteral("; ; ; "));
+        QCOMPARE(line(got), row.name + QStringLiteral("; ; ;"));
     else if (*c.expected)
-        QCOMPARE(got, QString::fromUtf8(c.expected));
-    QCOMPARE(failed, error);
+        QCOMPARE(line(got), QString::fromUtf8(c.expected).trimmed());
+    QCOMPARE(got.outcome == PointRow::Outcome::Failed, error);
+    QCOMPARE(got.reason.isEmpty(), !error);
+    if (c.reason)
+        QCOMPARE(got.reason, QString::fromUtf8(c.reason));
     // Without a usable grid a row that uses one does not set up; a geocentric side uses none.
     const ::geoid empty {};
     for (const ::geoid *g : {&empty, static_cast<const ::geoid *>(nullptr)}) {
-        Calculator without(c.from, c.to, g);
-        QCOMPARE(prepare(without, c.from, c.to), !usesGeoid(c.from) && !usesGeoid(c.to));
+        const Calculator without(c.from, c.to, g);
+        QCOMPARE(without.setUpFailure() == SetUpFailure::None, !usesGeoid(c.from) && !usesGeoid(c.to));
     }
-    // The list's error flag, failed rows and reasons follow its rows.
-    const Result result = calculator.run({"; ; ; ", row, "; ; ; "});
-    QCOMPARE(result.rows, QStringList({"; ; ; ", got, "; ; ; "}));
-    QCOMPARE(result.points, error || !got.endsWith(QLatin1String("; ; ; ")) ? 1 : 0);
+    // The list's failed rows and counts follow its rows.
+    const Result result = calculator.run({PointRow(), row, PointRow()});
+    QCOMPARE(result.rows.size(), 3);
+    QCOMPARE(line(result.rows.at(1)), line(got));
+    QCOMPARE(result.rows.at(0).outcome, PointRow::Outcome::NoPoint);
+    QCOMPARE(result.points, got.outcome == PointRow::Outcome::NoPoint ? 0 : 1);
     QCOMPARE(result.failedRows, error ? QVector<int> {1} : QVector<int>());
-    QCOMPARE(result.reasons.size(), result.failedRows.size());
-    if (c.reason)
-        QCOMPARE(result.reasons.value(0), QString::fromUtf8(c.reason));
     QCOMPARE(result.summary(),
         QStringLiteral("Пересчитано %1 из %2 точек").arg(result.points - error).arg(result.points)
             + (error ? QStringLiteral(", ошибок: 1 (строки 2)") : QString()));

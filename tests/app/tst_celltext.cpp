@@ -1,6 +1,8 @@
-// Text forms of the point table: validity, angles, numbers and row texts,
-// always with "." as the decimal point (ctest runs this under ru_RU.UTF-8 too).
+// Text forms of the point table: validity, angles, numbers and the lines rows
+// are read from and written as, always with "." as the decimal point (ctest
+// runs this under ru_RU.UTF-8 too).
 #include "CellText.h"
+#include "PointRow.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -15,7 +17,44 @@ private slots:
     void angles();
     void sameAsQt();
     void numbersAndRows();
+    void linesAsReadable();
 };
+
+namespace {
+
+QStringList cells(const PointRow &row)
+{
+    return {row.name, row.coordinates[0], row.coordinates[1], row.coordinates[2]};
+}
+
+// The readable form of PointRow::fromLine, the oracle of its one-pass reader.
+QStringList readableFields(const QString &line, int *count)
+{
+    QStringList fields;
+    const bool semicolons = line.count(QLatin1Char(';')) == 3;
+    const bool single = semicolons || line.count(QLatin1Char('\t')) == 3;
+    if (single)
+        fields = line.split(QLatin1Char(semicolons ? ';' : '\t'));
+    else
+        fields = line.split(QRegularExpression(QStringLiteral("[,;\t]")));
+    *count = fields.size();
+    fields = fields.mid(0, 4);
+    while (fields.size() < 4)
+        fields << QString();
+    for (int i = 0; i < 4; ++i) {
+        QString &f = fields[i];
+        f.replace(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f-\\x9f\\x{2028}\\x{2029}]")),
+            QStringLiteral(" "));
+        if (i == 0)
+            f.replace(QLatin1Char(';'), QLatin1Char(' '));
+        else if (single)
+            f.replace(QRegularExpression(QStringLiteral("(?<=[0-9]),(?=[0-9])")), QStringLiteral("."));
+        f = f.trimmed();
+    }
+    return fields;
+}
+
+} // namespace
 
 // Read: minutes and seconds outside [0, 60) still count but are flagged.
 // Written to 0.00001", carried through minutes into degrees, 360 as 0.
@@ -76,13 +115,8 @@ void TestCellText::sameAsQt()
         const bool all = !t[0].isEmpty() && !t[1].isEmpty() && ok(decimalOnly, t[2]);
         const bool dms = all && ok(latitude, t[0]) && ok(longitude, t[1]);
         const bool plain = all && ok(decimalOnly, t[0]) && ok(decimalOnly, t[1]);
-        // A loaded line as the table makes it a row.
-        const QString line = t[0] + t[1] + t[2];
-        const QStringList cells = CellText::splitRow(line);
         if (CellText::isValidCoordinates(t[0], t[1], t[2], true) != dms
-            || CellText::isValidCoordinates(t[0], t[1], t[2], false) != plain
-            || CellText::tableRow(line)
-                != CellText::joinRow(cells[0], cells[1], cells[2], cells[3]))
+            || CellText::isValidCoordinates(t[0], t[1], t[2], false) != plain)
             QFAIL(qPrintable(t[0] + QLatin1Char('|') + t[1] + QLatin1Char('|') + t[2]));
     }
     for (int n = 0; n < 100000; ++n) {
@@ -100,23 +134,65 @@ void TestCellText::numbersAndRows()
 {
     double v = 42.0;
     QVERIFY(CellText::parseNumber("  -12.5\t", &v) && v == -12.5);
-    for (const char *bad : {"1,5", "55 30", "12m", "", "-"})
-        QVERIFY2(!CellText::parseNumber(bad, &v) && v == -12.5, bad); // untouched on failure
-    QCOMPARE(CellText::splitRow("A,55.5;37.5"), (QStringList {"A", "55.5", "37.5", ""}));
-    QCOMPARE(CellText::splitRow("C,1,2,3,4,5").size(), 6);
-    QCOMPARE(CellText::fieldCount("C,1,2,3,4,5"), 6);
-    QCOMPARE(CellText::fieldCount("C"), 1);
-    // Tab separates like "," and ";"; no other control character stays in a cell.
-    QCOMPARE(CellText::splitRow("T\t1\t2;3"), (QStringList {"T", "1", "2", "3"}));
-    QCOMPARE(CellText::splitRow(QStringLiteral("a\rb\u0001c\u2028\u0085; 1")),
-        (QStringList {"a b c  ", " 1", "", ""}));
+    QVERIFY(CellText::parseNumber("+1e308", &v) && v == 1e308);
+    for (const char *bad : {"1,5", "55 30", "12m", "", "-", "1e309", "inf", "nan", "0x10", "+-1"})
+        QVERIFY2(!CellText::parseNumber(bad, &v) && v == 1e308, bad); // untouched on failure
+    // clang-format off
+    const struct { const char *line; QStringList cells; int fields; } lines[] = {
+        // A spreadsheet's row: the name keeps its comma, the numbers their place.
+        {"A,B\t55 45 0\t37 37 0\t150", {"A,B", "55 45 0", "37 37 0", "150"}, 4},
+        {"П1;55,5;37,5;100,25", {"П1", "55.5", "37.5", "100.25"}, 4},
+        {"Т2\t55,5\t37 30,25\t", {"Т2", "55.5", "37 30.25", ""}, 4},
+        {"N,1; 55, 5; ,5; 5,", {"N,1", "55, 5", ",5", "5,"}, 4}, // no digits around: no decimal
+        // A ";" in a tab-separated row stays in a coordinate, which fails then, not in the name.
+        {"P;1\t55;30\t37\t100", {"P 1", "55;30", "37", "100"}, 4},
+        // Any other line splits on all three; past four fields, the rest is dropped.
+        {"A,55.5;37.5", {"A", "55.5", "37.5", ""}, 3},
+        {"C,1,2,3,4,5", {"C", "1", "2", "3"}, 6},
+        {"E1;55,5;37,25", {"E1", "55", "5", "37"}, 5},
+        {"T\t1\t2;3", {"T", "1", "2", "3"}, 4},
+        {"a\rb\u0001c\u2028\u0085, 1", {"a b c", "1", "", ""}, 2},
+        {"", {"", "", "", ""}, 1},
+    };
+    // clang-format on
+    for (const auto &c : lines) {
+        int fields = 0;
+        const PointRow row = PointRow::fromLine(QString::fromUtf8(c.line), &fields);
+        QCOMPARE(cells(row), c.cells);
+        QCOMPARE(fields, c.fields);
+        QCOMPARE(PointRow::fieldCount(QString::fromUtf8(c.line)), c.fields);
+    }
     // A pasted text is one line: control characters one blank each, ends trimmed.
     QCOMPARE(CellText::singleLine(QString::fromUtf8("\r\nP 1\tx\u2029y\x7f\n")),
         QStringLiteral("P 1 x y"));
-    const QString row = CellText::joinRow(QStringLiteral("Пункт"), "55 45 5", "37 37 6", "");
-    QCOMPARE(row, QStringLiteral("Пункт; 55 45 5; 37 37 6; "));
-    QCOMPARE(CellText::splitRow(row),
-        (QStringList {QStringLiteral("Пункт"), " 55 45 5", " 37 37 6", " "}));
+}
+
+// Random lines read as the readable form reads them, and written lines read
+// back as the same row and are written again as the same bytes.
+void TestCellText::linesAsReadable()
+{
+    const QString chars = QStringLiteral("0123456789 ,;\t,;\t.-Пa\u0665\r\u2028\x01");
+    QRandomGenerator random(19);
+    for (int n = 0; n < 100000; ++n) {
+        QString line;
+        for (int i = int(random.bounded(16)); i > 0; --i)
+            line += chars.at(int(random.bounded(chars.size())));
+        int fields = 0;
+        int expectedFields = 0;
+        const PointRow row = PointRow::fromLine(line, &fields);
+        const QStringList expected = readableFields(line, &expectedFields);
+        if (cells(row) != expected || fields != expectedFields)
+            QCOMPARE(cells(row), expected);
+        QByteArray written;
+        row.appendLine(&written);
+        const PointRow back = PointRow::fromLine(QString::fromUtf8(written.chopped(1)));
+        QByteArray again;
+        back.appendLine(&again);
+        const bool semicolonInCoordinate = cells(row).mid(1).join(QString()).contains(';');
+        if (!semicolonInCoordinate && (cells(back) != cells(row) || again != written))
+            QFAIL(qPrintable(QStringLiteral("«%1» written «%2» again «%3»")
+                                 .arg(line, QString::fromUtf8(written), QString::fromUtf8(again))));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCellText)

@@ -49,7 +49,7 @@ QStringList names(const QStringList &rows)
 {
     QStringList list;
     for (const QString &row : rows)
-        list << row.section(QLatin1Char(';'), 0, 0).trimmed();
+        list << row.section(QRegularExpression("[;|]"), 0, 0).trimmed();
     return list;
 }
 
@@ -174,13 +174,13 @@ void TestCommands::command()
     log->yes = c.yes;
     QTableWidget *table = panel->table();
     child<QComboBox>(&*panel, "comboBoxType")->setCurrentIndex(c.type);
-    panel->setPoints(c.rows);
+    setRows(*panel, c.rows);
     if (c.rows.isEmpty())
         table->setRowCount(0);
     table->setCurrentCell(c.cursor, c.cursor < 0 ? -1 : 2);
     QTest::keySequence(table, QKeySequence(QString::fromLatin1(c.keys)));
     QCOMPARE(log->shown, c.shown);
-    QCOMPARE(names(panel->points()), c.left);
+    QCOMPARE(names(tableCells(*panel)), c.left);
     QCOMPARE(table->currentRow(), c.newCursor);
     if (c.cursor >= 0 && c.newCursor >= 0)
         QCOMPARE(table->currentColumn(), 2);
@@ -191,11 +191,12 @@ void TestCommands::load_data()
     const QString cp1251 = QStringLiteral("Загружено строк: %1 (кодировка Windows-1251)");
     // clang-format off
     const Load cases[] = {
-        {"commas and semicolons", "A, 55.5, 37.5, 120\nB;56;38\n", {"A| 55.5| 37.5| 120", "B|56|38|"}},
-        // A decimal comma splits a number: the table shows it, and so does a warning.
-        {"decimal commas", "D2;55,5;37,5\nD1;55.5;37.5;120,5\nOK;1;2;3\n",
-         {"D2|55|5|37", "D1|55.5|37.5|120", "OK|1|2|3"}, "",
-         "warning|Предупреждение|Строк с лишними полями: 2 (строки 1, 2). Поля после четвертого "
+        {"commas and semicolons", "A, 55.5, 37.5, 120\nB;56;38\n", {"A|55.5|37.5|120", "B|56|38|"}},
+        // A decimal comma is one in a line of exactly three ";"; elsewhere it
+        // splits a number: the table shows it, and so does a warning.
+        {"decimal commas", "D2;55,5;37,5\nD1;55.5;37.5;120,5\nOK;1;2;3\nC,1,2,3,4\n",
+         {"D2|55|5|37", "D1|55.5|37.5|120.5", "OK|1|2|3", "C|1|2|3"}, "",
+         "warning|Предупреждение|Строк с лишними полями: 2 (строки 1, 4). Поля после четвертого "
          "отброшены.\nВозможно, десятичная запятая разделила число на два поля: в координатах "
          "пишите дробную часть через \".\"."},
         {"empty line, last line without end", "A;1;2;3\n\nB", {"A|1|2|3", "|||", "B|||"}},
@@ -207,7 +208,7 @@ void TestCommands::load_data()
         {"mixed encodings", "\xd0\x9f\n\xcf\n\xd0\x9f", {"Рџ|||", "П|||", "Рџ|||"}, cp1251.arg(3)},
         {"Windows-1251", "\xcf\xf3\xed\xea\xf2 \xb9 7;1;2;3\n", {"Пункт № 7|1|2|3"}, cp1251.arg(1)},
         // Binary: loads, control characters as blanks, other bytes as Windows-1251.
-        {"binary", QByteArray("\x00\xff\x01;\x7f\x1b\n\xc0\x80", 9), {" я |  ||", "А\u0402|||"}, cp1251.arg(2)},
+        {"binary", QByteArray("\x00\xff\x01;\x7f\x1b\n\xc0\x80", 9), {"я|||", "А\u0402|||"}, cp1251.arg(2)},
     };
     // clang-format on
     caseRows(cases);
@@ -221,7 +222,7 @@ void TestCommands::load()
     log->fileName = tempPath(QString::fromLatin1(c.name));
     QVERIFY(writeFile(log->fileName, c.content));
     panel->setInputRole();
-    panel->setPoints({"old; 1; 2; 3", "old2"});
+    setRows(*panel, {"old; 1; 2; 3", "old2"});
     QSignalSpy status(&*panel, &Panel::signalStatus);
     const QList<int> cursors
         = cursorsWhile(panel->table(), [&] { click(&*panel, "pushButtonLoad"); });
@@ -233,29 +234,33 @@ void TestCommands::load()
     QCOMPARE(status.value(0).value(0).toString(),
         c.status.isEmpty() ? QStringLiteral("Загружено строк: %1").arg(c.table.size()) : c.status);
     QTest::keyClick(panel->table(), Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(tableCells(*panel), (QStringList {"old| 1| 2| 3", "old2|||"}));
+    QCOMPARE(tableCells(*panel), (QStringList {"old|1|2|3", "old2|||"}));
     QCOMPARE(status.last().value(0).toString(), QStringLiteral("Отменено: загрузка"));
 }
 
-// Saved and loaded back, each coordinate cell gains the blank written after
-// ";"; an existing file is replaced only on Yes, the dialog opening in its folder.
+// Saved and loaded back, the rows are the same and so are the bytes saved
+// again; an existing file is replaced only on Yes, the dialog opening in its folder.
 void TestCommands::saveAndLoadBack()
 {
     log->fileName = tempPath("roundtrip.txt");
-    panel->setPoints({"Пункт; 55 45 5.00000; 37 37 6.00000; 120.000", "B,56.25,38.5", ""});
+    setRows(*panel, {"Пункт; 55 45 5.00000; 37 37 6.00000; 120.000", "B,56.25,38.5", "",
+                        "A,B\t55,5\t37,5\t150"});
     const QStringList before = tableCells(*panel);
     QSignalSpy status(&*panel, &Panel::signalStatus);
     click(&*panel, "pushButtonSave");
     QCOMPARE(log->shown, QStringList {saveDialog});
-    QCOMPARE(status.value(0).value(0).toString(), QStringLiteral("Сохранено строк: 3"));
-    QCOMPARE(QString::fromUtf8(readFile(log->fileName)),
-        QStringLiteral(
-            "Пункт;  55 45 5.00000;  37 37 6.00000;  120.000\nB; 56.25; 38.5; \n; ; ; \n"));
-    panel->clearPoints();
+    QCOMPARE(status.value(0).value(0).toString(), QStringLiteral("Сохранено строк: 4"));
+    const QByteArray saved = readFile(log->fileName);
+    QCOMPARE(QString::fromUtf8(saved),
+        QStringLiteral("Пункт; 55 45 5.00000; 37 37 6.00000; 120.000\nB; 56.25; 38.5; \n; ; ; \n"
+                       "A,B; 55.5; 37.5; 150\n"));
+    panel->table()->clearRows();
     click(&*panel, "pushButtonLoad");
-    QCOMPARE(tableCells(*panel), before.join('\n').replace('|', "| ").split('\n'));
+    QCOMPARE(tableCells(*panel), before);
+    click(&*panel, "pushButtonSave");
+    QCOMPARE(readFile(log->fileName), saved);
 
-    panel->setPoints({"new; 1; 2; 3"});
+    setRows(*panel, {"new; 1; 2; 3"});
     log->fileName = tempPath("roundtrip"); // saved as "roundtrip.txt"
     for (bool yes : {false, true}) {
         log->yes = yes;
@@ -291,7 +296,7 @@ void TestCommands::failures()
     QFETCH(bool, load);
     QFETCH(QString, path);
     log->fileName = path;
-    panel->setPoints({"A; 1; 2; 3"});
+    setRows(*panel, {"A; 1; 2; 3"});
     QElapsedTimer clock;
     clock.start();
     click(&*panel, load ? "pushButtonLoad" : "pushButtonSave");
@@ -301,7 +306,7 @@ void TestCommands::failures()
         shown << (load ? "warning|Предупреждение|Ошибка при загрузке точек из файла:\n" + path
                        : saveFailed + path);
     QCOMPARE(log->shown, shown);
-    QCOMPARE(tableCells(*panel), QStringList {"A| 1| 2| 3"});
+    QCOMPARE(tableCells(*panel), QStringList {"A|1|2|3"});
     QVERIFY(load || !QFile::exists(path));
 }
 
@@ -315,7 +320,7 @@ void TestCommands::failedWriteKeepsExistingFile()
     for (int i = 0; i < 2000; ++i)
         rows << QStringLiteral("P%1; 6181234.567; 7412345.678; 150.250").arg(i);
     log->fileName = path;
-    panel->setPoints(rows);
+    setRows(*panel, rows);
     rlimit saved;
     getrlimit(RLIMIT_FSIZE, &saved);
     const rlimit small {4096, saved.rlim_max};
@@ -343,6 +348,13 @@ void TestCommands::paste_data()
         QStringList {"A|1|2|3", "P1|55.5|37.5|100", "P2|56||"});
     // One value goes into the current cell, a decimal comma included.
     dataRow("one value", 1, QString("55,5"), QStringList {"A|1|2|3", "B|55.5|5|6"});
+    // A name keeps its comma; a ";" inside a coordinate stays there (the row fails), not in a name.
+    dataRow("name with a comma", 1, QString("A,B\t55 45 0\t37 37 0\t150"),
+        QStringList {"A|1|2|3", "A,B|55 45 0|37 37 0|150"});
+    dataRow("separator in a cell", 0, QString("P;1\t55;30\t37\t100"),
+        QStringList {"A|1|2|3", "P 1|55;30|37|100"});
+    dataRow("points-file line", 0, QString("П1;55,5;37,5;100,25"),
+        QStringList {"A|1|2|3", "П1|55.5|37.5|100.25"});
     // Control characters, line and paragraph separators included, are blanks.
     dataRow("control characters", 0,
         QString("a\x01"
@@ -356,7 +368,7 @@ void TestCommands::paste()
     QFETCH(int, column);
     QFETCH(QString, clipboard);
     QFETCH(QStringList, cells);
-    panel->setPoints({"A;1;2;3", "B;4;5;6"});
+    setRows(*panel, {"A;1;2;3", "B;4;5;6"});
     QSignalSpy changes(
         panel->table()->findChild<TableClipboard *>(), &TableClipboard::aboutToChange);
     panel->table()->setCurrentCell(1, column);
@@ -370,7 +382,7 @@ void TestCommands::paste()
 // the same rows.
 void TestCommands::copyCutAndPasteBack()
 {
-    panel->setPoints({" A ; 55 45 5.00000; 37.5 ;120", "B;1;2;", "C; -3; 4; 5"});
+    setRows(*panel, {" A ; 55 45 5.00000; 37.5 ;120", "B;1;2;", "C; -3; 4; 5"});
     QTableWidget *table = panel->table();
     table->selectRow(0);
     table->selectionModel()->select(
@@ -379,7 +391,7 @@ void TestCommands::copyCutAndPasteBack()
     QCOMPARE(QGuiApplication::clipboard()->text(),
         QStringLiteral("A\t55 45 5.00000\t37.5\t120\nC\t-3\t4\t5\n"));
     QCOMPARE(tableCells(*panel), (QStringList {"|||", "B|1|2|", "|||"}));
-    panel->clearPoints();
+    panel->table()->clearRows();
     QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(tableCells(*panel), (QStringList {"A|55 45 5.00000|37.5|120", "C|-3|4|5"}));
 }

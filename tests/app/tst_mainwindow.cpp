@@ -100,16 +100,16 @@ void TestMainWindow::geoidAtStartUp()
     // routine warns in its own words, and the right rows stay.
     shown().clear();
     right()->addGeoidModel();
-    configure(right(), "0g:WGS 84");
-    left()->setPoints({"A; 50; 40; 100"});
-    right()->setPoints({"keep; 1; 2; 3"});
+    configure(right(), "geod:wgs84+egm96");
+    setRows(*left(), {"A; 50; 40; 100"});
+    setRows(*right(), {"keep; 1; 2; 3"});
     w->run();
-    configure(right(), "1:ГСК 2011");
+    configure(right(), "gk:gsk2011:auto+egm96");
     w->run();
     QCOMPARE(shown(),
         (QStringList {"warning|Предупреждение|Ошибка инициализации пересчета координат",
             "warning|Предупреждение|Ошибка инициализации геоида"}));
-    QCOMPARE(right()->points(), QStringList {"keep;  1;  2;  3"});
+    QCOMPARE(tableCells(*right()), QStringList {"keep|1|2|3"});
 }
 
 void TestMainWindow::calculate_data()
@@ -118,35 +118,35 @@ void TestMainWindow::calculate_data()
     // clang-format off
     const Calculate cases[] = {
         // Pulkovo 42 lies about 100 m off WGS 84 here: the fifth decimal tells.
-        {"P1, blank height, into Pulkovo 42", "0:WGS 84", "0d:Пулково 42", p1 + QString("\nP2; ; ; "),
+        {"P1, blank height, into Pulkovo 42", "geod:wgs84", "geod:sk42:deg", p1 + QString("\nP2; ; ; "),
          "P1;55\\.75134\\d{4};37\\.62020\\d{4};\nP2;;;", false},
-        {"P1 into geocentric fails", "0:WGS 84", "3:WGS 84", p1 + QString("\n") + p1 + "120",
+        {"P1 into geocentric fails", "geod:wgs84", "geoc:wgs84", p1 + QString("\n") + p1 + "120",
          "P1;;;\nP1;28\\d{5}\\.\\d{3};21\\d{5}\\.\\d{3};52\\d{5}\\.\\d{3}", true},
-        {"GSK 2011 automatic zone", "0:WGS 84", "1a:ГСК 2011", "A; 55.5; 37.5; 100\nB; 55.5; 45.5; 100",
+        {"GSK 2011 automatic zone", "geod:wgs84", "gk:gsk2011:auto:auto", "A; 55.5; 37.5; 100\nB; 55.5; 45.5; 100",
          "A;615\\d{4}\\.\\d{3};7\\d{6}\\.\\d{3};100\\.\\d{3}\n"
          "B;615\\d{4}\\.\\d{3};8\\d{6}\\.\\d{3};100\\.\\d{3}", false},
-        {"SK-42 automatic zone and hemisphere", "0:WGS 84", "1a:Пулково 42", "A; 55; 37; 0",
+        {"SK-42 automatic zone and hemisphere", "geod:wgs84", "gk:sk42:auto:auto", "A; 55; 37; 0",
          "A;6\\d{6}\\.\\d{3};7\\d{6}\\.\\d{3};-5\\.\\d{3}", false},
-        {"-75.5 as 284.5", "0:WGS 84", "0du:WGS 84", "W; 40.25; -75.5; ",
+        {"-75.5 as 284.5", "geod:wgs84", "geod:wgs84:deg:360", "W; 40.25; -75.5; ",
          "W;40\\.250000000;284\\.500000000;", false},
         // The geoid as each side's list says: 10 m in the test grid.
-        {"geoid out", "0:WGS 84", "0dg:WGS 84", "A; 50; 40; 100", "A;50\\.0+;40\\.0+;90\\.000", false},
-        {"geoid in", "0g:WGS 84", "0d:WGS 84", "A; 50; 40; 90", "A;50\\.0+;40\\.0+;100\\.000", false},
+        {"geoid out", "geod:wgs84", "geod:wgs84:deg+egm96", "A; 50; 40; 100", "A;50\\.0+;40\\.0+;90\\.000", false},
+        {"geoid in", "geod:wgs84+egm96", "geod:wgs84:deg", "A; 50; 40; 90", "A;50\\.0+;40\\.0+;100\\.000", false},
         // Texts that would read as numbers but denote no point fail.
-        {"75 minutes, latitude 95", "0:WGS 84", "0d:WGS 84", "M; 55 75 0; 37; 0\nL; 95; 37; 0\nOK; 55; 37; \n; ; ; ",
+        {"75 minutes, latitude 95", "geod:wgs84", "geod:wgs84:deg", "M; 55 75 0; 37; 0\nL; 95; 37; 0\nOK; 55; 37; \n; ; ; ",
          "M;;;\nL;;;\nOK;55\\.0+;37\\.0+;\n;;;", true, "Пересчитано 1 из 3 точек, ошибок: 2 (строки 1, 2)",
          "минуты или секунды не меньше 60|широта больше 90°||"},
-        {"easting without its zone", "1z7:Пулково 42", "0d:WGS 84", "Y; 6175000; 500000; 0", "Y;;;",
+        {"easting without its zone", "gk:sk42:7", "geod:wgs84:deg", "Y; 6175000; 500000; 0", "Y;;;",
          true, "Пересчитано 0 из 1 точек, ошибок: 1 (строки 1)",
          "номер зоны в ординате не совпадает с зоной 7"},
-        {"far from the fixed zone", "0:WGS 84", "1z7a:ГСК 2011", "F; 55; 47; 0\nG; 55; 44; 0",
+        {"far from the fixed zone", "geod:wgs84", "gk:gsk2011:7:auto", "F; 55; 47; 0\nG; 55; 44; 0",
          "F;;;\nG;61\\d{5}\\.\\d{3};7\\d{6}\\.\\d{3};0\\.\\d{3}", true,
          "Пересчитано 1 из 2 точек, ошибок: 1 (строки 1)", "точка дальше 6° от осевого меридиана зоны|"},
         // Empty rows at the end of the left list go first when the cursor is
         // in them; above it, they stay and come out empty.
-        {"empty tail with the cursor", "0:WGS 84", "0d:WGS 84", "A; 10; 20; 0\nB; 11; 21; 0\n\n",
+        {"empty tail with the cursor", "geod:wgs84", "geod:wgs84:deg", "A; 10; 20; 0\nB; 11; 21; 0\n\n",
          "A;10\\.0+;20\\.0+;0\\.000\nB;11\\.0+;21\\.0+;0\\.000", false, "", "", 3},
-        {"empty row above the cursor", "0:WGS 84", "0d:WGS 84", "A; 10; 20; 0\n",
+        {"empty row above the cursor", "geod:wgs84", "geod:wgs84:deg", "A; 10; 20; 0\n",
          "A;10\\.0+;20\\.0+;0\\.000\n;;;", false, "", "", 0},
     };
     // clang-format on
@@ -160,7 +160,7 @@ void TestMainWindow::calculate()
     QFETCH(Calculate, c);
     configure(left(), QString::fromUtf8(c.left));
     configure(right(), QString::fromUtf8(c.right));
-    left()->setPoints(c.rows.split(QLatin1Char('\n')));
+    setRows(*left(), c.rows.split(QLatin1Char('\n')));
     left()->table()->setCurrentCell(c.cursor, 1);
     const QList<int> cursors = cursorsWhile(right()->table(), [this] { w->run(); });
     QVERIFY(!cursors.isEmpty());
@@ -168,7 +168,7 @@ void TestMainWindow::calculate()
     QVERIFY(!QGuiApplication::overrideCursor());
     QCOMPARE(shown(), c.warned ? QStringList {rowErrors} : QStringList());
     QCOMPARE(right()->table()->rowCount(), left()->table()->rowCount());
-    const QString got = right()->points().join('\n').replace(QRegularExpression(" *; *"), ";");
+    const QString got = tableCells(*right()).join('\n').replace('|', ';');
     QVERIFY2(
         QRegularExpression(QRegularExpression::anchoredPattern(c.expected)).match(got).hasMatch(),
         qPrintable(got));
@@ -193,13 +193,13 @@ void TestMainWindow::undo()
     const auto key = [](Panel *panel, Qt::Key k) {
         return [=] { QTest::keyClick(panel->table(), k, Qt::ControlModifier); };
     };
-    left()->setPoints({"A; 1; 2; 3", "B; x; 2; 3"});
-    right()->setPoints({"old; 10; 20; 30"});
+    setRows(*left(), {"A; 1; 2; 3", "B; x; 2; 3"});
+    setRows(*right(), {"old; 10; 20; 30"});
     QVERIFY(undone(right(), "Отменено: пересчет", [&] { w->run(); }));
     QVERIFY(undone(right(), "Отменять нечего", [] {}));
     QVERIFY(undone(left(), "Отменено: обмен списков", key(left(), Qt::Key_U)));
     QCOMPARE(
-        tableCells(*right()).first(), QStringLiteral("A|  1|  2|  3")); // exchanged, not undone
+        tableCells(*right()).first(), QStringLiteral("A|1|2|3")); // exchanged, not undone
     right()->table()->setCurrentCell(0, 1);
     QVERIFY(undone(right(), "Отменено: удаление строки", key(right(), Qt::Key_Delete)));
     QVERIFY(undone(right(), "Отменено: удаление некорректных строк", key(right(), Qt::Key_D)));
@@ -214,14 +214,14 @@ void TestMainWindow::keys()
     window().show();
     QApplication::setActiveWindow(&window());
     QVERIFY(QTest::qWaitForWindowActive(&window()));
-    configure(right(), "1:Пулково 42");
+    configure(right(), "gk:sk42:auto");
     for (const char *keys : {"F9", "Ctrl+Return", "Ctrl+Enter"}) {
-        right()->clearPoints();
-        left()->setPoints({"A; 55; 37; 0"});
+        right()->table()->clearRows();
+        setRows(*left(), {"A; 55; 37; 0"});
         right()->table()->setFocus();
         QTest::keySequence(right()->table(), QKeySequence(QString::fromLatin1(keys)));
         QVERIFY2(
-            right()->points().first().contains(QRegularExpression("^A;  \\d{7}\\.\\d{3};")), keys);
+            tableCells(*right()).first().contains(QRegularExpression("^A\\|\\d{7}\\.\\d{3}\\|")), keys);
     }
     left()->table()->setCurrentCell(0, 0);
     QTest::keyClick(left()->table(), Qt::Key_F2);
@@ -230,19 +230,21 @@ void TestMainWindow::keys()
     editor->selectAll();
     QTest::keyClicks(editor, "B");
     QTest::keyClick(editor, Qt::Key_F9);
-    QVERIFY(right()->points().first().startsWith(QStringLiteral("B;")));
+    QVERIFY(tableCells(*right()).first().startsWith(QStringLiteral("B|")));
     w->log.fileName = tempPath("keys.txt");
     right()->table()->setFocus();
     QTest::keyClick(right()->table(), Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(QString::fromUtf8(readFile(w->log.fileName)), right()->points().first() + "\n");
+    QCOMPARE(QString::fromUtf8(readFile(w->log.fileName)),
+        tableCells(*right()).first().replace('|', "; ") + "\n");
     QTest::keyClick(right()->table(), Qt::Key_O, Qt::ControlModifier);
-    QCOMPARE(left()->points(), right()->points().replaceInStrings("; ", ";  "));
+    QCOMPARE(tableCells(*left()), tableCells(*right()));
     QTest::keyClick(left()->table(), Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(QApplication::focusWidget(), child<QWidget>(left(), "pushButtonLoad"));
-    const QStringList rightRows = right()->points();
+    const QStringList rightRows = tableCells(*right());
     QTest::keyClick(left()->table(), Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(QString("%1 %2").arg(left()->systemType()).arg(right()->systemType()), "3 2");
-    QCOMPARE(left()->points().join('|').simplified(), rightRows.join('|').simplified());
+    QCOMPARE(SystemName::format(left()->choices()) + ' ' + SystemName::format(right()->choices()),
+        "gk:sk42:auto geod:wgs84");
+    QCOMPARE(tableCells(*left()), rightRows);
 }
 
 // Choices, folders and geometry come back at the next start; what no longer
@@ -250,29 +252,26 @@ void TestMainWindow::keys()
 void TestMainWindow::settingsRestored()
 {
     QSettings().clear();
-    configure(right(), "1dz7:Пулково 95");
-    child<QRadioButton>(right(), "radioButtonSouthern")->setChecked(true);
-    configure(left(), "3g:ГСК 2011");
+    configure(right(), "gk:sk95:60:s");
+    configure(left(), "geod:gsk2011+egm96");
     window().setGeometry(QRect(20, 30, 700, 500));
     Settings::saveWindow(&window());
-    const QVariantMap choices[] = {Settings::panelChoices(left()), Settings::panelChoices(right())};
     w->open(tempPath("egm96.grd"));
     Settings::restoreWindow(&window());
     QCOMPARE(window().geometry(), QRect(20, 30, 700, 500));
-    QCOMPARE(Settings::panelChoices(left()), choices[0]);
-    QCOMPARE(Settings::panelChoices(right()), choices[1]);
-    // Without a grid "EGM96" is gone; a zone, type and datum out of range; a removed folder.
-    for (const auto &[key, value] : {std::pair<const char *, QVariant> {"rightPanel/zone", 61},
-             {"rightPanel/type", 9}, {"rightPanel/datum", 12345},
-             {"window/geometry", QByteArray("no geometry")}, {"folders/load", tempPath("removed")}})
+    const auto systems = [this] {
+        return SystemName::format(left()->choices()) + ' ' + SystemName::format(right()->choices());
+    };
+    QCOMPARE(systems(), "geod:gsk2011+egm96 gk:sk95:60:s");
+    // Without a grid "EGM96" is gone; a zone out of range, a broken geometry, a removed folder.
+    for (const auto &[key, value] :
+        {std::pair<const char *, QVariant> {"rightPanel/system", "gk:sk95:61:s"},
+            {"window/geometry", QByteArray("no geometry")}, {"folders/load", tempPath("removed")}})
         QSettings().setValue(key, value);
     w->open(tempPath("empty.grd"));
     const QRect firstStart = window().geometry();
     Settings::restoreWindow(&window());
-    QCOMPARE(Settings::panelChoices(left()).value("geoid").toInt(), 0);
-    QCOMPARE(Settings::panelChoices(left()).value("type").toInt(), 3);
-    QVERIFY(Settings::panelChoices(right()).value("zone").toInt() <= 60);
-    QCOMPARE(right()->systemType(), 2);
+    QCOMPARE(systems(), "geod:gsk2011 geod:wgs84");
     QCOMPARE(window().geometry(), firstStart);
     QCOMPARE(Settings::lastFolder("load"), QString());
     QVERIFY(shown().isEmpty());
@@ -290,7 +289,7 @@ void TestMainWindow::firstStartFitsLaptop()
     window().resize(size);
     window().show();
     QVERIFY(QTest::qWaitForWindowExposed(&window()));
-    left()->setPoints({"Пункт 1; 55 45 5.5; 37 37 6.25; 150", "P2; -33.5; -70.25; 10"});
+    setRows(*left(), {"Пункт 1; 55 45 5.5; 37 37 6.25; 150", "P2; -33.5; -70.25; 10"});
     w->run();
     for (const QTableWidget *table : tables) {
         // Offscreen rows are taller than at 96 dpi: at the screen's full height one row less shows.

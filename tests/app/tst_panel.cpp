@@ -1,5 +1,6 @@
-// The coordinate-system panel: the record it builds from its controls per
-// system type, datum and role, and the cell editor's guard.
+// The coordinate-system panel: the record it builds for each written form of
+// a system in each role, and the cell editor's guard.
+#include "Calculation.h"
 #include "CellText.h"
 #include "TestSupport.h"
 
@@ -9,36 +10,13 @@
 namespace {
 
 enum Role { NoRole, InputRole, OutputRole };
-enum { Geodetic, GaussKruger, Utm, Geocentric }; // comboBoxType indices
 
-// A panel with its role, system type and datum chosen.
-struct Fixture
-{
-    Panel panel;
-    Fixture(Role role, int type, int datum = 0)
-        : panel(role != OutputRole)
-    {
-        if (role == InputRole)
-            panel.setInputRole();
-        else if (role == OutputRole)
-            panel.setOutputRole();
-        combo("comboBoxType")->setCurrentIndex(type);
-        if (datum)
-            combo("comboBoxDatum")->setCurrentText(Panel::datumName(datum));
-    }
-    QComboBox *combo(const char *name) { return child<QComboBox>(&panel, name); }
-    QCheckBox *check(const char *name) { return child<QCheckBox>(&panel, name); }
-};
-
-// The record the panel builds from its controls.
+// The record the panel builds for a system set up in its written form.
 struct Build
 {
     Role role;
-    int type, datum;
-    int zone;       // 0: automatic zone checked
-    int hemisphere; // 0: automatic, 1 northern, 2 southern
+    QString system;
     refsystem expected;
-    bool accepted;
 };
 
 // What a built record is compared by; other types than projected keep stale
@@ -48,11 +26,20 @@ QString fields(const refsystem &r)
     const bool complete = check_refsystem(&r);
     return QString::asprintf("type %d datum %d zone %d hemisphere %d scale %.9g complete %d",
                r.type, r.datum, r.zone, r.hemisphere, r.projection.scale_factor, complete)
-        + (r.type != 5 ? QString()
-                       : QString::asprintf(" axes %d", r.axis_order)
+        + (r.type != KV_TYPE_PROJECTED ? QString()
+                                       : QString::asprintf(" axes %d", r.axis_order)
                     + (complete ? QString::asprintf(" meridian %.9g north %.9g",
                            r.projection.central_meridian, r.projection.false_northing)
                                 : QString()));
+}
+
+// GSK 2011 Gauss-Krüger with the zone or hemisphere left to the calculation.
+refsystem gskIncomplete(int zone, int hemisphere)
+{
+    refsystem r {};
+    r.type = KV_TYPE_PROJECTED, r.datum = KV_DATUM_GSK2011, r.zone = zone;
+    r.hemisphere = hemisphere, r.axis_order = KV_AXES_NORTHING_EASTING;
+    return r;
 }
 
 } // namespace
@@ -74,59 +61,61 @@ void TestPanel::buildRefsystem_data()
 {
     QTest::addColumn<Build>("c");
     refsystem r {};
-    const auto add = [&r](const QByteArray &name, Role role, int type, int datum, int zone,
-                         int hemisphere, bool accepted = true) {
-        QTest::newRow(name) << Build {role, type, datum, zone, hemisphere, r, accepted};
+    const auto add = [&r](Role role, const QString &system, const refsystem *given = nullptr) {
+        QTest::newRow(qPrintable(system + QString(" role %1").arg(role)))
+            << Build {role, system, given ? *given : r};
         r = refsystem {};
     };
-    for (int datum : {84, 42, 95, 90, 9002, 9011, 2011, 2008}) {
-        const QByteArray d = QByteArray::number(datum);
-        setup_geoc(datum, &r), add("geocentric " + d, InputRole, Geocentric, datum, 1, 1);
-        setup_geod(datum, &r), add("geodetic " + d, OutputRole, Geodetic, datum, 1, 1);
+    const std::pair<const char *, int> datums[] = {{"wgs84", 84}, {"sk42", 42}, {"sk95", 95},
+        {"pz90", 90}, {"pz90.02", 9002}, {"pz90.11", 9011}, {"gsk2011", 2011}, {"itrf2008", 2008}};
+    for (const auto &[name, code] : datums) {
+        setup_geoc(code, &r), add(InputRole, QString("geoc:") + name);
+        setup_geod(code, &r), add(OutputRole, QString("geod:%1:deg:360").arg(name));
     }
-    setup_utm(1, 1, &r), add("utm zone left at 1", OutputRole, Utm, 84, 1, 1);
-    setup_utm(37, 2, &r), add("utm 37 south", InputRole, Utm, 84, 37, 2);
-    setup_sk42(0, 0, &r), add("sk42 all automatic", OutputRole, GaussKruger, 42, 0, 0);
-    setup_sk42(0, 1, &r), add("sk42 input", InputRole, GaussKruger, 42, 0, 1);
-    setup_sk95(7, 2, &r), add("sk95 7 south", OutputRole, GaussKruger, 95, 7, 2);
-    setup_gk(2011, 7, 1, &r), add("gsk2011 7 north", OutputRole, GaussKruger, 2011, 7, 1);
-    setup_gk(2011, 60, 2, &r), add("gsk2011 60 south", InputRole, GaussKruger, 2011, 60, 2);
-    // GSK 2011 with the zone or hemisphere left to the calculation, per point.
-    const auto incomplete = [&r](int zone, int hemisphere) {
-        r.type = 5, r.datum = 2011, r.zone = zone, r.hemisphere = hemisphere, r.axis_order = 1;
-    };
-    incomplete(0, 0), add("gsk2011 output automatic", OutputRole, GaussKruger, 2011, 0, 0);
-    incomplete(7, 0), add("gsk2011 output hemisphere", OutputRole, GaussKruger, 2011, 7, 0);
-    incomplete(0, 1), add("gsk2011 input zone", InputRole, GaussKruger, 2011, 0, 1);
-    incomplete(0, 0), add("gsk2011 both roles", NoRole, GaussKruger, 2011, 0, 0);
-    // Forced past the controls: the input panel cannot guess a hemisphere.
-    incomplete(0, 0), add("gsk2011 input hemisphere", InputRole, GaussKruger, 2011, 0, 0, false);
+    setup_utm(1, 1, &r), add(OutputRole, "utm:1n");
+    setup_utm(60, 2, &r), add(InputRole, "utm:60s");
+    setup_sk42(0, 0, &r), add(OutputRole, "gk:sk42:auto:auto");
+    setup_sk42(0, 1, &r), add(InputRole, "gk:sk42:auto");
+    setup_sk95(7, 2, &r), add(OutputRole, "gk:sk95:7:s");
+    setup_gk(2011, 7, 1, &r), add(OutputRole, "gk:gsk2011:7");
+    setup_gk(2011, 60, 2, &r), add(InputRole, "gk:gsk2011:60:s");
+    const refsystem outputAutomatic = gskIncomplete(0, 0), outputHemisphere = gskIncomplete(7, 0);
+    const refsystem inputZone = gskIncomplete(0, 1), south = gskIncomplete(0, 2);
+    add(OutputRole, "gk:gsk2011:auto:auto", &outputAutomatic);
+    add(OutputRole, "gk:gsk2011:7:auto", &outputHemisphere);
+    add(InputRole, "gk:gsk2011:auto", &inputZone);
+    add(NoRole, "gk:gsk2011:auto:s", &south);
 }
 
 void TestPanel::buildRefsystem()
 {
     QFETCH(Build, c);
-    Fixture f(c.role, c.type, c.datum);
-    child<QSpinBox>(&f.panel, "spinBoxZone")->setValue(c.zone == 0 ? 5 : c.zone);
-    f.check("checkBoxAutoZone")->setChecked(c.zone == 0);
-    f.check("checkBoxAutoHemisphere")->setChecked(c.hemisphere == 0);
-    child<QRadioButton>(&f.panel, c.hemisphere == 2 ? "radioButtonSouthern" : "radioButtonNorthern")
-        ->setChecked(true);
-
+    Panel panel(c.role != OutputRole);
+    if (c.role == InputRole)
+        panel.setInputRole();
+    else if (c.role == OutputRole)
+        panel.setOutputRole();
+    configure(&panel, c.system); // and the panel shows the same written form
     refsystem built {};
     setup_gk(2011, 13, 2, &built); // stale fields are reset first
-    QCOMPARE(f.panel.buildRefsystem(&built), c.accepted);
+    QVERIFY(panel.buildRefsystem(&built));
     QCOMPARE(fields(built), fields(c.expected));
-    if (!check_refsystem(&built)) { // nor is an incomplete record accepted on another datum or type
-        built.datum = 42;
-        QCOMPARE(f.panel.acceptRefsystem(&built), 0);
-        built.datum = 2011;
-        f.combo("comboBoxType")->setCurrentIndex(Geodetic);
-        QCOMPARE(f.panel.acceptRefsystem(&built), 0);
+    Calculation::Side side;
+    QVERIFY(panel.calculationSide(&side));
+    QCOMPARE(fields(side.system), fields(c.expected));
+    if (!check_refsystem(&built)) {
+        // Nor is an incomplete record accepted on another datum or type, and
+        // the input side cannot guess a hemisphere.
+        const int type = Calculation::gaussKrugerType;
+        built.datum = KV_DATUM_PULKOVO42;
+        QCOMPARE(SystemName::acceptRefsystem(type, false, &built), 0);
+        built.datum = KV_DATUM_GSK2011;
+        QCOMPARE(SystemName::acceptRefsystem(Calculation::geodeticType, false, &built), 0);
+        QCOMPARE(SystemName::acceptRefsystem(type, true, &built), built.hemisphere != 0 ? 1 : 0);
     }
-    f.combo("comboBoxType")->setCurrentIndex(-1); // no type, no record
-    QVERIFY(!f.panel.buildRefsystem(&built) && !f.panel.buildRefsystem(nullptr));
-    QCOMPARE(f.panel.acceptRefsystem(nullptr), 0);
+    child<QComboBox>(&panel, "comboBoxType")->setCurrentIndex(-1); // no type, no record
+    QVERIFY(!panel.buildRefsystem(&built) && !panel.buildRefsystem(nullptr));
+    QCOMPARE(SystemName::acceptRefsystem(Calculation::gaussKrugerType, false, nullptr), 0);
 }
 
 void TestPanel::editorGuard_data()
@@ -136,7 +125,7 @@ void TestPanel::editorGuard_data()
     QTest::addColumn<QString>("cell");
     dataRow("coordinate comma", 1, QString("55,5"), QString("55.5"));
     dataRow("height", 3, QString("1,2;3"), QString("1.23"));
-    dataRow("name", 0, QString("P,1;2."), QString("P12."));
+    dataRow("name", 0, QString("P,1;2."), QString("P,12."));
     // Pasted (texts with control characters are inserted as a paste does):
     // one line, each control character a blank, the ends trimmed.
     dataRow("pasted name", 0, QString("\r\nP\t1\u2028x\n"), QString("P 1 x"));

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "PointTable.h"
+
 #include <QtWidgets>
 
 #include <cmath>
@@ -50,26 +52,23 @@ QList<int> cursorsWhile(QTableWidget *table, const std::function<void()> &step)
     return shapes;
 }
 
-void configure(Panel *panel, const QString &setting)
+void configure(Panel *panel, const QString &system)
 {
-    const QString options = setting.section(QLatin1Char(':'), 0, 0);
-    child<QComboBox>(panel, "comboBoxType")->setCurrentIndex(options.left(1).toInt());
-    child<QComboBox>(panel, "comboBoxDatum")->setCurrentText(setting.section(QLatin1Char(':'), 1));
-    if (options.contains(QLatin1Char('d')))
-        child<QRadioButton>(panel, "radioButtonDegrees")->setChecked(true);
-    if (options.contains(QLatin1Char('u')))
-        child<QRadioButton>(panel, "radioButtonUnsignedLongitude")->setChecked(true);
-    if (options.contains(QLatin1Char('g')))
-        child<QComboBox>(panel, "comboBoxGeoid")->setCurrentIndex(1);
-    const auto zone = QRegularExpression(QStringLiteral("z(\\d+)")).match(options);
-    if (zone.hasMatch()) {
-        child<QCheckBox>(panel, "checkBoxAutoZone")->setChecked(false);
-        child<QSpinBox>(panel, "spinBoxZone")->setValue(zone.captured(1).toInt());
-    }
-    child<QCheckBox>(panel, "checkBoxAutoHemisphere")
-        ->setChecked(options.contains(QLatin1Char('a')));
-    if (options.contains(QLatin1Char('s')))
-        child<QRadioButton>(panel, "radioButtonSouthern")->setChecked(true);
+    SystemName::Choices choices;
+    QString error;
+    if (!SystemName::parse(system, panel->isInputOnly(), &choices, &error))
+        qFatal("%s", qPrintable(error));
+    panel->setChoices(choices);
+    if (SystemName::format(panel->choices()) != SystemName::format(choices))
+        qFatal("the panel does not offer %s", qPrintable(system));
+}
+
+void setRows(const Panel &panel, const QStringList &lines)
+{
+    PointRows rows;
+    for (const QString &line : lines)
+        rows.append(PointRow::fromLine(line));
+    panel.table()->setRows(rows);
 }
 
 void click(const QObject *parent, const char *button)
@@ -79,7 +78,7 @@ void click(const QObject *parent, const char *button)
 
 QStringList tableCells(const Panel &panel)
 {
-    const QTableWidget *t = panel.table();
+    const PointTable *t = panel.table();
     QStringList rows;
     for (int r = 0; r < t->rowCount(); ++r) {
         QStringList row;

@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "MainWindow.h"
 #include "Panel.h"
+#include "PointTable.h"
 
 #include <QTest>
 
@@ -64,10 +65,10 @@ template <class T> T *child(const QObject *parent, const char *name)
     return widget;
 }
 
-// Sets a panel from "<type index><options>:<datum>", options "d" decimal
-// degrees, "u" 0 to 360 degrees, "g" heights above the geoid, "z<n>" zone n
-// instead of automatic, "s" southern, "a" automatic hemisphere (else not).
-void configure(Panel *panel, const QString &setting);
+// Sets a panel to a system in its written form ("gk:sk42:7", "geod:wgs84:deg").
+void configure(Panel *panel, const QString &system);
+// Fills the panel's table with the rows of these lines, as a points file holds them.
+void setRows(const Panel &panel, const QStringList &lines);
 // The panel's table, one "name|c1|c2|c3" text per row.
 QStringList tableCells(const Panel &panel);
 // A number written with "." whatever the locale; NaN when it is none.

@@ -1,0 +1,316 @@
+#include "PointTable.h"
+
+#include "CellText.h"
+#include "CoordinateDelegate.h"
+#include "Dialogs.h"
+#include "TableClipboard.h"
+#include "WindowSize.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+
+namespace {
+
+// The table's texts belong to the panel's translation context.
+QString panelTr(const char *text)
+{
+    return QCoreApplication::translate("Panel", text);
+}
+
+const QBrush &failedBrush()
+{
+    static const QBrush brush(QColor(255, 220, 220));
+    return brush;
+}
+
+// The invalid rows listed by number in a message, ten at the most.
+const int listedRows = 10;
+
+} // namespace
+
+PointTable::PointTable(QWidget *parent)
+    : QTableWidget(parent)
+{
+    setItemDelegate(new CoordinateDelegate(this));
+    // A paste or a cut is one step of undo, like the commands that replace rows.
+    connect(new TableClipboard(this), &TableClipboard::aboutToChange, this,
+        &PointTable::rememberForUndo);
+    WindowSize::keepColumnsFitted(this);
+}
+
+void PointTable::setRowRules(bool geocentricSystem, bool dms)
+{
+    geocentric = geocentricSystem;
+    degreesMinutesSeconds = dms;
+}
+
+PointRows PointTable::rows() const
+{
+    PointRows list(rowCount());
+    for (int r = 0; r < list.size(); ++r) {
+        PointRow &row = list[r];
+        for (int c = 0; c < PointRow::columns; ++c) {
+            if (const QTableWidgetItem *cell = item(r, c))
+                row.cell(c) = cell->text();
+        }
+        const QTableWidgetItem *name = item(r, 0);
+        if (name && !name->toolTip().isEmpty()) {
+            row.outcome = PointRow::Outcome::Failed;
+            row.reason = name->toolTip();
+        }
+    }
+    return list;
+}
+
+void PointTable::setRows(const PointRows &list)
+{
+    setRowCount(0);
+    if (list.isEmpty()) {
+        setRowCount(1);
+        return;
+    }
+    QAbstractItemModel *m = model();
+    // One item at a time the model would announce every cell to the view; a
+    // list of 100 000 points is filled silently and shown once at the end.
+    setUpdatesEnabled(false);
+    setRowCount(list.size());
+    const bool wasBlocked = m->blockSignals(true);
+    for (int r = 0; r < list.size(); ++r) {
+        const PointRow &row = list.at(r);
+        const bool failed = row.outcome == PointRow::Outcome::Failed;
+        for (int c = 0; c < PointRow::columns; ++c) {
+            auto *cell = new QTableWidgetItem(row.cell(c));
+            if (failed) {
+                cell->setBackground(failedBrush());
+                if (c == 0)
+                    cell->setToolTip(row.reason);
+            }
+            setItem(r, c, cell);
+        }
+    }
+    m->blockSignals(wasBlocked);
+    emit m->dataChanged(m->index(0, 0), m->index(list.size() - 1, PointRow::columns - 1));
+    setUpdatesEnabled(true);
+}
+
+void PointTable::clearRows()
+{
+    setRowCount(0);
+    setRowCount(1);
+}
+
+bool PointTable::isRowEmpty(int row) const
+{
+    for (int c = 0; c < PointRow::columns; ++c) {
+        const QTableWidgetItem *cell = item(row, c);
+        if (cell && !CellText::isBlank(cell->text()))
+            return false;
+    }
+    return true;
+}
+
+void PointTable::trimTrailingEmptyRows()
+{
+    const int row = currentRow();
+    const int column = currentColumn();
+    const int n = rowCount();
+    if (n <= 1)
+        return;
+    int k = n - 1;
+    while (k >= 1 && isRowEmpty(k))
+        --k;
+    const int kept = k + 1;
+    if (kept == n || kept > row)
+        return;
+    setRowCount(kept);
+    setCurrentCell(kept - 1, column);
+}
+
+void PointTable::rememberForUndo(const QString &what)
+{
+    undoRows = rows();
+    undoWhat = what;
+    canUndo = true;
+}
+
+void PointTable::undo()
+{
+    if (!canUndo) {
+        emit signalStatus(panelTr("Отменять нечего"));
+        return;
+    }
+    canUndo = false;
+    setRows(undoRows);
+    undoRows.clear();
+    emit signalStatus(panelTr("Отменено: %1").arg(undoWhat));
+}
+
+// ---- keyboard commands
+
+PointTable::Scan PointTable::scan() const
+{
+    Scan result;
+    for (int r = 0; r < rowCount(); ++r) {
+        QString text[PointRow::columns];
+        for (int c = 0; c < PointRow::columns; ++c) {
+            if (const QTableWidgetItem *cell = item(r, c))
+                text[c] = cell->text().trimmed();
+        }
+        if (text[0].isEmpty() && CellText::coordinatesBlank(text[1], text[2], text[3])) {
+            result.empty.append(r);
+            continue;
+        }
+        if (text[3].isEmpty() && !geocentric)
+            text[3] = QStringLiteral("0"); // a blank height reads as 0
+        if (!CellText::isValidCoordinates(text[1], text[2], text[3], degreesMinutesSeconds))
+            result.invalid.append(r);
+    }
+    return result;
+}
+
+void PointTable::keyPressEvent(QKeyEvent *event)
+{
+    if (!runCommand(event))
+        QTableWidget::keyPressEvent(event);
+}
+
+bool PointTable::runCommand(QKeyEvent *event)
+{
+    // The commands take exactly Control: Ctrl+Shift+D or a keypad Insert is none.
+    if (event->modifiers() != Qt::ControlModifier) {
+        if (event->key() != Qt::Key_Down || rowCount() != currentRow() + 1)
+            return false;
+        const int column = currentColumn();
+        setRowCount(rowCount() + 1);
+        setCurrentCell(rowCount() - 1, column);
+        return true;
+    }
+    switch (event->key()) {
+    case Qt::Key_Insert:
+        if (currentRow() >= 0)
+            insertRow(currentRow());
+        break;
+    case Qt::Key_Delete:
+        if (currentRow() >= 0) {
+            rememberForUndo(panelTr("удаление строки"));
+            removeRow(currentRow());
+        }
+        break;
+    case Qt::Key_Z:
+        undo();
+        break;
+    case Qt::Key_U:
+        emit signalSwap();
+        break;
+    case Qt::Key_N:
+        countRows();
+        break;
+    case Qt::Key_I:
+        findInvalidRows();
+        break;
+    case Qt::Key_D:
+        deleteInvalidRows();
+        break;
+    case Qt::Key_E:
+        deleteEmptyRows();
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+void PointTable::countRows()
+{
+    trimTrailingEmptyRows();
+    const Scan rows = scan();
+    Dialogs::information(panelTr("Подсчет числа строк"),
+        panelTr("Всего строк:\t\t%1\nПустых строк:\t\t%2\nНекорректных строк:\t%3")
+            .arg(rowCount())
+            .arg(rows.empty.size())
+            .arg(rows.invalid.size()));
+}
+
+void PointTable::findInvalidRows()
+{
+    trimTrailingEmptyRows();
+    const QVector<int> invalid = scan().invalid;
+    const int n = invalid.size();
+    if (n == 0) {
+        Dialogs::information(panelTr("Поиск некорректных строк"), panelTr("Некорректных строк не обнаружено"));
+        return;
+    }
+    QStringList numbers;
+    for (int i = 0; i < n && i < listedRows; ++i)
+        numbers.append(QString::number(invalid.at(i) + 1));
+    QString text = panelTr("Обнаружено некорректных строк: %1").arg(n)
+        + panelTr("\nНомера некорректных строк:\n") + numbers.join(QStringLiteral("; "));
+    if (n > listedRows)
+        text += panelTr("\nи еще %1 (не перечислены).").arg(n - listedRows);
+    Dialogs::warning(panelTr("Поиск некорректных строк"), text);
+}
+
+void PointTable::deleteInvalidRows()
+{
+    trimTrailingEmptyRows();
+    const QVector<int> invalid = scan().invalid;
+    const int n = invalid.size();
+    if (n == 0) {
+        Dialogs::information(
+            panelTr("Удаление некорректных строк"), panelTr("Некорректных строк не обнаружено"));
+        return;
+    }
+    if (!Dialogs::confirm(
+            panelTr("Подтвердите удаление"), panelTr("Обнаружено некорректных строк: %1.\nУдалить? ").arg(n)))
+        return;
+    rememberForUndo(panelTr("удаление некорректных строк"));
+    const int oldRow = currentRow();
+    const int column = currentColumn();
+    int row = oldRow;
+    for (int i = n - 1; i >= 0; --i) {
+        const int v = invalid.at(i);
+        if (row >= v && row > 0)
+            --row;
+        if (rowCount() > 1) {
+            removeRow(v);
+        } else {
+            // The last row stays, emptied: a table never loses its last row here.
+            for (int c = 0; c < PointRow::columns; ++c) {
+                if (QTableWidgetItem *cell = item(v, c))
+                    cell->setText(QString());
+            }
+        }
+    }
+    if (row != oldRow)
+        setCurrentCell(row, column);
+    Dialogs::information(panelTr("Информация"), panelTr("Удалено некорректных строк: %1.").arg(n));
+}
+
+void PointTable::deleteEmptyRows()
+{
+    const QVector<int> empty = scan().empty;
+    int n = empty.size();
+    if (n == 0) {
+        Dialogs::information(panelTr("Удаление пустых строк"), panelTr("Пустых строк не обнаружено"));
+        return;
+    }
+    if (!Dialogs::confirm(
+            panelTr("Подтвердите удаление"), panelTr("Обнаружено пустых строк: %1.\nУдалить? ").arg(n)))
+        return;
+    rememberForUndo(panelTr("удаление пустых строк"));
+    const int oldRow = currentRow();
+    const int column = currentColumn();
+    int row = oldRow;
+    for (int i = empty.size() - 1; i >= 0; --i) {
+        const int v = empty.at(i);
+        if (rowCount() > 1)
+            removeRow(v);
+        else
+            --n;
+        if (row >= v && row > 0)
+            --row;
+    }
+    if (row != oldRow)
+        setCurrentCell(row, column);
+    Dialogs::information(panelTr("Информация"), panelTr("Удалено пустых строк: %1.").arg(n));
+}

@@ -1,0 +1,75 @@
+// The table of points of one panel: its rows as values, the marks of rows
+// that failed, one level of undo, and the keyboard commands on the list
+// (insert and delete a row, count, find and delete invalid or empty rows,
+// swap the lists, append a row with Down). Copy and paste are TableClipboard's.
+#ifndef POINTTABLE_H
+#define POINTTABLE_H
+
+#include "PointRow.h"
+
+#include <QTableWidget>
+
+class PointTable : public QTableWidget
+{
+    Q_OBJECT
+
+public:
+    explicit PointTable(QWidget *parent = nullptr);
+
+    // How the commands judge a row: a geocentric system needs its third
+    // coordinate (elsewhere a blank height reads as 0), and with
+    // degreesMinutesSeconds latitudes and longitudes may also be written as
+    // degrees, minutes and seconds.
+    void setRowRules(bool geocentric, bool degreesMinutesSeconds);
+
+    // Every row, its cell texts as they stand; a row marked failed keeps its
+    // reason.
+    PointRows rows() const;
+    // Replaces every row; no rows leave one empty row. Failed rows are marked
+    // light red, their reason the name cell's tooltip.
+    void setRows(const PointRows &rows);
+    // One empty row.
+    void clearRows();
+    // Drops the empty rows at the end when the cursor is among them, and puts
+    // it on the last row left: the user just left them there.
+    void trimTrailingEmptyRows();
+
+    // One level of undo for the commands that replace or remove rows: the
+    // rows as they are now, `what` naming the command.
+    void rememberForUndo(const QString &what);
+    void undo();
+
+    // The list command of a key press, if it is one (see the top); false
+    // for any other key.
+    bool runCommand(QKeyEvent *event);
+
+signals:
+    // Ctrl+U: the two lists are to be exchanged.
+    void signalSwap();
+    // What a command did, for the status bar.
+    void signalStatus(const QString &text);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    struct Scan
+    {
+        QVector<int> empty;
+        QVector<int> invalid;
+    };
+    Scan scan() const;
+    bool isRowEmpty(int row) const;
+    void countRows();
+    void findInvalidRows();
+    void deleteInvalidRows();
+    void deleteEmptyRows();
+
+    bool geocentric = false;
+    bool degreesMinutesSeconds = true;
+    bool canUndo = false;
+    PointRows undoRows;
+    QString undoWhat;
+};
+
+#endif // POINTTABLE_H

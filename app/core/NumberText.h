@@ -1,0 +1,39 @@
+// The program's one reader of numbers written in text: point tables, points
+// files and the geoid grid file. "." is the decimal point whatever the
+// locale (std::from_chars ignores it).
+#ifndef NUMBERTEXT_H
+#define NUMBERTEXT_H
+
+#include <charconv>
+#include <cmath>
+
+namespace NumberText {
+
+inline bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// One decimal number filling [begin, end) apart from white space around it,
+// an optional "+" or "-" in front. Refuses anything else after the number,
+// and values that are not finite or out of the type's range; *value is
+// written only on success.
+template <typename Number> bool read(const char *begin, const char *end, Number *value)
+{
+    while (begin < end && isSpace(*begin))
+        ++begin;
+    while (end > begin && isSpace(end[-1]))
+        --end;
+    if (begin < end && *begin == '+' && end - begin > 1 && begin[1] != '-')
+        ++begin;
+    Number number = 0;
+    const std::from_chars_result result = std::from_chars(begin, end, number);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(number))
+        return false;
+    *value = number;
+    return true;
+}
+
+} // namespace NumberText
+
+#endif // NUMBERTEXT_H

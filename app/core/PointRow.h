@@ -1,0 +1,61 @@
+// One row of a point list: a name and three coordinate texts, in the column
+// order of the row's system, and what a calculation made of it. Rows travel
+// as these values between the table, the calculation, the clipboard, points
+// files and the converter; text is split into rows and joined from them only
+// where it enters or leaves the program (fromLine, appendLine).
+//
+// A line of a points file, a pasted line and a line of standard input split
+// by one rule:
+// - exactly three ";" and the line splits on ";" alone, exactly three tabs
+//   and it splits on tabs alone (the ";" rule first). In such a line a ","
+//   between two digits of a coordinate is a decimal comma ("П1;55,5;37,5;100"
+//   is what a spreadsheet with Russian settings saves), and a "," in the name
+//   is part of the name;
+// - any other line splits on every ",", ";" and tab; fields past the fourth
+//   are dropped (fieldCount tells the caller, which warns).
+// Every field is trimmed and made one line: a control character becomes a
+// blank, and so do a ";" and a tab left in the name. Lines are written as
+// "name; c1; c2; c3", which reads back as the same row.
+#ifndef POINTROW_H
+#define POINTROW_H
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+struct PointRow
+{
+    // The name and three coordinates.
+    static constexpr int columns = 4;
+
+    enum class Outcome : unsigned char {
+        Given,     // typed, pasted or loaded: not a calculation's result
+        Converted, // converted by a calculation
+        NoPoint,   // no coordinates to convert: the name is kept
+        Failed     // not converted; `reason` says why
+    };
+
+    QString name;
+    QString coordinates[3];
+    Outcome outcome = Outcome::Given;
+    QString reason;
+
+    // Column 0 is the name, 1 to 3 the coordinates.
+    const QString &cell(int column) const { return column == 0 ? name : coordinates[column - 1]; }
+    QString &cell(int column) { return column == 0 ? name : coordinates[column - 1]; }
+    bool coordinatesBlank() const;
+    // Neither a name nor a coordinate.
+    bool isEmpty() const;
+
+    // The row a line becomes; *fields, if given, is the number of fields the
+    // line holds by the rule above (more than four: some were dropped).
+    static PointRow fromLine(const QString &line, int *fields = nullptr);
+    // The number of fields fromLine finds, without making the row.
+    static int fieldCount(const QString &line);
+    // "name; c1; c2; c3\n" in UTF-8 behind *out, each cell trimmed.
+    void appendLine(QByteArray *out) const;
+};
+
+using PointRows = QVector<PointRow>;
+
+#endif // POINTROW_H
