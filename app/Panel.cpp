@@ -134,8 +134,8 @@ SystemName::Choices Panel::choices() const
     c.autoZone = zones && ui->checkBoxAutoZone->isChecked();
     c.zone = c.autoZone ? 1 : ui->spinBoxZone->value();
     c.autoHemisphere = zones && ui->checkBoxAutoHemisphere->isChecked();
-    c.northern = !(zones || c.systemType == Calculation::utmType)
-        || ui->radioButtonNorthern->isChecked();
+    c.northern
+        = !(zones || c.systemType == Calculation::utmType) || ui->radioButtonNorthern->isChecked();
     c.decimalDegrees = angles && ui->radioButtonDegrees->isChecked();
     c.unsignedLongitude = angles && ui->radioButtonUnsignedLongitude->isChecked();
     // A geocentric side has no heights, whatever its geoid list shows.
@@ -166,8 +166,7 @@ void Panel::setChoices(const SystemName::Choices &c)
     if (ui->groupBoxAngularUnit->isVisibleTo(this))
         (c.decimalDegrees ? ui->radioButtonDegrees : ui->radioButtonDMS)->setChecked(true);
     if (ui->groupBoxLongitudeRange->isVisibleTo(this))
-        (c.unsignedLongitude ? ui->radioButtonUnsignedLongitude
-                             : ui->radioButtonSignedLongitude)
+        (c.unsignedLongitude ? ui->radioButtonUnsignedLongitude : ui->radioButtonSignedLongitude)
             ->setChecked(true);
 }
 
@@ -319,7 +318,6 @@ void Panel::updateHeaders()
     }
     ui->tableWidgetPoints->setHorizontalHeaderLabels(labels);
 }
-
 
 // ---- buttons
 

@@ -237,7 +237,8 @@ void PointTable::findInvalidRows()
     const QVector<int> invalid = scan().invalid;
     const int n = invalid.size();
     if (n == 0) {
-        Dialogs::information(panelTr("Поиск некорректных строк"), panelTr("Некорректных строк не обнаружено"));
+        Dialogs::information(
+            panelTr("Поиск некорректных строк"), panelTr("Некорректных строк не обнаружено"));
         return;
     }
     QStringList numbers;
@@ -260,8 +261,8 @@ void PointTable::deleteInvalidRows()
             panelTr("Удаление некорректных строк"), panelTr("Некорректных строк не обнаружено"));
         return;
     }
-    if (!Dialogs::confirm(
-            panelTr("Подтвердите удаление"), panelTr("Обнаружено некорректных строк: %1.\nУдалить? ").arg(n)))
+    if (!Dialogs::confirm(panelTr("Подтвердите удаление"),
+            panelTr("Обнаружено некорректных строк: %1.\nУдалить? ").arg(n)))
         return;
     rememberForUndo(panelTr("удаление некорректных строк"));
     const int oldRow = currentRow();
@@ -291,11 +292,12 @@ void PointTable::deleteEmptyRows()
     const QVector<int> empty = scan().empty;
     int n = empty.size();
     if (n == 0) {
-        Dialogs::information(panelTr("Удаление пустых строк"), panelTr("Пустых строк не обнаружено"));
+        Dialogs::information(
+            panelTr("Удаление пустых строк"), panelTr("Пустых строк не обнаружено"));
         return;
     }
-    if (!Dialogs::confirm(
-            panelTr("Подтвердите удаление"), panelTr("Обнаружено пустых строк: %1.\nУдалить? ").arg(n)))
+    if (!Dialogs::confirm(panelTr("Подтвердите удаление"),
+            panelTr("Обнаружено пустых строк: %1.\nУдалить? ").arg(n)))
         return;
     rememberForUndo(panelTr("удаление пустых строк"));
     const int oldRow = currentRow();

@@ -46,8 +46,8 @@ void saveWindow(const MainWindow *window)
 {
     QSettings settings;
     for (const Panel *panel : {window->inputPanel(), window->outputPanel()}) {
-        settings.setValue(panelGroup(panel, window) + '/' + systemKey,
-            SystemName::format(panel->choices()));
+        settings.setValue(
+            panelGroup(panel, window) + '/' + systemKey, SystemName::format(panel->choices()));
     }
     settings.setValue(QStringLiteral("window/geometry"), window->saveGeometry());
 }

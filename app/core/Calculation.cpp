@@ -221,7 +221,7 @@ Calculator::Calculator(const Side &source, const Side &target, const ::geoid *ge
 {
     // A panel accepts an incomplete record only for a GSK 2011 zone left automatic.
     rule = check_refsystem(&source.system) && check_refsystem(&target.system) ? ZoneRule::Fixed
-                                                                                : ZoneRule::PerPoint;
+                                                                              : ZoneRule::PerPoint;
     const bool ready = rule == ZoneRule::Fixed ? setUpFixed() : setUpPerPoint();
     if (ready)
         failure = SetUpFailure::None;
@@ -242,8 +242,7 @@ bool Calculator::setUpFixed()
         return false;
     if (sourceGeoid && !initialize_geoid_transform(&source.system, geoid, &sourceGeoidTransform))
         return false;
-    return !targetGeoid
-        || initialize_geoid_transform(&target.system, geoid, &targetGeoidTransform);
+    return !targetGeoid || initialize_geoid_transform(&target.system, geoid, &targetGeoidTransform);
 }
 
 bool Calculator::setUpPerPoint()
@@ -384,9 +383,8 @@ PointRow Calculator::convert(const PointRow &row) const
     double in[3];
     double out[3];
     int zone = 0;
-    Failure failure = this->failure == SetUpFailure::None
-        ? readPoint(source, c1, c2, c3, in, &zone)
-        : Failure::NotConverted;
+    Failure failure = this->failure == SetUpFailure::None ? readPoint(source, c1, c2, c3, in, &zone)
+                                                          : Failure::NotConverted;
     if (failure == Failure::None)
         failure = rule == ZoneRule::Fixed ? convertFixed(in, out, &zone)
                                           : convertPerPoint(in, out, &zone);

@@ -12,7 +12,6 @@ namespace CellText {
 
 namespace {
 
-
 // The blanks that a scanf format's space and %lf skip in the C locale.
 bool isScanSpace(char c)
 {

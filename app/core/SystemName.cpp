@@ -166,8 +166,8 @@ void buildRefsystem(const Choices &c, refsystem *out)
     case gaussKrugerType: {
         const int zone = c.autoZone ? 0 : c.zone;
         const int hemisphere = c.autoHemisphere ? KV_HEMISPHERE_AUTO
-            : c.northern                         ? KV_HEMISPHERE_NORTH
-                                                 : KV_HEMISPHERE_SOUTH;
+            : c.northern                        ? KV_HEMISPHERE_NORTH
+                                                : KV_HEMISPHERE_SOUTH;
         if (c.datum == KV_DATUM_PULKOVO95) {
             setup_sk95(unsigned(zone), hemisphere, out);
         } else if (c.datum == KV_DATUM_PULKOVO42) {
@@ -307,9 +307,9 @@ QString format(const Choices &c)
             + (c.unsignedLongitude ? QStringLiteral(":360") : QString());
         break;
     case gaussKrugerType:
-        text = QStringLiteral("gk:%1:%2").arg(
-                   datumName, c.autoZone ? QStringLiteral("auto") : QString::number(c.zone))
-            + (c.autoHemisphere ? QStringLiteral(":auto")
+        text = QStringLiteral("gk:%1:%2")
+                   .arg(datumName, c.autoZone ? QStringLiteral("auto") : QString::number(c.zone))
+            + (c.autoHemisphere  ? QStringLiteral(":auto")
                     : c.northern ? QString()
                                  : QStringLiteral(":s"));
         break;

@@ -249,7 +249,8 @@ void TestCalculation::rowForms()
     const ::geoid empty {};
     for (const ::geoid *g : {&empty, static_cast<const ::geoid *>(nullptr)}) {
         const Calculator without(c.from, c.to, g);
-        QCOMPARE(without.setUpFailure() == SetUpFailure::None, !usesGeoid(c.from) && !usesGeoid(c.to));
+        QCOMPARE(
+            without.setUpFailure() == SetUpFailure::None, !usesGeoid(c.from) && !usesGeoid(c.to));
     }
     // The list's failed rows and counts follow its rows.
     const Result result = calculator.run({PointRow(), row, PointRow()});

@@ -48,7 +48,8 @@ QStringList readableFields(const QString &line, int *count)
         if (i == 0)
             f.replace(QLatin1Char(';'), QLatin1Char(' '));
         else if (single)
-            f.replace(QRegularExpression(QStringLiteral("(?<=[0-9]),(?=[0-9])")), QStringLiteral("."));
+            f.replace(
+                QRegularExpression(QStringLiteral("(?<=[0-9]),(?=[0-9])")), QStringLiteral("."));
         f = f.trimmed();
     }
     return fields;

@@ -243,8 +243,9 @@ void TestCommands::load()
 void TestCommands::saveAndLoadBack()
 {
     log->fileName = tempPath("roundtrip.txt");
-    setRows(*panel, {"Пункт; 55 45 5.00000; 37 37 6.00000; 120.000", "B,56.25,38.5", "",
-                        "A,B\t55,5\t37,5\t150"});
+    setRows(*panel,
+        {"Пункт; 55 45 5.00000; 37 37 6.00000; 120.000", "B,56.25,38.5", "",
+            "A,B\t55,5\t37,5\t150"});
     const QStringList before = tableCells(*panel);
     QSignalSpy status(&*panel, &Panel::signalStatus);
     click(&*panel, "pushButtonSave");

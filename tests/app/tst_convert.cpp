@@ -64,8 +64,13 @@ void TestConvert::initTestCase()
         // A spreadsheet's CSV and tab-separated text with decimal commas, in
         // UTF-8 and Windows-1251; a name with a comma.
         {"csv.txt", "E1;55,5;37,25;100,25\r\nE2;55 30,5;-37 15;\r\nE,3;55;37;1\r\n"},
-        {"tabs.txt", "A,B\t55 45 0\t37 37 0\t150\n\xd0\xa2" "2\t55,5\t37,5\t10,5\n"},
-        {"csv1251.txt", "\xcf" "1;55,5;37,25;100,25\n\xcf" "2;56,5;38,5;\n"},
+        {"tabs.txt",
+            "A,B\t55 45 0\t37 37 0\t150\n\xd0\xa2"
+            "2\t55,5\t37,5\t10,5\n"},
+        {"csv1251.txt",
+            "\xcf"
+            "1;55,5;37,25;100,25\n\xcf"
+            "2;56,5;38,5;\n"},
     };
     for (const auto &f : files)
         QVERIFY(writeFile(tempPath(f[0]), f[1]));

@@ -198,8 +198,7 @@ void TestMainWindow::undo()
     QVERIFY(undone(right(), "Отменено: пересчет", [&] { w->run(); }));
     QVERIFY(undone(right(), "Отменять нечего", [] {}));
     QVERIFY(undone(left(), "Отменено: обмен списков", key(left(), Qt::Key_U)));
-    QCOMPARE(
-        tableCells(*right()).first(), QStringLiteral("A|1|2|3")); // exchanged, not undone
+    QCOMPARE(tableCells(*right()).first(), QStringLiteral("A|1|2|3")); // exchanged, not undone
     right()->table()->setCurrentCell(0, 1);
     QVERIFY(undone(right(), "Отменено: удаление строки", key(right(), Qt::Key_Delete)));
     QVERIFY(undone(right(), "Отменено: удаление некорректных строк", key(right(), Qt::Key_D)));
@@ -221,7 +220,8 @@ void TestMainWindow::keys()
         right()->table()->setFocus();
         QTest::keySequence(right()->table(), QKeySequence(QString::fromLatin1(keys)));
         QVERIFY2(
-            tableCells(*right()).first().contains(QRegularExpression("^A\\|\\d{7}\\.\\d{3}\\|")), keys);
+            tableCells(*right()).first().contains(QRegularExpression("^A\\|\\d{7}\\.\\d{3}\\|")),
+            keys);
     }
     left()->table()->setCurrentCell(0, 0);
     QTest::keyClick(left()->table(), Qt::Key_F2);
