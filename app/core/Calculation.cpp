@@ -42,7 +42,12 @@ bool toGeodetic(const refsystem &plane, transform *t)
     return setup_geod(plane.datum, &geodetic) && initialize_transform(&plane, &geodetic, t);
 }
 
-bool automaticZone(const refsystem &system);
+// A national zone whose zone or hemisphere the library takes from each point.
+bool automaticZone(const refsystem &system)
+{
+    return system.type == KV_TYPE_GK_ZONE
+        && (system.zone == 0 || system.hemisphere == KV_HEMISPHERE_AUTO);
+}
 
 // Where a target point lies, for the check of its zone: read back from the
 // plane point, or, when the target's zone or hemisphere is automatic (a
@@ -92,11 +97,6 @@ Failure checkZone(const refsystem &rs, const transform &toGeodetic, const double
 // GSK 2011 zone does: the zone of the easting's prefix and, on the target
 // side, the hemisphere of the point's latitude on that side's datum (the
 // conversion chose it so). Returns why the row fails, if it does.
-bool automaticZone(const refsystem &system)
-{
-    return system.type == KV_TYPE_GK_ZONE && (system.zone == 0 || system.hemisphere == 0);
-}
-
 Failure convertWithRowZones(const refsystem &source, const refsystem &target, const transform &t,
     const ::geoid *geoid, const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid,
     const double in[3], double out[3])
@@ -105,7 +105,7 @@ Failure convertWithRowZones(const refsystem &source, const refsystem &target, co
         const double prefix = std::floor(easting * 0.000001);
         if (system.zone == 0 && prefix >= 1.0 && prefix <= 60.0)
             system.zone = static_cast<int>(prefix);
-        if (system.hemisphere == 0 && latitude)
+        if (system.hemisphere == KV_HEMISPHERE_AUTO && latitude)
             system.hemisphere = *latitude < 0.0 ? KV_HEMISPHERE_SOUTH : KV_HEMISPHERE_NORTH;
         return system;
     };

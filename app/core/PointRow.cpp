@@ -9,11 +9,13 @@ bool isDigit(QChar ch)
     return ch.unicode() >= '0' && ch.unicode() <= '9';
 }
 
-// Trimmed away at both ends of a field: what QString::trimmed takes, and what
-// would become a blank anyway (a control character; in the name a ";").
+// Trimmed away at both ends of a field: what QString::trimmed takes, the
+// invisible U+FEFF (a byte-order mark at the start of a line of text), and
+// what would become a blank anyway (a control character; in the name a ";").
 bool isEdge(QChar ch, bool name)
 {
-    return ch.isSpace() || CellText::isControl(ch) || (name && ch == QLatin1Char(';'));
+    return ch.isSpace() || ch.unicode() == 0xfeff || CellText::isControl(ch)
+        || (name && ch == QLatin1Char(';'));
 }
 
 // Needs a change inside a field: a control character, in the name also a ";"

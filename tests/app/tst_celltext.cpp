@@ -50,7 +50,10 @@ QStringList readableFields(const QString &line, int *count)
         else if (single)
             f.replace(
                 QRegularExpression(QStringLiteral("(?<=[0-9]),(?=[0-9])")), QStringLiteral("."));
-        f = f.trimmed();
+        while (!f.isEmpty() && (f.front().isSpace() || f.front() == QChar(0xfeff)))
+            f.remove(0, 1);
+        while (!f.isEmpty() && (f.back().isSpace() || f.back() == QChar(0xfeff)))
+            f.chop(1);
     }
     return fields;
 }
@@ -172,7 +175,7 @@ void TestCellText::numbersAndRows()
 // back as the same row and are written again as the same bytes.
 void TestCellText::linesAsReadable()
 {
-    const QString chars = QStringLiteral("0123456789 ,;\t,;\t.-Пa\u0665\r\u2028\x01");
+    const QString chars = QStringLiteral("0123456789 ,;\t,;\t.-Пa\u0665\r\u2028\x01\ufeff");
     QRandomGenerator random(19);
     for (int n = 0; n < 100000; ++n) {
         QString line;
