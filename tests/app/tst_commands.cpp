@@ -354,8 +354,6 @@ void TestCommands::paste_data()
         QStringList {"A|1|2|3", "A,B|55 45 0|37 37 0|150"});
     dataRow("separator in a cell", 0, QString("P;1\t55;30\t37\t100"),
         QStringList {"A|1|2|3", "P 1|55;30|37|100"});
-    dataRow("points-file line", 0, QString("П1;55,5;37,5;100,25"),
-        QStringList {"A|1|2|3", "П1|55.5|37.5|100.25"});
     // Control characters, line and paragraph separators included, are blanks.
     dataRow("control characters", 0,
         QString("a\x01"

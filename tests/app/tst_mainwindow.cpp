@@ -127,11 +127,6 @@ void TestMainWindow::calculate_data()
          "B;615\\d{4}\\.\\d{3};8\\d{6}\\.\\d{3};100\\.\\d{3}", false},
         {"SK-42 automatic zone and hemisphere", "geod:wgs84", "gk:sk42:auto:auto", "A; 55; 37; 0",
          "A;6\\d{6}\\.\\d{3};7\\d{6}\\.\\d{3};-5\\.\\d{3}", false},
-        {"-75.5 as 284.5", "geod:wgs84", "geod:wgs84:deg:360", "W; 40.25; -75.5; ",
-         "W;40\\.250000000;284\\.500000000;", false},
-        // The geoid as each side's list says: 10 m in the test grid.
-        {"geoid out", "geod:wgs84", "geod:wgs84:deg+egm96", "A; 50; 40; 100", "A;50\\.0+;40\\.0+;90\\.000", false},
-        {"geoid in", "geod:wgs84+egm96", "geod:wgs84:deg", "A; 50; 40; 90", "A;50\\.0+;40\\.0+;100\\.000", false},
         // Texts that would read as numbers but denote no point fail.
         {"75 minutes, latitude 95", "geod:wgs84", "geod:wgs84:deg", "M; 55 75 0; 37; 0\nL; 95; 37; 0\nOK; 55; 37; \n; ; ; ",
          "M;;;\nL;;;\nOK;55\\.0+;37\\.0+;\n;;;", true, "Пересчитано 1 из 3 точек, ошибок: 2 (строки 1, 2)",
