@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "Calculation.h"
 #include "MainWindow.h"
 #include "Panel.h"
 #include "WindowSize.h"
@@ -19,16 +20,49 @@ QString panelGroup(const Panel *panel, const MainWindow *window)
                                          : QStringLiteral("rightPanel");
 }
 
+// The choices as earlier versions stored them, control by control, over the
+// panel's own; keys missing or out of range leave the panel's choice.
+SystemName::Choices storedControls(
+    const QSettings &settings, const QString &group, SystemName::Choices c)
+{
+    const auto value = [&](const char *key) {
+        return settings.value(group + QLatin1Char('/') + QLatin1String(key));
+    };
+    const int typeIndex = value("type").toInt();
+    const int types[] = {Calculation::geodeticType, Calculation::gaussKrugerType,
+        Calculation::utmType, Calculation::geocentricType};
+    if (value("type").isValid() && typeIndex >= 0 && typeIndex < 4)
+        c.systemType = types[typeIndex];
+    if (SystemName::datumsFor(c.systemType).contains(value("datum").toInt()))
+        c.datum = value("datum").toInt();
+    const int zone = value("zone").toInt();
+    if (zone >= 1 && zone <= 60)
+        c.zone = zone;
+    c.geoid = value("geoid").isValid() ? value("geoid").toInt() == 1 : c.geoid;
+    c.autoZone = value("autoZone").isValid() ? value("autoZone").toBool() : c.autoZone;
+    c.autoHemisphere
+        = value("autoHemisphere").isValid() ? value("autoHemisphere").toBool() : c.autoHemisphere;
+    c.northern = value("southern").isValid() ? !value("southern").toBool() : c.northern;
+    c.decimalDegrees
+        = value("decimalDegrees").isValid() ? value("decimalDegrees").toBool() : c.decimalDegrees;
+    c.unsignedLongitude = value("unsignedLongitude").isValid() ? value("unsignedLongitude").toBool()
+                                                               : c.unsignedLongitude;
+    return c;
+}
+
 } // namespace
 
 void restoreWindow(MainWindow *window)
 {
     QSettings settings;
     for (Panel *panel : {window->inputPanel(), window->outputPanel()}) {
-        const QString name = settings.value(panelGroup(panel, window) + '/' + systemKey).toString();
+        const QString group = panelGroup(panel, window);
+        const QVariant name = settings.value(group + QLatin1Char('/') + systemKey);
         SystemName::Choices choices;
         QString error;
-        if (SystemName::parse(name, panel->isInputOnly(), &choices, &error))
+        if (!name.isValid())
+            panel->setChoices(storedControls(settings, group, panel->choices()));
+        else if (SystemName::parse(name.toString(), panel->isInputOnly(), &choices, &error))
             panel->setChoices(choices);
     }
 

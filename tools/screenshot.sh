@@ -40,7 +40,7 @@ POINTS
 # Only the output datum is stored, no window geometry: the window opens at
 # its first-start size.
 mkdir -p "$work/config/kelvadra"
-printf '[rightPanel]\ndatum=42\n' > "$work/config/kelvadra/coordconv.conf"
+printf '[rightPanel]\nsystem=geod:sk42\n' > "$work/config/kelvadra/coordconv.conf"
 
 export XDG_CONFIG_HOME="$work/config" LANG=C.UTF-8 LC_ALL=C.UTF-8
 export PROGRAM="$build/bin/coordconv" POINTS="$work/points.txt" OUT="$root/docs/coordconv.png"

@@ -267,6 +267,15 @@ void TestMainWindow::settingsRestored()
     const QRect firstStart = window().geometry();
     Settings::restoreWindow(&window());
     QCOMPARE(systems(), "geod:gsk2011 geod:wgs84");
+    // Choices stored control by control, as earlier versions did.
+    for (const char *key : {"rightPanel/system", "leftPanel/system"})
+        QSettings().remove(key);
+    QSettings().setValue("rightPanel/datum", 42);
+    QSettings().setValue("leftPanel/type", 1), QSettings().setValue("leftPanel/zone", 7);
+    QSettings().setValue("leftPanel/autoZone", false),
+        QSettings().setValue("leftPanel/southern", true);
+    Settings::restoreWindow(&window());
+    QCOMPARE(systems(), "gk:gsk2011:7:s geod:sk42");
     QCOMPARE(window().geometry(), firstStart);
     QCOMPARE(Settings::lastFolder("load"), QString());
     QVERIFY(shown().isEmpty());
