@@ -188,6 +188,20 @@ typedef struct geoid_transform
     transform from_geoid; /* geoid system -> user system */
 } geoid_transform;
 
+/* Plane keys of a local system: from the plane coordinates x (northing) and
+ * y (easting) of a base projected system, and its height h, to local X, Y, H:
+ *   X = dx + a1*x + a2*y,   Y = dy + b1*x + b2*y,   H = h + dh + sx*x + sy*y
+ * A similarity ("keys" of a city system) has a1 = b2 = a and b1 = -a2 = b.
+ * Set when every field is finite and |a1*b2 - a2*b1| >= 1e-6 (a1 = DBL_MAX: not set;
+ * DBL_MAX in any field counts as not set). */
+typedef struct plane_keys
+{
+    double dx, dy;         /* metres */
+    double a1, a2, b1, b2; /* dimensionless */
+    double dh;             /* metres */
+    double sx, sy;         /* height slopes, metres per metre of x and of y */
+} plane_keys;
+
 /* Progress of load_EGM96: called with the fraction of rows read, in (0, 1];
  * a non-zero return cancels the load. */
 typedef int (*geoid_progress_fn)(double fraction);
@@ -225,6 +239,20 @@ KELVADRA_API int setup_sk95(unsigned int zone, int hemisphere, refsystem *rs);
 KELVADRA_API int setup_gsk2011(unsigned int zone, int hemisphere, refsystem *rs);
 KELVADRA_API int setup_utm(unsigned int zone, int hemisphere, refsystem *rs);
 KELVADRA_API int setup_gk(int datum, unsigned int zone, int hemisphere, refsystem *rs);
+
+/* A Transverse Mercator system of any parameters, such as a regional system
+ * (МСК): type 5 on datum (one of the eight KV_DATUM_* codes), axis order
+ * KV_AXES_NORTHING_EASTING (x northing, y easting, as Gauss-Krüger),
+ * hemisphere 1; central meridian and origin latitude in degrees (stored in
+ * radians), scale factor, false easting and false northing in metres, stored
+ * as given (no southern offset is added). Writes the whole record: origin
+ * DBL_MAX and zone -1 as after a reset. Unlike the set-ups above it returns 0
+ * with *rs untouched, not reset, when rs is NULL, the datum is unknown, a
+ * value is not finite, |central meridian| > 180, |origin latitude| >= 90, the
+ * scale factor is outside [0.9, 1.1], or |false easting| or |false northing|
+ * exceeds 1e8 m. */
+KELVADRA_API int setup_tm(int datum, double central_meridian_deg, double origin_latitude_deg,
+    double scale_factor, double false_easting, double false_northing, refsystem *rs);
 
 /* ------------------------------------------------------------------------ */
 /* Transforms                                                                */
@@ -340,6 +368,28 @@ KELVADRA_API int transform_to_geoid(double point[3], const geoid_transform *t);
  * 1 mm or, from the second pass, the height changes by less than 0.1 mm).
  * 0, point unchanged, on failure. */
 KELVADRA_API int transform_from_geoid(double point[3], const geoid_transform *t);
+
+/* ------------------------------------------------------------------------ */
+/* Plane keys of local systems                                               */
+/* ------------------------------------------------------------------------ */
+
+/* Sets every field of k to DBL_MAX (not set); nothing happens for NULL. */
+KELVADRA_API void invalidate_plane_keys(plane_keys *k);
+
+/* 1 when k is set: every field finite and none DBL_MAX, and
+ * |a1*b2 - a2*b1| >= 1e-6 (the plane step can be undone). 0 for NULL. */
+KELVADRA_API int check_plane_keys(const plane_keys *k);
+
+/* Applies k to in (base x northing, y easting, height h; metres) and writes
+ * local X, Y, H to out. out may be the same array as in. Returns 0, with out
+ * untouched, when a pointer is NULL, k fails check_plane_keys, a value of in
+ * is not finite or the result would not be finite. */
+KELVADRA_API int plane_keys_forward(const double in[3], const plane_keys *k, double out[3]);
+
+/* The exact inverse of plane_keys_forward (the 2x2 plane step solved in
+ * closed form, not iterated; then the height): local X, Y, H in, base x, y, h
+ * out. out may be the same array as in. Fails as plane_keys_forward. */
+KELVADRA_API int plane_keys_inverse(const double in[3], const plane_keys *k, double out[3]);
 
 /* ------------------------------------------------------------------------ */
 /* Angles                                                                    */

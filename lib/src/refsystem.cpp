@@ -3,8 +3,14 @@
 //
 // Departure: a NULL record is answered with 0 (or nothing happens) instead of
 // being dereferenced.
+//
+// setup_tm takes a Transverse Mercator of any parameters (a regional system),
+// so unlike the zone set-ups it checks every value: a refused call leaves the
+// record as it was, since a caller replacing a working system by a mistyped
+// one should keep the working one.
 #include "kelvadra_internal.h"
 
+#include <cmath>
 #include <cstdint>
 
 using namespace kelvadra;
@@ -69,6 +75,18 @@ int setup_datum_only(int type, int datum, refsystem *rs)
     rs->type = type;
     rs->datum = datum;
     return 1;
+}
+
+// The parameters of setup_tm that a Transverse Mercator on the Earth can
+// have. The scale of a real system lies within a few parts per thousand of 1;
+// [0.9, 1.1] refuses only what cannot be meant (0, a sign error, 0.09996).
+// Offsets beyond 1e8 m are no longer offsets on an Earth of 4e7 m girth.
+bool tm_parameters_valid(double centralMeridianDeg, double originLatitudeDeg, double scale,
+    double falseEasting, double falseNorthing)
+{
+    return std::fabs(centralMeridianDeg) <= 180.0 && std::fabs(originLatitudeDeg) < 90.0
+        && scale >= 0.9 && scale <= 1.1 && std::fabs(falseEasting) <= 1e8
+        && std::fabs(falseNorthing) <= 1e8; // NaN fails every comparison
 }
 
 } // namespace
@@ -150,6 +168,31 @@ KELVADRA_API int setup_utm(unsigned int zone, int hemisphere, refsystem *rs)
 KELVADRA_API int setup_gk(int datum, unsigned int zone, int hemisphere, refsystem *rs)
 {
     return setup_projected(datum, zone, hemisphere, false, rs);
+}
+
+KELVADRA_API int setup_tm(int datum, double central_meridian_deg, double origin_latitude_deg,
+    double scale_factor, double false_easting, double false_northing, refsystem *rs)
+{
+    ellipsoid e;
+    datum_shift shift;
+    // A datum without both an ellipsoid and a shift to the hub could never convert.
+    if (!rs || !ellipsoid_of_datum(datum, &e) || !datum_to_hub(datum, &shift)
+        || !tm_parameters_valid(
+            central_meridian_deg, origin_latitude_deg, scale_factor, false_easting, false_northing))
+        return 0;
+    refsystem r;
+    reset(&r);
+    r.type = KV_TYPE_PROJECTED;
+    r.datum = datum;
+    r.hemisphere = KV_HEMISPHERE_NORTH;
+    r.projection.central_meridian = deg_to_rad(central_meridian_deg);
+    r.projection.origin_latitude = deg_to_rad(origin_latitude_deg);
+    r.projection.scale_factor = scale_factor;
+    r.projection.false_easting = false_easting;
+    r.projection.false_northing = false_northing;
+    r.axis_order = KV_AXES_NORTHING_EASTING;
+    *rs = r;
+    return 1;
 }
 
 } // extern "C"
