@@ -3,6 +3,7 @@
 #include "Calculation.h"
 #include "Dialogs.h"
 #include "GeoidFile.h"
+#include "LocalSystemsDialog.h"
 #include "Panel.h"
 #include "PointTable.h"
 #include "WaitCursor.h"
@@ -40,6 +41,7 @@ MainWindow::MainWindow(QWidget *parent)
         connect(panel, &Panel::signalCalculate, this, &MainWindow::slotCalculate);
         connect(panel, &Panel::signalSwap, this, &MainWindow::slotSwap);
         connect(panel, &Panel::signalStatus, this, &MainWindow::showStatus);
+        connect(panel, &Panel::signalEditLocalSystems, this, &MainWindow::slotEditLocalSystems);
     }
 
     auto *splitter = new QSplitter(Qt::Horizontal, ui->centralWidget);
@@ -52,6 +54,7 @@ MainWindow::MainWindow(QWidget *parent)
         leftPanel->addGeoidModel();
         rightPanel->addGeoidModel();
     }
+    loadLocalSystems();
     WindowKeys::install(this);
     WindowSize::setFirstStartSize(this, {leftPanel->table(), rightPanel->table()});
 }
@@ -92,6 +95,42 @@ bool MainWindow::loadGeoid()
     return false;
 }
 
+void MainWindow::loadLocalSystems()
+{
+    QString error;
+    systemsReadable = LocalSystems::read(LocalSystems::defaultPath(), &systems, &error);
+    if (!systemsReadable)
+        Dialogs::warning(tr("Предупреждение"),
+            tr("Местные системы не загружены: %1.\nИсправьте файл; программа его не изменит.")
+                .arg(error));
+    leftPanel->setLocalSystems(&systems);
+    rightPanel->setLocalSystems(&systems);
+}
+
+void MainWindow::slotEditLocalSystems()
+{
+    if (!systemsReadable) {
+        Dialogs::warning(tr("Предупреждение"),
+            tr("Файл местных систем содержит ошибку и не будет перезаписан:\n%1")
+                .arg(LocalSystems::defaultPath()));
+        return;
+    }
+    const auto *panel = qobject_cast<const Panel *>(sender());
+    LocalSystemsDialog dialog(
+        systems, panel ? panel->choices().localName : QString(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QString error;
+    if (!LocalSystems::write(LocalSystems::defaultPath(), dialog.systems(), &error)) {
+        Dialogs::warning(tr("Предупреждение"), error);
+        return;
+    }
+    systems = dialog.systems();
+    leftPanel->setLocalSystems(&systems);
+    rightPanel->setLocalSystems(&systems);
+    showStatus(tr("Местные системы сохранены"));
+}
+
 void MainWindow::slotSwap()
 {
     PointTable *left = leftPanel->table();
@@ -118,8 +157,14 @@ void MainWindow::slotCalculate(bool fromLeft)
 
     Calculation::Side from;
     Calculation::Side to;
-    if (!source->calculationSide(&from) || !target->calculationSide(&to))
+    if (!source->calculationSide(&from) || !target->calculationSide(&to)) {
+        // Only a local system can be chosen and still not be one: none defined yet.
+        if (source->systemType() == Calculation::localType
+            || target->systemType() == Calculation::localType)
+            Dialogs::warning(tr("Предупреждение"),
+                tr("Местная система не выбрана: добавьте её кнопкой «...» рядом со списком систем."));
         return;
+    }
     const Calculation::Calculator calculator(from, to, &geoid);
     switch (calculator.setUpFailure()) {
     case Calculation::SetUpFailure::None:

@@ -3,6 +3,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "LocalSystems.h"
 #include "kelvadra.h"
 
 #include <QMainWindow>
@@ -26,6 +27,8 @@ public:
     Panel *outputPanel() const { return rightPanel; }
     const ::geoid *geoidRecord() const { return &geoid; }
 
+    const LocalSystems::Systems &localSystems() const { return systems; }
+
     // The geoid grid file read by windows built afterwards; empty means
     // "egm96.grd" in the program's directory. For tests.
     static void setGeoidFilePath(const QString &path);
@@ -34,16 +37,22 @@ public:
 public slots:
     void slotCalculate(bool fromLeft);
     void slotSwap();
+    // The editor of the local systems, from the panel `sender` names.
+    void slotEditLocalSystems();
     // A line in the status bar: what the last command did.
     void showStatus(const QString &text);
 
 private:
     bool loadGeoid();
+    void loadLocalSystems();
 
     Ui::MainWindow *ui;
     Panel *leftPanel;
     Panel *rightPanel;
     ::geoid geoid;
+    LocalSystems::Systems systems;
+    // The definitions file could not be read: the editor must not write over it.
+    bool systemsReadable = true;
 };
 
 #endif // MAINWINDOW_H

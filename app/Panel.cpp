@@ -16,7 +16,7 @@ namespace {
 
 // Panel system type code per comboBoxType index.
 const int kSystemTypes[] = {Calculation::geodeticType, Calculation::gaussKrugerType,
-    Calculation::utmType, Calculation::geocentricType};
+    Calculation::utmType, Calculation::geocentricType, Calculation::localType};
 
 // A control the panel shows in its role and currently lets the user change.
 bool usable(const QWidget *panel, const QWidget *widget)
@@ -53,6 +53,8 @@ Panel::Panel(bool left, QWidget *parent)
     connect(ui->pushButtonAbout, &QPushButton::clicked, this, &Panel::slotAbout);
     connect(ui->radioButtonDMS, &QRadioButton::toggled, this, &Panel::updateRowRules);
     connect(ui->tableWidgetPoints, &PointTable::signalSwap, this, &Panel::signalSwap);
+    connect(ui->pushButtonLocalSystems, &QPushButton::clicked, this,
+        &Panel::signalEditLocalSystems);
     connect(ui->tableWidgetPoints, &PointTable::signalStatus, this, &Panel::signalStatus);
 }
 
@@ -109,7 +111,7 @@ void Panel::addGeoidModel()
 int Panel::systemType() const
 {
     const int index = ui->comboBoxType->currentIndex();
-    if (index < 0 || index > 3)
+    if (index < 0 || index >= int(std::size(kSystemTypes)))
         return 0;
     return kSystemTypes[index];
 }
@@ -140,11 +142,30 @@ SystemName::Choices Panel::choices() const
     c.unsignedLongitude = angles && ui->radioButtonUnsignedLongitude->isChecked();
     // A geocentric side has no heights, whatever its geoid list shows.
     c.geoid = geoidIndex() != 0 && c.systemType != Calculation::geocentricType;
+    if (c.systemType == Calculation::localType)
+        c.localName = ui->comboBoxLocalSystem->currentText();
     return c;
+}
+
+void Panel::setLocalSystems(const LocalSystems::Systems *systems)
+{
+    localSystems = systems;
+    QComboBox *combo = ui->comboBoxLocalSystem;
+    const QString current = combo->currentText();
+    combo->clear();
+    for (const LocalSystems::System &system : *systems)
+        combo->addItem(system.name);
+    combo->setCurrentIndex(std::max(0, combo->findText(current)));
 }
 
 void Panel::setChoices(const SystemName::Choices &c)
 {
+    // A local system deleted since is not chosen: the panel keeps its own.
+    const int localIndex = ui->comboBoxLocalSystem->findText(c.localName);
+    if (c.systemType == Calculation::localType && localIndex < 0)
+        return;
+    if (c.systemType == Calculation::localType)
+        ui->comboBoxLocalSystem->setCurrentIndex(localIndex);
     // In the order the controls depend on each other: the type, the datum,
     // the automatic choices (they enable or disable the manual ones), the rest.
     for (int i = 0; i < int(std::size(kSystemTypes)); ++i) {
@@ -234,9 +255,21 @@ void Panel::updateEnabledState()
         ui->groupBoxHemisphere->setEnabled(false);
         ui->comboBoxGeoid->setEnabled(false);
         break;
+    case Calculation::localType:
+        ui->groupBoxAngularUnit->setEnabled(false);
+        ui->groupBoxLongitudeRange->setEnabled(false);
+        ui->groupBoxZone->setEnabled(false);
+        ui->groupBoxHemisphere->setEnabled(false);
+        ui->comboBoxGeoid->setEnabled(true);
+        break;
     default:
         break;
     }
+    // A local system is chosen by its name where the others choose a datum.
+    const bool local = systemType() == Calculation::localType;
+    ui->labelDatum->setText(local ? tr("Система") : tr("Датум"));
+    ui->comboBoxDatum->setVisible(!local);
+    ui->widgetLocalSystem->setVisible(local);
 }
 
 void Panel::slotUpdateUi(int)
@@ -279,13 +312,18 @@ void Panel::slotAutoHemisphereClicked(int)
 
 bool Panel::calculationSide(Calculation::Side *side) const
 {
-    return SystemName::side(choices(), isInputOnly(), side);
+    return SystemName::side(choices(), isInputOnly(), side, localSystems);
 }
 
 bool Panel::buildRefsystem(refsystem *out) const
 {
     if (!out)
         return false;
+    Calculation::Side side;
+    if (systemType() == Calculation::localType) { // the base of the local system
+        invalidate_refsystem(out);
+        return calculationSide(&side) && (*out = side.system, true);
+    }
     SystemName::buildRefsystem(choices(), out);
     return SystemName::acceptRefsystem(systemType(), isInputOnly(), out) != 0;
 }
@@ -312,6 +350,9 @@ void Panel::updateHeaders()
         break;
     case Calculation::utmType:
         labels << tr("Имя точки") << tr("E") << tr("N") << tr("h");
+        break;
+    case Calculation::localType:
+        labels << tr("Имя точки") << tr("X") << tr("Y") << tr("Высота");
         break;
     default:
         return;

@@ -43,7 +43,8 @@ public:
     // choice, and a geoid that is not loaded stays "Нет".
     void setChoices(const SystemName::Choices &choices);
 
-    // Panel system type: 1 geocentric, 2 geodetic, 3 Gauss-Krüger, 4 UTM, 0 none.
+    // Panel system type: 1 geocentric, 2 geodetic, 3 Gauss-Krüger, 4 UTM,
+    // 5 local, 0 none.
     int systemType() const;
     int datumCode() const;
     int geoidIndex() const;
@@ -56,9 +57,15 @@ public:
 
     PointTable *table() const;
 
+    // The named local systems the panel offers (owned by the window, which
+    // calls this again when they change).
+    void setLocalSystems(const LocalSystems::Systems *systems);
+
 signals:
     void signalCalculate(bool left);
     void signalSwap();
+    // The button beside the local systems: the window opens their editor.
+    void signalEditLocalSystems();
     // What a command did, for the status bar.
     void signalStatus(const QString &text);
 
@@ -89,6 +96,7 @@ private:
     bool inputRole;
     bool outputRole;
     QVector<int> datumCodes; // per comboBoxDatum index
+    const LocalSystems::Systems *localSystems = nullptr;
 };
 
 #endif // PANEL_H

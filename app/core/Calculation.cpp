@@ -13,9 +13,34 @@ namespace {
 
 const double maxMeridianOffset = 6.0;
 
+// The code of the plane system the side's points are in, a local system's base.
+int planeType(const Side &side)
+{
+    return side.systemType == localType ? side.baseType : side.systemType;
+}
+
 bool isPlane(const Side &side)
 {
-    return side.systemType == gaussKrugerType || side.systemType == utmType;
+    const int type = planeType(side);
+    return type == gaussKrugerType || type == utmType || type == tmType;
+}
+
+// A local point (X northing, Y easting, H) into its base's order, and back;
+// the keys are the library's, with their exact inverse.
+bool toBase(const Side &side, double point[3])
+{
+    if (!plane_keys_inverse(point, &side.keys, point))
+        return false;
+    if (side.baseType == utmType)
+        std::swap(point[0], point[1]);
+    return true;
+}
+
+bool fromBase(const Side &side, double point[3])
+{
+    if (side.baseType == utmType)
+        std::swap(point[0], point[1]);
+    return plane_keys_forward(point, &side.keys, point);
 }
 
 // The zone whose number leads the easting of a Gauss-Krüger record; 0 when
@@ -30,9 +55,14 @@ int zoneNumber(const refsystem &rs)
     return 0;
 }
 
+bool hasZonePrefix(const Side &side)
+{
+    return planeType(side) == gaussKrugerType;
+}
+
 int fixedZone(const Side &side)
 {
-    return side.systemType == gaussKrugerType ? zoneNumber(side.system) : 0;
+    return planeType(side) == gaussKrugerType ? zoneNumber(side.system) : 0;
 }
 
 // A plane system into geodetic coordinates on its own datum.
@@ -70,9 +100,10 @@ bool targetToGeodetic(
 // left automatic takes its zone from the easting. `from` is the point
 // `toGeodetic` takes: the plane point itself, or the source point (see
 // targetToGeodetic). *zone: the zone checked. An output point is judged as
-// written, to the millimetre.
+// written, to the millimetre. A Transverse Mercator of other parameters has
+// no zone number in its easting (`prefix` false).
 Failure checkZone(const refsystem &rs, const transform &toGeodetic, const double from[3],
-    const double plane[3], int *zone, bool output)
+    const double plane[3], int *zone, bool output, bool prefix)
 {
     double geodetic[3];
     if (!transform_coords(from, &toGeodetic, geodetic))
@@ -84,7 +115,7 @@ Failure checkZone(const refsystem &rs, const transform &toGeodetic, const double
         meridian = 6.0 * (rs.zone >= 1 ? rs.zone : std::floor(plane[1] * 1e-6)) - 3.0;
     if (!(std::fabs(std::remainder(geodetic[1] - meridian, 360.0)) <= maxMeridianOffset))
         return Failure::FarFromMeridian;
-    *zone = zoneNumber(rs);
+    *zone = prefix ? zoneNumber(rs) : 0;
     const double easting = output ? std::round(plane[1] * 1000.0) / 1000.0 : plane[1];
     return *zone == 0 || std::floor(easting * 1e-6) == *zone ? Failure::None : Failure::ZonePrefix;
 }
@@ -181,6 +212,8 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
     }
     if (!CellText::parseNumber(c3, &point[2]))
         return Failure::Invalid;
+    if (side.systemType == localType && !toBase(side, point))
+        return Failure::NotConverted;
     const int fixed = fixedZone(side);
     if (fixed != 0 && std::floor(point[1] * 1e-6) != fixed) {
         if (zone)
@@ -269,7 +302,7 @@ Failure Calculator::convertFixed(const double in[3], double out[3], int *zone) c
     const geoid_transform *to = targetGeoid ? &targetGeoidTransform : nullptr;
     Failure failure = Failure::None;
     if (isPlane(source))
-        failure = checkZone(source.system, sourcePlane, in, in, zone, false);
+        failure = checkZone(source.system, sourcePlane, in, in, zone, false, hasZonePrefix(source));
     if (failure == Failure::None) {
         if ((from && automaticZone(source.system)) || (to && automaticZone(target.system)))
             failure = convertWithRowZones(
@@ -278,8 +311,8 @@ Failure Calculator::convertFixed(const double in[3], double out[3], int *zone) c
             failure = convertPoint(in, fixedTransform, from, to, out);
     }
     if (failure == Failure::None && isPlane(target))
-        failure = checkZone(
-            target.system, targetPlane, targetPlaneFromSource ? in : out, out, zone, true);
+        failure = checkZone(target.system, targetPlane, targetPlaneFromSource ? in : out, out,
+            zone, true, hasZonePrefix(target));
     return failure;
 }
 
@@ -317,7 +350,7 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
         || (isPlane(target) && !targetToGeodetic(from, to, &toPlane, &toPlaneFromSource)))
         return Failure::NotConverted;
     if (isPlane(source)) {
-        const Failure failure = checkZone(from, fromPlane, in, in, zone, false);
+        const Failure failure = checkZone(from, fromPlane, in, in, zone, false, hasZonePrefix(source));
         if (failure != Failure::None)
             return failure;
     }
@@ -335,7 +368,8 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
         sourceGeoid ? &fromGeoid : nullptr, targetGeoid ? &toGeoid : nullptr, in, out);
     if (failure != Failure::None || !isPlane(target))
         return failure;
-    return checkZone(to, toPlane, toPlaneFromSource ? in : out, out, zone, true);
+    return checkZone(
+        to, toPlane, toPlaneFromSource ? in : out, out, zone, true, hasZonePrefix(target));
 }
 
 void Calculator::format(const double point[3], bool heightDefaulted, PointRow *row) const
@@ -391,6 +425,8 @@ PointRow Calculator::convert(const PointRow &row) const
     // A latitude past a pole is no point either (a plane point far out).
     if (failure == Failure::None && target.systemType == geodeticType
         && !(std::fabs(out[0]) <= 90.0))
+        failure = Failure::NotConverted;
+    if (failure == Failure::None && target.systemType == localType && !fromBase(target, out))
         failure = Failure::NotConverted;
     if (failure != Failure::None) {
         result.outcome = PointRow::Outcome::Failed;

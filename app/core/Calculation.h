@@ -29,6 +29,8 @@ constexpr int geocentricType = 1;
 constexpr int geodeticType = 2;
 constexpr int gaussKrugerType = 3;
 constexpr int utmType = 4;
+constexpr int localType = 5; // a named local system: plane keys over a base plane system
+constexpr int tmType = 6;    // a Transverse Mercator of any parameters (written form only)
 
 // One side of a calculation as its panel describes it.
 struct Side
@@ -39,6 +41,11 @@ struct Side
     bool dmsUnits = false;       // geodetic, degrees-minutes-seconds (input validity, output form)
     bool decimalDegrees = false; // geodetic, decimal degrees (output form)
     bool unsignedLongitude = false; // geodetic, longitudes 0 to 360 degrees (output form)
+    // A local system: `system` is its base, of this code (tmType,
+    // gaussKrugerType or utmType), and the keys take the base's plane point
+    // (northing first) to the local one.
+    int baseType = 0;
+    plane_keys keys {};
 };
 
 // Heights on this side refer to the geoid. Never on a geocentric side, whose

@@ -1,8 +1,11 @@
-// The program's one reader of numbers written in text: point tables, points
-// files and the geoid grid file. "." is the decimal point whatever the
+// The program's one reader of numbers written in text (point tables, points
+// files, the geoid grid file, system names), and the shortest writer of
+// parameters. "." is the decimal point whatever the
 // locale (std::from_chars ignores it).
 #ifndef NUMBERTEXT_H
 #define NUMBERTEXT_H
+
+#include <QString>
 
 #include <charconv>
 #include <cmath>
@@ -32,6 +35,14 @@ template <typename Number> bool read(const char *begin, const char *end, Number 
         return false;
     *value = number;
     return true;
+}
+
+// The shortest text that reads back as the same double, "." as the point.
+inline QString shortest(double value)
+{
+    char text[32];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
+    return QString::fromLatin1(text, int(result.ptr - text));
 }
 
 } // namespace NumberText

@@ -1,6 +1,8 @@
 #include "SystemName.h"
 
 #include "Calculation.h"
+#include "NumberText.h"
+#include "ProjString.h"
 
 #include <QCoreApplication>
 
@@ -11,6 +13,8 @@ namespace {
 using Calculation::gaussKrugerType;
 using Calculation::geocentricType;
 using Calculation::geodeticType;
+using Calculation::localType;
+using Calculation::tmType;
 using Calculation::utmType;
 
 // A datum: its written name, the library's code and the panel's caption.
@@ -148,6 +152,44 @@ bool parseUtm(const QStringList &parts, Choices *c, QString *error)
     return true;
 }
 
+// "tm:DATUM:lon0=DEG,lat0=DEG,k=K,fe=M,fn=M", the parameters in any order,
+// each once; the limits are the library's (setup_tm).
+bool parseTm(const QStringList &parts, Choices *c, QString *error)
+{
+    const char *const keys[] = {"lon0", "lat0", "k", "fe", "fn"};
+    bool given[5] = {};
+    const QStringList values = parts.value(2).split(QLatin1Char(','));
+    for (const QString &item : values) {
+        const QString key = item.section(QLatin1Char('='), 0, 0).trimmed();
+        const QByteArray value = item.section(QLatin1Char('='), 1).toLatin1();
+        int i = 0;
+        while (i < 5 && key != QLatin1String(keys[i]))
+            ++i;
+        if (i == 5 || given[i] || !item.contains(QLatin1Char('='))
+            || !NumberText::read(value.constData(), value.constData() + value.size(), &c->tm[i])) {
+            *error = QStringLiteral("«%1»: ожидается tm:ДАТУМ:lon0=ГРАД,lat0=ГРАД,k=МАСШТАБ,fe=М,"
+                                    "fn=М (числа через \".\")")
+                         .arg(item);
+            return false;
+        }
+        given[i] = true;
+    }
+    for (int i = 0; i < 5; ++i) {
+        if (!given[i] || parts.size() > 3) {
+            *error = QStringLiteral("ожидается tm:ДАТУМ:lon0=ГРАД,lat0=ГРАД,k=МАСШТАБ,fe=М,fn=М, "
+                                    "все пять параметров");
+            return false;
+        }
+    }
+    refsystem check;
+    if (!setup_tm(c->datum, c->tm[0], c->tm[1], c->tm[2], c->tm[3], c->tm[4], &check)) {
+        *error = QStringLiteral("параметры вне пределов: |lon0| не больше 180, |lat0| меньше 90, "
+                                "k от 0.9 до 1.1, |fe| и |fn| не больше 1e8");
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void buildRefsystem(const Choices &c, refsystem *out)
@@ -162,6 +204,9 @@ void buildRefsystem(const Choices &c, refsystem *out)
         break;
     case utmType:
         setup_utm(unsigned(c.zone), c.northern ? KV_HEMISPHERE_NORTH : KV_HEMISPHERE_SOUTH, out);
+        break;
+    case tmType:
+        setup_tm(c.datum, c.tm[0], c.tm[1], c.tm[2], c.tm[3], c.tm[4], out);
         break;
     case gaussKrugerType: {
         const int zone = c.autoZone ? 0 : c.zone;
@@ -209,9 +254,24 @@ int acceptRefsystem(int systemType, bool inputOnly, const refsystem *rs)
     return 1;
 }
 
-bool side(const Choices &c, bool input, Calculation::Side *out)
+bool side(
+    const Choices &c, bool input, Calculation::Side *out, const LocalSystems::Systems *systems)
 {
     Calculation::Side s;
+    if (c.systemType == localType) {
+        const LocalSystems::System *local = systems ? LocalSystems::find(*systems, c.localName)
+                                                    : nullptr;
+        Choices base;
+        QString error;
+        if (!local || !parse(local->base, true, &base, &error) || !side(base, true, &s))
+            return false;
+        s.baseType = base.systemType;
+        s.systemType = localType;
+        s.geoidIndex = c.geoid ? 1 : 0;
+        s.keys = local->planeKeys();
+        *out = s;
+        return true;
+    }
     buildRefsystem(c, &s.system);
     if (!acceptRefsystem(c.systemType, input, &s.system))
         return false;
@@ -225,7 +285,7 @@ bool side(const Choices &c, bool input, Calculation::Side *out)
     return true;
 }
 
-bool parse(const QString &name, bool input, Choices *choices, QString *error)
+bool parse(const QString &name, bool input, Choices *choices, QString *error, QString *note)
 {
     const auto fail = [&name, error](const QString &why) {
         *error = QStringLiteral("«%1»: %2").arg(name, why);
@@ -237,13 +297,30 @@ bool parse(const QString &name, bool input, Choices *choices, QString *error)
         return false;
     };
 
-    QString text = name.trimmed().toLower();
+    QString text = name.trimmed();
     Choices c;
     const QLatin1String geoidSuffix("+egm96");
-    if (text.endsWith(geoidSuffix)) {
+    if (text.endsWith(geoidSuffix, Qt::CaseInsensitive)) {
         c.geoid = true;
         text.chop(geoidSuffix.size());
     }
+    // A local system's name keeps its case and may hold any character.
+    if (text.startsWith(QLatin1String("msk:"), Qt::CaseInsensitive)) {
+        c.systemType = localType;
+        c.localName = text.mid(4);
+        if (c.localName.isEmpty())
+            return fail(QStringLiteral("ожидается msk:ИМЯ местной системы (список: --list)"));
+        *choices = c;
+        return true;
+    }
+    if (text.startsWith(QLatin1String("proj:"), Qt::CaseInsensitive)) {
+        QString why;
+        if (!ProjString::read(text.mid(5), &c, note, &why))
+            return fail(why);
+        *choices = c;
+        return true;
+    }
+    text = text.toLower();
     const QStringList parts = text.split(QLatin1Char(':'));
     const QString &kind = parts.at(0);
     if (kind == QLatin1String("utm")) {
@@ -255,8 +332,11 @@ bool parse(const QString &name, bool input, Choices *choices, QString *error)
             c.systemType = geodeticType;
         else if (kind == QLatin1String("gk"))
             c.systemType = gaussKrugerType;
+        else if (kind == QLatin1String("tm"))
+            c.systemType = tmType;
         else
-            return fail(QStringLiteral("ожидается geod:, geoc:, gk: или utm: (все формы: --list)"));
+            return fail(QStringLiteral(
+                "ожидается geod:, geoc:, gk:, utm:, tm:, msk: или proj: (все формы: --list)"));
         c.datum = datumCode(parts.value(1));
         if (c.datum == 0)
             return fail(QStringLiteral("ожидается %1:ДАТУМ, датумы: %2").arg(kind, datumList()));
@@ -277,6 +357,9 @@ bool parse(const QString &name, bool input, Choices *choices, QString *error)
         break;
     case gaussKrugerType:
         ok = parseGaussKruger(parts, input, &c, &why);
+        break;
+    case tmType:
+        ok = parseTm(parts, &c, &why);
         break;
     default:
         ok = parseUtm(parts, &c, &why);
@@ -315,6 +398,15 @@ QString format(const Choices &c)
         break;
     case utmType:
         text = QStringLiteral("utm:%1%2").arg(c.zone).arg(QLatin1Char(c.northern ? 'n' : 's'));
+        break;
+    case tmType:
+        text = QStringLiteral("tm:%1:lon0=%2,lat0=%3,k=%4,fe=%5,fn=%6")
+                   .arg(datumName, NumberText::shortest(c.tm[0]), NumberText::shortest(c.tm[1]),
+                       NumberText::shortest(c.tm[2]), NumberText::shortest(c.tm[3]),
+                       NumberText::shortest(c.tm[4]));
+        break;
+    case localType:
+        text = QStringLiteral("msk:") + c.localName;
         break;
     default:
         return QString();

@@ -179,7 +179,7 @@ void TestConvert::refusals_data()
         "П" + converted.mid(1) + "П" + converted.mid(1) + "Рџ" + converted.mid(1));
     // clang-format off
     const char *const names[][3] = {
-        {"unknown kind", "--from mars:1 --to geod:wgs84", "--from «mars:1»: ожидается geod:, geoc:, gk: или utm:"},
+        {"unknown kind", "--from mars:1 --to geod:wgs84", "--from «mars:1»: ожидается geod:, geoc:, gk:, utm:, tm:, msk: или proj:"},
         {"unknown datum", "--from geod:wgs72 --to geod:wgs84",
          "датумы: wgs84, sk42, sk95, pz90, pz90.02, pz90.11, gsk2011, itrf2008"},
         {"zone 61", "--from gk:sk42:61 --to geod:wgs84", "зона 1–60 или auto"},
