@@ -3,6 +3,8 @@
 #include "CellText.h"
 #include "Streams.h"
 
+#include <system_error>
+
 namespace {
 
 // The row in UTF-8 and "\n" behind `out`; ASCII, the usual case, without a
@@ -42,6 +44,23 @@ void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
     batch->lines.clear();
 }
 
+// A batch on a thread of its own; when the system refuses one (a process
+// limit), on the calling thread as its result is wanted. Tests set
+// KELVADRA_CONVERT_TEST_REFUSE_THREADS to see that without a process limit,
+// which root does not have.
+std::future<void> startWorker(const Calculation::Calculator *calculator, Batch *batch)
+{
+    static const bool refused = qEnvironmentVariableIsSet("KELVADRA_CONVERT_TEST_REFUSE_THREADS");
+    try {
+        if (refused)
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
+        return std::async(std::launch::async, convertBatch, calculator, batch);
+    } catch (const std::system_error &) {
+        return std::async(std::launch::deferred, convertBatch, calculator, batch);
+    }
+}
+
 } // namespace
 
 void Pipeline::submit()
@@ -51,8 +70,7 @@ void Pipeline::submit()
     while (jobs.size() >= inFlight)
         writeOldest();
     Batch *batch = current.get();
-    jobs.emplace_back(
-        std::move(current), std::async(std::launch::async, convertBatch, &calculator, batch));
+    jobs.emplace_back(std::move(current), startWorker(&calculator, batch));
 }
 
 void Pipeline::writeOldest()
