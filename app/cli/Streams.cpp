@@ -95,6 +95,9 @@ bool Output::open(const QString &path)
         ownFd = true;
         return true;
     }
+    // QSaveFile refuses a file it may not write without an errno.
+    if (::access(name.constData(), W_OK) != 0 && errno != ENOENT)
+        return fail(errno);
     // Unbuffered: a failed write leaves its errno, the reason to give.
     file.reset(new QSaveFile(path));
     errno = 0;
