@@ -30,8 +30,10 @@ Run shell(const QString &script)
     process.setWorkingDirectory(tempPath());
     process.start("sh",
         {"-c",
-            "convert() { \"$C\" --from geod:wgs84 --to geod:sk42 \"$@\"; s=$?; }\n" + script
-                + "\nexit $s"});
+            "convert() { \"$C\" --from geod:wgs84 --to geod:sk42 \"$@\"; s=$?; }\n"
+            // Process limits and file permissions hold for root only as another user.
+            "user=; [ $(id -u) = 0 ] && user='setpriv --reuid=65534 --regid=65534 --clear-groups'\n"
+                + script + "\nexit $s"});
     process.closeWriteChannel();
     Run run;
     if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
@@ -121,6 +123,9 @@ void TestConvertSafety::cases_data()
     // Replacing the FIFO by a file would leave `cat` waiting for a writer.
     dataRow("-o a FIFO", "rm -f f; mkfifo f; cat f > got.txt & convert ok.txt -o f; [ -p f ] && wait; "
         "cat got.txt", 0, QString(), converted);
+    // Another user cannot replace /dev/null: a converter that tried would fail.
+    dataRow("-o /dev/null", "$user \"$C\" --from geod:wgs84 --to geod:sk42 -o /dev/null < ok.txt; s=$?; "
+        "[ -c /dev/null ] && echo device", 0, QString(), QByteArray("device\n"));
     dataRow("-o a full device", makeFull + "convert ok.txt -o full", 2, said({full}), QByteArray());
     dataRow("endless input, the first write failed", makeFull + endless + " | { convert -o full; exit $s; }; s=$?",
         2, said({full}), QByteArray());
@@ -140,10 +145,8 @@ void TestConvertSafety::cases_data()
         said({"mix.txt:2: неверная запись координат", "mix.txt:2: неверная запись координат",
               "пересчитано 2 из 4 точек, ошибок: 2"}),
         converted + "bad; ; ; \n" + converted + "bad; ; ; \n");
-    // A process limit holds for root only as another user.
-    dataRow("a process limit of one", endless + " | head -n 10000 > t.in; run=; [ $(id -u) = 0 ] && "
-        "run='setpriv --reuid=65534 --regid=65534 --clear-groups'; $run prlimit --nproc=1 -- \"$C\" "
-        "--from geod:wgs84 --to geod:sk42 < t.in > t.out; s=$?; uniq -c t.out",
+    dataRow("a process limit of one", endless + " | head -n 10000 > t.in; $user prlimit --nproc=1 -- "
+        "\"$C\" --from geod:wgs84 --to geod:sk42 < t.in > t.out; s=$?; uniq -c t.out",
         0, QString(), "  10000 " + converted);
     dataRow("no thread to be had", endless + " | head -n 10000 > t.in; "
         "export KELVADRA_CONVERT_TEST_REFUSE_THREADS=1; convert t.in > t.out; uniq -c t.out",
