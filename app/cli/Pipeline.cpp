@@ -45,16 +45,10 @@ void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
 }
 
 // A batch on a thread of its own; when the system refuses one (a process
-// limit), on the calling thread as its result is wanted. Tests set
-// KELVADRA_CONVERT_TEST_REFUSE_THREADS to see that without a process limit,
-// which root does not have.
+// limit), on the calling thread as its result is wanted.
 std::future<void> startWorker(const Calculation::Calculator *calculator, Batch *batch)
 {
-    static const bool refused = qEnvironmentVariableIsSet("KELVADRA_CONVERT_TEST_REFUSE_THREADS");
     try {
-        if (refused)
-            throw std::system_error(
-                std::make_error_code(std::errc::resource_unavailable_try_again));
         return std::async(std::launch::async, convertBatch, calculator, batch);
     } catch (const std::system_error &) {
         return std::async(std::launch::deferred, convertBatch, calculator, batch);
