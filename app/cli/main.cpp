@@ -271,7 +271,8 @@ int main(int argc, char *argv[])
                       : ::stat(QFile::encodeName(path).constData(), &st))
             != 0) {
             say(QStringLiteral("не удалось открыть «%1»: %2")
-                    .arg(shown(path), systemReason(errno)));
+                    .arg(standard ? QStringLiteral("стандартный ввод") : shown(path),
+                        systemReason(errno)));
             return cannotRun;
         }
         if (S_ISDIR(st.st_mode)) {
@@ -364,7 +365,7 @@ int main(int argc, char *argv[])
             break;
         if (input.status() != PointsFile::Status::Ok) {
             pipeline.finish();
-            const QString name = input.displayName();
+            const QString &name = input.displayName();
             switch (input.status()) {
             case PointsFile::Status::TooLarge:
                 say(QStringLiteral("«%1» больше %2 МБ: это не список точек")
