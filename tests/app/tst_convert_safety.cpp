@@ -99,9 +99,8 @@ void TestConvertSafety::cases_data()
     QTest::addColumn<QString>("err");
     QTest::addColumn<QByteArray>("out");
 
-    const QString full = "не удалось записать «full»: нет места на диске";
-    // A node of its own, where root may make one: a converter that replaced
-    // devices would then replace the test's node, not the system's.
+    // A full device of its own, where root may make one: a converter that
+    // replaced devices would then replace the test's node, not the system's.
     const QString makeFull
         = "[ -e full ] || mknod full c 1 7 2>/dev/null || ln -s /dev/full full; ";
     const QString isInput = "— один из входных файлов: укажите в -o другой файл";
@@ -114,8 +113,6 @@ void TestConvertSafety::cases_data()
         2, said({"«self.txt» " + isInput}), row);
     dataRow("-o a symlink to the input", "cp ok.txt self.txt; ln -sf self.txt link.txt; "
         "convert self.txt -o link.txt; cat self.txt", 2, said({"«link.txt» " + isInput}), row);
-    dataRow("input a hard link of -o", "cp ok.txt self.txt; ln -f self.txt hard.txt; "
-        "convert hard.txt -o self.txt; cat self.txt", 2, said({"«self.txt» " + isInput}), row);
     dataRow("standard output appended to the input", "cp ok.txt self.txt; convert self.txt >> self.txt; "
         "cat self.txt", 2, said({"стандартный вывод направлен в один из входных файлов: укажите другой файл"}), row);
     dataRow("-o a copy of the input", "cp ok.txt copy.txt; convert ok.txt -o copy.txt; cat copy.txt",
@@ -126,9 +123,8 @@ void TestConvertSafety::cases_data()
     // Another user cannot replace /dev/null: a converter that tried would fail.
     dataRow("-o /dev/null", "$user \"$C\" --from geod:wgs84 --to geod:sk42 -o /dev/null < ok.txt; s=$?; "
         "[ -c /dev/null ] && echo device", 0, QString(), QByteArray("device\n"));
-    dataRow("-o a full device", makeFull + "convert ok.txt -o full", 2, said({full}), QByteArray());
     dataRow("endless input, the first write failed", makeFull + endless + " | { convert -o full; exit $s; }; s=$?",
-        2, said({full}), QByteArray());
+        2, said({"не удалось записать «full»: нет места на диске"}), QByteArray());
     dataRow("-o over the file size limit", "mkdir -p lim; echo kept > lim/out.txt; " + endless
         + " | head -n 100 > lim.in; (trap '' XFSZ; ulimit -f 1; convert lim.in -o lim/out.txt; exit $s); "
         "s=$?; ls lim; cat lim/out.txt", 2,
@@ -155,10 +151,8 @@ void TestConvertSafety::cases_data()
     dataRow("--help=x", "convert --help=x", 2,
         said({"параметр --help пишется без значения" + help}), QByteArray());
     dataRow("empty file name", "convert ok.txt ''", 2, said({"пустое имя файла" + help}), QByteArray());
-    dataRow("UTF-16LE", "convert utf16le.txt", 0, QString(), cyrillic);
-    dataRow("UTF-16BE", "convert utf16be.txt", 0, QString(), cyrillic);
-    dataRow("UTF-32LE", "convert utf32le.txt", 0, QString(), cyrillic);
-    dataRow("UTF-32BE", "convert utf32be.txt", 0, QString(), cyrillic);
+    dataRow("UTF-16 and UTF-32 by their marks", "convert utf16le.txt utf16be.txt utf32le.txt utf32be.txt",
+        0, QString(), cyrillic.repeated(4));
     dataRow("NUL byte", "convert nul.txt", 2,
         said({"«nul.txt» не текстовый файл точек: в нём нулевые байты"}), QByteArray());
     dataRow("lines of 1 MB and one byte more", "convert edge.txt", 1,
