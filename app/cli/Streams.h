@@ -60,8 +60,8 @@ public:
     bool commit();
     bool failed() const { return !ok; }
     int error() const { return code; }
-    // True when the output is a file replaced at commit: nothing of it is
-    // there before.
+    // True when the output is a file replaced at commit: until then the old
+    // file stays as it was.
     bool replacesFile() const { return bool(file); }
     // Rows already out (standard output, a device): what a reader has seen.
     qint64 rowsWritten() const { return rows; }
