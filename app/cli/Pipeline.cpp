@@ -2,6 +2,8 @@
 
 #include "Streams.h"
 
+#include <system_error>
+
 namespace {
 
 void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
@@ -18,6 +20,17 @@ void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
     batch->lines.clear();
 }
 
+// A batch on a thread of its own; when the system refuses one (a process
+// limit), on the calling thread as its result is wanted.
+std::future<void> startWorker(const Calculation::Calculator *calculator, Batch *batch)
+{
+    try {
+        return std::async(std::launch::async, convertBatch, calculator, batch);
+    } catch (const std::system_error &) {
+        return std::async(std::launch::deferred, convertBatch, calculator, batch);
+    }
+}
+
 } // namespace
 
 void Pipeline::submit()
@@ -27,8 +40,7 @@ void Pipeline::submit()
     while (jobs.size() >= inFlight)
         writeOldest();
     Batch *batch = current.get();
-    jobs.emplace_back(
-        std::move(current), std::async(std::launch::async, convertBatch, &calculator, batch));
+    jobs.emplace_back(std::move(current), startWorker(&calculator, batch));
 }
 
 void Pipeline::writeOldest()

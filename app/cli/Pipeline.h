@@ -55,10 +55,12 @@ public:
             job.second.wait();
     }
 
-    // Lines of one input, numbered from 1.
+    // Lines of one input, numbered from 1. A new input starts a new batch,
+    // even one of the same name: its lines count from 1 again.
     void add(const QString &source, qint64 number, const QString &line)
     {
-        if (!current || current->source != source) {
+        if (!current || current->source != source
+            || current->firstLine + current->lines.size() != number) {
             submit();
             current.reset(new Batch);
             current->source = source;
@@ -69,6 +71,23 @@ public:
         // Bounded in characters too, so that long lines keep memory flat.
         if (current->lines.size() >= batchLines || current->chars >= batchChars)
             submit();
+    }
+    // A line that never reached the calculation: written as an empty row, so
+    // that every input line still has its output row, and reported.
+    void addFailed(const QString &source, qint64 number, const QString &reason)
+    {
+        submit();
+        std::unique_ptr<Batch> batch(new Batch);
+        batch->source = source;
+        batch->firstLine = number;
+        batch->rows = "; ; ; \n";
+        batch->failures.push_back({number, reason});
+        batch->points = 1;
+        while (jobs.size() >= inFlight)
+            writeOldest();
+        std::promise<void> done;
+        done.set_value();
+        jobs.emplace_back(std::move(batch), done.get_future());
     }
     // "Пересчитано 998 из 1000 точек, ошибок: 2", as the window says it.
     QString summary() const

@@ -1,6 +1,6 @@
 // The converter's ends: an input file or standard input read as the program
-// reads points files, the output written whole or not at all, and a progress
-// bar on a terminal.
+// reads points files, the output written whole or not at all when it is a
+// file, and a progress bar on a terminal.
 #ifndef STREAMS_H
 #define STREAMS_H
 
@@ -18,65 +18,65 @@
 class Input
 {
 public:
-    // False, with errno set, when the file cannot be read.
-    bool open(const QString &path);
+    // `path` as QFile takes it ("-": standard input), `shown` as messages
+    // name it. False, with errno set, when the file cannot be read.
+    bool open(const QString &path, const QString &shown);
 
     bool next(QString *line) { return reader->readLine(line); }
+    bool lineTooLong() const { return reader->lineTooLong(); }
     PointsFile::Status status() const { return reader->status(); }
     const QString &displayName() const { return name; }
-    qint64 total() const { return size; }
     qint64 consumed() const { return file.isSequential() ? 0 : file.pos(); }
 
 private:
     QFile file;
     std::unique_ptr<PointsFile::LineReader> reader;
     QString name;
-    qint64 size = -1;
 };
 
-// Standard output, or a file replaced only when everything was written.
+// Standard output, a device, a FIFO or a terminal written as it comes, or a
+// regular file replaced only when everything was written. The first failed
+// write stops all writing; error() gives its errno.
 class Output
 {
 public:
-    bool open(const QString &path)
-    {
-        if (path.isEmpty() || path == QLatin1String("-"))
-            return true;
-        file.reset(new QSaveFile(path));
-        return file->open(QIODevice::WriteOnly);
-    }
+    Output() = default;
+    Output(const Output &) = delete;
+    Output &operator=(const Output &) = delete;
+    ~Output();
+
+    // `path` as QFile takes it; "" is standard output. False, with error()
+    // set, when it cannot be opened.
+    bool open(const QString &path);
     void append(const QByteArray &rows)
     {
+        if (!ok)
+            return;
         pending += rows;
         if (pending.size() >= flushSize)
             flush();
     }
-    bool flush()
-    {
-        if (!pending.isEmpty()) {
-            if (file)
-                ok = ok && file->write(pending) == pending.size();
-            else
-                ok = ok
-                    && std::fwrite(pending.constData(), 1, size_t(pending.size()), stdout)
-                        == size_t(pending.size());
-            pending.clear();
-        }
-        return ok;
-    }
-    bool commit()
-    {
-        flush();
-        if (file)
-            return ok && file->commit();
-        return ok && std::fflush(stdout) == 0;
-    }
+    bool flush();
+    bool commit();
+    bool failed() const { return !ok; }
+    int error() const { return code; }
+    // True when the output is a file replaced at commit: until then the old
+    // file stays as it was.
+    bool replacesFile() const { return bool(file); }
+    // Rows already out (standard output, a device): what a reader has seen.
+    qint64 rowsWritten() const { return rows; }
 
 private:
+    bool fail(int error);
+
     static const int flushSize = 1 << 20;
     std::unique_ptr<QSaveFile> file;
+    int fd = 1; // standard output, or the device opened
+    bool ownFd = false;
     QByteArray pending;
+    qint64 rows = 0;
     bool ok = true;
+    int code = 0;
 };
 
 // A bar on standard error, shown once the input has taken over a second.
@@ -86,6 +86,7 @@ public:
     explicit Progress(qint64 total);
     // Bytes read so far; with no known size (a pipe), the lines read.
     void update(qint64 done, qint64 lines);
+    // Clears the bar, as before any other line on standard error.
     void finish();
 
 private:
@@ -97,7 +98,7 @@ private:
     Clock::time_point last;
 };
 
-// The reason a file cannot be read, from its errno.
-QString openError(int code);
+// The system's reason for a failed file operation, from its errno.
+QString systemReason(int code);
 
 #endif // STREAMS_H

@@ -10,12 +10,17 @@
 #include "SystemName.h"
 
 #include <QCoreApplication>
+#include <QTextCodec>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,8 +31,33 @@ const int allConverted = 0;
 const int rowsFailed = 1;
 const int cannotRun = 2;
 
+// The bar, while there is one: any other line on standard error clears it first.
+Progress *progressShown = nullptr;
+
+// The locale's own encoding, for file names in messages; file names
+// themselves stay the system's bytes (see main).
+QTextCodec *systemCodec = nullptr;
+
+QString shown(const QString &fileName)
+{
+    return systemCodec->toUnicode(QFile::encodeName(fileName));
+}
+
+// "1 строка", "2 строки", "5 строк", "21 строка".
+QString rowCount(qint64 n)
+{
+    const qint64 last = n % 10, lastTwo = n % 100;
+    const char *word = lastTwo >= 11 && lastTwo <= 14 ? "строк"
+        : last == 1                                   ? "строка"
+        : last >= 2 && last <= 4                      ? "строки"
+                                                      : "строк";
+    return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(word);
+}
+
 void say(const QString &text)
 {
+    if (progressShown)
+        progressShown->finish();
     const QByteArray bytes
         = (QLatin1String(programName) + QStringLiteral(": ") + text + QLatin1Char('\n')).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
@@ -87,7 +117,9 @@ struct Options
     QStringList inputs;
 };
 
-// Returns -1 when the run goes on, else the exit status.
+// Returns -1 when the run goes on, else the exit status. `args` are in
+// QFile's form (see main): file names as they are, other values through
+// shown().
 int parseArguments(const QStringList &args, Options *o)
 {
     bool optionsEnd = false;
@@ -101,18 +133,6 @@ int parseArguments(const QStringList &args, Options *o)
             optionsEnd = true;
             continue;
         }
-        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-            print(helpText());
-            return allConverted;
-        }
-        if (arg == QLatin1String("--list")) {
-            print(SystemName::forms().join(QLatin1Char('\n')) + QLatin1Char('\n'));
-            return allConverted;
-        }
-        if (arg == QLatin1String("-q") || arg == QLatin1String("--quiet")) {
-            o->quiet = true;
-            continue;
-        }
         // Options with a value: "--to X" or "--to=X".
         QString value;
         bool hasValue = false;
@@ -121,6 +141,23 @@ int parseArguments(const QStringList &args, Options *o)
             value = arg.mid(eq + 1);
             arg = arg.left(eq);
             hasValue = true;
+        }
+        const bool help = arg == QLatin1String("-h") || arg == QLatin1String("--help");
+        const bool list = arg == QLatin1String("--list");
+        const bool quiet = arg == QLatin1String("-q") || arg == QLatin1String("--quiet");
+        if ((help || list || quiet) && hasValue)
+            return usageError(QStringLiteral("параметр %1 пишется без значения").arg(arg));
+        if (help) {
+            print(helpText());
+            return allConverted;
+        }
+        if (list) {
+            print(SystemName::forms().join(QLatin1Char('\n')) + QLatin1Char('\n'));
+            return allConverted;
+        }
+        if (quiet) {
+            o->quiet = true;
+            continue;
         }
         QString *target = nullptr;
         if (arg == QLatin1String("--from"))
@@ -132,14 +169,18 @@ int parseArguments(const QStringList &args, Options *o)
         else if (arg == QLatin1String("--geoid"))
             target = &o->geoid;
         else
-            return usageError(QStringLiteral("неизвестный параметр «%1»").arg(arg));
+            return usageError(QStringLiteral("неизвестный параметр «%1»").arg(shown(arg)));
         if (!hasValue) {
             if (i + 1 >= args.size())
                 return usageError(QStringLiteral("после %1 ожидается значение").arg(arg));
             value = args.at(++i);
         }
-        *target = value;
+        if (value.isEmpty())
+            return usageError(QStringLiteral("после %1 — пустое значение").arg(arg));
+        *target = target == &o->from || target == &o->to ? shown(value) : value;
     }
+    if (o->inputs.contains(QString()))
+        return usageError(QStringLiteral("пустое имя файла"));
     if (o->from.isEmpty() || o->to.isEmpty())
         return usageError(QStringLiteral("ожидаются --from СИСТЕМА и --to СИСТЕМА"));
     if (o->inputs.isEmpty())
@@ -152,10 +193,23 @@ int parseArguments(const QStringList &args, Options *o)
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
+    // Qt's own warnings are English and meant for programmers.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    // File names are the system's bytes, whatever the locale: with Latin-1 as
+    // the locale's codec, QFile::decodeName and encodeName carry every byte
+    // through unchanged (a Windows-1251 name in a UTF-8 locale too). Messages
+    // show the names in the locale's own encoding.
+    systemCodec = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args.append(QFile::decodeName(argv[i]));
     Options options;
-    const int status = parseArguments(application.arguments(), &options);
+    const int status = parseArguments(args, &options);
     if (status >= 0)
         return status;
+    if (options.output == QLatin1String("-"))
+        options.output.clear();
 
     SystemName::Choices fromChoices;
     SystemName::Choices toChoices;
@@ -187,10 +241,10 @@ int main(int argc, char *argv[])
             break;
         case GeoidFile::Result::NotOpened:
             say(QStringLiteral("не удалось открыть сетку геоида «%1» (укажите --geoid ФАЙЛ)")
-                    .arg(path));
+                    .arg(shown(path)));
             return cannotRun;
         case GeoidFile::Result::Malformed:
-            say(QStringLiteral("«%1» не является сеткой геоида").arg(path));
+            say(QStringLiteral("«%1» не является сеткой геоида").arg(shown(path)));
             return cannotRun;
         }
     }
@@ -202,24 +256,70 @@ int main(int argc, char *argv[])
         return cannotRun;
     }
 
-    // Every input is opened before anything is written.
-    std::vector<std::unique_ptr<Input>> inputs;
+    // Before anything is read: every input is there, and none is the output,
+    // which would be overwritten while it is read.
     qint64 total = 0;
+    std::vector<std::pair<dev_t, ino_t>> inputFiles;
     for (const QString &path : qAsConst(options.inputs)) {
-        inputs.emplace_back(new Input);
-        if (!inputs.back()->open(path)) {
-            say(QStringLiteral("не удалось открыть «%1»: %2").arg(path, openError(errno)));
+        struct stat st;
+        const bool standard = path == QLatin1String("-");
+        if ((standard ? ::fstat(STDIN_FILENO, &st)
+                      : ::stat(QFile::encodeName(path).constData(), &st))
+            != 0) {
+            say(QStringLiteral("не удалось открыть «%1»: %2")
+                    .arg(standard ? QStringLiteral("стандартный ввод") : shown(path),
+                        systemReason(errno)));
             return cannotRun;
         }
-        total += qMax<qint64>(0, inputs.back()->total());
+        if (S_ISDIR(st.st_mode)) {
+            say(QStringLiteral("не удалось открыть «%1»: %2")
+                    .arg(shown(path), systemReason(EISDIR)));
+            return cannotRun;
+        }
+        if (S_ISREG(st.st_mode)) {
+            total += st.st_size;
+            inputFiles.emplace_back(st.st_dev, st.st_ino);
+        }
     }
-    Output output;
-    if (!output.open(options.output)) {
-        say(QStringLiteral("не удалось записать «%1»; файл не изменён").arg(options.output));
-        return cannotRun;
+    {
+        struct stat st;
+        const bool named = !options.output.isEmpty();
+        if ((named ? ::stat(QFile::encodeName(options.output).constData(), &st)
+                   : ::fstat(STDOUT_FILENO, &st))
+                == 0
+            && S_ISREG(st.st_mode)
+            && std::find(inputFiles.begin(), inputFiles.end(), std::make_pair(st.st_dev, st.st_ino))
+                != inputFiles.end()) {
+            say(named ? QStringLiteral("«%1» — один из входных файлов: укажите в -o другой файл")
+                            .arg(shown(options.output))
+                      : QStringLiteral("стандартный вывод направлен в один из входных файлов: "
+                                       "укажите другой файл"));
+            return cannotRun;
+        }
     }
 
+    Output output;
+    const QString outputName = options.output.isEmpty()
+        ? QStringLiteral("результат")
+        : QStringLiteral("«%1»").arg(shown(options.output));
+    if (!output.open(options.output)) {
+        say(QStringLiteral("не удалось записать %1: %2")
+                .arg(outputName, systemReason(output.error())));
+        return cannotRun;
+    }
+    // What became of the output when the run stops half-way.
+    const auto partial = [&]() {
+        output.flush();
+        if (output.replacesFile())
+            return QStringLiteral("; файл не изменён");
+        if (output.rowsWritten() == 0)
+            return QString();
+        return QStringLiteral("; результат неполный, в нём только %1")
+            .arg(rowCount(output.rowsWritten()));
+    };
+
     Progress progress(total);
+    progressShown = &progress;
     Pipeline pipeline(
         calculator, &output,
         options.quiet ? std::function<void(const QString &)>()
@@ -228,38 +328,71 @@ int main(int argc, char *argv[])
     qint64 readBefore = 0;
     qint64 linesBefore = 0;
     QString line;
-    for (const auto &input : inputs) {
+    const QString tooLong
+        = QStringLiteral("строка длиннее %1 МБ не прочитана").arg(PointsFile::maxLineSize >> 20);
+    // One input open at a time: a folder of thousands of files stays under
+    // the limit of open files.
+    for (const QString &path : qAsConst(options.inputs)) {
+        Input input;
+        if (!input.open(path, shown(path))) {
+            const int code = errno;
+            pipeline.finish();
+            say(QStringLiteral("не удалось открыть «%1»: %2").arg(shown(path), systemReason(code))
+                + partial());
+            return cannotRun;
+        }
         PointsFile::ExtraFields extraFields;
         qint64 number = 0;
-        while (input->next(&line)) {
+        while (input.next(&line)) {
             ++number;
+            if (input.lineTooLong()) {
+                pipeline.addFailed(input.displayName(), number, tooLong);
+                continue;
+            }
             extraFields.check(PointRow::fieldCount(line), number);
-            pipeline.add(input->displayName(), number, line);
-            if ((number & 0xfff) == 0)
-                progress.update(readBefore + input->consumed(), linesBefore + number);
+            pipeline.add(input.displayName(), number, line);
+            if ((number & 0xfff) == 0) {
+                progress.update(readBefore + input.consumed(), linesBefore + number);
+                if (output.failed())
+                    break;
+            }
         }
-        if (input->status() != PointsFile::Status::Ok) {
-            progress.finish();
-            say(input->status() == PointsFile::Status::TooLarge
-                    ? QStringLiteral("«%1» больше %2 МБ: это не список точек")
-                          .arg(input->displayName())
-                          .arg(PointsFile::maxFileSize >> 20)
-                    : QStringLiteral("ошибка чтения «%1»").arg(input->displayName()));
+        if (output.failed())
+            break;
+        if (input.status() != PointsFile::Status::Ok) {
+            pipeline.finish();
+            const QString &name = input.displayName();
+            switch (input.status()) {
+            case PointsFile::Status::TooLarge:
+                say(QStringLiteral("«%1» больше %2 МБ: это не список точек")
+                        .arg(name)
+                        .arg(PointsFile::maxFileSize >> 20)
+                    + partial());
+                break;
+            case PointsFile::Status::NotText:
+                say(QStringLiteral("«%1» не текстовый файл точек: в нём нулевые байты").arg(name)
+                    + partial());
+                break;
+            default:
+                say(QStringLiteral("ошибка чтения «%1»").arg(name) + partial());
+                break;
+            }
             return cannotRun;
         }
         if (extraFields.count > 0) {
-            warnings.append(input->displayName() + QStringLiteral(": ")
+            warnings.append(input.displayName() + QStringLiteral(": ")
                 + extraFields.warning().replace(QLatin1Char('\n'), QLatin1Char(' ')));
         }
-        readBefore += input->consumed();
+        readBefore += input.consumed();
         linesBefore += number;
     }
-    pipeline.finish();
+    if (!output.failed())
+        pipeline.finish();
     progress.finish();
     if (!output.commit()) {
-        say(options.output.isEmpty()
-                ? QStringLiteral("не удалось записать результат")
-                : QStringLiteral("не удалось записать «%1»; файл не изменён").arg(options.output));
+        say(QStringLiteral("не удалось записать %1: %2")
+                .arg(outputName, systemReason(output.error()))
+            + (output.replacesFile() ? QStringLiteral("; файл не изменён") : QString()));
         return cannotRun;
     }
     if (!options.quiet) {

@@ -3,8 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTextCodec>
 
 #include <algorithm>
+#include <cstring>
 
 namespace PointsFile {
 
@@ -33,6 +35,8 @@ LineReader::LineReader(QIODevice *device, qint64 sizeLimit)
 {
 }
 
+LineReader::~LineReader() = default;
+
 bool LineReader::fill()
 {
     if (atEnd || state != Status::Ok)
@@ -58,20 +62,66 @@ bool LineReader::fill()
         state = Status::TooLarge;
         return false;
     }
-    if (n == 0)
+    if (n == 0) {
         atEnd = true;
-    return n > 0;
+        return false;
+    }
+    if (decoder) {
+        const QByteArray text = decoder->toUnicode(buffer.constData() + old, int(n)).toUtf8();
+        buffer.resize(old);
+        buffer += text;
+    }
+    // Before the start is checked, the bytes may still be UTF-16.
+    if (bomDone && std::memchr(buffer.constData() + old, 0, size_t(buffer.size() - old)))
+        state = Status::NotText;
+    return state == Status::Ok;
+}
+
+void LineReader::checkStart()
+{
+    while (buffer.size() - pos < 4 && fill()) { }
+    bomDone = true;
+    if (state != Status::Ok)
+        return;
+    // UTF-32LE before UTF-16LE: its mark starts with the same two bytes.
+    const struct
+    {
+        const char *mark;
+        int size;
+        const char *codec;
+    } marks[] = {
+        {"\xef\xbb\xbf", 3, nullptr},
+        {"\xff\xfe\0\0", 4, "UTF-32LE"},
+        {"\0\0\xfe\xff", 4, "UTF-32BE"},
+        {"\xff\xfe", 2, "UTF-16LE"},
+        {"\xfe\xff", 2, "UTF-16BE"},
+    };
+    for (const auto &m : marks) {
+        if (buffer.size() - pos >= m.size
+            && std::memcmp(buffer.constData() + pos, m.mark, size_t(m.size)) == 0) {
+            pos += m.size;
+            if (m.codec) {
+                decoder.reset(
+                    QTextCodec::codecForName(m.codec)->makeDecoder(QTextCodec::IgnoreHeader));
+                const QByteArray text
+                    = decoder->toUnicode(buffer.constData() + pos, buffer.size() - pos).toUtf8();
+                buffer = text;
+                pos = 0;
+            }
+            break;
+        }
+    }
+    if (std::memchr(buffer.constData() + pos, 0, size_t(buffer.size() - pos)))
+        state = Status::NotText;
 }
 
 bool LineReader::readRawLine(QByteArray *line)
 {
-    if (!bomDone) {
-        while (buffer.size() - pos < 3 && fill()) { }
-        if (buffer.startsWith("\xef\xbb\xbf"))
-            pos += 3;
-        bomDone = true;
-    }
-    int known = 0; // bytes after pos already scanned: no line end among them
+    if (!bomDone)
+        checkStart();
+    tooLong = false;
+    qint64 skipped = 0; // bytes of this line dropped: it is over the limit
+    int known = 0;      // bytes after pos already scanned: no line end among them
     for (;;) {
         if (state != Status::Ok)
             return false;
@@ -87,12 +137,18 @@ bool LineReader::readRawLine(QByteArray *line)
             while (p != end && *p != '\n' && *p != '\r')
                 ++p;
             known = int(p - begin);
-            if (p != end || (atEnd && known > 0)) {
-                *line = QByteArray(begin, known);
+            if (p != end || (atEnd && known + skipped > 0)) {
+                tooLong = skipped + known > maxLineSize;
+                *line = tooLong ? QByteArray() : QByteArray(begin, known);
                 skipLf = p != end && *p == '\r';
                 pos += known + (p != end ? 1 : 0);
                 ++lines;
                 return true;
+            }
+            if (skipped + known > maxLineSize) {
+                skipped += known;
+                pos += known;
+                known = 0;
             }
         }
         if (atEnd)
@@ -106,7 +162,7 @@ bool LineReader::readLine(QString *line)
     QByteArray bytes;
     if (!readRawLine(&bytes))
         return false;
-    if (!cp1251 && isValidUtf8(bytes)) {
+    if (isValidUtf8(bytes)) {
         *line = QString::fromUtf8(bytes);
         return true;
     }
@@ -202,32 +258,25 @@ bool read(const QString &path, PointRows *rows, ReadInfo *info)
         return false;
     }
 
-    // The encoding is decided on the whole file, so the raw lines wait.
-    QVector<QByteArray> raw;
-    bool utf8 = true;
     LineReader reader(&file);
-    QByteArray line;
-    while (reader.readRawLine(&line)) {
-        utf8 = utf8 && isValidUtf8(line);
-        raw.append(line);
+    PointRows result;
+    QString line;
+    while (reader.readLine(&line)) {
+        if (reader.lineTooLong()) {
+            seen.status = Status::LineTooLong;
+            break;
+        }
+        int fields = 0;
+        result.append(PointRow::fromLine(line, &fields));
+        seen.extraFields.check(fields, result.size());
     }
-    seen.status = reader.status();
-    seen.windows1251 = !utf8;
+    if (seen.status == Status::Ok)
+        seen.status = reader.status();
+    seen.windows1251 = reader.windows1251();
     if (info)
         *info = seen;
     if (seen.status != Status::Ok)
         return false;
-
-    PointRows result;
-    result.reserve(raw.size());
-    for (int i = 0; i < raw.size(); ++i) {
-        int fields = 0;
-        result.append(PointRow::fromLine(
-            utf8 ? QString::fromUtf8(raw.at(i)) : fromWindows1251(raw.at(i)), &fields));
-        seen.extraFields.check(fields, i + 1);
-    }
-    if (info)
-        *info = seen;
     *rows = result;
     return true;
 }

@@ -204,11 +204,12 @@ void TestCommands::load_data()
         // A CR LF split by the reader's 64 KiB chunks ends one line.
         {"CR LF across chunks", QByteArray(65535, 'N') + "\r\nB", {QString(65535, 'N') + "|||", "B|||"}},
         {"lone CR", "A;1;2;3\rB;4;5;6\r", {"A|1|2|3", "B|4|5|6"}},
-        // A file not all UTF-8 is Windows-1251 throughout, UTF-8 lines included.
-        {"mixed encodings", "\xd0\x9f\n\xcf\n\xd0\x9f", {"Рџ|||", "П|||", "Рџ|||"}, cp1251.arg(3)},
+        // Each line is UTF-8 when it is valid UTF-8, else Windows-1251.
+        {"mixed encodings", "\xd0\x9f\n\xcf\n\xd0\x9f", {"П|||", "П|||", "П|||"}, cp1251.arg(3)},
+        {"UTF-16LE with its mark", QByteArray("\xff\xfe" "A\0;\0\x1f\x04\n\0", 10), {"A|П||"}},
         {"Windows-1251", "\xcf\xf3\xed\xea\xf2 \xb9 7;1;2;3\n", {"Пункт № 7|1|2|3"}, cp1251.arg(1)},
-        // Binary: loads, control characters as blanks, other bytes as Windows-1251.
-        {"binary", QByteArray("\x00\xff\x01;\x7f\x1b\n\xc0\x80", 9), {"я|||", "А\u0402|||"}, cp1251.arg(2)},
+        // Control characters load as blanks, other bytes as Windows-1251.
+        {"control characters", "\xff\x01;\x7f\x1b\n\xc0\x80", {"я|||", "А\u0402|||"}, cp1251.arg(2)},
     };
     // clang-format on
     caseRows(cases);
@@ -289,6 +290,12 @@ void TestCommands::failures_data()
     dataRow("load a read error", true, QStringLiteral("/proc/self/mem"));
     dataRow("load a device", true, QStringLiteral("/dev/zero"));
     dataRow("load a pipe", true, tempPath("endless.fifo"));
+    // No text, or a line that is no row: the table would show what the file
+    // does not hold.
+    QVERIFY(writeFile(tempPath("nul.txt"), QByteArray("A;1;2;3\nB\0;1;2;3\n", 16)));
+    QVERIFY(writeFile(tempPath("long.txt"), "A;1;2;3\n" + QByteArray((1 << 20) + 1, 'N')));
+    dataRow("load a NUL byte", true, tempPath("nul.txt"));
+    dataRow("load a line over 1 MB", true, tempPath("long.txt"));
 }
 
 // A failed load or save warns with the normal cursor, and the table stays.
