@@ -104,7 +104,7 @@ TEST(PlaneKeys, Refusals)
     EXPECT_TRUE(unset.sy == DBL_MAX && unset.dx == DBL_MAX && p[0] == 1);
 }
 
-// One parameter of МСК-50 zone 2 changed at a time: each limit with a value
+// One parameter of a regional system on SK-42 changed at a time: each limit with a value
 // inside and one outside. A refusal leaves the record as it was; an accepted
 // record holds radians, the Gauss-Krüger axis order and the rest as given.
 TEST(SetupTm, LimitsAndRecord)
@@ -118,8 +118,9 @@ TEST(SetupTm, LimitsAndRecord)
     } cases[] = {{0, 2011, 1}, {0, 43, 0}, {0, 0, 0}, {1, 180, 1}, {1, -180, 1},
         {1, 180.0000001, 0}, {1, -180.0000001, 0}, {2, 89.999999, 1}, {2, -89.999999, 1},
         {2, 90, 0}, {2, -90, 0}, {3, 0.9, 1}, {3, 1.1, 1}, {3, 0.8999999, 0}, {3, 1.1000001, 0},
-        {3, 0, 0}, {3, -1, 0}, {4, 1e8, 1}, {4, -1.0000001e8, 0}, {5, -1e8, 1}, {5, 1.0000001e8, 0},
-        {1, kNaN, 0}, {2, kInf, 0}, {3, kNaN, 0}, {4, -kInf, 0}, {5, kNaN, 0}};
+        {3, 0, 0}, {3, -1, 0}, {4, 1e8, 1}, {4, -1.0000001e8, 0}, {4, 1.0000001e8, 0}, {5, -1e8, 1},
+        {5, 1.0000001e8, 0}, {5, -1.0000001e8, 0}, {1, kNaN, 0}, {2, kInf, 0}, {3, kNaN, 0},
+        {4, -kInf, 0}, {5, kNaN, 0}};
     for (const auto &c : cases) {
         double v[6] = {msk[0], msk[1], msk[2], msk[3], msk[4], msk[5]};
         v[c.field] = c.value;
@@ -144,7 +145,7 @@ TEST(SetupTm, LimitsAndRecord)
 // Through the library's Transverse Mercator series against PROJ's tmerc
 // +approx with the same parameters and this library's datum parameters,
 // within 1.5 mm inside 3° of the central meridian (two truncated series; the
-// zones hold the same): МСК-50 zone 2 from SK-42 and from WGS 84, and a
+// zones hold the same): a regional system on SK-42 from SK-42 and from WGS 84, and a
 // system on GSK 2011 with an origin latitude and a scale off 1, from SK-95.
 TEST(SetupTm, AgainstProj)
 {
