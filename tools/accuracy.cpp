@@ -135,12 +135,11 @@ System utm_zone(int zone, int hemisphere)
     return s;
 }
 
-// A Transverse Mercator system of given parameters (degrees, metres), named
-// in the converter's written form.
+// A Transverse Mercator system of given parameters (degrees, metres).
 System tm_system(
-    int datum, const char *form, double cm, double lat0, double k, double fe, double fn)
+    int datum, const char *name, double cm, double lat0, double k, double fe, double fn)
 {
-    System s {std::string("tm:") + form, {}};
+    System s {name, {}};
     setup_tm(datum, cm, lat0, k, fe, fn, &s.rs);
     return s;
 }
