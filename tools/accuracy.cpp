@@ -135,6 +135,15 @@ System utm_zone(int zone, int hemisphere)
     return s;
 }
 
+// A Transverse Mercator system of given parameters (degrees, metres).
+System tm_system(
+    int datum, const char *name, double cm, double lat0, double k, double fe, double fn)
+{
+    System s {name, {}};
+    setup_tm(datum, cm, lat0, k, fe, fn, &s.rs);
+    return s;
+}
+
 std::string point_text(int type, const double p[3])
 {
     const int decimals = type == KV_TYPE_GEODETIC ? 9 : 4;
@@ -458,6 +467,45 @@ public:
         sections_.push_back(trips);
     }
 
+    void run_tm_systems()
+    {
+        Section s {"Transverse Mercator systems of any parameters",
+            "regional systems (МСК) set up with setup_tm: tm:sk42 37°59′ E is lon0 = "
+            "37.98333333333°, lat0 = 0, k = 1, fe = 2 250 000 m, fn = −5 712 900.566 m on "
+            "SK-42; tm:gsk2011 44.55° E is lon0 = 44.55°, lat0 = 0, k = 1, fe = 1 300 000 m, "
+            "fn = −4 511 057.63 m on GSK 2011. Points within 3° of the central meridian, "
+            "41°…82° N: geodetic → plane, distance in the plane (grid metres, the height as a "
+            "third axis), and plane → geodetic, distance on the ground; against PROJ's tmerc "
+            "+approx with the same parameters and, across datums, this library's datum "
+            "parameters.",
+            {}};
+        const struct
+        {
+            System plane;
+            int from;
+        } systems[] = {
+            {tm_system(42, "tm:sk42 37°59′ E", 37.98333333333, 0, 1, 2250000, -5712900.566), 42},
+            {tm_system(42, "tm:sk42 37°59′ E", 37.98333333333, 0, 1, 2250000, -5712900.566), 84},
+            {tm_system(2011, "tm:gsk2011 44.55° E", 44.55, 0, 1, 1300000, -4511057.63), 2011},
+        };
+        for (const auto &sys : systems) {
+            const System geod = geodetic(sys.from);
+            Kind forward {geod.name + " → " + sys.plane.name, 1.5e-3};
+            Kind inverse {sys.plane.name + " → " + geod.name, 1.5e-3};
+            const double cm = sys.plane.rs.projection.central_meridian * kRadToDeg;
+            for (int i = 0; i < points_; ++i) {
+                double g[3];
+                point_in_zone(cm, 3.0, 41.0, 82.0, g);
+                compare(forward, geod, sys.plane, g);
+                point_in_zone(cm, 3.0, 41.0, 82.0, g);
+                compare(inverse, sys.plane, geod, g);
+            }
+            s.kinds.push_back(forward);
+            s.kinds.push_back(inverse);
+        }
+        sections_.push_back(s);
+    }
+
     void run_chains()
     {
         Section s {"Chains",
@@ -695,6 +743,7 @@ int main(int argc, char **argv)
     report.run_datum_shifts();
     report.run_forms();
     report.run_projections();
+    report.run_tm_systems();
     report.run_chains();
     report.run_geoid(grid, gtx);
 

@@ -212,8 +212,8 @@ typedef int (*geoid_progress_fn)(double fraction);
 
 /* Resets rs: type 0, datum 0, origin DBL_MAX, zone -1, hemisphere 0,
  * projection.scale_factor 0; the other projection values and axis_order keep
- * what they held. Every setup function starts with this reset and leaves it
- * in place when it returns 0. */
+ * what they held. Every setup function but setup_tm starts with this reset
+ * and leaves it in place when it returns 0. */
 KELVADRA_API void invalidate_refsystem(refsystem *rs);
 
 /* 1 if rs describes a usable system: types 1, 2 need a datum; type 3 a datum

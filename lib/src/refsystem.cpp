@@ -173,10 +173,9 @@ KELVADRA_API int setup_gk(int datum, unsigned int zone, int hemisphere, refsyste
 KELVADRA_API int setup_tm(int datum, double central_meridian_deg, double origin_latitude_deg,
     double scale_factor, double false_easting, double false_northing, refsystem *rs)
 {
-    ellipsoid e;
     datum_shift shift;
-    // A datum without both an ellipsoid and a shift to the hub could never convert.
-    if (!rs || !ellipsoid_of_datum(datum, &e) || !datum_to_hub(datum, &shift)
+    // The eight datums are those with a shift to the hub (and an ellipsoid).
+    if (!rs || !datum_to_hub(datum, &shift)
         || !tm_parameters_valid(
             central_meridian_deg, origin_latitude_deg, scale_factor, false_easting, false_northing))
         return 0;
