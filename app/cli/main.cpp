@@ -4,6 +4,8 @@
 // the size of the input.
 #include "Calculation.h"
 #include "GeoidFile.h"
+#include "LocalSystems.h"
+#include "ProjString.h"
 #include "Pipeline.h"
 #include "PointsFile.h"
 #include "Streams.h"
@@ -16,6 +18,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <tuple>
 #include <memory>
 #include <vector>
 
@@ -91,7 +94,10 @@ QString helpText()
           << QStringLiteral("  --geoid ФАЙЛ     сетка геоида для +egm96 (по умолчанию egm96.grd")
           << QStringLiteral("                   рядом с программой)")
           << QStringLiteral("  -q, --quiet      не перечислять непересчитанные строки")
-          << QStringLiteral("  --list           показать все системы")
+          << QStringLiteral("  --systems ФАЙЛ   файл местных систем (по умолчанию тот, что правит")
+          << QStringLiteral("                   окно программы)")
+          << QStringLiteral("  --show-proj СИСТЕМА  напечатать систему строкой PROJ")
+          << QStringLiteral("  --list           показать все системы, местные тоже")
           << QStringLiteral("  -h, --help       эта справка") << QString() << SystemName::forms()
           << QString()
           << QStringLiteral("Код выхода: 0 — все строки пересчитаны, 1 — есть непересчитанные,")
@@ -113,6 +119,9 @@ struct Options
     QString to;
     QString output;
     QString geoid;
+    QString systems;  // the definitions file of the local systems; empty: the user's own
+    QString showProj; // --show-proj: print this system as a PROJ definition
+    bool list = false;
     bool quiet = false;
     QStringList inputs;
 };
@@ -152,8 +161,8 @@ int parseArguments(const QStringList &args, Options *o)
             return allConverted;
         }
         if (list) {
-            print(SystemName::forms().join(QLatin1Char('\n')) + QLatin1Char('\n'));
-            return allConverted;
+            o->list = true; // after the options: --systems may follow
+            continue;
         }
         if (quiet) {
             o->quiet = true;
@@ -168,6 +177,10 @@ int parseArguments(const QStringList &args, Options *o)
             target = &o->output;
         else if (arg == QLatin1String("--geoid"))
             target = &o->geoid;
+        else if (arg == QLatin1String("--systems"))
+            target = &o->systems;
+        else if (arg == QLatin1String("--show-proj"))
+            target = &o->showProj;
         else
             return usageError(QStringLiteral("неизвестный параметр «%1»").arg(shown(arg)));
         if (!hasValue) {
@@ -177,10 +190,13 @@ int parseArguments(const QStringList &args, Options *o)
         }
         if (value.isEmpty())
             return usageError(QStringLiteral("после %1 — пустое значение").arg(arg));
-        *target = target == &o->from || target == &o->to ? shown(value) : value;
+        const bool name = target == &o->from || target == &o->to || target == &o->showProj;
+        *target = name ? shown(value) : value;
     }
     if (o->inputs.contains(QString()))
         return usageError(QStringLiteral("пустое имя файла"));
+    if (o->list || !o->showProj.isEmpty())
+        return -1;
     if (o->from.isEmpty() || o->to.isEmpty())
         return usageError(QStringLiteral("ожидаются --from СИСТЕМА и --to СИСТЕМА"));
     if (o->inputs.isEmpty())
@@ -188,11 +204,64 @@ int parseArguments(const QStringList &args, Options *o)
     return -1;
 }
 
+bool isLocal(const QString &name)
+{
+    return name.trimmed().startsWith(QLatin1String("msk:"), Qt::CaseInsensitive);
+}
+
+// The named systems for --list.
+QString localList(const LocalSystems::Systems &systems, const QString &path)
+{
+    QString text = QStringLiteral("Местные системы (msk:ИМЯ) из «%1»:\n").arg(shown(path));
+    if (systems.isEmpty())
+        text += QStringLiteral("  нет; добавьте их в окне программы или в этот файл\n");
+    for (const LocalSystems::System &system : systems) {
+        const bool keyed = system.keys != LocalSystems::System::Keys::None;
+        text += QStringLiteral("  msk:%1\n      %2%3\n")
+                    .arg(system.name, system.base, keyed ? QStringLiteral(", с ключами") : QString());
+    }
+    return text;
+}
+
+// --show-proj: a plane system without keys as one PROJ definition.
+int showProj(const QString &name, const LocalSystems::Systems &systems)
+{
+    SystemName::Choices choices;
+    Calculation::Side side;
+    QString error;
+    if (!SystemName::parse(name, true, &choices, &error))
+        return usageError(QStringLiteral("--show-proj ") + error);
+    if (!SystemName::side(choices, true, &side, &systems)) {
+        say(QStringLiteral("местной системы «%1» нет (список: --list)").arg(choices.localName));
+        return cannotRun;
+    }
+    const LocalSystems::System *local = LocalSystems::find(systems, choices.localName);
+    if (choices.systemType == Calculation::localType && local
+        && (local->keys != LocalSystems::System::Keys::None || local->dh[0] != 0.0
+            || local->dh[1] != 0.0 || local->dh[2] != 0.0)) {
+        say(QStringLiteral("у «%1» есть ключи или поправка высоты: одна строка PROJ их не "
+                           "вмещает; строка её основы: --show-proj %2")
+                .arg(choices.localName, local->base));
+        return cannotRun;
+    }
+    const QString definition = ProjString::write(side.system);
+    if (definition.isEmpty()) {
+        say(QStringLiteral("--show-proj: ожидается плоская система: tm:, gk: с номером зоны, "
+                           "utm: или msk:"));
+        return cannotRun;
+    }
+    print(definition + QLatin1Char('\n'));
+    return allConverted;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
+    // The window's settings folder, where the local systems are kept.
+    QCoreApplication::setOrganizationName(QStringLiteral("kelvadra"));
+    QCoreApplication::setApplicationName(QStringLiteral("coordconv"));
     // Qt's own warnings are English and meant for programmers.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     // File names are the system's bytes, whatever the locale: with Latin-1 as
@@ -211,17 +280,47 @@ int main(int argc, char *argv[])
     if (options.output == QLatin1String("-"))
         options.output.clear();
 
+    // The local systems, read when they are asked for: a broken file of the
+    // user's own stops no run that does not use it.
+    const QString systemsPath
+        = options.systems.isEmpty() ? LocalSystems::defaultPath() : options.systems;
+    const bool localWanted = !options.systems.isEmpty() || options.list
+        || isLocal(options.from) || isLocal(options.to) || isLocal(options.showProj);
+    LocalSystems::Systems systems;
+    QString error;
+    if (localWanted && !LocalSystems::read(systemsPath, &systems, &error)) {
+        say(QStringLiteral("местные системы не прочитаны: ") + error);
+        return cannotRun;
+    }
+    if (options.list) {
+        print(SystemName::forms().join(QLatin1Char('\n')) + QLatin1Char('\n')
+            + localList(systems, systemsPath));
+        return allConverted;
+    }
+    if (!options.showProj.isEmpty())
+        return showProj(options.showProj, systems);
+
     SystemName::Choices fromChoices;
     SystemName::Choices toChoices;
-    QString error;
-    if (!SystemName::parse(options.from, true, &fromChoices, &error))
+    QString notes[2];
+    if (!SystemName::parse(options.from, true, &fromChoices, &error, &notes[0]))
         return usageError(QStringLiteral("--from ") + error);
-    if (!SystemName::parse(options.to, false, &toChoices, &error))
+    if (!SystemName::parse(options.to, false, &toChoices, &error, &notes[1]))
         return usageError(QStringLiteral("--to ") + error);
     Calculation::Side from;
     Calculation::Side to;
-    SystemName::side(fromChoices, true, &from);
-    SystemName::side(toChoices, false, &to);
+    for (const auto &[choices, side, input] :
+        {std::tuple(&fromChoices, &from, true), std::tuple(&toChoices, &to, false)}) {
+        if (!SystemName::side(*choices, input, side, &systems)) {
+            say(QStringLiteral("местной системы «%1» нет в «%2» (список: --list)")
+                    .arg(choices->localName, shown(systemsPath)));
+            return cannotRun;
+        }
+    }
+    for (const QString &note : notes) {
+        if (!note.isEmpty() && !options.quiet)
+            say(note);
+    }
 
     // The grid is read only when a side needs it: it takes a while.
     geoid grid;

@@ -452,6 +452,13 @@ QStringList forms()
     }
     item(QStringLiteral("utm:ЗОНАn"), QStringLiteral("UTM, WGS 84, северное полушарие"));
     item(QStringLiteral("utm:ЗОНАs"), QStringLiteral("UTM, WGS 84, южное полушарие"));
+    item(QStringLiteral("tm:ДАТУМ:ПАРАМЕТРЫ"),
+        QStringLiteral("поперечная Меркатора: lon0=ГРАД,lat0=ГРАД,k=МАСШТАБ,fe=М,fn=М"));
+    item(QString(), QStringLiteral("например tm:sk42:lon0=37.98333333333,lat0=0,k=1,"));
+    item(QString(), QStringLiteral("fe=2250000,fn=-5712900.566 (X на север, Y на восток)"));
+    item(QStringLiteral("msk:ИМЯ"), QStringLiteral("местная система из файла местных систем"));
+    item(QStringLiteral("proj:СТРОКА"),
+        QStringLiteral("+proj=tmerc ... +ellps=... +towgs84=...: один из датумов выше"));
     lines << QStringLiteral("Уточнения:");
     item(
         QStringLiteral("ЗОНА"), QStringLiteral("1–60 или auto: на входе по восточной координате,"));
