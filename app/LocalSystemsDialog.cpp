@@ -25,7 +25,8 @@ QVector<double> numbers(const QString &text)
 {
     QVector<double> values;
     for (const QString &token : text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QByteArray bytes = QString(token).replace(QLatin1Char(','), QLatin1Char('.')).toLatin1();
+        const QByteArray bytes
+            = QString(token).replace(QLatin1Char(','), QLatin1Char('.')).toLatin1();
         double value = notANumber;
         NumberText::read(bytes.constData(), bytes.constData() + bytes.size(), &value);
         values.append(value);
@@ -124,11 +125,11 @@ void LocalSystemsDialog::showSystem(const LocalSystems::System &system)
         values << NumberText::shortest(system.values[i]);
     ui->lineEditKeys->setText(values.join(QLatin1Char(' ')));
     const bool plane = system.dh[1] != 0.0 || system.dh[2] != 0.0;
-    ui->lineEditHeight->setText(plane ? QStringLiteral("%1 %2 %3")
-                                            .arg(NumberText::shortest(system.dh[0]),
-                                                NumberText::shortest(system.dh[1]),
-                                                NumberText::shortest(system.dh[2]))
-                                      : NumberText::shortest(system.dh[0]));
+    ui->lineEditHeight->setText(plane
+            ? QStringLiteral("%1 %2 %3")
+                  .arg(NumberText::shortest(system.dh[0]), NumberText::shortest(system.dh[1]),
+                      NumberText::shortest(system.dh[2]))
+            : NumberText::shortest(system.dh[0]));
     filling = false;
     message(LocalSystems::problem(system));
 }
@@ -159,7 +160,8 @@ void LocalSystemsDialog::slotFieldsEdited()
     if (filling)
         return;
     const double values[5] = {angle(ui->lineEditMeridian->text(), true),
-        angle(ui->lineEditOriginLatitude->text(), false), numbers(ui->lineEditScale->text()).value(0, notANumber),
+        angle(ui->lineEditOriginLatitude->text(), false),
+        numbers(ui->lineEditScale->text()).value(0, notANumber),
         numbers(ui->lineEditFalseEasting->text()).value(0, notANumber),
         numbers(ui->lineEditFalseNorthing->text()).value(0, notANumber)};
     SystemName::Choices c;

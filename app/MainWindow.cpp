@@ -116,8 +116,7 @@ void MainWindow::slotEditLocalSystems()
         return;
     }
     const auto *panel = qobject_cast<const Panel *>(sender());
-    LocalSystemsDialog dialog(
-        systems, panel ? panel->choices().localName : QString(), this);
+    LocalSystemsDialog dialog(systems, panel ? panel->choices().localName : QString(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     QString error;
@@ -162,7 +161,8 @@ void MainWindow::slotCalculate(bool fromLeft)
         if (source->systemType() == Calculation::localType
             || target->systemType() == Calculation::localType)
             Dialogs::warning(tr("Предупреждение"),
-                tr("Местная система не выбрана: добавьте её кнопкой «...» рядом со списком систем."));
+                tr("Местная система не выбрана: добавьте её кнопкой «...» рядом со списком "
+                   "систем."));
         return;
     }
     const Calculation::Calculator calculator(from, to, &geoid);

@@ -53,8 +53,8 @@ Panel::Panel(bool left, QWidget *parent)
     connect(ui->pushButtonAbout, &QPushButton::clicked, this, &Panel::slotAbout);
     connect(ui->radioButtonDMS, &QRadioButton::toggled, this, &Panel::updateRowRules);
     connect(ui->tableWidgetPoints, &PointTable::signalSwap, this, &Panel::signalSwap);
-    connect(ui->pushButtonLocalSystems, &QPushButton::clicked, this,
-        &Panel::signalEditLocalSystems);
+    connect(
+        ui->pushButtonLocalSystems, &QPushButton::clicked, this, &Panel::signalEditLocalSystems);
     connect(ui->tableWidgetPoints, &PointTable::signalStatus, this, &Panel::signalStatus);
 }
 

@@ -5,9 +5,9 @@
 #include "Calculation.h"
 #include "GeoidFile.h"
 #include "LocalSystems.h"
-#include "ProjString.h"
 #include "Pipeline.h"
 #include "PointsFile.h"
+#include "ProjString.h"
 #include "Streams.h"
 #include "SystemName.h"
 
@@ -18,8 +18,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <functional>
-#include <tuple>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include <sys/stat.h>
@@ -218,7 +218,8 @@ QString localList(const LocalSystems::Systems &systems, const QString &path)
     for (const LocalSystems::System &system : systems) {
         const bool keyed = system.keys != LocalSystems::System::Keys::None;
         text += QStringLiteral("  msk:%1\n      %2%3\n")
-                    .arg(system.name, system.base, keyed ? QStringLiteral(", с ключами") : QString());
+                    .arg(system.name, system.base,
+                        keyed ? QStringLiteral(", с ключами") : QString());
     }
     return text;
 }
@@ -284,8 +285,8 @@ int main(int argc, char *argv[])
     // user's own stops no run that does not use it.
     const QString systemsPath
         = options.systems.isEmpty() ? LocalSystems::defaultPath() : options.systems;
-    const bool localWanted = !options.systems.isEmpty() || options.list
-        || isLocal(options.from) || isLocal(options.to) || isLocal(options.showProj);
+    const bool localWanted = !options.systems.isEmpty() || options.list || isLocal(options.from)
+        || isLocal(options.to) || isLocal(options.showProj);
     LocalSystems::Systems systems;
     QString error;
     if (localWanted && !LocalSystems::read(systemsPath, &systems, &error)) {

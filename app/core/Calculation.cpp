@@ -311,8 +311,8 @@ Failure Calculator::convertFixed(const double in[3], double out[3], int *zone) c
             failure = convertPoint(in, fixedTransform, from, to, out);
     }
     if (failure == Failure::None && isPlane(target))
-        failure = checkZone(target.system, targetPlane, targetPlaneFromSource ? in : out, out,
-            zone, true, hasZonePrefix(target));
+        failure = checkZone(target.system, targetPlane, targetPlaneFromSource ? in : out, out, zone,
+            true, hasZonePrefix(target));
     return failure;
 }
 
@@ -350,7 +350,8 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
         || (isPlane(target) && !targetToGeodetic(from, to, &toPlane, &toPlaneFromSource)))
         return Failure::NotConverted;
     if (isPlane(source)) {
-        const Failure failure = checkZone(from, fromPlane, in, in, zone, false, hasZonePrefix(source));
+        const Failure failure
+            = checkZone(from, fromPlane, in, in, zone, false, hasZonePrefix(source));
         if (failure != Failure::None)
             return failure;
     }

@@ -85,7 +85,8 @@ bool fromJson(const QJsonValue &value, System *system, QString *why)
     const QJsonObject keyForms = keys.toObject();
     if (keys.isObject() && keyForms.size() == 1 && keyForms.contains(QLatin1String("similarity"))) {
         system->keys = System::Keys::Similarity;
-        if (!numbers(keyForms.value(QLatin1String("similarity")), similarityCount, system->values)) {
+        if (!numbers(
+                keyForms.value(QLatin1String("similarity")), similarityCount, system->values)) {
             *why = QStringLiteral("\"similarity\": ожидаются 4 числа [dX, dY, a, b]");
             return false;
         }
@@ -97,7 +98,8 @@ bool fromJson(const QJsonValue &value, System *system, QString *why)
             return false;
         }
     } else if (!keys.isUndefined()) {
-        *why = QStringLiteral("\"keys\": ожидается {\"similarity\": [...]} или {\"affine\": [...]}");
+        *why
+            = QStringLiteral("\"keys\": ожидается {\"similarity\": [...]} или {\"affine\": [...]}");
         return false;
     }
     const QJsonValue dh = entry.value(QLatin1String("dh"));
@@ -113,7 +115,8 @@ bool fromJson(const QJsonValue &value, System *system, QString *why)
 
 QJsonObject toJson(const System &system)
 {
-    QJsonObject entry {{QStringLiteral("name"), system.name}, {QStringLiteral("base"), system.base}};
+    QJsonObject entry {
+        {QStringLiteral("name"), system.name}, {QStringLiteral("base"), system.base}};
     const int count = system.keys == System::Keys::Similarity ? similarityCount : affineCount;
     if (system.keys != System::Keys::None) {
         QJsonArray values;
@@ -121,7 +124,7 @@ QJsonObject toJson(const System &system)
             values.append(system.values[i]);
         entry.insert(QStringLiteral("keys"),
             QJsonObject {{system.keys == System::Keys::Similarity ? QStringLiteral("similarity")
-                                                                   : QStringLiteral("affine"),
+                                                                  : QStringLiteral("affine"),
                 values}});
     }
     if (system.dh[1] != 0.0 || system.dh[2] != 0.0)
@@ -151,8 +154,7 @@ plane_keys System::planeKeys() const
 
 QString defaultPath()
 {
-    return QFileInfo(QSettings().fileName()).absolutePath()
-        + QStringLiteral("/local-systems.json");
+    return QFileInfo(QSettings().fileName()).absolutePath() + QStringLiteral("/local-systems.json");
 }
 
 QString problem(const System &system)
@@ -208,8 +210,7 @@ bool read(const QString &path, Systems *systems, QString *error)
             const QString entry = system.name.isEmpty()
                 ? QStringLiteral("запись %1").arg(i + 1)
                 : QStringLiteral("запись %1 «%2»").arg(i + 1).arg(system.name);
-            return fail(
-                QStringLiteral("строка %1, %2: %3").arg(lines.value(i, 1)).arg(entry, why));
+            return fail(QStringLiteral("строка %1, %2: %3").arg(lines.value(i, 1)).arg(entry, why));
         }
         result.append(system);
     }

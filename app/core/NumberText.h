@@ -40,8 +40,11 @@ template <typename Number> bool read(const char *begin, const char *end, Number 
 // The shortest text that reads back as the same double, "." as the point.
 inline QString shortest(double value)
 {
-    char text[32];
-    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
+    // Fixed notation for what a coordinate or parameter can be: "500000", not "5e+05".
+    char text[64];
+    const std::to_chars_result result = std::fabs(value) < 1e15
+        ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed)
+        : std::to_chars(text, text + sizeof text, value);
     return QString::fromLatin1(text, int(result.ptr - text));
 }
 

@@ -211,7 +211,7 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
         double p[3];
         double library[3];
         if (!ellipsoidOf(datum, &a, &f) || std::fabs(a - d.a) > 0.001
-            || std::fabs(f - 1.0 / d.rf) > 1e-10 || !setup_geod(datum, &geodetic)
+            || std::fabs(f - 1.0 / d.rf) > 1e-12 || !setup_geod(datum, &geodetic)
             || !setup_geoc(datum, &geocentric) || !convert(geodetic, geocentric, origin, p)
             || !libraryShift(datum, p, library))
             continue;
@@ -219,8 +219,8 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
         for (const bool frame : {false, true}) {
             double given[3];
             helmert(d.towgs84, frame, p, given);
-            const double distance = std::hypot(
-                given[0] - library[0], given[1] - library[1], given[2] - library[2]);
+            const double distance
+                = std::hypot(given[0] - library[0], given[1] - library[1], given[2] - library[2]);
             if (distance < bestDistance)
                 best = datum, bestFrame = frame, bestDistance = distance;
         }
@@ -251,12 +251,13 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
     c.geoid = choices->geoid;
     *choices = c;
     if (note)
-        *note = QStringLiteral("PROJ: взят датум %1, повороты %2; параметры +towgs84 отличаются "
-                               "от параметров библиотеки в начале проекции на %3 см")
-                    .arg(SystemName::datumCaption(best),
-                        bestFrame ? QStringLiteral("как поворот системы координат (coordinate frame)")
-                                  : QStringLiteral("как поворот вектора положения (position vector)"))
-                    .arg(bestDistance * 100.0, 0, 'f', 1);
+        *note
+            = QStringLiteral("PROJ: взят датум %1, повороты %2; параметры +towgs84 отличаются "
+                             "от параметров библиотеки в начале проекции на %3 см")
+                  .arg(SystemName::datumCaption(best),
+                      bestFrame ? QStringLiteral("как поворот системы координат (coordinate frame)")
+                                : QStringLiteral("как поворот вектора положения (position vector)"))
+                  .arg(bestDistance * 100.0, 0, 'f', 1);
     return true;
 }
 
@@ -287,7 +288,7 @@ QString write(const refsystem &system)
         return QString();
     QString ellipsoid;
     for (const Ellipsoid &e : ellipsoids) {
-        if (std::fabs(a - e.a) < 0.001 && std::fabs(f - 1.0 / e.rf) < 1e-10)
+        if (std::fabs(a - e.a) < 0.001 && std::fabs(f - 1.0 / e.rf) < 1e-12)
             ellipsoid = QLatin1String(e.name);
     }
     QStringList shift;

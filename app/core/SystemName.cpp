@@ -259,8 +259,8 @@ bool side(
 {
     Calculation::Side s;
     if (c.systemType == localType) {
-        const LocalSystems::System *local = systems ? LocalSystems::find(*systems, c.localName)
-                                                    : nullptr;
+        const LocalSystems::System *local
+            = systems ? LocalSystems::find(*systems, c.localName) : nullptr;
         Choices base;
         QString error;
         if (!local || !parse(local->base, true, &base, &error) || !side(base, true, &s))

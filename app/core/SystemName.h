@@ -3,8 +3,8 @@
 // "gk:sk42:7", "gk:gsk2011:auto:s", "utm:37n", a Transverse Mercator of any
 // parameters "tm:sk42:lon0=37.98333333333,lat0=0,k=1,fe=2250000,fn=-5712900.566",
 // a named local system "msk:МСК-50 зона 2", a PROJ definition "proj:+proj=tmerc
-// ...", and "+egm96" for heights above the geoid. The panel and the converter both go through buildRefsystem and
-// acceptRefsystem, so the same choices give the same calculation.
+// ...", and "+egm96" for heights above the geoid. The panel and the converter both go through
+// buildRefsystem and acceptRefsystem, so the same choices give the same calculation.
 #ifndef SYSTEMNAME_H
 #define SYSTEMNAME_H
 
@@ -55,8 +55,8 @@ bool side(const Choices &choices, bool input, Calculation::Side *out,
 // of the eight datums leaves in *note (if given) which datum and rotation
 // convention were taken and how far its parameters are from this library's.
 // A msk: name is not looked up here (see side).
-bool parse(const QString &name, bool input, Choices *choices, QString *error,
-    QString *note = nullptr);
+bool parse(
+    const QString &name, bool input, Choices *choices, QString *error, QString *note = nullptr);
 
 // The written form of the choices, which parse reads back as the same
 // choices (a zone left automatic keeps no number); empty when the system

@@ -43,6 +43,7 @@ private slots:
     void undo();
     void keys();
     void settingsRestored();
+    void localSystem();
     void firstStartFitsLaptop();
 
 private:
@@ -279,6 +280,42 @@ void TestMainWindow::settingsRestored()
     QCOMPARE(window().geometry(), firstStart);
     QCOMPARE(Settings::lastFolder("load"), QString());
     QVERIFY(shown().isEmpty());
+}
+
+// A local system on the right: its columns, the keys applied, the choice kept
+// across a start while it exists; a definitions file with a fault is named at
+// start-up and never written over.
+void TestMainWindow::localSystem()
+{
+    LocalSystems::System city;
+    city.name = QStringLiteral("Город"), city.base = QStringLiteral("gk:sk42:7");
+    city.keys = LocalSystems::System::Keys::Similarity;
+    const double keys[] = {-6000000, -7000000, 1, 0};
+    std::copy(keys, keys + 4, city.values);
+    const QString path = LocalSystems::defaultPath();
+    QString error;
+    QVERIFY(LocalSystems::write(path, {city}, &error));
+    w->open(tempPath("egm96.grd"));
+    configure(left(), "gk:sk42:7");
+    configure(right(), "msk:Город");
+    setRows(*left(), {"P; 6181000.5; 7413000.25; 150"});
+    w->run();
+    QCOMPARE(tableCells(*right()), QStringList {"P|181000.500|413000.250|150.000"});
+    QCOMPARE(right()->table()->horizontalHeaderItem(3)->text(), QStringLiteral("Высота"));
+    Settings::saveWindow(&window());
+    QVERIFY(LocalSystems::write(path, {}, &error)); // deleted since
+    w->open(tempPath("egm96.grd"));
+    Settings::restoreWindow(&window());
+    QCOMPARE(SystemName::format(right()->choices()), "geod:wgs84");
+    QVERIFY(writeFile(path, "[{\"name\": 1}]"));
+    w->open(tempPath("egm96.grd"));
+    child<QComboBox>(right(), "comboBoxType")->setCurrentIndex(4);
+    click(right(), "pushButtonLocalSystems");
+    QCOMPARE(shown().size(), 2);
+    QVERIFY2(shown().first().contains("строка 1, запись 1: ожидается объект"), qPrintable(shown().first()));
+    QVERIFY(shown().last().contains("не будет перезаписан"));
+    QCOMPARE(readFile(path), QByteArray("[{\"name\": 1}]"));
+    QFile::remove(path);
 }
 
 // On a 1366 x 768 screen the first-start window, frame included, shows 15
