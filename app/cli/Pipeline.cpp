@@ -10,7 +10,16 @@ void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
 {
     batch->rows.reserve(batch->chars + batch->chars / 2 + batch->lines.size());
     for (int i = 0; i < batch->lines.size(); ++i) {
-        const PointRow row = calculator->convert(PointRow::fromLine(batch->lines.at(i)));
+        // Past four fields the converter fails the row where the window loads and
+        // warns: a script reads the exit status, not a warning.
+        int fields = 0;
+        PointRow row = PointRow::fromLine(batch->lines.at(i), &fields);
+        if (fields > PointRow::columns) {
+            row = PointRow {row.name.trimmed(), {}, PointRow::Outcome::Failed,
+                Calculation::reasonText(Calculation::Failure::ExtraFields)};
+        } else {
+            row = calculator->convert(row);
+        }
         row.appendLine(&batch->rows);
         if (row.outcome == PointRow::Outcome::Failed)
             batch->failures.push_back({batch->firstLine + i, row.reason});

@@ -424,7 +424,6 @@ int main(int argc, char *argv[])
         calculator, &output,
         options.quiet ? std::function<void(const QString &)>()
                       : [](const QString &text) { say(text); });
-    QStringList warnings;
     qint64 readBefore = 0;
     qint64 linesBefore = 0;
     QString line;
@@ -441,7 +440,6 @@ int main(int argc, char *argv[])
                 + partial());
             return cannotRun;
         }
-        PointsFile::ExtraFields extraFields;
         qint64 number = 0;
         while (input.next(&line)) {
             ++number;
@@ -449,7 +447,6 @@ int main(int argc, char *argv[])
                 pipeline.addFailed(input.displayName(), number, tooLong);
                 continue;
             }
-            extraFields.check(PointRow::fieldCount(line), number);
             pipeline.add(input.displayName(), number, line);
             if ((number & 0xfff) == 0) {
                 progress.update(readBefore + input.consumed(), linesBefore + number);
@@ -479,10 +476,6 @@ int main(int argc, char *argv[])
             }
             return cannotRun;
         }
-        if (extraFields.count > 0) {
-            warnings.append(input.displayName() + QStringLiteral(": ")
-                + extraFields.warning().replace(QLatin1Char('\n'), QLatin1Char(' ')));
-        }
         readBefore += input.consumed();
         linesBefore += number;
     }
@@ -495,11 +488,7 @@ int main(int argc, char *argv[])
             + (output.replacesFile() ? QStringLiteral("; файл не изменён") : QString()));
         return cannotRun;
     }
-    if (!options.quiet) {
-        for (const QString &warning : qAsConst(warnings))
-            say(warning);
-        if (pipeline.anyFailed())
-            say(pipeline.summary());
-    }
+    if (!options.quiet && pipeline.anyFailed())
+        say(pipeline.summary());
     return pipeline.anyFailed() ? rowsFailed : allConverted;
 }

@@ -12,6 +12,19 @@ namespace Calculation {
 namespace {
 
 const double maxMeridianOffset = 6.0;
+// Nothing a surveyor measures lies farther, and nothing farther prints in a sane width.
+const double maxDistance = 1e7;
+
+// The height, or every geocentric coordinate, within 10 000 km.
+bool withinReach(int systemType, const double point[3])
+{
+    const int first = systemType == geocentricType ? 0 : 2;
+    for (int i = first; i < 3; ++i) {
+        if (!(std::fabs(point[i]) <= maxDistance))
+            return false;
+    }
+    return true;
+}
 
 // The code of the plane system the side's points are in, a local system's base.
 int planeType(const Side &side)
@@ -187,6 +200,11 @@ QString reasonText(Failure failure, int zone)
         return QStringLiteral("точка дальше 6° от осевого меридиана зоны");
     case Failure::Geoid:
         return QStringLiteral("нет значения высоты геоида в этой точке");
+    case Failure::TooFar:
+        return QStringLiteral("высота или координата дальше 10 000 км");
+    case Failure::ExtraFields:
+        return QStringLiteral("больше четырёх полей: возможно, десятичная запятая разделила "
+                              "число; разделяйте поля «;» или пишите дробную часть через «.»");
     case Failure::NotConverted:
         return QStringLiteral("точка не пересчитывается");
     }
@@ -212,6 +230,8 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
     }
     if (!CellText::parseNumber(c3, &point[2]))
         return Failure::Invalid;
+    if (!withinReach(side.systemType, point))
+        return Failure::TooFar;
     if (side.systemType == localType && !toBase(side, point))
         return Failure::NotConverted;
     const int fixed = fixedZone(side);
@@ -376,8 +396,17 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
 void Calculator::format(const double point[3], bool heightDefaulted, PointRow *row) const
 {
     double second = point[1];
-    if (target.unsignedLongitude)
-        second = normalize_positive_longitude_deg(second);
+    if (target.systemType == geodeticType) {
+        // The range asked for, whatever the input's: within one datum the
+        // library keeps a longitude as it was given (540 stays 540).
+        second = std::remainder(second, 360.0);
+        if (target.unsignedLongitude)
+            second = normalize_positive_longitude_deg(second);
+        // What would be written as 360 in 0 to 360 is 0.
+        const double written = std::round(second * 1e9) / 1e9;
+        if (target.unsignedLongitude && written >= 360.0)
+            second = 0.0;
+    }
 
     if (target.decimalDegrees) {
         row->coordinates[0] = CellText::formatFixed(point[0], 9);
@@ -429,6 +458,8 @@ PointRow Calculator::convert(const PointRow &row) const
         failure = Failure::NotConverted;
     if (failure == Failure::None && target.systemType == localType && !fromBase(target, out))
         failure = Failure::NotConverted;
+    if (failure == Failure::None && !withinReach(target.systemType, out))
+        failure = Failure::TooFar;
     if (failure != Failure::None) {
         result.outcome = PointRow::Outcome::Failed;
         result.reason = reasonText(failure, zone);

@@ -9,8 +9,10 @@
 // prefix of a Gauss-Krüger easting equal to a fixed zone, and on either side
 // of a zone projection a point within 6 degrees of the central meridian (the
 // zone series drift off past that: 0.36 m at 8 degrees, 32 m at 15), its
-// easting carrying that zone's number (within 500 km of the meridian). A
-// converted row is thus valid input again on the target side. Results: 3 decimals for
+// easting carrying that zone's number (within 500 km of the meridian), and
+// heights and geocentric coordinates within 10 000 km. A converted row is thus
+// valid input again on the target side. Output longitudes lie in the range the
+// target asks for (-180 to 180 or 0 to 360 degrees) whatever the input's. Results: 3 decimals for
 // metres, 9 for decimal degrees, "d m s" with 5 decimals of seconds, "." as the decimal point in
 // every locale.
 #ifndef CALCULATION_H
@@ -61,6 +63,8 @@ enum class Failure {
     ZonePrefix,      // the easting's millions are not the fixed zone
     FarFromMeridian, // more than 6 degrees of longitude from the zone's meridian
     Geoid,           // no geoid height at the point
+    TooFar,          // a height or geocentric coordinate beyond 10 000 km
+    ExtraFields,     // a line of more than four fields (the converter's)
     NotConverted     // the library could not convert it
 };
 // The reason as the user reads it; `zone` is the fixed zone for ZonePrefix.

@@ -4,6 +4,7 @@
 
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -328,8 +329,7 @@ double parseAngle(const QString &text, bool *partsInRange)
 
 QString formatDms(double degrees)
 {
-    const bool negative = degrees < 0;
-    const double value = negative ? -degrees : degrees;
+    const double value = std::fabs(degrees);
 
     double d = std::floor(value);
     double m = std::floor((value - d) * 60.0);
@@ -346,6 +346,7 @@ QString formatDms(double degrees)
     }
     if (d > 359.0)
         d -= 360.0;
+    const bool negative = degrees < 0 && (d != 0.0 || m != 0.0 || s != 0.0); // no "-0 0 0.00000"
 
     QString result;
     result.reserve(24);
@@ -387,7 +388,12 @@ QString formatFixed(double value, int decimals)
 {
     QString text;
     if (!appendFixed(&text, value, decimals))
-        return QString::number(value, 'f', decimals);
+        text = QString::number(value, 'f', decimals);
+    // A value that rounds to zero has no sign: "-0.000" would read as a point of its own.
+    if (text.startsWith(QLatin1Char('-'))
+        && std::all_of(text.cbegin() + 1, text.cend(),
+            [](QChar ch) { return ch == QLatin1Char('0') || ch == QLatin1Char('.'); }))
+        text.remove(0, 1);
     return text;
 }
 

@@ -3,8 +3,8 @@
 // height shift. They are kept in one JSON file in the program's settings
 // folder, which the window and the converter share:
 //
-//   [{"name": "МСК-50 зона 2",
-//     "base": "tm:sk42:lon0=38.48333333333,lat0=0,k=1,fe=2250000,fn=-5712900.566",
+//   [{"name": "Район",
+//     "base": "tm:sk42:lon0=37.98333333333,lat0=0,k=1,fe=2250000,fn=-5712900.566",
 //     "keys": {"similarity": [dX, dY, a, b]},
 //     "dh": 0.0}]
 //

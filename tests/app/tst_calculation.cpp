@@ -212,7 +212,15 @@ void TestCalculation::rowForms_data()
          "A; 5541326.002; 7571695.305; 90.000"},
         {"60 seconds", dms, deg, "S; 55; 37 0 60; 0", {}, "минуты или секунды не меньше 60"},
         {"latitude -90.5", deg, deg, "L; -90.5; 37; 0", {}, "широта больше 90°"},
-        {"latitude 90", deg, deg, "N; 90; 359.5; 0", "N; 90.000000000; 359.500000000; 0.000"},
+        {"latitude 90", deg, deg, "N; 90; 359.5; 0", "N; 90.000000000; -0.500000000; 0.000"},
+        // Longitudes in the range asked for, within one datum too; 360 written as 0.
+        {"540 into -180..180", deg, deg, "W; 10; 539; -0.0001", "W; 10.000000000; 179.000000000; 0.000"},
+        {"just below 360", deg, side(2, w, Unsigned), "U; 10; -0.0000000001; 0", "U; 10.000000000; 0.000000000; 0.000"},
+        // Heights and geocentric coordinates within 10 000 km, on either side.
+        {"height 10 000 km", deg, deg, "H; 10; 20; 10000000", "H; 10.000000000; 20.000000000; 10000000.000"},
+        {"height past 10 000 km", deg, deg, "H; 10; 20; 10000000.001", {}, "высота или координата дальше 10 000 км"},
+        {"Z past 10 000 km", side(1, geoc), side(1, geoc), "G; 1; 2; -10000000.5", {}, "высота или координата дальше 10 000 км"},
+        {"height past 10 000 km made", side(1, geoc), deg, "G; 10000000; 10000000; 10000000", {}, "высота или координата дальше 10 000 км"},
         {"easting of zone 8", gsk7, deg, "Y; 6175000; 8500000; 0", {}, wrongZone},
         {"easting without prefix", gsk7, deg, "Y; 6175000; 500000; 0", {}, wrongZone},
         // 6 degrees of longitude from the zone's meridian, on either side.

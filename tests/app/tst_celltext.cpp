@@ -22,6 +22,12 @@ private slots:
 
 namespace {
 
+// Qt's fixed form without the sign of a value that rounds to zero.
+QString signless(const QString &text)
+{
+    return text.contains(QRegularExpression("^-[0.]+$")) ? text.mid(1) : text;
+}
+
 QStringList cells(const PointRow &row)
 {
     return {row.name, row.coordinates[0], row.coordinates[1], row.coordinates[2]};
@@ -68,7 +74,7 @@ void TestCellText::angles()
         {0.0, "0 0 0.00000"}, {-0.5, "-0 30 0.00000"}, {1 + 0.123456 / 3600, "1 0 0.12346"},
         {-(37 + 37 / 60.0 + 6.5 / 3600), "-37 37 6.50000"}, {11 - 3e-6 / 3600, "11 0 0.00000"},
         {-(11 - 3e-6 / 3600), "-11 0 0.00000"}, {10.5 + 59.999997 / 3600, "10 31 0.00000"},
-        {360.0 - 1e-12, "0 0 0.00000"}, {359.5, "359 30 0.00000"},
+        {360.0 - 1e-12, "0 0 0.00000"}, {359.5, "359 30 0.00000"}, {-1e-12, "0 0 0.00000"},
     };
     // clang-format on
     for (const auto &c : reads) {
@@ -121,8 +127,9 @@ void TestCellText::sameAsQt()
         const double tie = std::ldexp(2 * double(random.bounded(1 << 20)) + 1, -(decimals + 1));
         for (const double v : {(random.generateDouble() - 0.5) * scale, tie, -tie, -0.0, -0.0001,
                  std::nan(""), -2e15})
-            if (CellText::formatFixed(v, decimals) != QString::number(v, 'f', decimals))
-                QCOMPARE(CellText::formatFixed(v, decimals), QString::number(v, 'f', decimals));
+            if (CellText::formatFixed(v, decimals) != signless(QString::number(v, 'f', decimals)))
+                QCOMPARE(CellText::formatFixed(v, decimals),
+                    signless(QString::number(v, 'f', decimals)));
     }
 }
 

@@ -102,8 +102,9 @@ void TestLocalSystems::writtenForms_data()
         QString("нужен +towgs84"));
     dataRow("proj, another projection", QString("proj:+proj=utm +zone=37 +datum=WGS84"), QString(),
         QString("«+proj=utm»"));
-    dataRow("proj, another ellipsoid", QString("proj:+proj=tmerc +a=6378388 +rf=297 +towgs84=0,0,0"),
-        QString(), QString("эллипсоид не совпадает"));
+    dataRow("proj, another ellipsoid",
+        QString("proj:+proj=tmerc +a=6378388 +rf=297 +towgs84=0,0,0"), QString(),
+        QString("эллипсоид не совпадает"));
 }
 
 void TestLocalSystems::writtenForms()

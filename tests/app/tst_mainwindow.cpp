@@ -312,7 +312,8 @@ void TestMainWindow::localSystem()
     child<QComboBox>(right(), "comboBoxType")->setCurrentIndex(4);
     click(right(), "pushButtonLocalSystems");
     QCOMPARE(shown().size(), 2);
-    QVERIFY2(shown().first().contains("строка 1, запись 1: ожидается объект"), qPrintable(shown().first()));
+    QVERIFY2(shown().first().contains("строка 1, запись 1: ожидается объект"),
+        qPrintable(shown().first()));
     QVERIFY(shown().last().contains("не будет перезаписан"));
     QCOMPARE(readFile(path), QByteArray("[{\"name\": 1}]"));
     QFile::remove(path);
