@@ -303,6 +303,9 @@ void TestMainWindow::localSystem()
     QCOMPARE(tableCells(*right()), QStringList {"P|181000.500|413000.250|150.000"});
     QCOMPARE(right()->table()->horizontalHeaderItem(3)->text(), QStringLiteral("Высота"));
     Settings::saveWindow(&window());
+    w->open(tempPath("egm96.grd"));
+    Settings::restoreWindow(&window());
+    QCOMPARE(SystemName::format(right()->choices()), "msk:Город");
     QVERIFY(LocalSystems::write(path, {}, &error)); // deleted since
     w->open(tempPath("egm96.grd"));
     Settings::restoreWindow(&window());
