@@ -25,7 +25,8 @@ namespace {
 // Qt's fixed form without the sign of a value that rounds to zero.
 QString signless(const QString &text)
 {
-    return text.contains(QRegularExpression("^-[0.]+$")) ? text.mid(1) : text;
+    static const QRegularExpression zero("^-[0.]+$");
+    return text.contains(zero) ? text.mid(1) : text;
 }
 
 QStringList cells(const PointRow &row)
