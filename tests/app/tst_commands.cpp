@@ -16,8 +16,10 @@
 namespace {
 
 const QString ok = QStringLiteral("P; 55 45 5; 37 37 6; 120"), bad = QStringLiteral("X; x; 37; 1");
-const QString openDialog = QStringLiteral("open|Загрузить точки|*.txt;;Все файлы (*)");
-const QString saveDialog = QStringLiteral("save|Сохранить точки|*.txt");
+const QString openDialog
+    = QStringLiteral("open|Загрузить точки|Файлы точек (*.txt *.csv);;Все файлы (*)");
+const QString saveDialog
+    = QStringLiteral("save|Сохранить точки|Файлы точек (*.txt *.csv);;Все файлы (*)");
 const QString saveFailed
     = QStringLiteral("warning|Предупреждение|Ошибка при сохранении точек в файл:\n");
 
