@@ -101,6 +101,7 @@ private slots:
     void undoRestoresMarks();
     void mapExport_data();
     void mapExport();
+    void mapFormats();
 };
 
 // Against the forms written out for 0 to 29; past 19 only the last digit
@@ -322,6 +323,46 @@ void TestSurveyFiles::mapExport()
         QCOMPARE(got[3], want[3]);
     }
     QCOMPARE(points[0].section('|', 0, 0), QString("P<1> & \"Ы\""));
+}
+
+// The converter's --format, refused at its edges; the window's suffix typed
+// wins over the file type chosen.
+void TestSurveyFiles::mapFormats()
+{
+    QVERIFY(QDir::setCurrent(tempPath()));
+    const QByteArray row = "1;6190000;7500000;150\n";
+    const struct
+    {
+        QString args;
+        int status;
+        const char *start; // of the output
+        const char *err;
+    } cases[] = {
+        {"--format kmz", 2, "", "--format: ожидается kml, gpx, geojson или points"},
+        {"--format kml --to geod:wgs84", 2, "", "--format kml пишет точки в WGS 84: --to не нужен"},
+        {"--format", 2, "", "после --format ожидается значение"},
+        {"--format KML", 0, "<?xml", ""},
+        {"--format points --to geod:wgs84:deg", 0, "1; 55.832", ""},
+        {"--format gpx --geoid absent.grd", 2, "", "не удалось открыть сетку геоида «absent.grd»"},
+        {"", 2, "", "ожидаются --from СИСТЕМА и --to СИСТЕМА"},
+    };
+    for (const auto &c : cases) {
+        const Run run = convert(("--from gk:sk42:7 " + c.args).split(' ', Qt::SkipEmptyParts), row);
+        QCOMPARE(run.status, c.status);
+        QVERIFY2(run.out.startsWith(c.start), run.out.constData());
+        QVERIFY2(
+            QString::fromUtf8(run.err).contains(QString::fromUtf8(c.err)), run.err.constData());
+    }
+
+    TestWindow w(QStringLiteral(KELVADRA_EGM96_GRD));
+    configure(w.right(), "gk:sk42:7");
+    setRows(*w.right(), {QString::fromUtf8(row)});
+    w.log.fileName = tempPath("typed.gpx");
+    w.log.filter = "KML (*.kml)";
+    click(w.right(), "pushButtonExportMap");
+    QVERIFY(readFile(w.log.fileName).contains("<gpx"));
+    QCOMPARE(w.log.shown.filter("save|").value(0),
+        QString("save|Экспорт для карты|KML (*.kml);;GPX (*.gpx);;GeoJSON (*.geojson)"));
 }
 
 QTEST_MAIN(TestSurveyFiles)
