@@ -129,8 +129,8 @@ void TestConvert::sameAsWindow()
         if (!reason.isEmpty())
             report += prefix + QString(":%1: %2\n").arg(r + 1).arg(reason);
     }
-    const QString summary = w.window->statusBar()->currentMessage().remove(
-        QRegularExpression(" \\([^)]*\\)"));
+    const QString summary
+        = w.window->statusBar()->currentMessage().remove(QRegularExpression(" \\([^)]*\\)"));
     const bool notConverted = summary.contains("ошибок") || summary.contains("без координат");
     if (notConverted)
         report += "kelvadra-convert: п" + summary.mid(1) + '\n';
