@@ -67,13 +67,17 @@ QString openFileName(
     return QFileDialog::getOpenFileName(parent, caption, directory, filter);
 }
 
-QString saveFileName(
-    QWidget *parent, const QString &caption, const QString &filter, const QString &directory)
+QString saveFileName(QWidget *parent, const QString &caption, const QString &filter,
+    const QString &directory, QString *selectedFilter)
 {
     Answer answer;
-    if (answered({Kind::SaveFile, caption, filter, directory}, &answer))
+    if (answered({Kind::SaveFile, caption, filter, directory}, &answer)) {
+        if (selectedFilter)
+            *selectedFilter = answer.filter.isEmpty() ? filter.section(QStringLiteral(";;"), 0, 0)
+                                                      : answer.filter;
         return answer.fileName;
-    return QFileDialog::getSaveFileName(parent, caption, directory, filter);
+    }
+    return QFileDialog::getSaveFileName(parent, caption, directory, filter, selectedFilter);
 }
 
 } // namespace Dialogs

@@ -32,6 +32,7 @@ struct Answer
 {
     bool yes = false; // Confirm: Yes was chosen
     QString fileName; // OpenFile, SaveFile: empty when cancelled
+    QString filter;   // SaveFile: the name filter chosen; empty: the first
 };
 
 // Replaces the real dialogs by `answerer` (tests); an empty function restores them.
@@ -44,8 +45,9 @@ bool confirm(const QString &title, const QString &text);
 void about(const QString &title, const QString &text);
 QString openFileName(QWidget *parent, const QString &caption, const QString &filter,
     const QString &directory = QString());
+// *selectedFilter, if given, receives the name filter the user chose.
 QString saveFileName(QWidget *parent, const QString &caption, const QString &filter,
-    const QString &directory = QString());
+    const QString &directory = QString(), QString *selectedFilter = nullptr);
 
 } // namespace Dialogs
 

@@ -4,14 +4,18 @@
 #include "Dialogs.h"
 #include "GeoidFile.h"
 #include "LocalSystemsDialog.h"
+#include "MapExport.h"
 #include "Panel.h"
 #include "PointTable.h"
+#include "Settings.h"
 #include "WaitCursor.h"
 #include "WindowKeys.h"
 #include "WindowSize.h"
 #include "ui_MainWindow.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QSplitter>
 
 namespace {
@@ -42,6 +46,7 @@ MainWindow::MainWindow(QWidget *parent)
         connect(panel, &Panel::signalSwap, this, &MainWindow::slotSwap);
         connect(panel, &Panel::signalStatus, this, &MainWindow::showStatus);
         connect(panel, &Panel::signalEditLocalSystems, this, &MainWindow::slotEditLocalSystems);
+        connect(panel, &Panel::signalExportMap, this, &MainWindow::slotExportMap);
     }
 
     auto *splitter = new QSplitter(Qt::Horizontal, ui->centralWidget);
@@ -141,6 +146,61 @@ void MainWindow::slotSwap()
     left->setRows(rightRows);
     right->setRows(leftRows);
     showStatus(tr("Списки точек поменялись местами"));
+}
+
+void MainWindow::slotExportMap()
+{
+    const auto *panel = qobject_cast<const Panel *>(sender());
+    if (!panel)
+        return;
+    Calculation::Side side;
+    if (!panel->calculationSide(&side)) {
+        Dialogs::warning(tr("Предупреждение"),
+            tr("Система координат таблицы не выбрана: выберите её, затем экспортируйте."));
+        return;
+    }
+    const QString filters[] = {tr("KML (*.kml)"), tr("GPX (*.gpx)"), tr("GeoJSON (*.geojson)")};
+    const MapExport::Format formats[]
+        = {MapExport::Format::Kml, MapExport::Format::Gpx, MapExport::Format::GeoJson};
+    QString chosen;
+    QString path = Dialogs::saveFileName(this, tr("Экспорт для карты"),
+        QStringList(std::begin(filters), std::end(filters)).join(QStringLiteral(";;")),
+        Settings::lastFolder(QStringLiteral("map")), &chosen);
+    if (path.isEmpty())
+        return;
+    Settings::rememberFolder(QStringLiteral("map"), path);
+    // The suffix typed decides, then the file type chosen, which adds its suffix.
+    MapExport::Format format = formats[0];
+    if (!MapExport::parseFormat(QFileInfo(path).suffix(), &format)) {
+        for (int i = 0; i < 3; ++i) {
+            if (chosen == filters[i])
+                format = formats[i];
+        }
+        path += QLatin1Char('.') + MapExport::suffix(format);
+        if (QFileInfo::exists(path)
+            && !Dialogs::confirm(
+                tr("Подтвердите замену"), tr("Файл уже существует:\n%1\nЗаменить его?").arg(path)))
+            return;
+    }
+    WaitCursor wait;
+    QByteArray document;
+    int written = 0;
+    int skipped = 0;
+    if (!MapExport::exportRows(
+            panel->table()->rows(), side, format, &geoid, &document, &written, &skipped)) {
+        wait.release();
+        Dialogs::warning(tr("Предупреждение"), tr("Ошибка инициализации пересчета координат"));
+        return;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size()
+        || !file.commit()) {
+        wait.release();
+        showStatus(tr("Файл для карты не сохранен"));
+        Dialogs::warning(tr("Предупреждение"), tr("Ошибка при сохранении точек в файл:\n") + path);
+        return;
+    }
+    showStatus(tr("Для карты: %1").arg(MapExport::summary(written, skipped)));
 }
 
 void MainWindow::showStatus(const QString &text)

@@ -39,6 +39,9 @@ public slots:
     void slotSwap();
     // The editor of the local systems, from the panel `sender` names.
     void slotEditLocalSystems();
+    // "Экспорт для карты…" of the panel `sender` names: its table's points
+    // into a KML, GPX or GeoJSON file, the format from the file type chosen.
+    void slotExportMap();
     // A line in the status bar: what the last command did.
     void showStatus(const QString &text);
 

@@ -3,6 +3,7 @@
 
 #include "Calculation.h"
 #include "Dialogs.h"
+#include "Plural.h"
 #include "PointTable.h"
 #include "PointsFile.h"
 #include "Settings.h"
@@ -17,6 +18,9 @@ namespace {
 // Panel system type code per comboBoxType index.
 const int kSystemTypes[] = {Calculation::geodeticType, Calculation::gaussKrugerType,
     Calculation::utmType, Calculation::geocentricType, Calculation::localType};
+
+// Points files: what spreadsheets and other tools save too.
+const char pointsFilter[] = QT_TRANSLATE_NOOP("Panel", "Файлы точек (*.txt *.csv);;Все файлы (*)");
 
 // A control the panel shows in its role and currently lets the user change.
 bool usable(const QWidget *panel, const QWidget *widget)
@@ -49,6 +53,7 @@ Panel::Panel(bool left, QWidget *parent)
     connect(ui->pushButtonLoad, &QPushButton::clicked, this, &Panel::slotLoad);
     connect(ui->pushButtonSave, &QPushButton::clicked, this, &Panel::slotSave);
     connect(ui->pushButtonClear, &QPushButton::clicked, this, &Panel::slotClear);
+    connect(ui->pushButtonExportMap, &QPushButton::clicked, this, &Panel::signalExportMap);
     connect(ui->pushButtonCalculate, &QPushButton::clicked, this, &Panel::slotCalculate);
     connect(ui->pushButtonAbout, &QPushButton::clicked, this, &Panel::slotAbout);
     connect(ui->radioButtonDMS, &QRadioButton::toggled, this, &Panel::updateRowRules);
@@ -364,8 +369,8 @@ void Panel::updateHeaders()
 
 void Panel::slotLoad()
 {
-    const QString path = Dialogs::openFileName(this, tr("Загрузить точки"),
-        tr("*.txt;;Все файлы (*)"), Settings::lastFolder(QStringLiteral("load")));
+    const QString path = Dialogs::openFileName(this, tr("Загрузить точки"), tr(pointsFilter),
+        Settings::lastFolder(QStringLiteral("load")));
     if (path.isEmpty())
         return;
     Settings::rememberFolder(QStringLiteral("load"), path);
@@ -381,8 +386,17 @@ void Panel::slotLoad()
     ui->tableWidgetPoints->rememberForUndo(tr("загрузка"));
     ui->tableWidgetPoints->setRows(rows);
     wait.release();
-    emit signalStatus(tr("Загружено строк: %1").arg(rows.size())
-        + (info.windows1251 ? tr(" (кодировка Windows-1251)") : QString()));
+    QString status = tr("Загружено строк: %1").arg(rows.size())
+        + (info.windows1251 ? tr(" (кодировка Windows-1251)") : QString());
+    if (info.header)
+        status += tr("; первая строка — заголовок, пропущена");
+    if (info.noCoordinates.count > 0)
+        status += tr("; без координат: %1 (%2)")
+                      .arg(info.noCoordinates.count)
+                      .arg(Plural::rows(info.noCoordinates.firstRows, info.noCoordinates.count));
+    emit signalStatus(status);
+    if (info.blankSeparated)
+        Dialogs::warning(tr("Предупреждение"), PointsFile::BlankSeparation::note());
     if (info.extraFields.count > 0)
         Dialogs::warning(tr("Предупреждение"), info.extraFields.warning());
 }
@@ -394,12 +408,13 @@ void Panel::slotSave()
         return;
     const QString dialog = left ? QStringLiteral("saveLeft") : QStringLiteral("saveRight");
     QString path = Dialogs::saveFileName(
-        this, tr("Сохранить точки"), tr("*.txt"), Settings::lastFolder(dialog));
+        this, tr("Сохранить точки"), tr(pointsFilter), Settings::lastFolder(dialog));
     if (path.isEmpty())
         return;
     Settings::rememberFolder(dialog, path);
-    // "res1" becomes "res1.txt", which the load dialog's filter shows; the
-    // dialog asked about replacing "res1" only, so ask again for the new name.
+    // "res1" becomes "res1.txt", which the load dialog's filter shows ("res1.csv"
+    // stays); the dialog asked about replacing "res1" only, so ask again for
+    // the new name.
     if (!QFileInfo(path).fileName().contains(QLatin1Char('.'))) {
         path += QStringLiteral(".txt");
         if (QFileInfo::exists(path)

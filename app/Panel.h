@@ -68,6 +68,8 @@ signals:
     void signalEditLocalSystems();
     // What a command did, for the status bar.
     void signalStatus(const QString &text);
+    // "Экспорт для карты…": the window writes the table's points for a map.
+    void signalExportMap();
 
 private slots:
     void slotUpdateUi(int);

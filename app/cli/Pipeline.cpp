@@ -18,11 +18,17 @@ void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
             row = PointRow {row.name.trimmed(), {}, PointRow::Outcome::Failed,
                 Calculation::reasonText(Calculation::Failure::ExtraFields)};
         } else {
+            const bool nameAlone = row.lacksCoordinates();
             row = calculator->convert(row);
+            // Most often fields separated by blanks: the window counts such
+            // rows, and a script must see them in the exit status.
+            if (nameAlone)
+                batch->failures.push_back({batch->firstLine + i,
+                    Calculation::reasonText(Calculation::Failure::NoCoordinates), true});
         }
         row.appendLine(&batch->rows);
         if (row.outcome == PointRow::Outcome::Failed)
-            batch->failures.push_back({batch->firstLine + i, row.reason});
+            batch->failures.push_back({batch->firstLine + i, row.reason, false});
         if (row.outcome != PointRow::Outcome::NoPoint)
             ++batch->points;
     }
@@ -56,8 +62,12 @@ void Pipeline::writeOldest()
 {
     jobs.front().second.get();
     const Batch &batch = *jobs.front().first;
-    output->append(batch.rows);
-    failures += qint64(batch.failures.size());
+    if (divert)
+        divert(batch.rows);
+    else
+        output->append(batch.rows);
+    for (const Batch::Failure &f : batch.failures)
+        ++(f.noCoordinates ? noCoordinates : failures);
     points += batch.points;
     if (report) {
         for (const Batch::Failure &f : batch.failures)

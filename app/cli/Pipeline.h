@@ -4,6 +4,7 @@
 #define PIPELINE_H
 
 #include "Calculation.h"
+#include "Plural.h"
 
 #include <QByteArray>
 #include <QString>
@@ -32,6 +33,7 @@ struct Batch
     {
         qint64 line;
         QString reason;
+        bool noCoordinates; // a name alone: not a point, counted apart
     };
     std::vector<Failure> failures;
     qint64 points = 0; // rows with coordinates
@@ -81,7 +83,7 @@ public:
         batch->source = source;
         batch->firstLine = number;
         batch->rows = "; ; ; \n";
-        batch->failures.push_back({number, reason});
+        batch->failures.push_back({number, reason, false});
         batch->points = 1;
         while (jobs.size() >= inFlight)
             writeOldest();
@@ -89,13 +91,18 @@ public:
         done.set_value();
         jobs.emplace_back(std::move(batch), done.get_future());
     }
-    // "Пересчитано 998 из 1000 точек, ошибок: 2", as the window says it.
+    // "пересчитано 998 из 1000 точек, ошибок: 2", as the window says it
+    // without the row numbers.
     QString summary() const
     {
-        return QStringLiteral("пересчитано %1 из %2 точек, ошибок: %3")
-            .arg(points - failures)
-            .arg(points)
-            .arg(failures);
+        QString text = QStringLiteral("пересчитано %1 из %2")
+                           .arg(points - failures)
+                           .arg(Plural::count(points, "точки", "точек", "точек"));
+        if (failures > 0)
+            text += QStringLiteral(", ошибок: %1").arg(failures);
+        if (noCoordinates > 0)
+            text += QStringLiteral(", без координат: %1").arg(noCoordinates);
+        return text;
     }
     void finish()
     {
@@ -103,7 +110,10 @@ public:
         while (!jobs.empty())
             writeOldest();
     }
-    bool anyFailed() const { return failures > 0; }
+    // Some row was not converted: it failed or had no coordinates.
+    bool anyFailed() const { return failures > 0 || noCoordinates > 0; }
+    // The result rows go to `rows` instead of the output (a map's points).
+    void divertTo(std::function<void(const QByteArray &)> rows) { divert = std::move(rows); }
 
 private:
     void submit();
@@ -115,7 +125,9 @@ private:
     Output *output;
     std::function<void(const QString &)> report;
     size_t inFlight;
+    std::function<void(const QByteArray &)> divert;
     qint64 failures = 0;
+    qint64 noCoordinates = 0;
     qint64 points = 0;
     std::unique_ptr<Batch> current;
     std::deque<std::pair<std::unique_ptr<Batch>, std::future<void>>> jobs;

@@ -5,7 +5,9 @@
 #include "Calculation.h"
 #include "GeoidFile.h"
 #include "LocalSystems.h"
+#include "MapOutput.h"
 #include "Pipeline.h"
+#include "Plural.h"
 #include "PointsFile.h"
 #include "ProjString.h"
 #include "Streams.h"
@@ -46,15 +48,9 @@ QString shown(const QString &fileName)
     return systemCodec->toUnicode(QFile::encodeName(fileName));
 }
 
-// "1 строка", "2 строки", "5 строк", "21 строка".
 QString rowCount(qint64 n)
 {
-    const qint64 last = n % 10, lastTwo = n % 100;
-    const char *word = lastTwo >= 11 && lastTwo <= 14 ? "строк"
-        : last == 1                                   ? "строка"
-        : last >= 2 && last <= 4                      ? "строки"
-                                                      : "строк";
-    return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(word);
+    return Plural::count(n, "строка", "строки", "строк");
 }
 
 void say(const QString &text)
@@ -96,6 +92,8 @@ QString helpText()
           << QStringLiteral("  -q, --quiet      не перечислять непересчитанные строки")
           << QStringLiteral("  --systems ФАЙЛ   файл местных систем (по умолчанию тот, что правит")
           << QStringLiteral("                   окно программы)")
+          << QStringLiteral("  --format ФОРМАТ  kml, gpx или geojson: точки для карты в WGS 84")
+          << QStringLiteral("                   (без --to; высоты KML и GPX — над геоидом EGM96)")
           << QStringLiteral("  --show-proj СИСТЕМА  напечатать систему строкой PROJ")
           << QStringLiteral("  --list           показать все системы, местные тоже")
           << QStringLiteral("  -h, --help       эта справка") << QString() << SystemName::forms()
@@ -121,6 +119,7 @@ struct Options
     QString geoid;
     QString systems;  // the definitions file of the local systems; empty: the user's own
     QString showProj; // --show-proj: print this system as a PROJ definition
+    QString format;   // --format: kml, gpx or geojson instead of points-file lines
     bool list = false;
     bool quiet = false;
     QStringList inputs;
@@ -181,6 +180,8 @@ int parseArguments(const QStringList &args, Options *o)
             target = &o->systems;
         else if (arg == QLatin1String("--show-proj"))
             target = &o->showProj;
+        else if (arg == QLatin1String("--format"))
+            target = &o->format;
         else
             return usageError(QStringLiteral("неизвестный параметр «%1»").arg(shown(arg)));
         if (!hasValue) {
@@ -197,7 +198,16 @@ int parseArguments(const QStringList &args, Options *o)
         return usageError(QStringLiteral("пустое имя файла"));
     if (o->list || !o->showProj.isEmpty())
         return -1;
-    if (o->from.isEmpty() || o->to.isEmpty())
+    // A map's points are WGS 84 whatever --to would say.
+    MapExport::Format format;
+    if (!o->format.isEmpty() && o->format != QLatin1String("points")
+        && !MapExport::parseFormat(o->format, &format))
+        return usageError(QStringLiteral("--format: ожидается kml, gpx, geojson или points"));
+    const bool map = !o->format.isEmpty() && o->format != QLatin1String("points");
+    if (map && !o->to.isEmpty())
+        return usageError(
+            QStringLiteral("--format %1 пишет точки в WGS 84: --to не нужен").arg(o->format));
+    if (o->from.isEmpty() || (o->to.isEmpty() && !map))
         return usageError(QStringLiteral("ожидаются --from СИСТЕМА и --to СИСТЕМА"));
     if (o->inputs.isEmpty())
         o->inputs.append(QStringLiteral("-"));
@@ -280,6 +290,12 @@ int main(int argc, char *argv[])
         return status;
     if (options.output == QLatin1String("-"))
         options.output.clear();
+    std::unique_ptr<MapOutput> map;
+    MapExport::Format mapFormat;
+    if (MapExport::parseFormat(options.format, &mapFormat)) {
+        map.reset(new MapOutput(mapFormat));
+        options.to = MapExport::targetName(mapFormat, true);
+    }
 
     // The local systems, read when they are asked for: a broken file of the
     // user's own stops no run that does not use it.
@@ -424,8 +440,11 @@ int main(int argc, char *argv[])
         calculator, &output,
         options.quiet ? std::function<void(const QString &)>()
                       : [](const QString &text) { say(text); });
+    if (map)
+        pipeline.divertTo([&map](const QByteArray &rows) { map->add(rows); });
     qint64 readBefore = 0;
     qint64 linesBefore = 0;
+    QStringList inputNotes; // said after the rows' failures, in input order
     QString line;
     const QString tooLong
         = QStringLiteral("строка длиннее %1 МБ не прочитана").arg(PointsFile::maxLineSize >> 20);
@@ -441,12 +460,20 @@ int main(int argc, char *argv[])
             return cannotRun;
         }
         qint64 number = 0;
+        PointsFile::BlankSeparation blanks;
         while (input.next(&line)) {
             ++number;
             if (input.lineTooLong()) {
                 pipeline.addFailed(input.displayName(), number, tooLong);
                 continue;
             }
+            if (number == 1 && PointRow::fromLine(line).looksLikeHeader()) {
+                inputNotes << QStringLiteral("«%1»: первая строка — заголовок, пропущена")
+                                  .arg(input.displayName());
+                continue;
+            }
+            if (blanks.possible())
+                blanks.check(PointRow::fromLine(line));
             pipeline.add(input.displayName(), number, line);
             if ((number & 0xfff) == 0) {
                 progress.update(readBefore + input.consumed(), linesBefore + number);
@@ -476,12 +503,21 @@ int main(int argc, char *argv[])
             }
             return cannotRun;
         }
+        if (blanks.seen())
+            inputNotes << QStringLiteral("«%1»: %2")
+                              .arg(input.displayName(), PointsFile::BlankSeparation::note());
         readBefore += input.consumed();
         linesBefore += number;
     }
     if (!output.failed())
         pipeline.finish();
     progress.finish();
+    for (const QString &note : qAsConst(inputNotes)) {
+        if (!options.quiet)
+            say(note);
+    }
+    if (map && !output.failed())
+        output.append(map->document());
     if (!output.commit()) {
         say(QStringLiteral("не удалось записать %1: %2")
                 .arg(outputName, systemReason(output.error()))
@@ -490,5 +526,7 @@ int main(int argc, char *argv[])
     }
     if (!options.quiet && pipeline.anyFailed())
         say(pipeline.summary());
+    if (!options.quiet && map && map->skippedRows() > 0)
+        say(map->summary());
     return pipeline.anyFailed() ? rowsFailed : allConverted;
 }

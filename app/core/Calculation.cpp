@@ -1,6 +1,7 @@
 #include "Calculation.h"
 
 #include "CellText.h"
+#include "Plural.h"
 
 #include <QChar>
 #include <QStringList>
@@ -205,6 +206,8 @@ QString reasonText(Failure failure, int zone)
     case Failure::ExtraFields:
         return QStringLiteral("больше четырёх полей: возможно, десятичная запятая разделила "
                               "число; разделяйте поля «;» или пишите дробную часть через «.»");
+    case Failure::NoCoordinates:
+        return QStringLiteral("нет координат; поля разделяются «;», «,» или табуляцией");
     case Failure::NotConverted:
         return QStringLiteral("точка не пересчитывается");
     }
@@ -245,19 +248,26 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
 
 QString Result::summary() const
 {
+    // The row numbers listed, up to ten.
+    const auto listed = [](const QVector<int> &indices) {
+        QVector<qint64> numbers;
+        for (int i = 0; i < indices.size() && i < 10; ++i)
+            numbers.append(indices.at(i) + 1);
+        return numbers;
+    };
     const int failed = failedRows.size();
-    QString text = QStringLiteral("Пересчитано %1 из %2 точек").arg(points - failed).arg(points);
-    if (failed == 0)
-        return text;
-    QStringList numbers;
-    for (int i = 0; i < failed && i < 10; ++i)
-        numbers.append(QString::number(failedRows.at(i) + 1));
-    if (failed > 10)
-        numbers.append(QStringLiteral("…"));
-    return text
-        + QStringLiteral(", ошибок: %1 (строки %2)")
-              .arg(failed)
-              .arg(numbers.join(QStringLiteral(", ")));
+    QString text = QStringLiteral("Пересчитано %1 из %2")
+                       .arg(points - failed)
+                       .arg(Plural::count(points, "точки", "точек", "точек"));
+    if (failed > 0)
+        text += QStringLiteral(", ошибок: %1 (%2)")
+                    .arg(failed)
+                    .arg(Plural::rows(listed(failedRows), failed));
+    if (noCoordinates > 0)
+        text += QStringLiteral(", без координат: %1 (%2)")
+                    .arg(noCoordinates)
+                    .arg(Plural::rows(listed(noCoordinateRows), noCoordinates));
+    return text;
 }
 
 bool usesGeoid(const Side &side)
@@ -485,6 +495,10 @@ Result Calculator::run(const PointRows &rows) const
             ++result.points;
             break;
         default:
+            if (rows.at(i).lacksCoordinates()) {
+                if (++result.noCoordinates <= 10)
+                    result.noCoordinateRows.append(i);
+            }
             break;
         }
     }

@@ -65,6 +65,7 @@ enum class Failure {
     Geoid,           // no geoid height at the point
     TooFar,          // a height or geocentric coordinate beyond 10 000 km
     ExtraFields,     // a line of more than four fields (the converter's)
+    NoCoordinates,   // a line of a name alone (the converter's; the window counts them)
     NotConverted     // the library could not convert it
 };
 // The reason as the user reads it; `zone` is the fixed zone for ZonePrefix.
@@ -78,11 +79,14 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
 
 struct Result
 {
-    PointRows rows;          // one per source row, in source order
-    int points = 0;          // rows with coordinates
-    QVector<int> failedRows; // indices of the rows that failed, ascending
+    PointRows rows;                // one per source row, in source order
+    int points = 0;                // rows with coordinates
+    QVector<int> failedRows;       // indices of the rows that failed, ascending
+    int noCoordinates = 0;         // rows of a name and no coordinate (not points)
+    QVector<int> noCoordinateRows; // the first few of them, ascending
     bool errors() const { return !failedRows.isEmpty(); }
-    // "Пересчитано 998 из 1000 точек, ошибок: 2 (строки 17, 230)".
+    // "Пересчитано 998 из 1000 точек, ошибок: 2 (строки 17, 230), без
+    // координат: 1 (строка 5)".
     QString summary() const;
 };
 

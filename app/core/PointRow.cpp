@@ -2,6 +2,8 @@
 
 #include "CellText.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isDigit(QChar ch)
@@ -119,6 +121,22 @@ bool PointRow::coordinatesBlank() const
 bool PointRow::isEmpty() const
 {
     return CellText::isBlank(name) && coordinatesBlank();
+}
+
+bool PointRow::lacksCoordinates() const
+{
+    return !CellText::isBlank(name) && coordinatesBlank();
+}
+
+bool PointRow::looksLikeHeader() const
+{
+    if (coordinatesBlank())
+        return false;
+    for (const QString &text : coordinates) {
+        if (std::any_of(text.begin(), text.end(), [](QChar ch) { return ch.isDigit(); }))
+            return false;
+    }
+    return true;
 }
 
 PointRow PointRow::fromLine(const QString &line, int *fields)

@@ -46,6 +46,13 @@ struct PointRow
     bool coordinatesBlank() const;
     // Neither a name nor a coordinate.
     bool isEmpty() const;
+    // A name and no coordinate: nothing to convert, most often a line whose
+    // fields are separated by blanks, which split nothing.
+    bool lacksCoordinates() const;
+    // As the first line of a file, a header ("Имя;X;Y;H", "name,lat,lon,h"):
+    // a coordinate field is written and none holds a digit. A saved row that
+    // failed has blank coordinates and stays a row.
+    bool looksLikeHeader() const;
 
     // The row a line becomes; *fields, if given, is the number of fields the
     // line holds by the rule above (more than four: some were dropped).

@@ -1,5 +1,7 @@
 #include "PointsFile.h"
 
+#include "Plural.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -232,16 +234,35 @@ void ExtraFields::check(int fields, qint64 lineNumber)
 
 QString ExtraFields::warning() const
 {
-    QStringList numbers;
-    for (const qint64 n : firstLines)
-        numbers.append(QString::number(n));
-    if (count > firstLines.size())
-        numbers.append(QStringLiteral("…"));
-    return QStringLiteral("Строк с лишними полями: %1 (строки %2). Поля после четвертого "
+    return QStringLiteral("Строк с лишними полями: %1 (%2). Поля после четвертого "
                           "отброшены.\nВозможно, десятичная запятая разделила число на два "
                           "поля: в координатах пишите дробную часть через \".\".")
         .arg(count)
-        .arg(numbers.join(QStringLiteral(", ")));
+        .arg(Plural::rows(firstLines, count));
+}
+
+void NoCoordinates::check(const PointRow &row, qint64 rowNumber)
+{
+    if (!row.lacksCoordinates())
+        return;
+    ++count;
+    if (firstRows.size() < listed)
+        firstRows.append(rowNumber);
+}
+
+void BlankSeparation::check(const PointRow &row)
+{
+    if (!all || row.isEmpty())
+        return;
+    all = row.lacksCoordinates()
+        && std::any_of(row.name.begin(), row.name.end(), [](QChar ch) { return ch.isSpace(); });
+    ++rows;
+}
+
+QString BlankSeparation::note()
+{
+    return QStringLiteral("Поля, похоже, разделены пробелами: ни в одной строке нет координат. "
+                          "Разделяйте поля «;», «,» или табуляцией.");
 }
 
 bool read(const QString &path, PointRows *rows, ReadInfo *info)
@@ -261,15 +282,24 @@ bool read(const QString &path, PointRows *rows, ReadInfo *info)
     LineReader reader(&file);
     PointRows result;
     QString line;
+    BlankSeparation blanks;
     while (reader.readLine(&line)) {
         if (reader.lineTooLong()) {
             seen.status = Status::LineTooLong;
             break;
         }
         int fields = 0;
-        result.append(PointRow::fromLine(line, &fields));
+        const PointRow row = PointRow::fromLine(line, &fields);
+        if (reader.lineNumber() == 1 && row.looksLikeHeader()) {
+            seen.header = true;
+            continue;
+        }
+        result.append(row);
         seen.extraFields.check(fields, result.size());
+        seen.noCoordinates.check(row, result.size());
+        blanks.check(row);
     }
+    seen.blankSeparated = blanks.seen();
     if (seen.status == Status::Ok)
         seen.status = reader.status();
     seen.windows1251 = reader.windows1251();

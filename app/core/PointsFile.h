@@ -102,16 +102,47 @@ struct ExtraFields
     QString warning() const;
 };
 
+// Rows with a name and no coordinate (PointRow::lacksCoordinates): how many,
+// and the first few row numbers.
+struct NoCoordinates
+{
+    static const int listed = 5;
+    int count = 0;
+    QVector<qint64> firstRows;
+    void check(const PointRow &row, qint64 rowNumber);
+};
+
+// Whether the fields of a file seem separated by blanks, which split nothing:
+// every row that is not empty is a name holding a blank and no coordinate.
+class BlankSeparation
+{
+public:
+    // The next row of the file.
+    void check(const PointRow &row);
+    // Still true after every row so far: rows need checking only while it is.
+    bool possible() const { return all; }
+    bool seen() const { return all && rows > 0; }
+    // The one note of the load.
+    static QString note();
+
+private:
+    bool all = true;
+    qint64 rows = 0;
+};
+
 struct ReadInfo
 {
     Status status = Status::Ok;
     bool windows1251 = false;
+    bool header = false; // the first line was a header, skipped
     ExtraFields extraFields;
+    NoCoordinates noCoordinates;
+    bool blankSeparated = false;
 };
 
 // Reads every line of the regular file at `path` into *rows, as LineReader
-// does. Returns false, with *rows untouched, when the file cannot be opened,
-// is no regular file (a device, a pipe: it may never end), fails to read, is
+// does; a first line that looksLikeHeader is skipped. Returns false, with *rows untouched, when the
+// file cannot be opened, is no regular file (a device, a pipe: it may never end), fails to read, is
 // too large, is no text or has a line over maxLineSize (the table would show
 // a row that is not in the file). `info`, if given, says what was seen.
 bool read(const QString &path, PointRows *rows, ReadInfo *info = nullptr);

@@ -19,6 +19,9 @@
 //    steps need them;
 //  - two projected systems on one datum are the identity only when their axis
 //    orders agree too;
+//  - a geodetic longitude in degrees is reduced to [-180, 180] before it
+//    becomes radians, so a longitude given beyond a turn gives the point of
+//    its reduced value bit for bit;
 //  - transform_coords returns 0, output untouched, when a step rejects the
 //    point or the result is not finite;
 //  - transform_coords applies the shift when its not-set markers are clear,
@@ -46,6 +49,16 @@ void reset_transform(transform *t)
     t->output_constants.a = 0.0;
     t->output_zone = -1;
     t->output_hemisphere = 0;
+}
+
+// A longitude in degrees into [-180, 180] before it becomes radians. The
+// remainder is exact, so 365 and -355 become 5 itself; reduced in radians
+// instead, 365 degrees would carry the rounding of 365·π/180 into the series
+// (1.2 mm of easting) and the Gauss-Krüger series' ρ, a little under 180/π,
+// would turn 720 degrees of it into a few millimetres less than two turns.
+double reduce_longitude_deg(double lon)
+{
+    return std::remainder(lon, 360.0);
 }
 
 bool is_set(const ellipsoid &e)
@@ -231,7 +244,7 @@ transform_coords(const double in[3], const transform *t, double out[3])
         angular = false;
         if (is_set(t->input_ellipsoid)) {
             x = deg_to_rad(x);
-            y = deg_to_rad(y);
+            y = deg_to_rad(reduce_longitude_deg(y));
             angular = true;
         }
     }
@@ -284,7 +297,7 @@ transform_coords(const double in[3], const transform *t, double out[3])
             z = blh[2];
         } else {
             x = deg_to_rad(x);
-            y = deg_to_rad(y);
+            y = deg_to_rad(reduce_longitude_deg(y));
         }
         if (projectionOut) {
             double easting, northing;

@@ -14,6 +14,9 @@
 // - A non-finite height is never stored (set_geoid_data_value refuses it) and
 //   never returned by the interpolation or the height conversions, so NaN
 //   cannot pass as a result.
+// - The height conversions move a longitude outside the grid's columns by
+//   whole turns towards them (365 deg reads as 5 deg); the interpolation
+//   itself does not wrap.
 // - Geocentric and local user systems are refused: their third coordinate is
 //   not a height.
 // - The inverse also stops, from its second pass on, when the height changes
@@ -87,6 +90,17 @@ inline bool interpolate(const geoid_data &g, double lat, double lon, double *out
         return false;
     *out = z;
     return true;
+}
+
+// A geodetic longitude outside the grid's columns moved by whole turns
+// towards them: a longitude given beyond a turn (365 deg) has the height of
+// its reduced value. Inside the columns it is left as it is; interpolate
+// refuses what is still outside.
+double grid_longitude(const geoid_data &g, double lon)
+{
+    if (lon >= g.lon_min && lon <= g.lon_max)
+        return lon;
+    return g.lon_min + normalize_positive_longitude_deg(lon - g.lon_min);
 }
 
 } // namespace
@@ -289,7 +303,8 @@ KELVADRA_API int transform_to_geoid(double point[3], const geoid_transform *t)
         return 0;
     double g[3];
     double N;
-    if (!transform_coords(point, &t->to_geoid, g) || !interpolate(t->grid, g[0], g[1], &N))
+    if (!transform_coords(point, &t->to_geoid, g)
+        || !interpolate(t->grid, g[0], grid_longitude(t->grid, g[1]), &N))
         return 0;
     const double H = g[2] - N;
     if (!std::isfinite(H))
@@ -308,7 +323,8 @@ KELVADRA_API int transform_from_geoid(double point[3], const geoid_transform *t)
     for (int pass = 0; pass < 100; ++pass) {
         double g[3];
         double N;
-        if (!transform_coords(w, &t->to_geoid, g) || !interpolate(t->grid, g[0], g[1], &N))
+        if (!transform_coords(w, &t->to_geoid, g)
+            || !interpolate(t->grid, g[0], grid_longitude(t->grid, g[1]), &N))
             return 0;
         g[2] = H + N;
         double back[3];

@@ -268,8 +268,12 @@ void TestCalculation::rowForms()
     QCOMPARE(result.points, got.outcome == PointRow::Outcome::NoPoint ? 0 : 1);
     QCOMPARE(result.failedRows, error ? QVector<int> {1} : QVector<int>());
     QCOMPARE(result.summary(),
-        QStringLiteral("Пересчитано %1 из %2 точек").arg(result.points - error).arg(result.points)
-            + (error ? QStringLiteral(", ошибок: 1 (строки 2)") : QString()));
+        QStringLiteral("Пересчитано %1 из %2")
+                .arg(result.points - error)
+                .arg(result.points ? "1 точки" : "0 точек")
+            + (error ? QStringLiteral(", ошибок: 1 (строка 2)") : QString())
+            + (row.lacksCoordinates() ? QStringLiteral(", без координат: 1 (строка 2)")
+                                      : QString()));
 }
 
 QTEST_GUILESS_MAIN(TestCalculation)

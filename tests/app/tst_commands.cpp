@@ -16,8 +16,10 @@
 namespace {
 
 const QString ok = QStringLiteral("P; 55 45 5; 37 37 6; 120"), bad = QStringLiteral("X; x; 37; 1");
-const QString openDialog = QStringLiteral("open|Загрузить точки|*.txt;;Все файлы (*)");
-const QString saveDialog = QStringLiteral("save|Сохранить точки|*.txt");
+const QString openDialog
+    = QStringLiteral("open|Загрузить точки|Файлы точек (*.txt *.csv);;Все файлы (*)");
+const QString saveDialog
+    = QStringLiteral("save|Сохранить точки|Файлы точек (*.txt *.csv);;Все файлы (*)");
 const QString saveFailed
     = QStringLiteral("warning|Предупреждение|Ошибка при сохранении точек в файл:\n");
 
@@ -199,17 +201,21 @@ void TestCommands::load_data()
          "warning|Предупреждение|Строк с лишними полями: 2 (строки 1, 4). Поля после четвертого "
          "отброшены.\nВозможно, десятичная запятая разделила число на два поля: в координатах "
          "пишите дробную часть через \".\"."},
-        {"empty line, last line without end", "A;1;2;3\n\nB", {"A|1|2|3", "|||", "B|||"}},
+        {"empty line, last line without end", "A;1;2;3\n\nB", {"A|1|2|3", "|||", "B|||"},
+         "Загружено строк: 3; без координат: 1 (строка 3)"},
         {"empty file", "", {"|||"}, "Загружено строк: 0"},
         // A CR LF split by the reader's 64 KiB chunks ends one line.
-        {"CR LF across chunks", QByteArray(65535, 'N') + "\r\nB", {QString(65535, 'N') + "|||", "B|||"}},
+        {"CR LF across chunks", QByteArray(65535, 'N') + "\r\nB", {QString(65535, 'N') + "|||", "B|||"},
+         "Загружено строк: 2; без координат: 2 (строки 1, 2)"},
         {"lone CR", "A;1;2;3\rB;4;5;6\r", {"A|1|2|3", "B|4|5|6"}},
         // Each line is UTF-8 when it is valid UTF-8, else Windows-1251.
-        {"mixed encodings", "\xd0\x9f\n\xcf\n\xd0\x9f", {"П|||", "П|||", "П|||"}, cp1251.arg(3)},
-        {"UTF-16LE with its mark", QByteArray("\xff\xfe" "A\0;\0\x1f\x04\n\0", 10), {"A|П||"}},
+        {"mixed encodings", "\xd0\x9f\n\xcf\n\xd0\x9f", {"П|||", "П|||", "П|||"},
+         cp1251.arg(3) + "; без координат: 3 (строки 1, 2, 3)"},
+        {"UTF-16LE with its mark", QByteArray("\xff\xfe" "\x1f\x04;\0" "1\0\n\0", 10), {"П|1||"}},
         {"Windows-1251", "\xcf\xf3\xed\xea\xf2 \xb9 7;1;2;3\n", {"Пункт № 7|1|2|3"}, cp1251.arg(1)},
         // Control characters load as blanks, other bytes as Windows-1251.
-        {"control characters", "\xff\x01;\x7f\x1b\n\xc0\x80", {"я|||", "А\u0402|||"}, cp1251.arg(2)},
+        {"control characters", "\xff\x01;\x7f\x1b\n\xc0\x80", {"я|||", "А\u0402|||"},
+         cp1251.arg(2) + "; без координат: 2 (строки 1, 2)"},
     };
     // clang-format on
     caseRows(cases);

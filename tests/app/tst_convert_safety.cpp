@@ -156,7 +156,9 @@ void TestConvertSafety::cases_data()
     dataRow("NUL byte", "convert nul.txt", 2,
         said({"«nul.txt» не текстовый файл точек: в нём нулевые байты"}), QByteArray());
     dataRow("lines of 1 MB and one byte more", "convert edge.txt", 1,
-        said({"edge.txt:2: строка длиннее 1 МБ не прочитана", "пересчитано 1 из 2 точек, ошибок: 1"}),
+        said({"edge.txt:1: нет координат; поля разделяются «;», «,» или табуляцией",
+              "edge.txt:2: строка длиннее 1 МБ не прочитана",
+              "пересчитано 1 из 2 точек, ошибок: 1, без координат: 1"}),
         QByteArray(1 << 20, 'N') + "; ; ; \n; ; ; \n" + converted);
 #ifndef __SANITIZE_ADDRESS__ // its shadow memory needs far more address space
     dataRow("300 MB line under 100 MB of address space", "{ cat ok.txt; head -c 300000000 /dev/zero "

@@ -133,11 +133,11 @@ void TestMainWindow::calculate_data()
          "M;;;\nL;;;\nOK;55\\.0+;37\\.0+;\n;;;", true, "Пересчитано 1 из 3 точек, ошибок: 2 (строки 1, 2)",
          "минуты или секунды не меньше 60|широта больше 90°||"},
         {"easting without its zone", "gk:sk42:7", "geod:wgs84:deg", "Y; 6175000; 500000; 0", "Y;;;",
-         true, "Пересчитано 0 из 1 точек, ошибок: 1 (строки 1)",
+         true, "Пересчитано 0 из 1 точки, ошибок: 1 (строка 1)",
          "номер зоны в ординате не совпадает с зоной 7"},
         {"far from the fixed zone", "geod:wgs84", "gk:gsk2011:7:auto", "F; 55; 47; 0\nG; 55; 44; 0",
          "F;;;\nG;61\\d{5}\\.\\d{3};7\\d{6}\\.\\d{3};0\\.\\d{3}", true,
-         "Пересчитано 1 из 2 точек, ошибок: 1 (строки 1)", "точка дальше 6° от осевого меридиана зоны|"},
+         "Пересчитано 1 из 2 точек, ошибок: 1 (строка 1)", "точка дальше 6° от осевого меридиана зоны|"},
         // Empty rows at the end of the left list go first when the cursor is
         // in them; above it, they stay and come out empty.
         {"empty tail with the cursor", "geod:wgs84", "geod:wgs84:deg", "A; 10; 20; 0\nB; 11; 21; 0\n\n",

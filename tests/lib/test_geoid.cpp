@@ -211,12 +211,20 @@ TEST(GeoidHeights, OwnershipThereAndBackOrFailingUnchanged)
     // Outside the grid, or not a number: both ways fail and keep the point.
     ASSERT_EQ(initialize_geoid_transform(&wgs, &g, &t), 1);
     const double failing[][3] = {{47.9, 10, 100}, {56.1, 10, 100}, {50, 5.9, 100}, {50, 18.1, 100},
-        {50, 10 + 360, 100}, {kNaN, 10, 100}, {52, 12, kNaN}, {52, 12, kInf}};
+        {50, 5.9 + 360, 100}, {kNaN, 10, 100}, {52, 12, kNaN}, {52, 12, kInf}};
     for (const auto &f : failing) {
         double p[3] = {f[0], f[1], f[2]};
         EXPECT_TRUE(
             transform_to_geoid(p, &t) + transform_from_geoid(p, &t) == 0 && same_bits(p, f, 3))
             << f[0] << ", " << f[1] << ", " << f[2] << ": " << p[0] << ", " << p[1] << ", " << p[2];
+    }
+    // A longitude beyond a turn reads the grid where its reduced value lies.
+    for (const double lon : {10.0 + 360, 10.0 - 360, 10.0 + 720}) {
+        double turned[3] = {50, lon, 100}, plain[3] = {50, 10, 100};
+        EXPECT_TRUE(transform_to_geoid(turned, &t) && transform_to_geoid(plain, &t)
+            && turned[2] == plain[2] && transform_from_geoid(turned, &t)
+            && transform_from_geoid(plain, &t) && turned[2] == plain[2])
+            << lon;
     }
     const geoid_transform copy = t;
     invalidate_geoid_transform(&t); // releases nothing: the copy still reads the array

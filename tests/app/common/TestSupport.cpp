@@ -27,7 +27,7 @@ DialogLog::DialogLog()
                 + (QGuiApplication::overrideCursor() ? QStringLiteral("|busy") : QString());
         if (r.kind == Dialogs::Kind::OpenFile || r.kind == Dialogs::Kind::SaveFile)
             folders << r.directory;
-        return Dialogs::Answer {yes, fileName};
+        return Dialogs::Answer {yes, fileName, filter};
     });
 }
 

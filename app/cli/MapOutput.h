@@ -1,0 +1,32 @@
+// --format kml|gpx|geojson: the converted rows gathered and written as one
+// map document at the end, instead of the points-file lines.
+#ifndef MAPOUTPUT_H
+#define MAPOUTPUT_H
+
+#include "MapExport.h"
+
+#include <QByteArray>
+#include <QString>
+
+class MapOutput
+{
+public:
+    explicit MapOutput(MapExport::Format format)
+        : format(format)
+    {
+    }
+    // Result rows as the pipeline writes them, "name; c1; c2; c3\n" each, in
+    // the system of MapExport::targetName.
+    void add(const QByteArray &rows);
+    QByteArray document() const { return MapExport::write(format, list); }
+    int skippedRows() const { return skipped; }
+    // "для карты: 5 точек, пропущено: 2 строки".
+    QString summary() const;
+
+private:
+    MapExport::Format format;
+    QVector<MapExport::Point> list;
+    int skipped = 0;
+};
+
+#endif // MAPOUTPUT_H
