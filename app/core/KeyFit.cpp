@@ -230,12 +230,12 @@ int minimumPoints(PlaneModel plane, HeightModel height)
 
 double Result::scale() const
 {
-    return std::hypot(values[2], values[4]);
+    return std::hypot(values[2], values[3]);
 }
 
 double Result::rotationSeconds() const
 {
-    return std::atan2(values[4], values[2]) * 180.0 / M_PI * 3600.0;
+    return std::atan2(values[3], values[2]) * 180.0 / M_PI * 3600.0;
 }
 
 bool baseSide(const QString &base, Calculation::Side *side, QString *error)

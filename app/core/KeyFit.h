@@ -101,7 +101,7 @@ struct Result
     int largest = -1;            // the point in use with the largest plane residual
     int flagged = 0;             // points flagged
 
-    // Scale m = √(a² + b²) and rotation atan2(b, a) of a similarity.
+    // Scale m = √(a² + b²) and rotation atan2(b, a) of a similarity (only).
     double scale() const;
     double rotationSeconds() const;
 };
