@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace Dialogs {
@@ -74,6 +75,14 @@ QString saveFileName(
     if (answered({Kind::SaveFile, caption, filter, directory}, &answer))
         return answer.fileName;
     return QFileDialog::getSaveFileName(parent, caption, directory, filter);
+}
+
+QString text(QWidget *parent, const QString &title, const QString &label, const QString &initial)
+{
+    Answer answer;
+    if (answered({Kind::Text, title, label, initial}, &answer))
+        return answer.fileName;
+    return QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial);
 }
 
 } // namespace Dialogs

@@ -3,6 +3,7 @@
 #include "Calculation.h"
 #include "Dialogs.h"
 #include "GeoidFile.h"
+#include "KeyFitDialog.h"
 #include "LocalSystemsDialog.h"
 #include "Panel.h"
 #include "PointTable.h"
@@ -42,6 +43,7 @@ MainWindow::MainWindow(QWidget *parent)
         connect(panel, &Panel::signalSwap, this, &MainWindow::slotSwap);
         connect(panel, &Panel::signalStatus, this, &MainWindow::showStatus);
         connect(panel, &Panel::signalEditLocalSystems, this, &MainWindow::slotEditLocalSystems);
+        connect(panel, &Panel::signalFitKeys, this, &MainWindow::slotFitKeys);
     }
 
     auto *splitter = new QSplitter(Qt::Horizontal, ui->centralWidget);
@@ -124,6 +126,20 @@ void MainWindow::slotEditLocalSystems()
         Dialogs::warning(tr("Предупреждение"), error);
         return;
     }
+    systems = dialog.systems();
+    leftPanel->setLocalSystems(&systems);
+    rightPanel->setLocalSystems(&systems);
+    showStatus(tr("Местные системы сохранены"));
+}
+
+void MainWindow::slotFitKeys()
+{
+    // The input panel's system is the likely base when it is a plane one.
+    KeyFitDialog dialog(systems, LocalSystems::defaultPath(), systemsReadable,
+        SystemName::format(leftPanel->choices()), this);
+    dialog.exec();
+    if (!dialog.savedSystems())
+        return;
     systems = dialog.systems();
     leftPanel->setLocalSystems(&systems);
     rightPanel->setLocalSystems(&systems);

@@ -39,6 +39,8 @@ public slots:
     void slotSwap();
     // The editor of the local systems, from the panel `sender` names.
     void slotEditLocalSystems();
+    // The fit of keys from common points; a system it saves joins the lists.
+    void slotFitKeys();
     // A line in the status bar: what the last command did.
     void showStatus(const QString &text);
 

@@ -216,6 +216,11 @@ QString fixed(double value, int decimals)
 
 } // namespace
 
+double flagLimit(double sigma)
+{
+    return 3.0 * std::sqrt(2.0) * sigma;
+}
+
 QString pointsGenitive(int n)
 {
     const bool one = n % 10 == 1 && n % 100 != 11;
@@ -235,7 +240,7 @@ double Result::scale() const
 
 double Result::rotationSeconds() const
 {
-    return std::atan2(values[3], values[2]) * 180.0 / M_PI * 3600.0;
+    return std::atan2(values[3], values[2]) * 180.0 / std::acos(-1.0) * 3600.0;
 }
 
 bool baseSide(const QString &base, Calculation::Side *side, QString *error)
@@ -411,7 +416,7 @@ bool fit(const QVector<Point> &points, PlaneModel plane, HeightModel height, Res
         residuals(without, points.at(i), v);
         pr.looResidual = std::hypot(v[0], v[1]);
         pr.looSigma = looSigma;
-        pr.flagged = pr.looResidual > 3.0 * M_SQRT2 * looSigma && pr.looResidual > reportStep;
+        pr.flagged = pr.looResidual > flagLimit(looSigma) && pr.looResidual > reportStep;
         if (pr.flagged && pr.used)
             ++r.flagged;
     }
@@ -479,7 +484,7 @@ QString report(const Result &r, const Matched &matched, const QString &base)
             line += QStringLiteral("  не в уравнивании");
         if (p.flagged)
             line += QStringLiteral("  ! без неё %1 м > 3·√2·σ = %2 м")
-                        .arg(fixed(p.looResidual, 3), fixed(3.0 * M_SQRT2 * p.looSigma, 3));
+                        .arg(fixed(p.looResidual, 3), fixed(flagLimit(p.looSigma), 3));
         out << line.trimmed().prepend(QStringLiteral("  "));
     }
     out << QString();

@@ -125,6 +125,10 @@ QString report(const Result &result, const Matched &matched, const QString &base
 // The fit as a local system named `name` over `base` (a written form).
 LocalSystems::System toSystem(const Result &result, const QString &base, const QString &name);
 
+// The residual past which a point is flagged, from the σ of the fit without
+// it: 3 √2 σ.
+double flagLimit(double sigma);
+
 // "1 точки", "5 точек", "21 точки" (genitive, after "из").
 QString pointsGenitive(int n);
 
