@@ -7,6 +7,7 @@
 #include <Eigen/Dense>
 
 #include <QHash>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -252,10 +253,11 @@ bool baseSide(const QString &base, Calculation::Side *side, QString *error)
     SystemName::Choices choices;
     if (!why.isEmpty() || !SystemName::parse(probe.base, true, &choices, error)
         || !SystemName::side(choices, true, side)) {
-        if (!why.isEmpty())
-            *error
-                = QStringLiteral("система списка A: %1")
-                      .arg(QString(why).replace(QStringLiteral("\"base\""), QString()).trimmed());
+        if (!why.isEmpty()) {
+            QString text = why;
+            text.remove(QRegularExpression(QStringLiteral("^\"base\":? ?")));
+            *error = QStringLiteral("система списка A: ") + text;
+        }
         return false;
     }
     return true;
