@@ -122,19 +122,21 @@ bool solve(const QVector<const Point *> &points, PlaneModel plane, HeightModel h
 
     // The plane: centred, the shifts drop out of the equations.
     const int k = plane == PlaneModel::Similarity ? 2 : 4;
-    Eigen::MatrixXd a = Eigen::MatrixXd::Zero(2 * n, k);
-    Eigen::VectorXd r(2 * n);
+    const Eigen::Index equations = 2 * Eigen::Index(n);
+    Eigen::MatrixXd a = Eigen::MatrixXd::Zero(equations, k);
+    Eigen::VectorXd r(equations);
     for (int i = 0; i < n; ++i) {
         const double dx = points.at(i)->base[0] - s.centroid[0];
         const double dy = points.at(i)->base[1] - s.centroid[1];
-        r(2 * i) = points.at(i)->local[0] - local[0];
-        r(2 * i + 1) = points.at(i)->local[1] - local[1];
+        const Eigen::Index ex = 2 * Eigen::Index(i), ey = ex + 1; // the X and Y equations
+        r(ex) = points.at(i)->local[0] - local[0];
+        r(ey) = points.at(i)->local[1] - local[1];
         if (plane == PlaneModel::Similarity) {
-            a(2 * i, 0) = dx, a(2 * i, 1) = -dy;
-            a(2 * i + 1, 0) = dy, a(2 * i + 1, 1) = dx;
+            a(ex, 0) = dx, a(ex, 1) = -dy;
+            a(ey, 0) = dy, a(ey, 1) = dx;
         } else {
-            a(2 * i, 0) = dx, a(2 * i, 1) = dy;
-            a(2 * i + 1, 2) = dx, a(2 * i + 1, 3) = dy;
+            a(ex, 0) = dx, a(ex, 1) = dy;
+            a(ey, 2) = dx, a(ey, 3) = dy;
         }
     }
     Eigen::VectorXd p;
