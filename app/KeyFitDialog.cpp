@@ -210,6 +210,7 @@ void KeyFitDialog::showResult()
         }
     }
     table->resizeColumnsToContents();
+    table->resizeRowsToContents();
     filling = false;
 }
 
