@@ -200,6 +200,7 @@ private slots:
     void converter_data();
     void converter();
     void dialog();
+    void fromPanel();
 };
 
 void TestKeyFit::sameAsNormalEquations_data()
@@ -531,6 +532,31 @@ void TestKeyFit::dialog()
     click(&dialog, "pushButtonCalculate");
     QVERIFY(dialog.reportText().startsWith("Ключи не найдены: для аффинных ключей"));
     QVERIFY(!child<QPushButton>(&dialog, "pushButtonSaveSystem")->isEnabled());
+}
+
+// "Ключи…" of a panel opens the dialog; a system saved there joins both panels' lists.
+void TestKeyFit::fromPanel()
+{
+    QFile::remove(LocalSystems::defaultPath());
+    TestWindow window(tempPath("no.grd"));
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<KeyFitDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        opened = true;
+        const QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 5, 10e3, 0.01);
+        dialog->tableA()->setRows(rowsOf(points, false));
+        dialog->tableB()->setRows(rowsOf(points, true));
+        click(dialog, "pushButtonCalculate");
+        window.log.fileName = "Из окна";
+        click(dialog, "pushButtonSaveSystem");
+        dialog->reject();
+    });
+    child<QPushButton>(window.right(), "pushButtonFitKeys")->click();
+    QVERIFY(opened);
+    for (Panel *panel : {window.left(), window.right()})
+        QVERIFY(child<QComboBox>(panel, "comboBoxLocalSystem")->findText("Из окна") >= 0);
 }
 
 QTEST_MAIN(TestKeyFit)
