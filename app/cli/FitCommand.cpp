@@ -126,8 +126,16 @@ int run(const QStringList &args, const std::function<QString(const QString &)> &
 
     PointRows lists[2];
     for (int i = 0; i < 2; ++i) {
-        if (!PointsFile::read(o.inputs.at(i), &lists[i]))
+        PointsFile::ReadInfo info;
+        if (!PointsFile::read(o.inputs.at(i), &lists[i], &info))
             return fail(QStringLiteral("не удалось прочитать «%1»").arg(shown(o.inputs.at(i))));
+        // Dropped fields would leave a point with the wrong coordinates, as
+        // "1, 6000000,5, ..." does: refused, as the converter fails such rows.
+        if (info.extraFields.count > 0)
+            return fail(QStringLiteral("«%1», строка %2: больше четырёх полей (возможно, "
+                                       "десятичная запятая разделила число)")
+                            .arg(shown(o.inputs.at(i)))
+                            .arg(info.extraFields.firstLines.value(0)));
     }
     const KeyFit::PlaneModel plane = o.model == QLatin1String("similarity")
         ? KeyFit::PlaneModel::Similarity

@@ -451,6 +451,8 @@ void TestKeyFit::converter_data()
         QString("«Старая» уже есть"), false);
     dataRow("not fitted, not saved", QString("one"), fit + QStringList {"--save", "Новая"}, 2,
         QString("ключи не найдены"), false);
+    dataRow("decimal commas", QString("commas"), fit, 2, QString("строка 12: больше четырёх полей"),
+        false);
     dataRow("bad model", QString("clean"), QStringList {"--fit", "helmert", "--from", "gk:sk42:7"},
         2, QString("similarity или affine"), false);
 }
@@ -469,7 +471,9 @@ void TestKeyFit::converter()
     if (files == "one")
         points.resize(1);
     const QString a = tempPath(files + "A.txt"), b = tempPath(files + "B.txt");
-    writeRows(a, rowsOf(points, false));
+    writeRows(a, rowsOf(points, false) << PointRow::fromLine("Z;1;2;3"));
+    if (files == "commas")
+        QVERIFY(writeFile(a, readFile(a) + "Z2, 6000000,5, 7400000,5, 100\n"));
     writeRows(b, rowsOf(points, true));
     const QString systems = tempPath("systems.json");
     QString error;
