@@ -15,13 +15,13 @@
 // σ = √(Σv² / (n − u)), n the number of coordinate equations.
 //
 // A point is flagged when its plane residual, from the fit without it, is
-// more than 3 σ_p of that fit, σ_p = √2 σ the mean error of a plane position:
-// σ is per coordinate, and a plane residual of pure noise passes 3 σ for some
-// 1 to 3 % of good points (e^-4.5, more with the prediction's own error), past
-// 3 σ_p for fewer than 1 in 5000. A residual of 1 mm or less, the report's last
-// digit, is never flagged: a fit of exact points has a σ of rounding only.
-// Leaving the point out keeps a bad point from pulling the fit towards itself
-// and hiding.
+// more than 3 σ_p of that fit, σ_p = √2 σ the mean error of a plane position.
+// σ is per coordinate: a plane residual of pure noise passes 3 σ with a
+// probability of e^-4.5 (1 %), and 3 σ_p with e^-9 (0.01 %), both before the
+// prediction's own error and the spread of σ from few points, which raise them
+// several times. A residual of 1 mm or less, the report's last digit, is never
+// flagged: a fit of exact points has a σ of rounding only. Leaving the point
+// out keeps a bad point from pulling the fit towards itself and hiding.
 #ifndef KEYFIT_H
 #define KEYFIT_H
 
