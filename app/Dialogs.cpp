@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace Dialogs {
@@ -78,6 +79,14 @@ QString saveFileName(QWidget *parent, const QString &caption, const QString &fil
         return answer.fileName;
     }
     return QFileDialog::getSaveFileName(parent, caption, directory, filter, selectedFilter);
+}
+
+QString text(QWidget *parent, const QString &title, const QString &label, const QString &initial)
+{
+    Answer answer;
+    if (answered({Kind::Text, title, label, initial}, &answer))
+        return answer.fileName;
+    return QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial);
 }
 
 } // namespace Dialogs

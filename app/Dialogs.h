@@ -17,7 +17,8 @@ enum class Kind {
     Confirm,     // warning box with Yes and No, Yes the default, no parent
     About,       // QMessageBox::about, no parent
     OpenFile,    // QFileDialog::getOpenFileName
-    SaveFile     // QFileDialog::getSaveFileName
+    SaveFile,    // QFileDialog::getSaveFileName
+    Text         // QInputDialog::getText: a line of text
 };
 
 struct Request
@@ -25,13 +26,13 @@ struct Request
     Kind kind;
     QString title;     // box title or dialog caption
     QString text;      // message text, or the name filters of a file dialog
-    QString directory; // a file dialog's starting folder; empty for the current one
+    QString directory; // a file dialog's starting folder, or Text's starting text
 };
 
 struct Answer
 {
     bool yes = false; // Confirm: Yes was chosen
-    QString fileName; // OpenFile, SaveFile: empty when cancelled
+    QString fileName; // OpenFile, SaveFile, Text (the text typed): empty when cancelled
     QString filter;   // SaveFile: the name filter chosen; empty: the first
 };
 
@@ -48,6 +49,9 @@ QString openFileName(QWidget *parent, const QString &caption, const QString &fil
 // *selectedFilter, if given, receives the name filter the user chose.
 QString saveFileName(QWidget *parent, const QString &caption, const QString &filter,
     const QString &directory = QString(), QString *selectedFilter = nullptr);
+// A line of text asked with `label`; empty when cancelled.
+QString text(QWidget *parent, const QString &title, const QString &label,
+    const QString &initial = QString());
 
 } // namespace Dialogs
 

@@ -3,6 +3,7 @@
 #include "Calculation.h"
 #include "Dialogs.h"
 #include "GeoidFile.h"
+#include "KeyFitDialog.h"
 #include "LocalSystemsDialog.h"
 #include "MapExport.h"
 #include "Panel.h"
@@ -47,6 +48,7 @@ MainWindow::MainWindow(QWidget *parent)
         connect(panel, &Panel::signalStatus, this, &MainWindow::showStatus);
         connect(panel, &Panel::signalEditLocalSystems, this, &MainWindow::slotEditLocalSystems);
         connect(panel, &Panel::signalExportMap, this, &MainWindow::slotExportMap);
+        connect(panel, &Panel::signalFitKeys, this, &MainWindow::slotFitKeys);
     }
 
     auto *splitter = new QSplitter(Qt::Horizontal, ui->centralWidget);
@@ -129,6 +131,20 @@ void MainWindow::slotEditLocalSystems()
         Dialogs::warning(tr("Предупреждение"), error);
         return;
     }
+    systems = dialog.systems();
+    leftPanel->setLocalSystems(&systems);
+    rightPanel->setLocalSystems(&systems);
+    showStatus(tr("Местные системы сохранены"));
+}
+
+void MainWindow::slotFitKeys()
+{
+    // The input panel's system is the likely base when it is a plane one.
+    KeyFitDialog dialog(systems, LocalSystems::defaultPath(), systemsReadable,
+        SystemName::format(leftPanel->choices()), this);
+    dialog.exec();
+    if (!dialog.savedSystems())
+        return;
     systems = dialog.systems();
     leftPanel->setLocalSystems(&systems);
     rightPanel->setLocalSystems(&systems);

@@ -42,6 +42,8 @@ public slots:
     // "Экспорт для карты…" of the panel `sender` names: its table's points
     // into a KML, GPX or GeoJSON file, the format from the file type chosen.
     void slotExportMap();
+    // The fit of keys from common points; a system it saves joins the lists.
+    void slotFitKeys();
     // A line in the status bar: what the last command did.
     void showStatus(const QString &text);
 

@@ -60,6 +60,7 @@ Panel::Panel(bool left, QWidget *parent)
     connect(ui->tableWidgetPoints, &PointTable::signalSwap, this, &Panel::signalSwap);
     connect(
         ui->pushButtonLocalSystems, &QPushButton::clicked, this, &Panel::signalEditLocalSystems);
+    connect(ui->pushButtonFitKeys, &QPushButton::clicked, this, &Panel::signalFitKeys);
     connect(ui->tableWidgetPoints, &PointTable::signalStatus, this, &Panel::signalStatus);
 }
 

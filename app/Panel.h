@@ -66,6 +66,8 @@ signals:
     void signalSwap();
     // The button beside the local systems: the window opens their editor.
     void signalEditLocalSystems();
+    // The button "Ключи…" beside them: the window opens the fit of keys.
+    void signalFitKeys();
     // What a command did, for the status bar.
     void signalStatus(const QString &text);
     // "Экспорт для карты…": the window writes the table's points for a map.

@@ -9,6 +9,7 @@ packages=(
     qttranslations5-l10n fonts-dejavu-core # Russian texts of Qt's own dialogs; a font to show them
     proj-data                              # EGM96 source grid for egm96.grd
     libgtest-dev libbenchmark-dev          # tests and benchmarks
+    libeigen3-dev                          # least squares of the keys from common points
     libproj-dev proj-bin                   # independent reference in tests and benchmarks
     locales                                # ru_RU.UTF-8 for the decimal-comma test runs
     xvfb xauth                             # a real X server for manual checks

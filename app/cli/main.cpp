@@ -3,6 +3,7 @@
 // saved form, so the two never disagree. Streams: memory stays flat whatever
 // the size of the input.
 #include "Calculation.h"
+#include "FitCommand.h"
 #include "GeoidFile.h"
 #include "LocalSystems.h"
 #include "MapOutput.h"
@@ -96,8 +97,8 @@ QString helpText()
           << QStringLiteral("                   (без --to; высоты KML и GPX — над геоидом EGM96)")
           << QStringLiteral("  --show-proj СИСТЕМА  напечатать систему строкой PROJ")
           << QStringLiteral("  --list           показать все системы, местные тоже")
-          << QStringLiteral("  -h, --help       эта справка") << QString() << SystemName::forms()
-          << QString()
+          << QStringLiteral("  -h, --help       эта справка") << QString() << FitCommand::help()
+          << QString() << SystemName::forms() << QString()
           << QStringLiteral("Код выхода: 0 — все строки пересчитаны, 1 — есть непересчитанные,")
           << QStringLiteral("2 — пересчёт не выполнен.") << QString() << QStringLiteral("Пример:")
           << QStringLiteral("  kelvadra-convert --from gk:sk42:7 --to geod:wgs84:dms points.txt "
@@ -284,6 +285,9 @@ int main(int argc, char *argv[])
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args.append(QFile::decodeName(argv[i]));
+    if (FitCommand::wanted(args) && !args.contains(QStringLiteral("-h"))
+        && !args.contains(QStringLiteral("--help")))
+        return FitCommand::run(args, shown);
     Options options;
     const int status = parseArguments(args, &options);
     if (status >= 0)

@@ -22,7 +22,7 @@ DialogLog::DialogLog()
 {
     Dialogs::setAnswerer([this](const Dialogs::Request &r) {
         static const char *const kinds[]
-            = {"warning", "information", "confirm", "about", "open", "save"};
+            = {"warning", "information", "confirm", "about", "open", "save", "text"};
         shown << QStringLiteral("%1|%2|%3").arg(QLatin1String(kinds[int(r.kind)]), r.title, r.text)
                 + (QGuiApplication::overrideCursor() ? QStringLiteral("|busy") : QString());
         if (r.kind == Dialogs::Kind::OpenFile || r.kind == Dialogs::Kind::SaveFile)

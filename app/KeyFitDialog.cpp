@@ -1,0 +1,283 @@
+#include "KeyFitDialog.h"
+#include "ui_KeyFitDialog.h"
+
+#include "Calculation.h"
+#include "Dialogs.h"
+#include "PointTable.h"
+#include "PointsFile.h"
+#include "Settings.h"
+
+#include <QFontDatabase>
+#include <QPushButton>
+#include <QSaveFile>
+
+namespace {
+
+enum Column { Name, VX, VY, VH, VPlane, Check, Columns };
+
+QTableWidgetItem *cell(const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
+
+} // namespace
+
+KeyFitDialog::KeyFitDialog(const LocalSystems::Systems &systems, const QString &path, bool writable,
+    const QString &base, QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::KeyFitDialog)
+    , list(systems)
+    , path(path)
+    , writable(writable)
+{
+    ui->setupUi(this);
+    ui->buttonBox->button(QDialogButtonBox::Close)->setText(tr("Закрыть"));
+    ui->plainTextEditReport->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    QStringList bases;
+    Calculation::Side side;
+    QString error;
+    if (KeyFit::baseSide(base, &side, &error))
+        bases << base.trimmed();
+    for (const LocalSystems::System &system : systems)
+        bases << system.base;
+    bases << QStringLiteral("gk:sk42:7") << QStringLiteral("gk:sk95:7")
+          << QStringLiteral("gk:gsk2011:7") << QStringLiteral("utm:37n");
+    bases.removeDuplicates();
+    ui->comboBoxBase->addItems(bases);
+
+    for (PointTable *table : {tableA(), tableB()}) {
+        table->setColumnCount(PointRow::columns);
+        table->setRowRules(false, false);
+        table->clearRows();
+    }
+    tableB()->setHorizontalHeaderLabels({tr("Имя точки"), tr("X"), tr("Y"), tr("H")});
+    slotBaseChanged();
+
+    connect(ui->pushButtonCalculate, &QPushButton::clicked, this, &KeyFitDialog::slotCalculate);
+    connect(ui->pushButtonLoadA, &QPushButton::clicked, this, &KeyFitDialog::slotLoadA);
+    connect(ui->pushButtonLoadB, &QPushButton::clicked, this, &KeyFitDialog::slotLoadB);
+    connect(ui->pushButtonSaveSystem, &QPushButton::clicked, this, &KeyFitDialog::slotSaveSystem);
+    connect(ui->pushButtonSaveReport, &QPushButton::clicked, this, &KeyFitDialog::slotSaveReport);
+    connect(ui->tableWidgetResiduals, &QTableWidget::itemChanged, this,
+        &KeyFitDialog::slotResidualChanged);
+    connect(ui->comboBoxBase, &QComboBox::currentTextChanged, this, &KeyFitDialog::slotBaseChanged);
+    connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+KeyFitDialog::~KeyFitDialog()
+{
+    delete ui;
+}
+
+PointTable *KeyFitDialog::tableA() const
+{
+    return ui->tableA;
+}
+
+PointTable *KeyFitDialog::tableB() const
+{
+    return ui->tableB;
+}
+
+QString KeyFitDialog::reportText() const
+{
+    return ui->plainTextEditReport->toPlainText();
+}
+
+void KeyFitDialog::slotBaseChanged()
+{
+    // UTM points are written easting first, as in a panel.
+    const bool utm = ui->comboBoxBase->currentText().trimmed().startsWith(
+        QLatin1String("utm:"), Qt::CaseInsensitive);
+    tableA()->setHorizontalHeaderLabels(
+        {tr("Имя точки"), utm ? tr("E") : tr("x"), utm ? tr("N") : tr("y"), tr("h")});
+}
+
+void KeyFitDialog::slotLoadA()
+{
+    load(tableA());
+}
+
+void KeyFitDialog::slotLoadB()
+{
+    load(tableB());
+}
+
+void KeyFitDialog::load(PointTable *table)
+{
+    const QString file = Dialogs::openFileName(this, tr("Загрузить точки"),
+        tr("*.txt;;Все файлы (*)"), Settings::lastFolder(QStringLiteral("load")));
+    if (file.isEmpty())
+        return;
+    Settings::rememberFolder(QStringLiteral("load"), file);
+    PointRows rows;
+    PointsFile::ReadInfo info;
+    if (!PointsFile::read(file, &rows, &info)) {
+        Dialogs::warning(tr("Предупреждение"), tr("Ошибка при загрузке точек из файла:\n") + file);
+        return;
+    }
+    table->rememberForUndo(tr("загрузка"));
+    table->setRows(rows);
+    if (info.extraFields.count > 0)
+        Dialogs::warning(tr("Предупреждение"), info.extraFields.warning());
+}
+
+void KeyFitDialog::slotCalculate()
+{
+    const QString base = ui->comboBoxBase->currentText().trimmed();
+    const auto plane = ui->comboBoxPlane->currentIndex() == 1 ? KeyFit::PlaneModel::Affine
+                                                              : KeyFit::PlaneModel::Similarity;
+    const auto height = KeyFit::HeightModel(ui->comboBoxHeight->currentIndex());
+    Calculation::Side side;
+    QString error;
+    KeyFit::Matched points;
+    if (!KeyFit::baseSide(base, &side, &error)
+        || !KeyFit::match(tableA()->rows(), tableB()->rows(), side,
+            height != KeyFit::HeightModel::None, &points, &error)) {
+        showFailure(error);
+        return;
+    }
+    for (KeyFit::Point &point : points.points)
+        point.used = !leftOut.contains(point.name);
+    KeyFit::Result fitted;
+    if (!KeyFit::fit(points.points, plane, height, &fitted, &error)) {
+        // The points are still listed, so a left-out one can be taken back.
+        matched = points;
+        haveResult = false;
+        result = KeyFit::Result();
+        for (const KeyFit::Point &point : points.points) {
+            KeyFit::PointResult listed;
+            listed.name = point.name;
+            listed.used = point.used;
+            result.points.append(listed);
+        }
+        showResult();
+        showFailure(error);
+        return;
+    }
+    matched = points;
+    result = fitted;
+    fittedBase = base;
+    haveResult = true;
+    showResult();
+    ui->plainTextEditReport->setPlainText(KeyFit::report(result, matched, fittedBase));
+    ui->pushButtonSaveSystem->setEnabled(true);
+    ui->pushButtonSaveReport->setEnabled(true);
+}
+
+void KeyFitDialog::showFailure(const QString &why)
+{
+    haveResult = false;
+    ui->plainTextEditReport->setPlainText(tr("Ключи не найдены: %1").arg(why));
+    ui->pushButtonSaveSystem->setEnabled(false);
+    ui->pushButtonSaveReport->setEnabled(false);
+}
+
+void KeyFitDialog::showResult()
+{
+    filling = true;
+    QTableWidget *table = ui->tableWidgetResiduals;
+    table->setRowCount(result.points.size());
+    const bool heights = result.height != KeyFit::HeightModel::None;
+    for (int r = 0; r < result.points.size(); ++r) {
+        const KeyFit::PointResult &p = result.points.at(r);
+        const bool fitted = haveResult;
+        auto *name = new QTableWidgetItem(p.name);
+        name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        name->setCheckState(p.used ? Qt::Checked : Qt::Unchecked);
+        table->setItem(r, Name, name);
+        const auto metres
+            = [fitted](double v) { return fitted ? QString::number(v, 'f', 3) : QString(); };
+        table->setItem(r, VX, cell(metres(p.v[0])));
+        table->setItem(r, VY, cell(metres(p.v[1])));
+        table->setItem(r, VH, cell(heights ? metres(p.v[2]) : QString()));
+        table->setItem(r, VPlane, cell(metres(p.plane)));
+        QTableWidgetItem *check
+            = cell(p.flagged ? tr("! без неё %1 м").arg(p.looResidual, 0, 'f', 3) : QString());
+        if (p.flagged) {
+            check->setToolTip(tr("Остаток по уравниванию без этой точки больше 3·√2·σ = %1 м")
+                                  .arg(KeyFit::flagLimit(p.looSigma), 0, 'f', 3));
+        }
+        table->setItem(r, Check, check);
+        for (int c = 0; c < Columns; ++c) {
+            QTableWidgetItem *item = c == Check ? check : table->item(r, c);
+            item->setBackground(p.flagged ? QBrush(QColor(255, 210, 210)) : QBrush());
+            if (c != Name)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        }
+    }
+    table->resizeColumnsToContents();
+    table->resizeRowsToContents();
+    filling = false;
+}
+
+void KeyFitDialog::slotResidualChanged(QTableWidgetItem *item)
+{
+    if (filling || item->column() != Name)
+        return;
+    if (item->checkState() == Qt::Checked)
+        leftOut.remove(item->text());
+    else
+        leftOut.insert(item->text());
+    slotCalculate();
+}
+
+void KeyFitDialog::slotSaveSystem()
+{
+    if (!haveResult)
+        return;
+    if (!writable) {
+        Dialogs::warning(tr("Предупреждение"),
+            tr("Файл местных систем содержит ошибку и не будет перезаписан:\n%1").arg(path));
+        return;
+    }
+    const QString name
+        = Dialogs::text(this, tr("Сохранить как местную систему"), tr("Имя системы:")).trimmed();
+    if (name.isEmpty())
+        return;
+    // Read again: the converter may have added systems since the window read them.
+    LocalSystems::Systems current;
+    QString error;
+    if (!LocalSystems::read(path, &current, &error)) {
+        Dialogs::warning(tr("Предупреждение"), tr("Система не сохранена: %1").arg(error));
+        return;
+    }
+    if (LocalSystems::find(current, name)) {
+        Dialogs::warning(
+            tr("Предупреждение"), tr("Система «%1» уже есть: выберите другое имя.").arg(name));
+        return;
+    }
+    const LocalSystems::System system = KeyFit::toSystem(result, fittedBase, name);
+    const QString problem = LocalSystems::problem(system);
+    if (!problem.isEmpty()) {
+        Dialogs::warning(tr("Предупреждение"), tr("Система не сохранена: %1").arg(problem));
+        return;
+    }
+    current.append(system);
+    if (!LocalSystems::write(path, current, &error)) {
+        Dialogs::warning(tr("Предупреждение"), error);
+        return;
+    }
+    list = current;
+    saved = true;
+    Dialogs::information(tr("Ключи сохранены"),
+        tr("Местная система «%1» сохранена; в панелях она — в списке местных систем.").arg(name));
+}
+
+void KeyFitDialog::slotSaveReport()
+{
+    if (!haveResult)
+        return;
+    const QString file = Dialogs::saveFileName(this, tr("Сохранить отчёт"), tr("*.txt"),
+        Settings::lastFolder(QStringLiteral("keyReport")));
+    if (file.isEmpty())
+        return;
+    Settings::rememberFolder(QStringLiteral("keyReport"), file);
+    const QByteArray bytes = reportText().toUtf8();
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        Dialogs::warning(tr("Предупреждение"), tr("Ошибка при сохранении отчёта в файл:\n") + file);
+}
