@@ -1,9 +1,5 @@
-// Both geoid readers, the library's load_EGM96 and the program's GeoidFile,
-// on the same arbitrary file. The first byte chooses after how many progress
-// calls the library's load is cancelled (0: never; bit 7: no callback).
-// Checks: no crash, leak or undefined behaviour; a successful load gives a
-// usable geoid whose grid reads at its south-west corner, a failed one leaves
-// the geoid empty; where the formats agree, both readers load the same grid.
+// Both geoid readers on one arbitrary file; the first byte: after how many progress calls the
+// library's load is cancelled (0: never; bit 7: no callback). Where the formats agree, same grid.
 #include "GeoidFile.h"
 #include "kelvadra.h"
 #include "scratch_file.h"
@@ -33,10 +29,8 @@ bool sameGrid(const geoid_data &a, const geoid_data &b)
         && std::memcmp(a.values, b.values, sizeof(float) * size_t(a.rows) * size_t(a.cols)) == 0;
 }
 
-// The formats agree where every line is shorter than 32 768 bytes with its end
-// and the data lines have no blank but tabs: the program trims a data line
-// before splitting it, the library takes a blank part before the first tab for
-// a missing value; both are as intended.
+// The formats agree on lines under 32 768 bytes and data lines with no blank but tabs (the
+// program trims a data line, the library reads a blank before a tab as a missing value).
 bool readersAgreeOn(const uint8_t *data, size_t size)
 {
     size_t start = 0;

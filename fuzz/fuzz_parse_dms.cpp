@@ -1,9 +1,5 @@
-// parse_dms_string on arbitrary text, under a decimal-comma locale when one is
-// installed. Checks: no crash or undefined behaviour; success only with a
-// finite value; the output untouched on failure; and, for texts of digits,
-// points, signs and blanks, the same result as the "%lf" scans in the "C"
-// locale that the reader is meant to reproduce. The scanner's reads beyond
-// the text show under the address sanitizer.
+// parse_dms_string on arbitrary text under a decimal-comma locale: for digits, points, signs
+// and blanks the same result as the "C" locale's "%lf" scans it is meant to reproduce.
 #include "kelvadra.h"
 #include "kelvadra_internal.h"
 #include "scratch_file.h"

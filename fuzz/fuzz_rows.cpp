@@ -1,10 +1,5 @@
-// Point rows through the program's table, validation, angle reading and
-// calculation. The first bytes choose the systems of both panels, the rest is
-// a points file. Checks: no crash, leak or undefined
-// behaviour; the table keeps every row as its line reads; a row written as a
-// line reads back as the same row; a valid angle reads as the library reads
-// it; the calculation returns one row per source row with its name, and every
-// converted row is valid input on the target side.
+// Point rows through table, validation, angles and calculation; the first bytes choose both
+// panels' systems, the rest is a points file. Converted rows must be valid input again.
 #include "Calculation.h"
 #include "CellText.h"
 #include "Panel.h"

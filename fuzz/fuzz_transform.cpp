@@ -1,9 +1,4 @@
-// Reference systems of any content (from the setup functions or from fields
-// picked one by one) and points through the transformation
-// chain. Checks: no crash or undefined behaviour; initialize_transform leaves
-// both systems unchanged; a refused pair converts every finite point into
-// itself; a conversion gives a finite point or leaves the output untouched;
-// converting in place gives the same. transform records come from
+// Systems of any content and points through the chain; transform records come from
 // initialize_transform only, as the interface has them filled.
 #include "kelvadra.h"
 #include "scratch_file.h"

@@ -1,6 +1,4 @@
-// What the fuzz targets share: a check that fails the run (the fuzzer then
-// keeps the input) and, for the readers that take a path, one scratch file per
-// process, made at start-up, rewritten with every input, removed at exit.
+// What the fuzz targets share: a failing check, and one scratch file per process for readers.
 #ifndef FUZZ_SCRATCH_FILE_H
 #define FUZZ_SCRATCH_FILE_H
 

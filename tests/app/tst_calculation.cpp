@@ -1,6 +1,4 @@
-// The row conversion without widgets: result forms, failed rows and their reasons, and against
-// PROJ what the library alone does not do (the accuracy report covers every plain conversion):
-// zones chosen per point and heights above EGM96.
+// Row conversion without widgets: forms, failed rows, and per-point zones and EGM96 against PROJ.
 #include "Calculation.h"
 #include "CellText.h"
 #include "GeoidFile.h"
@@ -18,8 +16,7 @@ namespace {
 enum { Dms = 1, Geoid = 2, Unsigned = 4 };
 const int north = KV_HEMISPHERE_NORTH, south = KV_HEMISPHERE_SOUTH;
 
-// A side as a panel describes it: its system, panel code (1 geocentric,
-// 2 geodetic, 3 Gauss-Krüger, 4 UTM) and options.
+// A side as a panel describes it: system, panel code (1 geocentric .. 4 UTM) and options.
 Side side(int type, const refsystem &system, int flags = 0)
 {
     return {system, type, flags & Geoid ? 1 : 0, bool(flags & Dms), type == 2 && !(flags & Dms),
@@ -36,8 +33,7 @@ template <class Setup, class... Values> refsystem made(Setup setup, Values... va
 const auto geod = [](int datum) { return made(setup_geod, datum); };
 const auto sk42 = [](unsigned zone, int hemisphere) { return made(setup_sk42, zone, hemisphere); };
 const auto gk = [](int datum, unsigned zone, int h) { return made(setup_gk, datum, zone, h); };
-// GSK 2011 Gauss-Krüger as a panel writes it with the zone (and on the output
-// side the hemisphere) left automatic.
+// GSK 2011 Gauss-Krüger with the zone (and on output the hemisphere) left automatic.
 refsystem gskAuto(int hemisphere)
 {
     refsystem r;
@@ -55,9 +51,7 @@ QString line(const PointRow &row)
     return QString::fromUtf8(bytes).trimmed();
 }
 
-// PROJ's conversion in -> out through geodetic WGS 84, where heights above
-// EGM96 become ellipsoidal (vgridshift's forward direction subtracts the
-// geoid height); push and pop keep them apart from the datum shift.
+// PROJ in -> out through WGS 84, EGM96 heights made ellipsoidal apart from the datum shift.
 std::string reference(const refsystem &in, const refsystem &out, bool geoidIn, bool geoidOut)
 {
     const auto steps = [](const refsystem &a, const refsystem &b) {
@@ -167,8 +161,7 @@ void TestCalculation::againstProj()
                                                       : number(cells[i + 1]);
     const projref::Transformation proj(reference(c.in, c.out, geoidIn, geoidOut));
     QVERIFY(proj.forward(expected));
-    // 0.00005" and 1 mm; 2 mm with EGM96: bilinear geoid heights of the same
-    // floats, a height settled within 0.1 mm, both rounded to 1 mm.
+    // 0.00005" and 1 mm; 2 mm with EGM96 (a geoid height and a rounding on each side).
     for (int i = 0; i < 3; ++i) {
         const bool angle = c.to.systemType == 2 && i < 2;
         const double value = angle ? CellText::parseAngle(got[i + 1]) : number(got[i + 1]);

@@ -1,6 +1,4 @@
-// Text forms of the point table: validity, angles, numbers and the lines rows
-// are read from and written as, always with "." as the decimal point (ctest
-// runs this under ru_RU.UTF-8 too).
+// Text forms of the point table, always with "." (ctest runs this under ru_RU.UTF-8 too).
 #include "CellText.h"
 #include "PointRow.h"
 
@@ -59,8 +57,7 @@ QStringList readableFields(const QString &line, int *count)
 
 } // namespace
 
-// Read: minutes and seconds outside [0, 60) still count but are flagged.
-// Written to 0.00001", carried through minutes into degrees, 360 as 0.
+// Minutes and seconds outside [0, 60) read but flagged; written to 0.00001", 360 as 0.
 void TestCellText::angles()
 {
     // clang-format off
@@ -167,8 +164,7 @@ void TestCellText::numbersAndRows()
         QStringLiteral("P 1 x y"));
 }
 
-// Random lines read as the readable form reads them, and written lines read
-// back as the same row and are written again as the same bytes.
+// Random lines read as the readable form reads them; written lines read and written back.
 void TestCellText::linesAsReadable()
 {
     const QString chars = QStringLiteral("0123456789 ,;\t,;\t.-Пa\u0665\r\u2028\x01\ufeff");

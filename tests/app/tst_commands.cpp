@@ -1,6 +1,4 @@
-// A panel's point-list commands: keys typed in its table (what each reports,
-// which rows it deletes, where it leaves the cursor), copy and paste, and the
-// Load and Save buttons with points files, failing ones included.
+// A panel's point-list commands: keys, copy and paste, Load and Save, failing files included.
 #include "TableClipboard.h"
 #include "TestSupport.h"
 
@@ -16,10 +14,9 @@
 namespace {
 
 const QString ok = QStringLiteral("P; 55 45 5; 37 37 6; 120"), bad = QStringLiteral("X; x; 37; 1");
-const QString openDialog
-    = QStringLiteral("open|Загрузить точки|Файлы точек (*.txt *.csv);;Все файлы (*)");
-const QString saveDialog
-    = QStringLiteral("save|Сохранить точки|Файлы точек (*.txt *.csv);;Все файлы (*)");
+const QString filters = QStringLiteral("|Файлы точек (*.txt *.csv);;Все файлы (*)");
+const QString openDialog = "open|Загрузить точки" + filters,
+              saveDialog = "save|Сохранить точки" + filters;
 const QString saveFailed
     = QStringLiteral("warning|Предупреждение|Ошибка при сохранении точек в файл:\n");
 
@@ -133,8 +130,7 @@ void TestCommands::command_data()
     const QString noneFound = QStringLiteral("|Некорректных строк не обнаружено");
     // clang-format off
     const Command cases[] = {
-        // Ctrl+N drops an empty tail holding the cursor first; a name alone is
-        // invalid, not empty; a blank height reads as 0 except where it is Z.
+        // Ctrl+N drops an empty tail with the cursor; a name alone is invalid; a blank Z is too.
         {"N", {ok, "", "N; x", ""}, 3, "Ctrl+N", {counted(3, 1, 1)}, {"P", "", "N"}, 2},
         {"N, only empty rows", {"", "", ""}, 2, "Ctrl+N", {counted(1, 1, 0)}, {""}, 0},
         {"N, blank height GK", {"A; 6181234.5; 7412345"}, 0, "Ctrl+N", {counted(1, 0, 0)}, {"A"}, 0, 1},
@@ -194,8 +190,7 @@ void TestCommands::load_data()
     // clang-format off
     const Load cases[] = {
         {"commas and semicolons", "A, 55.5, 37.5, 120\nB;56;38\n", {"A|55.5|37.5|120", "B|56|38|"}},
-        // A decimal comma is one in a line of exactly three ";"; elsewhere it
-        // splits a number: the table shows it, and so does a warning.
+        // A decimal comma only in a line of exactly three ";"; elsewhere it splits a number, warned.
         {"decimal commas", "D2;55,5;37,5\nD1;55.5;37.5;120,5\nOK;1;2;3\nC,1,2,3,4\n",
          {"D2|55|5|37", "D1|55.5|37.5|120.5", "OK|1|2|3", "C|1|2|3"}, "",
          "warning|Предупреждение|Строк с лишними полями: 2 (строки 1, 4). Поля после четвертого "
@@ -221,8 +216,7 @@ void TestCommands::load_data()
     caseRows(cases);
 }
 
-// The table fills under the wait cursor, any warning comes with the normal
-// one; Ctrl+Z brings the table from before the load back.
+// The table fills under the wait cursor, a warning comes with the normal one; Ctrl+Z undoes.
 void TestCommands::load()
 {
     QFETCH(Load, c);
@@ -245,8 +239,7 @@ void TestCommands::load()
     QCOMPARE(status.last().value(0).toString(), QStringLiteral("Отменено: загрузка"));
 }
 
-// Saved and loaded back, the rows are the same and so are the bytes saved
-// again; an existing file is replaced only on Yes, the dialog opening in its folder.
+// Saved and loaded back, the same rows and bytes; an existing file replaced only on Yes.
 void TestCommands::saveAndLoadBack()
 {
     log->fileName = tempPath("roundtrip.txt");
@@ -280,24 +273,25 @@ void TestCommands::saveAndLoadBack()
     }
     QVERIFY(!QFile::exists(log->fileName));
     QCOMPARE(log->folders.last(), tempPath());
+    log->fileName = tempPath("list.csv"); // a typed suffix other than .txt is kept
+    click(&*panel, "pushButtonSave");
+    QVERIFY(readFile(log->fileName).startsWith("new") && !QFile::exists(log->fileName + ".txt"));
 }
 
 void TestCommands::failures_data()
 {
-    QTest::addColumn<bool>("load");    // else save
-    QTest::addColumn<QString>("path"); // the dialog's answer; "": cancelled
+    // "load", else save; "path", the dialog's answer ("": cancelled)
+    addColumns<bool, QString>("load", "path");
     dataRow("load cancelled", true, QString());
     dataRow("save cancelled", false, QString());
     dataRow("load missing", true, tempPath("missing/points.txt"));
     dataRow("save into a missing folder", false, tempPath("missing/points.txt"));
     dataRow("load a directory", true, tempPath());
-    // Files that fail to read or never end, each refused at once: a read
-    // error (memory page 0 of this process), a device, a pipe kept open.
+    // Refused at once: a read error (page 0 of this process), a device, a pipe kept open.
     dataRow("load a read error", true, QStringLiteral("/proc/self/mem"));
     dataRow("load a device", true, QStringLiteral("/dev/zero"));
     dataRow("load a pipe", true, tempPath("endless.fifo"));
-    // No text, or a line that is no row: the table would show what the file
-    // does not hold.
+    // No text, or a line that is no row: the table would show what the file does not hold.
     QVERIFY(writeFile(tempPath("nul.txt"), QByteArray("A;1;2;3\nB\0;1;2;3\n", 16)));
     QVERIFY(writeFile(tempPath("long.txt"), "A;1;2;3\n" + QByteArray((1 << 20) + 1, 'N')));
     dataRow("load a NUL byte", true, tempPath("nul.txt"));
@@ -324,8 +318,7 @@ void TestCommands::failures()
     QVERIFY(load || !QFile::exists(path));
 }
 
-// A write that fails half-way, as on a full disk (a file size limit, which
-// holds for root too), leaves the old file whole and no temporary file behind.
+// A write failing half-way (a size limit, as a full disk) leaves the old file whole, no temporary.
 void TestCommands::failedWriteKeepsExistingFile()
 {
     const QString path = tempPath("full/existing.txt");
@@ -353,11 +346,9 @@ void TestCommands::failedWriteKeepsExistingFile()
 
 void TestCommands::paste_data()
 {
-    QTest::addColumn<int>("column"); // of the cursor, in row 1 of "A;1;2;3", "B;4;5;6"
-    QTest::addColumn<QString>("clipboard");
-    QTest::addColumn<QStringList>("cells");
-    // A spreadsheet's block: tabs only split, "," is its decimal comma, and a
-    // whole row starts in the name column wherever the cursor is.
+    // "column": of the cursor, in row 1 of "A;1;2;3", "B;4;5;6"
+    addColumns<int, QString, QStringList>("column", "clipboard", "cells");
+    // A spreadsheet's block: tabs only split, "," is a decimal comma, whole rows start at the name.
     dataRow("spreadsheet rows", 2, QString("P1\t55,5\t37,5\t100\r\nP2\t56\t\t\r\n"),
         QStringList {"A|1|2|3", "P1|55.5|37.5|100", "P2|56||"});
     // One value goes into the current cell, a decimal comma included.
@@ -390,8 +381,7 @@ void TestCommands::paste()
     QCOMPARE(changes.count(), 1);
 }
 
-// Rows cut (tab-separated, blanked) and pasted back into an empty table are
-// the same rows.
+// Rows cut (tab-separated, blanked) and pasted back into an empty table are the same rows.
 void TestCommands::copyCutAndPasteBack()
 {
     setRows(*panel, {" A ; 55 45 5.00000; 37.5 ;120", "B;1;2;", "C; -3; 4; 5"});

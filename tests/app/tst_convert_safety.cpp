@@ -1,8 +1,4 @@
-// kelvadra-convert on what a hostile user or a full disk gives it: outputs that
-// are inputs, devices and FIFOs, failed writes, unreadable and many inputs,
-// files that are no UTF-8 text, lines far too long, file names that are not
-// UTF-8, no thread to be had. Each case is a shell script around the real
-// executable, run in the test's own folder.
+// kelvadra-convert on what a hostile user or a full disk gives it, each case a shell script.
 #include "TestSupport.h"
 
 #include <QtTest>
@@ -13,32 +9,16 @@
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QByteArray out, err;
-};
-
-// `script` calls `convert ARGS` for the converter from WGS 84 into SK-42
-// geodetic; the run's status is the last converter's.
+// In the test's folder, `convert ARGS` runs WGS 84 into SK-42 geodetic; the status is the last's.
 Run shell(const QString &script)
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("C", KELVADRA_CONVERT);
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(tempPath());
-    process.start("sh",
+    return runProcess("sh",
         {"-c",
-            "convert() { \"$C\" --from geod:wgs84 --to geod:sk42 \"$@\"; s=$?; }\n"
+            "cd \"$1\"; C=$2; convert() { \"$C\" --from geod:wgs84 --to geod:sk42 \"$@\"; s=$?; }\n"
             // Process limits and file permissions hold for root only as another user.
             "user=; [ $(id -u) = 0 ] && user='setpriv --reuid=65534 --regid=65534 --clear-groups'\n"
-                + script + "\nexit $s"});
-    process.closeWriteChannel();
-    Run run;
-    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
-        run = {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-    return run;
+                + script + "\nexit $s",
+            "sh", tempPath(), KELVADRA_CONVERT});
 }
 
 const QByteArray row = "P1;55.5;37.5;100\n";
@@ -51,11 +31,6 @@ QString said(const QStringList &lines)
     for (const QString &line : lines)
         text += "kelvadra-convert: " + line + '\n';
     return text;
-}
-
-QByteArray encoded(const char *codec, const QByteArray &mark, const QString &text)
-{
-    return mark + QTextCodec::codecForName(codec)->fromUnicode(text);
 }
 
 } // namespace
@@ -76,31 +51,26 @@ void TestConvertSafety::initTestCase()
     QVERIFY(QDir(tempPath()).mkpath("many"));
     for (int i = 1; i <= 40; ++i)
         QVERIFY(writeFile(tempPath(QString("many/%1.txt").arg(i, 3, 10, QChar('0'))), row));
-    const QString cyrillic = QStringLiteral("П1;55.5;37.5;100\r\n");
     const QByteArray n1m((1 << 20), 'N');
     const QByteArray files[][2] = {
         {"ok.txt", row},
         {"mix.txt", row + "bad;x;y;z\n"},
         {"nul.txt", row + QByteArray("P2\0;1;2;3\n", 10)},
-        {"utf16le.txt", encoded("UTF-16LE", "\xff\xfe", cyrillic)},
-        {"utf16be.txt", encoded("UTF-16BE", "\xfe\xff", cyrillic)},
-        {"utf32le.txt", encoded("UTF-32LE", QByteArray("\xff\xfe\0\0", 4), cyrillic)},
-        {"utf32be.txt", encoded("UTF-32BE", QByteArray("\0\0\xfe\xff", 4), cyrillic)},
         {"edge.txt", n1m + "\n" + n1m + "N\r\n" + row},
     };
     for (const auto &f : files)
         QVERIFY(writeFile(tempPath(f[0]), f[1]));
+    for (const char *codec : {"UTF-16LE", "UTF-16BE", "UTF-32LE", "UTF-32BE"}) // each with its mark
+        QVERIFY(writeFile(tempPath(QString(codec).toLower().remove('-') + ".txt"),
+            QTextCodec::codecForName(codec)->fromUnicode(
+                QChar(0xfeff) + QString("П1;55.5;37.5;100\r\n"))));
 }
 
 void TestConvertSafety::cases_data()
 {
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("err");
-    QTest::addColumn<QByteArray>("out");
+    addColumns<QString, int, QString, QByteArray>("script", "status", "err", "out");
 
-    // A full device of its own, where root may make one: a converter that
-    // replaced devices would then replace the test's node, not the system's.
+    // A full device of its own where root may make one, so a fault replaces no system node.
     const QString makeFull
         = "[ -e full ] || mknod full c 1 7 2>/dev/null || ln -s /dev/full full; ";
     const QString isInput = "— один из входных файлов: укажите в -o другой файл";
@@ -180,8 +150,7 @@ void TestConvertSafety::cases()
     QTEST(run.status, "status");
 }
 
-// On a terminal the bar is drawn over and over on one line; a message starts
-// on a line of its own, the bar cleared first.
+// On a terminal a message starts on a line of its own, the progress bar cleared first.
 void TestConvertSafety::progressClearedBeforeMessages()
 {
     const int terminal = posix_openpt(O_RDWR | O_NOCTTY);

@@ -1,5 +1,4 @@
-// The program's reader of the geoid grid file: what it accepts and refuses,
-// and that a refused file leaves no grid behind.
+// The program's geoid grid reader: what it accepts and refuses; a refused file leaves no grid.
 #include "GeoidFile.h"
 #include "TestSupport.h"
 
@@ -9,9 +8,7 @@
 
 namespace {
 
-// A 3 x 4 grid, latitudes 10..12 and longitudes 20..23 one degree apart, the
-// header in radians; the values differ everywhere, so a row or column out of
-// place shows. The data lines run from the northern edge down.
+// A 3 x 4 grid (10..12 N, 20..23 E, rows from the north), all values different to show a swap.
 const QByteArray header = "0.17453292519943295 0.20943951023931953 0.3490658503988659"
                           " 0.4014257279586958 0.017453292519943295 0.017453292519943295";
 const QByteArray line2 = "20.25\t21.25\t22.25\t23.25",

@@ -1,7 +1,4 @@
-// Keys from common points: the fit against normal equations solved in long
-// double here, the leave-one-out flag of a moved point, a saved system used
-// through msk:NAME, the refusals, the converter's --fit as a process, and the
-// dialog.
+// Keys from common points: the fit against an independent solution, flags, refusals, --fit, dialog.
 #include "Calculation.h"
 #include "KeyFit.h"
 #include "KeyFitDialog.h"
@@ -25,8 +22,7 @@ const double similarityKeys[] = {-6000000.5, -7400000.25, 0.9999874999, 0.000145
 const double affineKeys[] = {-6000000.5, -7400000.25, 0.99998, -0.00015, 0.00014, 1.00001};
 const double heightKeys[] = {-18.25, 2e-6, -1.5e-6};
 
-// n points over `extent` metres near x 6 000 000, y 7 400 000 (GK zone 7),
-// local coordinates from the keys plus normal noise of `noise` metres.
+// n points over `extent` m near x 6 000 000, y 7 400 000, local ones from the keys plus noise.
 QVector<KeyFit::Point> generate(
     PlaneModel plane, int n, double extent, double noise, unsigned seed = 42)
 {
@@ -35,12 +31,10 @@ QVector<KeyFit::Point> generate(
     std::normal_distribution<double> error(0, noise > 0 ? noise : 1);
     const double e = noise > 0 ? 1 : 0;
     LocalSystems::System keys;
-    keys.keys = plane == PlaneModel::Similarity ? LocalSystems::System::Keys::Similarity
-                                                : LocalSystems::System::Keys::Affine;
-    if (plane == PlaneModel::Similarity)
-        std::copy_n(similarityKeys, 4, keys.values);
-    else
-        std::copy_n(affineKeys, 6, keys.values);
+    const bool similarity = plane == PlaneModel::Similarity;
+    keys.keys
+        = similarity ? LocalSystems::System::Keys::Similarity : LocalSystems::System::Keys::Affine;
+    std::copy_n(similarity ? similarityKeys : affineKeys, similarity ? 4 : 6, keys.values);
     std::copy_n(heightKeys, 3, keys.dh);
     const plane_keys k = keys.planeKeys();
     QVector<KeyFit::Point> points(n);
@@ -56,8 +50,7 @@ QVector<KeyFit::Point> generate(
     return points;
 }
 
-// Least squares by normal equations in long double, the origin at the first
-// point, solved by Gauss-Jordan elimination with partial pivoting.
+// Normal equations in long double, solved by Gauss-Jordan elimination with partial pivoting.
 using Real = long double;
 QVector<Real> normalSolve(const QVector<QVector<Real>> &rows, const QVector<Real> &rhs)
 {
@@ -150,38 +143,6 @@ KeyFit::Result fitted(const QVector<KeyFit::Point> &points, PlaneModel plane, He
     return result;
 }
 
-QStringList flaggedNames(const KeyFit::Result &result)
-{
-    QStringList names;
-    for (const KeyFit::PointResult &p : result.points) {
-        if (p.flagged)
-            names << p.name;
-    }
-    return names;
-}
-
-struct Run
-{
-    int status = -1;
-    QString out, err;
-};
-
-Run convert(const QStringList &args)
-{
-    QProcess process;
-    process.start(QStringLiteral(KELVADRA_CONVERT), args);
-    Run run;
-    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
-        run = {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
-    return run;
-}
-
-void writeRows(const QString &path, const PointRows &rows)
-{
-    QVERIFY(PointsFile::write(path, rows));
-}
-
 } // namespace
 
 class TestKeyFit : public QObject
@@ -205,12 +166,9 @@ private slots:
 
 void TestKeyFit::sameAsNormalEquations_data()
 {
-    QTest::addColumn<int>("plane");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<int>("n");
-    QTest::addColumn<double>("extent");
-    QTest::addColumn<double>("noise");
-    QTest::addColumn<QString>("base"); // the points go through match() in this system
+    // "base": the points go through match() in this system
+    addColumns<int, int, int, double, double, QString>(
+        "plane", "height", "n", "extent", "noise", "base");
     dataRow("similarity, 8 over 10 km, exact", 0, 0, 8, 10e3, 0.0, QString("gk:sk42:7"));
     dataRow("similarity, shift, 8 over 10 km, 1 cm", 0, 1, 8, 10e3, 0.01, QString("gk:sk42:7"));
     dataRow("similarity, plane, 30 over 50 km, 3 cm", 0, 2, 30, 50e3, 0.03, QString("gk:sk42:7"));
@@ -246,11 +204,7 @@ void TestKeyFit::sameAsNormalEquations()
         const double got = i < count ? r.values[i] : r.dh[i - count];
         // Shifts in metres; coefficients and slopes over 50 km come to 1e-6 m at 2e-11.
         const double tolerance = i < 2 || i == count ? 1e-6 : 2e-11;
-        QVERIFY2(std::fabs(got - double(o[i])) <= tolerance,
-            qPrintable(QString("parameter %1: %2 vs %3")
-                           .arg(i)
-                           .arg(got, 0, 'g', 17)
-                           .arg(double(o[i]), 0, 'g', 17)));
+        QVERIFY2(std::fabs(got - double(o[i])) <= tolerance, qPrintable(QString::number(i)));
     }
     double sum = 0;
     for (int i = 0; i < n; ++i) {
@@ -278,9 +232,7 @@ void TestKeyFit::sameAsNormalEquations()
 
 void TestKeyFit::movedPointFlagged_data()
 {
-    QTest::addColumn<int>("plane");
-    QTest::addColumn<int>("moved");
-    QTest::addColumn<unsigned>("seed");
+    addColumns<int, int, unsigned>("plane", "moved", "seed");
     for (unsigned seed : {1u, 2u, 3u}) {
         dataRow(qPrintable(QString("similarity, first, seed %1").arg(seed)), 0, 0, seed);
         dataRow(qPrintable(QString("similarity, middle, seed %1").arg(seed)), 0, 4, seed);
@@ -288,8 +240,7 @@ void TestKeyFit::movedPointFlagged_data()
     }
 }
 
-// One point of ten moved by 0.3 m is flagged and no other; left out, σ drops
-// to the noise (2 cm).
+// One point of ten moved by 0.3 m is flagged and no other; left out, σ drops to the noise.
 void TestKeyFit::movedPointFlagged()
 {
     QFETCH(int, plane);
@@ -298,7 +249,8 @@ void TestKeyFit::movedPointFlagged()
     QVector<KeyFit::Point> points = generate(PlaneModel(plane), 10, 20e3, 0.02, seed);
     points[moved].local[0] += 0.3 * std::cos(seed), points[moved].local[1] += 0.3 * std::sin(seed);
     const KeyFit::Result r = fitted(points, PlaneModel(plane), HeightModel::None);
-    QCOMPARE(flaggedNames(r), QStringList {points[moved].name});
+    for (const KeyFit::PointResult &p : r.points)
+        QCOMPARE(p.flagged, p.name == points[moved].name);
     QCOMPARE(r.flagged, 1);
     QVERIFY(r.sigma > 0.05);
     points[moved].used = false;
@@ -311,14 +263,12 @@ void TestKeyFit::movedPointFlagged()
 
 void TestKeyFit::savedSystemConverts_data()
 {
-    QTest::addColumn<QString>("base");
-    QTest::addColumn<int>("plane");
+    addColumns<QString, int>("base", "plane");
     dataRow("GK, similarity", QString("gk:sk42:7"), 0);
     dataRow("UTM, affine", QString("utm:37n"), 1);
 }
 
-// Saved, read back and used as msk:NAME, the system takes list A to list B
-// within each point's residuals.
+// Saved and used as msk:NAME, the system takes list A to list B within the residuals.
 void TestKeyFit::savedSystemConverts()
 {
     QFETCH(QString, base);
@@ -358,12 +308,9 @@ void TestKeyFit::savedSystemConverts()
 
 void TestKeyFit::refusals_data()
 {
-    QTest::addColumn<QString>("base");
-    QTest::addColumn<QStringList>("a");
-    QTest::addColumn<QStringList>("b");
-    QTest::addColumn<int>("plane");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<QString>("message"); // in the error, or in the report when fitted
+    // "message": in the error, or in the report when fitted
+    addColumns<QString, QStringList, QStringList, int, int, QString>(
+        "base", "a", "b", "plane", "height", "message");
     const QString gk("gk:sk42:7");
     const QStringList line {"1;6000000;7400000;100", "2;6001000;7401000;100",
         "3;6002000;7402000;100", "4;6003000;7403000;100"};
@@ -419,10 +366,9 @@ void TestKeyFit::refusals()
     QFETCH(int, height);
     QFETCH(QString, message);
     PointRows rows[2];
-    for (const QString &line : a)
-        rows[0] << PointRow::fromLine(line);
-    for (const QString &line : b)
-        rows[1] << PointRow::fromLine(line);
+    for (int i = 0; i < 2; ++i)
+        for (const QString &line : i ? b : a)
+            rows[i] << PointRow::fromLine(line);
     Calculation::Side side;
     KeyFit::Matched matched;
     KeyFit::Result result;
@@ -436,11 +382,9 @@ void TestKeyFit::refusals()
 
 void TestKeyFit::converter_data()
 {
-    QTest::addColumn<QString>("files"); // clean, moved, one
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("message"); // in standard output or error
-    QTest::addColumn<bool>("saved");      // the definitions file holds "Новая" afterwards
+    // "message" in standard output or error; "saved": the definitions file holds "Новая" after
+    addColumns<QString, QStringList, int, QString, bool>(
+        "files", "options", "status", "message", "saved");
     const QStringList fit {"--fit", "similarity", "--height", "shift", "--from", "gk:sk42:7"};
     dataRow("fitted", QString("clean"), fit, 0, QString("Подозрительных точек нет"), false);
     dataRow("flagged", QString("moved"), fit, 1, QString("Подозрительных точек: 1"), false);
@@ -471,10 +415,10 @@ void TestKeyFit::converter()
     if (files == "one")
         points.resize(1);
     const QString a = tempPath(files + "A.txt"), b = tempPath(files + "B.txt");
-    writeRows(a, rowsOf(points, false) << PointRow::fromLine("Z;1;2;3"));
+    QVERIFY(PointsFile::write(a, rowsOf(points, false) << PointRow::fromLine("Z;1;2;3")));
     if (files == "commas")
         QVERIFY(writeFile(a, readFile(a) + "Z2, 6000000,5, 7400000,5, 100\n"));
-    writeRows(b, rowsOf(points, true));
+    QVERIFY(PointsFile::write(b, rowsOf(points, true)));
     const QString systems = tempPath("systems.json");
     QString error;
     LocalSystems::System old;
@@ -483,7 +427,7 @@ void TestKeyFit::converter()
     const QByteArray before = readFile(systems);
     const Run run = convert(options + QStringList {"--systems", systems, a, b});
     QCOMPARE(run.status, status);
-    QVERIFY2((run.out + run.err).contains(message), qPrintable(run.out + run.err));
+    QVERIFY2(QString::fromUtf8(run.out + run.err).contains(message), run.err.constData());
     LocalSystems::Systems after;
     QVERIFY(LocalSystems::read(systems, &after, &error));
     QCOMPARE(LocalSystems::find(after, "Новая") != nullptr, saved);
@@ -491,8 +435,7 @@ void TestKeyFit::converter()
         QCOMPARE(readFile(systems), before);
 }
 
-// The dialog: a fit with a moved point, the point left out by its check box,
-// the system saved (a taken name refused), the report saved as UTF-8.
+// The dialog: a flagged point left out by its check box, the system and the report saved.
 void TestKeyFit::dialog()
 {
     const QString path = tempPath("dialog.json");

@@ -1,6 +1,4 @@
-// Local systems: their written forms (tm:, msk:, proj:), the definitions file,
-// keys through the calculation against the keys applied by hand, the PROJ
-// definitions the converter prints given to PROJ's cs2cs, and the editor.
+// Local systems: written forms, the definitions file, keys by hand, PROJ's cs2cs, the editor.
 #include "Calculation.h"
 #include "LocalSystemsDialog.h"
 #include "ProjString.h"
@@ -74,9 +72,8 @@ private slots:
 
 void TestLocalSystems::writtenForms_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("written"); // empty: refused
-    QTest::addColumn<QString>("message"); // in the error, or in the note
+    // "written" empty: refused; "message" in the error, or in the note
+    addColumns<QString, QString, QString>("name", "written", "message");
     dataRow("tm", msk, msk, QString());
     dataRow("tm, any order", QString("tm:gsk2011:fn=-4511057.63,fe=1300000,k=0.9,lat0=0,lon0=180"),
         QString("tm:gsk2011:lon0=180,lat0=0,k=0.9,fe=1300000,fn=-4511057.63"), QString());
@@ -122,8 +119,8 @@ void TestLocalSystems::writtenForms()
 
 void TestLocalSystems::definitionsFile_data()
 {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("message"); // empty: read
+    // "message" empty: read
+    addColumns<QByteArray, QString>("content", "message");
     const QByteArray good = "[\n {\"name\": \"A\", \"base\": \"utm:37n\"},\n";
     dataRow("keys and a height plane", good + R"( {"name": "B", "base": "gk:sk42:7",
  "keys": {"affine": [1, 2, 1, 0, 0, 1]}, "dh": [1, 1e-5, 0]}])",
@@ -142,8 +139,7 @@ void TestLocalSystems::definitionsFile_data()
     dataRow("not a list", QByteArray("{}"), QString("ожидается список"));
 }
 
-// Read, or refused naming the line and the entry; what reads is written and
-// read back the same, and a file that cannot be written leaves nothing.
+// Read, or refused naming line and entry; written and read back the same, or nothing left.
 void TestLocalSystems::definitionsFile()
 {
     QFETCH(QByteArray, content);
@@ -169,9 +165,7 @@ void TestLocalSystems::definitionsFile()
     QVERIFY(LocalSystems::read(tempPath("absent.json"), &again, &error) && again.isEmpty());
 }
 
-// The keys applied by hand to the base system's result give the local one (to
-// the millimetre both are written with), in northing-easting order on a UTM
-// base too; and a local point goes to geodetic and back unchanged.
+// The keys by hand on the base result give the local one (UTM too), and back unchanged.
 void TestLocalSystems::keysByHand()
 {
     const QString point = QStringLiteral("P; 55.75; 38.1; 150");
@@ -199,8 +193,7 @@ void TestLocalSystems::keysByHand()
     }
 }
 
-// The PROJ definition of a system, given to cs2cs, converts as the program
-// does: within 1.5 mm over 3 degrees on either side of the meridian.
+// The PROJ definition given to cs2cs converts as the program does, to 1.5 mm over ±3°.
 void TestLocalSystems::printedForProj()
 {
     for (const QString &system : {msk, QStringLiteral("gk:sk95:8:s"), QStringLiteral("utm:37n")}) {
@@ -225,15 +218,11 @@ void TestLocalSystems::printedForProj()
                         .arg(meridian + dlon, 0, 'f', 9));
             }
         }
-        QProcess cs2cs;
-        cs2cs.start("cs2cs",
+        const Run cs2cs = runProcess("cs2cs",
             QStringList {"-f", "%.4f", "+proj=longlat", "+datum=WGS84", "+to"}
-                + definition.split(' '));
-        cs2cs.write(input.toLatin1());
-        cs2cs.closeWriteChannel();
-        QVERIFY(cs2cs.waitForFinished(30000));
-        const QStringList lines
-            = QString::fromLatin1(cs2cs.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+                + definition.split(' '),
+            input.toLatin1());
+        const QStringList lines = QString::fromLatin1(cs2cs.out).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), rows.size());
         for (int i = 0; i < rows.size(); ++i) {
             const QStringList proj
@@ -248,8 +237,7 @@ void TestLocalSystems::printedForProj()
     }
 }
 
-// The editor: a system added from a PROJ definition, copied, the copy
-// deleted; Save refuses a system that cannot be used and stays open.
+// The editor: add from PROJ, copy, delete; Save refuses an unusable system and stays open.
 void TestLocalSystems::editor()
 {
     LocalSystemsDialog dialog(systems, "U");

@@ -1,6 +1,4 @@
-// The main window: the geoid offered after start-up, undo and calculations from the left panel into
-// the right one as a person runs them. The values themselves are checked against PROJ in
-// tst_calculation.
+// The main window as a person runs it; the values themselves are checked in tst_calculation.
 #include "Settings.h"
 #include "TestSupport.h"
 #include "WindowSize.h"
@@ -56,8 +54,8 @@ private:
 
 void TestMainWindow::initTestCase()
 {
-    // A world grid of constant geoid height 10 m: latitudes -90..90,
-    // longitudes -180..360, 90 degrees apart, in radians; and an empty file.
+    // A world grid of constant geoid height 10 m (-90..90, -180..360 by 90°, radians); an empty
+    // file.
     const QByteArray row = "10\t10\t10\t10\t10\t10\t10\n";
     QVERIFY(writeFile(tempPath("egm96.grd"),
         "-1.5707963267948966 1.5707963267948966 -3.1415926535897931 6.2831853071795862 "
@@ -66,13 +64,10 @@ void TestMainWindow::initTestCase()
     QVERIFY(writeFile(tempPath("empty.grd"), QByteArray()));
 }
 
-// "EGM96" is offered only after a complete load; only a file that cannot be
-// opened is worth a warning. Without a grid, asking for the geoid fails.
+// "EGM96" only after a complete load; a warning only for a file that cannot be opened.
 void TestMainWindow::geoidAtStartUp_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("loaded");
-    QTest::addColumn<bool>("warned");
+    addColumns<QString, bool, bool>("file", "loaded", "warned");
     dataRow("loaded", QString("egm96.grd"), true, false);
     dataRow("missing", QString("absent/egm96.grd"), false, true);
     dataRow("empty", QString("empty.grd"), false, false);
@@ -85,10 +80,8 @@ void TestMainWindow::geoidAtStartUp()
     QFETCH(bool, warned);
     shown().clear();
     w->open(tempPath(file));
-    QCOMPARE(shown(),
-        warned ? QStringList {"warning|Предупреждение|Ошибка при загрузке геоида из файла:\n"
-            + tempPath(file)}
-               : QStringList());
+    const QString warning = "warning|Предупреждение|Ошибка при загрузке геоида из файла:\n";
+    QCOMPARE(shown().join('\n'), warned ? warning + tempPath(file) : QString());
     QCOMPARE(check_geoid(window().geoidRecord()) != 0, loaded);
     for (const Panel *panel : {left(), right()}) {
         const auto *geoid = child<QComboBox>(panel, "comboBoxGeoid");
@@ -97,8 +90,7 @@ void TestMainWindow::geoidAtStartUp()
     }
     if (loaded)
         return;
-    // A side asking for the geoid all the same (the entry added by hand): each
-    // routine warns in its own words, and the right rows stay.
+    // The geoid asked for without a grid: each routine warns in its words, the right rows stay.
     shown().clear();
     right()->addGeoidModel();
     configure(right(), "geod:wgs84+egm96");
@@ -138,8 +130,7 @@ void TestMainWindow::calculate_data()
         {"far from the fixed zone", "geod:wgs84", "gk:gsk2011:7:auto", "F; 55; 47; 0\nG; 55; 44; 0",
          "F;;;\nG;61\\d{5}\\.\\d{3};7\\d{6}\\.\\d{3};0\\.\\d{3}", true,
          "Пересчитано 1 из 2 точек, ошибок: 1 (строка 1)", "точка дальше 6° от осевого меридиана зоны|"},
-        // Empty rows at the end of the left list go first when the cursor is
-        // in them; above it, they stay and come out empty.
+// An empty tail goes first when the cursor is in it; above the cursor, it comes out empty.
         {"empty tail with the cursor", "geod:wgs84", "geod:wgs84:deg", "A; 10; 20; 0\nB; 11; 21; 0\n\n",
          "A;10\\.0+;20\\.0+;0\\.000\nB;11\\.0+;21\\.0+;0\\.000", false, "", "", 3},
         {"empty row above the cursor", "geod:wgs84", "geod:wgs84:deg", "A; 10; 20; 0\n",
@@ -149,8 +140,7 @@ void TestMainWindow::calculate_data()
     caseRows(cases);
 }
 
-// The output table fills under the wait cursor; a warning about failed rows
-// comes with the normal one, and nothing is left busy.
+// The table fills under the wait cursor; a warning comes with the normal one, nothing busy.
 void TestMainWindow::calculate()
 {
     QFETCH(Calculate, c);
@@ -175,8 +165,7 @@ void TestMainWindow::calculate()
     QVERIFY(c.status.isEmpty() || window().statusBar()->currentMessage() == c.status);
 }
 
-// Ctrl+Z in a table brings back its rows from before the last command that
-// replaced or removed them, once; the status bar says what was undone.
+// Ctrl+Z brings back the rows from before the last command, once; the status bar says what.
 void TestMainWindow::undo()
 {
     const auto undone = [&](Panel *panel, const char *what, const std::function<void()> &command) {
@@ -201,9 +190,7 @@ void TestMainWindow::undo()
     QVERIFY(undone(right(), "Отменено: очистка", [&] { click(right(), "pushButtonClear"); }));
 }
 
-// F9 and Ctrl+Enter calculate from anywhere, a cell being typed in included;
-// Ctrl+S saves the focused panel's list, Ctrl+O loads the left one; Ctrl+Tab
-// leaves a table; Ctrl+Shift+U swaps the systems with the lists.
+// F9, Ctrl+Enter (also while typing), Ctrl+S, Ctrl+O, Ctrl+Tab and Ctrl+Shift+U.
 void TestMainWindow::keys()
 {
     window().show();
@@ -243,8 +230,7 @@ void TestMainWindow::keys()
     QCOMPARE(tableCells(*left()), rightRows);
 }
 
-// Choices, folders and geometry come back at the next start; what no longer
-// fits falls back to the default without a word.
+// Choices, folders and geometry come back; what no longer fits falls back without a word.
 void TestMainWindow::settingsRestored()
 {
     QSettings().clear();
@@ -282,9 +268,7 @@ void TestMainWindow::settingsRestored()
     QVERIFY(shown().isEmpty());
 }
 
-// A local system on the right: its columns, the keys applied, the choice kept
-// across a start while it exists; a definitions file with a fault is named at
-// start-up and never written over.
+// A local system on the right: applied, kept across a start; a faulty file is never written over.
 void TestMainWindow::localSystem()
 {
     LocalSystems::System city;
@@ -322,8 +306,7 @@ void TestMainWindow::localSystem()
     QFile::remove(path);
 }
 
-// On a 1366 x 768 screen the first-start window, frame included, shows 15
-// rows of each table and DMS results without "…".
+// On a 1366 x 768 screen the first-start window shows 15 rows and DMS results without "…".
 void TestMainWindow::firstStartFitsLaptop()
 {
     const QList<QTableWidget *> tables {left()->table(), right()->table()};

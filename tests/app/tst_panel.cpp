@@ -1,5 +1,4 @@
-// The coordinate-system panel: the record it builds for each written form of
-// a system in each role, and the cell editor's guard.
+// The system panel: the record for each written form in each role, and the cell editor's guard.
 #include "Calculation.h"
 #include "CellText.h"
 #include "TestSupport.h"
@@ -19,8 +18,7 @@ struct Build
     refsystem expected;
 };
 
-// What a built record is compared by; other types than projected keep stale
-// projection fields, and only complete records have their projection.
+// A built record's compared fields; types other than projected keep stale projection fields.
 QString fields(const refsystem &r)
 {
     const bool complete = check_refsystem(&r);
@@ -104,8 +102,7 @@ void TestPanel::buildRefsystem()
     QVERIFY(panel.calculationSide(&side));
     QCOMPARE(fields(side.system), fields(c.expected));
     if (!check_refsystem(&built)) {
-        // Nor is an incomplete record accepted on another datum or type, and
-        // the input side cannot guess a hemisphere.
+        // Nor an incomplete record on another datum or type; input cannot guess a hemisphere.
         const int type = Calculation::gaussKrugerType;
         built.datum = KV_DATUM_PULKOVO42;
         QCOMPARE(SystemName::acceptRefsystem(type, false, &built), 0);
@@ -120,14 +117,12 @@ void TestPanel::buildRefsystem()
 
 void TestPanel::editorGuard_data()
 {
-    QTest::addColumn<int>("column"); // of row 0
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("cell");
+    // "column": of row 0
+    addColumns<int, QString, QString>("column", "typed", "cell");
     dataRow("coordinate comma", 1, QString("55,5"), QString("55.5"));
     dataRow("height", 3, QString("1,2;3"), QString("1.23"));
     dataRow("name", 0, QString("P,1;2."), QString("P,12."));
-    // Pasted (texts with control characters are inserted as a paste does):
-    // one line, each control character a blank, the ends trimmed.
+    // Pasted: one line, each control character a blank, the ends trimmed.
     dataRow("pasted name", 0, QString("\r\nP\t1\u2028x\n"), QString("P 1 x"));
     dataRow("pasted coordinate", 1, QString("55\t30,5\r"), QString("55 30.5"));
     // A pasted separator refuses the whole text: "55;30" is no 5530.

@@ -113,3 +113,15 @@ QByteArray readFile(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
+
+Run runProcess(const QString &program, const QStringList &args, const QByteArray &input)
+{
+    QProcess process;
+    process.start(program, args);
+    process.write(input);
+    process.closeWriteChannel();
+    Run run;
+    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
+        run = {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    return run;
+}

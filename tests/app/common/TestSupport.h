@@ -50,6 +50,12 @@ template <class... Values> void dataRow(const char *name, const Values &...value
     (QTest::newRow(name) << ... << values);
 }
 
+// The columns of a data-driven test, of these types in order.
+template <class... Types, class... Names> void addColumns(const Names &...names)
+{
+    (QTest::addColumn<Types>(names), ...);
+}
+
 // Each case, a Q_DECLARE_METATYPE struct, as the column "c" of a row named by its `name`.
 template <class T, int N> void caseRows(const T (&cases)[N])
 {
@@ -78,5 +84,19 @@ double number(const QString &text);
 QString tempPath(const QString &name = QString());
 bool writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+
+// A finished process: its exit code (-1 when it crashed or hung), standard output and error.
+struct Run
+{
+    int status = -1;
+    QByteArray out, err;
+};
+Run runProcess(const QString &program, const QStringList &args, const QByteArray &input = {});
+#ifdef KELVADRA_CONVERT
+inline Run convert(const QStringList &args, const QByteArray &input = {})
+{
+    return runProcess(QStringLiteral(KELVADRA_CONVERT), args, input);
+}
+#endif
 
 #endif // TESTSUPPORT_H
