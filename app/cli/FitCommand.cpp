@@ -1,5 +1,6 @@
 #include "FitCommand.h"
 
+#include "Arguments.h"
 #include "Calculation.h"
 #include "KeyFit.h"
 #include "LocalSystems.h"
@@ -45,13 +46,7 @@ QString parse(
             continue;
         }
         QString value;
-        bool hasValue = false;
-        const int eq = arg.indexOf(QLatin1Char('='));
-        if (arg.startsWith(QLatin1String("--")) && eq > 0) {
-            value = arg.mid(eq + 1);
-            arg = arg.left(eq);
-            hasValue = true;
-        }
+        const bool hasValue = splitValue(&arg, &value);
         QString *target = arg == QLatin1String("--fit") ? &o->model
             : arg == QLatin1String("--height")          ? &o->height
             : arg == QLatin1String("--from")            ? &o->from

@@ -2,6 +2,7 @@
 // another on the command line, with the window program's own calculation and
 // saved form, so the two never disagree. Streams: memory stays flat whatever
 // the size of the input.
+#include "Arguments.h"
 #include "Calculation.h"
 #include "FitCommand.h"
 #include "GeoidFile.h"
@@ -144,13 +145,7 @@ int parseArguments(const QStringList &args, Options *o)
         }
         // Options with a value: "--to X" or "--to=X".
         QString value;
-        bool hasValue = false;
-        const int eq = arg.indexOf(QLatin1Char('='));
-        if (arg.startsWith(QLatin1String("--")) && eq > 0) {
-            value = arg.mid(eq + 1);
-            arg = arg.left(eq);
-            hasValue = true;
-        }
+        const bool hasValue = splitValue(&arg, &value);
         const bool help = arg == QLatin1String("-h") || arg == QLatin1String("--help");
         const bool list = arg == QLatin1String("--list");
         const bool quiet = arg == QLatin1String("-q") || arg == QLatin1String("--quiet");
