@@ -54,7 +54,7 @@ LocalSystemsDialog::LocalSystemsDialog(
     , list(systems)
 {
     ui->setupUi(this);
-    for (const int code : SystemName::datumsFor(Calculation::geodeticType))
+    for (const int code : SystemName::datumsFor(SystemKind::Geodetic))
         ui->comboBoxDatum->addItem(SystemName::datumCaption(code), code);
     ui->buttonBox->button(QDialogButtonBox::Save)->setText(tr("Сохранить"));
     ui->buttonBox->button(QDialogButtonBox::Cancel)->setText(tr("Отмена"));
@@ -108,7 +108,7 @@ void LocalSystemsDialog::showSystem(const LocalSystems::System &system)
     SystemName::Choices base;
     QString error;
     const bool tm = SystemName::parse(system.base, true, &base, &error)
-        && base.systemType == Calculation::tmType;
+        && base.kind == SystemKind::TransverseMercator;
     QLineEdit *const fields[] = {ui->lineEditMeridian, ui->lineEditOriginLatitude,
         ui->lineEditScale, ui->lineEditFalseEasting, ui->lineEditFalseNorthing};
     for (int i = 0; i < 5; ++i) {
@@ -165,7 +165,7 @@ void LocalSystemsDialog::slotFieldsEdited()
         numbers(ui->lineEditFalseEasting->text()).value(0, notANumber),
         numbers(ui->lineEditFalseNorthing->text()).value(0, notANumber)};
     SystemName::Choices c;
-    c.systemType = Calculation::tmType;
+    c.kind = SystemKind::TransverseMercator;
     c.datum = ui->comboBoxDatum->currentData().toInt();
     std::copy(values, values + 5, c.tm);
     ui->lineEditBase->setText(SystemName::format(c));

@@ -234,8 +234,7 @@ void MainWindow::slotCalculate(bool fromLeft)
     Calculation::Side to;
     if (!source->calculationSide(&from) || !target->calculationSide(&to)) {
         // Only a local system can be chosen and still not be one: none defined yet.
-        if (source->systemType() == Calculation::localType
-            || target->systemType() == Calculation::localType)
+        if (source->systemKind() == SystemKind::Local || target->systemKind() == SystemKind::Local)
             Dialogs::warning(tr("Предупреждение"),
                 tr("Местная система не выбрана: добавьте её кнопкой «...» рядом со списком "
                    "систем."));

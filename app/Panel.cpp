@@ -15,9 +15,9 @@
 
 namespace {
 
-// Panel system type code per comboBoxType index.
-const int kSystemTypes[] = {Calculation::geodeticType, Calculation::gaussKrugerType,
-    Calculation::utmType, Calculation::geocentricType, Calculation::localType};
+// The system kind per comboBoxType index.
+const SystemKind kSystemKinds[] = {SystemKind::Geodetic, SystemKind::GaussKruger, SystemKind::Utm,
+    SystemKind::Geocentric, SystemKind::Local};
 
 // Points files: what spreadsheets and other tools save too.
 const char pointsFilter[] = QT_TRANSLATE_NOOP("Panel", "Файлы точек (*.txt *.csv);;Все файлы (*)");
@@ -114,12 +114,16 @@ void Panel::addGeoidModel()
     ui->comboBoxGeoid->addItem(tr("EGM96"));
 }
 
-int Panel::systemType() const
+SystemKind Panel::systemKind() const
 {
-    const int index = ui->comboBoxType->currentIndex();
-    if (index < 0 || index >= int(std::size(kSystemTypes)))
-        return 0;
-    return kSystemTypes[index];
+    return kindAt(ui->comboBoxType->currentIndex());
+}
+
+SystemKind Panel::kindAt(int typeIndex)
+{
+    if (typeIndex < 0 || typeIndex >= int(std::size(kSystemKinds)))
+        return SystemKind::None;
+    return kSystemKinds[typeIndex];
 }
 
 int Panel::datumCode() const
@@ -127,28 +131,27 @@ int Panel::datumCode() const
     return datumCodes.value(ui->comboBoxDatum->currentIndex(), 0);
 }
 
-int Panel::geoidIndex() const
+bool Panel::geoidHeights() const
 {
-    return ui->comboBoxGeoid->currentIndex();
+    return ui->comboBoxGeoid->currentIndex() > 0;
 }
 
 SystemName::Choices Panel::choices() const
 {
     SystemName::Choices c;
-    c.systemType = systemType();
+    c.kind = systemKind();
     c.datum = datumCode();
-    const bool zones = c.systemType == Calculation::gaussKrugerType;
-    const bool angles = c.systemType == Calculation::geodeticType;
+    const bool zones = c.kind == SystemKind::GaussKruger;
+    const bool angles = c.kind == SystemKind::Geodetic;
     c.autoZone = zones && ui->checkBoxAutoZone->isChecked();
     c.zone = c.autoZone ? 1 : ui->spinBoxZone->value();
     c.autoHemisphere = zones && ui->checkBoxAutoHemisphere->isChecked();
-    c.northern
-        = !(zones || c.systemType == Calculation::utmType) || ui->radioButtonNorthern->isChecked();
+    c.northern = !(zones || c.kind == SystemKind::Utm) || ui->radioButtonNorthern->isChecked();
     c.decimalDegrees = angles && ui->radioButtonDegrees->isChecked();
     c.unsignedLongitude = angles && ui->radioButtonUnsignedLongitude->isChecked();
     // A geocentric side has no heights, whatever its geoid list shows.
-    c.geoid = geoidIndex() != 0 && c.systemType != Calculation::geocentricType;
-    if (c.systemType == Calculation::localType)
+    c.geoid = geoidHeights() && c.kind != SystemKind::Geocentric;
+    if (c.kind == SystemKind::Local)
         c.localName = ui->comboBoxLocalSystem->currentText();
     return c;
 }
@@ -168,14 +171,14 @@ void Panel::setChoices(const SystemName::Choices &c)
 {
     // A local system deleted since is not chosen: the panel keeps its own.
     const int localIndex = ui->comboBoxLocalSystem->findText(c.localName);
-    if (c.systemType == Calculation::localType && localIndex < 0)
+    if (c.kind == SystemKind::Local && localIndex < 0)
         return;
-    if (c.systemType == Calculation::localType)
+    if (c.kind == SystemKind::Local)
         ui->comboBoxLocalSystem->setCurrentIndex(localIndex);
     // In the order the controls depend on each other: the type, the datum,
     // the automatic choices (they enable or disable the manual ones), the rest.
-    for (int i = 0; i < int(std::size(kSystemTypes)); ++i) {
-        if (kSystemTypes[i] == c.systemType)
+    for (int i = 0; i < int(std::size(kSystemKinds)); ++i) {
+        if (kSystemKinds[i] == c.kind)
             ui->comboBoxType->setCurrentIndex(i);
     }
     const int datumIndex = datumCodes.indexOf(c.datum);
@@ -203,7 +206,7 @@ void Panel::updateDatumList()
     combo->blockSignals(true);
     const int remembered = datumCode();
     combo->clear();
-    datumCodes = SystemName::datumsFor(systemType());
+    datumCodes = SystemName::datumsFor(systemKind());
     for (const int code : qAsConst(datumCodes))
         combo->addItem(SystemName::datumCaption(code));
     const int selected = std::max(0, int(datumCodes.indexOf(remembered)));
@@ -216,15 +219,15 @@ void Panel::updateDatumList()
 void Panel::updateEnabledState()
 {
     const bool outputOnly = outputRole && !inputRole;
-    switch (systemType()) {
-    case Calculation::geodeticType:
+    switch (systemKind()) {
+    case SystemKind::Geodetic:
         ui->groupBoxAngularUnit->setEnabled(true);
         ui->groupBoxLongitudeRange->setEnabled(true);
         ui->groupBoxZone->setEnabled(false);
         ui->groupBoxHemisphere->setEnabled(false);
         ui->comboBoxGeoid->setEnabled(true);
         break;
-    case Calculation::gaussKrugerType:
+    case SystemKind::GaussKruger:
         ui->groupBoxAngularUnit->setEnabled(false);
         ui->groupBoxLongitudeRange->setEnabled(false);
         ui->groupBoxZone->setEnabled(true);
@@ -241,7 +244,7 @@ void Panel::updateEnabledState()
         ui->groupBoxHemisphere->setEnabled(true);
         ui->comboBoxGeoid->setEnabled(true);
         break;
-    case Calculation::utmType:
+    case SystemKind::Utm:
         ui->groupBoxAngularUnit->setEnabled(false);
         ui->groupBoxLongitudeRange->setEnabled(false);
         ui->groupBoxZone->setEnabled(true);
@@ -253,7 +256,7 @@ void Panel::updateEnabledState()
         ui->groupBoxHemisphere->setEnabled(true);
         ui->comboBoxGeoid->setEnabled(true);
         break;
-    case Calculation::geocentricType:
+    case SystemKind::Geocentric:
         ui->groupBoxAngularUnit->setEnabled(false);
         ui->groupBoxLongitudeRange->setEnabled(false);
         ui->groupBoxZone->setEnabled(false);
@@ -261,7 +264,7 @@ void Panel::updateEnabledState()
         ui->groupBoxHemisphere->setEnabled(false);
         ui->comboBoxGeoid->setEnabled(false);
         break;
-    case Calculation::localType:
+    case SystemKind::Local:
         ui->groupBoxAngularUnit->setEnabled(false);
         ui->groupBoxLongitudeRange->setEnabled(false);
         ui->groupBoxZone->setEnabled(false);
@@ -272,7 +275,7 @@ void Panel::updateEnabledState()
         break;
     }
     // A local system is chosen by its name where the others choose a datum.
-    const bool local = systemType() == Calculation::localType;
+    const bool local = systemKind() == SystemKind::Local;
     ui->labelDatum->setText(local ? tr("Система") : tr("Датум"));
     ui->comboBoxDatum->setVisible(!local);
     ui->widgetLocalSystem->setVisible(local);
@@ -288,15 +291,15 @@ void Panel::slotUpdateUi(int)
 
 void Panel::updateRowRules()
 {
-    const int type = systemType();
-    ui->tableWidgetPoints->setRowRules(type == Calculation::geocentricType,
-        type == Calculation::geodeticType && ui->radioButtonDMS->isChecked());
+    const SystemKind kind = systemKind();
+    ui->tableWidgetPoints->setRowRules(kind == SystemKind::Geocentric,
+        kind == SystemKind::Geodetic && ui->radioButtonDMS->isChecked());
 }
 
 void Panel::slotDatumSelected(int)
 {
     updateEnabledState();
-    if (systemType() == Calculation::gaussKrugerType && datumCode() != 0) {
+    if (systemKind() == SystemKind::GaussKruger && datumCode() != 0) {
         ui->checkBoxAutoZone->setChecked(true);
         ui->spinBoxZone->setEnabled(false);
         if (outputRole && !inputRole)
@@ -326,12 +329,12 @@ bool Panel::buildRefsystem(refsystem *out) const
     if (!out)
         return false;
     Calculation::Side side;
-    if (systemType() == Calculation::localType) { // the base of the local system
+    if (systemKind() == SystemKind::Local) { // the base of the local system
         invalidate_refsystem(out);
         return calculationSide(&side) && (*out = side.system, true);
     }
     SystemName::buildRefsystem(choices(), out);
-    return SystemName::acceptRefsystem(systemType(), isInputOnly(), out) != 0;
+    return SystemName::acceptRefsystem(systemKind(), isInputOnly(), out) != 0;
 }
 
 // ---- the point table
@@ -344,20 +347,20 @@ PointTable *Panel::table() const
 void Panel::updateHeaders()
 {
     QStringList labels;
-    switch (systemType()) {
-    case Calculation::geocentricType:
+    switch (systemKind()) {
+    case SystemKind::Geocentric:
         labels << tr("Имя точки") << tr("X") << tr("Y") << tr("Z");
         break;
-    case Calculation::geodeticType:
+    case SystemKind::Geodetic:
         labels << tr("Имя точки") << tr("Широта") << tr("Долгота") << tr("Высота");
         break;
-    case Calculation::gaussKrugerType:
+    case SystemKind::GaussKruger:
         labels << tr("Имя точки") << tr("X") << tr("Y") << tr("h");
         break;
-    case Calculation::utmType:
+    case SystemKind::Utm:
         labels << tr("Имя точки") << tr("E") << tr("N") << tr("h");
         break;
-    case Calculation::localType:
+    case SystemKind::Local:
         labels << tr("Имя точки") << tr("X") << tr("Y") << tr("Высота");
         break;
     default:

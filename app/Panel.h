@@ -43,11 +43,12 @@ public:
     // choice, and a geoid that is not loaded stays "Нет".
     void setChoices(const SystemName::Choices &choices);
 
-    // Panel system type: 1 geocentric, 2 geodetic, 3 Gauss-Krüger, 4 UTM,
-    // 5 local, 0 none.
-    int systemType() const;
+    // The kind comboBoxType chooses; the kind at one of its indices.
+    SystemKind systemKind() const;
+    static SystemKind kindAt(int typeIndex);
     int datumCode() const;
-    int geoidIndex() const;
+    // Heights on this panel's side are above the geoid.
+    bool geoidHeights() const;
     // The library's record of the chosen system; false when this panel does
     // not accept it (see SystemName::acceptRefsystem).
     bool buildRefsystem(refsystem *out) const;

@@ -29,11 +29,10 @@ SystemName::Choices storedControls(
         return settings.value(group + QLatin1Char('/') + QLatin1String(key));
     };
     const int typeIndex = value("type").toInt();
-    const int types[] = {Calculation::geodeticType, Calculation::gaussKrugerType,
-        Calculation::utmType, Calculation::geocentricType};
+    // Those versions had the first four of today's types, in today's order.
     if (value("type").isValid() && typeIndex >= 0 && typeIndex < 4)
-        c.systemType = types[typeIndex];
-    if (SystemName::datumsFor(c.systemType).contains(value("datum").toInt()))
+        c.kind = Panel::kindAt(typeIndex);
+    if (SystemName::datumsFor(c.kind).contains(value("datum").toInt()))
         c.datum = value("datum").toInt();
     const int zone = value("zone").toInt();
     if (zone >= 1 && zone <= 60)

@@ -59,7 +59,7 @@ std::unique_ptr<MainWindow> makeWindow(bool geoidHeights)
 void runThroughWindow(benchmark::State &state, bool geoidHeights, bool someFail = false)
 {
     auto window = makeWindow(geoidHeights);
-    if (geoidHeights && window->outputPanel()->geoidIndex() != 1) {
+    if (geoidHeights && !window->outputPanel()->geoidHeights()) {
         state.SkipWithError("egm96.grd did not load");
         return;
     }
@@ -101,10 +101,10 @@ void BM_ConversionOnly(benchmark::State &state)
 {
     Calculation::Side source;
     setup_sk42(7, KV_HEMISPHERE_NORTH, &source.system);
-    source.systemType = Calculation::gaussKrugerType;
+    source.kind = SystemKind::GaussKruger;
     Calculation::Side target;
     setup_geod(KV_DATUM_WGS84, &target.system);
-    target.systemType = Calculation::geodeticType;
+    target.kind = SystemKind::Geodetic;
     target.dmsUnits = true;
     const Calculation::Calculator calculator(source, target, nullptr);
     if (calculator.setUpFailure() != Calculation::SetUpFailure::None) {

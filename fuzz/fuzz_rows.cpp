@@ -43,8 +43,8 @@ void makeWorldGeoid()
 void choose(FuzzedDataProvider &in, Panel *panel)
 {
     SystemName::Choices c;
-    c.systemType = in.ConsumeIntegralInRange(1, 4);
-    const QVector<int> datums = SystemName::datumsFor(c.systemType);
+    c.kind = Panel::kindAt(in.ConsumeIntegralInRange(0, 3));
+    const QVector<int> datums = SystemName::datumsFor(c.kind);
     c.datum = datums.at(in.ConsumeIntegralInRange(0, int(datums.size()) - 1));
     c.zone = in.ConsumeIntegralInRange(1, 60);
     const auto flags = in.ConsumeIntegral<uint8_t>();
@@ -70,7 +70,7 @@ void checkRows(const QStringList &lines, const PointRows &rows)
 {
     require(rows.size() == std::max(1, int(lines.size())));
     const SystemName::Choices source = sourcePanel->choices();
-    const bool dms = source.systemType == Calculation::geodeticType && !source.decimalDegrees;
+    const bool dms = source.kind == SystemKind::Geodetic && !source.decimalDegrees;
     for (int i = 0; i < lines.size(); ++i) {
         const PointRow &row = rows.at(i);
         const PointRow line = PointRow::fromLine(lines.at(i));

@@ -243,7 +243,7 @@ int showProj(const QString &name, const LocalSystems::Systems &systems)
         return cannotRun;
     }
     const LocalSystems::System *local = LocalSystems::find(systems, choices.localName);
-    if (choices.systemType == Calculation::localType && local
+    if (choices.kind == SystemKind::Local && local
         && (local->keys != LocalSystems::System::Keys::None || local->dh[0] != 0.0
             || local->dh[1] != 0.0 || local->dh[2] != 0.0)) {
         say(QStringLiteral("у «%1» есть ключи или поправка высоты: одна строка PROJ их не "

@@ -17,9 +17,9 @@ const double maxMeridianOffset = 6.0;
 const double maxDistance = 1e7;
 
 // The height, or every geocentric coordinate, within 10 000 km.
-bool withinReach(int systemType, const double point[3])
+bool withinReach(SystemKind kind, const double point[3])
 {
-    const int first = systemType == geocentricType ? 0 : 2;
+    const int first = kind == SystemKind::Geocentric ? 0 : 2;
     for (int i = first; i < 3; ++i) {
         if (!(std::fabs(point[i]) <= maxDistance))
             return false;
@@ -27,16 +27,17 @@ bool withinReach(int systemType, const double point[3])
     return true;
 }
 
-// The code of the plane system the side's points are in, a local system's base.
-int planeType(const Side &side)
+// The kind of the plane system the side's points are in, a local system's base.
+SystemKind planeKind(const Side &side)
 {
-    return side.systemType == localType ? side.baseType : side.systemType;
+    return side.kind == SystemKind::Local ? side.baseKind : side.kind;
 }
 
 bool isPlane(const Side &side)
 {
-    const int type = planeType(side);
-    return type == gaussKrugerType || type == utmType || type == tmType;
+    const SystemKind kind = planeKind(side);
+    return kind == SystemKind::GaussKruger || kind == SystemKind::Utm
+        || kind == SystemKind::TransverseMercator;
 }
 
 // A local point (X northing, Y easting, H) into its base's order, and back;
@@ -45,14 +46,14 @@ bool toBase(const Side &side, double point[3])
 {
     if (!plane_keys_inverse(point, &side.keys, point))
         return false;
-    if (side.baseType == utmType)
+    if (side.baseKind == SystemKind::Utm)
         std::swap(point[0], point[1]);
     return true;
 }
 
 bool fromBase(const Side &side, double point[3])
 {
-    if (side.baseType == utmType)
+    if (side.baseKind == SystemKind::Utm)
         std::swap(point[0], point[1]);
     return plane_keys_forward(point, &side.keys, point);
 }
@@ -71,12 +72,12 @@ int zoneNumber(const refsystem &rs)
 
 bool hasZonePrefix(const Side &side)
 {
-    return planeType(side) == gaussKrugerType;
+    return planeKind(side) == SystemKind::GaussKruger;
 }
 
 int fixedZone(const Side &side)
 {
-    return planeType(side) == gaussKrugerType ? zoneNumber(side.system) : 0;
+    return planeKind(side) == SystemKind::GaussKruger ? zoneNumber(side.system) : 0;
 }
 
 // A plane system into geodetic coordinates on its own datum.
@@ -219,7 +220,7 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
 {
     if (!CellText::isValidCoordinates(c1, c2, c3, side.dmsUnits))
         return Failure::Invalid;
-    if (side.systemType == geodeticType) {
+    if (side.kind == SystemKind::Geodetic) {
         bool inRange1 = true;
         bool inRange2 = true;
         point[0] = CellText::parseAngle(c1, &inRange1);
@@ -233,9 +234,9 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
     }
     if (!CellText::parseNumber(c3, &point[2]))
         return Failure::Invalid;
-    if (!withinReach(side.systemType, point))
+    if (!withinReach(side.kind, point))
         return Failure::TooFar;
-    if (side.systemType == localType && !toBase(side, point))
+    if (side.kind == SystemKind::Local && !toBase(side, point))
         return Failure::NotConverted;
     const int fixed = fixedZone(side);
     if (fixed != 0 && std::floor(point[1] * 1e-6) != fixed) {
@@ -272,7 +273,7 @@ QString Result::summary() const
 
 bool usesGeoid(const Side &side)
 {
-    return side.geoidIndex != 0 && side.systemType != geocentricType;
+    return side.geoidHeights && side.kind != SystemKind::Geocentric;
 }
 
 Calculator::Calculator(const Side &source, const Side &target, const ::geoid *geoid)
@@ -406,7 +407,7 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
 void Calculator::format(const double point[3], bool heightDefaulted, PointRow *row) const
 {
     double second = point[1];
-    if (target.systemType == geodeticType) {
+    if (target.kind == SystemKind::Geodetic) {
         // The range asked for, whatever the input's: within one datum the
         // library keeps a longitude as it was given (540 stays 540).
         second = std::remainder(second, 360.0);
@@ -448,8 +449,8 @@ PointRow Calculator::convert(const PointRow &row) const
     // A blank height reads as 0 and stays blank in the result; a geocentric
     // side needs its Z.
     bool heightDefaulted = false;
-    if (c3.isEmpty() && source.systemType != geocentricType
-        && target.systemType != geocentricType) {
+    if (c3.isEmpty() && source.kind != SystemKind::Geocentric
+        && target.kind != SystemKind::Geocentric) {
         c3 = QStringLiteral("0");
         heightDefaulted = true;
     }
@@ -463,12 +464,12 @@ PointRow Calculator::convert(const PointRow &row) const
         failure = rule == ZoneRule::Fixed ? convertFixed(in, out, &zone)
                                           : convertPerPoint(in, out, &zone);
     // A latitude past a pole is no point either (a plane point far out).
-    if (failure == Failure::None && target.systemType == geodeticType
+    if (failure == Failure::None && target.kind == SystemKind::Geodetic
         && !(std::fabs(out[0]) <= 90.0))
         failure = Failure::NotConverted;
-    if (failure == Failure::None && target.systemType == localType && !fromBase(target, out))
+    if (failure == Failure::None && target.kind == SystemKind::Local && !fromBase(target, out))
         failure = Failure::NotConverted;
-    if (failure == Failure::None && !withinReach(target.systemType, out))
+    if (failure == Failure::None && !withinReach(target.kind, out))
         failure = Failure::TooFar;
     if (failure != Failure::None) {
         result.outcome = PointRow::Outcome::Failed;

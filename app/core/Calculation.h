@@ -19,6 +19,7 @@
 #define CALCULATION_H
 
 #include "PointRow.h"
+#include "SystemKind.h"
 #include "kelvadra.h"
 
 #include <QString>
@@ -26,27 +27,19 @@
 
 namespace Calculation {
 
-// The panels' codes of a side's system type (Side::systemType).
-constexpr int geocentricType = 1;
-constexpr int geodeticType = 2;
-constexpr int gaussKrugerType = 3;
-constexpr int utmType = 4;
-constexpr int localType = 5; // a named local system: plane keys over a base plane system
-constexpr int tmType = 6;    // a Transverse Mercator of any parameters (written form only)
-
 // One side of a calculation as its panel describes it.
 struct Side
 {
-    refsystem system {};         // complete, or a GSK 2011 Gauss-Krüger zone left automatic
-    int systemType = 0;          // one of the panel codes above
-    int geoidIndex = 0;          // non-zero: heights on this side are above the geoid
+    refsystem system {}; // complete, or a GSK 2011 Gauss-Krüger zone left automatic
+    SystemKind kind = SystemKind::None;
+    bool geoidHeights = false;   // heights on this side are above the geoid
     bool dmsUnits = false;       // geodetic, degrees-minutes-seconds (input validity, output form)
     bool decimalDegrees = false; // geodetic, decimal degrees (output form)
     bool unsignedLongitude = false; // geodetic, longitudes 0 to 360 degrees (output form)
-    // A local system: `system` is its base, of this code (tmType,
-    // gaussKrugerType or utmType), and the keys take the base's plane point
+    // A local system: `system` is its base, of this code (SystemKind::TransverseMercator,
+    // SystemKind::GaussKruger or SystemKind::Utm), and the keys take the base's plane point
     // (northing first) to the local one.
-    int baseType = 0;
+    SystemKind baseKind = SystemKind::None;
     plane_keys keys {};
 };
 

@@ -335,7 +335,7 @@ bool match(const PointRows &a, const PointRows &b, const Calculation::Side &base
             why = Calculation::reasonText(failure, zone);
             return fail(listName[0], lineA);
         }
-        if (base.systemType == Calculation::utmType)
+        if (base.kind == SystemKind::Utm)
             std::swap(point.base[0], point.base[1]);
         const QString hB = height(rowB);
         if (!why.isEmpty())

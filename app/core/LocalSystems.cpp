@@ -165,9 +165,8 @@ QString problem(const System &system)
     QString error;
     if (!SystemName::parse(system.base, true, &base, &error))
         return QStringLiteral("\"base\" ") + error;
-    const bool plane = base.systemType == Calculation::tmType
-        || base.systemType == Calculation::utmType
-        || (base.systemType == Calculation::gaussKrugerType && !base.autoZone);
+    const bool plane = base.kind == SystemKind::TransverseMercator || base.kind == SystemKind::Utm
+        || (base.kind == SystemKind::GaussKruger && !base.autoZone);
     if (!plane || base.geoid)
         return QStringLiteral("\"base\": ожидается tm:, utm: или gk: с номером зоны, без +egm96");
     const plane_keys keys = system.planeKeys();

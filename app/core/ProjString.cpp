@@ -238,7 +238,7 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
         return false;
     }
     SystemName::Choices c;
-    c.systemType = Calculation::tmType;
+    c.kind = SystemKind::TransverseMercator;
     c.datum = best;
     const double tm[5] = {d.lon0, d.lat0, d.k, d.fe, d.fn};
     std::copy(tm, tm + 5, c.tm);

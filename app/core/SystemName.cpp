@@ -10,13 +10,6 @@ namespace SystemName {
 
 namespace {
 
-using Calculation::gaussKrugerType;
-using Calculation::geocentricType;
-using Calculation::geodeticType;
-using Calculation::localType;
-using Calculation::tmType;
-using Calculation::utmType;
-
 // A datum: its written name, the library's code and the panel's caption.
 struct Datum
 {
@@ -195,20 +188,20 @@ bool parseTm(const QStringList &parts, Choices *c, QString *error)
 void buildRefsystem(const Choices &c, refsystem *out)
 {
     invalidate_refsystem(out);
-    switch (c.systemType) {
-    case geocentricType:
+    switch (c.kind) {
+    case SystemKind::Geocentric:
         setup_geoc(c.datum, out);
         break;
-    case geodeticType:
+    case SystemKind::Geodetic:
         setup_geod(c.datum, out);
         break;
-    case utmType:
+    case SystemKind::Utm:
         setup_utm(unsigned(c.zone), c.northern ? KV_HEMISPHERE_NORTH : KV_HEMISPHERE_SOUTH, out);
         break;
-    case tmType:
+    case SystemKind::TransverseMercator:
         setup_tm(c.datum, c.tm[0], c.tm[1], c.tm[2], c.tm[3], c.tm[4], out);
         break;
-    case gaussKrugerType: {
+    case SystemKind::GaussKruger: {
         const int zone = c.autoZone ? 0 : c.zone;
         const int hemisphere = c.autoHemisphere ? KV_HEMISPHERE_AUTO
             : c.northern                        ? KV_HEMISPHERE_NORTH
@@ -237,14 +230,14 @@ void buildRefsystem(const Choices &c, refsystem *out)
     }
 }
 
-int acceptRefsystem(int systemType, bool inputOnly, const refsystem *rs)
+int acceptRefsystem(SystemKind kind, bool inputOnly, const refsystem *rs)
 {
     if (!rs)
         return 0;
     const int checked = check_refsystem(rs);
     if (checked != 0)
         return checked;
-    if (systemType != gaussKrugerType || rs->datum != KV_DATUM_GSK2011
+    if (kind != SystemKind::GaussKruger || rs->datum != KV_DATUM_GSK2011
         || rs->type != KV_TYPE_PROJECTED || rs->axis_order != KV_AXES_NORTHING_EASTING)
         return 0;
     // The input side reads the zone from each point's easting but cannot
@@ -258,26 +251,26 @@ bool side(
     const Choices &c, bool input, Calculation::Side *out, const LocalSystems::Systems *systems)
 {
     Calculation::Side s;
-    if (c.systemType == localType) {
+    if (c.kind == SystemKind::Local) {
         const LocalSystems::System *local
             = systems ? LocalSystems::find(*systems, c.localName) : nullptr;
         Choices base;
         QString error;
         if (!local || !parse(local->base, true, &base, &error) || !side(base, true, &s))
             return false;
-        s.baseType = base.systemType;
-        s.systemType = localType;
-        s.geoidIndex = c.geoid ? 1 : 0;
+        s.baseKind = base.kind;
+        s.kind = SystemKind::Local;
+        s.geoidHeights = c.geoid;
         s.keys = local->planeKeys();
         *out = s;
         return true;
     }
     buildRefsystem(c, &s.system);
-    if (!acceptRefsystem(c.systemType, input, &s.system))
+    if (!acceptRefsystem(c.kind, input, &s.system))
         return false;
-    const bool geodetic = c.systemType == geodeticType;
-    s.systemType = c.systemType;
-    s.geoidIndex = c.geoid ? 1 : 0;
+    const bool geodetic = c.kind == SystemKind::Geodetic;
+    s.kind = c.kind;
+    s.geoidHeights = c.geoid;
     s.dmsUnits = geodetic && !c.decimalDegrees;
     s.decimalDegrees = geodetic && c.decimalDegrees;
     s.unsignedLongitude = geodetic && c.unsignedLongitude;
@@ -306,7 +299,7 @@ bool parse(const QString &name, bool input, Choices *choices, QString *error, QS
     }
     // A local system's name keeps its case and may hold any character.
     if (text.startsWith(QLatin1String("msk:"), Qt::CaseInsensitive)) {
-        c.systemType = localType;
+        c.kind = SystemKind::Local;
         c.localName = text.mid(4);
         if (c.localName.isEmpty())
             return fail(QStringLiteral("ожидается msk:ИМЯ местной системы (список: --list)"));
@@ -324,16 +317,16 @@ bool parse(const QString &name, bool input, Choices *choices, QString *error, QS
     const QStringList parts = text.split(QLatin1Char(':'));
     const QString &kind = parts.at(0);
     if (kind == QLatin1String("utm")) {
-        c.systemType = utmType;
+        c.kind = SystemKind::Utm;
     } else {
         if (kind == QLatin1String("geoc"))
-            c.systemType = geocentricType;
+            c.kind = SystemKind::Geocentric;
         else if (kind == QLatin1String("geod"))
-            c.systemType = geodeticType;
+            c.kind = SystemKind::Geodetic;
         else if (kind == QLatin1String("gk"))
-            c.systemType = gaussKrugerType;
+            c.kind = SystemKind::GaussKruger;
         else if (kind == QLatin1String("tm"))
-            c.systemType = tmType;
+            c.kind = SystemKind::TransverseMercator;
         else
             return fail(QStringLiteral(
                 "ожидается geod:, geoc:, gk:, utm:, tm:, msk: или proj: (все формы: --list)"));
@@ -344,21 +337,21 @@ bool parse(const QString &name, bool input, Choices *choices, QString *error, QS
 
     QString why;
     bool ok = true;
-    switch (c.systemType) {
-    case geocentricType:
+    switch (c.kind) {
+    case SystemKind::Geocentric:
         if (parts.size() > 2)
             return fail(QStringLiteral("лишнее «%1», ожидается geoc:ДАТУМ").arg(parts.at(2)));
         // The third coordinate is Z, not a height.
         if (c.geoid)
             return fail(QStringLiteral("у геоцентрической системы нет высот, уберите +egm96"));
         break;
-    case geodeticType:
+    case SystemKind::Geodetic:
         ok = parseGeodeticForm(parts, input, &c, &why);
         break;
-    case gaussKrugerType:
+    case SystemKind::GaussKruger:
         ok = parseGaussKruger(parts, input, &c, &why);
         break;
-    case tmType:
+    case SystemKind::TransverseMercator:
         ok = parseTm(parts, &c, &why);
         break;
     default:
@@ -380,32 +373,32 @@ QString format(const Choices &c)
     const Datum *datum = findDatum(c.datum);
     const QString datumName = datum ? QLatin1String(datum->name) : QString();
     QString text;
-    switch (c.systemType) {
-    case geocentricType:
+    switch (c.kind) {
+    case SystemKind::Geocentric:
         text = QStringLiteral("geoc:") + datumName;
         break;
-    case geodeticType:
+    case SystemKind::Geodetic:
         text = QStringLiteral("geod:") + datumName
             + (c.decimalDegrees ? QStringLiteral(":deg") : QString())
             + (c.unsignedLongitude ? QStringLiteral(":360") : QString());
         break;
-    case gaussKrugerType:
+    case SystemKind::GaussKruger:
         text = QStringLiteral("gk:%1:%2")
                    .arg(datumName, c.autoZone ? QStringLiteral("auto") : QString::number(c.zone))
             + (c.autoHemisphere  ? QStringLiteral(":auto")
                     : c.northern ? QString()
                                  : QStringLiteral(":s"));
         break;
-    case utmType:
+    case SystemKind::Utm:
         text = QStringLiteral("utm:%1%2").arg(c.zone).arg(QLatin1Char(c.northern ? 'n' : 's'));
         break;
-    case tmType:
+    case SystemKind::TransverseMercator:
         text = QStringLiteral("tm:%1:lon0=%2,lat0=%3,k=%4,fe=%5,fn=%6")
                    .arg(datumName, NumberText::shortest(c.tm[0]), NumberText::shortest(c.tm[1]),
                        NumberText::shortest(c.tm[2]), NumberText::shortest(c.tm[3]),
                        NumberText::shortest(c.tm[4]));
         break;
-    case localType:
+    case SystemKind::Local:
         text = QStringLiteral("msk:") + c.localName;
         break;
     default:
@@ -414,13 +407,13 @@ QString format(const Choices &c)
     return c.geoid ? text + QStringLiteral("+egm96") : text;
 }
 
-QVector<int> datumsFor(int systemType)
+QVector<int> datumsFor(SystemKind kind)
 {
     QVector<int> codes;
     for (const Datum &d : datums) {
-        if (systemType == geocentricType || systemType == geodeticType
-            || (systemType == gaussKrugerType && isGaussKrugerDatum(d.code))
-            || (systemType == utmType && d.code == KV_DATUM_WGS84))
+        if (kind == SystemKind::Geocentric || kind == SystemKind::Geodetic
+            || (kind == SystemKind::GaussKruger && isGaussKrugerDatum(d.code))
+            || (kind == SystemKind::Utm && d.code == KV_DATUM_WGS84))
             codes.append(d.code);
     }
     return codes;

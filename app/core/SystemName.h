@@ -9,6 +9,7 @@
 #define SYSTEMNAME_H
 
 #include "LocalSystems.h"
+#include "SystemKind.h"
 #include "kelvadra.h"
 
 #include <QString>
@@ -24,7 +25,7 @@ namespace SystemName {
 // One system as a panel chooses it, with one written form (format, parse).
 struct Choices
 {
-    int systemType = 0; // a panel code, Calculation::geocentricType and the rest
+    SystemKind kind = SystemKind::None;
     int datum = 0;
     int zone = 1; // 1 to 60
     bool autoZone = false;
@@ -42,7 +43,7 @@ struct Choices
 void buildRefsystem(const Choices &choices, refsystem *out);
 // Non-zero when the record can be calculated with: complete, or that
 // incomplete GSK 2011 record, which an input-only side must give a hemisphere.
-int acceptRefsystem(int systemType, bool inputOnly, const refsystem *rs);
+int acceptRefsystem(SystemKind kind, bool inputOnly, const refsystem *rs);
 
 // A side of the calculation as the input (left) or output (right) panel
 // gives it for these choices; false when its system is not accepted. A local
@@ -59,12 +60,11 @@ bool parse(
     const QString &name, bool input, Choices *choices, QString *error, QString *note = nullptr);
 
 // The written form of the choices, which parse reads back as the same
-// choices (a zone left automatic keeps no number); empty when the system
-// type is none of the four.
+// choices (a zone left automatic keeps no number); empty for SystemKind::None.
 QString format(const Choices &choices);
 
-// The datums a system type offers, in the panel's order.
-QVector<int> datumsFor(int systemType);
+// The datums a system kind offers, in the panel's order.
+QVector<int> datumsFor(SystemKind kind);
 // A datum's Russian caption ("Пулково 42"); empty for an unknown code.
 QString datumCaption(int code);
 

@@ -16,10 +16,13 @@ namespace {
 enum { Dms = 1, Geoid = 2, Unsigned = 4 };
 const int north = KV_HEMISPHERE_NORTH, south = KV_HEMISPHERE_SOUTH;
 
-// A side as a panel describes it: system, panel code (1 geocentric .. 4 UTM) and options.
-Side side(int type, const refsystem &system, int flags = 0)
+constexpr SystemKind Geoc = SystemKind::Geocentric, Geod = SystemKind::Geodetic,
+                     Gk = SystemKind::GaussKruger, Utm = SystemKind::Utm;
+
+// A side as a panel describes it: system, kind and options.
+Side side(SystemKind kind, const refsystem &system, int flags = 0)
 {
-    return {system, type, flags & Geoid ? 1 : 0, bool(flags & Dms), type == 2 && !(flags & Dms),
+    return {system, kind, bool(flags & Geoid), bool(flags & Dms), kind == Geod && !(flags & Dms),
         bool(flags & Unsigned)};
 }
 
@@ -116,8 +119,8 @@ void TestCalculation::againstProj_data()
 {
     const refsystem w = geod(84), gsk7 = gk(2011, 7, north), utm = made(setup_utm, 37u, north);
     const refsystem gsk8 = gk(2011, 8, north), sk7 = sk42(7, north), gk42 = gk(42, 7, north);
-    const Side dms = side(2, w, Dms), deg = side(2, w), automatic = side(3, gskAuto(0));
-    const Side fromEasting = side(3, gskAuto(north)), intoSk42 = side(3, sk42(0, 0), Geoid);
+    const Side dms = side(Geod, w, Dms), deg = side(Geod, w), automatic = side(Gk, gskAuto(0));
+    const Side fromEasting = side(Gk, gskAuto(north)), intoSk42 = side(Gk, sk42(0, 0), Geoid);
     // The zone (output: and hemisphere) chosen per point; heights above EGM96 in rows of kinds
     // that once failed: into SK-42 zones left automatic (the output panel's default), 3.5 deg off
     // the meridian, Gauss-Krüger on SK-42, SK-42 past 180 E, a zone from an easting off its strip.
@@ -130,13 +133,13 @@ void TestCalculation::againstProj_data()
         {"zone 8 from the easting", fromEasting, deg, "B; 6152000.125; 8468000.5; 12", gsk8, w},
         {"EGM96, automatic, Moscow", dms, intoSk42, "A; 55.75; 37.62; 200", w, sk7},
         {"EGM96, automatic, south", dms, intoSk42, "B; -33.9; 18.4; 50", w, sk42(4, south)},
-        {"EGM96, UTM 37N 3.5 deg west", side(4, utm, Geoid), deg, "U; 207408.276; 4589076.289; 100",
+        {"EGM96, UTM 37N 3.5 deg west", side(Utm, utm, Geoid), deg, "U; 207408.276; 4589076.289; 100",
          utm, w},
-        {"EGM96, GK SK-42", side(3, gk42, Geoid), deg, "L; 6646586.358; 7662391.793; 100", gk42, w},
-        {"EGM96, SK-42 at 185 E", side(2, geod(42), Geoid), deg, "M; 65; 185; 100", geod(42), w},
+        {"EGM96, GK SK-42", side(Gk, gk42, Geoid), deg, "L; 6646586.358; 7662391.793; 100", gk42, w},
+        {"EGM96, SK-42 at 185 E", side(Geod, geod(42), Geoid), deg, "M; 65; 185; 100", geod(42), w},
         {"EGM96, GSK 2011 from the easting into SK-42", fromEasting, intoSk42,
          "G; 6152000.125; 7468000.5; 12", gsk7, sk7},
-        {"EGM96, zone from an easting 0.6 deg off the strip", side(3, sk42(0, north), Geoid), deg,
+        {"EGM96, zone from an easting 0.6 deg off the strip", side(Gk, sk42(0, north), Geoid), deg,
          "N; 6437055.759; 7712934.229; 100", sk7, w},
     };
     // clang-format on
@@ -157,13 +160,14 @@ void TestCalculation::againstProj()
     const QStringList cells = QString(c.row).split(QLatin1Char(';'));
     double expected[3];
     for (int i = 0; i < 3; ++i)
-        expected[i] = i < 2 && c.from.systemType == 2 ? CellText::parseAngle(cells[i + 1])
-                                                      : number(cells[i + 1]);
+        expected[i] = i < 2 && c.from.kind == SystemKind::Geodetic
+            ? CellText::parseAngle(cells[i + 1])
+            : number(cells[i + 1]);
     const projref::Transformation proj(reference(c.in, c.out, geoidIn, geoidOut));
     QVERIFY(proj.forward(expected));
     // 0.00005" and 1 mm; 2 mm with EGM96 (a geoid height and a rounding on each side).
     for (int i = 0; i < 3; ++i) {
-        const bool angle = c.to.systemType == 2 && i < 2;
+        const bool angle = c.to.kind == SystemKind::Geodetic && i < 2;
         const double value = angle ? CellText::parseAngle(got[i + 1]) : number(got[i + 1]);
         const double tolerance = (angle ? 0.00005 / 3600 : 0.001) * (geoidIn || geoidOut ? 2 : 1);
         QVERIFY2(std::fabs(value - expected[i]) < tolerance,
@@ -175,9 +179,9 @@ void TestCalculation::rowForms_data()
 {
     // Mostly from DMS (where decimal texts are valid too) into decimal degrees.
     const refsystem w = geod(84), geoc = made(setup_geoc, 84), utm = made(setup_utm, 37u, north);
-    const Side dms = side(2, w, Dms), deg = side(2, w), east = side(3, gskAuto(north));
-    const Side gsk7 = side(3, gk(2011, 7, north)), zone7 = side(3, sk42(7, north));
-    const Side geoidDeg = side(2, w, Geoid), geoidDms = side(2, w, Dms | Geoid);
+    const Side dms = side(Geod, w, Dms), deg = side(Geod, w), east = side(Gk, gskAuto(north));
+    const Side gsk7 = side(Gk, gk(2011, 7, north)), zone7 = side(Gk, sk42(7, north));
+    const Side geoidDeg = side(Geod, w, Geoid), geoidDms = side(Geod, w, Dms | Geoid);
     const char *const wrongZone = "номер зоны в ординате не совпадает с зоной 7";
     const char *const offMeridian = "точка дальше 6° от осевого меридиана зоны";
     // clang-format off
@@ -187,11 +191,11 @@ void TestCalculation::rowForms_data()
         {"name trimmed, blank height", dms, deg, " ; 1; 2; ", "; 1.000000000; 2.000000000; "},
         {"no coordinates: no error", dms, deg, "  P2  ; ; ;  ", "P2; ; ; "},
         {"one coordinate missing", dms, deg, "P3; 10; ; 5", {}, "неверная запись координат"},
-        {"geocentric needs Z", dms, side(1, geoc), "P1; 55 45 5; 37 37 6; ", {}},
-        {"geocentric, geoid ignored", side(1, geoc, Geoid), side(1, geoc, Geoid),
+        {"geocentric needs Z", dms, side(Geoc, geoc), "P1; 55 45 5; 37 37 6; ", {}},
+        {"geocentric, geoid ignored", side(Geoc, geoc, Geoid), side(Geoc, geoc, Geoid),
          "G; 3146855.701; 2640525.458; 4862865.642", "G; 3146855.701; 2640525.458; 4862865.642"},
         // "от 0 до 360 градусов": western longitudes plus 360, eastern as they are.
-        {"-75 30 as 284 30", dms, side(2, w, Dms | Unsigned), "W; 40 15; -75 30; ",
+        {"-75 30 as 284 30", dms, side(Geod, w, Dms | Unsigned), "W; 40 15; -75 30; ",
          "W; 40 15 0.00000; 284 30 0.00000; "},
         // Still incomplete after the zone is read from the easting: the row fails.
         {"easting without zone", east, deg, "C; 6152000.125; 468000.5; 12", {}},
@@ -201,19 +205,19 @@ void TestCalculation::rowForms_data()
         {"geoid, no height", dms, geoidDeg, "B; 50; 40; ", "B; 50.000000000; 40.000000000; "},
         {"no grid", dms, geoidDeg, "C; 10; 10; 1", {}, "нет значения высоты геоида в этой точке"},
         {"geoid in", geoidDms, deg, "A; 50; 40; 90", "A; 50.000000000; 40.000000000; 100.000"},
-        {"geoid both, automatic zone", geoidDms, side(3, gskAuto(0), Geoid), "A; 50; 40; 90",
+        {"geoid both, automatic zone", geoidDms, side(Gk, gskAuto(0), Geoid), "A; 50; 40; 90",
          "A; 5541326.002; 7571695.305; 90.000"},
         {"60 seconds", dms, deg, "S; 55; 37 0 60; 0", {}, "минуты или секунды не меньше 60"},
         {"latitude -90.5", deg, deg, "L; -90.5; 37; 0", {}, "широта больше 90°"},
         {"latitude 90", deg, deg, "N; 90; 359.5; 0", "N; 90.000000000; -0.500000000; 0.000"},
         // Longitudes in the range asked for, within one datum too; 360 written as 0.
         {"540 into -180..180", deg, deg, "W; 10; 539; -0.0001", "W; 10.000000000; 179.000000000; 0.000"},
-        {"just below 360", deg, side(2, w, Unsigned), "U; 10; -0.0000000001; 0", "U; 10.000000000; 0.000000000; 0.000"},
+        {"just below 360", deg, side(Geod, w, Unsigned), "U; 10; -0.0000000001; 0", "U; 10.000000000; 0.000000000; 0.000"},
         // Heights and geocentric coordinates within 10 000 km, on either side.
         {"height 10 000 km", deg, deg, "H; 10; 20; 10000000", "H; 10.000000000; 20.000000000; 10000000.000"},
         {"height past 10 000 km", deg, deg, "H; 10; 20; 10000000.001", {}, "высота или координата дальше 10 000 км"},
-        {"Z past 10 000 km", side(1, geoc), side(1, geoc), "G; 1; 2; -10000000.5", {}, "высота или координата дальше 10 000 км"},
-        {"height past 10 000 km made", side(1, geoc), deg, "G; 10000000; 10000000; 10000000", {}, "высота или координата дальше 10 000 км"},
+        {"Z past 10 000 km", side(Geoc, geoc), side(Geoc, geoc), "G; 1; 2; -10000000.5", {}, "высота или координата дальше 10 000 км"},
+        {"height past 10 000 km made", side(Geoc, geoc), deg, "G; 10000000; 10000000; 10000000", {}, "высота или координата дальше 10 000 км"},
         {"easting of zone 8", gsk7, deg, "Y; 6175000; 8500000; 0", {}, wrongZone},
         {"easting without prefix", gsk7, deg, "Y; 6175000; 500000; 0", {}, wrongZone},
         // 6 degrees of longitude from the zone's meridian, on either side.
@@ -223,7 +227,7 @@ void TestCalculation::rowForms_data()
         {"into zone 7 at the equator", dms, gsk7, "E; 1; 44.5; 0", {}, wrongZone},
         {"into zone 7 from the west", dms, zone7, "F; 55; 32.5; 0", {}, offMeridian},
         {"from zone 7, 7 degrees off", zone7, deg, "F; 6100000; 7950000; 0", {}, offMeridian},
-        {"into UTM 37, 9 degrees off", dms, side(4, utm), "F; 40; 48; 0", {}, offMeridian},
+        {"into UTM 37, 9 degrees off", dms, side(Utm, utm), "F; 40; 48; 0", {}, offMeridian},
         {"from zone 17 from the easting", east, deg, "F; 6100000; 17950000; 0", {}, offMeridian},
     };
     // clang-format on

@@ -103,16 +103,16 @@ void TestPanel::buildRefsystem()
     QCOMPARE(fields(side.system), fields(c.expected));
     if (!check_refsystem(&built)) {
         // Nor an incomplete record on another datum or type; input cannot guess a hemisphere.
-        const int type = Calculation::gaussKrugerType;
+        const SystemKind type = SystemKind::GaussKruger;
         built.datum = KV_DATUM_PULKOVO42;
         QCOMPARE(SystemName::acceptRefsystem(type, false, &built), 0);
         built.datum = KV_DATUM_GSK2011;
-        QCOMPARE(SystemName::acceptRefsystem(Calculation::geodeticType, false, &built), 0);
+        QCOMPARE(SystemName::acceptRefsystem(SystemKind::Geodetic, false, &built), 0);
         QCOMPARE(SystemName::acceptRefsystem(type, true, &built), built.hemisphere != 0 ? 1 : 0);
     }
     child<QComboBox>(&panel, "comboBoxType")->setCurrentIndex(-1); // no type, no record
     QVERIFY(!panel.buildRefsystem(&built) && !panel.buildRefsystem(nullptr));
-    QCOMPARE(SystemName::acceptRefsystem(Calculation::gaussKrugerType, false, nullptr), 0);
+    QCOMPARE(SystemName::acceptRefsystem(SystemKind::GaussKruger, false, nullptr), 0);
 }
 
 void TestPanel::editorGuard_data()
