@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
-# Measures what the test suite catches: applies each single fault of a sample
-# (tools/mutants.txt) to a scratch copy of the tree, rebuilds, runs ctest, and
-# counts the faults the tests kill.
-#   tools/mutate.sh [MUTANTS_FILE] [BUILD_DIR]      (default: tools/mutants.txt, build-mutate)
-# A mutant whose text is not found exactly once, or that does not compile, is
-# reported and left out of the rate. Results: BUILD_DIR/results.tsv; the last
-# line printed is "mutants: K killed of N, kill rate R".
+# Measures what the test suite catches: draws a random sample of single faults over
+# lib/src, app, app/core and app/cli (tools/mutants.py), applies each to a scratch copy of
+# the tree, rebuilds, runs ctest, and counts the faults the tests kill.
+#   tools/mutate.sh [--seed N] [--count N] [BUILD_DIR]   (default: a new seed, 60, build-mutate)
+# The seed is printed first, so a sample can be drawn again. A fault that does not compile is
+# reported and replaced by the next one drawn, so COUNT faults are judged. Results:
+# BUILD_DIR/results.tsv; the last line printed is "mutants (seed S): K killed of N, kill rate R".
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mutants=$(realpath "${1:-tools/mutants.txt}")
-work=${2:-build-mutate}
+seed=$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')
+count=60
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --seed) seed=$2; shift 2 ;;
+    --count) count=$2; shift 2 ;;
+    *) break ;;
+    esac
+done
+work=${1:-build-mutate}
 jobs=$(nproc)
+echo "seed: $seed"
 
 # The scratch tree: tracked and new files as they are in the work tree now.
 rm -rf "$work/src"
@@ -27,22 +36,21 @@ ctest_args=(--test-dir "$bld" -j "$jobs" --stop-on-failure --timeout 120
 ctest "${ctest_args[@]}" >/dev/null || { echo "mutate: the unmutated tree fails its tests" >&2; exit 2; }
 
 results="$work/results.tsv"
-printf 'id\tfile\tresult\twhat\n' >"$results"
-killed=0 total=0 id=0
-while IFS=$'\t' read -r file old new what; do
-    [[ -z "$file" || "$file" == \#* ]] && continue
-    id=$((id + 1))
+printf 'file\tline\tresult\twhat\n' >"$results"
+killed=0 total=0
+while IFS=$'\t' read -r file line col old new what; do
+    [ "$total" -ge "$count" ] && break
     cp "$src/$file" "$work/original"
-    if ! python3 - "$src/$file" "$old" "$new" <<'EOF'; then
+    python3 - "$src/$file" "$line" "$col" "$old" "$new" <<'EOF'
 import sys
-path, old, new = (a.replace("⏎", "\n") for a in sys.argv[1:4])
-text = open(path, encoding="utf-8").read()
-if text.count(old) != 1:
-    sys.exit(1)
-open(path, "w", encoding="utf-8").write(text.replace(old, new))
+path, line, col, old, new = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5]
+lines = open(path, encoding="utf-8").read().split("\n")
+text = lines[line - 1]
+assert text[col - 1:col - 1 + len(old)] == old
+lines[line - 1] = text[:col - 1] + new + text[col - 1 + len(old):]
+open(path, "w", encoding="utf-8").write("\n".join(lines))
 EOF
-        result="not-found"
-    elif ! cmake --build "$bld" -j "$jobs" >/dev/null 2>&1; then
+    if ! cmake --build "$bld" -j "$jobs" >/dev/null 2>&1; then
         result="no-build"
     elif ctest "${ctest_args[@]}" >/dev/null 2>&1; then
         result="SURVIVED"
@@ -53,8 +61,8 @@ EOF
     fi
     cp "$work/original" "$src/$file"
     touch "$src/$file"
-    printf '%s\t%s\t%s\t%s\n' "$id" "$file" "$result" "$what" | tee -a "$results"
-done <"$mutants"
+    printf '%s\t%s\t%s\t%s\n' "$file" "$line" "$result" "$what" | tee -a "$results"
+done < <(cd "$src" && python3 tools/mutants.py "$seed" $((count * 4)))
 cmake --build "$bld" -j "$jobs" >/dev/null
-awk -v k="$killed" -v n="$total" \
-    'BEGIN { printf "mutants: %d killed of %d, kill rate %.2f\n", k, n, (n ? k / n : 0) }'
+awk -v k="$killed" -v n="$total" -v s="$seed" \
+    'BEGIN { printf "mutants (seed %s): %d killed of %d, kill rate %.2f\n", s, k, n, (n ? k / n : 0) }'
