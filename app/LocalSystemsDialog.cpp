@@ -19,14 +19,13 @@ namespace {
 
 const double notANumber = std::numeric_limits<double>::quiet_NaN();
 
-// Numbers separated by blanks, a decimal comma taken as a point; NaN for a
+// Numbers separated by blanks, a decimal comma as in a cell; NaN for a
 // text that is no number, so that the system is refused with a reason.
 QVector<double> numbers(const QString &text)
 {
     QVector<double> values;
     for (const QString &token : text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QByteArray bytes
-            = QString(token).replace(QLatin1Char(','), QLatin1Char('.')).toLatin1();
+        const QByteArray bytes = CellText::decimalPoints(token).toLatin1();
         double value = notANumber;
         NumberText::read(bytes.constData(), bytes.constData() + bytes.size(), &value);
         values.append(value);

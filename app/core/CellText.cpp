@@ -268,6 +268,27 @@ QString singleLine(const QString &text)
     return line.trimmed();
 }
 
+void makeDecimalPoints(QString *text)
+{
+    const int comma = text->indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return;
+    QChar *const chars = text->data();
+    const int n = text->size();
+    for (int i = std::max(comma, 1); i + 1 < n; ++i) {
+        if (chars[i] == QLatin1Char(',') && isPatternDigit(chars[i - 1])
+            && isPatternDigit(chars[i + 1]))
+            chars[i] = QLatin1Char('.');
+    }
+}
+
+QString decimalPoints(const QString &text)
+{
+    QString result = text;
+    makeDecimalPoints(&result);
+    return result;
+}
+
 bool isBlank(const QString &text)
 {
     for (const QChar ch : text) {

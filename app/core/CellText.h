@@ -22,6 +22,12 @@ inline bool isControl(QChar ch)
 // blanks at both ends are trimmed.
 QString singleLine(const QString &text);
 
+// The decimal comma, one rule for files, the clipboard, cells and editors: a
+// "," between two ASCII digits is a decimal point ("55,5", "37 30,25"); any
+// other "," stays, and the text then reads as no number (",5", "5,").
+QString decimalPoints(const QString &text);
+void makeDecimalPoints(QString *text);
+
 // Empty after trimming.
 bool isBlank(const QString &text);
 bool coordinatesBlank(const QString &c1, const QString &c2, const QString &c3);

@@ -6,11 +6,6 @@
 
 namespace {
 
-bool isDigit(QChar ch)
-{
-    return ch.unicode() >= '0' && ch.unicode() <= '9';
-}
-
 // Trimmed away at both ends of a field: what QString::trimmed takes, the
 // invisible U+FEFF (a byte-order mark at the start of a line of text), and
 // what would become a blank anyway (a control character; in the name a ";").
@@ -43,17 +38,12 @@ QString field(const QChar *begin, const QChar *end, bool name, bool decimalComma
     if (p == end)
         return text; // the usual case: copied once, nothing to change
     QChar *const chars = text.data();
-    const int n = text.size();
-    for (int i = int(p - begin); i < n; ++i) {
-        QChar &ch = chars[i];
-        if (ch == QLatin1Char(',')) {
-            if (!name && decimalComma && i > 0 && i + 1 < n && isDigit(chars[i - 1])
-                && isDigit(chars[i + 1]))
-                ch = QLatin1Char('.');
-        } else if (CellText::isControl(ch) || (name && ch == QLatin1Char(';'))) {
-            ch = QLatin1Char(' ');
-        }
+    for (int i = int(p - begin); i < text.size(); ++i) {
+        if (CellText::isControl(chars[i]) || (name && chars[i] == QLatin1Char(';')))
+            chars[i] = QLatin1Char(' ');
     }
+    if (decimalComma && !name)
+        CellText::makeDecimalPoints(&text);
     return text;
 }
 

@@ -138,6 +138,11 @@ void TestCellText::numbersAndRows()
     QVERIFY(CellText::parseNumber("+1e308", &v) && v == 1e308);
     for (const char *bad : {"1,5", "55 30", "12m", "", "-", "1e309", "inf", "nan", "0x10", "+-1"})
         QVERIFY2(!CellText::parseNumber(bad, &v) && v == 1e308, bad); // untouched on failure
+    // The one decimal comma rule, that of files, paste, cells and editors.
+    for (const auto &[text, read] :
+        {std::pair {"55,5", "55.5"}, {"37 30,25", "37 30.25"}, {"1,2,3", "1.2.3"}, {",5", ",5"},
+            {"5,", "5,"}, {"5, 5", "5, 5"}, {"a,5", "a,5"}, {"٣,5", "٣,5"}, {",", ","}})
+        QCOMPARE(CellText::decimalPoints(QString::fromUtf8(text)), QString::fromUtf8(read));
     // clang-format off
     const struct { const char *line; QStringList cells; int fields; } lines[] = {
         // A spreadsheet's row: the name keeps its comma, the numbers their place.
