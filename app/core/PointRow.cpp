@@ -120,13 +120,24 @@ bool PointRow::lacksCoordinates() const
 
 bool PointRow::looksLikeHeader() const
 {
-    if (coordinatesBlank())
-        return false;
-    for (const QString &text : coordinates) {
-        if (std::any_of(text.begin(), text.end(), [](QChar ch) { return ch.isDigit(); }))
+    const auto isColumnWord = [](const QString &text) {
+        static const QString placeholders[] = {QStringLiteral("-"), QStringLiteral("n/a"),
+            QStringLiteral("нет"), QStringLiteral("none"), QStringLiteral("null")};
+        const QString word = text.trimmed();
+        for (const QString &placeholder : placeholders) {
+            if (word.compare(placeholder, Qt::CaseInsensitive) == 0)
+                return false;
+        }
+        if (std::any_of(word.begin(), word.end(), [](QChar ch) { return ch.isDigit(); }))
             return false;
-    }
-    return true;
+        const auto letters
+            = std::count_if(word.begin(), word.end(), [](QChar ch) { return ch.isLetter(); });
+        return letters >= 2
+            || (word.size() == 1
+                && QStringLiteral("XYZHNEBLХУНВ").contains(word, Qt::CaseInsensitive));
+    };
+    return isColumnWord(coordinates[0]) && isColumnWord(coordinates[1])
+        && (CellText::isBlank(coordinates[2]) || isColumnWord(coordinates[2]));
 }
 
 PointRow PointRow::fromLine(const QString &line, int *fields)
