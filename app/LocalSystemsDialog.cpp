@@ -1,6 +1,7 @@
 #include "LocalSystemsDialog.h"
 #include "ui_LocalSystemsDialog.h"
 
+#include "AngleText.h"
 #include "Calculation.h"
 #include "CellText.h"
 #include "NumberText.h"
@@ -40,7 +41,7 @@ double angle(const QString &text, bool longitude)
     const bool valid = longitude ? CellText::isValidCoordinates(zero, text, zero, true)
                                  : CellText::isValidCoordinates(text, zero, zero, true);
     bool inRange = true;
-    const double degrees = CellText::parseAngle(text, &inRange);
+    const double degrees = AngleText::parse(text, &inRange);
     return valid && inRange ? degrees : notANumber;
 }
 

@@ -485,17 +485,17 @@ int main(int argc, char *argv[])
         }
         if (output.failed())
             break;
-        if (input.status() != PointsFile::Status::Ok) {
+        if (input.status() != TextLines::Status::Ok) {
             pipeline.finish();
             const QString &name = input.displayName();
             switch (input.status()) {
-            case PointsFile::Status::TooLarge:
+            case TextLines::Status::TooLarge:
                 say(QStringLiteral("«%1» больше %2 МБ: это не список точек")
                         .arg(name)
-                        .arg(PointsFile::maxFileSize >> 20)
+                        .arg(TextLines::maxFileSize >> 20)
                     + partial());
                 break;
-            case PointsFile::Status::NotText:
+            case TextLines::Status::NotText:
                 say(QStringLiteral("«%1» не текстовый файл точек: в нём нулевые байты").arg(name)
                     + partial());
                 break;

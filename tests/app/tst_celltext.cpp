@@ -1,4 +1,5 @@
 // Text forms of the point table, always with "." (ctest runs this under ru_RU.UTF-8 too).
+#include "AngleText.h"
 #include "CellText.h"
 #include "PointRow.h"
 
@@ -77,16 +78,16 @@ void TestCellText::angles()
     // clang-format on
     for (const auto &c : reads) {
         bool inRange = !c.inRange;
-        const double got = CellText::parseAngle(c.text, &inRange);
+        const double got = AngleText::parse(c.text, &inRange);
         QVERIFY2(std::fabs(got - c.degrees) < 1e-12 && inRange == c.inRange,
             qPrintable(QStringLiteral("%1: %2 %3").arg(c.text).arg(got, 0, 'g', 17).arg(inRange)));
-        QCOMPARE(CellText::parseAngle(c.text), got);
+        QCOMPARE(AngleText::parse(c.text), got);
     }
     for (const auto &c : writes)
-        QCOMPARE(CellText::formatDms(c.degrees), QString(c.text));
+        QCOMPARE(AngleText::formatDms(c.degrees), QString(c.text));
     for (double x = -179.9; x < 180.0; x += 7.300123456789) {
-        const QString text = CellText::formatDms(x);
-        QVERIFY2(std::fabs(CellText::parseAngle(text) - x) <= 0.0000051 / 3600, qPrintable(text));
+        const QString text = AngleText::formatDms(x);
+        QVERIFY2(std::fabs(AngleText::parse(text) - x) <= 0.0000051 / 3600, qPrintable(text));
     }
 }
 
