@@ -1,23 +1,10 @@
 #include "MapOutput.h"
 
-void MapOutput::add(const QByteArray &lines)
+void MapOutput::add(const PointRow &row)
 {
-    // A written row reads back as the same row (PointRow); one that failed
-    // or held no point has blank coordinates and is skipped.
-    PointRows batch;
-    int start = 0;
-    while (start < lines.size()) {
-        int end = lines.indexOf('\n', start);
-        if (end < 0)
-            end = lines.size();
-        PointRow row
-            = PointRow::fromLine(QString::fromUtf8(lines.constData() + start, end - start));
-        row.outcome = PointRow::Outcome::Converted;
-        batch.append(row);
-        start = end + 1;
-    }
+    // A row that failed or held no point is skipped.
     int notPoints = 0;
-    list += MapExport::points(batch, &notPoints);
+    list += MapExport::points(PointRows {row}, &notPoints);
     skipped += notPoints;
 }
 

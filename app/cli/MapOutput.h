@@ -15,9 +15,8 @@ public:
         : format(format)
     {
     }
-    // Result rows as the pipeline writes them, "name; c1; c2; c3\n" each, in
-    // the system of MapExport::targetName.
-    void add(const QByteArray &rows);
+    // A result row of the pipeline, in the system of MapExport::targetName.
+    void add(const PointRow &row);
     QByteArray document() const { return MapExport::write(format, list); }
     int skippedRows() const { return skipped; }
     // "для карты: 5 точек, пропущено: 2 строки".
