@@ -241,13 +241,23 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
         point[1] = AngleText::parse(c2, &inRange2);
         if (!inRange1 || !inRange2)
             return Failure::MinutesSeconds;
-        if (!(std::fabs(point[0]) <= 90.0))
-            return Failure::Latitude;
     } else if (!CellText::parseNumber(c1, &point[0]) || !CellText::parseNumber(c2, &point[1])) {
         return Failure::Invalid;
     }
     if (!CellText::parseNumber(c3, &point[2]))
         return Failure::Invalid;
+    return checkPoint(side, point, zone);
+}
+
+Failure checkPoint(const Side &side, double point[3], int *zone)
+{
+    // No text reads as these; numbers handed in may be them.
+    for (int i = 0; i < 3; ++i) {
+        if (!std::isfinite(point[i]))
+            return Failure::Invalid;
+    }
+    if (side.kind == SystemKind::Geodetic && !(std::fabs(point[0]) <= 90.0))
+        return Failure::Latitude;
     if (!withinReach(side.kind, point))
         return Failure::TooFar;
     if (side.kind == SystemKind::Local && !toBase(side, point))
@@ -465,19 +475,7 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
 
 void Calculator::format(const double point[3], bool heightDefaulted, PointRow *row) const
 {
-    double second = point[1];
-    if (target.kind == SystemKind::Geodetic) {
-        // The range asked for, whatever the input's: within one datum the
-        // library keeps a longitude as it was given (540 stays 540).
-        second = std::remainder(second, 360.0);
-        if (target.unsignedLongitude)
-            second = normalize_positive_longitude_deg(second);
-        // What would be written as 360 in 0 to 360 is 0.
-        const double written = std::round(second * 1e9) / 1e9;
-        if (target.unsignedLongitude && written >= 360.0)
-            second = 0.0;
-    }
-
+    const double second = point[1];
     if (target.decimalDegrees) {
         row->coordinates[0] = CellText::formatFixed(point[0], 9);
         row->coordinates[1] = CellText::formatFixed(second, 9);
@@ -509,7 +507,19 @@ Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) c
         failure = Failure::NotConverted;
     if (failure == Failure::None && !withinReach(target.kind, out))
         failure = Failure::TooFar;
-    return failure;
+    if (failure != Failure::None || target.kind != SystemKind::Geodetic)
+        return failure;
+    // The range asked for, whatever the input's: within one datum the
+    // library keeps a longitude as it was given (540 stays 540). Within 180
+    // the remainder is the longitude itself, and is skipped for speed.
+    if (!(std::fabs(out[1]) <= 180.0))
+        out[1] = std::remainder(out[1], 360.0);
+    if (target.unsignedLongitude)
+        out[1] = normalize_positive_longitude_deg(out[1]);
+    // What would be written as 360 in 0 to 360 is 0.
+    if (target.unsignedLongitude && std::round(out[1] * 1e9) / 1e9 >= 360.0)
+        out[1] = 0.0;
+    return Failure::None;
 }
 
 PointRow Calculator::convert(const PointRow &row) const

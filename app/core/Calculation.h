@@ -74,6 +74,11 @@ QString reasonText(Failure failure, int zone = 0);
 // conversion). A blank height must have been replaced before.
 Failure readPoint(const Side &side, const QString &c1, const QString &c2, const QString &c3,
     double point[3], int *zone = nullptr);
+// The input checks of readPoint on numbers already read, in its order:
+// finite numbers, a latitude within 90 degrees, the 10 000 km rule, a local
+// point taken into its base, the fixed zone's prefix. Numbers from elsewhere
+// than a row's text go through this too, so they fail where the text would.
+Failure checkPoint(const Side &side, double point[3], int *zone = nullptr);
 
 // A row's coordinates on `side` as every reader of rows judges them: the
 // calculation, and the list commands that find invalid rows. A blank height
@@ -156,8 +161,10 @@ public:
     // One row converted (after a successful set-up): Converted, NoPoint (no
     // coordinates) or Failed with its reason; the name is trimmed.
     PointRow convert(const PointRow &row) const;
-    // One point as `read` gives it into the target's numbers before they are
-    // written; *zone, if given, names the zone of a ZonePrefix failure.
+    // One point as `read` gives it (checked, a local point in its base) into
+    // the target's numbers before they are written: the longitude in the range
+    // the target asks for, a local target's point in its own X, Y, H; *zone,
+    // if given, names the zone of a ZonePrefix failure.
     Failure convertPoint(const double in[3], double out[3], int *zone = nullptr) const;
     // Every row.
     Result run(const PointRows &rows) const;
