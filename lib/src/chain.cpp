@@ -56,9 +56,11 @@ void reset_transform(transform *t)
 // instead, 365 degrees would carry the rounding of 365·π/180 into the series
 // (1.2 mm of easting) and the Gauss-Krüger series' ρ, a little under 180/π,
 // would turn 720 degrees of it into a few millimetres less than two turns.
+// Within +-180 the remainder is the longitude itself, so only the rest pays
+// for the library call.
 double reduce_longitude_deg(double lon)
 {
-    return std::remainder(lon, 360.0);
+    return lon >= -180.0 && lon <= 180.0 ? lon : std::remainder(lon, 360.0);
 }
 
 bool is_set(const ellipsoid &e)
@@ -176,12 +178,12 @@ KELVADRA_API int initialize_transform(const refsystem *in, const refsystem *out,
     if (plan.projectionIn) {
         w.input_projection = in->projection;
         w.input_axis_order = in->axis_order;
-        tm_setup_constants(inEllipsoid, in->projection, &w.input_constants);
+        tm_setup_inverse(inEllipsoid, in->projection, &w.input_constants);
     }
     if (plan.projectionOut) {
         w.output_projection = out->projection;
         w.output_axis_order = out->axis_order;
-        tm_setup_constants(outEllipsoid, out->projection, &w.output_constants);
+        tm_setup_forward(outEllipsoid, out->projection, &w.output_constants);
     }
 
     bool any = false;

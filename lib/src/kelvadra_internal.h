@@ -147,8 +147,12 @@ int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double 
 int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double *L);
 int gk6_inverse_auto_zone(double x, double y, int hemisphere, double *B, double *L);
 
-// General ellipsoidal Transverse Mercator (Snyder's series).
-void tm_setup_constants(const ellipsoid &e, const tm_projection &p, tm_constants *c);
+// General ellipsoidal Transverse Mercator (Krüger's series to n^6). A record
+// serves one direction: tm_forward takes the one from tm_setup_forward,
+// tm_inverse the one from tm_setup_inverse.
+void tm_setup_forward(const ellipsoid &e, const tm_projection &p, tm_constants *c);
+void tm_setup_inverse(const ellipsoid &e, const tm_projection &p, tm_constants *c);
+// Meridian distance from the equator (metres), from a forward record.
 double tm_meridian_distance(const tm_constants &c, double phi);
 void tm_forward(const tm_projection &p, const tm_constants &c, double phi, double lambda,
     double *easting, double *northing);
