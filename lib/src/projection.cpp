@@ -228,6 +228,16 @@ double atan_small(double t)
             + v4 * (1.0 / 9 - v * (1.0 / 11)));
 }
 
+// atan(t), |t| <= 0.11: terms to t^19, the next below 1e-18 relative.
+double atan_series(double t)
+{
+    const double v = t * t, v2 = v * v, v4 = v2 * v2, v8 = v4 * v4;
+    return t
+        * (((1.0 - v * (1.0 / 3)) + v2 * (1.0 / 5 - v * (1.0 / 7)))
+            + v4 * ((1.0 / 9 - v * (1.0 / 11)) + v2 * (1.0 / 13 - v * (1.0 / 15)))
+            + v8 * (1.0 / 17 - v * (1.0 / 19)));
+}
+
 // atanh(u), |u| <= 0.11: terms to u^19, the next below 1e-18 relative.
 double atanh_small(double u)
 {
@@ -295,8 +305,9 @@ void add_series(
     const double ar = 2.0 * c2 * ch2, ai = -2.0 * s2 * sh2;
     double yr = c[5], yi = 0.0, zr = 0.0, zi = 0.0; // b_{j}, b_{j+1}
     for (int j = 4; j >= 0; --j) {
-        const double tr = ar * yr - ai * yi - zr + c[j];
-        const double ti = ar * yi + ai * yr - zi;
+        // Grouped so that each step waits for one product and two sums.
+        const double tr = (ar * yr + (c[j] - zr)) - ai * yi;
+        const double ti = (ar * yi - zi) + ai * yr;
         zr = yr;
         zi = yi;
         yr = tr;
@@ -463,10 +474,17 @@ void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, d
     // Gauss-Schreiber back: tan dl = sinh η' / cos ξ', tan χ = sin ξ' / r
     // with r = hypot(sinh η', cos ξ'); then φ = χ + sum d_j sin 2jχ, with
     // sin 2χ and cos 2χ from sin ξ' and r.
-    const double dl = std::atan2(shp, cxp);
     const double r2 = shp * shp + cxp * cxp;
     const double r = std::sqrt(r2);
-    const double chi = std::atan2(sxp, r);
+    // Both arctangents as series while their arguments are small: dl while
+    // |tan dl| <= 0.11, χ as ξ' less the small angle whose tangent is
+    // sin ξ' (r - cos ξ') / (r cos ξ' + sin^2 ξ'), r - cos ξ' = sinh^2 η' / (r + cos ξ').
+    const double tanDl = shp / cxp;
+    const double dl
+        = cxp > 0.0 && std::fabs(tanDl) <= 0.11 ? atan_series(tanDl) : std::atan2(shp, cxp);
+    const double tanGap = sxp * shp * shp / ((r + cxp) * (r * cxp + sxp * sxp));
+    const double chi
+        = cxp > 0.0 && std::fabs(tanGap) <= 0.02 ? xip - atan_small(tanGap) : std::atan2(sxp, r);
     const double iq = 1.0 / (sxp * sxp + r2);
     const double sin2 = 2.0 * sxp * r * iq, cos2 = (r2 - sxp * sxp) * iq;
     double d[6];
