@@ -23,7 +23,7 @@
 //   ellipsoids, latitudes -90..90 deg (down to 1e-10 rad from the poles and
 //   the equator) and heights -10 km to 10 000 km: |dB| <= 4.9e-14 rad,
 //   |dH| <= 7.5e-9 m (bounds kept by the tests: 1e-13 rad, 1e-8 m), the
-//   longitude bit for bit (it is computed as before). Closer to the centre, on the polar axis and
+//   longitude bit for bit (the same case analysis). Closer to the centre, on the polar axis and
 //   at Z = 0 the standard's iteration and branches remain, failures included.
 //   The final arctangent is taken as the arcsine of the smaller of sin B and
 //   cos B, or, after a datum shift, as a short series around the input

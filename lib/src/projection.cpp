@@ -58,12 +58,24 @@ bool zone_in_range(int zone)
     return zone >= 1 && zone <= 60;
 }
 
+// The zone a Gauss-Krüger easting names by its prefix (the millions of
+// metres). Range-checked as a double so that a non-finite or huge easting
+// never reaches the integer conversion; false, *zone untouched, outside 1..60.
+bool zone_of_easting(double y, int *zone)
+{
+    const double prefix = std::floor(y * 0.000001);
+    if (!(prefix >= 1.0 && prefix <= 60.0))
+        return false;
+    *zone = static_cast<int>(prefix);
+    return true;
+}
+
 // A western longitude turned east in radians. The series' degrees are L·ρ
 // with ρ a little under 180/π, so 360 of them fall 3.4e-10 rad short of a
 // full turn: reduced after the multiplication, a longitude such as -170°
 // would land up to 2 mm east of the same point given as 190°. Turned here,
 // where a turn is exact, both give the same point; longitudes from 0 up are
-// left to the reduction in degrees, as before.
+// left to the reduction in degrees.
 double turn_positive(double L)
 {
     return L < 0.0 ? L + std::ceil(-L / kTwoPi) * kTwoPi : L;
@@ -115,9 +127,9 @@ int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double 
                             * (270806 - 1523417 * s2 + 1327645 * s4 - 21701 * s6
                                 + l2 * (79690 - 866190 * s2 + 1730360 * s4 - 945460 * s6))));
 
-    if (hemisphere == 0)
-        hemisphere = B < 0 ? 2 : 1;
-    if (hemisphere == 2)
+    if (hemisphere == KV_HEMISPHERE_AUTO)
+        hemisphere = B < 0 ? KV_HEMISPHERE_SOUTH : KV_HEMISPHERE_NORTH;
+    if (hemisphere == KV_HEMISPHERE_SOUTH)
         nx += kSouthFalseNorthing;
     *x = nx;
     *y = ny;
@@ -126,9 +138,10 @@ int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double 
 
 int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double *L)
 {
-    if (!zone_in_range(zone) || (hemisphere != 1 && hemisphere != 2))
+    if (!zone_in_range(zone)
+        || (hemisphere != KV_HEMISPHERE_NORTH && hemisphere != KV_HEMISPHERE_SOUTH))
         return 0;
-    if (hemisphere == 2)
+    if (hemisphere == KV_HEMISPHERE_SOUTH)
         x -= kSouthFalseNorthing;
 
     const double beta = x / kGkArc;
@@ -173,12 +186,8 @@ int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double 
 
 int gk6_inverse_auto_zone(double x, double y, int hemisphere, double *B, double *L)
 {
-    // The zone is the easting's prefix. Range-checked as a double so that a
-    // non-finite or huge easting never reaches the integer conversion.
-    const double zone = std::floor(y * 0.000001);
-    if (!(zone >= 1.0 && zone <= 60.0))
-        return 0;
-    return gk6_inverse(x, y, static_cast<int>(zone), hemisphere, B, L);
+    int zone;
+    return zone_of_easting(y, &zone) && gk6_inverse(x, y, zone, hemisphere, B, L);
 }
 
 namespace {
@@ -508,13 +517,13 @@ namespace {
 int zone_projection(int zone, int hemisphere, int meridianOffset, double scale, double falseEasting,
     tm_projection *out)
 {
-    if (!zone_in_range(zone) || hemisphere == 0)
+    if (!zone_in_range(zone) || hemisphere == KV_HEMISPHERE_AUTO)
         return 0;
     out->central_meridian = (6 * zone - meridianOffset) * kPi / 180.0;
     out->origin_latitude = 0.0;
     out->scale_factor = scale;
     out->false_easting = falseEasting;
-    out->false_northing = hemisphere == 1 ? 0.0 : kSouthFalseNorthing;
+    out->false_northing = hemisphere == KV_HEMISPHERE_NORTH ? 0.0 : kSouthFalseNorthing;
     return 1;
 }
 
@@ -542,7 +551,7 @@ KELVADRA_API int initialize_gk6_from_latlon(const double point[3], refsystem *rs
     if (!point || !rs || !std::isfinite(point[0]) || !std::isfinite(point[1]))
         return 0;
     int zone = rs->zone;
-    if (!(zone >= 1 && zone <= 60)) {
+    if (!zone_in_range(zone)) {
         const double lon = normalize_positive_longitude_deg(point[1]);
         const double automatic = std::floor((lon + 6.0) / 6.0);
         // Always 1..60 for a longitude in [0, 360); the reduction of a huge
@@ -552,14 +561,14 @@ KELVADRA_API int initialize_gk6_from_latlon(const double point[3], refsystem *rs
         zone = static_cast<int>(automatic);
     }
     int hemisphere = rs->hemisphere;
-    if (hemisphere == 0)
-        hemisphere = point[0] >= 0.0 ? 1 : 2;
+    if (hemisphere == KV_HEMISPHERE_AUTO)
+        hemisphere = point[0] >= 0.0 ? KV_HEMISPHERE_NORTH : KV_HEMISPHERE_SOUTH;
 
     tm_projection projection {};
     gk_zone_projection(zone, hemisphere, &projection); // zone and hemisphere valid here
     rs->type = KV_TYPE_PROJECTED;
     rs->zone = 0;
-    rs->hemisphere = 0;
+    rs->hemisphere = KV_HEMISPHERE_AUTO;
     rs->axis_order = KV_AXES_NORTHING_EASTING;
     rs->projection = projection;
     return check_refsystem(rs);
@@ -570,23 +579,19 @@ KELVADRA_API int initialize_gk6_from_xy(const double point[3], refsystem *rs)
     if (!point || !rs || !std::isfinite(point[0]) || !std::isfinite(point[1]))
         return 0;
     const int hemisphere = rs->hemisphere;
-    if (hemisphere == 0)
+    if (hemisphere == KV_HEMISPHERE_AUTO)
         return 0;
     int zone = rs->zone;
-    if (!(zone >= 1 && zone <= 60)) {
-        // There is no zone 0 or 61 to convert in: an easting without a valid
-        // prefix leaves the record as it was.
-        const double prefix = std::floor(point[1] * 0.000001);
-        if (!(prefix >= 1.0 && prefix <= 60.0))
-            return 0;
-        zone = static_cast<int>(prefix);
-    }
+    // There is no zone 0 or 61 to convert in: an easting without a valid
+    // prefix leaves the record as it was.
+    if (!zone_in_range(zone) && !zone_of_easting(point[1], &zone))
+        return 0;
 
     tm_projection projection {};
     gk_zone_projection(zone, hemisphere, &projection);
     rs->type = KV_TYPE_PROJECTED;
     rs->zone = -1;
-    rs->hemisphere = 0;
+    rs->hemisphere = KV_HEMISPHERE_AUTO;
     rs->axis_order = KV_AXES_NORTHING_EASTING;
     rs->projection = projection;
     return check_refsystem(rs);
