@@ -377,8 +377,8 @@ void krueger_forward(const tm_constants &c, double phi, double dl, double *xiOut
     *etaOut = eta;
 }
 
-// The small rotation (sin, cos) of an angle d with |d| <= 0.005 by its
-// series (next terms below 1e-19), hyperbolic when `hyperbolic`.
+// The small rotation (sin, cos) of an angle d with |d| <= 0.007 by its
+// series (next terms below 2e-19), hyperbolic when `hyperbolic`.
 void small_sin_cos(double d, bool hyperbolic, double *s, double *c)
 {
     const double v = hyperbolic ? d * d : -d * d, v2 = v * v;
@@ -444,8 +444,17 @@ void tm_forward(const tm_projection &p, const tm_constants &c, double phi, doubl
     *northing = p.false_northing + k0 * (c.A0 * xi - c.M0);
 }
 
-void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, double northing,
-    double *phi, double *lambda)
+namespace {
+
+// The inverse as far as the sphere of the conformal latitude: sin ξ',
+// cos ξ', sinh η', cosh η' and ξ' of a plane point.
+struct ConformalPoint
+{
+    double sxp, cxp, shp, chp, xip;
+};
+
+ConformalPoint inverse_to_sphere(
+    const tm_projection &p, const tm_constants &c, double easting, double northing)
 {
     const double k0 = p.scale_factor;
     // Dividing by a scale of 1 changes nothing: skipped, a division less on
@@ -466,39 +475,42 @@ void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, d
         b = -b;
     double xip = xi, etap = eta;
     add_series(k, s2, c2, sh2, ch2, &xip, &etap);
-    // sin, cos ξ' and sinh η' from those of ξ and η turned by the small
-    // corrections (below 0.005 within 4000 km of the meridian).
-    double sxp, cxp, shp;
+    // sin, cos ξ' and sinh, cosh η' from those of ξ and η turned by the
+    // small corrections (below 0.005 within 4000 km of the meridian).
+    ConformalPoint q;
+    q.xip = xip;
     if (std::fabs(xip - xi) <= 0.005 && std::fabs(etap - eta) <= 0.005) {
         double ds, dc, hs, hc;
         small_sin_cos(xip - xi, false, &ds, &dc);
         small_sin_cos(etap - eta, true, &hs, &hc);
-        sxp = s * dc + co * ds;
-        cxp = co * dc - s * ds;
-        shp = sh * hc + ch * hs;
+        q.sxp = s * dc + co * ds;
+        q.cxp = co * dc - s * ds;
+        q.shp = sh * hc + ch * hs;
+        q.chp = ch * hc + sh * hs;
     } else {
-        sin_cos(xip, &sxp, &cxp);
-        shp = std::sinh(etap);
+        sin_cos(xip, &q.sxp, &q.cxp);
+        q.shp = std::sinh(etap);
+        q.chp = std::cosh(etap);
     }
-    // Gauss-Schreiber back: tan dl = sinh η' / cos ξ', tan χ = sin ξ' / r
-    // with r = hypot(sinh η', cos ξ'); then φ = χ + sum d_j sin 2jχ, with
-    // sin 2χ and cos 2χ from sin ξ' and r.
-    const double r2 = shp * shp + cxp * cxp;
-    const double r = std::sqrt(r2);
-    // Both arctangents as series while their arguments are small: dl while
-    // |tan dl| <= 0.11, χ as ξ' less the small angle whose tangent is
-    // sin ξ' (r - cos ξ') / (r cos ξ' + sin^2 ξ'), r - cos ξ' = sinh^2 η' / (r + cos ξ').
-    const double tanDl = shp / cxp;
-    const double dl
-        = cxp > 0.0 && std::fabs(tanDl) <= 0.11 ? atan_series(tanDl) : std::atan2(shp, cxp);
-    const double tanGap = sxp * shp * shp / ((r + cxp) * (r * cxp + sxp * sxp));
-    const double chi
-        = cxp > 0.0 && std::fabs(tanGap) <= 0.02 ? xip - atan_small(tanGap) : std::atan2(sxp, r);
-    const double iq = 1.0 / (sxp * sxp + r2);
-    const double sin2 = 2.0 * sxp * r * iq, cos2 = (r2 - sxp * sxp) * iq;
+    return q;
+}
+
+// Gauss-Schreiber back: tan χ = sin ξ' / r with r = hypot(sinh η', cos ξ')
+// (r2 = r^2). χ as ξ' less the small angle whose tangent is
+// sin ξ' (r - cos ξ') / (r cos ξ' + sin^2 ξ'), r - cos ξ' = sinh^2 η' / (r + cos ξ'),
+// while it is small.
+double conformal_latitude(const ConformalPoint &q, double r)
+{
+    const double tanGap = q.sxp * q.shp * q.shp / ((r + q.cxp) * (r * q.cxp + q.sxp * q.sxp));
+    return q.cxp > 0.0 && std::fabs(tanGap) <= 0.02 ? q.xip - atan_small(tanGap)
+                                                    : std::atan2(q.sxp, r);
+}
+
+// φ - χ = sum d_j sin 2jχ by Clenshaw's sum, from sin 2χ and cos 2χ.
+double latitude_correction(const tm_constants &c, double sin2, double cos2)
+{
     double d[6];
     latitude_coefficients(c.J4, d);
-    // Clenshaw's sum, real.
     const double a2 = 2.0 * cos2;
     double y0 = d[5], y1 = 0.0;
     for (int j = 4; j >= 0; --j) {
@@ -506,8 +518,49 @@ void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, d
         y1 = y0;
         y0 = t;
     }
-    *phi = normalize_latitude_rad(chi + y0 * sin2);
+    return y0 * sin2;
+}
+
+} // namespace
+
+void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, double northing,
+    double *phi, double *lambda)
+{
+    const ConformalPoint q = inverse_to_sphere(p, c, easting, northing);
+    const double r2 = q.shp * q.shp + q.cxp * q.cxp;
+    const double r = std::sqrt(r2);
+    // tan dl = sinh η' / cos ξ', as a series while |tan dl| <= 0.11.
+    const double tanDl = q.shp / q.cxp;
+    const double dl
+        = q.cxp > 0.0 && std::fabs(tanDl) <= 0.11 ? atan_series(tanDl) : std::atan2(q.shp, q.cxp);
+    const double chi = conformal_latitude(q, r);
+    // sin 2χ and cos 2χ from sin ξ' and r.
+    const double iq = 1.0 / (q.sxp * q.sxp + r2);
+    const double sin2 = 2.0 * q.sxp * r * iq, cos2 = (r2 - q.sxp * q.sxp) * iq;
+    *phi = normalize_latitude_rad(chi + latitude_correction(c, sin2, cos2));
     *lambda = normalize_angle_pi(p.central_meridian + dl);
+}
+
+void tm_inverse_sines(const tm_projection &p, const tm_constants &c, double easting,
+    double northing, double latitude[3], double *sinDl, double *cosDl)
+{
+    const ConformalPoint q = inverse_to_sphere(p, c, easting, northing);
+    const double r2 = q.shp * q.shp + q.cxp * q.cxp;
+    const double r = std::sqrt(r2);
+    const double chi = conformal_latitude(q, r);
+    // sin χ = sin ξ' / cosh η', cos χ = r / cosh η'; sin dl = sinh η' / r,
+    // cos dl = cos ξ' / r: one division for both denominators.
+    const double both = 1.0 / (r * q.chp);
+    const double perCosh = r * both, perR = q.chp * both;
+    const double sChi = q.sxp * perCosh, cChi = r * perCosh;
+    const double delta = latitude_correction(c, 2.0 * sChi * cChi, (cChi - sChi) * (cChi + sChi));
+    double ds, dc;
+    small_sin_cos(delta, false, &ds, &dc);
+    latitude[0] = normalize_latitude_rad(chi + delta);
+    latitude[1] = sChi * dc + cChi * ds;
+    latitude[2] = cChi * dc - sChi * ds;
+    *sinDl = q.shp * perR;
+    *cosDl = q.cxp * perR;
 }
 
 namespace {
