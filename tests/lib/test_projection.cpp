@@ -1,5 +1,6 @@
 // The GOST series, the general Transverse Mercator, the automatic-zone set-ups.
 #include "kelvadra_internal.h"
+#include "proj_reference.h"
 #include "test_util.h"
 
 #include <GeographicLib/TransverseMercator.hpp>
@@ -87,6 +88,36 @@ TEST(TransverseMercator, AgreesWithGeographicLib)
     }
 }
 
+// Against PROJ's tmerc (its default algorithm) through the systems a user
+// sets up, on the five ellipsoids (Krasovsky, GRS 80, GSK 2011, PZ 90, WGS
+// 84), a grid of points out to 6 deg: 1 um forward, 1e-11 deg inverse.
+TEST(TransverseMercator, AgreesWithProj)
+{
+    for (const int datum : {42, 2008, 2011, 90, 84}) {
+        refsystem geod, tm;
+        transform there, back;
+        ASSERT_EQ(setup_geod(datum, &geod) + setup_tm(datum, 39, 0, 0.9996, 500000, 0, &tm)
+                + initialize_transform(&geod, &tm, &there)
+                + initialize_transform(&tm, &geod, &back),
+            4);
+        const projref::Transformation forward(projref::pipeline(geod, tm));
+        const projref::Transformation inverse(projref::pipeline(tm, geod));
+        double worstPlane = 0.0, worstAngle = 0.0;
+        for (double lat = -84.0; lat <= 84.0; lat += 3.5) {
+            for (double dl = -6.0; dl <= 6.0; dl += 0.75) {
+                double g[3] = {lat, 39.0 + dl, 100.0}, q[3], p[3] = {lat, 39.0 + dl, 100.0};
+                ASSERT_TRUE(transform_coords(g, &there, q) && forward.forward(p)) << lat << dl;
+                worstPlane = std::max(worstPlane, std::hypot(q[0] - p[0], q[1] - p[1]));
+                double r[3];
+                ASSERT_TRUE(transform_coords(p, &back, r) && inverse.forward(p)) << lat << dl;
+                worstAngle = std::max({worstAngle, std::fabs(r[0] - p[0]), std::fabs(r[1] - p[1])});
+            }
+        }
+        EXPECT_LT(worstPlane, 1e-6) << "datum " << datum;
+        EXPECT_LT(worstAngle, 1e-11) << "datum " << datum;
+    }
+}
+
 // PROJ's test cases of tmerc and utm on GRS 80 (ITRF 2008) at their
 // tolerances, through the systems a user sets up; then 30 deg and 3900 km
 // from the meridian against GeographicLib (1 um, 1e-11 deg), the pole, and an
@@ -131,6 +162,37 @@ TEST(TransverseMercator, PublishedCasesAndFarPoints)
             + initialize_transform(&wgs, &shifted, &t) + transform_coords(origin, &t, q),
         4);
     EXPECT_TRUE(std::fabs(q[0]) < 1e-9 && std::fabs(q[1]) < 1e-9) << q[0] << ", " << q[1];
+}
+
+// The inverse for a geocentric step (sines about the central meridian, then
+// the turn of the chain) gives the point the angles give, within 5e-9 m
+// (five units in the last place of geocentric coordinates), out to 30 deg
+// from the meridian and near the pole, south and west included.
+TEST(TransverseMercator, InverseSinesGiveTheSamePoint)
+{
+    ellipsoid e;
+    ASSERT_EQ(ellipsoid_by_code(2011, &e), 1);
+    const tm_projection p {deg_to_rad(-141.0), deg_to_rad(12.0), 0.9996, 500000.0, 1e7};
+    tm_constants c;
+    tm_setup_inverse(e, p, &c);
+    const affine turn = polar_rotation(p.central_meridian);
+    const double plane[][2] = {{512345.6, 16123456.7}, {3400000.0, 1e7 - 4000000.0},
+        {-2500000.0, 8000000.0}, {500000.0, 1e7 + 8641000.0}};
+    for (const auto &q : plane) {
+        double blh[3], angles[3], sines[3], sL, cL, viaSines[3];
+        tm_inverse(p, c, q[0], q[1], &blh[0], &blh[1]);
+        blh[2] = 150.0;
+        tm_inverse_sines(p, c, q[0], q[1], sines, &sL, &cL);
+        ASSERT_EQ(geodetic_to_geocentric(e, blh, angles)
+                + geodetic_sines_to_geocentric(e, sines, sL, cL, 150.0, viaSines),
+            2);
+        affine_apply(turn, viaSines, viaSines);
+        EXPECT_LT(
+            std::hypot(angles[0] - viaSines[0], angles[1] - viaSines[1], angles[2] - viaSines[2]),
+            5e-9)
+            << q[0] << ", " << q[1];
+        EXPECT_NEAR(sines[0], blh[0], 1e-15) << q[0] << ", " << q[1];
+    }
 }
 
 // The meridian distance is the series' northing on the meridian; 359 deg
