@@ -1,8 +1,7 @@
-// Conversions that involve no general Transverse Mercator (the national zone
-// series, datum shifts, geocentric and local forms) give these bits exactly:
-// the values were recorded from the library and any change to the arithmetic
-// of those paths, a reordered sum included, shows here. Longitudes beyond
-// +-180 deg and both ends of the range are among the inputs.
+// Conversions without the general Transverse Mercator (national zone series,
+// datum shifts, geocentric and local forms) give these recorded bits: any
+// change to their arithmetic, a reordered sum included, shows here. Inputs
+// include longitudes beyond +-180 deg and both ends of that range.
 #include "kelvadra_internal.h"
 #include "test_util.h"
 
@@ -20,17 +19,17 @@ struct Row
 struct Systems
 {
     refsystem geod42, geod84, geod95, geoc9011, local42;
-    refsystem sk42Auto, sk42North, sk95Auto, sk95North, sk42Zone7, sk42Zone8, sk95Zone7;
+    refsystem sk42Auto, sk42North, sk95Auto, sk42Zone7, sk42Zone8, sk95Zone7;
     Systems()
     {
-        const double origin[3] = {0.97, 0.65, 180.0};
-        const int ok = setup_geod(KV_DATUM_PULKOVO42, &geod42) + setup_geod(KV_DATUM_WGS84, &geod84)
-            + setup_geod(KV_DATUM_PULKOVO95, &geod95) + setup_geoc(KV_DATUM_PZ9011, &geoc9011)
-            + setup_lsr(KV_DATUM_PULKOVO42, origin, &local42) + setup_sk42(0, 0, &sk42Auto)
-            + setup_sk42(0, 1, &sk42North) + setup_sk95(0, 0, &sk95Auto)
-            + setup_sk95(0, 1, &sk95North) + setup_sk42(7, 1, &sk42Zone7)
-            + setup_sk42(8, 1, &sk42Zone8) + setup_sk95(7, 1, &sk95Zone7);
-        EXPECT_EQ(ok, 12);
+        const double origin[3] = {0.97, 0.65, 180.0}; // radians, metres
+        EXPECT_EQ(setup_geod(KV_DATUM_PULKOVO42, &geod42) + setup_geod(KV_DATUM_WGS84, &geod84)
+                + setup_geod(KV_DATUM_PULKOVO95, &geod95) + setup_geoc(KV_DATUM_PZ9011, &geoc9011)
+                + setup_lsr(KV_DATUM_PULKOVO42, origin, &local42) + setup_sk42(0, 0, &sk42Auto)
+                + setup_sk42(0, 1, &sk42North) + setup_sk95(0, 0, &sk95Auto)
+                + setup_sk42(7, 1, &sk42Zone7) + setup_sk42(8, 1, &sk42Zone8)
+                + setup_sk95(7, 1, &sk95Zone7),
+            11);
     }
 };
 
@@ -47,24 +46,12 @@ TEST(FixedBits, ConversionsWithoutTheGeneralTransverseMercator)
             {
                 {{0x1.bep+5, 0x1.2cf5c28f5c28fp+5, 0x1.2cp+7},
                     {0x1.794d0c5ab8515p+22, 0x1.c479827aa8f1bp+22, 0x1.2cp+7}},
-                {{0x1.58ccccccccccdp+5, 0x1.07ccccccccccdp+7, -0x1.48p+4},
-                    {0x1.23a0377a31cbdp+22, 0x1.5aecdfbe590f7p+24, -0x1.48p+4}},
-                {{0x1.16p+6, 0x1.08ccccccccccdp+5, 0x1.77p+11},
-                    {0x1.d6c8e9ec87693p+22, 0x1.8cf7983643cp+22, 0x1.77p+11}},
                 {{-0x1.0f33333333333p+5, 0x1.2e66666666666p+7, 0x1.4p+3},
                     {0x1.7d384481d2b0cp+22, 0x1.91d13b8bfa9b3p+24, 0x1.4p+3}},
-                {{0x1.02ccccccccccdp+6, 0x1.63p+7, 0x1.4p+6},
-                    {0x1.b61dfca448c83p+22, 0x1.d1c1cc2d68cd7p+24, 0x1.4p+6}},
                 {{0x1.08p+6, -0x1.589999999999ap+7, 0x1.4p+2},
                     {0x1.befee99cdbaf6p+22, 0x1.ef02904381891p+24, 0x1.4p+2}},
-                {{0x1.98p+5, 0x1.2p+5, 0x0p+0},
-                    {0x1.593e5c7ad8523p+22, 0x1.9994c25cb2a8ap+22, 0x0p+0}},
-                {{0x1.44p+6, 0x1.dfeb851eb851fp+5, 0x1.ep+6},
-                    {0x1.129b40acb3629p+23, 0x1.4207334763026p+23, 0x1.ep+6}},
                 {{0x1.bep+5, 0x1.8d9eb851eb852p+8, 0x1.2cp+7},
                     {0x1.794d0c5ab8515p+22, 0x1.c479827aa8f1cp+22, 0x1.2cp+7}},
-                {{0x1.58ccccccccccdp+5, -0x1.c833333333333p+7, -0x1.48p+4},
-                    {0x1.23a0377a31cbdp+22, 0x1.5aecdfbe590f7p+24, -0x1.48p+4}},
                 {{0x1.ep+5, 0x1.68p+7, 0x0p+0},
                     {0x1.965f03ddde98bp+22, 0x1.d3f26489e9bccp+24, 0x0p+0}},
                 {{0x1.ep+5, -0x1.68p+7, 0x0p+0},
@@ -74,24 +61,12 @@ TEST(FixedBits, ConversionsWithoutTheGeneralTransverseMercator)
             {
                 {{0x1.794d0c5ab8515p+22, 0x1.c479827aa8f1bp+22, 0x1.2cp+7},
                     {0x1.bdffffffb9fap+5, 0x1.2cf5c28f621b3p+5, 0x1.2cp+7}},
-                {{0x1.23a0377a31cbdp+22, 0x1.5aecdfbe590f7p+24, -0x1.48p+4},
-                    {0x1.58ccccccc3889p+5, 0x1.07cccccccc7acp+7, -0x1.48p+4}},
-                {{0x1.d6c8e9ec87693p+22, 0x1.8cf7983643cp+22, 0x1.77p+11},
-                    {0x1.15fffffff7332p+6, 0x1.08cccccccbf6fp+5, 0x1.77p+11}},
                 {{0x1.7d384481d2b0cp+22, 0x1.91d13b8bfa9b3p+24, 0x1.4p+3},
                     {0x1.c271001ab9fc8p+5, 0x1.2c9ea4033f788p+7, 0x1.4p+3}},
-                {{0x1.b61dfca448c83p+22, 0x1.d1c1cc2d68cd7p+24, 0x1.4p+6},
-                    {0x1.02ccccccb5643p+6, 0x1.62ffffffff186p+7, 0x1.4p+6}},
                 {{0x1.befee99cdbaf6p+22, 0x1.ef02904381891p+24, 0x1.4p+2},
                     {0x1.07ffffffec8acp+6, 0x1.7766666668f1dp+7, 0x1.4p+2}},
-                {{0x1.593e5c7ad8523p+22, 0x1.9994c25cb2a8ap+22, 0x0p+0},
-                    {0x1.97ffffffc9759p+5, 0x1.1ffffffff74f3p+5, 0x0p+0}},
-                {{0x1.129b40acb3629p+23, 0x1.4207334763026p+23, 0x1.ep+6},
-                    {0x1.440000000c84ap+6, 0x1.dfeb851e95f4fp+5, 0x1.ep+6}},
                 {{0x1.794d0c5ab8515p+22, 0x1.c479827aa8f1cp+22, 0x1.2cp+7},
                     {0x1.bdffffffb9fap+5, 0x1.2cf5c28f621b4p+5, 0x1.2cp+7}},
-                {{0x1.23a0377a31cbdp+22, 0x1.5aecdfbe590f7p+24, -0x1.48p+4},
-                    {0x1.58ccccccc3889p+5, 0x1.07cccccccc7acp+7, -0x1.48p+4}},
                 {{0x1.965f03ddde98bp+22, 0x1.d3f26489e9bccp+24, 0x0p+0},
                     {0x1.dfffffffc0058p+5, 0x1.67fffffffb086p+7, 0x0p+0}},
                 {{0x1.965f03ddde98bp+22, 0x1.d3f26489e9bccp+24, 0x0p+0},
@@ -101,55 +76,16 @@ TEST(FixedBits, ConversionsWithoutTheGeneralTransverseMercator)
             {
                 {{0x1.bep+5, 0x1.2cf5c28f5c28fp+5, 0x1.2cp+7},
                     {0x1.794ce88495a6fp+22, 0x1.c47b53446d127p+22, 0x1.1e0fb200c8p+7}},
-                {{0x1.58ccccccccccdp+5, 0x1.07ccccccccccdp+7, -0x1.48p+4},
-                    {0x1.239fd9f2fc6abp+22, 0x1.5aec98523f86ap+24, 0x1.4df1e3378p+3}},
-                {{0x1.16p+6, 0x1.08ccccccccccdp+5, 0x1.77p+11},
-                    {0x1.d6c896df95fe9p+22, 0x1.8cf97e8508c3bp+22, 0x1.7528e3aca98p+11}},
                 {{-0x1.0f33333333333p+5, 0x1.2e66666666666p+7, 0x1.4p+3},
                     {0x1.7d3a12789001ap+22, 0x1.91d0cf37a4624p+24, -0x1.23282cbacp+6}},
-                {{0x1.02ccccccccccdp+6, 0x1.63p+7, 0x1.4p+6},
-                    {0x1.b61e0e77acf0ap+22, 0x1.d1c148b7ba61bp+24, 0x1.ce871f4f2p+5}},
                 {{0x1.08p+6, -0x1.589999999999ap+7, 0x1.4p+2},
                     {0x1.beff58da43394p+22, 0x1.ef020a2d4bf99p+24, -0x1.a9dc4e7f4p+4}},
-                {{0x1.98p+5, 0x1.2p+5, 0x0p+0},
-                    {0x1.593e5a6160773p+22, 0x1.bceb1529172c1p+22, -0x1.1c63af018p+3}},
-                {{0x1.44p+6, 0x1.dfeb851eb851fp+5, 0x1.ep+6},
-                    {0x1.129a99e3797f1p+23, 0x1.4207e82963f85p+23, 0x1.ac88e8d9fp+6}},
                 {{0x1.bep+5, 0x1.8d9eb851eb852p+8, 0x1.2cp+7},
                     {0x1.794ce88495a6fp+22, 0x1.c47b53446d127p+22, 0x1.1e0fb200c8p+7}},
-                {{0x1.58ccccccccccdp+5, -0x1.c833333333333p+7, -0x1.48p+4},
-                    {0x1.239fd9f2fc6abp+22, 0x1.5aec98523f86ap+24, 0x1.4df1e3378p+3}},
                 {{0x1.ep+5, 0x1.68p+7, 0x0p+0},
                     {0x1.965f30a8c7a73p+22, 0x1.d3f1def1483c6p+24, -0x1.9c1e9e9b8p+4}},
                 {{0x1.ep+5, -0x1.68p+7, 0x0p+0},
                     {0x1.965f30a8c7a73p+22, 0x1.d3f1def1483c6p+24, -0x1.9c1e9e9b8p+4}},
-            }},
-        {"SK-95 zone per point -> WGS 84 geodetic", s.sk95North, s.geod84,
-            {
-                {{0x1.794d0c5ab8515p+22, 0x1.c479827aa8f1bp+22, 0x1.2cp+7},
-                    {0x1.be001f467bf18p+5, 0x1.2cf1f7333a1d6p+5, 0x1.39f160f75p+7}},
-                {{0x1.23a0377a31cbdp+22, 0x1.5aecdfbe590f7p+24, -0x1.48p+4},
-                    {0x1.58cd2f5a2a5fcp+5, 0x1.07cd40f2eb5d6p+7, -0x1.9b7ab5f7cp+5}},
-                {{0x1.d6c8e9ec87693p+22, 0x1.8cf7983643cp+22, 0x1.77p+11},
-                    {0x1.1600313fd7876p+6, 0x1.08c66f08bda84p+5, 0x1.78d72f9b448p+11}},
-                {{0x1.7d384481d2b0cp+22, 0x1.91d13b8bfa9b3p+24, 0x1.4p+3},
-                    {0x1.c27188193f68ap+5, 0x1.2c9f7fda6270fp+7, 0x1.6d3f4746p+1}},
-                {{0x1.b61dfca448c83p+22, 0x1.d1c1cc2d68cd7p+24, 0x1.4p+6},
-                    {0x1.02ccbfe050693p+6, 0x1.6301691641572p+7, 0x1.98bf2fa19p+6}},
-                {{0x1.befee99cdbaf6p+22, 0x1.ef02904381891p+24, 0x1.4p+2},
-                    {0x1.07ffc52a0bff7p+6, -0x1.589814f7e2994p+7, 0x1.24f41ca7p+5}},
-                {{0x1.593e5c7ad8523p+22, 0x1.9994c25cb2a8ap+22, 0x0p+0},
-                    {0x1.97ffebde1ad74p+5, 0x1.1ffc90a13e863p+5, 0x1.1c7541f3p+3}},
-                {{0x1.129b40acb3629p+23, 0x1.4207334763026p+23, 0x1.ep+6},
-                    {0x1.4400ce6ee8c8ep+6, 0x1.dfe16f8593d57p+5, 0x1.09bcbe59p+7}},
-                {{0x1.794d0c5ab8515p+22, 0x1.c479827aa8f1cp+22, 0x1.2cp+7},
-                    {0x1.be001f467bf18p+5, 0x1.2cf1f7333a1d8p+5, 0x1.39f160f75p+7}},
-                {{0x1.23a0377a31cbdp+22, 0x1.5aecdfbe590f7p+24, -0x1.48p+4},
-                    {0x1.58cd2f5a2a5fcp+5, 0x1.07cd40f2eb5d6p+7, -0x1.9b7ab5f7cp+5}},
-                {{0x1.965f03ddde98bp+22, 0x1.d3f26489e9bccp+24, 0x0p+0},
-                    {0x1.dfffaede8ed29p+5, -0x1.67fec7d069a1dp+7, 0x1.9c2a08fdp+4}},
-                {{0x1.965f03ddde98bp+22, 0x1.d3f26489e9bccp+24, 0x0p+0},
-                    {0x1.dfffaede8ed29p+5, -0x1.67fec7d069a1dp+7, 0x1.9c2a08fdp+4}},
             }},
         {"SK-42 zone 7 -> SK-42 zone 8", s.sk42Zone7, s.sk42Zone8,
             {
@@ -173,24 +109,12 @@ TEST(FixedBits, ConversionsWithoutTheGeneralTransverseMercator)
             {
                 {{0x1.bep+5, 0x1.2cf5c28f5c28fp+5, 0x1.2cp+7},
                     {0x1.be001657706b6p+5, 0x1.2cf1ebfcd40f3p+5, 0x1.35159c1818p+7}},
-                {{0x1.58ccccccccccdp+5, 0x1.07ccccccccccdp+7, -0x1.48p+4},
-                    {0x1.58cd6dae334e3p+5, 0x1.07cd5c0f0cddbp+7, -0x1.b9e405684p+5}},
-                {{0x1.16p+6, 0x1.08ccccccccccdp+5, 0x1.77p+11},
-                    {0x1.16002b32ee314p+6, 0x1.08c61ad6d5bb9p+5, 0x1.78c549bd238p+11}},
                 {{-0x1.0f33333333333p+5, 0x1.2e66666666666p+7, 0x1.4p+3},
                     {-0x1.0f3534c8791b5p+5, 0x1.2e6726342d8efp+7, 0x1.61a8719a6p+6}},
-                {{0x1.02ccccccccccdp+6, 0x1.63p+7, 0x1.4p+6},
-                    {0x1.02ccda04c8cc7p+6, 0x1.63019bac27d79p+7, 0x1.a00322988p+6}},
                 {{0x1.08p+6, -0x1.589999999999ap+7, 0x1.4p+2},
                     {0x1.07ffdb2db0f3ep+6, -0x1.5897dcb295388p+7, 0x1.395253802p+5}},
-                {{0x1.98p+5, 0x1.2p+5, 0x0p+0},
-                    {0x1.97ffe03b158d7p+5, 0x1.1ffc932a26d2ap+5, 0x1.83213006p+2}},
-                {{0x1.44p+6, 0x1.dfeb851eb851fp+5, 0x1.ep+6},
-                    {0x1.4400d7a732e27p+6, 0x1.dfe03b2f81c64p+5, 0x1.0a5636b59p+7}},
                 {{0x1.bep+5, 0x1.8d9eb851eb852p+8, 0x1.2cp+7},
                     {0x1.be001657706b6p+5, 0x1.2cf1ebfcd40f3p+5, 0x1.35159c1818p+7}},
-                {{0x1.58ccccccccccdp+5, -0x1.c833333333333p+7, -0x1.48p+4},
-                    {0x1.58cd6dae334e3p+5, 0x1.07cd5c0f0cddbp+7, -0x1.b9e405684p+5}},
                 {{0x1.ep+5, 0x1.68p+7, 0x0p+0},
                     {0x1.dfffe22480906p+5, -0x1.67fe982717486p+7, 0x1.bc42f6d34p+4}},
                 {{0x1.ep+5, -0x1.68p+7, 0x0p+0},
@@ -200,24 +124,12 @@ TEST(FixedBits, ConversionsWithoutTheGeneralTransverseMercator)
             {
                 {{0x1.bep+5, 0x1.2cf5c28f5c28fp+5, 0x1.2cp+7},
                     {0x1.5be485e991d68p+21, 0x1.0c16ca7ae28e6p+21, 0x1.405f01a5ecfeap+22}},
-                {{0x1.58ccccccccccdp+5, 0x1.07ccccccccccdp+7, -0x1.48p+4},
-                    {-0x1.7c40e8f659503p+21, 0x1.a7c94b37f4e26p+21, 0x1.089fc065706b9p+22}},
-                {{0x1.16p+6, 0x1.08ccccccccccdp+5, 0x1.77p+11},
-                    {0x1.ca68958f4f96fp+20, 0x1.2acc2025a4ec3p+20, 0x1.6b701422396d9p+22}},
                 {{-0x1.0f33333333333p+5, 0x1.2e66666666666p+7, 0x1.4p+3},
                     {-0x1.1b729d4ee3e85p+22, 0x1.37a37b74d4abfp+21, -0x1.afcf93e7d8177p+21}},
-                {{0x1.02ccccccccccdp+6, 0x1.63p+7, 0x1.4p+6},
-                    {-0x1.4d5600434297cp+21, 0x1.d134d97ef240cp+16, 0x1.5e8f84a0389eep+22}},
                 {{0x1.08p+6, -0x1.589999999999ap+7, 0x1.4p+2},
                     {-0x1.3ab46d01d13c9p+21, -0x1.5487dd49fcb0bp+18, 0x1.623f0b092f28bp+22}},
-                {{0x1.98p+5, 0x1.2p+5, 0x0p+0},
-                    {0x1.8d367b36e0fa1p+21, 0x1.2093031fa759ep+21, 0x1.2d1eb39eb3d53p+22}},
-                {{0x1.44p+6, 0x1.dfeb851eb851fp+5, 0x1.ep+6},
-                    {0x1.e8f9752a38835p+18, 0x1.a735b67719dbcp+19, 0x1.7f2f95c30c8c8p+22}},
                 {{0x1.bep+5, 0x1.8d9eb851eb852p+8, 0x1.2cp+7},
                     {0x1.5be485e991d68p+21, 0x1.0c16ca7ae28e6p+21, 0x1.405f01a5ecfeap+22}},
-                {{0x1.58ccccccccccdp+5, -0x1.c833333333333p+7, -0x1.48p+4},
-                    {-0x1.7c40e8f659503p+21, 0x1.a7c94b37f4e26p+21, 0x1.089fc065706b9p+22}},
                 {{0x1.ep+5, 0x1.68p+7, 0x0p+0},
                     {-0x1.864663d02465ap+21, -0x1.09d9eb6ff95dcp+7, 0x1.4fb92afbd78d6p+22}},
                 {{0x1.ep+5, -0x1.68p+7, 0x0p+0},
@@ -227,24 +139,12 @@ TEST(FixedBits, ConversionsWithoutTheGeneralTransverseMercator)
             {
                 {{0x1.72a4942d7f58p+14, 0x1.2e231dab64828p+14, -0x1.9d42e6a37p+6},
                     {0x1.be001657706b5p+5, 0x1.2cf1ebfcd40f2p+5, 0x1.35159c182p+7}},
-                {{0x1.1bc1122fbc35p+22, 0x1.53c3c742acd08p+21, -0x1.6e66b38cd9869p+21},
-                    {0x1.58cd6dae334e4p+5, 0x1.07cd5c0f0cddap+7, -0x1.b9e405684p+5}},
-                {{-0x1.3c35aa9175328p+17, 0x1.787c77cb218e8p+20, -0x1.6fb099a1f4acp+17},
-                    {0x1.16002b32ee314p+6, 0x1.08c61ad6d5bb7p+5, 0x1.78c549bd24p+11}},
                 {{0x1.279761bb887dbp+22, -0x1.8f8fd88a6f723p+17, -0x1.4061a744ef418p+23},
                     {-0x1.0f3534c8791b6p+5, 0x1.2e6726342d8efp+7, 0x1.61a8719a7p+6}},
-                {{0x1.aaa2fd653f3acp+20, 0x1.31353c56de51cp+22, -0x1.578526dceb816p+21},
-                    {0x1.02ccda04c8cc7p+6, 0x1.63019bac27d79p+7, 0x1.a00322989p+6}},
                 {{0x1.392ab59342e14p+20, 0x1.3b6d75432c3bep+22, -0x1.5c975443fb939p+21},
                     {0x1.07ffdb2db0f3ep+6, -0x1.5897dcb295387p+7, 0x1.395253806p+5}},
-                {{-0x1.549e274314e8p+16, -0x1.f02691478b57ep+18, -0x1.48d872cc43cp+14},
-                    {0x1.97ffe03b158d6p+5, 0x1.1ffc932a26d29p+5, 0x1.83213006p+2}},
-                {{0x1.7a04113b3138dp+18, 0x1.56b5c1e37b442p+21, -0x1.43d3fbb2f575p+19},
-                    {0x1.4400d7a732e27p+6, 0x1.dfe03b2f81c5dp+5, 0x1.0a5636b5ap+7}},
                 {{0x1.72a4942d7f58p+14, 0x1.2e231dab64828p+14, -0x1.9d42e6a37p+6},
                     {0x1.be001657706b5p+5, 0x1.2cf1ebfcd40f2p+5, 0x1.35159c182p+7}},
-                {{0x1.1bc1122fbc35p+22, 0x1.53c3c742acd08p+21, -0x1.6e66b38cd9869p+21},
-                    {0x1.58cd6dae334e4p+5, 0x1.07cd5c0f0cddap+7, -0x1.b9e405684p+5}},
                 {{0x1.d861c4c192c64p+20, 0x1.3f2601acc7ce2p+22, -0x1.8e99f45e1a56bp+21},
                     {0x1.dfffe2248090ap+5, -0x1.67fe982717486p+7, 0x1.bc42f6d38p+4}},
                 {{0x1.d861c4c192c62p+20, 0x1.3f2601acc7ce2p+22, -0x1.8e99f45e1a56cp+21},
@@ -255,9 +155,8 @@ TEST(FixedBits, ConversionsWithoutTheGeneralTransverseMercator)
         transform t;
         ASSERT_EQ(initialize_transform(&c.in, &c.out, &t), 1) << c.name;
         for (const Row &r : c.rows) {
-            double q[3];
-            ASSERT_EQ(transform_coords(r.in, &t, q), 1) << c.name;
-            EXPECT_TRUE(same_bits(q, r.out, 3))
+            double q[3] = {0, 0, 0};
+            EXPECT_TRUE(transform_coords(r.in, &t, q) && same_bits(q, r.out, 3))
                 << c.name << " at " << r.in[0] << ", " << r.in[1] << ": " << q[0] - r.out[0] << ", "
                 << q[1] - r.out[1] << ", " << q[2] - r.out[2];
         }

@@ -52,12 +52,9 @@ TEST(GkSeries, ValuesAndRefusals)
     }
 }
 
-// Against GeographicLib's TransverseMercator (the same series, an independent
-// implementation) on the five ellipsoids of the datums, random points within
-// 6 deg of the meridian, all latitudes: 10 nm forward (the rounding of
-// 1e7 m coordinates is 2e-9 m; a coefficient of n^5 left out shows as 37 nm)
-// and 1e-13 deg inverse (the longitude scaled by the cosine of the latitude),
-// the inverse fed with GeographicLib's plane point.
+// Against GeographicLib's TransverseMercator (the same series, independent code), five
+// ellipsoids, within 6 deg of the meridian: 10 nm forward (1e7 m rounds to 2e-9 m; a missing
+// n^5 coefficient shows as 37 nm), 1e-13 deg inverse from its plane point (longitude x cos lat).
 TEST(TransverseMercator, AgreesWithGeographicLib)
 {
     std::mt19937_64 random(2011);
