@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libbenchmark-dev          # tests and benchmarks
     libeigen3-dev                          # least squares of the keys from common points
     libproj-dev proj-bin                   # independent reference in tests and benchmarks
+    libgeographiclib-dev                   # second reference of the Transverse Mercator tests
     locales                                # ru_RU.UTF-8 for the decimal-comma test runs
     xvfb xauth                             # a real X server for manual checks
     xdotool imagemagick                    # tools/screenshot.sh drives and photographs the window

@@ -23,6 +23,7 @@ extern const int kDatums[8];
 struct Datum
 {
     int code;
+    const char *name;              // as the reports write it
     double a, rf;                  // ellipsoid: metres, inverse flattening
     double dx, dy, dz;             // metres
     double rx_mas, ry_mas, rz_mas; // milliarcseconds
@@ -33,9 +34,10 @@ const Datum &datum_of(int code);
 
 // The whole conversion in -> out, through geocentric coordinates: one Helmert
 // step per table row (the row towards PZ 90.11, the negated row away from it,
-// as the library takes the reverse). Zones (type 4) use the exact tmerc for
-// the GOST series, type 5 tmerc +approx (Snyder's series, the library's own
-// method). Points as transform_coords exchanges them.
+// as the library takes the reverse). Zones (type 4) and type 5 both use
+// tmerc's default algorithm: the exact projection the GOST series follow, and
+// the library's own method for type 5 (Krüger's series to n^6). Points as
+// transform_coords exchanges them.
 std::string pipeline(const refsystem &in, const refsystem &out);
 
 // One PROJ transformation; not copyable.

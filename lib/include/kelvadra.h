@@ -118,22 +118,24 @@ typedef struct affine
     double vector[3];    /* metres */
 } affine;
 
-/* Constants of the general Transverse Mercator for one ellipsoid and origin
- * latitude. Set when a > 0. */
+/* Constants of the general Transverse Mercator (Krüger's series in the third
+ * flattening n) for one ellipsoid, origin latitude and direction: a record of
+ * an input side holds the inverse series, one of an output side the forward
+ * series. Set when a > 0. */
 typedef struct tm_constants
 {
     double a;   /* semi-major axis, metres; 0 = not set */
     double e2;  /* first eccentricity squared */
     double ep2; /* second eccentricity squared */
-    double A0;  /* meridian-distance series coefficients, metres */
-    double A2;
-    double A4;
+    double A0;  /* rectifying radius, metres */
+    double A2;  /* A2, A4, A6, J1, J2, J3: the series' six coefficients */
+    double A4;  /* (alpha_1..alpha_6 forward, beta_1..beta_6 inverse) */
     double A6;
     double M0; /* meridian distance at the origin latitude, metres */
-    double J1; /* footpoint-latitude series coefficients */
+    double J1;
     double J2;
     double J3;
-    double J4;
+    double J4;           /* third flattening n */
     double a_1_minus_e2; /* a * (1 - e2), metres */
 } tm_constants;
 

@@ -3,7 +3,9 @@
 // initialize_transform decides once which steps a pair of systems needs and
 // records them; transform_coords runs a point through them:
 //   plane inverse (GOST series or Transverse Mercator) or degrees -> radians,
-//   geodetic -> geocentric (ГОСТ 32453-2017) on the input ellipsoid,
+//   geodetic -> geocentric (ГОСТ 32453-2017) on the input ellipsoid (from a
+//   Transverse Mercator plane about its central meridian, from the sines the
+//   inverse gives, the turn to Greenwich joining the affine step),
 //   one affine step (local frame in, Helmert shift through PZ 90.11, local
 //   frame out, composed into a single matrix and vector),
 //   geocentric -> geodetic on the output ellipsoid,
@@ -56,9 +58,11 @@ void reset_transform(transform *t)
 // instead, 365 degrees would carry the rounding of 365·π/180 into the series
 // (1.2 mm of easting) and the Gauss-Krüger series' ρ, a little under 180/π,
 // would turn 720 degrees of it into a few millimetres less than two turns.
+// Within +-180 the remainder is the longitude itself, so only the rest pays
+// for the library call.
 double reduce_longitude_deg(double lon)
 {
-    return std::remainder(lon, 360.0);
+    return lon >= -180.0 && lon <= 180.0 ? lon : std::remainder(lon, 360.0);
 }
 
 bool is_set(const ellipsoid &e)
@@ -176,15 +180,20 @@ KELVADRA_API int initialize_transform(const refsystem *in, const refsystem *out,
     if (plan.projectionIn) {
         w.input_projection = in->projection;
         w.input_axis_order = in->axis_order;
-        tm_setup_constants(inEllipsoid, in->projection, &w.input_constants);
+        tm_setup_inverse(inEllipsoid, in->projection, &w.input_constants);
     }
     if (plan.projectionOut) {
         w.output_projection = out->projection;
         w.output_axis_order = out->axis_order;
-        tm_setup_constants(outEllipsoid, out->projection, &w.output_constants);
+        tm_setup_forward(outEllipsoid, out->projection, &w.output_constants);
     }
 
     bool any = false;
+    // A plane input bound for geocentric coordinates gives them about its
+    // central meridian (the inverse needs no angle of longitude then); the
+    // turn to Greenwich joins the affine step.
+    if (plan.projectionIn && plan.ellipsoidIn)
+        append(&w.shift, &any, polar_rotation(in->projection.central_meridian));
     if (plan.localIn)
         append(&w.shift, &any, local_to_geocentric(inEllipsoid, in->origin));
     if (plan.shift) {
@@ -219,6 +228,11 @@ transform_coords(const double in[3], const transform *t, double out[3])
     // stall on store forwarding, which costs more than the arithmetic here.
     double x = in[0], y = in[1], z = in[2];
 
+    // The input latitude with its sine and cosine: a datum shift moves a
+    // point by far less than 1e-3 rad, so the output latitude is found near it.
+    double near[3];
+    const double *inputLatitude = nullptr;
+
     // Input side. `angular` marks a point that left a plane inverse and now
     // holds latitude and longitude in radians.
     bool angular = true;
@@ -235,11 +249,25 @@ transform_coords(const double in[3], const transform *t, double out[3])
         y = L;
     } else if (is_set(t->input_projection)) {
         const bool northingFirst = t->input_axis_order == KV_AXES_NORTHING_EASTING;
-        double B, L;
-        tm_inverse(t->input_projection, t->input_constants, northingFirst ? y : x,
-            northingFirst ? x : y, &B, &L);
-        x = B;
-        y = L;
+        const double easting = northingFirst ? y : x, northing = northingFirst ? x : y;
+        if (is_set(t->input_ellipsoid)) {
+            // Straight to geocentric coordinates about the central meridian.
+            double sinDl, cosDl, xyz[3];
+            tm_inverse_sines(
+                t->input_projection, t->input_constants, easting, northing, near, &sinDl, &cosDl);
+            if (!geodetic_sines_to_geocentric(t->input_ellipsoid, near, sinDl, cosDl, z, xyz))
+                return 0;
+            inputLatitude = near;
+            x = xyz[0];
+            y = xyz[1];
+            z = xyz[2];
+            angular = false;
+        } else {
+            double B, L;
+            tm_inverse(t->input_projection, t->input_constants, easting, northing, &B, &L);
+            x = B;
+            y = L;
+        }
     } else {
         angular = false;
         if (is_set(t->input_ellipsoid)) {
@@ -248,10 +276,6 @@ transform_coords(const double in[3], const transform *t, double out[3])
             angular = true;
         }
     }
-    // The input latitude with its sine and cosine: a datum shift moves a
-    // point by far less than 1e-3 rad, so the output latitude is found near it.
-    double near[3];
-    const double *inputLatitude = nullptr;
     if (angular) {
         if (is_set(t->input_ellipsoid)) {
             const double blh[3] = {x, y, z};

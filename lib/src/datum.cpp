@@ -12,6 +12,16 @@ using namespace kelvadra;
 
 namespace {
 
+// Ellipsoid codes of ellipsoid_by_code. They are not datum codes, though
+// some coincide in value with one.
+enum EllipsoidCode {
+    kKrasovsky1940 = 42,
+    kGrs80 = 80,
+    kWgs84 = 84,
+    kPz90 = 90,
+    kGsk2011 = 2011,
+};
+
 struct EllipsoidRow
 {
     int code;
@@ -22,11 +32,11 @@ struct EllipsoidRow
 };
 
 constexpr EllipsoidRow kEllipsoids[] = {
-    {42, 6378245.0, 0.003352329869259135},   // Krasovsky 1940, 1/f = 298.3
-    {80, 6378137.0, 0.003352810681182319},   // GRS 80, 1/f = 298.257222101
-    {84, 6378137.0, 0.003352810664747481},   // WGS 84, 1/f = 298.257223563
-    {90, 6378136.0, 0.0033528037351842955},  // PZ-90, 1/f = 298.25784
-    {2011, 6378136.5, 0.003352819752979053}, // GSK-2011, 1/f = 298.2564151
+    {kKrasovsky1940, 6378245.0, 0.003352329869259135}, // 1/f = 298.3
+    {kGrs80, 6378137.0, 0.003352810681182319},         // 1/f = 298.257222101
+    {kWgs84, 6378137.0, 0.003352810664747481},         // 1/f = 298.257223563
+    {kPz90, 6378136.0, 0.0033528037351842955},         // 1/f = 298.25784
+    {kGsk2011, 6378136.5, 0.003352819752979053},       // 1/f = 298.2564151
 };
 
 struct DatumEllipsoid
@@ -36,14 +46,14 @@ struct DatumEllipsoid
 };
 
 constexpr DatumEllipsoid kDatumEllipsoids[] = {
-    {KV_DATUM_PULKOVO42, 42},
-    {KV_DATUM_PULKOVO95, 42},
-    {KV_DATUM_WGS84, 84},
-    {KV_DATUM_PZ90, 90},
-    {KV_DATUM_PZ9002, 90},
-    {KV_DATUM_PZ9011, 90},
-    {KV_DATUM_ITRF2008, 80},
-    {KV_DATUM_GSK2011, 2011},
+    {KV_DATUM_PULKOVO42, kKrasovsky1940},
+    {KV_DATUM_PULKOVO95, kKrasovsky1940},
+    {KV_DATUM_WGS84, kWgs84},
+    {KV_DATUM_PZ90, kPz90},
+    {KV_DATUM_PZ9002, kPz90},
+    {KV_DATUM_PZ9011, kPz90},
+    {KV_DATUM_ITRF2008, kGrs80},
+    {KV_DATUM_GSK2011, kGsk2011},
 };
 
 // Datum -> PZ 90.11: translations in metres, rotations in milliarcseconds,

@@ -23,7 +23,7 @@
 //   ellipsoids, latitudes -90..90 deg (down to 1e-10 rad from the poles and
 //   the equator) and heights -10 km to 10 000 km: |dB| <= 4.9e-14 rad,
 //   |dH| <= 7.5e-9 m (bounds kept by the tests: 1e-13 rad, 1e-8 m), the
-//   longitude bit for bit (it is computed as before). Closer to the centre, on the polar axis and
+//   longitude bit for bit (the same case analysis). Closer to the centre, on the polar axis and
 //   at Z = 0 the standard's iteration and branches remain, failures included.
 //   The final arctangent is taken as the arcsine of the smaller of sin B and
 //   cos B, or, after a datum shift, as a short series around the input
@@ -95,24 +95,36 @@ double prime_vertical_radius(const ellipsoid &e, double B)
     return e.a / std::sqrt(1.0 - eccentricity_squared(e) * s * s);
 }
 
+namespace {
+
+// X, Y, Z from the sines and cosines of B and L.
+bool geocentric_of(const ellipsoid &e, double sB, double cB, double sL, double cL, double H,
+    double *X, double *Y, double *Z)
+{
+    const double e2 = eccentricity_squared(e);
+    const double q = 1.0 - e2 * sB * sB;
+    if (!(q > 0.0))
+        return false;
+    const double N = e.a / std::sqrt(q);
+    *X = (N + H) * cB * cL;
+    *Y = (N + H) * cB * sL;
+    *Z = (H + N * (1.0 - e2)) * sB;
+    return std::isfinite(*X) && std::isfinite(*Y) && std::isfinite(*Z);
+}
+
+} // namespace
+
 int geodetic_to_geocentric(
     const ellipsoid &e, const double blh[3], double xyz[3], double latitude[3])
 {
     if (!finite3(blh))
         return 0;
     const double B = blh[0], L = blh[1], H = blh[2];
-    const double e2 = eccentricity_squared(e);
     double sB, cB, sL, cL;
     sin_cos(B, &sB, &cB);
     sin_cos(L, &sL, &cL);
-    const double q = 1.0 - e2 * sB * sB;
-    if (!(q > 0.0))
-        return 0;
-    const double N = e.a / std::sqrt(q);
-    const double X = (N + H) * cB * cL;
-    const double Y = (N + H) * cB * sL;
-    const double Z = (H + N * (1.0 - e2)) * sB;
-    if (!std::isfinite(X) || !std::isfinite(Y) || !std::isfinite(Z))
+    double X, Y, Z;
+    if (!geocentric_of(e, sB, cB, sL, cL, H, &X, &Y, &Z))
         return 0;
     if (latitude) {
         latitude[0] = B;
@@ -123,6 +135,40 @@ int geodetic_to_geocentric(
     xyz[1] = Y;
     xyz[2] = Z;
     return 1;
+}
+
+int geodetic_sines_to_geocentric(
+    const ellipsoid &e, const double latitude[3], double sL, double cL, double H, double xyz[3])
+{
+    if (!finite3(latitude) || !std::isfinite(sL) || !std::isfinite(cL) || !std::isfinite(H))
+        return 0;
+    double X, Y, Z;
+    if (!geocentric_of(e, latitude[1], latitude[2], sL, cL, H, &X, &Y, &Z))
+        return 0;
+    xyz[0] = X;
+    xyz[1] = Y;
+    xyz[2] = Z;
+    return 1;
+}
+
+affine polar_rotation(double angle)
+{
+    double s, c;
+    sin_cos(angle, &s, &c);
+    affine t;
+    t.matrix[0][0] = c;
+    t.matrix[0][1] = -s;
+    t.matrix[0][2] = 0.0;
+    t.matrix[1][0] = s;
+    t.matrix[1][1] = c;
+    t.matrix[1][2] = 0.0;
+    t.matrix[2][0] = 0.0;
+    t.matrix[2][1] = 0.0;
+    t.matrix[2][2] = 1.0;
+    t.vector[0] = 0.0;
+    t.vector[1] = 0.0;
+    t.vector[2] = 0.0;
+    return t;
 }
 
 namespace {

@@ -22,12 +22,12 @@
 // - The inverse also stops, from its second pass on, when the height changes
 //   by less than 0.1 mm from the pass before, and takes that height. Its
 //   test of the horizontal round trip (within 1 mm) never passes where the
-//   round trip through the Transverse Mercator series or a first-order datum
+//   round trip through the national zone series or a first-order datum
 //   composition misses by 0.6-1.2 mm (2.5-3.6 deg from a central meridian, a
 //   Gauss-Krüger zone on SK-42, a longitude beyond 180 deg or outside its
-//   zone), so such rows used to fail after 100 passes with the height long
-//   settled. Wherever the round-trip test passes first, the result is the
-//   same as before.
+//   zone); without this stop such rows would fail after the last pass with
+//   the height long settled. Wherever the round-trip test passes first, it
+//   decides the result.
 #include "kelvadra_internal.h"
 
 #include <cmath>
@@ -40,6 +40,8 @@ namespace {
 // Over twice a 2.5' world grid (4321 x 8641, about 37 million values), and
 // far from where rows * cols would overflow int32 or the allocation size.
 constexpr double kMaxValues = 100000000.0;
+// Passes of the inverse height iteration before it gives up.
+constexpr int kMaxPasses = 100;
 
 bool is_set(double x)
 {
@@ -320,7 +322,7 @@ KELVADRA_API int transform_from_geoid(double point[3], const geoid_transform *t)
     const double H = point[2];
     double w[3] = {point[0], point[1], point[2]};
     double previous = 0.0; // the height of the last pass
-    for (int pass = 0; pass < 100; ++pass) {
+    for (int pass = 0; pass < kMaxPasses; ++pass) {
         double g[3];
         double N;
         if (!transform_coords(w, &t->to_geoid, g)

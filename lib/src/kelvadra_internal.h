@@ -123,6 +123,12 @@ double prime_vertical_radius(const ellipsoid &e, double B);
 // sin B and cos B there (a hint for geocentric_to_geodetic after a shift).
 int geodetic_to_geocentric(
     const ellipsoid &e, const double blh[3], double xyz[3], double latitude[3] = nullptr);
+// The same from {B, sin B, cos B}, sin L, cos L and H, with the same
+// arithmetic after the sines; fails as above.
+int geodetic_sines_to_geocentric(
+    const ellipsoid &e, const double latitude[3], double sL, double cL, double H, double xyz[3]);
+// Rotation about the polar axis by `angle` (radians, eastward).
+affine polar_rotation(double angle);
 // (X, Y, Z) -> (B, L, H); 0, nothing written, when the iteration of the
 // standard (used within a/2 of the centre) does not converge in 100 steps or
 // the input is not finite. out may alias xyz. `near` ({B0, sin B0, cos B0})
@@ -147,13 +153,22 @@ int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double 
 int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double *L);
 int gk6_inverse_auto_zone(double x, double y, int hemisphere, double *B, double *L);
 
-// General ellipsoidal Transverse Mercator (Snyder's series).
-void tm_setup_constants(const ellipsoid &e, const tm_projection &p, tm_constants *c);
+// General ellipsoidal Transverse Mercator (Krüger's series to n^6). A record
+// serves one direction: tm_forward takes the one from tm_setup_forward,
+// tm_inverse the one from tm_setup_inverse.
+void tm_setup_forward(const ellipsoid &e, const tm_projection &p, tm_constants *c);
+void tm_setup_inverse(const ellipsoid &e, const tm_projection &p, tm_constants *c);
+// Meridian distance from the equator (metres), from a forward record.
 double tm_meridian_distance(const tm_constants &c, double phi);
 void tm_forward(const tm_projection &p, const tm_constants &c, double phi, double lambda,
     double *easting, double *northing);
 void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, double northing,
     double *phi, double *lambda);
+// The inverse for a geocentric step: the latitude with its sine and cosine
+// ({B, sin B, cos B}) and the sine and cosine of the longitude from the
+// central meridian, whose angle that step does not need.
+void tm_inverse_sines(const tm_projection &p, const tm_constants &c, double easting,
+    double northing, double latitude[3], double *sinDl, double *cosDl);
 
 // Zone parameter sets; 0, out untouched, for a zone outside 1..60 or hemisphere 0.
 int gk_zone_projection(int zone, int hemisphere, tm_projection *out);

@@ -137,8 +137,9 @@ TEST(SetupTm, LimitsAndRecord)
     EXPECT_EQ(setup_tm(42, 0, 0, 1, 0, 0, nullptr), 0);
 }
 
-// The library's TM series against PROJ's tmerc +approx, within 1.5 mm inside 3° of the meridian
-// (two truncated series): on SK-42 from SK-42 and WGS 84, on GSK 2011 off the equator, from SK-95.
+// The library's TM series against PROJ's tmerc (the same series), inside 3° of the meridian: on
+// SK-42 from SK-42 and WGS 84, on GSK 2011 off the equator, from SK-95. 1 um on one datum (the
+// series agree to nanometres); across datums the datum shift's 0.1 mm.
 TEST(SetupTm, AgainstProj)
 {
     const struct
@@ -159,7 +160,8 @@ TEST(SetupTm, AgainstProj)
             for (double dl = -3; dl <= 3; dl += 1.5) {
                 double p[3] = {lat, c.cm + dl, 180.0}, q[3] = {lat, c.cm + dl, 180.0};
                 ASSERT_TRUE(transform_coords(p, &t, p) && proj.forward(q)) << lat << ", " << dl;
-                EXPECT_LE(projref::distance_m(KV_TYPE_PROJECTED, p, q), 1.5e-3)
+                EXPECT_LE(
+                    projref::distance_m(KV_TYPE_PROJECTED, p, q), c.datum == c.from ? 1e-6 : 1e-4)
                     << c.datum << " from " << c.from << " at " << lat << ", " << c.cm + dl;
             }
         }
