@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QSaveFile>
+#include <QHash>
 #include <QSet>
 #include <QSettings>
 #include <QThread>
@@ -84,8 +85,13 @@ bool numbers(const QJsonValue &value, int count, double *out)
     return true;
 }
 
+// Why each base text read so far cannot be a base: many systems of a file
+// share one, and reading it is most of the work.
+using BaseProblems = QHash<QString, QString>;
+QString checked(const System &system, BaseProblems *bases);
+
 // One entry; false with *why when it is not of the form.
-bool fromJson(const QJsonValue &value, System *system, QString *why)
+bool fromJson(const QJsonValue &value, System *system, QString *why, BaseProblems *bases)
 {
     const QJsonObject entry = value.toObject();
     if (!value.isObject() || !entry.value(QLatin1String("name")).isString()
@@ -93,9 +99,16 @@ bool fromJson(const QJsonValue &value, System *system, QString *why)
         *why = QStringLiteral("ожидается объект с полями \"name\" и \"base\"");
         return false;
     }
-    system->other = entry;
-    for (const char *known : {"name", "base", "keys", "dh"})
-        system->other.remove(QLatin1String(known));
+    int known = 0;
+    for (const char *field : {"name", "base", "keys", "dh"})
+        known += entry.contains(QLatin1String(field)) ? 1 : 0;
+    // Copied only when there is something besides: a copy per entry is what
+    // a large file would spend its time on.
+    if (entry.size() > known) {
+        system->other = entry;
+        for (const char *field : {"name", "base", "keys", "dh"})
+            system->other.remove(QLatin1String(field));
+    }
     system->name = entry.value(QLatin1String("name")).toString();
     system->base = entry.value(QLatin1String("base")).toString();
     const QJsonValue keys = entry.value(QLatin1String("keys"));
@@ -126,7 +139,7 @@ bool fromJson(const QJsonValue &value, System *system, QString *why)
         *why = QStringLiteral("\"dh\": ожидается число или [c, sx, sy]");
         return false;
     }
-    *why = problem(*system);
+    *why = checked(*system, bases);
     return why->isEmpty();
 }
 
@@ -298,10 +311,21 @@ QString baseProblem(const QString &base)
 
 QString problem(const System &system)
 {
+    return checked(system, nullptr);
+}
+
+namespace {
+
+QString checked(const System &system, BaseProblems *bases)
+{
     const QString name = nameProblem(system.name);
     if (!name.isEmpty())
         return name;
-    const QString base = baseProblem(system.base);
+    const auto known = bases ? bases->constFind(system.base) : BaseProblems::const_iterator();
+    const QString base = bases && known != bases->constEnd() ? known.value()
+                                                             : baseProblem(system.base);
+    if (bases && known == bases->constEnd())
+        bases->insert(system.base, base);
     if (!base.isEmpty())
         return QStringLiteral("\"base\": ") + base;
     const plane_keys keys = system.planeKeys();
@@ -320,6 +344,8 @@ QString problem(const System &system)
                               "больше 10, поправка высоты не больше 1e7 м, наклоны не больше 1");
     return QString();
 }
+
+} // namespace
 
 bool read(const QString &path, Systems *systems, QString *error)
 {
@@ -359,10 +385,11 @@ bool read(const QString &path, Systems *systems, QString *error)
     result.reserve(list.size());
     QSet<QString> names;
     names.reserve(list.size());
+    BaseProblems bases;
     for (int i = 0; i < list.size(); ++i) {
         System system;
         QString why;
-        if (fromJson(list.at(i), &system, &why)) {
+        if (fromJson(list.at(i), &system, &why, &bases)) {
             const QString key = comparable(system.name);
             if (names.contains(key))
                 why = QStringLiteral("имя уже занято");
