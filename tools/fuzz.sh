@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
-targets=(fuzz_parse_dms fuzz_geoid_file fuzz_transform fuzz_rows fuzz_system_name fuzz_proj_string
+targets=(fuzz_parse_dms fuzz_geoid_file fuzz_transform fuzz_rows fuzz_system_name
     fuzz_local_systems)
 build=build-fuzz
 
