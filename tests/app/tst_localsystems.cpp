@@ -494,7 +494,7 @@ void TestLocalSystems::concurrentWriters()
     while (running()) {
         QVERIFY2(LocalSystems::read(path, &read, &error), qPrintable(error));
         ++reads;
-        QThread::msleep(2);
+        QThread::msleep(20);
     }
     for (const std::unique_ptr<QProcess> &p : writers)
         QCOMPARE(p->exitCode(), 0);
