@@ -176,13 +176,20 @@ QString shownPath(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+// Characters that would break a line of a message or a listing, or hide
+// what a name says.
+bool isControl(QChar ch)
+{
+    const QChar::Category category = ch.category();
+    return category == QChar::Other_Control || category == QChar::Other_Format
+        || category == QChar::Separator_Line || category == QChar::Separator_Paragraph;
+}
+
 // A name in a message, its control characters as "?": the message stays one line.
 QString shownName(QString name)
 {
     for (QChar &ch : name) {
-        const QChar::Category category = ch.category();
-        if (category == QChar::Other_Control || category == QChar::Other_Format
-            || category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+        if (isControl(ch))
             ch = QLatin1Char('?');
     }
     return name;
@@ -283,12 +290,8 @@ QString nameProblem(const QString &name)
 {
     if (name.trimmed().isEmpty() || name != name.trimmed())
         return QStringLiteral("имя пустое или с пробелами по краям");
-    for (const QChar ch : name) {
-        const QChar::Category category = ch.category();
-        if (category == QChar::Other_Control || category == QChar::Other_Format
-            || category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
-            return QStringLiteral("в имени управляющий символ или перевод строки");
-    }
+    if (std::any_of(name.begin(), name.end(), isControl))
+        return QStringLiteral("в имени управляющий символ или перевод строки");
     if (name.endsWith(QLatin1String("+egm96"), Qt::CaseInsensitive))
         return QStringLiteral("имя оканчивается на +egm96, а msk:ИМЯ+egm96 — это высоты над "
                               "геоидом");
@@ -479,9 +482,16 @@ bool remove(const QString &path, const QString &name, QString *error, Systems *r
 
 QVector<Change> changes(const Systems &before, const Systems &after)
 {
+    // By hash, not by find: the editor may hold a list of any length.
+    QHash<QString, int> was;
+    QHash<QString, int> is;
+    for (int i = 0; i < before.size(); ++i)
+        was.insert(comparable(before.at(i).name), i);
+    for (int i = 0; i < after.size(); ++i)
+        is.insert(comparable(after.at(i).name), i);
     QVector<Change> list;
     for (const System &old : before) {
-        if (!find(after, old.name)) {
+        if (!is.contains(comparable(old.name))) {
             Change change;
             change.replaces = old.name;
             change.remove = true;
@@ -489,11 +499,11 @@ QVector<Change> changes(const Systems &before, const Systems &after)
         }
     }
     for (const System &now : after) {
-        const System *old = find(before, now.name);
-        if (old && same(*old, now))
+        const int i = was.value(comparable(now.name), -1);
+        if (i >= 0 && same(before.at(i), now))
             continue;
         Change change;
-        change.replaces = old ? old->name : QString();
+        change.replaces = i >= 0 ? before.at(i).name : QString();
         change.system = now;
         list.append(change);
     }
