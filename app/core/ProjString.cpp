@@ -142,14 +142,14 @@ struct Definition
 };
 
 // The parameter given before `key` that says the same: `key` itself, +k for
-// +k_0, any other way of giving the ellipsoid or the shift; empty when none.
+// +k_0, any other way of giving the ellipsoid; empty when none. (+towgs84
+// beside +datum=WGS84 is read as PROJ reads it: the explicit shift.)
 QString conflicting(const QStringList &seen, const QString &key)
 {
     const QStringList groups[] = {
         {QStringLiteral("+k"), QStringLiteral("+k_0")},
         {QStringLiteral("+ellps"), QStringLiteral("+datum"), QStringLiteral("+a")},
         {QStringLiteral("+ellps"), QStringLiteral("+datum"), QStringLiteral("+rf")},
-        {QStringLiteral("+datum"), QStringLiteral("+towgs84")},
     };
     for (const QString &earlier : seen) {
         if (earlier == key)

@@ -111,9 +111,8 @@ void TestLocalSystems::writtenForms_data()
     const QString proj = "proj:" + QString(epsgSk42).arg("0.35,0.79,-0.22");
     dataRow("proj, lon_0 twice", proj + " +lon_0=39", QString(), QString("+lon_0 задан дважды"));
     dataRow("proj, k and k_0", proj + " +k_0=0.9996", QString(), QString("+k и +k_0 вместе"));
-    dataRow("proj, datum and towgs84",
-        QString("proj:+proj=tmerc +lon_0=39 +datum=WGS84 +towgs84=0,0,0"), QString(),
-        QString("+datum и +towgs84 вместе"));
+    dataRow("proj, ellps and datum", QString("proj:+proj=tmerc +ellps=krass +datum=WGS84"),
+        QString(), QString("+ellps и +datum вместе"));
     // 0.01" of rotation is 0.3 m at the Earth's radius, 0.1" is 3 m: the northern
     // latitudes tell what the equator at lat_0 would not.
     dataRow("proj, rotation 0.01\" off", "proj:" + QString(epsgSk42).arg("0.36,0.79,-0.22"), msk,
@@ -428,6 +427,10 @@ void TestLocalSystems::changesKeepWhatOthersWrote()
     const Run run = runProcess("sh", {"-c", script, "sh", tempPath(), KELVADRA_CONVERT});
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.contains("нет доступа"), run.err.constData());
+    const Run suffixed = convert({"--fit", "similarity", "--from", "gk:sk42:7", tempPath("A.txt"),
+        tempPath("B.txt"), "--save", "Уч+egm96", "--systems", path});
+    QCOMPARE(suffixed.status, 2);
+    QVERIFY2(suffixed.err.contains("оканчивается на +egm96"), suffixed.err.constData());
     QCOMPARE(readFile(path), kept);
 }
 
