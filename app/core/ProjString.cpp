@@ -346,7 +346,11 @@ QString write(const refsystem &system)
     }
     if (system.type != KV_TYPE_PROJECTED || !(system.projection.scale_factor > 0))
         return QString();
-    const double lon0 = system.projection.central_meridian * (180.0 / M_PI);
+    // Zones east of 180° (Gauss-Krüger 31 to 60 reach 357°) as the west
+    // longitude PROJ and this reader both take.
+    double lon0 = system.projection.central_meridian * (180.0 / M_PI);
+    if (lon0 > 180.0)
+        lon0 -= 360.0;
     const double lat0 = system.projection.origin_latitude * (180.0 / M_PI);
     const double k = system.projection.scale_factor;
     const double fe = system.projection.false_easting;
