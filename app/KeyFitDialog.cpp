@@ -219,26 +219,17 @@ void KeyFitDialog::slotSaveSystem()
         = Dialogs::text(this, tr("Сохранить как местную систему"), tr("Имя системы:")).trimmed();
     if (name.isEmpty())
         return;
-    // Read again: the converter may have added systems since the window read them.
-    LocalSystems::Systems current;
-    QString error;
-    if (!LocalSystems::read(path, &current, &error)) {
-        Dialogs::warning(tr("Предупреждение"), tr("Система не сохранена: %1").arg(error));
-        return;
-    }
-    if (LocalSystems::find(current, name)) {
-        Dialogs::warning(
-            tr("Предупреждение"), tr("Система «%1» уже есть: выберите другое имя.").arg(name));
-        return;
-    }
     const LocalSystems::System system = KeyFit::toSystem(result, fittedBase, name);
     const QString problem = LocalSystems::problem(system);
     if (!problem.isEmpty()) {
         Dialogs::warning(tr("Предупреждение"), tr("Система не сохранена: %1").arg(problem));
         return;
     }
-    current.append(system);
-    if (!LocalSystems::write(path, current, &error)) {
+    // Added to the file as it is now: the converter may have added systems
+    // since the window read them.
+    LocalSystems::Systems current;
+    QString error;
+    if (!LocalSystems::save(path, system, &error, QString(), &current)) {
         Dialogs::warning(tr("Предупреждение"), error);
         return;
     }

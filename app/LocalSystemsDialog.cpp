@@ -61,6 +61,9 @@ LocalSystemsDialog::LocalSystemsDialog(
     for (const LocalSystems::System &system : qAsConst(list))
         ui->listWidgetSystems->addItem(system.name);
 
+    // Save checks every system before the window writes the file.
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &LocalSystemsDialog::accept);
+    connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &LocalSystemsDialog::reject);
     connect(ui->pushButtonAdd, &QPushButton::clicked, this, &LocalSystemsDialog::slotAdd);
     connect(ui->pushButtonCopy, &QPushButton::clicked, this, &LocalSystemsDialog::slotCopy);
     connect(ui->pushButtonDelete, &QPushButton::clicked, this, &LocalSystemsDialog::slotDelete);

@@ -126,12 +126,16 @@ void MainWindow::slotEditLocalSystems()
     LocalSystemsDialog dialog(systems, panel ? panel->choices().localName : QString(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    // Only what the user changed is written, into the file as it is now:
+    // systems others saved meanwhile and fields this program does not know stay.
     QString error;
-    if (!LocalSystems::write(LocalSystems::defaultPath(), dialog.systems(), &error)) {
+    LocalSystems::Systems saved;
+    if (!LocalSystems::apply(LocalSystems::defaultPath(),
+            LocalSystems::changes(systems, dialog.systems()), &saved, &error)) {
         Dialogs::warning(tr("Предупреждение"), error);
         return;
     }
-    systems = dialog.systems();
+    systems = saved;
     leftPanel->setLocalSystems(&systems);
     rightPanel->setLocalSystems(&systems);
     showStatus(tr("Местные системы сохранены"));

@@ -114,6 +114,9 @@ int run(const QStringList &args, const std::function<QString(const QString &)> &
     if (!o.save.isEmpty()) {
         if (!LocalSystems::read(path, &systems, &error))
             return fail(QStringLiteral("местные системы не прочитаны: ") + error);
+        const QString name = LocalSystems::nameProblem(o.save);
+        if (!name.isEmpty())
+            return fail(QStringLiteral("--save: система не сохранится: ") + name);
         if (LocalSystems::find(systems, o.save))
             return fail(QStringLiteral("система «%1» уже есть в «%2»: выберите другое имя")
                             .arg(o.save, shown(path)));
@@ -151,8 +154,7 @@ int run(const QStringList &args, const std::function<QString(const QString &)> &
         const QString problem = LocalSystems::problem(system);
         if (!problem.isEmpty())
             return fail(QStringLiteral("«%1» не сохранена: %2").arg(o.save, problem));
-        systems.append(system);
-        if (!LocalSystems::write(path, systems, &error))
+        if (!LocalSystems::save(path, system, &error))
             return fail(error);
         write(stderr,
             QStringLiteral("kelvadra-convert: система msk:%1 сохранена в «%2»\n")

@@ -4,14 +4,20 @@
 #include "SystemName.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QSaveFile>
+#include <QHash>
+#include <QSet>
 #include <QSettings>
+#include <QThread>
 
+#include <algorithm>
 #include <cmath>
 
 namespace LocalSystems {
@@ -21,14 +27,15 @@ namespace {
 const int similarityCount = 4;
 const int affineCount = 6;
 
-// The line of each top-level entry of a JSON list, for the messages: the
-// reader names no lines of its own.
+// The line where each top-level entry of a JSON list starts, whatever its
+// kind, for the messages: the reader names no lines of its own.
 QVector<int> entryLines(const QByteArray &text)
 {
     QVector<int> lines;
     int line = 1;
     int depth = 0;
     bool inString = false;
+    bool entryNext = false;
     for (int i = 0; i < text.size(); ++i) {
         const char c = text.at(i);
         if (c == '\n')
@@ -38,14 +45,22 @@ QVector<int> entryLines(const QByteArray &text)
                 ++i;
             else if (c == '"')
                 inString = false;
-        } else if (c == '"') {
+            continue;
+        }
+        if (entryNext && depth == 1 && c != ' ' && c != '\t' && c != '\r' && c != '\n'
+            && c != ']') {
+            lines.append(line);
+            entryNext = false;
+        }
+        if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {
-            if (depth == 1)
-                lines.append(line);
             ++depth;
+            entryNext = depth == 1;
         } else if (c == ']' || c == '}') {
             --depth;
+        } else if (c == ',' && depth == 1) {
+            entryNext = true;
         }
     }
     return lines;
@@ -70,14 +85,29 @@ bool numbers(const QJsonValue &value, int count, double *out)
     return true;
 }
 
+// Why each base text read so far cannot be a base: many systems of a file
+// share one, and reading it is most of the work.
+using BaseProblems = QHash<QString, QString>;
+QString checked(const System &system, BaseProblems *bases);
+
 // One entry; false with *why when it is not of the form.
-bool fromJson(const QJsonValue &value, System *system, QString *why)
+bool fromJson(const QJsonValue &value, System *system, QString *why, BaseProblems *bases)
 {
     const QJsonObject entry = value.toObject();
     if (!value.isObject() || !entry.value(QLatin1String("name")).isString()
         || !entry.value(QLatin1String("base")).isString()) {
         *why = QStringLiteral("ожидается объект с полями \"name\" и \"base\"");
         return false;
+    }
+    int known = 0;
+    for (const char *field : {"name", "base", "keys", "dh"})
+        known += entry.contains(QLatin1String(field)) ? 1 : 0;
+    // Copied only when there is something besides: a copy per entry is what
+    // a large file would spend its time on.
+    if (entry.size() > known) {
+        system->other = entry;
+        for (const char *field : {"name", "base", "keys", "dh"})
+            system->other.remove(QLatin1String(field));
     }
     system->name = entry.value(QLatin1String("name")).toString();
     system->base = entry.value(QLatin1String("base")).toString();
@@ -109,14 +139,15 @@ bool fromJson(const QJsonValue &value, System *system, QString *why)
         *why = QStringLiteral("\"dh\": ожидается число или [c, sx, sy]");
         return false;
     }
-    *why = problem(*system);
+    *why = checked(*system, bases);
     return why->isEmpty();
 }
 
 QJsonObject toJson(const System &system)
 {
-    QJsonObject entry {
-        {QStringLiteral("name"), system.name}, {QStringLiteral("base"), system.base}};
+    QJsonObject entry = system.other;
+    entry.insert(QStringLiteral("name"), system.name);
+    entry.insert(QStringLiteral("base"), system.base);
     const int count = system.keys == System::Keys::Similarity ? similarityCount : affineCount;
     if (system.keys != System::Keys::None) {
         QJsonArray values;
@@ -132,6 +163,104 @@ QJsonObject toJson(const System &system)
     else if (system.dh[0] != 0.0)
         entry.insert(QStringLiteral("dh"), system.dh[0]);
     return entry;
+}
+
+const int lockWait = 10000; // ms; a writer holds the lock for one read and one write
+const double maxShift = 1e8;
+const double maxFactor = 10.0;
+const double maxHeightShift = 1e7;
+const double maxSlope = 1.0;
+
+QString shownPath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// Characters that would break a line of a message or a listing, or hide
+// what a name says.
+bool isControl(QChar ch)
+{
+    const QChar::Category category = ch.category();
+    return category == QChar::Other_Control || category == QChar::Other_Format
+        || category == QChar::Separator_Line || category == QChar::Separator_Paragraph;
+}
+
+// A name in a message, its control characters as "?": the message stays one line.
+QString shownName(QString name)
+{
+    for (QChar &ch : name) {
+        if (isControl(ch))
+            ch = QLatin1Char('?');
+    }
+    return name;
+}
+
+// Names that look alike are one name: "й" typed or composed of "и" and a breve.
+QString comparable(const QString &name)
+{
+    return name.normalized(QString::NormalizationForm_C);
+}
+
+// Takes the lock of the definitions file, making its folder when needed;
+// why it could not, else empty.
+QString take(QLockFile *lock, const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    // Short waits of our own: QLockFile's start at 100 ms and double, while
+    // a writer holds the lock for a few milliseconds.
+    QElapsedTimer waited;
+    waited.start();
+    while (!lock->tryLock(0)) {
+        if (lock->error() != QLockFile::LockFailedError || waited.elapsed() > lockWait)
+            return lock->error() == QLockFile::LockFailedError
+                ? QStringLiteral("файл занят другой программой")
+                : QStringLiteral("нет доступа к папке");
+        QThread::msleep(2);
+    }
+    return QString();
+}
+
+int indexOf(const Systems &systems, const QString &name)
+{
+    const QString key = comparable(name);
+    for (int i = 0; i < systems.size(); ++i) {
+        if (systems.at(i).name == name || comparable(systems.at(i).name) == key)
+            return i;
+    }
+    return -1;
+}
+
+bool same(const System &a, const System &b)
+{
+    return a.name == b.name && a.base == b.base && a.keys == b.keys
+        && std::equal(a.values, a.values + 6, b.values) && std::equal(a.dh, a.dh + 3, b.dh)
+        && a.other == b.other;
+}
+
+// Writes the list whole or not at all, keeping the permissions of the file
+// it replaces; the lock is the caller's.
+bool writeLocked(const QString &path, const Systems &systems, QString *error)
+{
+    QJsonArray list;
+    for (const System &system : systems)
+        list.append(toJson(system));
+    const QByteArray text = QJsonDocument(list).toJson(QJsonDocument::Indented);
+    const QFileInfo before(path);
+    const bool existed = before.exists();
+    // The user's flags are what this process may do (root may write a 0444
+    // file): given back, they would set the owner's bits.
+    const QFileDevice::Permissions permissions = before.permissions()
+        & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    QSaveFile file(path);
+    bool denied = existed && !before.isWritable();
+    if (!denied && file.open(QIODevice::WriteOnly) && file.write(text) == text.size()
+        && (!existed || file.setPermissions(permissions)) && file.commit())
+        return true;
+    denied = denied || file.error() == QFileDevice::PermissionsError;
+    *error = QStringLiteral("«%1» не записан: %2, прежний файл не изменён")
+                 .arg(shownPath(path),
+                     denied ? QStringLiteral("нет доступа") : QStringLiteral("ошибка записи"));
+    return false;
 }
 
 } // namespace
@@ -157,38 +286,94 @@ QString defaultPath()
     return QFileInfo(QSettings().fileName()).absolutePath() + QStringLiteral("/local-systems.json");
 }
 
-QString problem(const System &system)
+QString nameProblem(const QString &name)
 {
-    if (system.name.trimmed().isEmpty() || system.name != system.name.trimmed())
+    if (name.trimmed().isEmpty() || name != name.trimmed())
         return QStringLiteral("имя пустое или с пробелами по краям");
-    SystemName::Choices base;
-    QString error;
-    if (!SystemName::parse(system.base, true, &base, &error))
-        return QStringLiteral("\"base\" ") + error;
-    const bool plane = base.kind == SystemKind::TransverseMercator || base.kind == SystemKind::Utm
-        || (base.kind == SystemKind::GaussKruger && !base.autoZone);
-    if (!plane || base.geoid)
-        return QStringLiteral("\"base\": ожидается tm:, utm: или gk: с номером зоны, без +egm96");
-    const plane_keys keys = system.planeKeys();
-    if (!check_plane_keys(&keys))
-        return QStringLiteral("ключи вырождены или не конечны");
+    if (std::any_of(name.begin(), name.end(), isControl))
+        return QStringLiteral("в имени управляющий символ или перевод строки");
+    if (name.endsWith(QLatin1String("+egm96"), Qt::CaseInsensitive))
+        return QStringLiteral("имя оканчивается на +egm96, а msk:ИМЯ+egm96 — это высоты над "
+                              "геоидом");
     return QString();
 }
 
+QString baseProblem(const QString &base)
+{
+    SystemName::Choices choices;
+    QString error;
+    if (!SystemName::parse(base, true, &choices, &error))
+        return error;
+    const bool plane = choices.kind == SystemKind::TransverseMercator
+        || choices.kind == SystemKind::Utm
+        || (choices.kind == SystemKind::GaussKruger && !choices.autoZone);
+    if (!plane || choices.geoid)
+        return QStringLiteral("ожидается tm:, utm: или gk: с номером зоны, без +egm96");
+    return QString();
+}
+
+QString problem(const System &system)
+{
+    return checked(system, nullptr);
+}
+
+namespace {
+
+QString checked(const System &system, BaseProblems *bases)
+{
+    const QString name = nameProblem(system.name);
+    if (!name.isEmpty())
+        return name;
+    const auto known = bases ? bases->constFind(system.base) : BaseProblems::const_iterator();
+    const QString base = bases && known != bases->constEnd() ? known.value()
+                                                             : baseProblem(system.base);
+    if (bases && known == bases->constEnd())
+        bases->insert(system.base, base);
+    if (!base.isEmpty())
+        return QStringLiteral("\"base\": ") + base;
+    const plane_keys keys = system.planeKeys();
+    if (!check_plane_keys(&keys))
+        return QStringLiteral("ключи вырождены или не конечны");
+    // Keys beyond these put every point farther than anything measured and
+    // print as hundreds of digits: the shifts are bounded as a projection's
+    // false easting and northing are.
+    const double shift = std::max(std::fabs(keys.dx), std::fabs(keys.dy));
+    const double factor = std::max({std::fabs(keys.a1), std::fabs(keys.a2), std::fabs(keys.b1),
+        std::fabs(keys.b2)});
+    const double slope = std::max(std::fabs(keys.sx), std::fabs(keys.sy));
+    if (!(shift <= maxShift) || !(factor <= maxFactor) || !(std::fabs(keys.dh) <= maxHeightShift)
+        || !(slope <= maxSlope))
+        return QStringLiteral("ключи вне пределов: сдвиги dX, dY не больше 1e8 м, множители не "
+                              "больше 10, поправка высоты не больше 1e7 м, наклоны не больше 1");
+    return QString();
+}
+
+} // namespace
+
 bool read(const QString &path, Systems *systems, QString *error)
 {
-    QFile file(path);
-    if (!file.exists()) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
         *systems = Systems();
         return true;
     }
     const auto fail = [&](const QString &why) {
-        *error = QStringLiteral("«%1»: %2").arg(QDir::toNativeSeparators(path), why);
+        *error = QStringLiteral("«%1»: %2").arg(shownPath(path), why);
         return false;
     };
+    // A pipe or a device would hang the reader or never end.
+    if (!info.isFile())
+        return fail(QStringLiteral("не обычный файл"));
+    if (info.size() > maxFileSize)
+        return fail(QStringLiteral("файл больше %1 МБ").arg(maxFileSize / (1024 * 1024)));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("файл не читается"));
-    const QByteArray text = file.readAll();
+        return fail(file.error() == QFileDevice::PermissionsError
+                ? QStringLiteral("нет доступа")
+                : QStringLiteral("файл не читается"));
+    const QByteArray text = file.read(maxFileSize + 1);
+    if (text.size() > maxFileSize)
+        return fail(QStringLiteral("файл больше %1 МБ").arg(maxFileSize / (1024 * 1024)));
     QJsonParseError parsed;
     const QJsonDocument document = QJsonDocument::fromJson(text, &parsed);
     if (parsed.error != QJsonParseError::NoError)
@@ -200,15 +385,23 @@ bool read(const QString &path, Systems *systems, QString *error)
     const QJsonArray list = document.array();
     const QVector<int> lines = entryLines(text);
     Systems result;
+    result.reserve(list.size());
+    QSet<QString> names;
+    names.reserve(list.size());
+    BaseProblems bases;
     for (int i = 0; i < list.size(); ++i) {
         System system;
         QString why;
-        if (fromJson(list.at(i), &system, &why) && find(result, system.name))
-            why = QStringLiteral("имя уже занято");
+        if (fromJson(list.at(i), &system, &why, &bases)) {
+            const QString key = comparable(system.name);
+            if (names.contains(key))
+                why = QStringLiteral("имя уже занято");
+            names.insert(key);
+        }
         if (!why.isEmpty()) {
             const QString entry = system.name.isEmpty()
                 ? QStringLiteral("запись %1").arg(i + 1)
-                : QStringLiteral("запись %1 «%2»").arg(i + 1).arg(system.name);
+                : QStringLiteral("запись %1 «%2»").arg(i + 1).arg(shownName(system.name));
             return fail(QStringLiteral("строка %1, %2: %3").arg(lines.value(i, 1)).arg(entry, why));
         }
         result.append(system);
@@ -217,31 +410,110 @@ bool read(const QString &path, Systems *systems, QString *error)
     return true;
 }
 
+bool apply(const QString &path, const QVector<Change> &changes, Systems *result, QString *error)
+{
+    const auto fail = [&](const QString &why) {
+        *error = QStringLiteral("«%1» не записан: %2, прежний файл не изменён")
+                     .arg(shownPath(path), why);
+        return false;
+    };
+    QLockFile lock(path + QStringLiteral(".lock"));
+    const QString locked = take(&lock, path);
+    if (!locked.isEmpty())
+        return fail(locked);
+    // Read again under the lock: another writer may have changed it.
+    Systems systems;
+    if (!read(path, &systems, error))
+        return false;
+    for (const Change &change : changes) {
+        const int replaced = change.replaces.isEmpty() ? -1 : indexOf(systems, change.replaces);
+        if (change.remove) {
+            if (replaced >= 0)
+                systems.remove(replaced);
+            continue;
+        }
+        const QString why = problem(change.system);
+        if (!why.isEmpty())
+            return fail(QStringLiteral("«%1»: %2").arg(shownName(change.system.name), why));
+        const int taken = indexOf(systems, change.system.name);
+        if (taken >= 0 && taken != replaced)
+            return fail(
+                QStringLiteral("система «%1» уже есть").arg(shownName(change.system.name)));
+        if (replaced >= 0)
+            systems[replaced] = change.system;
+        else
+            systems.append(change.system);
+    }
+    if (!writeLocked(path, systems, error))
+        return false;
+    if (result)
+        *result = systems;
+    return true;
+}
+
 bool write(const QString &path, const Systems &systems, QString *error)
 {
-    QJsonArray list;
-    for (const System &system : systems)
-        list.append(toJson(system));
-    const QByteArray text = QJsonDocument(list).toJson(QJsonDocument::Indented);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit())
-        return true;
-    const bool denied = file.error() == QFileDevice::PermissionsError
-        || (file.error() == QFileDevice::OpenError && QFileInfo::exists(path));
-    *error = QStringLiteral("«%1» не записан: %2, прежний файл не изменён")
-                 .arg(QDir::toNativeSeparators(path),
-                     denied ? QStringLiteral("нет доступа") : QStringLiteral("ошибка записи"));
-    return false;
+    QLockFile lock(path + QStringLiteral(".lock"));
+    const QString locked = take(&lock, path);
+    if (!locked.isEmpty()) {
+        *error = QStringLiteral("«%1» не записан: %2, прежний файл не изменён")
+                     .arg(shownPath(path), locked);
+        return false;
+    }
+    return writeLocked(path, systems, error);
+}
+
+bool save(const QString &path, const System &system, QString *error, const QString &replaces,
+    Systems *result)
+{
+    Change change;
+    change.replaces = replaces;
+    change.system = system;
+    return apply(path, {change}, result, error);
+}
+
+bool remove(const QString &path, const QString &name, QString *error, Systems *result)
+{
+    Change change;
+    change.replaces = name;
+    change.remove = true;
+    return apply(path, {change}, result, error);
+}
+
+QVector<Change> changes(const Systems &before, const Systems &after)
+{
+    // By hash, not by find: the editor may hold a list of any length.
+    QHash<QString, int> was;
+    QHash<QString, int> is;
+    for (int i = 0; i < before.size(); ++i)
+        was.insert(comparable(before.at(i).name), i);
+    for (int i = 0; i < after.size(); ++i)
+        is.insert(comparable(after.at(i).name), i);
+    QVector<Change> list;
+    for (const System &old : before) {
+        if (!is.contains(comparable(old.name))) {
+            Change change;
+            change.replaces = old.name;
+            change.remove = true;
+            list.append(change);
+        }
+    }
+    for (const System &now : after) {
+        const int i = was.value(comparable(now.name), -1);
+        if (i >= 0 && same(before.at(i), now))
+            continue;
+        Change change;
+        change.replaces = i >= 0 ? before.at(i).name : QString();
+        change.system = now;
+        list.append(change);
+    }
+    return list;
 }
 
 const System *find(const Systems &systems, const QString &name)
 {
-    for (const System &system : systems) {
-        if (system.name == name)
-            return &system;
-    }
-    return nullptr;
+    const int i = indexOf(systems, name);
+    return i >= 0 ? &systems.at(i) : nullptr;
 }
 
 } // namespace LocalSystems

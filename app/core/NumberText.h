@@ -37,14 +37,24 @@ template <typename Number> bool read(const char *begin, const char *end, Number 
     return true;
 }
 
-// The shortest text that reads back as the same double, "." as the point.
+// The shortest text that reads back as the same double, "." as the point:
+// fixed notation for what a coordinate or parameter can be ("500000", not
+// "5e+05"), the exponent form ("1e-100") for the rest, which std::from_chars,
+// strtod, PROJ and Python read alike. Zero is "0" whatever its sign; a value
+// that is not finite gives "nan" or "inf", never bytes of the buffer.
 inline QString shortest(double value)
 {
-    // Fixed notation for what a coordinate or parameter can be: "500000", not "5e+05".
+    if (value == 0.0)
+        return QStringLiteral("0");
     char text[64];
-    const std::to_chars_result result = std::fabs(value) < 1e15
-        ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed)
-        : std::to_chars(text, text + sizeof text, value);
+    const double magnitude = std::fabs(value);
+    std::to_chars_result result {text, std::errc::value_too_large};
+    if (magnitude >= 1e-5 && magnitude < 1e15)
+        result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    if (result.ec != std::errc())
+        result = std::to_chars(text, text + sizeof text, value);
+    if (result.ec != std::errc())
+        return QStringLiteral("nan");
     return QString::fromLatin1(text, int(result.ptr - text));
 }
 

@@ -3,10 +3,12 @@
 #include "Calculation.h"
 #include "NumberText.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <vector>
 
 namespace ProjString {
 
@@ -29,9 +31,6 @@ const Ellipsoid ellipsoids[] = {
     {"PZ90", 6378136.0, 298.25784},
     {"GSK2011", 6378136.5, 298.2564151},
 };
-
-const int datumCodes[] = {KV_DATUM_WGS84, KV_DATUM_PULKOVO42, KV_DATUM_PULKOVO95, KV_DATUM_PZ90,
-    KV_DATUM_PZ9002, KV_DATUM_PZ9011, KV_DATUM_GSK2011, KV_DATUM_ITRF2008};
 
 bool convert(const refsystem &from, const refsystem &to, const double in[3], double out[3])
 {
@@ -110,6 +109,24 @@ bool libraryParameters(int datum, double p[7])
     return true;
 }
 
+// How far apart the given seven parameters and the library's shift put a
+// point of `datum` at place[0] latitude, place[1] longitude (degrees, on the
+// ellipsoid); NaN when the library cannot tell.
+double shiftDifference(int datum, const double towgs84[7], bool frame, const double place[2])
+{
+    refsystem geodetic;
+    refsystem geocentric;
+    const double point[3] = {place[0], place[1], 0.0};
+    double p[3];
+    double library[3];
+    double given[3];
+    if (!setup_geod(datum, &geodetic) || !setup_geoc(datum, &geocentric)
+        || !convert(geodetic, geocentric, point, p) || !libraryShift(datum, p, library))
+        return std::nan("");
+    helmert(towgs84, frame, p, given);
+    return std::hypot(given[0] - library[0], given[1] - library[1], given[2] - library[2]);
+}
+
 bool number(const QString &text, double *value)
 {
     const QByteArray bytes = text.toLatin1();
@@ -124,14 +141,46 @@ struct Definition
     bool shiftGiven = false;
 };
 
+// The parameter given before `key` that says the same: `key` itself, +k for
+// +k_0, any other way of giving the ellipsoid; empty when none. (+towgs84
+// beside +datum=WGS84 is read as PROJ reads it: the explicit shift.)
+QString conflicting(const QStringList &seen, const QString &key)
+{
+    const QStringList groups[] = {
+        {QStringLiteral("+k"), QStringLiteral("+k_0")},
+        {QStringLiteral("+ellps"), QStringLiteral("+datum"), QStringLiteral("+a")},
+        {QStringLiteral("+ellps"), QStringLiteral("+datum"), QStringLiteral("+rf")},
+    };
+    for (const QString &earlier : seen) {
+        if (earlier == key)
+            return key;
+        for (const QStringList &group : groups) {
+            if (group.contains(earlier) && group.contains(key))
+                return earlier;
+        }
+    }
+    return QString();
+}
+
 // The parameters of the text; false with *error for anything but a
 // Transverse Mercator in metres.
 bool parse(const QString &text, Definition *d, QString *error)
 {
     bool tmerc = false;
+    QStringList seen;
     for (const QString &token : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QString key = token.section(QLatin1Char('='), 0, 0);
         const QString value = token.section(QLatin1Char('='), 1);
+        // PROJ takes the first of repeated parameters, a reader of the text
+        // may take the last: a definition that reads two ways is refused.
+        const QString conflict = conflicting(seen, key);
+        if (!conflict.isEmpty()) {
+            *error = conflict == key
+                ? QStringLiteral("%1 задан дважды: ожидается одно значение").arg(key)
+                : QStringLiteral("%1 и %2 вместе: ожидается одно из них").arg(conflict, key);
+            return false;
+        }
+        seen.append(key);
         bool ok = true;
         if (key == QLatin1String("+proj")) {
             tmerc = value == QLatin1String("tmerc");
@@ -186,6 +235,22 @@ bool parse(const QString &text, Definition *d, QString *error)
     return true;
 }
 
+// Where the plane coordinates are 0, 0 (latitude, longitude in degrees);
+// false when the projection does not reach it.
+bool falseOriginOf(int datum, const Definition &d, double out[2])
+{
+    refsystem plane;
+    refsystem geodetic;
+    const double zero[3] = {0.0, 0.0, 0.0};
+    double point[3];
+    if (!setup_tm(datum, d.lon0, d.lat0, d.k, d.fe, d.fn, &plane) || !setup_geod(datum, &geodetic)
+        || !convert(plane, geodetic, zero, point) || !std::isfinite(point[0])
+        || !std::isfinite(point[1]))
+        return false;
+    out[0] = point[0], out[1] = point[1];
+    return true;
+}
+
 } // namespace
 
 bool read(const QString &definition, SystemName::Choices *choices, QString *note, QString *error)
@@ -198,31 +263,35 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
                                 "не различить");
         return false;
     }
+    // The shifts are compared over the projection's area, not at one point:
+    // rotations a little off move little at the equator and metres in the north.
+    std::vector<std::array<double, 2>> places;
+    for (double latitude = 40.0; latitude <= 80.0; latitude += 5.0)
+        places.push_back({latitude, d.lon0});
+    places.push_back({d.lat0, d.lon0});
     int best = 0;
     bool bestFrame = false;
     double bestDistance = HUGE_VAL;
     bool ellipsoidFound = false;
-    for (const int datum : datumCodes) {
+    for (const int datum : SystemName::datumsFor(SystemKind::Geodetic)) {
         double a = 0;
         double f = 0;
-        refsystem geodetic;
-        refsystem geocentric;
-        const double origin[3] = {d.lat0, d.lon0, 0.0};
-        double p[3];
-        double library[3];
         if (!ellipsoidOf(datum, &a, &f) || std::fabs(a - d.a) > 0.001
-            || std::fabs(f - 1.0 / d.rf) > 1e-12 || !setup_geod(datum, &geodetic)
-            || !setup_geoc(datum, &geocentric) || !convert(geodetic, geocentric, origin, p)
-            || !libraryShift(datum, p, library))
+            || std::fabs(f - 1.0 / d.rf) > 1e-12)
             continue;
         ellipsoidFound = true;
+        double falseOrigin[2];
+        std::vector<std::array<double, 2>> here = places;
+        if (falseOriginOf(datum, d, falseOrigin))
+            here.push_back({falseOrigin[0], falseOrigin[1]});
         for (const bool frame : {false, true}) {
-            double given[3];
-            helmert(d.towgs84, frame, p, given);
-            const double distance
-                = std::hypot(given[0] - library[0], given[1] - library[1], given[2] - library[2]);
-            if (distance < bestDistance)
-                best = datum, bestFrame = frame, bestDistance = distance;
+            double largest = 0.0;
+            for (const std::array<double, 2> &place : here) {
+                const double distance = shiftDifference(datum, d.towgs84, frame, place.data());
+                largest = std::isnan(distance) ? HUGE_VAL : std::max(largest, distance);
+            }
+            if (largest < bestDistance)
+                best = datum, bestFrame = frame, bestDistance = largest;
         }
     }
     if (!ellipsoidFound) {
@@ -232,7 +301,8 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
     }
     if (!(bestDistance <= 1.0)) {
         *error = QStringLiteral("+towgs84 не совпадает с параметрами ни одного датума на этом "
-                                "эллипсоиде: ближайший, %1, отличается на %2 м")
+                                "эллипсоиде: ближайший, %1, отличается в области проекции "
+                                "до %2 м")
                      .arg(SystemName::datumCaption(best))
                      .arg(bestDistance, 0, 'f', 2);
         return false;
@@ -253,7 +323,8 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
     if (note)
         *note
             = QStringLiteral("PROJ: взят датум %1, повороты %2; параметры +towgs84 отличаются "
-                             "от параметров библиотеки в начале проекции на %3 см")
+                             "от параметров библиотеки в области проекции (осевой меридиан на "
+                             "широтах 40°–80°, начало координат) не больше чем на %3 см")
                   .arg(SystemName::datumCaption(best),
                       bestFrame ? QStringLiteral("как поворот системы координат (coordinate frame)")
                                 : QStringLiteral("как поворот вектора положения (position vector)"))
@@ -263,24 +334,27 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
 
 QString write(const refsystem &system)
 {
-    double lon0 = 0;
-    double lat0 = 0;
-    double k = 1;
-    double fe = 0;
-    double fn = 0;
-    if (system.type == KV_TYPE_PROJECTED && system.projection.scale_factor > 0) {
-        lon0 = system.projection.central_meridian * (180.0 / M_PI);
-        lat0 = system.projection.origin_latitude * (180.0 / M_PI);
-        k = system.projection.scale_factor;
-        fe = system.projection.false_easting;
-        fn = system.projection.false_northing;
-    } else if (system.type == KV_TYPE_GK_ZONE && system.zone >= 1 && system.zone <= 60) {
-        lon0 = 6.0 * system.zone - 3.0;
-        fe = system.zone * 1e6 + 500000.0;
-        fn = system.hemisphere == KV_HEMISPHERE_SOUTH ? 10000000.0 : 0.0;
-    } else {
-        return QString();
+    if (system.type == KV_TYPE_GK_ZONE && system.zone >= 1 && system.zone <= 60) {
+        // The national series is the library's zone of the same number.
+        refsystem zone;
+        return setup_gk(system.datum, unsigned(system.zone),
+                   system.hemisphere == KV_HEMISPHERE_SOUTH ? KV_HEMISPHERE_SOUTH
+                                                            : KV_HEMISPHERE_NORTH,
+                   &zone)
+            ? write(zone)
+            : QString();
     }
+    if (system.type != KV_TYPE_PROJECTED || !(system.projection.scale_factor > 0))
+        return QString();
+    // Zones east of 180° (Gauss-Krüger 31 to 60 reach 357°) as the west
+    // longitude PROJ and this reader both take.
+    double lon0 = system.projection.central_meridian * (180.0 / M_PI);
+    if (lon0 > 180.0)
+        lon0 -= 360.0;
+    const double lat0 = system.projection.origin_latitude * (180.0 / M_PI);
+    const double k = system.projection.scale_factor;
+    const double fe = system.projection.false_easting;
+    const double fn = system.projection.false_northing;
     double a = 0;
     double f = 0;
     double p[7];
@@ -292,8 +366,9 @@ QString write(const refsystem &system)
             ellipsoid = QLatin1String(e.name);
     }
     QStringList shift;
+    // Micrometres and micro-arc-seconds: the library's shift is no finer.
     for (const double v : p)
-        shift << QString::number(v, 'f', 6).remove(QRegularExpression(QStringLiteral("\\.?0+$")));
+        shift << NumberText::shortest(std::round(v * 1e6) / 1e6);
     return QStringLiteral("+proj=tmerc +lat_0=%1 +lon_0=%2 +k=%3 +x_0=%4 +y_0=%5 +ellps=%6 "
                           "+towgs84=%7 +units=m +no_defs")
         .arg(NumberText::shortest(lat0), NumberText::shortest(lon0), NumberText::shortest(k),

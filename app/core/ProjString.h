@@ -5,10 +5,13 @@
 // Published parameter sets of one datum differ a little between sources and
 // in the sign of their rotations (position vector or coordinate frame). A
 // definition is read as the one of the eight datums on its ellipsoid whose
-// shift to WGS 84, this library's, moves the projection's origin closest to
-// where the given +towgs84 moves it, applied either way; it is taken when
-// that is within 1 m. On the Krasovsky ellipsoid +towgs84 is required: SK-42
-// and SK-95 share it.
+// shift to WGS 84, this library's, is closest to the given +towgs84 applied
+// either way, over the projection's area: along its central meridian at the
+// latitudes 40° to 80° N, at its origin and at the point of plane coordinates
+// 0, 0. It is taken when every place is within 1 m. On the Krasovsky
+// ellipsoid +towgs84 is required: SK-42 and SK-95 share it. A parameter given
+// twice, or given two ways (+k and +k_0, +ellps and +datum), is refused: PROJ
+// takes the first, and the text would read one way here and another there.
 #ifndef PROJSTRING_H
 #define PROJSTRING_H
 
@@ -19,8 +22,8 @@
 namespace ProjString {
 
 // Reads a definition into tm: choices. On success *note (if given) says which
-// datum and rotation convention were taken and by how many centimetres the
-// given parameters differ from this library's at the origin; on failure
+// datum and rotation convention were taken and by how many centimetres at
+// most the given parameters differ from this library's; on failure
 // *error says what is expected, in Russian.
 bool read(const QString &definition, SystemName::Choices *choices, QString *note, QString *error);
 

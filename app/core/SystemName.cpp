@@ -297,12 +297,16 @@ bool parse(const QString &name, bool input, Choices *choices, QString *error, QS
         c.geoid = true;
         text.chop(geoidSuffix.size());
     }
-    // A local system's name keeps its case and may hold any character.
+    // A local system's name keeps its case; a name no system can have (one
+    // still ending in +egm96, control characters) is refused here, not
+    // looked up.
     if (text.startsWith(QLatin1String("msk:"), Qt::CaseInsensitive)) {
         c.kind = SystemKind::Local;
         c.localName = text.mid(4);
-        if (c.localName.isEmpty())
-            return fail(QStringLiteral("ожидается msk:ИМЯ местной системы (список: --list)"));
+        const QString why = LocalSystems::nameProblem(c.localName);
+        if (!why.isEmpty())
+            return fail(
+                QStringLiteral("ожидается msk:ИМЯ местной системы (список: --list): ") + why);
         *choices = c;
         return true;
     }

@@ -1,13 +1,16 @@
 // Local systems: written forms, the definitions file, keys by hand, PROJ's cs2cs, the editor.
 #include "Calculation.h"
 #include "LocalSystemsDialog.h"
+#include "NumberText.h"
 #include "ProjString.h"
 #include "TestSupport.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
+#include <cfloat>
 #include <cmath>
+#include <sys/stat.h>
 
 using namespace Calculation;
 
@@ -63,8 +66,14 @@ class TestLocalSystems : public QObject
 private slots:
     void writtenForms_data();
     void writtenForms();
+    void shortestNumbers_data();
+    void shortestNumbers();
     void definitionsFile_data();
     void definitionsFile();
+    void onlyRegularFilesOfBoundedSize();
+    void changesKeepWhatOthersWrote();
+    void concurrentWriters();
+    void editorSaveThroughWindow();
     void keysByHand();
     void printedForProj();
     void editor();
@@ -93,12 +102,33 @@ void TestLocalSystems::writtenForms_data()
     dataRow("proj, WGS 84", QString("proj:+proj=tmerc +lon_0=39 +x_0=500000 +datum=WGS84"),
         QString("tm:wgs84:lon0=39,lat0=0,k=1,fe=500000,fn=0"), QString("WGS 84"));
     dataRow("proj, scale sign flipped", "proj:" + QString(epsgSk42).arg("0.35,0.79,0.22"),
-        QString(), QString("отличается на 2.8"));
+        QString(), QString("отличается в области проекции до 2.8"));
     dataRow("proj, Krasovsky without a shift",
         "proj:" + QString(epsgSk42).section(" +towgs84", 0, 0), QString(),
         QString("нужен +towgs84"));
     dataRow("proj, another projection", QString("proj:+proj=utm +zone=37 +datum=WGS84"), QString(),
         QString("«+proj=utm»"));
+    const QString proj = "proj:" + QString(epsgSk42).arg("0.35,0.79,-0.22");
+    dataRow("proj, lon_0 twice", proj + " +lon_0=39", QString(), QString("+lon_0 задан дважды"));
+    dataRow("proj, k and k_0", proj + " +k_0=0.9996", QString(), QString("+k и +k_0 вместе"));
+    dataRow("proj, ellps and datum", QString("proj:+proj=tmerc +ellps=krass +datum=WGS84"),
+        QString(), QString("+ellps и +datum вместе"));
+    // 0.01" of rotation is 0.3 m at the Earth's radius, 0.1" is 3 m: the northern
+    // latitudes tell what the equator at lat_0 would not.
+    dataRow("proj, rotation 0.01\" off", "proj:" + QString(epsgSk42).arg("0.36,0.79,-0.22"), msk,
+        QString("взят датум Пулково 42"));
+    dataRow("proj, rotation 0.1\" off", "proj:" + QString(epsgSk42).arg("0.45,0.79,-0.22"),
+        QString(), QString("отличается в области проекции до"));
+    dataRow("proj, rotation 1.3\" off", "proj:" + QString(epsgSk42).arg("1.65,0.79,-0.22"),
+        QString(), QString("отличается в области проекции до"));
+    dataRow("tm, tiny meridian", QString("tm:wgs84:lon0=1e-100,lat0=0,k=1,fe=0,fn=0"),
+        QString("tm:wgs84:lon0=1e-100,lat0=0,k=1,fe=0,fn=0"), QString());
+    dataRow("tm, negative zeros", QString("tm:wgs84:lon0=-0,lat0=-0,k=1,fe=-0,fn=-0.0"),
+        QString("tm:wgs84:lon0=0,lat0=0,k=1,fe=0,fn=0"), QString());
+    dataRow("msk with heights", QString("msk:Уч+egm96"), QString("msk:Уч+egm96"), QString());
+    dataRow("msk, +egm96 left in the name", QString("msk:Уч+egm96+egm96"), QString(),
+        QString("оканчивается на +egm96"));
+    dataRow("msk, a line break", QString("msk:У\nч"), QString(), QString("перевод строки"));
     dataRow("proj, another ellipsoid",
         QString("proj:+proj=tmerc +a=6378388 +rf=297 +towgs84=0,0,0"), QString(),
         QString("эллипсоид не совпадает"));
@@ -115,6 +145,36 @@ void TestLocalSystems::writtenForms()
     QVERIFY2((written.isEmpty() ? error : note).contains(message), qPrintable(error + note));
     if (!written.isEmpty())
         QCOMPARE(SystemName::format(choices), written);
+}
+
+void TestLocalSystems::shortestNumbers_data()
+{
+    addColumns<double, QString>("value", "text");
+    dataRow("zero", 0.0, QString("0"));
+    dataRow("negative zero", -0.0, QString("0"));
+    dataRow("a coordinate", 6181000.5, QString("6181000.5"));
+    dataRow("a false easting", 5e5, QString("500000"));
+    dataRow("1e-5, fixed", 1e-5, QString("0.00001"));
+    dataRow("below 1e-5", -9.5e-6, QString("-9.5e-06"));
+    dataRow("below 1e15, fixed", 999999999999999.0, QString("999999999999999"));
+    dataRow("1e15", 1e15, QString("1e+15"));
+    dataRow("1e-100", 1e-100, QString("1e-100"));
+    dataRow("-1e-200", -1e-200, QString("-1e-200"));
+    dataRow("1e300", 1e300, QString("1e+300"));
+    dataRow("the least", 5e-324, QString("5e-324"));
+    dataRow("the largest", DBL_MAX, QString("1.7976931348623157e+308"));
+}
+
+// Every size prints as itself, read back the same by the program's reader.
+void TestLocalSystems::shortestNumbers()
+{
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QCOMPARE(NumberText::shortest(value), text);
+    const QByteArray bytes = text.toLatin1();
+    double back = -1;
+    QVERIFY(NumberText::read(bytes.constData(), bytes.constData() + bytes.size(), &back));
+    QCOMPARE(back, value);
 }
 
 void TestLocalSystems::definitionsFile_data()
@@ -136,6 +196,34 @@ void TestLocalSystems::definitionsFile_data()
     dataRow("a zone left automatic", good + R"( {"name": "B", "base": "gk:sk42:auto"}])",
         QString("ожидается tm:, utm: или gk: с номером зоны"));
     dataRow("JSON broken", good + "{]", QString("строка 3: ошибка записи JSON"));
+    dataRow("a number on line 5", good + "\n\n 7]", QString("строка 5, запись 2: ожидается объект"));
+    const auto named = [&good](const char *name) {
+        return good + " {\"name\": \"" + name + "\", \"base\": \"utm:37n\"}]";
+    };
+    dataRow("a line break in a name", named("B\\nC"),
+        QString("строка 3, запись 2 «B?C»: в имени управляющий символ"));
+    dataRow("a control character", named("B\\u0007"), QString("управляющий символ"));
+    dataRow("blanks around a name", named(" B"), QString("пробелами по краям"));
+    dataRow("+egm96 ending a name", named("Уч+EGM96"), QString("оканчивается на +egm96"));
+    dataRow("a name twice, composed", named("\\u0438\\u0306"), QString());
+    dataRow("a name twice in Unicode forms",
+        good + " {\"name\": \"\\u0439\", \"base\": \"utm:37n\"},\n" + named("\\u0438\\u0306").mid(good.size()),
+        QString("строка 4, запись 3 «\u0438\u0306»: имя уже занято"));
+    // The largest keys accepted, and one step beyond each.
+    const auto keyed = [&good](const char *keys, const char *dh = "0") {
+        return good + " {\"name\": \"B\", \"base\": \"gk:sk42:7\", \"keys\": " + keys
+            + ", \"dh\": " + dh + "}]";
+    };
+    const QString beyond("ключи вне пределов");
+    dataRow("shift 1e8", keyed(R"({"similarity": [1e8, -1e8, 1, 0]})"), QString());
+    dataRow("shift beyond 1e8", keyed(R"({"similarity": [1.0000001e8, 0, 1, 0]})"), beyond);
+    dataRow("keys of 1e300", keyed(R"({"similarity": [1e300, 0, 1, 0]})"), beyond);
+    dataRow("factor 10", keyed(R"({"affine": [0, 0, 10, -10, 0, 1]})"), QString());
+    dataRow("factor beyond 10", keyed(R"({"affine": [0, 0, 1, 0, 10.001, 1]})"), beyond);
+    dataRow("height 1e7, slope 1", keyed(R"({"similarity": [0, 0, 1, 0]})", "[1e7, 1, -1]"),
+        QString());
+    dataRow("height beyond 1e7", keyed(R"({"similarity": [0, 0, 1, 0]})", "-1.00001e7"), beyond);
+    dataRow("slope beyond 1", keyed(R"({"similarity": [0, 0, 1, 0]})", "[0, 0, 1.001]"), beyond);
     dataRow("not a list", QByteArray("{}"), QString("ожидается список"));
 }
 
@@ -157,9 +245,9 @@ void TestLocalSystems::definitionsFile()
     QVERIFY(LocalSystems::write(path, read, &error));
     LocalSystems::Systems again;
     QVERIFY(LocalSystems::read(path, &again, &error));
-    QCOMPARE(again.size(), 2);
-    QCOMPARE(again.at(1).dh[1], 1e-5);
-    QCOMPARE(again.at(1).values[5], 1.0);
+    QCOMPARE(again.size(), read.size());
+    for (int i = 0; i < read.size(); ++i)
+        QVERIFY(LocalSystems::changes({read.at(i)}, {again.at(i)}).isEmpty());
     QVERIFY(!LocalSystems::write(path + "/under-a-file.json", read, &error));
     QVERIFY2(error.contains("не записан"), qPrintable(error));
     QVERIFY(LocalSystems::read(tempPath("absent.json"), &again, &error) && again.isEmpty());
@@ -193,10 +281,12 @@ void TestLocalSystems::keysByHand()
     }
 }
 
-// The PROJ definition given to cs2cs converts as the program does, to 1.5 mm over ±3°.
+// The PROJ definition reads back as its datum (zone 50's meridian, 297°, as -63°); given to
+// cs2cs it converts as the program does, to 1.5 mm over ±3°.
 void TestLocalSystems::printedForProj()
 {
-    for (const QString &system : {msk, QStringLiteral("gk:sk95:8:s"), QStringLiteral("utm:37n")}) {
+    for (const QString &system :
+        {msk, QStringLiteral("gk:sk95:8:s"), QStringLiteral("utm:37n"), QStringLiteral("gk:sk42:50")}) {
         SystemName::Choices choices;
         Side side;
         QString error;
@@ -205,6 +295,14 @@ void TestLocalSystems::printedForProj()
         const QString definition = ProjString::write(side.system);
         QString input;
         QVector<PointRow> rows;
+        SystemName::Choices read;
+        QString note;
+        QVERIFY2(ProjString::read(definition, &read, &note, &error), qPrintable(error));
+        QCOMPARE(read.datum, side.system.datum);
+        if (system.endsWith("50")) {
+            QCOMPARE(read.tm[0], -63.0);
+            continue;
+        }
         const double meridian = system == msk ? 37.98333333333 : system.startsWith("gk") ? 45 : 39;
         for (double lat : {-33.0, 41.0, 55.75, 69.5}) {
             for (double dlon : {-2.9, 0.0, 2.9}) {
@@ -248,18 +346,232 @@ void TestLocalSystems::editor()
     QVERIFY(child<QLabel>(&dialog, "labelMessage")->text().contains("Пулково 42"));
     child<QLineEdit>(&dialog, "lineEditScale")->clear();
     QTest::keyClicks(child<QLineEdit>(&dialog, "lineEditScale"), "2");
-    dialog.accept();
+    QPushButton *save = child<QDialogButtonBox>(&dialog, "buttonBox")->button(QDialogButtonBox::Save);
+    save->click();
     QVERIFY(child<QLabel>(&dialog, "labelMessage")->text().contains("k от 0.9"));
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     child<QLineEdit>(&dialog, "lineEditScale")->clear();
     QTest::keyClicks(child<QLineEdit>(&dialog, "lineEditScale"), "1,0");
     click(&dialog, "pushButtonCopy");
     click(&dialog, "pushButtonDelete");
-    dialog.accept();
+    save->click();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.systems().size(), 3);
     QCOMPARE(dialog.systems().last().base, msk);
 }
 
-QTEST_MAIN(TestLocalSystems)
+// Pipes and devices are refused at once; the size limit holds to the byte.
+void TestLocalSystems::onlyRegularFilesOfBoundedSize()
+{
+    const QString fifo = tempPath("fifo.json"), zero = tempPath("zero.json");
+    QFile::remove(fifo);
+    QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    QFile::remove(zero);
+    QVERIFY(QFile::link("/dev/zero", zero));
+    LocalSystems::Systems read;
+    QString error;
+    for (const QString &path : {fifo, zero}) {
+        QVERIFY(!LocalSystems::read(path, &read, &error));
+        QVERIFY2(error.contains("не обычный файл"), qPrintable(error));
+    }
+    const QString big = tempPath("big.json");
+    for (const qint64 size : {LocalSystems::maxFileSize, LocalSystems::maxFileSize + 1}) {
+        QVERIFY(writeFile(big, '[' + QByteArray(int(size - 2), ' ') + ']'));
+        QCOMPARE(LocalSystems::read(big, &read, &error), size == LocalSystems::maxFileSize);
+    }
+    QVERIFY2(error.contains("больше 64 МБ"), qPrintable(error));
+    QFile::remove(big);
+}
+
+// Fields this program does not know, systems another writer added, a file's
+// permissions: all kept by a save, a removal and the editor's changes.
+void TestLocalSystems::changesKeepWhatOthersWrote()
+{
+    const QString path = tempPath("others.json");
+    QFile::remove(path);
+    QVERIFY(writeFile(path,
+        R"([{"name":"Район","comment":"приказ 17","epsg":2000,"base":"gk:sk42:7"},
+            {"name":"Лишняя","base":"utm:37n"}])"));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    LocalSystems::Systems before, after;
+    QString error;
+    QVERIFY(LocalSystems::read(path, &before, &error));
+    LocalSystems::System added = systems.at(1);
+    QVERIFY(LocalSystems::save(path, added, &error));
+    QVERIFY(!LocalSystems::save(path, added, &error)); // a name taken
+    QVERIFY2(error.contains("система «U» уже есть"), qPrintable(error));
+    added.base = "utm:38n";
+    QVERIFY(LocalSystems::save(path, added, &error, "U")); // in its place
+    // The editor renames "Район" and changes its base, from the list it read
+    // before "U" was added: "U" stays.
+    LocalSystems::Systems edited = before;
+    edited[0].name = "Район 2", edited[0].base = "gk:sk42:8";
+    edited.removeLast();
+    QVERIFY(LocalSystems::apply(path, LocalSystems::changes(before, edited), &after, &error));
+    QCOMPARE(after.size(), 2);
+    QVERIFY(LocalSystems::find(after, "Район 2"));
+    QCOMPARE(LocalSystems::find(after, "U")->base, "utm:38n");
+    const QJsonObject stored = QJsonDocument::fromJson(readFile(path)).array().at(1).toObject();
+    QCOMPARE(stored.value("name").toString(), "Район 2");
+    QCOMPARE(stored.value("comment").toString(), "приказ 17");
+    QCOMPARE(stored.value("epsg").toInt(), 2000);
+    struct stat status;
+    QVERIFY(stat(QFile::encodeName(path).constData(), &status) == 0);
+    QCOMPARE(status.st_mode & 0777, 0444u);
+    QVERIFY(LocalSystems::remove(path, "U", &error, &after) && after.size() == 1);
+    // A new name already taken since: the whole change is refused, nothing written.
+    const QByteArray kept = readFile(path);
+    edited = after;
+    edited.append(systems.at(0));
+    QVERIFY(LocalSystems::save(path, systems.at(0), &error));
+    QVERIFY(!LocalSystems::apply(path, LocalSystems::changes(after, edited), &after, &error));
+    QVERIFY(LocalSystems::remove(path, systems.at(0).name, &error));
+    QCOMPARE(readFile(path), kept);
+    // A file its user may not write: refused as such (root checks as another user).
+    QVERIFY(QFile::setPermissions(tempPath(), QFileDevice::Permissions(0x7777)));
+    const QString script = "user=; [ $(id -u) = 0 ] && user='setpriv --reuid=65534 --regid=65534 "
+                           "--clear-groups'; cd \"$1\"; $user \"$2\" --fit similarity --from "
+                           "gk:sk42:7 A.txt B.txt --save Новая --systems others.json";
+    QVERIFY(writeFile(tempPath("A.txt"), "P1;6000000;7400000;1\nP2;6010000;7410000;1\n"));
+    QVERIFY(writeFile(tempPath("B.txt"), "P1;0;0;1\nP2;10000;10000;1\n"));
+    const Run run = runProcess("sh", {"-c", script, "sh", tempPath(), KELVADRA_CONVERT});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains("нет доступа"), run.err.constData());
+    const Run suffixed = convert({"--fit", "similarity", "--from", "gk:sk42:7", tempPath("A.txt"),
+        tempPath("B.txt"), "--save", "Уч+egm96", "--systems", path});
+    QCOMPARE(suffixed.status, 2);
+    QVERIFY2(suffixed.err.contains("оканчивается на +egm96"), suffixed.err.constData());
+    QCOMPARE(readFile(path), kept);
+}
+
+namespace {
+
+// A writer as the window saves: read the file, add one system to the list,
+// write the change. Run as a process of its own by concurrentWriters.
+int windowWriter(const QString &path, const QString &prefix, int rounds)
+{
+    for (int i = 0; i < rounds; ++i) {
+        LocalSystems::Systems before;
+        QString error;
+        if (!LocalSystems::read(path, &before, &error))
+            return 1;
+        LocalSystems::Systems after = before;
+        after.append(local("", "gk:sk42:7", LocalSystems::System::Keys::None, {}));
+        after.last().name = prefix + QString::number(i);
+        if (!LocalSystems::apply(path, LocalSystems::changes(before, after), nullptr, &error))
+            return 2;
+    }
+    return 0;
+}
+
+} // namespace
+
+// Four writers at once, two converters and two windows, 100 saves each: every
+// system lands and the file reads as a list at every moment.
+void TestLocalSystems::concurrentWriters()
+{
+    const int rounds = 100;
+    const QString path = tempPath("shared.json");
+    QFile::remove(path);
+    QVERIFY(writeFile(tempPath("A.txt"), "P1;6000000;7400000;1\nP2;6010000;7410000;1\n"));
+    QVERIFY(writeFile(tempPath("B.txt"), "P1;0;0;1\nP2;10000;10000;1\n"));
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (int w = 0; w < 4; ++w) {
+        writers.emplace_back(new QProcess);
+        QProcess &p = *writers.back();
+        p.setWorkingDirectory(tempPath());
+        const QString prefix = QStringLiteral("w%1-").arg(w);
+        if (w % 2 == 0) {
+            p.start("sh", {"-c", QStringLiteral("i=0; while [ $i -lt %1 ]; do \"$0\" --fit similarity "
+                                    "--from gk:sk42:7 A.txt B.txt --save %2$i --systems shared.json "
+                                    ">/dev/null 2>&1 || exit 1; i=$((i+1)); done")
+                                    .arg(rounds)
+                                    .arg(prefix),
+                              KELVADRA_CONVERT});
+        } else {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("LOCALSYSTEMS_WRITER", path + '\n' + prefix);
+            p.setProcessEnvironment(environment);
+            p.start(QCoreApplication::applicationFilePath(), {QString::number(rounds)});
+        }
+    }
+    int reads = 0;
+    const auto running = [&writers] {
+        return std::any_of(writers.begin(), writers.end(),
+            [](const std::unique_ptr<QProcess> &p) {
+                return !p->waitForFinished(0) && p->state() != QProcess::NotRunning;
+            });
+    };
+    LocalSystems::Systems read;
+    QString error;
+    while (running()) {
+        QVERIFY2(LocalSystems::read(path, &read, &error), qPrintable(error));
+        ++reads;
+        QThread::msleep(20);
+    }
+    for (const std::unique_ptr<QProcess> &p : writers)
+        QCOMPARE(p->exitCode(), 0);
+    QVERIFY(LocalSystems::read(path, &read, &error));
+    QCOMPARE(read.size(), 4 * rounds);
+    for (int i = 0; i < 4 * rounds; ++i)
+        QVERIFY(LocalSystems::find(read, QStringLiteral("w%1-%2").arg(i % 4).arg(i / 4)));
+    qInfo("%d reads while writing", reads);
+}
+
+// The editor opened from a panel: a base changed by typing and saved with its
+// button writes only that system, keeping its comment and a system the
+// converter saved while the editor was open.
+void TestLocalSystems::editorSaveThroughWindow()
+{
+    TestWindow w(tempPath("none.grd"));
+    const QString path = LocalSystems::defaultPath();
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QVERIFY(writeFile(path, R"([{"name":"Район","comment":"приказ 17","base":"gk:sk42:7"}])"));
+    w.open(tempPath("none.grd"));
+    bool edited = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<LocalSystemsDialog *>(QApplication::activeModalWidget());
+        QString error;
+        if (!dialog)
+            return;
+        timer.stop();
+        if (!LocalSystems::save(path, systems.at(1), &error)) {
+            dialog->reject();
+            return;
+        }
+        auto *list = child<QListWidget>(dialog, "listWidgetSystems");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+            list->visualItemRect(list->item(0)).center());
+        auto *base = child<QLineEdit>(dialog, "lineEditBase");
+        base->selectAll();
+        QTest::keyClicks(base, "gk:sk42:8");
+        child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Save)->click();
+        edited = true;
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    timer.start(10);
+    click(w.left(), "pushButtonLocalSystems");
+    QVERIFY(edited);
+    const QJsonArray stored = QJsonDocument::fromJson(readFile(path)).array();
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(stored.at(0).toObject().value("base").toString(), "gk:sk42:8");
+    QCOMPARE(stored.at(0).toObject().value("comment").toString(), "приказ 17");
+    QCOMPARE(stored.at(1).toObject().value("name").toString(), "U");
+    QCOMPARE(w.window->localSystems().size(), 2);
+    QFile::remove(path);
+}
+
+int main(int argc, char *argv[])
+{
+    const QString writer = qEnvironmentVariable("LOCALSYSTEMS_WRITER");
+    if (!writer.isEmpty())
+        return windowWriter(writer.section('\n', 0, 0), writer.section('\n', 1), atoi(argv[1]));
+    QApplication app(argc, argv);
+    TestLocalSystems test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_localsystems.moc"
