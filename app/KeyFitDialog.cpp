@@ -2,7 +2,9 @@
 #include "ui_KeyFitDialog.h"
 
 #include "Calculation.h"
+#include "CellText.h"
 #include "Dialogs.h"
+#include "KeyFitReport.h"
 #include "PointTable.h"
 #include "PointsFile.h"
 #include "Settings.h"
@@ -190,17 +192,20 @@ void KeyFitDialog::showResult()
         name->setCheckState(p.used ? Qt::Checked : Qt::Unchecked);
         table->setItem(r, Name, name);
         const auto metres
-            = [fitted](double v) { return fitted ? QString::number(v, 'f', 3) : QString(); };
+            = [fitted](double v) { return fitted ? CellText::formatFixed(v, 3) : QString(); };
         table->setItem(r, VX, cell(metres(p.v[0])));
         table->setItem(r, VY, cell(metres(p.v[1])));
         table->setItem(r, VH, cell(heights ? metres(p.v[2]) : QString()));
         table->setItem(r, VPlane, cell(metres(p.plane)));
+        QStringList flags;
+        if (p.flaggedPosition)
+            flags << tr("положение %1 м").arg(CellText::formatFixed(p.looResidual, 3));
+        if (p.flaggedHeight)
+            flags << tr("высота %1 м").arg(CellText::formatFixed(p.looHeight, 3));
         QTableWidgetItem *check
-            = cell(p.flagged ? tr("! без неё %1 м").arg(p.looResidual, 0, 'f', 3) : QString());
-        if (p.flagged) {
-            check->setToolTip(tr("Остаток по уравниванию без этой точки больше 3·√2·σ = %1 м")
-                                  .arg(KeyFit::flagLimit(p.looSigma), 0, 'f', 3));
-        }
+            = cell(p.flagged ? QStringLiteral("! ") + flags.join(QStringLiteral(", ")) : QString());
+        if (p.flagged)
+            check->setToolTip(tr("Остаток по уравниванию без этой точки: %1").arg(KeyFit::flagText(p)));
         table->setItem(r, Check, check);
         for (int c = 0; c < Columns; ++c) {
             QTableWidgetItem *item = c == Check ? check : table->item(r, c);
@@ -228,6 +233,12 @@ void KeyFitDialog::slotResidualChanged(QTableWidgetItem *item)
 void KeyFitDialog::slotSaveSystem()
 {
     if (!haveResult)
+        return;
+    const QStringList doubts = KeyFit::doubts(result);
+    if (!doubts.isEmpty()
+        && !Dialogs::confirm(tr("Ключи без проверки"),
+            tr("Ключи найдены, но %1.\nСохранить их всё же?")
+                .arg(doubts.join(QStringLiteral(";\n")))))
         return;
     if (!writable) {
         Dialogs::warning(tr("Предупреждение"),

@@ -1,7 +1,9 @@
-// Keys from common points: the fit against an independent solution, flags, refusals, --fit, dialog.
+// Keys from common points: the fit against an independent solution, the checks without each point
+// against a re-fit, flags, doubts, refusals, --fit, dialog.
 #include "Calculation.h"
 #include "KeyFit.h"
 #include "KeyFitDialog.h"
+#include "KeyFitReport.h"
 #include "PointsFile.h"
 #include "SystemName.h"
 #include "TestSupport.h"
@@ -154,6 +156,10 @@ private slots:
     void sameAsNormalEquations();
     void movedPointFlagged_data();
     void movedPointFlagged();
+    void leaveOneOutSameAsRefit_data();
+    void leaveOneOutSameAsRefit();
+    void doubts_data();
+    void doubts();
     void savedSystemConverts_data();
     void savedSystemConverts();
     void refusals_data();
@@ -232,33 +238,141 @@ void TestKeyFit::sameAsNormalEquations()
 
 void TestKeyFit::movedPointFlagged_data()
 {
-    addColumns<int, int, unsigned>("plane", "moved", "seed");
+    // "shift": plane metres and height metres added to the moved point
+    addColumns<int, int, int, unsigned, double, double, QString>(
+        "plane", "height", "moved", "seed", "shift", "heightShift", "flag");
     for (unsigned seed : {1u, 2u, 3u}) {
-        dataRow(qPrintable(QString("similarity, first, seed %1").arg(seed)), 0, 0, seed);
-        dataRow(qPrintable(QString("similarity, middle, seed %1").arg(seed)), 0, 4, seed);
-        dataRow(qPrintable(QString("affine, last, seed %1").arg(seed)), 1, 9, seed);
+        dataRow(qPrintable(QString("similarity, first, seed %1").arg(seed)), 0, 0, 0, seed, 0.3,
+            0.0, QString("положение без неё"));
+        dataRow(qPrintable(QString("similarity, middle, seed %1").arg(seed)), 0, 1, 4, seed, 0.3,
+            0.0, QString("положение без неё"));
+        dataRow(qPrintable(QString("affine, last, seed %1").arg(seed)), 1, 2, 9, seed, 0.3, 0.0,
+            QString("положение без неё"));
     }
+    dataRow("height shift, H by 10 m", 0, 1, 5, 1u, 0.0, 10.0, QString("высота без неё"));
+    dataRow("height plane, H by 0.3 m", 1, 2, 2, 2u, 0.0, 0.3, QString("высота без неё"));
+    dataRow("both", 0, 1, 7, 3u, 0.3, -0.3, QString("м; высота без неё"));
 }
 
-// One point of ten moved by 0.3 m is flagged and no other; left out, σ drops to the noise.
+// One point of ten moved is flagged, for what moved, and no other; left out, σ drops to the noise.
 void TestKeyFit::movedPointFlagged()
 {
     QFETCH(int, plane);
+    QFETCH(int, height);
     QFETCH(int, moved);
     QFETCH(unsigned, seed);
+    QFETCH(double, shift);
+    QFETCH(double, heightShift);
+    QFETCH(QString, flag);
+    const auto model = HeightModel(height);
     QVector<KeyFit::Point> points = generate(PlaneModel(plane), 10, 20e3, 0.02, seed);
-    points[moved].local[0] += 0.3 * std::cos(seed), points[moved].local[1] += 0.3 * std::sin(seed);
-    const KeyFit::Result r = fitted(points, PlaneModel(plane), HeightModel::None);
-    for (const KeyFit::PointResult &p : r.points)
-        QCOMPARE(p.flagged, p.name == points[moved].name);
+    points[moved].local[0] += shift * std::cos(seed), points[moved].local[1] += shift * std::sin(seed);
+    points[moved].local[2] += heightShift;
+    const KeyFit::Result r = fitted(points, PlaneModel(plane), model);
+    for (const KeyFit::PointResult &p : r.points) {
+        QCOMPARE(p.flaggedPosition, p.name == points[moved].name && shift > 0);
+        QCOMPARE(p.flaggedHeight, p.name == points[moved].name && heightShift != 0);
+    }
     QCOMPARE(r.flagged, 1);
-    QVERIFY(r.sigma > 0.05);
+    QVERIFY(KeyFit::flagText(r.points[moved]).contains(flag));
+    QVERIFY(KeyFit::report(r, {}, "tm").contains("Подозрительных точек: 1 (отмечены «!»)\n"));
     points[moved].used = false;
-    const KeyFit::Result without = fitted(points, PlaneModel(plane), HeightModel::None);
-    QVERIFY2(
-        without.sigma > 0.01 && without.sigma < 0.03, qPrintable(QString::number(without.sigma)));
+    const KeyFit::Result without = fitted(points, PlaneModel(plane), model);
+    const double sigma = shift > 0 ? without.sigma : without.heightSigma;
+    QVERIFY2(sigma > 0.01 && sigma < 0.03, qPrintable(QString::number(sigma)));
     QCOMPARE(without.used, 9);
     QVERIFY(without.points[moved].flagged); // still shown against the fit without it
+    QVERIFY(KeyFit::report(without, {}, "tm").contains("«!»), из них не в уравнивании: 1\n"));
+}
+
+void TestKeyFit::leaveOneOutSameAsRefit_data()
+{
+    addColumns<int, int, int>("plane", "height", "n");
+    dataRow("similarity, shift, 12", 0, 1, 12);
+    dataRow("similarity, plane, 5", 0, 2, 5);
+    dataRow("affine, shift, 9", 1, 1, 9);
+    dataRow("affine, plane, 4 (the rest of one on a line)", 1, 2, 4);
+    dataRow("similarity, none, 3 (no redundancy left)", 0, 0, 3);
+}
+
+// Each point's check from the one solution equals the fit solved again without it.
+void TestKeyFit::leaveOneOutSameAsRefit()
+{
+    QFETCH(int, plane);
+    QFETCH(int, height);
+    QFETCH(int, n);
+    const auto p = PlaneModel(plane);
+    const auto h = HeightModel(height);
+    QVector<KeyFit::Point> points = generate(p, n, 20e3, 0.05, 7);
+    points[1].local[0] += 0.4, points[2].local[2] -= 0.5;
+    if (n == 4) // three on a line through the first: without it the rest gives no plane
+        for (int i = 2; i < 4; ++i)
+            for (int c = 0; c < 2; ++c)
+                points[i].base[c] = points[1].base[c] + (i - 1) * 700.0 * (c + 1);
+    const KeyFit::Result r = fitted(points, p, h);
+    for (int i = 0; i < n; ++i) {
+        const KeyFit::PointResult &got = r.points[i];
+        QVector<KeyFit::Point> rest = points;
+        rest[i].used = false;
+        KeyFit::Result plain, heights;
+        QString error;
+        const bool planeFits = KeyFit::fit(rest, p, HeightModel::None, &plain, &error)
+            && plain.dof > 0;
+        const bool heightFits = h != HeightModel::None
+            && KeyFit::fit(rest, PlaneModel::Similarity, h, &heights, &error)
+            && heights.heightDof > 0;
+        QCOMPARE(got.looResidual >= 0, planeFits);
+        QCOMPARE(got.looHeight >= 0, heightFits);
+        // Metres: the coordinates are centred, the rounding stays near 1e-12 m.
+        if (planeFits) {
+            QVERIFY(std::fabs(got.looResidual - plain.points[i].plane) <= 1e-9);
+            QVERIFY(std::fabs(got.looSigma - plain.sigma) <= 1e-9);
+        }
+        if (heightFits) {
+            QVERIFY(std::fabs(got.looHeight - std::fabs(heights.points[i].v[2])) <= 1e-9);
+            QVERIFY(std::fabs(got.looHeightSigma - heights.heightSigma) <= 1e-9);
+        }
+    }
+}
+
+void TestKeyFit::doubts_data()
+{
+    // "across": the third point's distance from the line of the other two, 2.8 km apart
+    addColumns<int, int, int, double, QString>("plane", "height", "n", "across", "doubt");
+    const QString line("почти на одной прямой"), none;
+    dataRow("affine, 3 points 2 cm off the line", 1, 0, 3, 0.02, line);
+    dataRow("affine, 4 points 2 cm off", 1, 0, 4, 0.02, line);
+    dataRow("affine, spread just below 1e-3", 1, 0, 4, 2.4, line);
+    dataRow("affine, spread just above 1e-3", 1, 0, 4, 2.6, none);
+    dataRow("height plane, 4 points 2 cm off", 0, 2, 4, 0.02, QString("наклон плоскости высот"));
+    dataRow("similarity on a line is well determined", 0, 1, 4, 0.0, none);
+    dataRow("similarity, 2 points", 0, 0, 2, 0.0, QString("избыточных измерений нет"));
+    dataRow("affine, 3 points", 1, 0, 3, 1000.0, QString("избыточных измерений нет"));
+    dataRow("height plane, 3 points", 0, 2, 3, 1000.0, QString("избыточных высот нет"));
+    dataRow("height plane, 4 points", 0, 2, 4, 1000.0, none);
+}
+
+// Keys that nothing checks, or that the geometry barely determines, are fitted with a doubt.
+void TestKeyFit::doubts()
+{
+    QFETCH(int, plane);
+    QFETCH(int, height);
+    QFETCH(int, n);
+    QFETCH(double, across);
+    QFETCH(QString, doubt);
+    QVector<KeyFit::Point> points = generate(PlaneModel(plane), n, 1e3, 0.0);
+    // Along the diagonal, 2.8 km from the first to the last; the third off it.
+    for (int i = 0; i < n; ++i) {
+        const double along = 2800.0 * i / (n - 1) / std::sqrt(2.0);
+        const double off = i == 1 ? across / std::sqrt(2.0) : 0.0;
+        points[i].base[0] = 6000000 + along - off, points[i].base[1] = 7400000 + along + off;
+        points[i].local[0] = along - off, points[i].local[1] = along + off;
+    }
+    const KeyFit::Result r = fitted(points, PlaneModel(plane), HeightModel(height));
+    const QStringList found = KeyFit::doubts(r);
+    QCOMPARE(found.isEmpty(), doubt.isEmpty());
+    QVERIFY2(doubt.isEmpty() || found.join("\n").contains(doubt), qPrintable(found.join("\n")));
+    QVERIFY(doubt.isEmpty() || KeyFit::report(r, {}, "tm").contains("Внимание: "));
 }
 
 void TestKeyFit::savedSystemConverts_data()
@@ -457,7 +571,8 @@ void TestKeyFit::dialog()
 
     residuals->item(6, 0)->setCheckState(Qt::Unchecked);
     QVERIFY(dialog.reportText().contains("В уравнивании 9 из 10 точек"));
-    QVERIFY(dialog.reportText().contains("Подозрительных точек нет"));
+    QVERIFY(dialog.reportText().contains("Подозрительных точек: 1 (отмечены «!»), из них не в "
+                                         "уравнивании: 1"));
 
     log.fileName = "Город-2";
     click(&dialog, "pushButtonSaveSystem");
@@ -472,6 +587,18 @@ void TestKeyFit::dialog()
     log.fileName = tempPath("report.txt");
     click(&dialog, "pushButtonSaveReport");
     QCOMPARE(QString::fromUtf8(readFile(log.fileName)), dialog.reportText());
+
+    // Two points check nothing: saved only when the question is answered yes.
+    dialog.tableA()->setRows(rowsOf(points.mid(0, 2), false));
+    click(&dialog, "pushButtonCalculate");
+    QVERIFY(dialog.reportText().contains("Внимание: избыточных измерений нет"));
+    log.fileName = "Два", log.yes = false;
+    click(&dialog, "pushButtonSaveSystem");
+    QVERIFY(log.shown.last().startsWith("confirm|Ключи без проверки|"));
+    log.yes = true;
+    click(&dialog, "pushButtonSaveSystem");
+    QVERIFY(log.shown.last().contains("«Два» сохранена"));
+    QCOMPARE(dialog.systems().size(), 2);
 
     // Refused: the table keeps the points, nothing can be saved.
     child<QComboBox>(&dialog, "comboBoxPlane")->setCurrentIndex(1);
