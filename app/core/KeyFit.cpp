@@ -522,14 +522,19 @@ bool fit(const QVector<Point> &points, PlaneModel plane, HeightModel height, Res
             const Eigen::Matrix2d rest = Eigen::Matrix2d::Identity() * (1.0 - 1.0 / n)
                 - q * q.transpose();
             const Eigen::Vector2d v(pr.v[0], pr.v[1]);
-            if (r.dof - 2 > 0 && rest.determinant() > 1e-12
+            // The rest on one line, by the rule a fit of them refuses, or so
+            // near it that the rounding of H (1e-16) decides.
+            const double restLeast
+                = Eigen::SelfAdjointEigenSolver<Eigen::Matrix2d>(rest, Eigen::EigenvaluesOnly)
+                      .eigenvalues()(0);
+            if (r.dof - 2 > 0 && restLeast > 1e-14
                 && (plane != PlaneModel::Affine || !restOnLine)) {
                 const Eigen::Vector2d without = rest.inverse() * v;
                 pr.looResidual = without.norm();
                 pr.looSigma = sigmaOf(planeSum - v.dot(without), r.dof - 2);
             }
             const double heightRest = heights ? 1.0 - s.heightLeverage(t) : 0.0;
-            if (heights && r.heightDof - 1 > 0 && heightRest > 1e-12
+            if (heights && r.heightDof - 1 > 0 && heightRest > 1e-14
                 && (height != HeightModel::Plane || !restOnLine)) {
                 const double without = pr.v[2] / heightRest;
                 pr.looHeight = std::fabs(without);

@@ -1,6 +1,7 @@
 // Keys from common points: the fit against an independent solution, the checks without each point
 // against a re-fit, flags, doubts, refusals, --fit, dialog.
 #include "Calculation.h"
+#include "CellText.h"
 #include "KeyFit.h"
 #include "KeyFitDialog.h"
 #include "KeyFitReport.h"
@@ -249,6 +250,7 @@ void TestKeyFit::movedPointFlagged_data()
         dataRow(qPrintable(QString("affine, last, seed %1").arg(seed)), 1, 2, 9, seed, 0.3, 0.0,
             QString("положение без неё"));
     }
+    dataRow("similarity, by 10 km", 0, 0, 3, 1u, 1e4, 0.0, QString("положение без неё"));
     dataRow("height shift, H by 10 m", 0, 1, 5, 1u, 0.0, 10.0, QString("высота без неё"));
     dataRow("height plane, H by 0.3 m", 1, 2, 2, 2u, 0.0, 0.3, QString("высота без неё"));
     dataRow("both", 0, 1, 7, 3u, 0.3, -0.3, QString("м; высота без неё"));
@@ -266,6 +268,7 @@ void TestKeyFit::movedPointFlagged()
     QFETCH(QString, flag);
     const auto model = HeightModel(height);
     QVector<KeyFit::Point> points = generate(PlaneModel(plane), 10, 20e3, 0.02, seed);
+    points[moved].name = "Т16";
     points[moved].local[0] += shift * std::cos(seed), points[moved].local[1] += shift * std::sin(seed);
     points[moved].local[2] += heightShift;
     const KeyFit::Result r = fitted(points, PlaneModel(plane), model);
@@ -275,7 +278,19 @@ void TestKeyFit::movedPointFlagged()
     }
     QCOMPARE(r.flagged, 1);
     QVERIFY(KeyFit::flagText(r.points[moved]).contains(flag));
-    QVERIFY(KeyFit::report(r, {}, "tm").contains("Подозрительных точек: 1 (отмечены «!»)\n"));
+    const QString report = KeyFit::report(r, {}, "tm");
+    QVERIFY(report.contains("Подозрительных точек: 1 (отмечены «!»)\n"));
+    // Each residual stands apart from the name and the others, however large.
+    for (const KeyFit::PointResult &p : r.points) {
+        const int at = report.indexOf("\n  " + p.name + " ");
+        const QStringList cells = report.mid(at + 1, report.indexOf('\n', at + 1) - at - 1)
+                                      .split(' ', Qt::SkipEmptyParts);
+        QVERIFY2(at > 0 && cells.size() >= 5, qPrintable(report));
+        QCOMPARE(cells.mid(1, 4), QStringList({CellText::formatFixed(p.v[0], 3),
+                                      CellText::formatFixed(p.v[1], 3),
+                                      height ? CellText::formatFixed(p.v[2], 3) : "-",
+                                      CellText::formatFixed(p.plane, 3)}));
+    }
     points[moved].used = false;
     const KeyFit::Result without = fitted(points, PlaneModel(plane), model);
     const double sigma = shift > 0 ? without.sigma : without.heightSigma;
@@ -291,7 +306,7 @@ void TestKeyFit::leaveOneOutSameAsRefit_data()
     dataRow("similarity, shift, 12", 0, 1, 12);
     dataRow("similarity, plane, 5", 0, 2, 5);
     dataRow("affine, shift, 9", 1, 1, 9);
-    dataRow("affine, plane, 4 (the rest of one on a line)", 1, 2, 4);
+    dataRow("affine, plane, 5 (the rest of one near a line)", 1, 2, 5);
     dataRow("similarity, none, 3 (no redundancy left)", 0, 0, 3);
 }
 
@@ -305,10 +320,15 @@ void TestKeyFit::leaveOneOutSameAsRefit()
     const auto h = HeightModel(height);
     QVector<KeyFit::Point> points = generate(p, n, 20e3, 0.05, 7);
     points[1].local[0] += 0.4, points[2].local[2] -= 0.5;
-    if (n == 4) // three on a line through the first: without it the rest gives no plane
-        for (int i = 2; i < 4; ++i)
-            for (int c = 0; c < 2; ++c)
-                points[i].base[c] = points[1].base[c] + (i - 1) * 700.0 * (c + 1);
+    if (plane == 1 && n == 5) { // without the first the rest lie within 1 mm of a line: no plane
+        // Across the line: the last 2 mm (0.9 mm root mean square), the first 100 m.
+        const double across[5] = {100.0, 0, 0, 0, 2e-3}, along[5] = {0, 0, 1, 2, 3};
+        const double x = points[1].base[0], y = points[1].base[1];
+        for (int i = 0; i < 5; ++i) {
+            points[i].base[0] = x + along[i] * 700.0 - across[i] * 2 / std::sqrt(5.0);
+            points[i].base[1] = y + along[i] * 1400.0 + across[i] / std::sqrt(5.0);
+        }
+    }
     const KeyFit::Result r = fitted(points, p, h);
     for (int i = 0; i < n; ++i) {
         const KeyFit::PointResult &got = r.points[i];
@@ -447,6 +467,13 @@ void TestKeyFit::refusals_data()
     twin[1] = "2;6000000.0009;7400000;100";
     twinNear[1] = "2;6000000.0011;7400000;100";
     dataRow("coincident in A", gk, twin, local, 0, 0, QString("«1» и «2» совпадают в списке A"));
+    // Across the 1 mm cells of the search: the neighbour cell, the diagonal one.
+    twin[1] = "2;5999999.9996;7400000;100";
+    dataRow("coincident across a cell", gk, twin, local, 0, 0, QString("«1» и «2» совпадают"));
+    twin[1] = "2;5999999.9996;7399999.9996;100";
+    dataRow("coincident diagonally", gk, twin, local, 0, 0, QString("«1» и «2» совпадают"));
+    twin[1] = "2;5999999.9992;7399999.9992;100";
+    dataRow("1.13 mm diagonally", gk, twin, local, 0, 0, QString("Наибольший остаток"));
     dataRow("1.1 mm apart", gk, twinNear, local, 0, 0, QString("Наибольший остаток"));
     QStringList twinB = local;
     twinB[3] = "4;2000;2000.0005;90";
@@ -455,6 +482,21 @@ void TestKeyFit::refusals_data()
         QString("имя «2» повторяется в списке A: строки 2, 5"));
     dataRow("unreadable", gk, line, QStringList(local.mid(0, 3)) << "4;x;3000;90", 0, 0,
         QString("«4» (список B, строка 4) не читается"));
+    dataRow("B beyond 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;1e15;3000;90", 0,
+        0, QString("«4» (список B, строка 4) не читается: высота или координата дальше 10 000 км"));
+    dataRow("B at 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;10000000;3000;90", 0,
+        0, QString("СКО σ"));
+    dataRow("B past 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;10000000.001;3000;90",
+        0, 0, QString("дальше 10 000 км"));
+    dataRow("A height beyond", gk, QStringList(line.mid(0, 3)) << "4;6003000;7403000;-1e8", local,
+        0, 0, QString("(список A, строка 4) не читается: высота или координата дальше"));
+    const QString nfd = QString("Й").normalized(QString::NormalizationForm_D);
+    dataRow("names composed and not", gk, QStringList(line) << "Й;6005000;7400000;1",
+        QStringList(local) << nfd + ";5000;0;0", 0, 0, QString("В уравнивании 5 из 5 точек"));
+    dataRow("no common name", gk, QStringList {"a;6000000;7400000;1"}, QStringList {"b;0;0;0"}, 0,
+        0, QString("в списках A и B нет общих имён точек"));
+    dataRow("blank-separated", gk, line, QStringList {"1 0 0 90", "2 1000 1000 90"}, 0, 0,
+        QString("нет общих имён точек; список B: Поля, похоже, разделены пробелами"));
     dataRow("zone prefix", gk, QStringList(line.mid(0, 3)) << "4;6003000;8403000;1", local, 0, 0,
         QString("строка 4) не читается: номер зоны"));
     dataRow("no height", gk, QStringList(line.mid(0, 3)) << "4;6003000;7403000;", local, 0, 1,
@@ -511,6 +553,14 @@ void TestKeyFit::converter_data()
         QString("ключи не найдены"), false);
     dataRow("decimal commas", QString("commas"), fit, 2, QString("строка 12: больше четырёх полей"),
         false);
+    dataRow("line after a header", QString("header"), fit, 2,
+        QString("(список A, строка 6) не читается"), false);
+    dataRow("unchecked, not saved", QString("two"), fit + QStringList {"--save", "Новая"}, 2,
+        QString("«Новая» не сохранена: избыточных измерений нет"), false);
+    dataRow("unchecked, --force", QString("two"), fit + QStringList {"--save", "Новая", "--force"},
+        0, QString("msk:Новая сохранена"), true);
+    dataRow("three checked", QString("three"), fit + QStringList {"--save", "Новая"}, 0,
+        QString("msk:Новая сохранена"), true);
     dataRow("bad model", QString("clean"), QStringList {"--fit", "helmert", "--from", "gk:sk42:7"},
         2, QString("similarity или affine"), false);
 }
@@ -526,12 +576,14 @@ void TestKeyFit::converter()
     QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 10, 20e3, 0.02);
     if (files == "moved")
         points[3].local[0] += 0.3;
-    if (files == "one")
-        points.resize(1);
+    if (files == "one" || files == "two" || files == "three")
+        points.resize(files == "one" ? 1 : files == "two" ? 2 : 3);
     const QString a = tempPath(files + "A.txt"), b = tempPath(files + "B.txt");
     QVERIFY(PointsFile::write(a, rowsOf(points, false) << PointRow::fromLine("Z;1;2;3")));
     if (files == "commas")
         QVERIFY(writeFile(a, readFile(a) + "Z2, 6000000,5, 7400000,5, 100\n"));
+    if (files == "header") // the fifth row, the file's sixth line
+        QVERIFY(writeFile(a, "Имя;x;y;h\n" + readFile(a).replace("\nP5;", "\nP5;x")));
     QVERIFY(PointsFile::write(b, rowsOf(points, true)));
     const QString systems = tempPath("systems.json");
     QString error;
