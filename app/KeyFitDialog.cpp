@@ -8,9 +8,11 @@
 #include "PointTable.h"
 #include "PointsFile.h"
 #include "Settings.h"
+#include "WaitCursor.h"
 
 #include <QFontDatabase>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSaveFile>
 
 namespace {
@@ -129,6 +131,8 @@ void KeyFitDialog::load(PointTable *table)
 
 void KeyFitDialog::slotCalculate()
 {
+    // 100 000 points take seconds, most of them filling the residuals' table.
+    const WaitCursor busy;
     const QString base = ui->comboBoxBase->currentText().trimmed();
     const auto plane = ui->comboBoxPlane->currentIndex() == 1 ? KeyFit::PlaneModel::Affine
                                                               : KeyFit::PlaneModel::Similarity;
@@ -182,6 +186,9 @@ void KeyFitDialog::showResult()
 {
     filling = true;
     QTableWidget *table = ui->tableWidgetResiduals;
+    // Rows of one line keep the default height: measuring each of 100 000 takes seconds.
+    const QSignalBlocker quiet(table);
+    table->setUpdatesEnabled(false);
     table->setRowCount(result.points.size());
     const bool heights = result.height != KeyFit::HeightModel::None;
     for (int r = 0; r < result.points.size(); ++r) {
@@ -214,8 +221,8 @@ void KeyFitDialog::showResult()
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         }
     }
+    table->setUpdatesEnabled(true);
     table->resizeColumnsToContents();
-    table->resizeRowsToContents();
     filling = false;
 }
 
