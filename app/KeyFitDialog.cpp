@@ -12,8 +12,8 @@
 
 #include <QFontDatabase>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QSaveFile>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -212,7 +212,8 @@ void KeyFitDialog::showResult()
         QTableWidgetItem *check
             = cell(p.flagged ? QStringLiteral("! ") + flags.join(QStringLiteral(", ")) : QString());
         if (p.flagged)
-            check->setToolTip(tr("Остаток по уравниванию без этой точки: %1").arg(KeyFit::flagText(p)));
+            check->setToolTip(
+                tr("Остаток по уравниванию без этой точки: %1").arg(KeyFit::flagText(p)));
         table->setItem(r, Check, check);
         for (int c = 0; c < Columns; ++c) {
             QTableWidgetItem *item = c == Check ? check : table->item(r, c);

@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const auto leftOut = in.ConsumeIntegral<uint8_t>();
     const PointRows a = rowsOf(in.ConsumeRandomLengthString());
     const PointRows b = rowsOf(in.ConsumeRemainingBytesAsString());
-    static const char *const bases[] = {"gk:sk42:7", "utm:37n", "tm:sk42:lon0=37.98333333333,lat0=0,k=1,fe=2250000,fn=-5712900.566",
-        "gk:gsk2011:12"};
+    static const char *const bases[] = {"gk:sk42:7", "utm:37n",
+        "tm:sk42:lon0=37.98333333333,lat0=0,k=1,fe=2250000,fn=-5712900.566", "gk:gsk2011:12"};
     const QString base = QString::fromLatin1(bases[choice & 3]);
     const auto plane = choice & 4 ? KeyFit::PlaneModel::Affine : KeyFit::PlaneModel::Similarity;
     const auto height = KeyFit::HeightModel((choice >> 3) % 3);

@@ -99,10 +99,13 @@ QStringList help()
         QStringLiteral("      --from СИСТЕМА A.txt B.txt [--save ИМЯ [--force]] [--systems ФАЙЛ]"),
         QStringLiteral("  A — точки в системе СИСТЕМА (tm:, gk: с зоной, utm:), B — те же имена"),
         QStringLiteral("  в местной системе (X, Y, H). Отчёт — на стандартный вывод; --save"),
-        QStringLiteral("  добавляет систему в файл местных систем. Ключи без проверки (нет избыточных"),
-        QStringLiteral("  измерений, точки почти на одной прямой) --save не сохраняет, если не дан"),
+        QStringLiteral(
+            "  добавляет систему в файл местных систем. Ключи без проверки (нет избыточных"),
+        QStringLiteral(
+            "  измерений, точки почти на одной прямой) --save не сохраняет, если не дан"),
         QStringLiteral("  --force. Код выхода: 0 — ключи найдены,"),
-        QStringLiteral("  1 — найдены, но есть подозрительные точки, 2 — не найдены или не сохранены.")};
+        QStringLiteral(
+            "  1 — найдены, но есть подозрительные точки, 2 — не найдены или не сохранены.")};
 }
 
 int run(const QStringList &args, const std::function<QString(const QString &)> &shown)
@@ -152,8 +155,8 @@ int run(const QStringList &args, const std::function<QString(const QString &)> &
     KeyFit::Result result;
     KeyFit::FirstLines first;
     first.a = firstLines[0], first.b = firstLines[1];
-    if (!KeyFit::match(lists[0], lists[1], base, height != KeyFit::HeightModel::None, &matched,
-            &error, first)
+    if (!KeyFit::match(
+            lists[0], lists[1], base, height != KeyFit::HeightModel::None, &matched, &error, first)
         || !KeyFit::fit(matched.points, plane, height, &result, &error))
         return fail(QStringLiteral("ключи не найдены: ") + error);
     write(stdout, KeyFit::report(result, matched, o.from.trimmed()));

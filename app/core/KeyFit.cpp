@@ -182,11 +182,11 @@ bool solve(const QVector<const Point *> &points, PlaneModel plane, HeightModel h
     const int needed = minimumPoints(plane, height);
     if (n < needed) {
         const bool heightShort = n >= minimumPoints(plane, HeightModel::None);
-        *error = QStringLiteral("для %1 нужно не меньше %2, в уравнивании %3")
-                     .arg(heightShort ? QStringLiteral("наклонной плоскости высот")
-                                      : modelName(plane),
-                         genitivePoints(needed))
-                     .arg(n);
+        *error
+            = QStringLiteral("для %1 нужно не меньше %2, в уравнивании %3")
+                  .arg(heightShort ? QStringLiteral("наклонной плоскости высот") : modelName(plane),
+                      genitivePoints(needed))
+                  .arg(n);
         return false;
     }
     QPair<int, int> twins = coincidentPair(points, false);
@@ -297,7 +297,42 @@ bool withinReach(const Point &p)
     return true;
 }
 
+// The point in use `p`, the t-th of the fit `r` (its sums of squared
+// residuals given), against the fits without it, in closed form (see the
+// header): *pr's leave-one-out fields, left negative where a fit of the rest
+// would be refused or has no redundancy.
+void checkWithout(const Solution &s, const Scatter &scatter, const Point &p, int t, const Result &r,
+    double planeSum, double heightSum, PointResult *pr)
+{
+    const double n = r.used;
+    const Eigen::Vector2d d(s.centroid.offset(p.base, 0), s.centroid.offset(p.base, 1));
+    const bool restOnLine = scatter.without(d).onOneLine();
+    const Eigen::Matrix<double, 2, Eigen::Dynamic> q = s.planeQ.middleRows(2 * t, 2);
+    const Eigen::Matrix2d rest = Eigen::Matrix2d::Identity() * (1.0 - 1.0 / n) - q * q.transpose();
+    // The rest on one line, by the rule a fit of them refuses, or so near it
+    // that the rounding of H (1e-16) decides.
+    const double restLeast
+        = Eigen::SelfAdjointEigenSolver<Eigen::Matrix2d>(rest, Eigen::EigenvaluesOnly)
+              .eigenvalues()(0);
+    if (r.dof - 2 > 0 && restLeast > 1e-14 && (r.plane != PlaneModel::Affine || !restOnLine)) {
+        const Eigen::Vector2d v(pr->v[0], pr->v[1]);
+        const Eigen::Vector2d without = rest.inverse() * v;
+        pr->looResidual = without.norm();
+        pr->looSigma = sigmaOf(planeSum - v.dot(without), r.dof - 2);
+    }
+    if (r.height == HeightModel::None)
+        return;
+    const double heightRest = 1.0 - s.heightLeverage(t);
+    if (r.heightDof - 1 > 0 && heightRest > 1e-14
+        && (r.height != HeightModel::Plane || !restOnLine)) {
+        const double without = pr->v[2] / heightRest;
+        pr->looHeight = std::fabs(without);
+        pr->looHeightSigma = sigmaOf(heightSum - pr->v[2] * without, r.heightDof - 1);
+    }
+}
+
 } // namespace
+
 double flagLimit(double sigma)
 {
     return 3.0 * std::sqrt(2.0) * sigma;
@@ -410,8 +445,8 @@ bool match(const PointRows &a, const PointRows &b, const Calculation::Side &base
             int zone = 0;
             Calculation::Failure failure = Calculation::Failure::None;
             if (l == 0) {
-                failure = Calculation::readPoint(
-                    base, texts[0], texts[1], texts[2], point.base, &zone);
+                failure
+                    = Calculation::readPoint(base, texts[0], texts[1], texts[2], point.base, &zone);
                 if (base.kind == SystemKind::Utm)
                     std::swap(point.base[0], point.base[1]);
             } else if (!CellText::isValidCoordinates(texts[0], texts[1], texts[2], false)) {
@@ -506,41 +541,15 @@ bool fit(const QVector<Point> &points, PlaneModel plane, HeightModel height, Res
     r.heightSigma = sigmaOf(heightSum, r.heightDof);
 
     // Each point against the fit without it; a point left out already is.
-    const double n = r.used;
     for (int i = 0, t = 0; i < points.size(); ++i) {
         PointResult &pr = r.points[i];
-        if (!points.at(i).used) {
+        if (points.at(i).used) {
+            checkWithout(s, scatter, points.at(i), t++, r, planeSum, heightSum, &pr);
+        } else {
             if (r.dof > 0)
                 pr.looResidual = pr.plane, pr.looSigma = r.sigma;
             if (heights && r.heightDof > 0)
                 pr.looHeight = std::fabs(pr.v[2]), pr.looHeightSigma = r.heightSigma;
-        } else {
-            const Point &p = points.at(i);
-            const Eigen::Vector2d d(s.centroid.offset(p.base, 0), s.centroid.offset(p.base, 1));
-            const bool restOnLine = scatter.without(d).onOneLine();
-            const Eigen::Matrix<double, 2, Eigen::Dynamic> q = s.planeQ.middleRows(2 * t, 2);
-            const Eigen::Matrix2d rest = Eigen::Matrix2d::Identity() * (1.0 - 1.0 / n)
-                - q * q.transpose();
-            const Eigen::Vector2d v(pr.v[0], pr.v[1]);
-            // The rest on one line, by the rule a fit of them refuses, or so
-            // near it that the rounding of H (1e-16) decides.
-            const double restLeast
-                = Eigen::SelfAdjointEigenSolver<Eigen::Matrix2d>(rest, Eigen::EigenvaluesOnly)
-                      .eigenvalues()(0);
-            if (r.dof - 2 > 0 && restLeast > 1e-14
-                && (plane != PlaneModel::Affine || !restOnLine)) {
-                const Eigen::Vector2d without = rest.inverse() * v;
-                pr.looResidual = without.norm();
-                pr.looSigma = sigmaOf(planeSum - v.dot(without), r.dof - 2);
-            }
-            const double heightRest = heights ? 1.0 - s.heightLeverage(t) : 0.0;
-            if (heights && r.heightDof - 1 > 0 && heightRest > 1e-14
-                && (height != HeightModel::Plane || !restOnLine)) {
-                const double without = pr.v[2] / heightRest;
-                pr.looHeight = std::fabs(without);
-                pr.looHeightSigma = sigmaOf(heightSum - pr.v[2] * without, r.heightDof - 1);
-            }
-            ++t;
         }
         pr.flaggedPosition = pr.looSigma >= 0 && pr.looResidual > flagLimit(pr.looSigma)
             && pr.looResidual > reportStep;

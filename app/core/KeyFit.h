@@ -140,10 +140,10 @@ int minimumPoints(PlaneModel plane, HeightModel height);
 
 // Fits the points in use. Returns false, with *error one Russian line saying
 // why and *result untouched, when a coordinate of a point is not finite or
-// beyond 10 000 km, too few points are in use, two of them coincide (in list A or list B, within 1 mm), all lie on one line where the
-// model needs a plane (affine keys, an inclined height plane), or the
-// equations are otherwise rank deficient. Linear in the number of points
-// (100 000 take well under a second).
+// beyond 10 000 km, too few points are in use, two of them coincide (in list A or list B, within 1
+// mm), all lie on one line where the model needs a plane (affine keys, an inclined height plane),
+// or the equations are otherwise rank deficient. Linear in the number of points (100 000 take well
+// under a second).
 bool fit(const QVector<Point> &points, PlaneModel plane, HeightModel height, Result *result,
     QString *error);
 

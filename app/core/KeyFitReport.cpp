@@ -85,7 +85,9 @@ QStringList sigmas(const Result &r)
 {
     QStringList out;
     if (r.dof > 0)
-        out << QStringLiteral("СКО σ = %1 (степеней свободы %2)").arg(metres(r.sigma, 4)).arg(r.dof);
+        out << QStringLiteral("СКО σ = %1 (степеней свободы %2)")
+                   .arg(metres(r.sigma, 4))
+                   .arg(r.dof);
     else
         out << QStringLiteral("СКО не определяется: избыточных измерений нет");
     if (r.height != HeightModel::None) {
@@ -148,8 +150,8 @@ QString report(const Result &r, const Matched &matched, const QString &base)
                .arg(r.used)
                .arg(Plural::count(r.points.size(), "точки", "точек", "точек"))
         << QString() << QStringLiteral("Параметры:") << parameters(r) << QString()
-        << QStringLiteral("Остатки (вычисленные минус данные), м:") << residualTable(r)
-        << QString() << sigmas(r);
+        << QStringLiteral("Остатки (вычисленные минус данные), м:") << residualTable(r) << QString()
+        << sigmas(r);
     if (r.largest >= 0)
         out << QStringLiteral("Наибольший остаток: %1, %2")
                    .arg(r.points.at(r.largest).name, metres(r.points.at(r.largest).plane, 3));

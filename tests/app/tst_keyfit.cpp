@@ -269,7 +269,8 @@ void TestKeyFit::movedPointFlagged()
     const auto model = HeightModel(height);
     QVector<KeyFit::Point> points = generate(PlaneModel(plane), 10, 20e3, 0.02, seed);
     points[moved].name = "Т16";
-    points[moved].local[0] += shift * std::cos(seed), points[moved].local[1] += shift * std::sin(seed);
+    points[moved].local[0] += shift * std::cos(seed),
+        points[moved].local[1] += shift * std::sin(seed);
     points[moved].local[2] += heightShift;
     const KeyFit::Result r = fitted(points, PlaneModel(plane), model);
     for (const KeyFit::PointResult &p : r.points) {
@@ -286,10 +287,10 @@ void TestKeyFit::movedPointFlagged()
         const QStringList cells = report.mid(at + 1, report.indexOf('\n', at + 1) - at - 1)
                                       .split(' ', Qt::SkipEmptyParts);
         QVERIFY2(at > 0 && cells.size() >= 5, qPrintable(report));
-        QCOMPARE(cells.mid(1, 4), QStringList({CellText::formatFixed(p.v[0], 3),
-                                      CellText::formatFixed(p.v[1], 3),
-                                      height ? CellText::formatFixed(p.v[2], 3) : "-",
-                                      CellText::formatFixed(p.plane, 3)}));
+        QCOMPARE(cells.mid(1, 4),
+            QStringList({CellText::formatFixed(p.v[0], 3), CellText::formatFixed(p.v[1], 3),
+                height ? CellText::formatFixed(p.v[2], 3) : "-",
+                CellText::formatFixed(p.plane, 3)}));
     }
     points[moved].used = false;
     const KeyFit::Result without = fitted(points, PlaneModel(plane), model);
@@ -336,8 +337,8 @@ void TestKeyFit::leaveOneOutSameAsRefit()
         rest[i].used = false;
         KeyFit::Result plain, heights;
         QString error;
-        const bool planeFits = KeyFit::fit(rest, p, HeightModel::None, &plain, &error)
-            && plain.dof > 0;
+        const bool planeFits
+            = KeyFit::fit(rest, p, HeightModel::None, &plain, &error) && plain.dof > 0;
         const bool heightFits = h != HeightModel::None
             && KeyFit::fit(rest, PlaneModel::Similarity, h, &heights, &error)
             && heights.heightDof > 0;
@@ -482,10 +483,10 @@ void TestKeyFit::refusals_data()
         QString("имя «2» повторяется в списке A: строки 2, 5"));
     dataRow("unreadable", gk, line, QStringList(local.mid(0, 3)) << "4;x;3000;90", 0, 0,
         QString("«4» (список B, строка 4) не читается"));
-    dataRow("B beyond 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;1e15;3000;90", 0,
-        0, QString("«4» (список B, строка 4) не читается: высота или координата дальше 10 000 км"));
-    dataRow("B at 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;10000000;3000;90", 0,
-        0, QString("СКО σ"));
+    dataRow("B beyond 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;1e15;3000;90", 0, 0,
+        QString("«4» (список B, строка 4) не читается: высота или координата дальше 10 000 км"));
+    dataRow("B at 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;10000000;3000;90", 0, 0,
+        QString("СКО σ"));
     dataRow("B past 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;10000000.001;3000;90",
         0, 0, QString("дальше 10 000 км"));
     dataRow("A height beyond", gk, QStringList(line.mid(0, 3)) << "4;6003000;7403000;-1e8", local,
