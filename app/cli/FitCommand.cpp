@@ -103,9 +103,8 @@ QStringList help()
             "  добавляет систему в файл местных систем. Ключи без проверки (нет избыточных"),
         QStringLiteral(
             "  измерений, точки почти на одной прямой) --save не сохраняет, если не дан"),
-        QStringLiteral("  --force. Код выхода: 0 — ключи найдены,"),
-        QStringLiteral(
-            "  1 — найдены, но есть подозрительные точки, 2 — не найдены или не сохранены.")};
+        QStringLiteral("  --force. Код выхода: 0 — ключи найдены, 1 — найдены, но есть"),
+        QStringLiteral("  подозрительные точки, 2 — не найдены или не сохранены.")};
 }
 
 int run(const QStringList &args, const std::function<QString(const QString &)> &shown)

@@ -560,6 +560,8 @@ void TestKeyFit::converter_data()
         QString("«Новая» не сохранена: избыточных измерений нет"), false);
     dataRow("unchecked, --force", QString("two"), fit + QStringList {"--save", "Новая", "--force"},
         0, QString("msk:Новая сохранена"), true);
+    dataRow("help names --force", QString("clean"), QStringList {"--help"}, 0,
+        QString("--save не сохраняет, если не дан\n  --force"), false);
     dataRow("three checked", QString("three"), fit + QStringList {"--save", "Новая"}, 0,
         QString("msk:Новая сохранена"), true);
     dataRow("bad model", QString("clean"), QStringList {"--fit", "helmert", "--from", "gk:sk42:7"},
