@@ -4,12 +4,15 @@
 #include "Calculation.h"
 #include "CellText.h"
 #include "Dialogs.h"
+#include "KeyFitReport.h"
 #include "PointTable.h"
 #include "Settings.h"
+#include "WaitCursor.h"
 
 #include <QFontDatabase>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -107,6 +110,8 @@ void KeyFitDialog::slotLoadB()
 
 void KeyFitDialog::slotCalculate()
 {
+    // 100 000 points take seconds, most of them filling the residuals' table.
+    const WaitCursor busy;
     const QString base = ui->comboBoxBase->currentText().trimmed();
     const auto plane = ui->comboBoxPlane->currentIndex() == 1 ? KeyFit::PlaneModel::Affine
                                                               : KeyFit::PlaneModel::Similarity;
@@ -160,6 +165,9 @@ void KeyFitDialog::showResult()
 {
     filling = true;
     QTableWidget *table = ui->tableWidgetResiduals;
+    // Rows of one line keep the default height: measuring each of 100 000 takes seconds.
+    const QSignalBlocker quiet(table);
+    table->setUpdatesEnabled(false);
     table->setRowCount(result.points.size());
     const bool heights = result.height != KeyFit::HeightModel::None;
     for (int r = 0; r < result.points.size(); ++r) {
@@ -175,13 +183,16 @@ void KeyFitDialog::showResult()
         table->setItem(r, VY, cell(metres(p.v[1])));
         table->setItem(r, VH, cell(heights ? metres(p.v[2]) : QString()));
         table->setItem(r, VPlane, cell(metres(p.plane)));
+        QStringList flags;
+        if (p.flaggedPosition)
+            flags << tr("положение %1 м").arg(CellText::formatFixed(p.looResidual, 3));
+        if (p.flaggedHeight)
+            flags << tr("высота %1 м").arg(CellText::formatFixed(p.looHeight, 3));
         QTableWidgetItem *check
-            = cell(p.flagged ? tr("! без неё %1 м").arg(CellText::formatFixed(p.looResidual, 3))
-                             : QString());
-        if (p.flagged) {
-            check->setToolTip(tr("Остаток по уравниванию без этой точки больше 3·√2·σ = %1 м")
-                                  .arg(CellText::formatFixed(KeyFit::flagLimit(p.looSigma), 3)));
-        }
+            = cell(p.flagged ? QStringLiteral("! ") + flags.join(QStringLiteral(", ")) : QString());
+        if (p.flagged)
+            check->setToolTip(
+                tr("Остаток по уравниванию без этой точки: %1").arg(KeyFit::flagText(p)));
         table->setItem(r, Check, check);
         for (int c = 0; c < Columns; ++c) {
             QTableWidgetItem *item = c == Check ? check : table->item(r, c);
@@ -190,8 +201,8 @@ void KeyFitDialog::showResult()
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         }
     }
+    table->setUpdatesEnabled(true);
     table->resizeColumnsToContents();
-    table->resizeRowsToContents();
     filling = false;
 }
 
@@ -209,6 +220,12 @@ void KeyFitDialog::slotResidualChanged(QTableWidgetItem *item)
 void KeyFitDialog::slotSaveSystem()
 {
     if (!haveResult)
+        return;
+    const QStringList doubts = KeyFit::doubts(result);
+    if (!doubts.isEmpty()
+        && !Dialogs::confirm(tr("Ключи без проверки"),
+            tr("Ключи найдены, но %1.\nСохранить их всё же?")
+                .arg(doubts.join(QStringLiteral(";\n")))))
         return;
     if (!writable) {
         Dialogs::warning(tr("Предупреждение"),

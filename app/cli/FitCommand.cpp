@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "Calculation.h"
 #include "KeyFit.h"
+#include "KeyFitReport.h"
 #include "LocalSystems.h"
 #include "PointsFile.h"
 
@@ -33,6 +34,7 @@ struct Options
     QString save;
     QString systems;
     QStringList inputs;
+    bool force = false; // --force: save keys that nothing checks
 };
 
 // An empty text when the arguments are of the form, else what is wrong.
@@ -43,6 +45,10 @@ QString parse(
         QString arg = args.at(i);
         if (!arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
             o->inputs.append(arg);
+            continue;
+        }
+        if (arg == QLatin1String("--force")) {
+            o->force = true;
             continue;
         }
         QString value;
@@ -90,11 +96,15 @@ QStringList help()
 {
     return {QStringLiteral("Ключи местной системы по общим точкам:"),
         QStringLiteral("  kelvadra-convert --fit similarity|affine [--height none|shift|plane]"),
-        QStringLiteral("      --from СИСТЕМА A.txt B.txt [--save ИМЯ] [--systems ФАЙЛ]"),
+        QStringLiteral("      --from СИСТЕМА A.txt B.txt [--save ИМЯ [--force]] [--systems ФАЙЛ]"),
         QStringLiteral("  A — точки в системе СИСТЕМА (tm:, gk: с зоной, utm:), B — те же имена"),
         QStringLiteral("  в местной системе (X, Y, H). Отчёт — на стандартный вывод; --save"),
-        QStringLiteral("  добавляет систему в файл местных систем. Код выхода: 0 — ключи найдены,"),
-        QStringLiteral("  1 — найдены, но есть подозрительные точки, 2 — не найдены.")};
+        QStringLiteral(
+            "  добавляет систему в файл местных систем. Ключи без проверки (нет избыточных"),
+        QStringLiteral(
+            "  измерений, точки почти на одной прямой) --save не сохраняет, если не дан"),
+        QStringLiteral("  --force. Код выхода: 0 — ключи найдены, 1 — найдены, но есть"),
+        QStringLiteral("  подозрительные точки, 2 — не найдены или не сохранены.")};
 }
 
 int run(const QStringList &args, const std::function<QString(const QString &)> &shown)
@@ -123,6 +133,7 @@ int run(const QStringList &args, const std::function<QString(const QString &)> &
     }
 
     PointRows lists[2];
+    int firstLines[2] = {1, 1};
     for (int i = 0; i < 2; ++i) {
         PointsFile::ReadInfo info;
         if (!PointsFile::read(o.inputs.at(i), &lists[i], &info))
@@ -134,6 +145,7 @@ int run(const QStringList &args, const std::function<QString(const QString &)> &
                                        "десятичная запятая разделила число)")
                             .arg(shown(o.inputs.at(i)))
                             .arg(info.extraFields.firstLines.value(0)));
+        firstLines[i] = info.header ? 2 : 1;
     }
     const KeyFit::PlaneModel plane = o.model == QLatin1String("similarity")
         ? KeyFit::PlaneModel::Similarity
@@ -143,11 +155,17 @@ int run(const QStringList &args, const std::function<QString(const QString &)> &
                                              : KeyFit::HeightModel::Plane;
     KeyFit::Matched matched;
     KeyFit::Result result;
+    KeyFit::FirstLines first;
+    first.a = firstLines[0], first.b = firstLines[1];
     if (!KeyFit::match(
-            lists[0], lists[1], base, height != KeyFit::HeightModel::None, &matched, &error)
+            lists[0], lists[1], base, height != KeyFit::HeightModel::None, &matched, &error, first)
         || !KeyFit::fit(matched.points, plane, height, &result, &error))
         return fail(QStringLiteral("ключи не найдены: ") + error);
     write(stdout, KeyFit::report(result, matched, o.from.trimmed()));
+    const QStringList doubts = KeyFit::doubts(result);
+    if (!o.save.isEmpty() && !doubts.isEmpty() && !o.force)
+        return fail(QStringLiteral("«%1» не сохранена: %2; сохранить всё же: --force")
+                        .arg(o.save, doubts.join(QStringLiteral("; "))));
 
     if (!o.save.isEmpty()) {
         const LocalSystems::System system = KeyFit::toSystem(result, o.from, o.save);

@@ -2,11 +2,14 @@
 
 #include "Calculation.h"
 #include "CellText.h"
+#include "Plural.h"
+#include "PointsFile.h"
 #include "SystemName.h"
 
 #include <Eigen/Dense>
 
 #include <QHash>
+#include <QPair>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -19,12 +22,45 @@ namespace {
 const double coincident = 1e-3;
 // Flags and the last digit of the residuals, metres.
 const double reportStep = 1e-3;
+// The converter's reach: nothing a surveyor measures lies farther.
+const double maxDistance = 1e7;
+
+// The mean of plane coordinates held as the first point's coordinates and the
+// mean offset from them: in millions of metres a sum of 1/n parts is off by
+// 1e-9 m, the offsets stay exact, and so do the fit's residuals.
+struct Centroid
+{
+    double origin[2] = {};
+    double mean[2] = {};
+
+    Centroid() = default;
+    Centroid(const QVector<const Point *> &points, bool local)
+    {
+        if (points.isEmpty())
+            return;
+        const double *first = local ? points.first()->local : points.first()->base;
+        std::copy(first, first + 2, origin);
+        for (const Point *p : points) {
+            for (int k = 0; k < 2; ++k)
+                mean[k] += ((local ? p->local : p->base)[k] - origin[k]) / points.size();
+        }
+    }
+    double offset(const double c[2], int k) const { return (c[k] - origin[k]) - mean[k]; }
+    double at(int k) const { return origin[k] + mean[k]; }
+};
 
 struct Solution
 {
     double values[6] = {};
     double dh[3] = {};
-    double centroid[2] = {}; // base x, y of the points fitted
+    Centroid centroid; // of the base x, y of the points fitted
+    Centroid localCentroid;
+    double heightAtCentroid = 0; // the height difference the fit gives there
+    // The hat matrix's blocks: for the plane, rows 2i and 2i + 1 of the thin
+    // Q of the centred design (the shifts add I/n); for the heights, each
+    // point's diagonal element.
+    Eigen::MatrixXd planeQ;
+    Eigen::VectorXd heightLeverage;
 };
 
 int planeUnknowns(PlaneModel plane)
@@ -43,36 +79,99 @@ QString modelName(PlaneModel plane)
                                            : QStringLiteral("аффинных ключей");
 }
 
-// The local coordinates the solution gives for a base point.
-void apply(const Solution &s, const double base[3], double out[3])
+QString genitivePoints(int n)
 {
-    const double x = base[0], y = base[1];
-    out[0] = s.values[0] + s.values[2] * x + s.values[3] * y;
-    out[1] = s.values[1] + s.values[4] * x + s.values[5] * y;
-    out[2] = base[2] + s.dh[0] + s.dh[1] * x + s.dh[2] * y;
+    return Plural::count(n, "точки", "точек", "точек");
 }
 
-// Both plane coordinates within `limit` of a line: the smaller singular value
-// of the centred points, as a root mean square distance from the best line,
-// below 1 mm or below 1e-6 of the spread along it.
-bool onOneLine(const QVector<const Point *> &points, const double centroid[2])
+// The sums of the centred products of base x and y of some points.
+struct Scatter
 {
-    Eigen::MatrixXd m(points.size(), 2);
-    for (int i = 0; i < points.size(); ++i) {
-        m(i, 0) = points.at(i)->base[0] - centroid[0];
-        m(i, 1) = points.at(i)->base[1] - centroid[1];
+    double n = 0;
+    Eigen::Matrix2d sums = Eigen::Matrix2d::Zero();
+
+    // The singular values of the centred points, larger first.
+    Eigen::Vector2d singular() const
+    {
+        const Eigen::Vector2d l
+            = Eigen::SelfAdjointEigenSolver<Eigen::Matrix2d>(sums, Eigen::EigenvaluesOnly)
+                  .eigenvalues();
+        return Eigen::Vector2d(std::sqrt(std::max(l(1), 0.0)), std::sqrt(std::max(l(0), 0.0)));
     }
-    const Eigen::Vector2d s = Eigen::JacobiSVD<Eigen::MatrixXd>(m).singularValues();
-    return s(1) / std::sqrt(double(points.size())) < coincident || s(1) < 1e-6 * s(0);
+    // The plane coordinates within reach of a line: the smaller singular
+    // value, as a root mean square distance from the best line, below 1 mm
+    // or below 1e-6 of the spread along it.
+    bool onOneLine() const
+    {
+        const Eigen::Vector2d s = singular();
+        return s(1) / std::sqrt(n) < coincident || s(1) < 1e-6 * s(0);
+    }
+    // Without a point `d` from the centroid: the others' sums.
+    Scatter without(const Eigen::Vector2d &d) const
+    {
+        Scatter rest;
+        rest.n = n - 1;
+        rest.sums = sums - n / (n - 1) * d * d.transpose();
+        return rest;
+    }
+};
+
+Scatter scatterOf(const QVector<const Point *> &points, const Centroid &centroid)
+{
+    Scatter s;
+    s.n = points.size();
+    for (const Point *p : points) {
+        const Eigen::Vector2d d(centroid.offset(p->base, 0), centroid.offset(p->base, 1));
+        s.sums += d * d.transpose();
+    }
+    return s;
+}
+
+// The first pair of points (by the later one's order) within 1 mm in list A
+// (local false) or B; {-1, -1} when none. A grid of 1 mm cells keeps this
+// linear: a point's partner lies in its cell or one of the eight around it.
+QPair<int, int> coincidentPair(const QVector<const Point *> &points, bool local)
+{
+    QHash<QPair<qint64, qint64>, QVector<int>> cells;
+    cells.reserve(points.size());
+    for (int j = 0; j < points.size(); ++j) {
+        const double *c = local ? points.at(j)->local : points.at(j)->base;
+        const qint64 cx = qint64(std::floor(c[0] / coincident));
+        const qint64 cy = qint64(std::floor(c[1] / coincident));
+        int first = -1;
+        for (qint64 i = cx - 1; i <= cx + 1; ++i) {
+            for (qint64 k = cy - 1; k <= cy + 1; ++k) {
+                const auto found = cells.constFind(qMakePair(i, k));
+                if (found == cells.constEnd())
+                    continue;
+                for (const int other : *found) {
+                    const double *o = local ? points.at(other)->local : points.at(other)->base;
+                    if (std::hypot(c[0] - o[0], c[1] - o[1]) < coincident
+                        && (first < 0 || other < first))
+                        first = other;
+                }
+            }
+        }
+        if (first >= 0)
+            return qMakePair(first, j);
+        cells[qMakePair(cx, cy)].append(j);
+    }
+    return qMakePair(-1, -1);
 }
 
 // Least squares of A p = r, with the rank checked; false when deficient.
-bool leastSquares(const Eigen::MatrixXd &a, const Eigen::VectorXd &r, Eigen::VectorXd *p)
+// *q, if given, receives the thin Q of A: the hat matrix is Q Qᵀ.
+bool leastSquares(
+    const Eigen::MatrixXd &a, const Eigen::VectorXd &r, Eigen::VectorXd *p, Eigen::MatrixXd *q)
 {
     const Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(a);
     if (qr.rank() < a.cols())
         return false;
     *p = qr.solve(r);
+    if (q) {
+        *q = Eigen::MatrixXd::Identity(a.rows(), a.cols());
+        q->applyOnTheLeft(qr.householderQ());
+    }
     return p->allFinite();
 }
 
@@ -86,34 +185,26 @@ bool solve(const QVector<const Point *> &points, PlaneModel plane, HeightModel h
         *error
             = QStringLiteral("для %1 нужно не меньше %2, в уравнивании %3")
                   .arg(heightShort ? QStringLiteral("наклонной плоскости высот") : modelName(plane),
-                      pointsGenitive(needed))
+                      genitivePoints(needed))
                   .arg(n);
         return false;
     }
-    for (int i = 0; i < n; ++i) {
-        for (int j = i + 1; j < n; ++j) {
-            const Point &p = *points.at(i), &q = *points.at(j);
-            const bool inA = std::hypot(p.base[0] - q.base[0], p.base[1] - q.base[1]) < coincident;
-            const bool inB
-                = std::hypot(p.local[0] - q.local[0], p.local[1] - q.local[1]) < coincident;
-            if (inA || inB) {
-                *error = QStringLiteral("точки «%1» и «%2» совпадают в списке %3: одно место под "
-                                        "двумя именами, оставьте в уравнивании одну")
-                             .arg(p.name, q.name, inA ? QStringLiteral("A") : QStringLiteral("B"));
-                return false;
-            }
-        }
+    QPair<int, int> twins = coincidentPair(points, false);
+    const bool inA = twins.first >= 0;
+    if (!inA)
+        twins = coincidentPair(points, true);
+    if (twins.first >= 0) {
+        *error = QStringLiteral("точки «%1» и «%2» совпадают в списке %3: одно место под "
+                                "двумя именами, оставьте в уравнивании одну")
+                     .arg(points.at(twins.first)->name, points.at(twins.second)->name,
+                         inA ? QStringLiteral("A") : QStringLiteral("B"));
+        return false;
     }
     Solution s;
-    double local[2] = {};
-    for (const Point *p : points) {
-        for (int k = 0; k < 2; ++k) {
-            s.centroid[k] += p->base[k] / n;
-            local[k] += p->local[k] / n;
-        }
-    }
+    s.centroid = Centroid(points, false);
+    s.localCentroid = Centroid(points, true);
     const bool planeFit = plane == PlaneModel::Affine || height == HeightModel::Plane;
-    if (planeFit && onOneLine(points, s.centroid)) {
+    if (planeFit && scatterOf(points, s.centroid).onOneLine()) {
         *error = QStringLiteral("все точки на одной прямой: %1 по ним не определить")
                      .arg(plane == PlaneModel::Affine ? QStringLiteral("аффинные ключи")
                                                       : QStringLiteral("наклон плоскости высот"));
@@ -126,11 +217,11 @@ bool solve(const QVector<const Point *> &points, PlaneModel plane, HeightModel h
     Eigen::MatrixXd a = Eigen::MatrixXd::Zero(equations, k);
     Eigen::VectorXd r(equations);
     for (int i = 0; i < n; ++i) {
-        const double dx = points.at(i)->base[0] - s.centroid[0];
-        const double dy = points.at(i)->base[1] - s.centroid[1];
+        const double dx = s.centroid.offset(points.at(i)->base, 0);
+        const double dy = s.centroid.offset(points.at(i)->base, 1);
         const Eigen::Index ex = 2 * Eigen::Index(i), ey = ex + 1; // the X and Y equations
-        r(ex) = points.at(i)->local[0] - local[0];
-        r(ey) = points.at(i)->local[1] - local[1];
+        r(ex) = s.localCentroid.offset(points.at(i)->local, 0);
+        r(ey) = s.localCentroid.offset(points.at(i)->local, 1);
         if (plane == PlaneModel::Similarity) {
             a(ex, 0) = dx, a(ex, 1) = -dy;
             a(ey, 0) = dy, a(ey, 1) = dx;
@@ -140,7 +231,7 @@ bool solve(const QVector<const Point *> &points, PlaneModel plane, HeightModel h
         }
     }
     Eigen::VectorXd p;
-    if (!leastSquares(a, r, &p)) {
+    if (!leastSquares(a, r, &p, &s.planeQ)) {
         *error
             = QStringLiteral("уравнения %1 вырождены: точки не задают ключи").arg(modelName(plane));
         return false;
@@ -150,28 +241,34 @@ bool solve(const QVector<const Point *> &points, PlaneModel plane, HeightModel h
         v[2] = p(0), v[3] = -p(1), v[4] = p(1), v[5] = p(0);
     else
         v[2] = p(0), v[3] = p(1), v[4] = p(2), v[5] = p(3);
-    v[0] = local[0] - v[2] * s.centroid[0] - v[3] * s.centroid[1];
-    v[1] = local[1] - v[4] * s.centroid[0] - v[5] * s.centroid[1];
+    const double cx = s.centroid.at(0), cy = s.centroid.at(1);
+    v[0] = s.localCentroid.at(0) - v[2] * cx - v[3] * cy;
+    v[1] = s.localCentroid.at(1) - v[4] * cx - v[5] * cy;
 
     if (height == HeightModel::Shift) {
         for (const Point *q : points)
-            s.dh[0] += (q->local[2] - q->base[2]) / n;
+            s.heightAtCentroid += (q->local[2] - q->base[2]) / n;
+        s.dh[0] = s.heightAtCentroid;
+        s.heightLeverage = Eigen::VectorXd::Constant(n, 1.0 / n);
     } else if (height == HeightModel::Plane) {
         Eigen::MatrixXd h(n, 3);
         Eigen::VectorXd d(n);
         for (int i = 0; i < n; ++i) {
             h(i, 0) = 1;
-            h(i, 1) = points.at(i)->base[0] - s.centroid[0];
-            h(i, 2) = points.at(i)->base[1] - s.centroid[1];
+            h(i, 1) = s.centroid.offset(points.at(i)->base, 0);
+            h(i, 2) = s.centroid.offset(points.at(i)->base, 1);
             d(i) = points.at(i)->local[2] - points.at(i)->base[2];
         }
         Eigen::VectorXd c;
-        if (!leastSquares(h, d, &c)) {
+        Eigen::MatrixXd q;
+        if (!leastSquares(h, d, &c, &q)) {
             *error = QStringLiteral("уравнения плоскости высот вырождены");
             return false;
         }
+        s.heightLeverage = q.rowwise().squaredNorm();
+        s.heightAtCentroid = c(0);
         s.dh[1] = c(1), s.dh[2] = c(2);
-        s.dh[0] = c(0) - c(1) * s.centroid[0] - c(2) * s.centroid[1];
+        s.dh[0] = c(0) - c(1) * cx - c(2) * cy;
     }
     *out = s;
     return true;
@@ -180,41 +277,58 @@ bool solve(const QVector<const Point *> &points, PlaneModel plane, HeightModel h
 // Fitted minus given, in the centred form: no millions of metres cancel.
 void residuals(const Solution &s, const Point &p, double v[3])
 {
-    const double dx = p.base[0] - s.centroid[0], dy = p.base[1] - s.centroid[1];
-    double atCentroid[3];
-    const double centre[3] = {s.centroid[0], s.centroid[1], 0.0};
-    apply(s, centre, atCentroid);
-    v[0] = atCentroid[0] + s.values[2] * dx + s.values[3] * dy - p.local[0];
-    v[1] = atCentroid[1] + s.values[4] * dx + s.values[5] * dy - p.local[1];
-    double fitted[3];
-    apply(s, p.base, fitted);
-    v[2] = fitted[2] - p.local[2];
+    const double dx = s.centroid.offset(p.base, 0), dy = s.centroid.offset(p.base, 1);
+    v[0] = s.values[2] * dx + s.values[3] * dy - s.localCentroid.offset(p.local, 0);
+    v[1] = s.values[4] * dx + s.values[5] * dy - s.localCentroid.offset(p.local, 1);
+    v[2] = p.base[2] + s.heightAtCentroid + s.dh[1] * dx + s.dh[2] * dy - p.local[2];
 }
 
 double sigmaOf(double sum, int dof)
 {
-    return dof > 0 ? std::sqrt(sum / dof) : 0.0;
+    return dof > 0 ? std::sqrt(std::max(sum, 0.0) / dof) : 0.0;
 }
 
-// σ of the plane from a solution over `points`.
-double planeSigma(const Solution &s, const QVector<const Point *> &points, PlaneModel plane)
+bool withinReach(const Point &p)
 {
-    double sum = 0;
-    for (const Point *p : points) {
-        double v[3];
-        residuals(s, *p, v);
-        sum += v[0] * v[0] + v[1] * v[1];
+    for (int k = 0; k < 3; ++k) {
+        if (!(std::fabs(p.base[k]) <= maxDistance && std::fabs(p.local[k]) <= maxDistance))
+            return false;
     }
-    return sigmaOf(sum, 2 * points.size() - planeUnknowns(plane));
+    return true;
 }
 
-QString fixed(double value, int decimals)
+// The point in use `p`, the t-th of the fit `r` (its sums of squared
+// residuals given), against the fits without it, in closed form (see the
+// header): *pr's leave-one-out fields, left negative where a fit of the rest
+// would be refused or has no redundancy.
+void checkWithout(const Solution &s, const Scatter &scatter, const Point &p, int t, const Result &r,
+    double planeSum, double heightSum, PointResult *pr)
 {
-    // -0.000 reads as a sign where there is none.
-    QString text = QString::number(value, 'f', decimals);
-    if (text.startsWith(QLatin1Char('-')) && text.count(QLatin1Char('0')) == text.size() - 2)
-        text.remove(0, 1);
-    return text;
+    const double n = r.used;
+    const Eigen::Vector2d d(s.centroid.offset(p.base, 0), s.centroid.offset(p.base, 1));
+    const bool restOnLine = scatter.without(d).onOneLine();
+    const Eigen::Matrix<double, 2, Eigen::Dynamic> q = s.planeQ.middleRows(2 * t, 2);
+    const Eigen::Matrix2d rest = Eigen::Matrix2d::Identity() * (1.0 - 1.0 / n) - q * q.transpose();
+    // The rest on one line, by the rule a fit of them refuses, or so near it
+    // that the rounding of H (1e-16) decides.
+    const double restLeast
+        = Eigen::SelfAdjointEigenSolver<Eigen::Matrix2d>(rest, Eigen::EigenvaluesOnly)
+              .eigenvalues()(0);
+    if (r.dof - 2 > 0 && restLeast > 1e-14 && (r.plane != PlaneModel::Affine || !restOnLine)) {
+        const Eigen::Vector2d v(pr->v[0], pr->v[1]);
+        const Eigen::Vector2d without = rest.inverse() * v;
+        pr->looResidual = without.norm();
+        pr->looSigma = sigmaOf(planeSum - v.dot(without), r.dof - 2);
+    }
+    if (r.height == HeightModel::None)
+        return;
+    const double heightRest = 1.0 - s.heightLeverage(t);
+    if (r.heightDof - 1 > 0 && heightRest > 1e-14
+        && (r.height != HeightModel::Plane || !restOnLine)) {
+        const double without = pr->v[2] / heightRest;
+        pr->looHeight = std::fabs(without);
+        pr->looHeightSigma = sigmaOf(heightSum - pr->v[2] * without, r.heightDof - 1);
+    }
 }
 
 } // namespace
@@ -224,10 +338,9 @@ double flagLimit(double sigma)
     return 3.0 * std::sqrt(2.0) * sigma;
 }
 
-QString pointsGenitive(int n)
+double heightFlagLimit(double sigmaH)
 {
-    const bool one = n % 10 == 1 && n % 100 != 11;
-    return QString::number(n) + (one ? QStringLiteral(" точки") : QStringLiteral(" точек"));
+    return 4.0 * sigmaH;
 }
 
 int minimumPoints(PlaneModel plane, HeightModel height)
@@ -256,6 +369,7 @@ bool baseSide(const QString &base, Calculation::Side *side, QString *error)
     if (!why.isEmpty() || !SystemName::parse(probe.base, true, &choices, error)
         || !SystemName::side(choices, true, side)) {
         if (!why.isEmpty()) {
+            // The definitions' message names the field; here it is list A's system.
             QString text = why;
             text.remove(QRegularExpression(QStringLiteral("^\"base\":? ?")));
             *error = QStringLiteral("система списка A: ") + text;
@@ -266,36 +380,39 @@ bool baseSide(const QString &base, Calculation::Side *side, QString *error)
 }
 
 bool match(const PointRows &a, const PointRows &b, const Calculation::Side &base, bool heights,
-    Matched *matched, QString *error)
+    Matched *matched, QString *error, FirstLines first)
 {
     const PointRows *lists[2] = {&a, &b};
     const QString listName[2] = {QStringLiteral("A"), QStringLiteral("B")};
-    QHash<QString, QVector<int>> lines[2]; // name: line numbers from 1
+    const int firstLine[2] = {first.a, first.b};
+    QHash<QString, QVector<int>> rows[2]; // name in NFC: row indices
     QStringList order[2];
+    PointsFile::BlankSeparation blanks[2];
     for (int l = 0; l < 2; ++l) {
         for (int i = 0; i < lists[l]->size(); ++i) {
             const PointRow &row = lists[l]->at(i);
             if (row.isEmpty())
                 continue;
-            const QString name = row.name.trimmed();
+            blanks[l].check(row);
+            const QString name = row.name.trimmed().normalized(QString::NormalizationForm_C);
             if (name.isEmpty()) {
                 *error = QStringLiteral("список %1, строка %2: у точки нет имени")
                              .arg(listName[l])
-                             .arg(i + 1);
+                             .arg(i + firstLine[l]);
                 return false;
             }
-            if (!lines[l].contains(name))
+            if (!rows[l].contains(name))
                 order[l].append(name);
-            lines[l][name].append(i + 1);
+            rows[l][name].append(i);
         }
         for (const QString &name : qAsConst(order[l])) {
-            const QVector<int> &at = lines[l].value(name);
+            const QVector<int> &at = rows[l].value(name);
             if (at.size() > 1) {
-                QStringList numbers;
-                for (const int n : at)
-                    numbers.append(QString::number(n));
-                *error = QStringLiteral("имя «%1» повторяется в списке %2: строки %3")
-                             .arg(name, listName[l], numbers.join(QStringLiteral(", ")));
+                QVector<qint64> lines;
+                for (const int i : at)
+                    lines.append(i + firstLine[l]);
+                *error = QStringLiteral("имя «%1» повторяется в списке %2: %3")
+                             .arg(name, listName[l], Plural::rows(lines, lines.size()));
                 return false;
             }
         }
@@ -303,56 +420,69 @@ bool match(const PointRows &a, const PointRows &b, const Calculation::Side &base
 
     Matched result;
     for (const QString &name : qAsConst(order[0])) {
-        if (!lines[1].contains(name)) {
+        if (!rows[1].contains(name)) {
             result.onlyA.append(name);
             continue;
         }
-        const int lineA = lines[0].value(name).first(), lineB = lines[1].value(name).first();
-        const PointRow &rowA = a.at(lineA - 1), &rowB = b.at(lineB - 1);
+        const int at[2] = {rows[0].value(name).first(), rows[1].value(name).first()};
         Point point;
-        point.name = name;
-        QString why;
-        const auto height = [&](const PointRow &row) {
-            const QString text = row.coordinates[2].trimmed();
-            if (text.isEmpty() && heights)
-                why = QStringLiteral("нет высоты");
-            return text.isEmpty() ? QStringLiteral("0") : text;
+        point.name = a.at(at[0]).name.trimmed();
+        // Why the point's row in list l does not read; empty when it does.
+        const auto problem = [&](int l) -> QString {
+            const QString *c = lists[l]->at(at[l]).coordinates;
+            QString texts[3] = {c[0], c[1], c[2].trimmed()};
+            if (texts[2].isEmpty() && heights)
+                return QStringLiteral("нет высоты");
+            if (texts[2].isEmpty())
+                texts[2] = QStringLiteral("0");
+            // A number that reads but lies past the converter's reach says so,
+            // not that it is written wrong.
+            for (const QString &text : texts) {
+                double value = 0;
+                if (CellText::parseNumber(text, &value) && !(std::fabs(value) <= maxDistance))
+                    return Calculation::reasonText(Calculation::Failure::TooFar);
+            }
+            int zone = 0;
+            Calculation::Failure failure = Calculation::Failure::None;
+            if (l == 0) {
+                failure
+                    = Calculation::readPoint(base, texts[0], texts[1], texts[2], point.base, &zone);
+                if (base.kind == SystemKind::Utm)
+                    std::swap(point.base[0], point.base[1]);
+            } else if (!CellText::isValidCoordinates(texts[0], texts[1], texts[2], false)) {
+                failure = Calculation::Failure::Invalid;
+            } else {
+                for (int k = 0; k < 3; ++k)
+                    CellText::parseNumber(texts[k], &point.local[k]);
+            }
+            return failure == Calculation::Failure::None ? QString()
+                                                         : Calculation::reasonText(failure, zone);
         };
-        const auto fail = [&](const QString &list, int line) {
-            *error = QStringLiteral("точка «%1» (список %2, строка %3) не читается: %4")
-                         .arg(name, list)
-                         .arg(line)
-                         .arg(why);
-            return false;
-        };
-        const QString hA = height(rowA);
-        if (!why.isEmpty())
-            return fail(listName[0], lineA);
-        int zone = 0;
-        const Calculation::Failure failure = Calculation::readPoint(
-            base, rowA.coordinates[0], rowA.coordinates[1], hA, point.base, &zone);
-        if (failure != Calculation::Failure::None) {
-            why = Calculation::reasonText(failure, zone);
-            return fail(listName[0], lineA);
-        }
-        if (base.kind == SystemKind::Utm)
-            std::swap(point.base[0], point.base[1]);
-        const QString hB = height(rowB);
-        if (!why.isEmpty())
-            return fail(listName[1], lineB);
-        const QString *c = rowB.coordinates;
-        if (!CellText::isValidCoordinates(c[0], c[1], hB, false)
-            || !CellText::parseNumber(c[0], &point.local[0])
-            || !CellText::parseNumber(c[1], &point.local[1])
-            || !CellText::parseNumber(hB, &point.local[2])) {
-            why = Calculation::reasonText(Calculation::Failure::Invalid);
-            return fail(listName[1], lineB);
+        for (int l = 0; l < 2; ++l) {
+            const QString why = problem(l);
+            if (!why.isEmpty()) {
+                *error = QStringLiteral("точка «%1» (список %2, строка %3) не читается: %4")
+                             .arg(point.name, listName[l])
+                             .arg(at[l] + firstLine[l])
+                             .arg(why);
+                return false;
+            }
         }
         result.points.append(point);
     }
     for (const QString &name : qAsConst(order[1])) {
-        if (!lines[0].contains(name))
+        if (!rows[0].contains(name))
             result.onlyB.append(name);
+    }
+    if (result.points.isEmpty()) {
+        QString text = QStringLiteral("в списках A и B нет общих имён точек");
+        for (int l = 0; l < 2; ++l) {
+            if (blanks[l].seen())
+                text += QStringLiteral("; список %1: ").arg(listName[l])
+                    + PointsFile::BlankSeparation::note();
+        }
+        *error = text;
+        return false;
     }
     *matched = result;
     return true;
@@ -363,6 +493,11 @@ bool fit(const QVector<Point> &points, PlaneModel plane, HeightModel height, Res
 {
     QVector<const Point *> used;
     for (const Point &p : points) {
+        if (!withinReach(p)) {
+            *error = QStringLiteral("точка «%1»: %2")
+                         .arg(p.name, Calculation::reasonText(Calculation::Failure::TooFar));
+            return false;
+        }
         if (p.used)
             used.append(&p);
     }
@@ -380,16 +515,20 @@ bool fit(const QVector<Point> &points, PlaneModel plane, HeightModel height, Res
     } else {
         std::copy(s.values, s.values + 6, r.values);
     }
+    const bool heights = height != HeightModel::None;
     r.used = used.size();
     r.dof = 2 * r.used - planeUnknowns(plane);
-    r.heightDof = height == HeightModel::None ? 0 : r.used - heightUnknowns(height);
+    r.heightDof = heights ? r.used - heightUnknowns(height) : 0;
+    const Scatter scatter = scatterOf(used, s.centroid);
+    const Eigen::Vector2d singular = scatter.singular();
+    r.spread = singular(0) > 0 ? singular(1) / singular(0) : 0.0;
     double planeSum = 0, heightSum = 0;
     for (const Point &p : points) {
         PointResult pr;
         pr.name = p.name;
         pr.used = p.used;
         residuals(s, p, pr.v);
-        if (height == HeightModel::None)
+        if (!heights)
             pr.v[2] = 0;
         pr.plane = std::hypot(pr.v[0], pr.v[1]);
         if (p.used) {
@@ -402,26 +541,22 @@ bool fit(const QVector<Point> &points, PlaneModel plane, HeightModel height, Res
     r.heightSigma = sigmaOf(heightSum, r.heightDof);
 
     // Each point against the fit without it; a point left out already is.
-    for (int i = 0; i < points.size(); ++i) {
+    for (int i = 0, t = 0; i < points.size(); ++i) {
         PointResult &pr = r.points[i];
-        Solution without = s;
-        double looSigma = r.sigma;
-        QVector<const Point *> others = used;
         if (points.at(i).used) {
-            others.removeOne(&points.at(i));
-            QString ignored;
-            if (!solve(others, plane, HeightModel::None, &without, &ignored))
-                continue;
-            looSigma = planeSigma(without, others, plane);
+            checkWithout(s, scatter, points.at(i), t++, r, planeSum, heightSum, &pr);
+        } else {
+            if (r.dof > 0)
+                pr.looResidual = pr.plane, pr.looSigma = r.sigma;
+            if (heights && r.heightDof > 0)
+                pr.looHeight = std::fabs(pr.v[2]), pr.looHeightSigma = r.heightSigma;
         }
-        if (2 * others.size() - planeUnknowns(plane) <= 0)
-            continue;
-        double v[3];
-        residuals(without, points.at(i), v);
-        pr.looResidual = std::hypot(v[0], v[1]);
-        pr.looSigma = looSigma;
-        pr.flagged = pr.looResidual > flagLimit(looSigma) && pr.looResidual > reportStep;
-        if (pr.flagged && pr.used)
+        pr.flaggedPosition = pr.looSigma >= 0 && pr.looResidual > flagLimit(pr.looSigma)
+            && pr.looResidual > reportStep;
+        pr.flaggedHeight = pr.looHeightSigma >= 0
+            && pr.looHeight > heightFlagLimit(pr.looHeightSigma) && pr.looHeight > reportStep;
+        pr.flagged = pr.flaggedPosition || pr.flaggedHeight;
+        if (pr.flagged)
             ++r.flagged;
     }
     for (int i = 0; i < r.points.size(); ++i) {
@@ -433,96 +568,23 @@ bool fit(const QVector<Point> &points, PlaneModel plane, HeightModel height, Res
     return true;
 }
 
-QString report(const Result &r, const Matched &matched, const QString &base)
+QStringList doubts(const Result &r)
 {
-    const bool similarity = r.plane == PlaneModel::Similarity;
-    const bool heights = r.height != HeightModel::None;
     QStringList out;
-    const QString heightModel = r.height == HeightModel::None ? QStringLiteral("не определяется")
-        : r.height == HeightModel::Shift                      ? QStringLiteral("сдвиг")
-                                         : QStringLiteral("наклонная плоскость");
-    out << QStringLiteral("Ключи по общим точкам: %1, высота: %2")
-               .arg(
-                   similarity ? QStringLiteral("подобие") : QStringLiteral("аффинное"), heightModel)
-        << QStringLiteral("Система списка A: %1").arg(base)
-        << QStringLiteral("В уравнивании %1 из %2").arg(r.used).arg(pointsGenitive(r.points.size()))
-        << QString() << QStringLiteral("Параметры:");
-    const auto parameter = [&out](const QString &name, const QString &value) {
-        out << QStringLiteral("  %1 = %2").arg(name.leftJustified(3), value);
-    };
-    parameter(QStringLiteral("dX"), fixed(r.values[0], 4) + QStringLiteral(" м"));
-    parameter(QStringLiteral("dY"), fixed(r.values[1], 4) + QStringLiteral(" м"));
-    const char *const names[] = {"a1", "a2", "b1", "b2"};
-    for (int i = 2; i < (similarity ? 4 : 6); ++i)
-        parameter(similarity ? QLatin1String(i == 2 ? "a" : "b") : QLatin1String(names[i - 2]),
-            fixed(r.values[i], 12));
-    if (similarity) {
-        out << QStringLiteral("  масштаб m = %1 (%2 ppm)")
-                   .arg(fixed(r.scale(), 12), fixed((r.scale() - 1.0) * 1e6, 3))
-            << QStringLiteral("  поворот = %1″").arg(fixed(r.rotationSeconds(), 3));
+    if (r.dof == 0)
+        out << QStringLiteral("избыточных измерений нет: ключи ничем не проверены");
+    if (r.height != HeightModel::None && r.heightDof == 0)
+        out << QStringLiteral("избыточных высот нет: плоскость высот ничем не проверена");
+    const bool planeFit = r.plane == PlaneModel::Affine || r.height == HeightModel::Plane;
+    if (planeFit && r.spread < weakSpread) {
+        out << QStringLiteral("точки почти на одной прямой (поперёк разброс в %1 раз меньше, "
+                              "чем вдоль): %2 определены ненадёжно")
+                   .arg(r.spread > 0 ? CellText::formatFixed(1.0 / r.spread, 0)
+                                     : QStringLiteral("∞"),
+                       r.plane == PlaneModel::Affine ? QStringLiteral("аффинные ключи")
+                                                     : QStringLiteral("наклон плоскости высот"));
     }
-    if (heights)
-        parameter(QStringLiteral("dh"), fixed(r.dh[0], 4) + QStringLiteral(" м"));
-    if (r.height == HeightModel::Plane) {
-        parameter(QStringLiteral("sx"), QString::number(r.dh[1], 'e', 9));
-        parameter(QStringLiteral("sy"), QString::number(r.dh[2], 'e', 9));
-    }
-
-    out << QString() << QStringLiteral("Остатки (вычисленные минус данные), м:");
-    int width = 3;
-    for (const PointResult &p : r.points)
-        width = std::max(width, int(p.name.size()));
-    const auto columns = [width](const QString &name, const QStringList &cells) {
-        QString line = QStringLiteral("  ") + name.leftJustified(width);
-        for (const QString &cell : cells)
-            line += cell.rightJustified(10);
-        return line;
-    };
-    out << columns(QStringLiteral("Имя"),
-        {QStringLiteral("vX"), QStringLiteral("vY"), QStringLiteral("vH"), QStringLiteral("vXY")});
-    for (const PointResult &p : r.points) {
-        QString line = columns(p.name,
-            {fixed(p.v[0], 3), fixed(p.v[1], 3), heights ? fixed(p.v[2], 3) : QStringLiteral("-"),
-                fixed(p.plane, 3)});
-        if (!p.used)
-            line += QStringLiteral("  не в уравнивании");
-        if (p.flagged)
-            line += QStringLiteral("  ! без неё %1 м > 3·√2·σ = %2 м")
-                        .arg(fixed(p.looResidual, 3), fixed(flagLimit(p.looSigma), 3));
-        out << line.trimmed().prepend(QStringLiteral("  "));
-    }
-    out << QString();
-    if (r.dof > 0)
-        out << QStringLiteral("СКО σ = %1 м (степеней свободы %2)")
-                   .arg(fixed(r.sigma, 4))
-                   .arg(r.dof);
-    else
-        out << QStringLiteral("СКО не определяется: избыточных измерений нет");
-    if (heights) {
-        if (r.heightDof > 0)
-            out << QStringLiteral("СКО высот σH = %1 м (степеней свободы %2)")
-                       .arg(fixed(r.heightSigma, 4))
-                       .arg(r.heightDof);
-        else
-            out << QStringLiteral("СКО высот не определяется: избыточных измерений нет");
-    }
-    if (r.largest >= 0)
-        out << QStringLiteral("Наибольший остаток: %1, %2 м")
-                   .arg(r.points.at(r.largest).name, fixed(r.points.at(r.largest).plane, 3));
-    bool checked = false;
-    for (const PointResult &p : r.points)
-        checked = checked || p.looSigma >= 0;
-    if (!checked)
-        out << QStringLiteral("Проверка каждой точки по остальным: мало точек");
-    else if (r.flagged == 0)
-        out << QStringLiteral("Подозрительных точек нет");
-    else
-        out << QStringLiteral("Подозрительных точек: %1 (отмечены «!»)").arg(r.flagged);
-    if (!matched.onlyA.isEmpty())
-        out << QStringLiteral("Только в списке A: ") + matched.onlyA.join(QStringLiteral(", "));
-    if (!matched.onlyB.isEmpty())
-        out << QStringLiteral("Только в списке B: ") + matched.onlyB.join(QStringLiteral(", "));
-    return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return out;
 }
 
 LocalSystems::System toSystem(const Result &result, const QString &base, const QString &name)

@@ -15,13 +15,22 @@
 // σ = √(Σv² / (n − u)), n the number of coordinate equations.
 //
 // A point is flagged when its plane residual, from the fit without it, is
-// more than 3 σ_p of that fit, σ_p = √2 σ the mean error of a plane position.
-// σ is per coordinate: a plane residual of pure noise passes 3 σ with a
-// probability of e^-4.5 (1 %), and 3 σ_p with e^-9 (0.01 %), both before the
-// prediction's own error and the spread of σ from few points, which raise them
-// several times. A residual of 1 mm or less, the report's last digit, is never
-// flagged: a fit of exact points has a σ of rounding only. Leaving the point
-// out keeps a bad point from pulling the fit towards itself and hiding.
+// more than 3 σ_p of that fit, σ_p = √2 σ the mean error of a plane position,
+// or its height residual, from the height fit without it, more than 4 σH of
+// that fit. σ is per coordinate: a plane residual of pure noise passes 3 σ with
+// a probability of e^-4.5 (1 %), and 3 σ_p with e^-9 (0.01 %); a height, one
+// coordinate, passes 3 σH with 0.3 % and 4 σH with 0.006 %, as rare as the
+// plane's. Both before the prediction's own error and the spread of σ from
+// few points, which raise them several times. A residual of 1 mm or less, the
+// report's last digit, is never flagged: a fit of exact points has a σ of
+// rounding only. Leaving the point out keeps a bad point from pulling the fit
+// towards itself and hiding.
+//
+// The fits without each point are not solved again: from the one solution,
+// the point's residual v and its block H of the hat matrix A (AᵀA)⁻¹ Aᵀ give
+// the residual without it, (I − H)⁻¹ v, and that fit's sum of squares,
+// Σv² − vᵀ (I − H)⁻¹ v (the leave-one-out identities of least squares). The
+// whole fit is linear in the number of points.
 #ifndef KEYFIT_H
 #define KEYFIT_H
 
@@ -65,13 +74,23 @@ bool baseSide(const QString &base, Calculation::Side *side, QString *error);
 // Matches the rows of list A (in the base system `base`, read as its panel
 // reads them; a UTM point is easting, northing and is turned to northing,
 // easting) with those of list B (local X, Y, H) by their trimmed names;
-// empty rows are skipped. Heights are required only when `heights` (a blank
+// empty rows are skipped; names are compared in Unicode's composed form (NFC),
+// so "Й" typed as one character or as "И" and a combining breve is one name.
+// Heights are required only when `heights` (a blank
 // height is 0 otherwise). Returns false, with *error one Russian line, when a
 // name is repeated in a list (with its line numbers), a row with coordinates
-// has no name, or a point on both lists cannot be read (its line and the
-// reason); *matched is then untouched.
+// has no name, a point on both lists cannot be read (its line and the reason,
+// a coordinate beyond 10 000 km among them), or the lists have no name in
+// common (with a hint when a list's fields seem separated by blanks);
+// *matched is then untouched. Line numbers are the files' lines: `first`
+// gives the line of each list's first row.
+struct FirstLines
+{
+    int a = 1; // 2 when the file's first line was a header, skipped
+    int b = 1;
+};
 bool match(const PointRows &a, const PointRows &b, const Calculation::Side &base, bool heights,
-    Matched *matched, QString *error);
+    Matched *matched, QString *error, FirstLines first = FirstLines());
 
 struct PointResult
 {
@@ -80,10 +99,17 @@ struct PointResult
     double v[3] = {}; // vX, vY, vH: fitted minus given, metres (vH 0 without a height model)
     double plane = 0; // √(vX² + vY²)
     // Leave-one-out: the plane residual from the fit without this point and
-    // that fit's σ; negative when there is no such fit (too few points left).
+    // that fit's σ; negative when there is no such fit (too few points left,
+    // or the rest on one line where the model needs a plane). For a point
+    // left out they are its residual and σ of the fit.
     double looResidual = -1;
     double looSigma = -1;
-    bool flagged = false;
+    // The same for the height: |vH| without the point and that fit's σH.
+    double looHeight = -1;
+    double looHeightSigma = -1;
+    bool flaggedPosition = false; // looResidual > flagLimit(looSigma)
+    bool flaggedHeight = false;   // looHeight > heightFlagLimit(looHeightSigma)
+    bool flagged = false;         // either
 };
 
 struct Result
@@ -99,7 +125,10 @@ struct Result
     double heightSigma = 0;
     QVector<PointResult> points; // every point, in the order given
     int largest = -1;            // the point in use with the largest plane residual
-    int flagged = 0;             // points flagged
+    int flagged = 0;             // points flagged, in use or left out
+    // The smaller singular value of the centred base points in use over the
+    // larger: near 0 when they lie near one line (meaningful with two or more).
+    double spread = 1;
 
     // Scale m = √(a² + b²) and rotation atan2(b, a) of a similarity (only).
     double scale() const;
@@ -110,27 +139,32 @@ struct Result
 int minimumPoints(PlaneModel plane, HeightModel height);
 
 // Fits the points in use. Returns false, with *error one Russian line saying
-// why and *result untouched, when too few points are in use, two of them
-// coincide (in list A or list B, within 1 mm), all lie on one line where the
-// model needs a plane (affine keys, an inclined height plane), or the
-// equations are otherwise rank deficient.
+// why and *result untouched, when a coordinate of a point is not finite or
+// beyond 10 000 km, too few points are in use, two of them coincide (in list A or list B, within 1
+// mm), all lie on one line where the model needs a plane (affine keys, an inclined height plane),
+// or the equations are otherwise rank deficient. Linear in the number of points (100 000 take well
+// under a second).
 bool fit(const QVector<Point> &points, PlaneModel plane, HeightModel height, Result *result,
     QString *error);
 
-// The report: parameters, residuals per point with the flags, σ and the
-// largest residual, and the unmatched names; Russian, UTF-8, "." as the
-// decimal point in every locale.
-QString report(const Result &result, const Matched &matched, const QString &base);
+// Below this spread the points are taken as near one line: across it the
+// keys (affine, an inclined height plane) are extrapolated by the ratio's
+// inverse, a 1 cm error growing to 10 m at the area's own size.
+const double weakSpread = 1e-3;
+
+// Why the keys are unchecked or unreliable though fitted, one Russian line
+// each: no redundant equations for the plane or the heights, or the points
+// near one line where the model needs a plane. Empty when there is nothing to
+// doubt; saving such keys needs the user's explicit choice.
+QStringList doubts(const Result &result);
 
 // The fit as a local system named `name` over `base` (a written form).
 LocalSystems::System toSystem(const Result &result, const QString &base, const QString &name);
 
 // The residual past which a point is flagged, from the σ of the fit without
-// it: 3 √2 σ.
+// it: 3 √2 σ for the plane position, 4 σH for the height.
 double flagLimit(double sigma);
-
-// "1 точки", "5 точек", "21 точки" (genitive, after "из").
-QString pointsGenitive(int n);
+double heightFlagLimit(double sigmaH);
 
 } // namespace KeyFit
 

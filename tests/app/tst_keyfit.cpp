@@ -1,7 +1,10 @@
-// Keys from common points: the fit against an independent solution, flags, refusals, --fit, dialog.
+// Keys from common points: the fit against an independent solution, the checks without each point
+// against a re-fit, flags, doubts, refusals, --fit, dialog.
 #include "Calculation.h"
+#include "CellText.h"
 #include "KeyFit.h"
 #include "KeyFitDialog.h"
+#include "KeyFitReport.h"
 #include "PointsFile.h"
 #include "SystemName.h"
 #include "TestSupport.h"
@@ -154,6 +157,10 @@ private slots:
     void sameAsNormalEquations();
     void movedPointFlagged_data();
     void movedPointFlagged();
+    void leaveOneOutSameAsRefit_data();
+    void leaveOneOutSameAsRefit();
+    void doubts_data();
+    void doubts();
     void savedSystemConverts_data();
     void savedSystemConverts();
     void refusals_data();
@@ -232,33 +239,161 @@ void TestKeyFit::sameAsNormalEquations()
 
 void TestKeyFit::movedPointFlagged_data()
 {
-    addColumns<int, int, unsigned>("plane", "moved", "seed");
+    // "shift": plane metres and height metres added to the moved point
+    addColumns<int, int, int, unsigned, double, double, QString>(
+        "plane", "height", "moved", "seed", "shift", "heightShift", "flag");
     for (unsigned seed : {1u, 2u, 3u}) {
-        dataRow(qPrintable(QString("similarity, first, seed %1").arg(seed)), 0, 0, seed);
-        dataRow(qPrintable(QString("similarity, middle, seed %1").arg(seed)), 0, 4, seed);
-        dataRow(qPrintable(QString("affine, last, seed %1").arg(seed)), 1, 9, seed);
+        dataRow(qPrintable(QString("similarity, first, seed %1").arg(seed)), 0, 0, 0, seed, 0.3,
+            0.0, QString("положение без неё"));
+        dataRow(qPrintable(QString("similarity, middle, seed %1").arg(seed)), 0, 1, 4, seed, 0.3,
+            0.0, QString("положение без неё"));
+        dataRow(qPrintable(QString("affine, last, seed %1").arg(seed)), 1, 2, 9, seed, 0.3, 0.0,
+            QString("положение без неё"));
     }
+    dataRow("similarity, by 10 km", 0, 0, 3, 1u, 1e4, 0.0, QString("положение без неё"));
+    dataRow("height shift, H by 10 m", 0, 1, 5, 1u, 0.0, 10.0, QString("высота без неё"));
+    dataRow("height plane, H by 0.3 m", 1, 2, 2, 2u, 0.0, 0.3, QString("высота без неё"));
+    dataRow("both", 0, 1, 7, 3u, 0.3, -0.3, QString("м; высота без неё"));
 }
 
-// One point of ten moved by 0.3 m is flagged and no other; left out, σ drops to the noise.
+// One point of ten moved is flagged, for what moved, and no other; left out, σ drops to the noise.
 void TestKeyFit::movedPointFlagged()
 {
     QFETCH(int, plane);
+    QFETCH(int, height);
     QFETCH(int, moved);
     QFETCH(unsigned, seed);
+    QFETCH(double, shift);
+    QFETCH(double, heightShift);
+    QFETCH(QString, flag);
+    const auto model = HeightModel(height);
     QVector<KeyFit::Point> points = generate(PlaneModel(plane), 10, 20e3, 0.02, seed);
-    points[moved].local[0] += 0.3 * std::cos(seed), points[moved].local[1] += 0.3 * std::sin(seed);
-    const KeyFit::Result r = fitted(points, PlaneModel(plane), HeightModel::None);
-    for (const KeyFit::PointResult &p : r.points)
-        QCOMPARE(p.flagged, p.name == points[moved].name);
+    points[moved].name = "Т16";
+    points[moved].local[0] += shift * std::cos(seed),
+        points[moved].local[1] += shift * std::sin(seed);
+    points[moved].local[2] += heightShift;
+    const KeyFit::Result r = fitted(points, PlaneModel(plane), model);
+    for (const KeyFit::PointResult &p : r.points) {
+        QCOMPARE(p.flaggedPosition, p.name == points[moved].name && shift > 0);
+        QCOMPARE(p.flaggedHeight, p.name == points[moved].name && heightShift != 0);
+    }
     QCOMPARE(r.flagged, 1);
-    QVERIFY(r.sigma > 0.05);
+    QVERIFY(KeyFit::flagText(r.points[moved]).contains(flag));
+    const QString report = KeyFit::report(r, {}, "tm");
+    QVERIFY(report.contains("Подозрительных точек: 1 (отмечены «!»)\n"));
+    // Each residual stands apart from the name and the others, however large.
+    for (const KeyFit::PointResult &p : r.points) {
+        const int at = report.indexOf("\n  " + p.name + " ");
+        const QStringList cells = report.mid(at + 1, report.indexOf('\n', at + 1) - at - 1)
+                                      .split(' ', Qt::SkipEmptyParts);
+        QVERIFY2(at > 0 && cells.size() >= 5, qPrintable(report));
+        QCOMPARE(cells.mid(1, 4),
+            QStringList({CellText::formatFixed(p.v[0], 3), CellText::formatFixed(p.v[1], 3),
+                height ? CellText::formatFixed(p.v[2], 3) : "-",
+                CellText::formatFixed(p.plane, 3)}));
+    }
     points[moved].used = false;
-    const KeyFit::Result without = fitted(points, PlaneModel(plane), HeightModel::None);
-    QVERIFY2(
-        without.sigma > 0.01 && without.sigma < 0.03, qPrintable(QString::number(without.sigma)));
+    const KeyFit::Result without = fitted(points, PlaneModel(plane), model);
+    const double sigma = shift > 0 ? without.sigma : without.heightSigma;
+    QVERIFY2(sigma > 0.01 && sigma < 0.03, qPrintable(QString::number(sigma)));
     QCOMPARE(without.used, 9);
     QVERIFY(without.points[moved].flagged); // still shown against the fit without it
+    QVERIFY(KeyFit::report(without, {}, "tm").contains("«!»), из них не в уравнивании: 1\n"));
+}
+
+void TestKeyFit::leaveOneOutSameAsRefit_data()
+{
+    addColumns<int, int, int>("plane", "height", "n");
+    dataRow("similarity, shift, 12", 0, 1, 12);
+    dataRow("similarity, plane, 5", 0, 2, 5);
+    dataRow("affine, shift, 9", 1, 1, 9);
+    dataRow("affine, plane, 5 (the rest of one near a line)", 1, 2, 5);
+    dataRow("similarity, none, 3 (no redundancy left)", 0, 0, 3);
+}
+
+// Each point's check from the one solution equals the fit solved again without it.
+void TestKeyFit::leaveOneOutSameAsRefit()
+{
+    QFETCH(int, plane);
+    QFETCH(int, height);
+    QFETCH(int, n);
+    const auto p = PlaneModel(plane);
+    const auto h = HeightModel(height);
+    QVector<KeyFit::Point> points = generate(p, n, 20e3, 0.05, 7);
+    points[1].local[0] += 0.4, points[2].local[2] -= 0.5;
+    if (plane == 1 && n == 5) { // without the first the rest lie within 1 mm of a line: no plane
+        // Across the line: the last 2 mm (0.9 mm root mean square), the first 100 m.
+        const double across[5] = {100.0, 0, 0, 0, 2e-3}, along[5] = {0, 0, 1, 2, 3};
+        const double x = points[1].base[0], y = points[1].base[1];
+        for (int i = 0; i < 5; ++i) {
+            points[i].base[0] = x + along[i] * 700.0 - across[i] * 2 / std::sqrt(5.0);
+            points[i].base[1] = y + along[i] * 1400.0 + across[i] / std::sqrt(5.0);
+        }
+    }
+    const KeyFit::Result r = fitted(points, p, h);
+    for (int i = 0; i < n; ++i) {
+        const KeyFit::PointResult &got = r.points[i];
+        QVector<KeyFit::Point> rest = points;
+        rest[i].used = false;
+        KeyFit::Result plain, heights;
+        QString error;
+        const bool planeFits
+            = KeyFit::fit(rest, p, HeightModel::None, &plain, &error) && plain.dof > 0;
+        const bool heightFits = h != HeightModel::None
+            && KeyFit::fit(rest, PlaneModel::Similarity, h, &heights, &error)
+            && heights.heightDof > 0;
+        QCOMPARE(got.looResidual >= 0, planeFits);
+        QCOMPARE(got.looHeight >= 0, heightFits);
+        // Metres: the coordinates are centred, the rounding stays near 1e-12 m.
+        if (planeFits) {
+            QVERIFY(std::fabs(got.looResidual - plain.points[i].plane) <= 1e-9);
+            QVERIFY(std::fabs(got.looSigma - plain.sigma) <= 1e-9);
+        }
+        if (heightFits) {
+            QVERIFY(std::fabs(got.looHeight - std::fabs(heights.points[i].v[2])) <= 1e-9);
+            QVERIFY(std::fabs(got.looHeightSigma - heights.heightSigma) <= 1e-9);
+        }
+    }
+}
+
+void TestKeyFit::doubts_data()
+{
+    // "across": the third point's distance from the line of the other two, 2.8 km apart
+    addColumns<int, int, int, double, QString>("plane", "height", "n", "across", "doubt");
+    const QString line("почти на одной прямой"), none;
+    dataRow("affine, 3 points 2 cm off the line", 1, 0, 3, 0.02, line);
+    dataRow("affine, 4 points 2 cm off", 1, 0, 4, 0.02, line);
+    dataRow("affine, spread just below 1e-3", 1, 0, 4, 2.4, line);
+    dataRow("affine, spread just above 1e-3", 1, 0, 4, 2.6, none);
+    dataRow("height plane, 4 points 2 cm off", 0, 2, 4, 0.02, QString("наклон плоскости высот"));
+    dataRow("similarity on a line is well determined", 0, 1, 4, 0.0, none);
+    dataRow("similarity, 2 points", 0, 0, 2, 0.0, QString("избыточных измерений нет"));
+    dataRow("affine, 3 points", 1, 0, 3, 1000.0, QString("избыточных измерений нет"));
+    dataRow("height plane, 3 points", 0, 2, 3, 1000.0, QString("избыточных высот нет"));
+    dataRow("height plane, 4 points", 0, 2, 4, 1000.0, none);
+}
+
+// Keys that nothing checks, or that the geometry barely determines, are fitted with a doubt.
+void TestKeyFit::doubts()
+{
+    QFETCH(int, plane);
+    QFETCH(int, height);
+    QFETCH(int, n);
+    QFETCH(double, across);
+    QFETCH(QString, doubt);
+    QVector<KeyFit::Point> points = generate(PlaneModel(plane), n, 1e3, 0.0);
+    // Along the diagonal, 2.8 km from the first to the last; the third off it.
+    for (int i = 0; i < n; ++i) {
+        const double along = 2800.0 * i / (n - 1) / std::sqrt(2.0);
+        const double off = i == 1 ? across / std::sqrt(2.0) : 0.0;
+        points[i].base[0] = 6000000 + along - off, points[i].base[1] = 7400000 + along + off;
+        points[i].local[0] = along - off, points[i].local[1] = along + off;
+    }
+    const KeyFit::Result r = fitted(points, PlaneModel(plane), HeightModel(height));
+    const QStringList found = KeyFit::doubts(r);
+    QCOMPARE(found.isEmpty(), doubt.isEmpty());
+    QVERIFY2(doubt.isEmpty() || found.join("\n").contains(doubt), qPrintable(found.join("\n")));
+    QVERIFY(doubt.isEmpty() || KeyFit::report(r, {}, "tm").contains("Внимание: "));
 }
 
 void TestKeyFit::savedSystemConverts_data()
@@ -333,6 +468,13 @@ void TestKeyFit::refusals_data()
     twin[1] = "2;6000000.0009;7400000;100";
     twinNear[1] = "2;6000000.0011;7400000;100";
     dataRow("coincident in A", gk, twin, local, 0, 0, QString("«1» и «2» совпадают в списке A"));
+    // Across the 1 mm cells of the search: the neighbour cell, the diagonal one.
+    twin[1] = "2;5999999.9996;7400000;100";
+    dataRow("coincident across a cell", gk, twin, local, 0, 0, QString("«1» и «2» совпадают"));
+    twin[1] = "2;5999999.9996;7399999.9996;100";
+    dataRow("coincident diagonally", gk, twin, local, 0, 0, QString("«1» и «2» совпадают"));
+    twin[1] = "2;5999999.9992;7399999.9992;100";
+    dataRow("1.13 mm diagonally", gk, twin, local, 0, 0, QString("Наибольший остаток"));
     dataRow("1.1 mm apart", gk, twinNear, local, 0, 0, QString("Наибольший остаток"));
     QStringList twinB = local;
     twinB[3] = "4;2000;2000.0005;90";
@@ -341,6 +483,21 @@ void TestKeyFit::refusals_data()
         QString("имя «2» повторяется в списке A: строки 2, 5"));
     dataRow("unreadable", gk, line, QStringList(local.mid(0, 3)) << "4;x;3000;90", 0, 0,
         QString("«4» (список B, строка 4) не читается"));
+    dataRow("B beyond 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;1e15;3000;90", 0, 0,
+        QString("«4» (список B, строка 4) не читается: высота или координата дальше 10 000 км"));
+    dataRow("B at 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;10000000;3000;90", 0, 0,
+        QString("СКО σ"));
+    dataRow("B past 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;10000000.001;3000;90",
+        0, 0, QString("дальше 10 000 км"));
+    dataRow("A height beyond", gk, QStringList(line.mid(0, 3)) << "4;6003000;7403000;-1e8", local,
+        0, 0, QString("(список A, строка 4) не читается: высота или координата дальше"));
+    const QString nfd = QString("Й").normalized(QString::NormalizationForm_D);
+    dataRow("names composed and not", gk, QStringList(line) << "Й;6005000;7400000;1",
+        QStringList(local) << nfd + ";5000;0;0", 0, 0, QString("В уравнивании 5 из 5 точек"));
+    dataRow("no common name", gk, QStringList {"a;6000000;7400000;1"}, QStringList {"b;0;0;0"}, 0,
+        0, QString("в списках A и B нет общих имён точек"));
+    dataRow("blank-separated", gk, line, QStringList {"1 0 0 90", "2 1000 1000 90"}, 0, 0,
+        QString("нет общих имён точек; список B: Поля, похоже, разделены пробелами"));
     dataRow("zone prefix", gk, QStringList(line.mid(0, 3)) << "4;6003000;8403000;1", local, 0, 0,
         QString("строка 4) не читается: номер зоны"));
     dataRow("no height", gk, QStringList(line.mid(0, 3)) << "4;6003000;7403000;", local, 0, 1,
@@ -397,6 +554,16 @@ void TestKeyFit::converter_data()
         QString("ключи не найдены"), false);
     dataRow("decimal commas", QString("commas"), fit, 2, QString("строка 12: больше четырёх полей"),
         false);
+    dataRow("line after a header", QString("header"), fit, 2,
+        QString("(список A, строка 6) не читается"), false);
+    dataRow("unchecked, not saved", QString("two"), fit + QStringList {"--save", "Новая"}, 2,
+        QString("«Новая» не сохранена: избыточных измерений нет"), false);
+    dataRow("unchecked, --force", QString("two"), fit + QStringList {"--save", "Новая", "--force"},
+        0, QString("msk:Новая сохранена"), true);
+    dataRow("help names --force", QString("clean"), QStringList {"--help"}, 0,
+        QString("--save не сохраняет, если не дан\n  --force"), false);
+    dataRow("three checked", QString("three"), fit + QStringList {"--save", "Новая"}, 0,
+        QString("msk:Новая сохранена"), true);
     dataRow("bad model", QString("clean"), QStringList {"--fit", "helmert", "--from", "gk:sk42:7"},
         2, QString("similarity или affine"), false);
 }
@@ -412,12 +579,14 @@ void TestKeyFit::converter()
     QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 10, 20e3, 0.02);
     if (files == "moved")
         points[3].local[0] += 0.3;
-    if (files == "one")
-        points.resize(1);
+    if (files == "one" || files == "two" || files == "three")
+        points.resize(files == "one" ? 1 : files == "two" ? 2 : 3);
     const QString a = tempPath(files + "A.txt"), b = tempPath(files + "B.txt");
     QVERIFY(PointsFile::write(a, rowsOf(points, false) << PointRow::fromLine("Z;1;2;3")));
     if (files == "commas")
         QVERIFY(writeFile(a, readFile(a) + "Z2, 6000000,5, 7400000,5, 100\n"));
+    if (files == "header") // the fifth row, the file's sixth line
+        QVERIFY(writeFile(a, "Имя;x;y;h\n" + readFile(a).replace("\nP5;", "\nP5;x")));
     QVERIFY(PointsFile::write(b, rowsOf(points, true)));
     const QString systems = tempPath("systems.json");
     QString error;
@@ -457,7 +626,8 @@ void TestKeyFit::dialog()
 
     residuals->item(6, 0)->setCheckState(Qt::Unchecked);
     QVERIFY(dialog.reportText().contains("В уравнивании 9 из 10 точек"));
-    QVERIFY(dialog.reportText().contains("Подозрительных точек нет"));
+    QVERIFY(dialog.reportText().contains("Подозрительных точек: 1 (отмечены «!»), из них не в "
+                                         "уравнивании: 1"));
 
     log.fileName = "Город-2";
     click(&dialog, "pushButtonSaveSystem");
@@ -472,6 +642,18 @@ void TestKeyFit::dialog()
     log.fileName = tempPath("report.txt");
     click(&dialog, "pushButtonSaveReport");
     QCOMPARE(QString::fromUtf8(readFile(log.fileName)), dialog.reportText());
+
+    // Two points check nothing: saved only when the question is answered yes.
+    dialog.tableA()->setRows(rowsOf(points.mid(0, 2), false));
+    click(&dialog, "pushButtonCalculate");
+    QVERIFY(dialog.reportText().contains("Внимание: избыточных измерений нет"));
+    log.fileName = "Два", log.yes = false;
+    click(&dialog, "pushButtonSaveSystem");
+    QVERIFY(log.shown.last().startsWith("confirm|Ключи без проверки|"));
+    log.yes = true;
+    click(&dialog, "pushButtonSaveSystem");
+    QVERIFY(log.shown.last().contains("«Два» сохранена"));
+    QCOMPARE(dialog.systems().size(), 2);
 
     // Refused: the table keeps the points, nothing can be saved.
     child<QComboBox>(&dialog, "comboBoxPlane")->setCurrentIndex(1);
