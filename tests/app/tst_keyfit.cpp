@@ -492,6 +492,10 @@ void TestKeyFit::fromPanel()
         if (!dialog)
             return;
         opened = true;
+        // The left panel holds no plane system: zone 7 is chosen in the dialog.
+        auto *zone = child<QSpinBox>(dialog, "spinBoxZone");
+        zone->selectAll();
+        QTest::keyClicks(zone, "7");
         const QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 5, 10e3, 0.01);
         dialog->tableA()->setRows(rowsOf(points, false));
         dialog->tableB()->setRows(rowsOf(points, true));

@@ -1,6 +1,5 @@
-// Local systems: written forms, the definitions file, keys by hand, PROJ's cs2cs, the editor.
+// Local systems: written forms, the definitions file, keys by hand, PROJ's cs2cs.
 #include "Calculation.h"
-#include "LocalSystemsDialog.h"
 #include "ProjString.h"
 #include "TestSupport.h"
 
@@ -67,7 +66,6 @@ private slots:
     void definitionsFile();
     void keysByHand();
     void printedForProj();
-    void editor();
 };
 
 void TestLocalSystems::writtenForms_data()
@@ -235,30 +233,6 @@ void TestLocalSystems::printedForProj()
                 qPrintable(system + ": " + lines.at(i)));
         }
     }
-}
-
-// The editor: add from PROJ, copy, delete; Save refuses an unusable system and stays open.
-void TestLocalSystems::editor()
-{
-    LocalSystemsDialog dialog(systems, "U");
-    dialog.show();
-    QVERIFY(dialog.projDefinition().contains("+proj=tmerc +lat_0=0 +lon_0=39 +k=0.9996"));
-    click(&dialog, "pushButtonAdd");
-    QVERIFY(dialog.fillFromProj(QString(epsgSk42).arg("0.35,0.79,-0.22")));
-    QVERIFY(child<QLabel>(&dialog, "labelMessage")->text().contains("Пулково 42"));
-    child<QLineEdit>(&dialog, "lineEditScale")->clear();
-    QTest::keyClicks(child<QLineEdit>(&dialog, "lineEditScale"), "2");
-    dialog.accept();
-    QVERIFY(child<QLabel>(&dialog, "labelMessage")->text().contains("k от 0.9"));
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    child<QLineEdit>(&dialog, "lineEditScale")->clear();
-    QTest::keyClicks(child<QLineEdit>(&dialog, "lineEditScale"), "1,0");
-    click(&dialog, "pushButtonCopy");
-    click(&dialog, "pushButtonDelete");
-    dialog.accept();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(dialog.systems().size(), 3);
-    QCOMPARE(dialog.systems().last().base, msk);
 }
 
 QTEST_MAIN(TestLocalSystems)
