@@ -39,6 +39,11 @@ Panel::Panel(bool left, QWidget *parent)
     , outputRole(true)
 {
     ui->setupUi(this);
+    // Room for a 24-character name such as "МСК-50 зона 2 Подольский", and the arrow.
+    QComboBox *local = ui->comboBoxLocalSystem;
+    local->setMinimumWidth(
+        local->fontMetrics().horizontalAdvance(QStringLiteral("МСК-50 зона 2 Подольский"))
+        + 3 * local->fontMetrics().height());
     slotAutoZoneClicked(0);
     updateDatumList();
     updateHeaders();

@@ -7,6 +7,7 @@
 #include "SurveyAngle.h"
 #include "TestSupport.h"
 #include "WindowKeys.h"
+#include "WindowSize.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -84,6 +85,7 @@ const char *const epsgSk42 = "+proj=tmerc +lat_0=0 +lon_0=37.98333333333 +k=1 +x
 // The texts of `root`'s labels, buttons and placeholders that are cut off where they stand.
 QStringList clipped(const QWidget *root)
 {
+    QCoreApplication::processEvents(); // the layouts settle after a choice
     QStringList cut;
     const auto check = [&cut](const QWidget *w, const QString &text, int room) {
         const int need = w->fontMetrics().horizontalAdvance(text);
@@ -95,8 +97,17 @@ QStringList clipped(const QWidget *root)
             check(label, label->text(), label->contentsRect().width());
     }
     for (const QAbstractButton *b : root->findChildren<QAbstractButton *>()) {
-        if (b->isVisible() && (qobject_cast<const QRadioButton *>(b) || qobject_cast<const QCheckBox *>(b)))
-            check(b, b->text(), b->width() - b->style()->pixelMetric(QStyle::PM_IndicatorWidth));
+        const bool radio = qobject_cast<const QRadioButton *>(b);
+        if (!b->isVisible() || !(radio || qobject_cast<const QCheckBox *>(b)))
+            continue;
+        QStyleOptionButton option;
+        option.initFrom(b);
+        option.text = b->text();
+        check(b, b->text(),
+            b->style()
+                ->subElementRect(radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents,
+                    &option, b)
+                .width());
     }
     for (const QLineEdit *edit : root->findChildren<QLineEdit *>()) {
         if (edit->isVisible() && edit->text().isEmpty())
@@ -124,6 +135,7 @@ private slots:
     void editorClosing();
     void keysDialog();
     void textsWhole();
+    void windowTextsWhole();
     void zoneAndHeights();
     void aboutKeys();
 
@@ -438,11 +450,45 @@ void TestDialogs::textsWhole()
         child<QLineEdit>(&editor, field)->clear();
     QVERIFY2(clipped(&editor).isEmpty(), qPrintable(clipped(&editor).join("; ")));
     const auto *list = child<QListWidget>(&editor, "listWidgetSystems");
-    QVERIFY(list->visualItemRect(list->item(0)).width() >= list->fontMetrics().horizontalAdvance(name24));
+    QVERIFY(list->viewport()->width() >= list->fontMetrics().horizontalAdvance(name24) + 8);
     // The keys dialog offers the local system's own projection by its name, whole.
     auto *kind = child<QComboBox>(&keys, "comboBoxKind");
     chooseItem(kind, "основа «" + name24 + "»");
     QVERIFY(kind->width() >= kind->fontMetrics().horizontalAdvance(kind->currentText()));
+}
+
+// The window at its first-start size on a 1366 x 768 screen and at its minimum: its captions whole.
+void TestDialogs::windowTextsWhole()
+{
+    QString error;
+    QVERIFY(LocalSystems::write(LocalSystems::defaultPath(),
+        {{"МСК-50 зона 2 Подольский", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}},
+        &error));
+    TestWindow window(KELVADRA_EGM96_GRD);
+    MainWindow &w = *window.window;
+    const QList<QTableWidget *> tables {window.left()->table(), window.right()->table()};
+    const QSize frame = WindowSize::typicalFrame(&w);
+    w.setMinimumSize(w.minimumSizeHint());
+    w.resize(WindowSize::firstStartSize(&w, tables, QRect(0, 0, 1366, 768), frame));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QSize firstStart = w.size();
+    for (const bool smallest : {false, true}) {
+        for (Panel *panel : {window.left(), window.right()}) {
+            for (const char *type : {"Местная система", "Геодезическая"}) {
+                chooseItem(child<QComboBox>(panel, "comboBoxType"), type);
+                QCoreApplication::processEvents();
+                w.resize(smallest ? w.minimumSizeHint() : firstStart);
+                QVERIFY2(clipped(&w).isEmpty(),
+                    qPrintable(QString("%1x%2: ").arg(w.width()).arg(w.height())
+                        + clipped(&w).join("; ")));
+                auto *local = child<QComboBox>(panel, "comboBoxLocalSystem");
+                if (local->isVisible())
+                    QVERIFY(local->width() - 30
+                        >= local->fontMetrics().horizontalAdvance(local->currentText()));
+            }
+        }
+    }
 }
 
 // Automatic zones read "авто", a zone typed comes back; the height column says which height.
