@@ -94,7 +94,7 @@ Changes askSaveChanges(QWidget *parent, const QString &title, const QString &tex
     box.setDefaultButton(save);
     box.setEscapeButton(keep);
     box.exec();
-    return box.clickedButton() == save ? Changes::Save
+    return box.clickedButton() == save   ? Changes::Save
         : box.clickedButton() == discard ? Changes::Discard
                                          : Changes::Keep;
 }

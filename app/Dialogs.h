@@ -19,7 +19,7 @@ enum class Kind {
     OpenFile,    // QFileDialog::getOpenFileName
     SaveFile,    // QFileDialog::getSaveFileName
     Text,        // QInputDialog::getText: a line of text
-    SaveChanges  // question with Сохранить, Не сохранять and Отмена, Сохранить the default
+    SaveChanges // question with Сохранить, Не сохранять and Отмена, Сохранить the default
 };
 
 struct Request
@@ -35,7 +35,7 @@ struct Answer
     bool yes = false; // Confirm: Yes was chosen
     QString fileName; // OpenFile, SaveFile, Text (the text typed): empty when cancelled
     QString filter;   // SaveFile: the name filter chosen; empty: the first
-    bool no = false;  // SaveChanges: "Не сохранять" (yes: "Сохранить"; neither: "Отмена")
+    bool no = false; // SaveChanges: "Не сохранять" (yes: "Сохранить"; neither: "Отмена")
 };
 
 // Replaces the real dialogs by `answerer` (tests); an empty function restores them.

@@ -423,8 +423,8 @@ void LocalSystemsDialog::accept()
 void LocalSystemsDialog::reject()
 {
     if (changed) {
-        switch (Dialogs::askSaveChanges(this, tr("Местные системы"),
-            tr("Местные системы изменены. Сохранить изменения?"))) {
+        switch (Dialogs::askSaveChanges(
+            this, tr("Местные системы"), tr("Местные системы изменены. Сохранить изменения?"))) {
         case Dialogs::Changes::Save:
             accept();
             return;

@@ -123,8 +123,8 @@ void MainWindow::slotEditLocalSystems()
         return;
     }
     const auto *panel = qobject_cast<const Panel *>(sender());
-    LocalSystemsDialog dialog(systems, panel ? panel->choices().localName : QString(),
-        LocalSystems::defaultPath(), this);
+    LocalSystemsDialog dialog(
+        systems, panel ? panel->choices().localName : QString(), LocalSystems::defaultPath(), this);
     if (dialog.exec() != QDialog::Accepted)
         return; // the dialog wrote the file, or nothing
     systems = dialog.systems();

@@ -104,8 +104,7 @@ const Entry entries[] = {
     {"Ctrl+A", QT_TRANSLATE_NOOP("Panel", "выделить все строки"), Action::Table},
     {"Ctrl+Z", QT_TRANSLATE_NOOP("Panel", "отменить последнюю замену или удаление строк"),
         Action::Table},
-    {"Ctrl+Tab", QT_TRANSLATE_NOOP("Panel", "перейти из таблицы к следующему полю"),
-        Action::Table},
+    {"Ctrl+Tab", QT_TRANSLATE_NOOP("Panel", "перейти из таблицы к следующему полю"), Action::Table},
     {"Ctrl+Shift+Tab", QT_TRANSLATE_NOOP("Panel", "перейти из таблицы к предыдущему полю"),
         Action::Table},
 };

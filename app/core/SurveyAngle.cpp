@@ -16,7 +16,8 @@ bool marks(QChar c, int place)
 {
     switch (place) {
     case 0:
-        return c == QChar(0x00B0) || c == QChar(0x00BA); // degree sign, or the ordinal º keyboards give
+        return c == QChar(0x00B0)
+            || c == QChar(0x00BA); // degree sign, or the ordinal º keyboards give
     case 1:
         return c == QLatin1Char('\'') || c == QChar(0x2032) || c == QChar(0x2019);
     default:

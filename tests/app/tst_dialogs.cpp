@@ -105,8 +105,9 @@ QStringList clipped(const QWidget *root)
         option.text = b->text();
         check(b, b->text(),
             b->style()
-                ->subElementRect(radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents,
-                    &option, b)
+                ->subElementRect(
+                    radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option,
+                    b)
                 .width());
     }
     for (const QLineEdit *edit : root->findChildren<QLineEdit *>()) {
@@ -124,7 +125,6 @@ class TestDialogs : public QObject
 
 private slots:
     void init();
-    void surveyAngles_data();
     void surveyAngles();
     void editorFields_data();
     void editorFields();
@@ -150,55 +150,35 @@ void TestDialogs::init()
 }
 
 // Every form a surveyor writes, to the table's cell form; a mark out of place is none.
-void TestDialogs::surveyAngles_data()
-{
-    addColumns<QString, QString>("text", "cell");
-    dataRow("blanks", QString("38 29 00"), QString("38 29 00"));
-    dataRow("apostrophes", QString("38°29'00\""), QString("38 29 00"));
-    dataRow("primes", QString("38°29′00″"), QString("38 29 00"));
-    dataRow("two quotes for seconds", QString("38°29'00''"), QString("38 29 00"));
-    dataRow("decimal comma minutes", QString("38°29,5'"), QString("38 29.5"));
-    dataRow("decimal degrees", QString(" 38.48333 "), QString("38.48333"));
-    dataRow("negative", QString("-38° 29' 0.5\""), QString("-38 29 0.5"));
-    dataRow("degrees sign only", QString("38°"), QString("38"));
-    dataRow("minutes mark first", QString("38'29°"), QString());
-    dataRow("repeated mark", QString("38°°"), QString());
-    dataRow("four numbers", QString("38 29 00 1"), QString());
-    dataRow("fraction before minutes", QString("38.5 30"), QString());
-    dataRow("letters", QString("38 N"), QString());
-    dataRow("empty", QString(" "), QString());
-    dataRow("two signs", QString("--38"), QString());
-}
-
 void TestDialogs::surveyAngles()
 {
-    QFETCH(QString, text);
-    QFETCH(QString, cell);
-    QCOMPARE(SurveyAngle::toCellForm(text), cell);
+    const char *const cases[][2] = {{"38 29 00", "38 29 00"}, {"38°29'00\"", "38 29 00"},
+        {"38°29′00″", "38 29 00"}, {"38°29'00''", "38 29 00"}, {"38°29,5'", "38 29.5"},
+        {" 38.48333 ", "38.48333"}, {"-38° 29' 0.5\"", "-38 29 0.5"}, {"38°", "38"},
+        {"38'29°", ""}, {"38°°", ""}, {"38 29 00 1", ""}, {"38.5 30", ""}, {"38 N", ""}, {" ", ""},
+        {"--38", ""}};
+    for (const auto &c : cases)
+        QVERIFY2(SurveyAngle::toCellForm(c[0]) == c[1], c[0]);
 }
 
-// The projection's fields at their limits, typed and saved; a refusal writes nothing and says what to type.
+// The projection's fields at their limits, typed and saved; a refusal ("!") writes nothing and
+// says what to type.
 void TestDialogs::editorFields_data()
 {
     addColumns<QString, QString, QString>("field", "text", "saved");
-    const QString refused = "refused:";
-    dataRow("meridian d m s", QString("lineEditMeridian"), QString("38 29 00"), QString("lon0=38.48333333333"));
-    dataRow("meridian primes", QString("lineEditMeridian"), QString("38°29′00″"), QString("lon0=38.48333333333"));
-    dataRow("meridian minutes", QString("lineEditMeridian"), QString("38°29,5'"), QString("lon0=38.49166666666"));
-    dataRow("meridian 180", QString("lineEditMeridian"), QString("180"), QString("lon0=180,"));
-    dataRow("meridian past 180", QString("lineEditMeridian"), QString("180 0 1"), refused + "Осевой меридиан: введите угол");
-    dataRow("meridian 60 minutes", QString("lineEditMeridian"), QString("38 60 00"), refused + "например 38 29 00");
-    dataRow("latitude below 90", QString("lineEditOriginLatitude"), QString("89 59 59"), QString("lat0=89.99972"));
-    dataRow("latitude 90", QString("lineEditOriginLatitude"), QString("90"), refused + "меньше 90°");
-    dataRow("scale 0.9", QString("lineEditScale"), QString("0,9"), QString("k=0.9,"));
-    dataRow("scale under 0.9", QString("lineEditScale"), QString("0.8999"), refused + "масштаб от 0.9 до 1.1");
-    dataRow("scale 1.1", QString("lineEditScale"), QString("1.1"), QString("k=1.1,"));
-    dataRow("scale over 1.1", QString("lineEditScale"), QString("1.1001"), refused + "масштаб от 0.9 до 1.1");
-    dataRow("scale no number", QString("lineEditScale"), QString("1 2"), refused + "Масштаб: введите число");
-    dataRow("keys four", QString("lineEditKeys"), QString("1 2 1 0"), QString("tm:sk42:"));
-    dataRow("keys three", QString("lineEditKeys"), QString("1 2 1"), refused + "введите 4 числа");
-    dataRow("height three", QString("lineEditHeight"), QString("1 0.001 0"), QString("tm:sk42:"));
-    dataRow("height two", QString("lineEditHeight"), QString("1 2"), refused + "одно число dH или три");
+    const char *const cases[][3] = {{"Meridian", "38 29 00", "lon0=38.48333333333"},
+        {"Meridian", "38°29′00″", "lon0=38.48333333333"},
+        {"Meridian", "38°29,5'", "lon0=38.49166666666"}, {"Meridian", "180", "lon0=180,"},
+        {"Meridian", "180 0 1", "!Осевой меридиан: введите угол"},
+        {"Meridian", "38 60 00", "!например 38 29 00"},
+        {"OriginLatitude", "89 59 59", "lat0=89.99972"}, {"OriginLatitude", "90", "!меньше 90°"},
+        {"Scale", "0,9", "k=0.9,"}, {"Scale", "0.8999", "!масштаб от 0.9 до 1.1"},
+        {"Scale", "1.1", "k=1.1,"}, {"Scale", "1.1001", "!масштаб от 0.9 до 1.1"},
+        {"Scale", "1 2", "!Масштаб: введите число"}, {"Keys", "1 2 1 0", "tm:sk42:"},
+        {"Keys", "1 2 1", "!введите 4 числа"}, {"Height", "1 0.001 0", "tm:sk42:"},
+        {"Height", "1 2", "!одно число dH или три"}};
+    for (const auto &c : cases)
+        QTest::addRow("%s %s", c[0], c[1]) << QString("lineEdit") + c[0] << c[1] << c[2];
 }
 
 void TestDialogs::editorFields()
@@ -221,14 +201,14 @@ void TestDialogs::editorFields()
         chooseItem(child<QComboBox>(&dialog, "comboBoxKeys"), "подобие: dX dY a b");
     typeInto(child<QLineEdit>(&dialog, qPrintable(field)), text);
     clickButton(&dialog, "Сохранить");
-    if (saved.startsWith("refused:")) {
-        QVERIFY2(message(&dialog).contains(saved.mid(8)), qPrintable(message(&dialog)));
+    const bool refused = saved.startsWith('!');
+    QCOMPARE(dialog.isVisible(), refused);
+    QCOMPARE(QFile::exists(path), !refused);
+    if (refused) {
+        QVERIFY2(message(&dialog).contains(saved.mid(1)), qPrintable(message(&dialog)));
         QVERIFY(!message(&dialog).contains("nan") && !message(&dialog).contains("base"));
-        QVERIFY(dialog.isVisible());
-        QVERIFY(!QFile::exists(path));
         return;
     }
-    QVERIFY2(!dialog.isVisible(), qPrintable(message(&dialog)));
     const LocalSystems::Systems systems = savedSystems(path);
     QCOMPARE(systems.size(), 1);
     QCOMPARE(systems.first().name, QString("Участок"));
@@ -264,9 +244,9 @@ void TestDialogs::editorFromWindow()
 // Add, copy, delete: the list saved is the list shown; a repeated name is refused by name.
 void TestDialogs::editorList()
 {
-    const LocalSystems::Systems start = {
-        {"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}},
-        {"U", "utm:37n", LocalSystems::System::Keys::None, {}, {2.5, 0, 0}}};
+    const LocalSystems::Systems start
+        = {{"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}},
+            {"U", "utm:37n", LocalSystems::System::Keys::None, {}, {2.5, 0, 0}}};
     LocalSystemsDialog dialog(start, "U", path);
     dialog.show();
     auto *list = child<QListWidget>(&dialog, "listWidgetSystems");
@@ -280,7 +260,8 @@ void TestDialogs::editorList()
     QVERIFY(message(&dialog).contains("Имя «Город» уже занято"));
     QVERIFY(!QFile::exists(path));
     typeInto(child<QLineEdit>(&dialog, "lineEditName"), "U2");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    QTest::mouseClick(
+        list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
     QCOMPARE(child<QLineEdit>(&dialog, "lineEditName")->text(), QString("Город"));
     clickButton(&dialog, "Удалить");
     clickButton(&dialog, "Добавить");
@@ -295,11 +276,12 @@ void TestDialogs::editorList()
     QCOMPARE(saved.at(1).dh[0], 2.5);
 }
 
-// "Из строки PROJ…" makes a new system unless told to replace; a refusal names the datums as the lists do.
+// "Из строки PROJ…" makes a new system unless told to replace; a refusal names the datums as the
+// lists do.
 void TestDialogs::editorFromProj()
 {
-    LocalSystemsDialog dialog({{"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}},
-        "Город", path);
+    LocalSystemsDialog dialog(
+        {{"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}}, "Город", path);
     dialog.show();
     const auto import = [&dialog](const QString &definition, bool replace) {
         whenModal([definition, replace](QWidget *box) {
@@ -351,8 +333,8 @@ void TestDialogs::editorClosing()
     QFETCH(bool, written);
     DialogLog log;
     log.yes = yes, log.no = no;
-    LocalSystemsDialog dialog({{"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}},
-        "Город", path);
+    LocalSystemsDialog dialog(
+        {{"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}}, "Город", path);
     dialog.show();
     const bool edit = QTest::currentDataTag() != QByteArray("Отмена, not changed");
     if (edit)
@@ -373,8 +355,8 @@ void TestDialogs::editorClosing()
 }
 
 // "Ключи…": the base chosen with its controls, both lists loaded, a point left
-// out by its check box, the report saved with its suffix; the lists are there
-// when the dialog opens again.
+// out by its check box, the report saved with its suffix, the system saved once
+// under a name; the lists are there when the dialog opens again.
 void TestDialogs::keysDialog()
 {
     QFile::remove(LocalSystems::defaultPath());
@@ -397,26 +379,36 @@ void TestDialogs::keysDialog()
         chooseItem(child<QComboBox>(dialog, "comboBoxDatum"), "Пулково 95");
         typeInto(child<QSpinBox>(dialog, "spinBoxZone"), "7");
         for (const char *button : {"pushButtonLoadA", "pushButtonLoadB"}) {
-            window.log.fileName = tempPath(button == QByteArray("pushButtonLoadA") ? "a.txt" : "b.txt");
+            window.log.fileName
+                = tempPath(button == QByteArray("pushButtonLoadA") ? "a.txt" : "b.txt");
             click(dialog, button);
         }
         clickButton(dialog, "Вычислить");
         auto *report = child<QPlainTextEdit>(dialog, "plainTextEditReport");
-        QVERIFY2(report->toPlainText().contains("gk:sk95:7") || report->toPlainText().contains("Пулково 95"),
+        QVERIFY2(report->toPlainText().contains("gk:sk95:7")
+                || report->toPlainText().contains("Пулково 95"),
             qPrintable(report->toPlainText()));
         QVERIFY(report->toPlainText().contains("Подозрительных точек: 1"));
         auto *residuals = child<QTableWidget>(dialog, "tableWidgetResiduals");
         residuals->setFocus();
         residuals->setCurrentCell(4, 0);
         QTest::keyClick(residuals, Qt::Key_Space);
-        QVERIFY2(report->toPlainText().contains("В уравнивании 5 из 6 точек"), qPrintable(report->toPlainText()));
+        QVERIFY2(report->toPlainText().contains("В уравнивании 5 из 6 точек"),
+            qPrintable(report->toPlainText()));
         window.log.fileName = tempPath("отчёт");
         clickButton(dialog, "Сохранить отчёт…");
         QCOMPARE(QString::fromUtf8(readFile(tempPath("отчёт.txt"))), report->toPlainText());
+        window.log.fileName = "Город-2"; // the name asked for, once free, then taken
+        clickButton(dialog, "Сохранить как местную систему…");
+        clickButton(dialog, "Сохранить как местную систему…");
+        QVERIFY(window.log.shown.last().contains("«Город-2» уже есть"));
         clickButton(dialog, "Закрыть");
     });
     click(window.left(), "pushButtonFitKeys");
     QVERIFY(QFile::exists(tempPath("отчёт.txt")));
+    QCOMPARE(savedSystems(LocalSystems::defaultPath()).size(), 1);
+    for (Panel *panel : {window.left(), window.right()})
+        QCOMPARE(child<QComboBox>(panel, "comboBoxLocalSystem")->findText("Город-2"), 0);
     bool kept = false;
     whenModal([&kept](QWidget *dialog) {
         auto *keys = qobject_cast<KeyFitDialog *>(dialog);
@@ -433,8 +425,8 @@ void TestDialogs::textsWhole()
 {
     const QString name24 = "МСК-50 зона 2 Подольский";
     QCOMPARE(name24.size(), 24);
-    LocalSystemsDialog editor({{name24, "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}},
-        QString(), path);
+    LocalSystemsDialog editor(
+        {{name24, "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}}, QString(), path);
     KeyFitDialog keys({{name24, "tm:sk42:lon0=38,lat0=0,k=1,fe=0,fn=0",
                           LocalSystems::System::Keys::None, {}, {}}},
         path, true, "gk:sk42:7");
@@ -538,8 +530,10 @@ void TestDialogs::aboutKeys()
     const QVector<WindowKeys::Command> commands = WindowKeys::commands();
     QCOMPARE(text.count("<tr>"), commands.size());
     for (const WindowKeys::Command &c : commands)
-        QVERIFY2(text.contains("<nobr>" + c.keys + "</nobr></td><td><nobr>" + c.action), qPrintable(c.keys));
-    for (const char *keys : {"Ctrl+Insert", "Ctrl+Delete", "Стрелка вниз", "Ctrl+Shift+Tab", "F9, Ctrl+Enter"})
+        QVERIFY2(text.contains("<nobr>" + c.keys + "</nobr></td><td><nobr>" + c.action),
+            qPrintable(c.keys));
+    for (const char *keys :
+        {"Ctrl+Insert", "Ctrl+Delete", "Стрелка вниз", "Ctrl+Shift+Tab", "F9, Ctrl+Enter"})
         QVERIFY2(text.contains(QString("<nobr>%1</nobr>").arg(keys)), keys);
 }
 
