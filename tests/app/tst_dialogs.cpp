@@ -78,6 +78,8 @@ QString message(const QWidget *dialog)
     return child<QLabel>(dialog, "labelMessage")->text();
 }
 
+const LocalSystems::System city = {"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}};
+
 const char *const epsgSk42 = "+proj=tmerc +lat_0=0 +lon_0=37.98333333333 +k=1 +x_0=2250000 "
                              "+y_0=-5712900.566 +ellps=krass +units=m +no_defs +towgs84=23.57,"
                              "-140.95,-79.8,0,0.35,0.79,-0.22";
@@ -131,7 +133,6 @@ private slots:
     void editorFromWindow();
     void editorList();
     void editorFromProj();
-    void editorClosing_data();
     void editorClosing();
     void keysDialog();
     void textsWhole();
@@ -154,9 +155,8 @@ void TestDialogs::surveyAngles()
 {
     const char *const cases[][2] = {{"38 29 00", "38 29 00"}, {"38°29'00\"", "38 29 00"},
         {"38°29′00″", "38 29 00"}, {"38°29'00''", "38 29 00"}, {"38°29,5'", "38 29.5"},
-        {" 38.48333 ", "38.48333"}, {"-38° 29' 0.5\"", "-38 29 0.5"}, {"38°", "38"},
-        {"38'29°", ""}, {"38°°", ""}, {"38 29 00 1", ""}, {"38.5 30", ""}, {"38 N", ""}, {" ", ""},
-        {"--38", ""}};
+        {" 38.48333 ", "38.48333"}, {"-38° 29' 0.5\"", "-38 29 0.5"}, {"38°", "38"}, {"38'29°", ""},
+        {"38°°", ""}, {"38 29 00 1", ""}, {"38.5 30", ""}, {"38 N", ""}, {" ", ""}, {"--38", ""}};
     for (const auto &c : cases)
         QVERIFY2(SurveyAngle::toCellForm(c[0]) == c[1], c[0]);
 }
@@ -244,10 +244,8 @@ void TestDialogs::editorFromWindow()
 // Add, copy, delete: the list saved is the list shown; a repeated name is refused by name.
 void TestDialogs::editorList()
 {
-    const LocalSystems::Systems start
-        = {{"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}},
-            {"U", "utm:37n", LocalSystems::System::Keys::None, {}, {2.5, 0, 0}}};
-    LocalSystemsDialog dialog(start, "U", path);
+    LocalSystemsDialog dialog(
+        {city, {"U", "utm:37n", LocalSystems::System::Keys::None, {}, {2.5, 0, 0}}}, "U", path);
     dialog.show();
     auto *list = child<QListWidget>(&dialog, "listWidgetSystems");
     QCOMPARE(list->currentItem()->text(), QString("U"));
@@ -280,8 +278,7 @@ void TestDialogs::editorList()
 // lists do.
 void TestDialogs::editorFromProj()
 {
-    LocalSystemsDialog dialog(
-        {{"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}}, "Город", path);
+    LocalSystemsDialog dialog({city}, "Город", path);
     dialog.show();
     const auto import = [&dialog](const QString &definition, bool replace) {
         whenModal([definition, replace](QWidget *box) {
@@ -315,43 +312,36 @@ void TestDialogs::editorFromProj()
 }
 
 // Отмена, Esc and the window's close: without changes they close; with changes they ask.
-void TestDialogs::editorClosing_data()
-{
-    addColumns<QString, bool, bool, bool, bool>("how", "yes", "no", "open", "written");
-    dataRow("Отмена, not changed", QString("cancel"), true, false, false, false);
-    dataRow("Esc, saved", QString("esc"), true, false, false, true);
-    dataRow("Отмена, not saved", QString("cancel"), false, true, false, false);
-    dataRow("close, stays open", QString("close"), false, false, true, false);
-}
-
 void TestDialogs::editorClosing()
 {
-    QFETCH(QString, how);
-    QFETCH(bool, yes);
-    QFETCH(bool, no);
-    QFETCH(bool, open);
-    QFETCH(bool, written);
-    DialogLog log;
-    log.yes = yes, log.no = no;
-    LocalSystemsDialog dialog(
-        {{"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}}, "Город", path);
-    dialog.show();
-    const bool edit = QTest::currentDataTag() != QByteArray("Отмена, not changed");
-    if (edit)
-        typeInto(child<QLineEdit>(&dialog, "lineEditHeight"), "0.25");
-    if (how == "cancel")
-        clickButton(&dialog, "Отмена");
-    else if (how == "esc")
-        QTest::keyClick(child<QLineEdit>(&dialog, "lineEditHeight"), Qt::Key_Escape);
-    else
-        dialog.close();
-    QCOMPARE(log.shown.size(), edit ? 1 : 0);
-    if (edit)
-        QVERIFY(log.shown.first().startsWith("changes|"));
-    QCOMPARE(dialog.isVisible(), open);
-    QCOMPARE(QFile::exists(path), written);
-    if (written)
-        QCOMPARE(savedSystems(path).first().dh[0], 0.25);
+    const struct
+    {
+        const char *how;
+        bool edit, yes, no, open, written;
+    } cases[] = {{"Отмена", false, true, false, false, false},
+        {"Esc", true, true, false, false, true}, {"Отмена", true, false, true, false, false},
+        {"close", true, false, false, true, false}};
+    for (const auto &c : cases) {
+        QFile::remove(path);
+        DialogLog log;
+        log.yes = c.yes, log.no = c.no;
+        LocalSystemsDialog dialog({city}, "Город", path);
+        dialog.show();
+        auto *height = child<QLineEdit>(&dialog, "lineEditHeight");
+        if (c.edit)
+            typeInto(height, "0.25");
+        if (c.how == QByteArray("Отмена"))
+            clickButton(&dialog, "Отмена");
+        else if (c.how == QByteArray("Esc"))
+            QTest::keyClick(height, Qt::Key_Escape);
+        else
+            dialog.close();
+        QCOMPARE(log.shown.size(), c.edit ? 1 : 0);
+        QVERIFY(!c.edit || log.shown.first().startsWith("changes|"));
+        QCOMPARE(dialog.isVisible(), c.open);
+        QCOMPARE(QFile::exists(path), c.written);
+        QVERIFY(!c.written || savedSystems(path).first().dh[0] == 0.25);
+    }
 }
 
 // "Ключи…": the base chosen with its controls, both lists loaded, a point left
