@@ -125,7 +125,7 @@ cat > "$work/moscow.txt" <<'POINTS'
 Коломна; 55 6 11; 38 45 55; 120
 Дмитров; 56 20 37; 37 31 12; 160
 POINTS
-[ -n "${ONLY_LOCAL:-}" ] || shoot geod:sk42 "$work/points.txt" "$root/docs/coordconv.png"
+shoot geod:sk42 "$work/points.txt" "$root/docs/coordconv.png"
 # "msk:Район" as QSettings writes it: its ini files escape what is not ASCII.
 shoot 'msk:\x420\x430\x439\x43e\x43d' "$work/moscow.txt" "$root/docs/coordconv-local.png" \
     "$root/docs"
