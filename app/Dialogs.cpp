@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace Dialogs {
 
@@ -79,6 +80,23 @@ QString saveFileName(QWidget *parent, const QString &caption, const QString &fil
         return answer.fileName;
     }
     return QFileDialog::getSaveFileName(parent, caption, directory, filter, selectedFilter);
+}
+
+Changes askSaveChanges(QWidget *parent, const QString &title, const QString &text)
+{
+    Answer answer;
+    if (answered({Kind::SaveChanges, title, text, QString()}, &answer))
+        return answer.yes ? Changes::Save : answer.no ? Changes::Discard : Changes::Keep;
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    QPushButton *save = box.addButton(QObject::tr("Сохранить"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(QObject::tr("Не сохранять"), QMessageBox::DestructiveRole);
+    QPushButton *keep = box.addButton(QObject::tr("Отмена"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(keep);
+    box.exec();
+    return box.clickedButton() == save   ? Changes::Save
+        : box.clickedButton() == discard ? Changes::Discard
+                                         : Changes::Keep;
 }
 
 QString text(QWidget *parent, const QString &title, const QString &label, const QString &initial)

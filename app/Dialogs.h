@@ -18,7 +18,8 @@ enum class Kind {
     About,       // QMessageBox::about, no parent
     OpenFile,    // QFileDialog::getOpenFileName
     SaveFile,    // QFileDialog::getSaveFileName
-    Text         // QInputDialog::getText: a line of text
+    Text,        // QInputDialog::getText: a line of text
+    SaveChanges // question with Сохранить, Не сохранять and Отмена, Сохранить the default
 };
 
 struct Request
@@ -34,6 +35,7 @@ struct Answer
     bool yes = false; // Confirm: Yes was chosen
     QString fileName; // OpenFile, SaveFile, Text (the text typed): empty when cancelled
     QString filter;   // SaveFile: the name filter chosen; empty: the first
+    bool no = false; // SaveChanges: "Не сохранять" (yes: "Сохранить"; neither: "Отмена")
 };
 
 // Replaces the real dialogs by `answerer` (tests); an empty function restores them.
@@ -49,6 +51,10 @@ QString openFileName(QWidget *parent, const QString &caption, const QString &fil
 // *selectedFilter, if given, receives the name filter the user chose.
 QString saveFileName(QWidget *parent, const QString &caption, const QString &filter,
     const QString &directory = QString(), QString *selectedFilter = nullptr);
+enum class Changes { Save, Discard, Keep };
+// Asks what to do with unsaved changes before a window closes: Save, Discard
+// (close without saving) or Keep (stay open).
+Changes askSaveChanges(QWidget *parent, const QString &title, const QString &text);
 // A line of text asked with `label`; empty when cancelled.
 QString text(QWidget *parent, const QString &title, const QString &label,
     const QString &initial = QString());

@@ -5,10 +5,12 @@
 #include "CellText.h"
 #include "Dialogs.h"
 #include "KeyFitReport.h"
+#include "PlaneSystemBox.h"
 #include "PointTable.h"
 #include "Settings.h"
 #include "WaitCursor.h"
 
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QPushButton>
 #include <QSaveFile>
@@ -39,17 +41,11 @@ KeyFitDialog::KeyFitDialog(const LocalSystems::Systems &systems, const QString &
     ui->buttonBox->button(QDialogButtonBox::Close)->setText(tr("Закрыть"));
     ui->plainTextEditReport->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
-    QStringList bases;
-    Calculation::Side side;
+    offerBases();
+    SystemName::Choices chosen;
     QString error;
-    if (KeyFit::baseSide(base, &side, &error))
-        bases << base.trimmed();
-    for (const LocalSystems::System &system : systems)
-        bases << system.base;
-    bases << QStringLiteral("gk:sk42:7") << QStringLiteral("gk:sk95:7")
-          << QStringLiteral("gk:gsk2011:7") << QStringLiteral("utm:37n");
-    bases.removeDuplicates();
-    ui->comboBoxBase->addItems(bases);
+    if (SystemName::parse(base.trimmed(), true, &chosen, &error))
+        ui->baseBox->setChoices(chosen);
 
     for (PointTable *table : {tableA(), tableB()}) {
         table->setColumnCount(PointRow::columns);
@@ -65,7 +61,6 @@ KeyFitDialog::KeyFitDialog(const LocalSystems::Systems &systems, const QString &
     connect(ui->pushButtonSaveReport, &QPushButton::clicked, this, &KeyFitDialog::slotSaveReport);
     connect(ui->tableWidgetResiduals, &QTableWidget::itemChanged, this,
         &KeyFitDialog::slotResidualChanged);
-    connect(ui->comboBoxBase, &QComboBox::currentTextChanged, this, &KeyFitDialog::slotBaseChanged);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
@@ -89,11 +84,45 @@ QString KeyFitDialog::reportText() const
     return ui->plainTextEditReport->toPlainText();
 }
 
+void KeyFitDialog::setSystems(const LocalSystems::Systems &systems, bool writable)
+{
+    const SystemName::Choices chosen = ui->baseBox->choices();
+    list = systems;
+    this->writable = writable;
+    saved = false;
+    offerBases();
+    ui->baseBox->setChoices(chosen);
+    slotBaseChanged();
+}
+
+void KeyFitDialog::offerBases()
+{
+    // The zones are the box's own; a system of its own parameters is offered by its name.
+    auto *box = new PlaneSystemBox(this);
+    box->setObjectName(QStringLiteral("baseBox"));
+    for (const LocalSystems::System &system : qAsConst(list)) {
+        SystemName::Choices c;
+        QString error;
+        if (SystemName::parse(system.base, true, &c, &error)
+            && c.kind == SystemKind::TransverseMercator)
+            box->addFixed(tr("основа «%1»").arg(system.name), c);
+    }
+    ui->horizontalLayoutBase->replaceWidget(ui->baseBox, box);
+    ui->labelBase->setBuddy(box);
+    delete ui->baseBox;
+    ui->baseBox = box;
+    connect(box, &PlaneSystemBox::changed, this, &KeyFitDialog::slotBaseChanged);
+}
+
+QString KeyFitDialog::base() const
+{
+    return SystemName::format(ui->baseBox->choices());
+}
+
 void KeyFitDialog::slotBaseChanged()
 {
     // UTM points are written easting first, as in a panel.
-    const bool utm = ui->comboBoxBase->currentText().trimmed().startsWith(
-        QLatin1String("utm:"), Qt::CaseInsensitive);
+    const bool utm = ui->baseBox->choices().kind == SystemKind::Utm;
     tableA()->setHorizontalHeaderLabels(
         {tr("Имя точки"), utm ? tr("E") : tr("x"), utm ? tr("N") : tr("y"), tr("h")});
 }
@@ -112,7 +141,7 @@ void KeyFitDialog::slotCalculate()
 {
     // 100 000 points take seconds, most of them filling the residuals' table.
     const WaitCursor busy;
-    const QString base = ui->comboBoxBase->currentText().trimmed();
+    const QString base = this->base();
     const auto plane = ui->comboBoxPlane->currentIndex() == 1 ? KeyFit::PlaneModel::Affine
                                                               : KeyFit::PlaneModel::Similarity;
     const auto height = KeyFit::HeightModel(ui->comboBoxHeight->currentIndex());
@@ -260,10 +289,19 @@ void KeyFitDialog::slotSaveReport()
 {
     if (!haveResult)
         return;
-    const QString file = Dialogs::saveFileName(this, tr("Сохранить отчёт"), tr("*.txt"),
+    QString file = Dialogs::saveFileName(this, tr("Сохранить отчёт"),
+        tr("Текстовые файлы (*.txt);;Все файлы (*)"),
         Settings::lastFolder(QStringLiteral("keyReport")));
     if (file.isEmpty())
         return;
+    // "отчёт" becomes "отчёт.txt"; the dialog asked about replacing "отчёт" only.
+    if (!QFileInfo(file).fileName().contains(QLatin1Char('.'))) {
+        file += QStringLiteral(".txt");
+        if (QFileInfo::exists(file)
+            && !Dialogs::confirm(
+                tr("Подтвердите замену"), tr("Файл уже существует:\n%1\nЗаменить его?").arg(file)))
+            return;
+    }
     Settings::rememberFolder(QStringLiteral("keyReport"), file);
     const QByteArray bytes = reportText().toUtf8();
     QSaveFile out(file);

@@ -24,13 +24,16 @@ class KeyFitDialog : public QDialog
     Q_OBJECT
 
 public:
-    // Offers the bases of `systems` and `base` (a written form, chosen first
-    // when it is a plane system). Saving adds to the definitions file at
-    // `path`; when `writable` is false (the file could not be read) it
-    // refuses rather than write over it.
+    // Chooses the base of list A as a panel does, `base` (a written form)
+    // first when it is a plane system; the bases of `systems` are offered
+    // too. Saving adds to the definitions file at `path`; when `writable` is
+    // false (the file could not be read) it refuses rather than write over it.
     KeyFitDialog(const LocalSystems::Systems &systems, const QString &path, bool writable,
         const QString &base = QString(), QWidget *parent = nullptr);
     ~KeyFitDialog() override;
+
+    // The definitions as the window holds them now, for a dialog opened again.
+    void setSystems(const LocalSystems::Systems &systems, bool writable);
 
     PointTable *tableA() const;
     PointTable *tableB() const;
@@ -50,6 +53,9 @@ private slots:
     void slotBaseChanged();
 
 private:
+    void offerBases();
+    // The base chosen, as written.
+    QString base() const;
     void showResult();
     void showFailure(const QString &why);
 

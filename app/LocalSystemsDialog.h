@@ -1,16 +1,18 @@
 // The editor of the named local systems: a list to add to, copy from and
-// delete from, and the fields of the chosen system (datum, central meridian
-// and origin latitude in degrees-minutes-seconds or decimal degrees, scale,
-// false easting and northing, or a zone as its written form; keys and a
-// height shift). "Из строки PROJ…" fills the fields from a PROJ definition,
-// "Строка PROJ" copies the base as one. Save checks every system and stays
-// open on the first that cannot be used, saying why.
+// delete from, and the fields of the chosen system: its base (a Gauss-Krüger
+// or UTM zone, or a Transverse Mercator of a central meridian and origin
+// latitude written as surveyors write angles, a scale and false easting and
+// northing), keys and a height shift. "Из строки PROJ…" makes a system of a
+// PROJ definition, "Строка PROJ" copies the base as one. "Сохранить" checks
+// every system, stays open on the first that cannot be used, saying why, and
+// writes the definitions file; closing with changes asks whether to save.
 #ifndef LOCALSYSTEMSDIALOG_H
 #define LOCALSYSTEMSDIALOG_H
 
 #include "LocalSystems.h"
 
 #include <QDialog>
+#include <QVector>
 
 namespace Ui {
 class LocalSystemsDialog;
@@ -21,42 +23,59 @@ class LocalSystemsDialog : public QDialog
     Q_OBJECT
 
 public:
-    // Opens on `systems`, the one named `current` chosen.
-    LocalSystemsDialog(
-        const LocalSystems::Systems &systems, const QString &current, QWidget *parent = nullptr);
+    // Opens on `systems`, the one named `current` chosen; saves to the
+    // definitions file at `path`.
+    LocalSystemsDialog(const LocalSystems::Systems &systems, const QString &current,
+        const QString &path, QWidget *parent = nullptr);
     ~LocalSystemsDialog() override;
 
-    // The list as edited: what Save accepted.
-    const LocalSystems::Systems &systems() const { return list; }
-    // The chosen system's fields from a PROJ definition; false, with the
-    // reason shown, when it is not one this program reads.
-    bool fillFromProj(const QString &definition);
-    // The chosen system's base as a PROJ definition (empty when it has none).
-    QString projDefinition() const;
+    // The definitions file's systems after the save (when the dialog was
+    // accepted): the user's changes and whatever others saved meanwhile.
+    const LocalSystems::Systems &systems() const { return written; }
 
 public slots:
+    // Checks and writes every system; stays open, saying why, when it cannot.
     void accept() override;
+    // With unsaved changes asks to save them, close without, or stay.
+    void reject() override;
 
 private slots:
     void slotAdd();
     void slotCopy();
     void slotDelete();
     void slotRowChanged(int row);
-    void slotFieldsEdited();
     void slotBaseEdited();
     void slotFromProj();
     void slotToProj();
 
 private:
-    void showSystem(const LocalSystems::System &system);
-    // The fields into the chosen entry of the list.
+    // Per entry: what its fields say that the entry cannot hold, so that a
+    // half-typed system keeps its texts and its reasons while another is shown.
+    struct Draft
+    {
+        QString base, keys, height; // why each gives no value; empty when it does
+        QString texts[5];           // the projection's fields as typed
+        QString keysText, heightText;
+    };
+
+    void append(const LocalSystems::System &system, const Draft &draft);
+    void showSystem(int row);
     void store();
     void message(const QString &text);
+    // Why the system at `row` cannot be saved, in the words of the fields; empty when it can.
+    QString problemAt(int row) const;
+    // The only writer of the definitions file here.
+    bool saveDefinitions(QString *error);
 
     Ui::LocalSystemsDialog *ui;
     LocalSystems::Systems list;
+    const LocalSystems::Systems original; // as the dialog opened on them
+    LocalSystems::Systems written;
+    QVector<Draft> drafts;
+    QString path;
     int current = -1;
     bool filling = false; // the fields are being set from an entry
+    bool changed = false; // edited since opened or saved
 };
 
 #endif // LOCALSYSTEMSDIALOG_H

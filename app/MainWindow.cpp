@@ -123,19 +123,11 @@ void MainWindow::slotEditLocalSystems()
         return;
     }
     const auto *panel = qobject_cast<const Panel *>(sender());
-    LocalSystemsDialog dialog(systems, panel ? panel->choices().localName : QString(), this);
+    LocalSystemsDialog dialog(
+        systems, panel ? panel->choices().localName : QString(), LocalSystems::defaultPath(), this);
     if (dialog.exec() != QDialog::Accepted)
-        return;
-    // Only what the user changed is written, into the file as it is now:
-    // systems others saved meanwhile and fields this program does not know stay.
-    QString error;
-    LocalSystems::Systems saved;
-    if (!LocalSystems::apply(LocalSystems::defaultPath(),
-            LocalSystems::changes(systems, dialog.systems()), &saved, &error)) {
-        Dialogs::warning(tr("Предупреждение"), error);
-        return;
-    }
-    systems = saved;
+        return; // the dialog wrote the file, or nothing
+    systems = dialog.systems();
     leftPanel->setLocalSystems(&systems);
     rightPanel->setLocalSystems(&systems);
     showStatus(tr("Местные системы сохранены"));
@@ -144,12 +136,16 @@ void MainWindow::slotEditLocalSystems()
 void MainWindow::slotFitKeys()
 {
     // The input panel's system is the likely base when it is a plane one.
-    KeyFitDialog dialog(systems, LocalSystems::defaultPath(), systemsReadable,
-        SystemName::format(leftPanel->choices()), this);
-    dialog.exec();
-    if (!dialog.savedSystems())
+    // One dialog for the window's life, so its lists are there when it opens again.
+    if (!keyFit)
+        keyFit = new KeyFitDialog(systems, LocalSystems::defaultPath(), systemsReadable,
+            SystemName::format(leftPanel->choices()), this);
+    else
+        keyFit->setSystems(systems, systemsReadable);
+    keyFit->exec();
+    if (!keyFit->savedSystems())
         return;
-    systems = dialog.systems();
+    systems = keyFit->systems();
     leftPanel->setLocalSystems(&systems);
     rightPanel->setLocalSystems(&systems);
     showStatus(tr("Местные системы сохранены"));

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QString>
 
+class KeyFitDialog;
 class Panel;
 
 namespace Ui {
@@ -58,6 +59,7 @@ private:
     LocalSystems::Systems systems;
     // The definitions file could not be read: the editor must not write over it.
     bool systemsReadable = true;
+    KeyFitDialog *keyFit = nullptr; // made when first opened, kept with its lists
 };
 
 #endif // MAINWINDOW_H

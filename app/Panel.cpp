@@ -7,6 +7,7 @@
 #include "PointsFile.h"
 #include "Settings.h"
 #include "WaitCursor.h"
+#include "WindowKeys.h"
 #include "WindowSize.h"
 
 #include <QFileInfo>
@@ -34,6 +35,12 @@ Panel::Panel(bool left, QWidget *parent)
     , outputRole(true)
 {
     ui->setupUi(this);
+    // Room for a 24-character name such as "МСК-50 зона 2 Подольский", and the arrow.
+    QComboBox *local = ui->comboBoxLocalSystem;
+    local->setMinimumWidth(
+        local->fontMetrics().horizontalAdvance(QStringLiteral("МСК-50 зона 2 Подольский"))
+        + 3 * local->fontMetrics().height());
+    slotAutoZoneClicked(0);
     updateDatumList();
     updateHeaders();
     updateEnabledState();
@@ -44,6 +51,8 @@ Panel::Panel(bool left, QWidget *parent)
     connect(ui->comboBoxDatum, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         &Panel::slotDatumSelected);
     connect(ui->checkBoxAutoZone, &QCheckBox::stateChanged, this, &Panel::slotAutoZoneClicked);
+    connect(ui->comboBoxGeoid, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+        &Panel::updateHeaders);
     connect(ui->checkBoxAutoHemisphere, &QCheckBox::stateChanged, this,
         &Panel::slotAutoHemisphereClicked);
     connect(ui->pushButtonLoad, &QPushButton::clicked, this, &Panel::slotLoad);
@@ -310,7 +319,21 @@ void Panel::slotDatumSelected(int)
 
 void Panel::slotAutoZoneClicked(int)
 {
-    ui->spinBoxZone->setEnabled(!ui->checkBoxAutoZone->isChecked());
+    const bool automatic = ui->checkBoxAutoZone->isChecked();
+    QSpinBox *zone = ui->spinBoxZone;
+    zone->setEnabled(!automatic);
+    // Each point takes its own zone: the box says so rather than show a
+    // number the points need not lie in, and keeps the zone typed for later.
+    if (automatic && zone->minimum() > 0) {
+        manualZone = zone->value();
+        zone->setMinimum(0);
+        zone->setValue(0);
+    } else if (!automatic && zone->minimum() == 0) {
+        zone->setMinimum(1);
+        zone->setValue(manualZone);
+    }
+    // Shown at the minimum only: zone 1 typed by hand is no "авто".
+    zone->setSpecialValueText(automatic ? tr("авто") : QString());
 }
 
 void Panel::slotAutoHemisphereClicked(int)
@@ -334,22 +357,22 @@ PointTable *Panel::table() const
 
 void Panel::updateHeaders()
 {
+    // Which height the column holds: above the ellipsoid or above the geoid.
+    const QString height = geoidHeights() ? tr("H (EGM96)") : tr("h (эллипс.)");
     QStringList labels;
     switch (systemKind()) {
     case SystemKind::Geocentric:
         labels << tr("Имя точки") << tr("X") << tr("Y") << tr("Z");
         break;
     case SystemKind::Geodetic:
-        labels << tr("Имя точки") << tr("Широта") << tr("Долгота") << tr("Высота");
+        labels << tr("Имя точки") << tr("Широта") << tr("Долгота") << height;
         break;
     case SystemKind::GaussKruger:
-        labels << tr("Имя точки") << tr("X") << tr("Y") << tr("h");
+    case SystemKind::Local:
+        labels << tr("Имя точки") << tr("X") << tr("Y") << height;
         break;
     case SystemKind::Utm:
-        labels << tr("Имя точки") << tr("E") << tr("N") << tr("h");
-        break;
-    case SystemKind::Local:
-        labels << tr("Имя точки") << tr("X") << tr("Y") << tr("Высота");
+        labels << tr("Имя точки") << tr("E") << tr("N") << height;
         break;
     default:
         return;
@@ -409,24 +432,8 @@ void Panel::slotCalculate()
 void Panel::slotAbout()
 {
     Dialogs::about(tr("О программе"),
-        tr("VORLANIX Ranticor (ГОСТ 32453-2017)\n"
-           "Версия 1.00\n"
-           "\n\nГорячие клавиши:"
-           "\nCtrl+Insert\t вставить строку в список точек"
-           "\nCtrl+Delete\t удалить строку из списка точек"
-           "\nCtrl+N\t\t подсчет строк в списке точек"
-           "\nCtrl+I\t\t поиск некорректных строк"
-           "\nCtrl+D\t\t удалить некорректные строки"
-           "\nCtrl+E\t\t удалить пустые строки"
-           "\nCtrl+U\t\t поменять списки точек местами"
-           "\nCtrl+Shift+U\t поменять местами системы и списки"
-           "\nF9, Ctrl+Enter\t вычислить"
-           "\nCtrl+O, Ctrl+S\t загрузить, сохранить список точек"
-           "\nCtrl+C, Ctrl+X\t копировать, вырезать выделенные строки"
-           "\nCtrl+V\t\t вставить строки из буфера обмена"
-           "\nCtrl+A\t\t выделить все строки"
-           "\nCtrl+Z\t\t отменить последнюю замену или удаление строк"
-           "\nCtrl+Tab\t\t перейти из таблицы к следующему полю"));
+        tr("<p>VORLANIX Ranticor (ГОСТ 32453-2017)<br>Версия 1.00</p><p>Горячие клавиши:</p>")
+            + WindowKeys::commandTable());
 }
 
 void Panel::keyPressEvent(QKeyEvent *event)

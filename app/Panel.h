@@ -99,6 +99,7 @@ private:
     bool outputRole;
     QVector<int> datumCodes; // per comboBoxDatum index
     const LocalSystems::Systems *localSystems = nullptr;
+    int manualZone = 1; // the zone typed, kept while the zone is automatic
 };
 
 #endif // PANEL_H

@@ -5,6 +5,7 @@
 #include "PointTable.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableWidget>
@@ -70,18 +71,101 @@ void swapSystems(MainWindow *window)
     window->slotSwap();
 }
 
+namespace {
+
+enum class Action { Table, Calculate, Load, Save, SwapSystems };
+
+struct Entry
+{
+    const char *keys; // in QKeySequence's portable text, ", " between sequences
+    const char *action;
+    Action does;
+};
+
+// Table keys are the point table's own (PointTable, TableClipboard); the
+// window's are made here from the same lines.
+const Entry entries[] = {
+    {"Ctrl+Insert", QT_TRANSLATE_NOOP("Panel", "вставить строку в список точек"), Action::Table},
+    {"Ctrl+Delete", QT_TRANSLATE_NOOP("Panel", "удалить строку из списка точек"), Action::Table},
+    {"Down", QT_TRANSLATE_NOOP("Panel", "на последней строке: добавить строку"), Action::Table},
+    {"Ctrl+N", QT_TRANSLATE_NOOP("Panel", "подсчет строк в списке точек"), Action::Table},
+    {"Ctrl+I", QT_TRANSLATE_NOOP("Panel", "поиск некорректных строк"), Action::Table},
+    {"Ctrl+D", QT_TRANSLATE_NOOP("Panel", "удалить некорректные строки"), Action::Table},
+    {"Ctrl+E", QT_TRANSLATE_NOOP("Panel", "удалить пустые строки"), Action::Table},
+    {"Ctrl+U", QT_TRANSLATE_NOOP("Panel", "поменять списки точек местами"), Action::Table},
+    {"Ctrl+Shift+U", QT_TRANSLATE_NOOP("Panel", "поменять местами системы и списки"),
+        Action::SwapSystems},
+    {"F9, Ctrl+Enter", QT_TRANSLATE_NOOP("Panel", "вычислить"), Action::Calculate},
+    {"Ctrl+O", QT_TRANSLATE_NOOP("Panel", "загрузить список точек"), Action::Load},
+    {"Ctrl+S", QT_TRANSLATE_NOOP("Panel", "сохранить список точек"), Action::Save},
+    {"Ctrl+C, Ctrl+X", QT_TRANSLATE_NOOP("Panel", "копировать, вырезать выделенные строки"),
+        Action::Table},
+    {"Ctrl+V", QT_TRANSLATE_NOOP("Panel", "вставить строки из буфера обмена"), Action::Table},
+    {"Ctrl+A", QT_TRANSLATE_NOOP("Panel", "выделить все строки"), Action::Table},
+    {"Ctrl+Z", QT_TRANSLATE_NOOP("Panel", "отменить последнюю замену или удаление строк"),
+        Action::Table},
+    {"Ctrl+Tab", QT_TRANSLATE_NOOP("Panel", "перейти из таблицы к следующему полю"), Action::Table},
+    {"Ctrl+Shift+Tab", QT_TRANSLATE_NOOP("Panel", "перейти из таблицы к предыдущему полю"),
+        Action::Table},
+};
+
+QString keysText(const char *keys)
+{
+    // The arrow by its Russian name; the rest reads the same in every language.
+    return QString::fromLatin1(keys).replace(
+        QLatin1String("Down"), QCoreApplication::translate("Panel", "Стрелка вниз"));
+}
+
+} // namespace
+
+QVector<Command> commands()
+{
+    QVector<Command> lines;
+    for (const Entry &e : entries)
+        lines.append({keysText(e.keys), QCoreApplication::translate("Panel", e.action)});
+    return lines;
+}
+
+QString commandTable()
+{
+    QString rows;
+    for (const Command &c : commands())
+        rows += QStringLiteral("<tr><td style=\"padding-right:16px\"><nobr>%1</nobr></td>"
+                               "<td><nobr>%2</nobr></td></tr>")
+                    .arg(c.keys.toHtmlEscaped(), c.action.toHtmlEscaped());
+    return QStringLiteral("<table cellspacing=\"2\">%1</table>").arg(rows);
+}
+
 void install(MainWindow *window)
 {
-    const auto calculate = [window] { pressButton(window, "pushButtonCalculate"); };
-    add(window, Qt::Key_F9, calculate);
-    add(window, Qt::CTRL + Qt::Key_Return, calculate);
-    add(window, Qt::CTRL + Qt::Key_Enter, calculate);
-    add(window, QKeySequence::Open, [window] { pressButton(window, "pushButtonLoad"); });
-    add(window, QKeySequence::Save, [window] { pressButton(window, "pushButtonSave"); });
-    add(window, Qt::CTRL + Qt::SHIFT + Qt::Key_U, [window] {
-        commitOpenEditor(window);
-        swapSystems(window);
-    });
+    for (const Entry &e : entries) {
+        std::function<void()> action;
+        switch (e.does) {
+        case Action::Table:
+            continue;
+        case Action::Calculate:
+            action = [window] { pressButton(window, "pushButtonCalculate"); };
+            break;
+        case Action::Load:
+            action = [window] { pressButton(window, "pushButtonLoad"); };
+            break;
+        case Action::Save:
+            action = [window] { pressButton(window, "pushButtonSave"); };
+            break;
+        case Action::SwapSystems:
+            action = [window] {
+                commitOpenEditor(window);
+                swapSystems(window);
+            };
+            break;
+        }
+        for (const QString &keys : QString::fromLatin1(e.keys).split(QStringLiteral(", "))) {
+            add(window, QKeySequence::fromString(keys, QKeySequence::PortableText), action);
+            // Ctrl+Enter is the keypad's key to Qt; the main Enter is Return.
+            if (keys == QLatin1String("Ctrl+Enter"))
+                add(window, Qt::CTRL + Qt::Key_Return, action);
+        }
+    }
 }
 
 } // namespace WindowKeys

@@ -58,7 +58,17 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == box && event->type() == QEvent::Resize) {
+        if (watched == box
+            && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest)) {
+            // A group shown since (a local system's list and buttons) may need
+            // more than the row was measured with.
+            const int need = grid->totalMinimumSize().width();
+            if (!narrow_) {
+                wideWidth = qMax(wideWidth, need);
+            } else if (need > narrowWidth) {
+                narrowWidth = need;
+                box->setMinimumWidth(narrowWidth);
+            }
             const bool twoColumns = box->width() < wideWidth;
             if (twoColumns != narrow_)
                 arrange(twoColumns);

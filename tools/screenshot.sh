@@ -3,7 +3,10 @@
 # at its first-start size on a 1366 x 768 screen at 96 dpi, after a few points
 # were loaded (Ctrl+O) and calculated (F9) from WGS 84 into Pulkovo 42 in
 # degrees, minutes and seconds; and docs/coordconv-local.png, points around
-# Moscow calculated into a local system. Rerun it after a change to the window.
+# Moscow calculated into a local system; docs/coordconv-editor.png, the local
+# systems' editor opened by "..." there; docs/coordconv-keys.png, the dialog
+# "Ключи по общим точкам" opened by "Ключи…" with two lists loaded and fitted.
+# Rerun it after a change to the window.
 #
 #   tools/screenshot.sh [build dir]     (default: build/, built when missing)
 #
@@ -38,8 +41,9 @@ cat > "$work/points.txt" <<'POINTS'
 Иркутск; 52 17 3; 104 16 50; 440
 Мурманск; 68 58 14; 33 5 35; 50
 POINTS
-# shoot SYSTEM POINTS OUT: only the output system is stored, no window
-# geometry: the window opens at its first-start size.
+# shoot SYSTEM POINTS OUT [DIALOGS]: only the output system is stored, no
+# window geometry: the window opens at its first-start size. With DIALOGS the
+# two dialogs of the local-system list are shot too.
 shoot() {
     rm -rf "$work/config"
     mkdir -p "$work/config/kelvadra"
@@ -48,7 +52,7 @@ shoot() {
 [{"name": "Район", "base": "tm:sk42:lon0=37.98333333333,lat0=0,k=1,fe=2250000,fn=-5712900.566"}]
 SYSTEMS
     XDG_CONFIG_HOME="$work/config" LANG=C.UTF-8 LC_ALL=C.UTF-8 PROGRAM="$build/bin/coordconv" \
-    POINTS="$2" OUT="$3" xvfb-run -a -s "-screen 0 1366x768x24 -dpi 96" bash -euo pipefail -c '
+    POINTS="$2" OUT="$3" DIALOGS="${4:-}" A="$work/a.txt" B="$work/b.txt" xvfb-run -a -s "-screen 0 1366x768x24 -dpi 96" bash -euo pipefail -c '
         "$PROGRAM" &
         program=$!
         window=$(xdotool search --sync --onlyvisible --name "VORLANIX")
@@ -63,11 +67,56 @@ SYSTEMS
         xdotool key F9
         sleep 1
         import -window "$window" -strip -colors 64 "PNG8:$OUT"
+        if [ -n "$DIALOGS" ]; then
+            # The buttons beside the right panel'"'"'s local system, where the
+            # first-start layout puts them.
+            xdotool mousemove --window "$window" 757 129 click 1
+            dialog=$(xdotool search --sync --onlyvisible --name "^Местные системы$" | tail -1)
+            sleep 1
+            import -window "$dialog" -strip -colors 64 "PNG8:$DIALOGS/coordconv-editor.png"
+            xdotool key Escape
+            sleep 1
+            xdotool windowfocus --sync "$window"
+            xdotool mousemove --window "$window" 817 129 click 1
+            sleep 1
+            dialog=$(xdotool search --sync --onlyvisible --name "^Ключи по общим точкам$" | tail -1)
+            sleep 1
+            # Zone 7, both lists loaded ("Загрузить..." under each), then "Вычислить".
+            xdotool mousemove --window "$dialog" 405 22 click --repeat 2 1 key ctrl+a type 7
+            for at in "263 272 $A" "775 272 $B"; do
+                set -- $at
+                xdotool mousemove --window "$dialog" "$1" "$2" click 1
+                sleep 1
+                xdotool type --delay 5 "$3"
+                xdotool key Return
+                sleep 1
+            done
+            xdotool mousemove --window "$dialog" 929 52 click 1
+            sleep 1
+            import -window "$dialog" -strip -colors 64 "PNG8:$DIALOGS/coordconv-keys.png"
+        fi
         kill "$program"
     '
     echo "Wrote $3"
 }
 
+# Common points of the keys dialog: SK-42 zone 7 and the local system, Т4 half a metre off.
+cat > "$work/a.txt" <<'POINTS'
+Т1; 6100000.000; 7400000.000; 150
+Т2; 6101000.000; 7400700.000; 151
+Т3; 6102000.000; 7401400.000; 152
+Т4; 6103000.000; 7400000.000; 153
+Т5; 6104000.000; 7400700.000; 154
+Т6; 6105000.000; 7401400.000; 155
+POINTS
+cat > "$work/b.txt" <<'POINTS'
+Т1; 99999.997; 400000.000; 160
+Т2; 101000.003; 400700.000; 161
+Т3; 101999.997; 401400.000; 162
+Т4; 103000.500; 400000.000; 163
+Т5; 104000.003; 400700.000; 164
+Т6; 105000.003; 401400.000; 165
+POINTS
 cat > "$work/moscow.txt" <<'POINTS'
 Кремль; 55 45 5.5; 37 37 6.25; 150
 Останкино; 55 49 11; 37 36 41; 160
@@ -78,4 +127,6 @@ cat > "$work/moscow.txt" <<'POINTS'
 POINTS
 shoot geod:sk42 "$work/points.txt" "$root/docs/coordconv.png"
 # "msk:Район" as QSettings writes it: its ini files escape what is not ASCII.
-shoot 'msk:\x420\x430\x439\x43e\x43d' "$work/moscow.txt" "$root/docs/coordconv-local.png"
+shoot 'msk:\x420\x430\x439\x43e\x43d' "$work/moscow.txt" "$root/docs/coordconv-local.png" \
+    "$root/docs"
+echo "Wrote $root/docs/coordconv-editor.png and coordconv-keys.png"

@@ -259,8 +259,10 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
     if (!parse(definition, &d, error))
         return false;
     if (!d.shiftGiven && std::fabs(d.a - 6378245.0) < 0.001) {
-        *error = QStringLiteral("на эллипсоиде Красовского нужен +towgs84: без него СК-42 и СК-95 "
-                                "не различить");
+        *error = QStringLiteral("на эллипсоиде Красовского нужен +towgs84: без него %1 и %2 "
+                                "не различить")
+                     .arg(SystemName::datumCaption(KV_DATUM_PULKOVO42),
+                         SystemName::datumCaption(KV_DATUM_PULKOVO95));
         return false;
     }
     // The shifts are compared over the projection's area, not at one point:
@@ -326,8 +328,8 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
                              "от параметров библиотеки в области проекции (осевой меридиан на "
                              "широтах 40°–80°, начало координат) не больше чем на %3 см")
                   .arg(SystemName::datumCaption(best),
-                      bestFrame ? QStringLiteral("как поворот системы координат (coordinate frame)")
-                                : QStringLiteral("как поворот вектора положения (position vector)"))
+                      bestFrame ? QStringLiteral("как поворот системы координат")
+                                : QStringLiteral("как поворот вектора положения"))
                   .arg(bestDistance * 100.0, 0, 'f', 1);
     return true;
 }

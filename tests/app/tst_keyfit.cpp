@@ -167,7 +167,6 @@ private slots:
     void refusals();
     void converter_data();
     void converter();
-    void dialog();
     void fromPanel();
 };
 
@@ -604,65 +603,6 @@ void TestKeyFit::converter()
         QCOMPARE(readFile(systems), before);
 }
 
-// The dialog: a flagged point left out by its check box, the system and the report saved.
-void TestKeyFit::dialog()
-{
-    const QString path = tempPath("dialog.json");
-    QFile::remove(path);
-    KeyFitDialog dialog({}, path, true, "gk:sk42:7");
-    dialog.show();
-    QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 10, 20e3, 0.02);
-    points[6].local[1] -= 0.3;
-    dialog.tableA()->setRows(rowsOf(points, false));
-    dialog.tableB()->setRows(rowsOf(points, true));
-    DialogLog log;
-    click(&dialog, "pushButtonCalculate");
-    QVERIFY2(
-        dialog.reportText().contains("Подозрительных точек: 1"), qPrintable(dialog.reportText()));
-    auto *residuals = child<QTableWidget>(&dialog, "tableWidgetResiduals");
-    QCOMPARE(residuals->rowCount(), 10);
-    QVERIFY(residuals->item(6, 5)->text().startsWith("!"));
-    QVERIFY(residuals->item(5, 5)->text().isEmpty());
-
-    residuals->item(6, 0)->setCheckState(Qt::Unchecked);
-    QVERIFY(dialog.reportText().contains("В уравнивании 9 из 10 точек"));
-    QVERIFY(dialog.reportText().contains("Подозрительных точек: 1 (отмечены «!»), из них не в "
-                                         "уравнивании: 1"));
-
-    log.fileName = "Город-2";
-    click(&dialog, "pushButtonSaveSystem");
-    click(&dialog, "pushButtonSaveSystem");
-    QVERIFY(dialog.savedSystems());
-    QCOMPARE(dialog.systems().size(), 1);
-    QVERIFY2(log.shown.last().contains("«Город-2» уже есть"), qPrintable(log.shown.join("\n")));
-    LocalSystems::Systems systems;
-    QString error;
-    QVERIFY(LocalSystems::read(path, &systems, &error) && systems.size() == 1);
-
-    log.fileName = tempPath("report.txt");
-    click(&dialog, "pushButtonSaveReport");
-    QCOMPARE(QString::fromUtf8(readFile(log.fileName)), dialog.reportText());
-
-    // Two points check nothing: saved only when the question is answered yes.
-    dialog.tableA()->setRows(rowsOf(points.mid(0, 2), false));
-    click(&dialog, "pushButtonCalculate");
-    QVERIFY(dialog.reportText().contains("Внимание: избыточных измерений нет"));
-    log.fileName = "Два", log.yes = false;
-    click(&dialog, "pushButtonSaveSystem");
-    QVERIFY(log.shown.last().startsWith("confirm|Ключи без проверки|"));
-    log.yes = true;
-    click(&dialog, "pushButtonSaveSystem");
-    QVERIFY(log.shown.last().contains("«Два» сохранена"));
-    QCOMPARE(dialog.systems().size(), 2);
-
-    // Refused: the table keeps the points, nothing can be saved.
-    child<QComboBox>(&dialog, "comboBoxPlane")->setCurrentIndex(1);
-    dialog.tableA()->setRows(rowsOf(points.mid(0, 2), false));
-    click(&dialog, "pushButtonCalculate");
-    QVERIFY(dialog.reportText().startsWith("Ключи не найдены: для аффинных ключей"));
-    QVERIFY(!child<QPushButton>(&dialog, "pushButtonSaveSystem")->isEnabled());
-}
-
 // "Ключи…" of a panel opens the dialog; a system saved there joins both panels' lists.
 void TestKeyFit::fromPanel()
 {
@@ -674,6 +614,10 @@ void TestKeyFit::fromPanel()
         if (!dialog)
             return;
         opened = true;
+        // The left panel holds no plane system: zone 7 is chosen in the dialog.
+        auto *zone = child<QSpinBox>(dialog, "spinBoxZone");
+        zone->selectAll();
+        QTest::keyClicks(zone, "7");
         const QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 5, 10e3, 0.01);
         dialog->tableA()->setRows(rowsOf(points, false));
         dialog->tableB()->setRows(rowsOf(points, true));

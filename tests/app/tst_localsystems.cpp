@@ -1,4 +1,4 @@
-// Local systems: written forms, the definitions file, keys by hand, PROJ's cs2cs, the editor.
+// Local systems: written forms, the definitions file, keys by hand, PROJ's cs2cs.
 #include "Calculation.h"
 #include "LocalSystemsDialog.h"
 #include "NumberText.h"
@@ -76,7 +76,6 @@ private slots:
     void editorSaveThroughWindow();
     void keysByHand();
     void printedForProj();
-    void editor();
 };
 
 void TestLocalSystems::writtenForms_data()
@@ -335,31 +334,6 @@ void TestLocalSystems::printedForProj()
     }
 }
 
-// The editor: add from PROJ, copy, delete; Save refuses an unusable system and stays open.
-void TestLocalSystems::editor()
-{
-    LocalSystemsDialog dialog(systems, "U");
-    dialog.show();
-    QVERIFY(dialog.projDefinition().contains("+proj=tmerc +lat_0=0 +lon_0=39 +k=0.9996"));
-    click(&dialog, "pushButtonAdd");
-    QVERIFY(dialog.fillFromProj(QString(epsgSk42).arg("0.35,0.79,-0.22")));
-    QVERIFY(child<QLabel>(&dialog, "labelMessage")->text().contains("Пулково 42"));
-    child<QLineEdit>(&dialog, "lineEditScale")->clear();
-    QTest::keyClicks(child<QLineEdit>(&dialog, "lineEditScale"), "2");
-    QPushButton *save = child<QDialogButtonBox>(&dialog, "buttonBox")->button(QDialogButtonBox::Save);
-    save->click();
-    QVERIFY(child<QLabel>(&dialog, "labelMessage")->text().contains("k от 0.9"));
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    child<QLineEdit>(&dialog, "lineEditScale")->clear();
-    QTest::keyClicks(child<QLineEdit>(&dialog, "lineEditScale"), "1,0");
-    click(&dialog, "pushButtonCopy");
-    click(&dialog, "pushButtonDelete");
-    save->click();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(dialog.systems().size(), 3);
-    QCOMPARE(dialog.systems().last().base, msk);
-}
-
 // Pipes and devices are refused at once; the size limit holds to the byte.
 void TestLocalSystems::onlyRegularFilesOfBoundedSize()
 {
@@ -543,9 +517,9 @@ void TestLocalSystems::editorSaveThroughWindow()
         auto *list = child<QListWidget>(dialog, "listWidgetSystems");
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
             list->visualItemRect(list->item(0)).center());
-        auto *base = child<QLineEdit>(dialog, "lineEditBase");
-        base->selectAll();
-        QTest::keyClicks(base, "gk:sk42:8");
+        auto *zone = child<QSpinBox>(dialog, "spinBoxZone");
+        zone->selectAll();
+        QTest::keyClicks(zone, "8");
         child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Save)->click();
         edited = true;
         if (dialog->isVisible())

@@ -329,7 +329,7 @@ void TestMainWindow::localSystem()
     setRows(*left(), {"P; 6181000.5; 7413000.25; 150"});
     w->run();
     QCOMPARE(tableCells(*right()), QStringList {"P|181000.500|413000.250|150.000"});
-    QCOMPARE(right()->table()->horizontalHeaderItem(3)->text(), QStringLiteral("Высота"));
+    QCOMPARE(right()->table()->horizontalHeaderItem(3)->text(), QStringLiteral("h (эллипс.)"));
     Settings::saveWindow(&window());
     w->open(tempPath("egm96.grd"));
     Settings::restoreWindow(&window());

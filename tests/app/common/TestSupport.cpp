@@ -22,12 +22,12 @@ DialogLog::DialogLog()
 {
     Dialogs::setAnswerer([this](const Dialogs::Request &r) {
         static const char *const kinds[]
-            = {"warning", "information", "confirm", "about", "open", "save", "text"};
+            = {"warning", "information", "confirm", "about", "open", "save", "text", "changes"};
         shown << QStringLiteral("%1|%2|%3").arg(QLatin1String(kinds[int(r.kind)]), r.title, r.text)
                 + (QGuiApplication::overrideCursor() ? QStringLiteral("|busy") : QString());
         if (r.kind == Dialogs::Kind::OpenFile || r.kind == Dialogs::Kind::SaveFile)
             folders << r.directory;
-        return Dialogs::Answer {yes, fileName, filter};
+        return Dialogs::Answer {yes, fileName, filter, no};
     });
 }
 

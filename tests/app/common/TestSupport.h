@@ -19,7 +19,8 @@ struct DialogLog
     DialogLog();
     ~DialogLog() { Dialogs::setAnswerer({}); }
     QStringList shown;
-    bool yes = true;     // the answer to confirmations
+    bool yes = true; // the answer to confirmations
+    bool no = false; // with yes false: "Не сохранять" to unsaved changes, else "Отмена"
     QString fileName;    // the answer to file dialogs and text questions; empty cancels
     QString filter;      // the name filter chosen in a save dialog; empty: the first
     QStringList folders; // the starting folder of each file dialog

@@ -1,0 +1,531 @@
+// The local-systems editor and the keys dialog as a surveyor works them: the
+// real buttons and fields, the definitions file and the report they write,
+// the texts whole at 1366 x 768; the angle forms of the editor's fields.
+#include "KeyFitDialog.h"
+#include "LocalSystemsDialog.h"
+#include "PointsFile.h"
+#include "SurveyAngle.h"
+#include "TestSupport.h"
+#include "WindowKeys.h"
+#include "WindowSize.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+// Clicks the visible button captioned `text` (without its "&") among the children of `parent`.
+void clickButton(QWidget *parent, const QString &text)
+{
+    for (QAbstractButton *button : parent->findChildren<QAbstractButton *>()) {
+        if (button->isVisible() && button->text().remove(QLatin1Char('&')) == text) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return;
+        }
+    }
+    qFatal("no button %s", qPrintable(text));
+}
+
+// Replaces the text of `widget` by typing: the whole text selected, then each
+// character as a key press carrying it, Cyrillic and degree signs included.
+void typeInto(QWidget *widget, const QString &text)
+{
+    widget->setFocus();
+    QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(widget, Qt::Key_Delete);
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+// Chooses the item captioned `text` with the keyboard, as activated() reports a user's choice.
+void chooseItem(QComboBox *combo, const QString &text)
+{
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Home);
+    for (int i = 0; i < combo->count() && combo->currentText() != text; ++i)
+        QTest::keyClick(combo, Qt::Key_Down);
+    if (combo->currentText() != text)
+        qFatal("no item %s", qPrintable(text));
+}
+
+// Clicks a check box on its box, where a click always lands.
+void tick(QCheckBox *box)
+{
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
+}
+
+// Runs `step` on the modal dialog once it is open; it must close it.
+void whenModal(const std::function<void(QWidget *)> &step)
+{
+    QTimer::singleShot(0, [step] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog);
+        step(dialog);
+    });
+}
+
+LocalSystems::Systems savedSystems(const QString &path)
+{
+    LocalSystems::Systems systems;
+    QString error;
+    if (!LocalSystems::read(path, &systems, &error))
+        qFatal("%s", qPrintable(error));
+    return systems;
+}
+
+QString message(const QWidget *dialog)
+{
+    return child<QLabel>(dialog, "labelMessage")->text();
+}
+
+const LocalSystems::System city = {"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}};
+
+const char *const epsgSk42 = "+proj=tmerc +lat_0=0 +lon_0=37.98333333333 +k=1 +x_0=2250000 "
+                             "+y_0=-5712900.566 +ellps=krass +units=m +no_defs +towgs84=23.57,"
+                             "-140.95,-79.8,0,0.35,0.79,-0.22";
+
+// The texts of `root`'s labels, buttons and placeholders that are cut off where they stand.
+QStringList clipped(const QWidget *root)
+{
+    QCoreApplication::processEvents(); // the layouts settle after a choice
+    QStringList cut;
+    const auto check = [&cut](const QWidget *w, const QString &text, int room) {
+        const int need = w->fontMetrics().horizontalAdvance(text);
+        if (!text.isEmpty() && need > room)
+            cut << QStringLiteral("%1 (%2 > %3)").arg(text).arg(need).arg(room);
+    };
+    for (const QLabel *label : root->findChildren<QLabel *>()) {
+        if (label->isVisible() && !label->wordWrap())
+            check(label, label->text(), label->contentsRect().width());
+    }
+    for (const QAbstractButton *b : root->findChildren<QAbstractButton *>()) {
+        const bool radio = qobject_cast<const QRadioButton *>(b);
+        if (!b->isVisible() || !(radio || qobject_cast<const QCheckBox *>(b)))
+            continue;
+        QStyleOptionButton option;
+        option.initFrom(b);
+        option.text = b->text();
+        check(b, b->text(),
+            b->style()
+                ->subElementRect(
+                    radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option,
+                    b)
+                .width());
+    }
+    for (const QLineEdit *edit : root->findChildren<QLineEdit *>()) {
+        if (edit->isVisible() && edit->text().isEmpty())
+            check(edit, edit->placeholderText(), edit->contentsRect().width() - 8);
+    }
+    return cut;
+}
+
+} // namespace
+
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void surveyAngles();
+    void editorFields_data();
+    void editorFields();
+    void editorFromWindow();
+    void editorList();
+    void editorFromProj();
+    void editorClosing();
+    void keysDialog();
+    void textsWhole();
+    void windowTextsWhole();
+    void zoneAndHeights();
+    void aboutKeys();
+
+private:
+    QString path;
+};
+
+void TestDialogs::init()
+{
+    path = tempPath("systems.json");
+    QFile::remove(path);
+}
+
+// Every form a surveyor writes, to the table's cell form; a mark out of place is none.
+void TestDialogs::surveyAngles()
+{
+    const char *const cases[][2] = {{"38 29 00", "38 29 00"}, {"38°29'00\"", "38 29 00"},
+        {"38°29′00″", "38 29 00"}, {"38°29'00''", "38 29 00"}, {"38°29,5'", "38 29.5"},
+        {" 38.48333 ", "38.48333"}, {"-38° 29' 0.5\"", "-38 29 0.5"}, {"38°", "38"}, {"38'29°", ""},
+        {"38°°", ""}, {"38 29 00 1", ""}, {"38.5 30", ""}, {"38 N", ""}, {" ", ""}, {"--38", ""}};
+    for (const auto &c : cases)
+        QVERIFY2(SurveyAngle::toCellForm(c[0]) == c[1], c[0]);
+}
+
+// The projection's fields at their limits, typed and saved; a refusal ("!") writes nothing and
+// says what to type.
+void TestDialogs::editorFields_data()
+{
+    addColumns<QString, QString, QString>("field", "text", "saved");
+    const char *const cases[][3] = {{"Meridian", "38 29 00", "lon0=38.48333333333"},
+        {"Meridian", "38°29′00″", "lon0=38.48333333333"},
+        {"Meridian", "38°29,5'", "lon0=38.49166666666"}, {"Meridian", "180", "lon0=180,"},
+        {"Meridian", "180 0 1", "!Осевой меридиан: введите угол"},
+        {"Meridian", "38 60 00", "!например 38 29 00"},
+        {"OriginLatitude", "89 59 59", "lat0=89.99972"}, {"OriginLatitude", "90", "!меньше 90°"},
+        {"Scale", "0,9", "k=0.9,"}, {"Scale", "0.8999", "!масштаб от 0.9 до 1.1"},
+        {"Scale", "1.1", "k=1.1,"}, {"Scale", "1.1001", "!масштаб от 0.9 до 1.1"},
+        {"Scale", "1 2", "!Масштаб: введите число"}, {"Keys", "1 2 1 0", "tm:sk42:"},
+        {"Keys", "1 2 1", "!введите 4 числа"}, {"Height", "1 0.001 0", "tm:sk42:"},
+        {"Height", "1 2", "!одно число dH или три"}};
+    for (const auto &c : cases)
+        QTest::addRow("%s %s", c[0], c[1]) << QString("lineEdit") + c[0] << c[1] << c[2];
+}
+
+void TestDialogs::editorFields()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, saved);
+    LocalSystemsDialog dialog({}, QString(), path);
+    dialog.show();
+    // A new system: Pulkovo 42, scale 1, origin latitude 0; the meridian asked for in words.
+    QVERIFY(message(&dialog).startsWith("Осевой меридиан: введите угол"));
+    QCOMPARE(child<QComboBox>(&dialog, "comboBoxDatum")->currentText(), QString("Пулково 42"));
+    QCOMPARE(child<QLineEdit>(&dialog, "lineEditScale")->text(), QString("1"));
+    QCOMPARE(child<QLineEdit>(&dialog, "lineEditOriginLatitude")->text(), QString("0"));
+    typeInto(child<QLineEdit>(&dialog, "lineEditName"), "Участок");
+    typeInto(child<QLineEdit>(&dialog, "lineEditMeridian"), "38");
+    for (const char *name : {"lineEditFalseEasting", "lineEditFalseNorthing"})
+        typeInto(child<QLineEdit>(&dialog, name), "-5712900,5");
+    if (field == "lineEditKeys")
+        chooseItem(child<QComboBox>(&dialog, "comboBoxKeys"), "подобие: dX dY a b");
+    typeInto(child<QLineEdit>(&dialog, qPrintable(field)), text);
+    clickButton(&dialog, "Сохранить");
+    const bool refused = saved.startsWith('!');
+    QCOMPARE(dialog.isVisible(), refused);
+    QCOMPARE(QFile::exists(path), !refused);
+    if (refused) {
+        QVERIFY2(message(&dialog).contains(saved.mid(1)), qPrintable(message(&dialog)));
+        QVERIFY(!message(&dialog).contains("nan") && !message(&dialog).contains("base"));
+        return;
+    }
+    const LocalSystems::Systems systems = savedSystems(path);
+    QCOMPARE(systems.size(), 1);
+    QCOMPARE(systems.first().name, QString("Участок"));
+    QVERIFY2(systems.first().base.contains(saved), qPrintable(systems.first().base));
+}
+
+// The editor opened by a panel's "…": a system typed in and saved joins both panels' lists.
+void TestDialogs::editorFromWindow()
+{
+    QFile::remove(LocalSystems::defaultPath());
+    TestWindow window(tempPath("no.grd"));
+    chooseItem(child<QComboBox>(window.left(), "comboBoxType"), "Местная система");
+    bool saved = false;
+    whenModal([&saved](QWidget *dialog) {
+        chooseItem(child<QComboBox>(dialog, "comboBoxKind"), "Гаусса-Крюгера");
+        typeInto(child<QLineEdit>(dialog, "lineEditName"), "Район 7");
+        typeInto(child<QSpinBox>(dialog, "spinBoxZone"), "7");
+        // Enter in a field saves, as in any dialog.
+        QTest::keyClick(child<QLineEdit>(dialog, "lineEditHeight"), Qt::Key_Return);
+        saved = !dialog->isVisible();
+        if (!saved)
+            dialog->close();
+    });
+    click(window.left(), "pushButtonLocalSystems");
+    QVERIFY(saved);
+    const LocalSystems::Systems systems = savedSystems(LocalSystems::defaultPath());
+    QCOMPARE(systems.size(), 1);
+    QCOMPARE(systems.first().base, QString("gk:sk42:7"));
+    for (Panel *panel : {window.left(), window.right()})
+        QCOMPARE(child<QComboBox>(panel, "comboBoxLocalSystem")->findText("Район 7"), 0);
+}
+
+// Add, copy, delete: the list saved is the list shown; a repeated name is refused by name.
+void TestDialogs::editorList()
+{
+    LocalSystemsDialog dialog(
+        {city, {"U", "utm:37n", LocalSystems::System::Keys::None, {}, {2.5, 0, 0}}}, "U", path);
+    dialog.show();
+    auto *list = child<QListWidget>(&dialog, "listWidgetSystems");
+    QCOMPARE(list->currentItem()->text(), QString("U"));
+    QCOMPARE(child<QComboBox>(&dialog, "comboBoxKind")->currentText(), QString("UTM"));
+    QVERIFY(!child<QLineEdit>(&dialog, "lineEditMeridian")->isEnabled());
+    clickButton(&dialog, "Копировать");
+    QCOMPARE(list->currentItem()->text(), QString("U (копия)"));
+    typeInto(child<QLineEdit>(&dialog, "lineEditName"), "Город");
+    clickButton(&dialog, "Сохранить");
+    QVERIFY(message(&dialog).contains("Имя «Город» уже занято"));
+    QVERIFY(!QFile::exists(path));
+    typeInto(child<QLineEdit>(&dialog, "lineEditName"), "U2");
+    QTest::mouseClick(
+        list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    QCOMPARE(child<QLineEdit>(&dialog, "lineEditName")->text(), QString("Город"));
+    clickButton(&dialog, "Удалить");
+    clickButton(&dialog, "Добавить");
+    clickButton(&dialog, "Удалить"); // the new one, never completed
+    QCOMPARE(list->count(), 2);
+    clickButton(&dialog, "Сохранить");
+    QVERIFY(!dialog.isVisible());
+    const LocalSystems::Systems saved = savedSystems(path);
+    QCOMPARE(saved.size(), 2);
+    QCOMPARE(saved.at(1).name, QString("U2"));
+    QCOMPARE(saved.at(1).base, QString("utm:37n"));
+    QCOMPARE(saved.at(1).dh[0], 2.5);
+}
+
+// "Из строки PROJ…" makes a new system unless told to replace; a refusal names the datums as the
+// lists do.
+void TestDialogs::editorFromProj()
+{
+    LocalSystemsDialog dialog({city}, "Город", path);
+    dialog.show();
+    const auto import = [&dialog](const QString &definition, bool replace) {
+        whenModal([definition, replace](QWidget *box) {
+            auto *edit = child<QPlainTextEdit>(box, "plainTextEditProj");
+            // A 150-character definition shows whole in two lines.
+            QVERIFY(edit->width() * 2 >= edit->fontMetrics().horizontalAdvance(QString(epsgSk42)));
+            edit->setPlainText(definition);
+            if (replace)
+                tick(child<QCheckBox>(box, "checkBoxReplace"));
+            clickButton(box, "Принять");
+        });
+        clickButton(&dialog, "Из строки PROJ…");
+    };
+    import(QString(epsgSk42).section(" +towgs84", 0, 0), false);
+    QVERIFY2(message(&dialog).contains("без него Пулково 42 и Пулково 95 не различить"),
+        qPrintable(message(&dialog)));
+    QCOMPARE(child<QListWidget>(&dialog, "listWidgetSystems")->count(), 1);
+    import(epsgSk42, false);
+    QVERIFY2(message(&dialog).contains("взят датум Пулково 42") && message(&dialog).contains(" см")
+            && !message(&dialog).contains("position"),
+        qPrintable(message(&dialog)));
+    QCOMPARE(child<QListWidget>(&dialog, "listWidgetSystems")->count(), 2);
+    QCOMPARE(child<QLineEdit>(&dialog, "lineEditMeridian")->text(), QString("37.98333333333"));
+    import(QString(epsgSk42).replace("+lon_0=37.98333333333", "+lon_0=39"), true);
+    QCOMPARE(child<QListWidget>(&dialog, "listWidgetSystems")->count(), 2);
+    clickButton(&dialog, "Сохранить");
+    const LocalSystems::Systems saved = savedSystems(path);
+    QCOMPARE(saved.size(), 2);
+    QCOMPARE(saved.at(0).base, QString("gk:sk42:7"));
+    QVERIFY2(saved.at(1).base.startsWith("tm:sk42:lon0=39,"), qPrintable(saved.at(1).base));
+}
+
+// Отмена, Esc and the window's close: without changes they close; with changes they ask.
+void TestDialogs::editorClosing()
+{
+    const struct
+    {
+        const char *how;
+        bool edit, yes, no, open, written;
+    } cases[] = {{"Отмена", false, true, false, false, false},
+        {"Esc", true, true, false, false, true}, {"Отмена", true, false, true, false, false},
+        {"close", true, false, false, true, false}};
+    for (const auto &c : cases) {
+        QFile::remove(path);
+        DialogLog log;
+        log.yes = c.yes, log.no = c.no;
+        LocalSystemsDialog dialog({city}, "Город", path);
+        dialog.show();
+        auto *height = child<QLineEdit>(&dialog, "lineEditHeight");
+        if (c.edit)
+            typeInto(height, "0.25");
+        if (c.how == QByteArray("Отмена"))
+            clickButton(&dialog, "Отмена");
+        else if (c.how == QByteArray("Esc"))
+            QTest::keyClick(height, Qt::Key_Escape);
+        else
+            dialog.close();
+        QCOMPARE(log.shown.size(), c.edit ? 1 : 0);
+        QVERIFY(!c.edit || log.shown.first().startsWith("changes|"));
+        QCOMPARE(dialog.isVisible(), c.open);
+        QCOMPARE(QFile::exists(path), c.written);
+        QVERIFY(!c.written || savedSystems(path).first().dh[0] == 0.25);
+    }
+}
+
+// "Ключи…": the base chosen with its controls, both lists loaded, a point left
+// out by its check box, the report saved with its suffix, the system saved once
+// under a name; the lists are there when the dialog opens again.
+void TestDialogs::keysDialog()
+{
+    QFile::remove(LocalSystems::defaultPath());
+    TestWindow window(tempPath("no.grd"));
+    QString a, b;
+    for (int i = 0; i < 6; ++i) {
+        const double x = 6100000 + 1000 * i, y = 7400000 + 700 * (i % 3);
+        const double slip = i == 4 ? 0.5 : 0.003 * (i % 2 ? 1 : -1);
+        a += QStringLiteral("P%1; %2; %3; 150\n").arg(i).arg(x, 0, 'f', 3).arg(y, 0, 'f', 3);
+        b += QStringLiteral("P%1; %2; %3; 160\n")
+                 .arg(i)
+                 .arg(x - 6000000 + slip, 0, 'f', 3)
+                 .arg(y - 7000000, 0, 'f', 3);
+    }
+    QVERIFY(writeFile(tempPath("a.txt"), a.toUtf8()) && writeFile(tempPath("b.txt"), b.toUtf8()));
+    QFile::remove(tempPath("отчёт.txt"));
+    QString report;
+    whenModal([&](QWidget *dialog) {
+        chooseItem(child<QComboBox>(dialog, "comboBoxKind"), "Гаусса-Крюгера");
+        chooseItem(child<QComboBox>(dialog, "comboBoxDatum"), "Пулково 95");
+        typeInto(child<QSpinBox>(dialog, "spinBoxZone"), "7");
+        for (const char *button : {"pushButtonLoadA", "pushButtonLoadB"}) {
+            window.log.fileName
+                = tempPath(button == QByteArray("pushButtonLoadA") ? "a.txt" : "b.txt");
+            click(dialog, button);
+        }
+        clickButton(dialog, "Вычислить");
+        auto *report = child<QPlainTextEdit>(dialog, "plainTextEditReport");
+        QVERIFY2(report->toPlainText().contains("gk:sk95:7")
+                || report->toPlainText().contains("Пулково 95"),
+            qPrintable(report->toPlainText()));
+        QVERIFY(report->toPlainText().contains("Подозрительных точек: 1"));
+        auto *residuals = child<QTableWidget>(dialog, "tableWidgetResiduals");
+        residuals->setFocus();
+        residuals->setCurrentCell(4, 0);
+        QTest::keyClick(residuals, Qt::Key_Space);
+        QVERIFY2(report->toPlainText().contains("В уравнивании 5 из 6 точек"),
+            qPrintable(report->toPlainText()));
+        window.log.fileName = tempPath("отчёт");
+        clickButton(dialog, "Сохранить отчёт…");
+        QCOMPARE(QString::fromUtf8(readFile(tempPath("отчёт.txt"))), report->toPlainText());
+        window.log.fileName = "Город-2"; // the name asked for, once free, then taken
+        clickButton(dialog, "Сохранить как местную систему…");
+        clickButton(dialog, "Сохранить как местную систему…");
+        QVERIFY(window.log.shown.last().contains("«Город-2» уже есть"));
+        clickButton(dialog, "Закрыть");
+    });
+    click(window.left(), "pushButtonFitKeys");
+    QVERIFY(QFile::exists(tempPath("отчёт.txt")));
+    QCOMPARE(savedSystems(LocalSystems::defaultPath()).size(), 1);
+    for (Panel *panel : {window.left(), window.right()})
+        QCOMPARE(child<QComboBox>(panel, "comboBoxLocalSystem")->findText("Город-2"), 0);
+    bool kept = false;
+    whenModal([&kept](QWidget *dialog) {
+        auto *keys = qobject_cast<KeyFitDialog *>(dialog);
+        kept = keys && keys->tableA()->rows().size() == 6 && keys->tableB()->rows().size() == 6
+            && child<QComboBox>(dialog, "comboBoxDatum")->currentText() == "Пулково 95";
+        clickButton(dialog, "Закрыть");
+    });
+    click(window.right(), "pushButtonFitKeys");
+    QVERIFY(kept);
+}
+
+// At 1366 x 768 every caption, field hint and list entry of the dialogs shows whole.
+void TestDialogs::textsWhole()
+{
+    const QString name24 = "МСК-50 зона 2 Подольский";
+    QCOMPARE(name24.size(), 24);
+    LocalSystemsDialog editor(
+        {{name24, "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}}, QString(), path);
+    KeyFitDialog keys({{name24, "tm:sk42:lon0=38,lat0=0,k=1,fe=0,fn=0",
+                          LocalSystems::System::Keys::None, {}, {}}},
+        path, true, "gk:sk42:7");
+    for (QDialog *dialog : {static_cast<QDialog *>(&editor), static_cast<QDialog *>(&keys)}) {
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QVERIFY2(dialog->width() <= 1366 && dialog->height() <= 768 - 60,
+            qPrintable(QString("%1x%2").arg(dialog->width()).arg(dialog->height())));
+        QVERIFY2(clipped(dialog).isEmpty(), qPrintable(clipped(dialog).join("; ")));
+    }
+    chooseItem(child<QComboBox>(&editor, "comboBoxKind"), "Поперечный Меркатор");
+    for (const char *field : {"lineEditMeridian", "lineEditOriginLatitude", "lineEditKeys"})
+        child<QLineEdit>(&editor, field)->clear();
+    QVERIFY2(clipped(&editor).isEmpty(), qPrintable(clipped(&editor).join("; ")));
+    const auto *list = child<QListWidget>(&editor, "listWidgetSystems");
+    QVERIFY(list->viewport()->width() >= list->fontMetrics().horizontalAdvance(name24) + 8);
+    // The keys dialog offers the local system's own projection by its name, whole.
+    auto *kind = child<QComboBox>(&keys, "comboBoxKind");
+    chooseItem(kind, "основа «" + name24 + "»");
+    QVERIFY(kind->width() >= kind->fontMetrics().horizontalAdvance(kind->currentText()));
+}
+
+// The window at its first-start size on a 1366 x 768 screen and at its minimum: its captions whole.
+void TestDialogs::windowTextsWhole()
+{
+    QString error;
+    QVERIFY(LocalSystems::write(LocalSystems::defaultPath(),
+        {{"МСК-50 зона 2 Подольский", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}},
+        &error));
+    TestWindow window(KELVADRA_EGM96_GRD);
+    MainWindow &w = *window.window;
+    const QList<QTableWidget *> tables {window.left()->table(), window.right()->table()};
+    const QSize frame = WindowSize::typicalFrame(&w);
+    w.setMinimumSize(w.minimumSizeHint());
+    w.resize(WindowSize::firstStartSize(&w, tables, QRect(0, 0, 1366, 768), frame));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QSize firstStart = w.size();
+    for (const bool smallest : {false, true}) {
+        for (Panel *panel : {window.left(), window.right()}) {
+            for (const char *type : {"Местная система", "Геодезическая"}) {
+                chooseItem(child<QComboBox>(panel, "comboBoxType"), type);
+                QCoreApplication::processEvents();
+                w.resize(smallest ? w.minimumSizeHint() : firstStart);
+                QVERIFY2(clipped(&w).isEmpty(),
+                    qPrintable(QString("%1x%2: ").arg(w.width()).arg(w.height())
+                        + clipped(&w).join("; ")));
+                auto *local = child<QComboBox>(panel, "comboBoxLocalSystem");
+                if (local->isVisible())
+                    QVERIFY(local->width() - 30
+                        >= local->fontMetrics().horizontalAdvance(local->currentText()));
+            }
+        }
+    }
+}
+
+// Automatic zones read "авто", a zone typed comes back; the height column says which height.
+void TestDialogs::zoneAndHeights()
+{
+    TestWindow window(KELVADRA_EGM96_GRD);
+    Panel *panel = window.left();
+    chooseItem(child<QComboBox>(panel, "comboBoxType"), "Гаусса-Крюгера");
+    auto *zone = child<QSpinBox>(panel, "spinBoxZone");
+    auto *automatic = child<QCheckBox>(panel, "checkBoxAutoZone");
+    QVERIFY(automatic->isChecked());
+    QCOMPARE(zone->text(), QString("авто"));
+    tick(automatic);
+    typeInto(zone, "13");
+    QCOMPARE(panel->choices().zone, 13);
+    tick(automatic);
+    QCOMPARE(zone->text(), QString("авто"));
+    QVERIFY(panel->choices().autoZone);
+    tick(automatic);
+    QCOMPARE(zone->value(), 13);
+    configure(panel, "gk:sk42:1");
+    QCOMPARE(zone->text(), QString("1")); // zone 1 typed is no "авто"
+
+    const auto header = [panel] { return panel->table()->horizontalHeaderItem(3)->text(); };
+    auto *geoid = child<QComboBox>(panel, "comboBoxGeoid");
+    QCOMPARE(header(), QString("h (эллипс.)"));
+    chooseItem(geoid, "EGM96");
+    QCOMPARE(header(), QString("H (EGM96)"));
+    chooseItem(child<QComboBox>(panel, "comboBoxType"), "Геодезическая");
+    QCOMPARE(header(), QString("H (EGM96)"));
+    window.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&*window.window));
+    const QHeaderView *view = panel->table()->horizontalHeader();
+    for (const QString &text : {QString("h (эллипс.)"), QString("H (EGM96)")})
+        QVERIFY(view->sectionSize(3) >= view->fontMetrics().horizontalAdvance(text) + 8);
+}
+
+// The About box lists every key of the key table in one column of keys and one of actions.
+void TestDialogs::aboutKeys()
+{
+    TestWindow window(tempPath("no.grd"));
+    window.log.shown.clear();
+    click(window.right(), "pushButtonAbout");
+    QCOMPARE(window.log.shown.size(), 1);
+    const QString text = window.log.shown.first();
+    QVERIFY(text.startsWith("about|О программе|"));
+    const QVector<WindowKeys::Command> commands = WindowKeys::commands();
+    QCOMPARE(text.count("<tr>"), commands.size());
+    for (const WindowKeys::Command &c : commands)
+        QVERIFY2(text.contains("<nobr>" + c.keys + "</nobr></td><td><nobr>" + c.action),
+            qPrintable(c.keys));
+    for (const char *keys :
+        {"Ctrl+Insert", "Ctrl+Delete", "Стрелка вниз", "Ctrl+Shift+Tab", "F9, Ctrl+Enter"})
+        QVERIFY2(text.contains(QString("<nobr>%1</nobr>").arg(keys)), keys);
+}
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"
