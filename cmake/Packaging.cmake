@@ -20,7 +20,7 @@ Gauss-Krueger and Transverse Mercator systems on the Pulkovo 1942/1995, PZ-90, \
 GSK-2011, WGS 84 and ITRF2008 datums by the parameters of GOST 32453-2017, with \
 heights above the ellipsoid or above the EGM96 geoid. Its user interface is in \
 Russian. kelvadra-convert converts points files the same way from the command \
-line. The package also holds the kelvadra library with its C interface, \
+line, and the Python module kelvadra the same on numpy arrays. The package also holds the kelvadra library with its C interface, \
 header, CMake package and pkg-config file.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -32,6 +32,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vorlanix.example/coordconv")
 # Russian buttons in Qt's own dialogs, and a font with Cyrillic letters.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qttranslations5-l10n, fonts-dejavu-core")
+# The Python module is used only from Python with numpy.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3, python3-numpy")
 find_program(KELVADRA_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KELVADRA_DPKG_SHLIBDEPS)
     # The program's own library is found through its RUNPATH in the package.

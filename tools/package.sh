@@ -96,6 +96,20 @@ converted=$(echo "P, 55.5, 37.5, 100" | env -u LD_LIBRARY_PATH -u DISPLAY "$conv
 grep -qE '^P; 55\.500000000; 37\.500000000; 8[0-9]\.[0-9]{3}$' <<<"$converted" \
     || fail "kelvadra-convert gave: $converted"
 
+# The Python module, when the build made one, imports from the package and
+# finds the grid beside the programs.
+if compgen -G "$build/python/kelvadra*.so" >/dev/null; then
+    module=$(grep -E '^/usr/lib/python3\.[0-9]+/dist-packages/kelvadra\..*\.so$' <<<"$contents" || true)
+    if [ -z "$module" ]; then
+        fail "the package lacks the Python module"
+    else
+        height=$(cd / && env -u LD_LIBRARY_PATH PYTHONPATH="$(dirname "$root$module")" /usr/bin/python3 -c \
+            'import kelvadra; print(kelvadra.Transformer("geod:wgs84", "geod:wgs84+egm96").transform(55.5, 37.5)[2])' 2>&1) \
+            || fail "the packaged Python module: $height"
+        grep -qE '^8[0-9]\.[0-9]+$' <<<"$height" || fail "the packaged Python module gave: $height"
+    fi
+fi
+
 if [ "$failures" -ne 0 ]; then
     echo "package check: $failures problem(s)" >&2
     exit 1

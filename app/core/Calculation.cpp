@@ -227,13 +227,23 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
         point[1] = CellText::parseAngle(c2, &inRange2);
         if (!inRange1 || !inRange2)
             return Failure::MinutesSeconds;
-        if (!(std::fabs(point[0]) <= 90.0))
-            return Failure::Latitude;
     } else if (!CellText::parseNumber(c1, &point[0]) || !CellText::parseNumber(c2, &point[1])) {
         return Failure::Invalid;
     }
     if (!CellText::parseNumber(c3, &point[2]))
         return Failure::Invalid;
+    return checkPoint(side, point, zone);
+}
+
+Failure checkPoint(const Side &side, double point[3], int *zone)
+{
+    // No text reads as these; numbers handed in may be them.
+    for (int i = 0; i < 3; ++i) {
+        if (!std::isfinite(point[i]))
+            return Failure::Invalid;
+    }
+    if (side.kind == SystemKind::Geodetic && !(std::fabs(point[0]) <= 90.0))
+        return Failure::Latitude;
     if (!withinReach(side.kind, point))
         return Failure::TooFar;
     if (side.kind == SystemKind::Local && !toBase(side, point))
@@ -316,7 +326,7 @@ bool Calculator::setUpPerPoint()
     return !(sourceGeoid || targetGeoid) || check_geoid(geoid);
 }
 
-Failure Calculator::convertPoint(const double in[3], const transform &t,
+Failure Calculator::convertThrough(const double in[3], const transform &t,
     const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3])
 {
     double point[3] = {in[0], in[1], in[2]};
@@ -339,7 +349,7 @@ Failure Calculator::convertFixed(const double in[3], double out[3], int *zone) c
             failure = convertWithRowZones(
                 source.system, target.system, fixedTransform, geoid, from, to, in, out);
         else
-            failure = convertPoint(in, fixedTransform, from, to, out);
+            failure = convertThrough(in, fixedTransform, from, to, out);
     }
     if (failure == Failure::None && isPlane(target))
         failure = checkZone(target.system, targetPlane, targetPlaneFromSource ? in : out, out, zone,
@@ -406,28 +416,15 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
 
 void Calculator::format(const double point[3], bool heightDefaulted, PointRow *row) const
 {
-    double second = point[1];
-    if (target.kind == SystemKind::Geodetic) {
-        // The range asked for, whatever the input's: within one datum the
-        // library keeps a longitude as it was given (540 stays 540).
-        second = std::remainder(second, 360.0);
-        if (target.unsignedLongitude)
-            second = normalize_positive_longitude_deg(second);
-        // What would be written as 360 in 0 to 360 is 0.
-        const double written = std::round(second * 1e9) / 1e9;
-        if (target.unsignedLongitude && written >= 360.0)
-            second = 0.0;
-    }
-
     if (target.decimalDegrees) {
         row->coordinates[0] = CellText::formatFixed(point[0], 9);
-        row->coordinates[1] = CellText::formatFixed(second, 9);
+        row->coordinates[1] = CellText::formatFixed(point[1], 9);
     } else if (target.dmsUnits) {
         row->coordinates[0] = CellText::formatDms(point[0]);
-        row->coordinates[1] = CellText::formatDms(second);
+        row->coordinates[1] = CellText::formatDms(point[1]);
     } else {
         row->coordinates[0] = CellText::formatFixed(point[0], 3);
-        row->coordinates[1] = CellText::formatFixed(second, 3);
+        row->coordinates[1] = CellText::formatFixed(point[1], 3);
     }
     if (!heightDefaulted)
         row->coordinates[2] = CellText::formatFixed(point[2], 3);
@@ -461,16 +458,7 @@ PointRow Calculator::convert(const PointRow &row) const
     Failure failure = this->failure == SetUpFailure::None ? readPoint(source, c1, c2, c3, in, &zone)
                                                           : Failure::NotConverted;
     if (failure == Failure::None)
-        failure = rule == ZoneRule::Fixed ? convertFixed(in, out, &zone)
-                                          : convertPerPoint(in, out, &zone);
-    // A latitude past a pole is no point either (a plane point far out).
-    if (failure == Failure::None && target.kind == SystemKind::Geodetic
-        && !(std::fabs(out[0]) <= 90.0))
-        failure = Failure::NotConverted;
-    if (failure == Failure::None && target.kind == SystemKind::Local && !fromBase(target, out))
-        failure = Failure::NotConverted;
-    if (failure == Failure::None && !withinReach(target.kind, out))
-        failure = Failure::TooFar;
+        failure = convertPoint(in, out, &zone);
     if (failure != Failure::None) {
         result.outcome = PointRow::Outcome::Failed;
         result.reason = reasonText(failure, zone);
@@ -479,6 +467,36 @@ PointRow Calculator::convert(const PointRow &row) const
     result.outcome = PointRow::Outcome::Converted;
     format(out, heightDefaulted, &result);
     return result;
+}
+
+Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) const
+{
+    int checked = 0;
+    if (!zone)
+        zone = &checked;
+    if (this->failure != SetUpFailure::None)
+        return Failure::NotConverted;
+    Failure failure
+        = rule == ZoneRule::Fixed ? convertFixed(in, out, zone) : convertPerPoint(in, out, zone);
+    // A latitude past a pole is no point either (a plane point far out).
+    if (failure == Failure::None && target.kind == SystemKind::Geodetic
+        && !(std::fabs(out[0]) <= 90.0))
+        failure = Failure::NotConverted;
+    if (failure == Failure::None && target.kind == SystemKind::Local && !fromBase(target, out))
+        failure = Failure::NotConverted;
+    if (failure == Failure::None && !withinReach(target.kind, out))
+        failure = Failure::TooFar;
+    if (failure != Failure::None || target.kind != SystemKind::Geodetic)
+        return failure;
+    // The range asked for, whatever the input's: within one datum the
+    // library keeps a longitude as it was given (540 stays 540).
+    out[1] = std::remainder(out[1], 360.0);
+    if (target.unsignedLongitude)
+        out[1] = normalize_positive_longitude_deg(out[1]);
+    // What would be written as 360 in 0 to 360 is 0.
+    if (target.unsignedLongitude && std::round(out[1] * 1e9) / 1e9 >= 360.0)
+        out[1] = 0.0;
+    return Failure::None;
 }
 
 Result Calculator::run(const PointRows &rows) const

@@ -69,6 +69,11 @@ QString reasonText(Failure failure, int zone = 0);
 // conversion). A blank height must have been replaced before.
 Failure readPoint(const Side &side, const QString &c1, const QString &c2, const QString &c3,
     double point[3], int *zone = nullptr);
+// The input checks of readPoint on numbers already read (the same order as
+// written): finite numbers, a latitude within 90 degrees, the 10 000 km rule, a local point
+// taken into its base, the fixed zone's prefix. Numbers from elsewhere than a
+// row's text go through this too, so they fail where the text would.
+Failure checkPoint(const Side &side, double point[3], int *zone = nullptr);
 
 struct Result
 {
@@ -114,6 +119,11 @@ public:
     // One row converted (after a successful set-up): Converted, NoPoint (no
     // coordinates) or Failed with its reason; the name is trimmed.
     PointRow convert(const PointRow &row) const;
+    // One point as readPoint gives it (checked, a local point in its base)
+    // into the target's numbers before formatting: the longitude in the range
+    // the target asks for, a local target's point in its own X, Y, H. The
+    // path of convert between reading and formatting.
+    Failure convertPoint(const double in[3], double out[3], int *zone = nullptr) const;
     // Every row.
     Result run(const PointRows &rows) const;
 
@@ -123,7 +133,7 @@ private:
     // *zone: the zone of the last check, for the reason's text.
     Failure convertFixed(const double in[3], double out[3], int *zone) const;
     Failure convertPerPoint(const double in[3], double out[3], int *zone) const;
-    static Failure convertPoint(const double in[3], const transform &t,
+    static Failure convertThrough(const double in[3], const transform &t,
         const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3]);
     void format(const double point[3], bool heightDefaulted, PointRow *row) const;
 
