@@ -230,11 +230,13 @@ def match(names_a, names_b):
 
 
 def _unmatched(only_a, only_b):
+    """The report's closing lines on names in one list only, as the
+    converter writes them."""
     lines = []
     for which, names in (("A", only_a), ("B", only_b)):
         if names:
-            lines.append("Только в слое %s: %s" % (which, ", ".join(names)))
-    return "\n" + "\n".join(lines) + "\n" if lines else ""
+            lines.append("Только в списке %s: %s\n" % (which, ", ".join(names)))
+    return "".join(lines)
 
 
 def as_html(report):
