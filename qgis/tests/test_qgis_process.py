@@ -5,6 +5,7 @@ import csv
 import json
 import os
 import subprocess
+import zipfile
 
 import pytest
 from conftest import (A_POINTS, B_POINTS, CONVERTER, HOME, PLUGINS, convert, features,
@@ -19,7 +20,7 @@ QGIS_PROCESS = "/usr/bin/qgis_process.bin"
 def qgis_process(*arguments):
     module_path = os.pathsep.join(os.path.abspath(p) for p in
                                   os.environ.get("PYTHONPATH", "").split(os.pathsep) if p)
-    environment = dict(os.environ, QGIS_PLUGINPATH=PLUGINS, PYTHONPATH=module_path,
+    environment = dict(os.environ, PYTHONPATH=module_path,
                        # QGIS's Python must be Debian's, whatever comes first on PATH.
                        PATH="/usr/bin:" + os.environ.get("PATH", ""))
     return subprocess.run([QGIS_PROCESS, *arguments], capture_output=True, text=True,
@@ -35,6 +36,14 @@ def run(algorithm, **parameters):
 
 @pytest.fixture(scope="module", autouse=True)
 def enabled():
+    """The plugin installed from its zip as the plugin manager does: unpacked
+    into the profile's plugin folder, then enabled."""
+    made = subprocess.run([os.path.join(PLUGINS, os.pardir, "tools", "qgis-zip.sh"), HOME],
+                          capture_output=True, text=True, check=True).stdout.strip()
+    plugins = os.path.join(os.environ["QGIS_CUSTOM_CONFIG_PATH"], "profiles", "default",
+                           "python", "plugins")
+    with zipfile.ZipFile(made) as archive:
+        archive.extractall(plugins)
     done = qgis_process("plugins", "enable", "kelvadra_gost")
     assert done.returncode == 0 and "* kelvadra_gost" in done.stdout, done.stdout + done.stderr
 
@@ -118,15 +127,11 @@ def test_export_proj_equals_show_proj():
     assert run("exportproj", SYSTEM="msk:Район")["PROJ"] == expected
 
 
-@pytest.mark.parametrize("arguments, message", [
-    (("--SOURCE=gk:sk42:61", "--TARGET=geod:wgs84"), "зона 1–60"),
-    (("--SOURCE=gk:sk42:7", "--TARGET=msk:Нет"), "местной системы «Нет» нет"),
-])
-def test_bad_parameters_are_refused(arguments, message, tmp_path):
+def test_bad_parameters_are_refused(tmp_path):
     source = geopackage(memory_layer([(n, y, x, h) for n, x, y, h in A_POINTS[:1]]),
                         str(tmp_path / "p.gpkg"))
     out = tmp_path / "out.gpkg"
-    done = qgis_process("run", "kelvadra:convertpoints", "--INPUT=" + source, *arguments,
-                        "--OUTPUT=%s" % out)
-    assert done.returncode != 0 and message in done.stdout + done.stderr
+    done = qgis_process("run", "kelvadra:convertpoints", "--INPUT=" + source,
+                        "--SOURCE=gk:sk42:61", "--TARGET=geod:wgs84", "--OUTPUT=%s" % out)
+    assert done.returncode != 0 and "зона 1–60" in done.stdout + done.stderr
     assert not out.exists()
