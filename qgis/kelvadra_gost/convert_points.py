@@ -1,10 +1,11 @@
 """kelvadra:convertpoints — a layer's points from one system into another."""
 
+import gc
 import os
+import struct
 
 import numpy
-from qgis.core import (QgsFeature, QgsFeatureSink, QgsField, QgsFields, QgsGeometry,
-                       QgsPoint, QgsProcessing, QgsProcessingException,
+from qgis.core import (QgsFeatureSink, QgsField, QgsFields, QgsGeometry, QgsProcessing, QgsProcessingException,
                        QgsProcessingOutputNumber, QgsProcessingOutputString,
                        QgsProcessingParameterEnum, QgsProcessingParameterFeatureSink,
                        QgsProcessingParameterFeatureSource, QgsProcessingParameterField,
@@ -134,7 +135,20 @@ class ConvertPoints(Algorithm):
         target = crs.for_form(target_form)
         if target.note:
             feedback.pushWarning(target.note)
-        read = points.read(source, source_form, x_field, y_field, z_field, feedback)
+        # Python's cycle collector would walk the growing list of features
+        # again and again; features hold no cycles.
+        collecting = gc.isenabled()
+        gc.disable()
+        try:
+            return self._run(parameters, context, feedback, source, transformer, target,
+                             (source_form, x_field, y_field, z_field))
+        finally:
+            if collecting:
+                gc.enable()
+
+    def _run(self, parameters, context, feedback, source, transformer, target, how):
+        source_form = how[0]
+        read = points.read(source, *how, feedback=feedback)
         if read is None:
             return {}
         results, geometry = self._convert(transformer, source_form, target, read)
@@ -146,7 +160,7 @@ class ConvertPoints(Algorithm):
                                           QgsWkbTypes.PointZ, target.crs)
         if sink is None:
             raise QgsProcessingException(self.invalidSinkError(parameters, self.OUTPUT))
-        self._write(sink, fields, read, results, geometry, status, feedback)
+        self._write(sink, read, results, geometry, status, feedback)
 
         failed = sum(1 for s in status if s)
         total = len(status)
@@ -203,19 +217,22 @@ class ConvertPoints(Algorithm):
         return status
 
     @staticmethod
-    def _write(sink, fields, read, results, geometry, status, feedback):
+    def _write(sink, read, results, geometry, status, feedback):
+        """The read features themselves (copies, the input is not touched)
+        with the results appended, added in batches."""
         columns = [r.tolist() for r in results]
-        gx, gy, gz = (g.tolist() for g in geometry)
+        placed = iter(points_of(*geometry, numpy.array([not s for s in status], dtype=bool)))
         batch = []
         for i, feature in enumerate(read.features):
-            out = QgsFeature(fields)
+            attributes = feature.attributes()
             if status[i]:
-                out.setAttributes(feature.attributes() + [None, None, None, status[i]])
+                attributes.extend((None, None, None, status[i]))
+                feature.clearGeometry()
             else:
-                out.setAttributes(feature.attributes()
-                                  + [columns[0][i], columns[1][i], columns[2][i], ""])
-                out.setGeometry(QgsGeometry(QgsPoint(gx[i], gy[i], gz[i])))
-            batch.append(out)
+                attributes.extend((columns[0][i], columns[1][i], columns[2][i], ""))
+                feature.setGeometry(next(placed))
+            feature.setAttributes(attributes)
+            batch.append(feature)
             if len(batch) == 10000:
                 _add(sink, batch)
                 batch = []
@@ -223,6 +240,21 @@ class ConvertPoints(Algorithm):
                     return
                 feedback.setProgress(70 + 30.0 * i / len(read.features))
         _add(sink, batch)
+
+
+def points_of(x, y, z, wanted):
+    """QgsGeometry points of the wanted entries, made by QGIS in one go: one
+    multipoint read from WKB and split, three times faster than a point at a
+    time."""
+    count = int(numpy.count_nonzero(wanted))
+    record = numpy.zeros(count, dtype=[("order", "u1"), ("type", "<u4"), ("x", "<f8"),
+                                       ("y", "<f8"), ("z", "<f8")])
+    record["order"] = 1
+    record["type"] = 1001  # ISO WKB PointZ
+    record["x"], record["y"], record["z"] = x[wanted], y[wanted], z[wanted]
+    multipoint = QgsGeometry()
+    multipoint.fromWkb(struct.pack("<BII", 1, 1004, count) + record.tobytes())
+    return multipoint.asGeometryCollection() if count else []
 
 
 def _add(sink, features):
