@@ -34,9 +34,19 @@ class ExportProj(Algorithm):
         try:
             definition = kv().show_proj(form, systems=engine.systems_path())
         except ValueError as error:
-            # No text in PROJ's place: a model would hand the reason on as a
-            # definition.
-            raise QgsProcessingException(
-                "у «%s» нет строки PROJ: %s" % (form, error)) from None
-        feedback.pushInfo(definition)
-        return {self.PROJ: definition}
+            reason = str(error)
+        else:
+            feedback.pushInfo(definition)
+            return {self.PROJ: definition}
+        # No text in PROJ's place: a model would hand the reason on as a
+        # definition.
+        try:
+            entry = engine.local_entry(form, engine.systems_path())
+        except ValueError:
+            entry = None
+        if entry is not None:
+            # The system is known, so its keys or height shift are the reason;
+            # say it in this algorithm's terms.
+            reason = ("у местной системы есть ключи или поправка высоты, одна строка PROJ их "
+                      "не вмещает; строку её основы даёт SYSTEM=%s" % entry["base"])
+        raise QgsProcessingException("у «%s» нет строки PROJ: %s" % (form, reason))

@@ -8,7 +8,7 @@ import subprocess
 import zipfile
 
 import pytest
-from conftest import (A_POINTS, B_POINTS, CONVERTER, HOME, PLUGINS, convert, features,
+from conftest import (A_POINTS, B_POINTS, HOME, PLUGINS, convert, features,
                       geopackage, memory_layer)
 from test_fit import cli_fit
 
@@ -46,14 +46,6 @@ def enabled():
         archive.extractall(plugins)
     done = qgis_process("plugins", "enable", "kelvadra_gost")
     assert done.returncode == 0 and "* kelvadra_gost" in done.stdout, done.stdout + done.stderr
-
-
-def test_algorithms_are_listed():
-    listed = qgis_process("list").stdout
-    for line in ("kelvadra:convertpoints\tПересчёт координат (ГОСТ 32453-2017)",
-                 "kelvadra:fitkeys\tКлючи по общим точкам",
-                 "kelvadra:exportproj\tМестная система → строка PROJ"):
-        assert line in listed
 
 
 def test_geopackage_to_geopackage_equals_the_converter(tmp_path):
@@ -119,12 +111,6 @@ def test_fit_report_saved_system_and_its_use(tmp_path):
     for name, x, y, h in B_POINTS:
         assert [got[name][0][k] for k in ("x_2", "y_2", "h_2")] == pytest.approx(
             [x, y, h], abs=0.035)
-
-
-def test_export_proj_equals_show_proj():
-    expected = subprocess.run([CONVERTER, "--show-proj", "msk:Район"], capture_output=True,
-                              text=True, check=True).stdout.strip()
-    assert run("exportproj", SYSTEM="msk:Район")["PROJ"] == expected
 
 
 def test_bad_parameters_are_refused(tmp_path):
