@@ -144,6 +144,13 @@ class FitKeys(Algorithm):
                     raise QgsProcessingException(
                         "точка «%s» слоя %s не читается: %s" % (names[k], which,
                                                                 read.failures[k]))
+        if height != "none":
+            for read, which in ((a, "A"), (b, "B")):
+                if not read.heights:
+                    # Zeros would be fitted as heights without a word.
+                    raise QgsProcessingException(
+                        "у точек слоя %s нет высот (геометрия без z, поле Z_FIELD_%s не "
+                        "указано): выберите «без высот» или укажите высоты" % (which, which))
         ia = [i for i, _ in common]
         ib = [j for _, j in common]
         names = [names_a[i] for i in ia]

@@ -121,7 +121,8 @@ def memory_layer(rows, crs="EPSG:4326", geometry="PointZ", extra=()):
         else:
             feature.setAttributes([row[0]] + list(row[4:]))
             if row[1] is not None:
-                feature.setGeometry(QgsGeometry(QgsPoint(row[1], row[2], row[3])))
+                point = QgsPoint(*row[1:3]) if row[3] is None else QgsPoint(*row[1:4])
+                feature.setGeometry(QgsGeometry(point))
         features.append(feature)
     assert layer.dataProvider().addFeatures(features)
     return layer

@@ -129,6 +129,19 @@ def test_too_few_or_ambiguous_points_are_refused(rows_a, rows_b, model, message,
         assert not (tmp_path / "r.txt").exists()
 
 
+@pytest.mark.parametrize("height, refused", [(NO_HEIGHT, False), (SHIFT, True)])
+def test_heights_are_asked_for_only_when_given(height, refused, tmp_path):
+    flat = memory_layer([(n, y, x, None) for n, x, y, _ in B_POINTS], crs="EPSG:28407",
+                        geometry="Point")
+    parameters = dict(A=plane_layer(A_POINTS), B=flat, NAME_FIELD_A="name",
+                      NAME_FIELD_B="name", BASE="gk:sk42:7", HEIGHT=height,
+                      REPORT=str(tmp_path / "r.txt"), RESIDUALS="TEMPORARY_OUTPUT")
+    if refused:
+        assert "у точек слоя B нет высот" in refusal("fitkeys", **parameters)
+    else:
+        assert run("fitkeys", **parameters)["SIGMA_H"] is None
+
+
 def test_common_point_that_does_not_read_is_refused(tmp_path):
     b = plane_layer(B_POINTS)
     first = next(b.getFeatures()).id()
