@@ -133,7 +133,7 @@ def geopackage(layer, path):
     options.driverName = "GPKG"
     from qgis.core import QgsCoordinateTransformContext
 
-    error = QgsVectorFileWriter.writeAsVectorFormatV2(layer, path, QgsCoordinateTransformContext(),
+    error = QgsVectorFileWriter.writeAsVectorFormatV3(layer, path, QgsCoordinateTransformContext(),
                                                       options)
     assert error[0] == QgsVectorFileWriter.NoError, error
     return path
