@@ -104,7 +104,7 @@ if compgen -G "$build/python/kelvadra*.so" >/dev/null; then
         fail "the package lacks the Python module"
     else
         height=$(cd / && env -u LD_LIBRARY_PATH PYTHONPATH="$(dirname "$root$module")" /usr/bin/python3 -c \
-            'import kelvadra; print(kelvadra.Transformer("geod:wgs84", "geod:wgs84+egm96").transform(55.5, 37.5)[2])' 2>&1) \
+            'import kelvadra; print(kelvadra.Transformer("geod:wgs84", "geod:wgs84+egm96").transform(55.5, 37.5, 100)[2])' 2>&1) \
             || fail "the packaged Python module: $height"
         grep -qE '^8[0-9]\.[0-9]+$' <<<"$height" || fail "the packaged Python module gave: $height"
     fi

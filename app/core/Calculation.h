@@ -69,10 +69,10 @@ QString reasonText(Failure failure, int zone = 0);
 // conversion). A blank height must have been replaced before.
 Failure readPoint(const Side &side, const QString &c1, const QString &c2, const QString &c3,
     double point[3], int *zone = nullptr);
-// The input checks of readPoint on numbers already read (the same order as
-// written): finite numbers, a latitude within 90 degrees, the 10 000 km rule, a local point
-// taken into its base, the fixed zone's prefix. Numbers from elsewhere than a
-// row's text go through this too, so they fail where the text would.
+// The input checks of readPoint on numbers already read, in its order:
+// finite numbers, a latitude within 90 degrees, the 10 000 km rule, a local
+// point taken into its base, the fixed zone's prefix. Numbers from elsewhere
+// than a row's text go through this too, so they fail where the text would.
 Failure checkPoint(const Side &side, double point[3], int *zone = nullptr);
 
 struct Result

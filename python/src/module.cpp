@@ -20,6 +20,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
@@ -104,8 +106,8 @@ std::shared_ptr<const Grid> loadGrid(const QString &path)
     case GeoidFile::Result::Loaded:
         break;
     case GeoidFile::Result::NotOpened:
-        throw py::value_error(
-            utf8(QStringLiteral("не удалось открыть сетку геоида «%1» (укажите geoid=)").arg(path)));
+        throw py::value_error(utf8(
+            QStringLiteral("не удалось открыть сетку геоида «%1» (укажите geoid=)").arg(path)));
     case GeoidFile::Result::Malformed:
         valueError(QStringLiteral("«%1» не является сеткой геоида").arg(path));
     }
@@ -160,6 +162,21 @@ py::array numbers(const py::handle &value, const char *name)
 
 using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
+// Contiguous float64 numbers, aligned: numpy lets a buffer (one unpickled from
+// another process, a view at an odd offset) hold doubles at any address.
+Doubles contiguous(const py::handle &array)
+{
+    Doubles column = Doubles::ensure(array);
+    if (!column)
+        throw py::error_already_set();
+    if (reinterpret_cast<std::uintptr_t>(column.data()) % alignof(double) != 0) {
+        Doubles copy(std::vector<py::ssize_t>(column.shape(), column.shape() + column.ndim()));
+        std::memcpy(copy.mutable_data(), column.data(), size_t(column.nbytes()));
+        column = copy;
+    }
+    return column;
+}
+
 struct Points
 {
     std::vector<py::ssize_t> shape;
@@ -192,7 +209,7 @@ Points points(const py::handle &a, const py::handle &b, const py::handle &c)
     p.size = size_t(given[0].size());
     p.heights = given.size() == 3;
     for (size_t i = 0; i < given.size(); ++i)
-        p.columns[i] = Doubles::ensure(given[i]);
+        p.columns[i] = contiguous(given[i]);
     return p;
 }
 
@@ -232,8 +249,8 @@ public:
             grid = loadGrid(geoid.is_none()
                     ? defaultGeoidPath()
                     : qt(py::str(py::module_::import("os").attr("fspath")(geoid))));
-        calculator = std::make_unique<Calculation::Calculator>(
-            from, to, grid ? &grid->grid : nullptr);
+        calculator
+            = std::make_unique<Calculation::Calculator>(from, to, grid ? &grid->grid : nullptr);
         if (calculator->setUpFailure() != Calculation::SetUpFailure::None)
             valueError(QStringLiteral("пересчёт из «%1» в «%2» не удалось подготовить")
                            .arg(sourceForm, targetForm));
@@ -344,8 +361,8 @@ private:
         size_t *first, PointFailure *why) const
     {
         const size_t n = p.size;
-        const size_t parts = std::max<size_t>(
-            1, std::min<size_t>(size_t(threads), n / minPointsPerThread));
+        const size_t parts
+            = std::max<size_t>(1, std::min<size_t>(size_t(threads), n / minPointsPerThread));
         if (parts == 1) {
             runRange(p, 0, n, out, failures, first, why);
             return;
@@ -377,11 +394,12 @@ private:
         const QString reason = Calculation::reasonText(why.failure, why.zone);
         py::object where = py::int_(index);
         if (p.shape.size() != 1)
-            where = py::module_::import("numpy").attr("unravel_index")(index, py::tuple(py::cast(p.shape)));
+            where = py::module_::import("numpy").attr("unravel_index")(
+                index, py::tuple(py::cast(p.shape)));
         if (p.shape.size() != 1)
             where = py::tuple(py::cast(where.cast<std::vector<py::ssize_t>>()));
-        const std::string text = "точка " + std::string(py::str(where)) + " не пересчитана: "
-            + utf8(reason);
+        const std::string text
+            = "точка " + std::string(py::str(where)) + " не пересчитана: " + utf8(reason);
         py::object type = py::module_::import("kelvadra").attr("ConversionError");
         py::object error = type(text);
         error.attr("index") = where;
@@ -481,7 +499,7 @@ struct Fit
 // back as the same double: the converter's matching then reads them.
 PointRows rowsOf(const py::object &value, const char *name, const QStringList &names)
 {
-    const Doubles array = Doubles::ensure(numbers(value, name));
+    const Doubles array = contiguous(numbers(value, name));
     if (array.ndim() != 2 || array.shape(1) != 3)
         throw py::value_error(std::string(name) + ": ожидается массив n × 3");
     if (array.shape(0) != names.size())
@@ -492,8 +510,8 @@ PointRows rowsOf(const py::object &value, const char *name, const QStringList &n
         PointRow row;
         row.name = names.at(int(i));
         for (int j = 0; j < 3; ++j)
-            row.coordinates[j] = std::isfinite(r(i, j)) ? NumberText::shortest(r(i, j))
-                                                        : QStringLiteral("nan");
+            row.coordinates[j]
+                = std::isfinite(r(i, j)) ? NumberText::shortest(r(i, j)) : QStringLiteral("nan");
         rows.append(row);
     }
     return rows;
@@ -530,8 +548,8 @@ Fit fitKeys(const py::object &a, const py::object &b, const std::string &model,
                                                              : KeyFit::HeightModel::Plane;
     {
         py::gil_scoped_release release;
-        if (KeyFit::match(rowsA, rowsB, side, heightModel != KeyFit::HeightModel::None,
-                &fit.matched, &error)
+        if (KeyFit::match(
+                rowsA, rowsB, side, heightModel != KeyFit::HeightModel::None, &fit.matched, &error)
             && KeyFit::fit(fit.matched.points, plane, heightModel, &fit.result, &error))
             error.clear();
         else if (error.isEmpty())
@@ -551,7 +569,7 @@ py::list systemsList(const py::object &systems)
         entry["base"] = utf8(system.base);
         entry["form"] = utf8(QStringLiteral("msk:") + system.name);
         entry["keys"] = system.keys == LocalSystems::System::Keys::Similarity ? "similarity"
-            : system.keys == LocalSystems::System::Keys::Affine              ? "affine"
+            : system.keys == LocalSystems::System::Keys::Affine               ? "affine"
                                                                               : "none";
         list.append(entry);
     }
@@ -567,9 +585,9 @@ std::string showProj(const std::string &form, const py::object &systems)
     QString error;
     if (!SystemName::parse(name, true, &choices, &error))
         valueError(error);
-    const LocalSystems::Systems local
-        = isLocal(name) || !systems.is_none() ? readSystems(systemsPath(systems))
-                                              : LocalSystems::Systems();
+    const LocalSystems::Systems local = isLocal(name) || !systems.is_none()
+        ? readSystems(systemsPath(systems))
+        : LocalSystems::Systems();
     if (!SystemName::side(choices, true, &side, &local))
         valueError(QStringLiteral("местной системы «%1» нет").arg(choices.localName));
     const LocalSystems::System *system = LocalSystems::find(local, choices.localName);
@@ -581,7 +599,8 @@ std::string showProj(const std::string &form, const py::object &systems)
                        .arg(choices.localName, system->base));
     const QString definition = ProjString::write(side.system);
     if (definition.isEmpty())
-        valueError(QStringLiteral("ожидается плоская система: tm:, gk: с номером зоны, utm: или msk:"));
+        valueError(
+            QStringLiteral("ожидается плоская система: tm:, gk: с номером зоны, utm: или msk:"));
     return utf8(definition);
 }
 
@@ -601,11 +620,12 @@ PYBIND11_MODULE(kelvadra, m)
               "system as a PROJ definition.";
 
     py::object valueErrorType = py::reinterpret_borrow<py::object>(PyExc_ValueError);
-    m.attr("ConversionError") = py::module_::import("builtins").attr("type")("ConversionError",
-        py::make_tuple(valueErrorType),
-        py::dict("__module__"_a = "kelvadra",
-            "__doc__"_a = "A point did not convert (transform with errors=\"raise\"); "
-                          "`index` is the first failed point's index, `reason` why."));
+    m.attr("ConversionError")
+        = py::module_::import("builtins")
+              .attr("type")("ConversionError", py::make_tuple(valueErrorType),
+                  py::dict("__module__"_a = "kelvadra",
+                      "__doc__"_a = "A point did not convert (transform with errors=\"raise\"); "
+                                    "`index` is the first failed point's index, `reason` why."));
 
     py::class_<Transformer>(m, "Transformer",
         "A conversion from one system to another, set up once, for arrays of points.\n\n"
@@ -615,14 +635,13 @@ PYBIND11_MODULE(kelvadra, m)
         "A form that does not read raises ValueError with the converter's message.")
         .def(py::init<const std::string &, const std::string &, const py::object &,
                  const py::object &>(),
-            "source"_a, "target"_a, py::kw_only(), "geoid"_a = py::none(),
-            "systems"_a = py::none())
-        .def("transform", &Transformer::transform, "a"_a, "b"_a, "c"_a = py::none(),
-            py::kw_only(), "errors"_a = "nan", "threads"_a = 1,
+            "source"_a, "target"_a, py::kw_only(), "geoid"_a = py::none(), "systems"_a = py::none())
+        .def("transform", &Transformer::transform, "a"_a, "b"_a, "c"_a = py::none(), py::kw_only(),
+            "errors"_a = "nan", "threads"_a = 1,
             "transform(a, b, c=None, *, errors=\"nan\", threads=1) -> (A, B, C)\n\n"
             "Converts the points (a[i], b[i], c[i]) in the order of the source's written form\n"
-            "(geodetic: latitude, longitude in decimal degrees, height; Gauss-Krueger and\n"
-            "tm:: X northing, Y easting, H; utm:: easting, northing, H). Arrays broadcast\n"
+            "(geod: latitude, longitude in decimal degrees, height; gk:, tm: and msk: X\n"
+            "northing, Y easting, H; utm: easting, northing, H). Arrays broadcast\n"
             "against each other; the results are float64 arrays of their shape, in the\n"
             "target's order. c=None: heights 0. A point that does not convert is NaN in all\n"
             "three (see reasons); errors=\"raise\" raises ConversionError for the first one.\n"
@@ -630,8 +649,8 @@ PYBIND11_MODULE(kelvadra, m)
         .def("reasons", &Transformer::reasons, "a"_a, "b"_a, "c"_a = py::none(),
             "reasons(a, b, c=None) -> array of str: why each point does not convert, the\n"
             "converter's texts; empty where it converts.")
-        .def_property_readonly("inverse", &Transformer::inverse,
-            "The Transformer from the target back to the source.")
+        .def_property_readonly(
+            "inverse", &Transformer::inverse, "The Transformer from the target back to the source.")
         .def_property_readonly("source", &Transformer::source, "The source's written form.")
         .def_property_readonly("target", &Transformer::target, "The target's written form.")
         .def("__repr__", &Transformer::repr)
@@ -639,8 +658,8 @@ PYBIND11_MODULE(kelvadra, m)
             [](const py::tuple &state) {
                 if (state.size() != 4)
                     throw py::value_error("Transformer: неверное состояние");
-                return Transformer(state[0].cast<std::string>(), state[1].cast<std::string>(),
-                    state[2], state[3]);
+                return Transformer(
+                    state[0].cast<std::string>(), state[1].cast<std::string>(), state[2], state[3]);
             }));
 
     py::class_<Fit>(m, "KeyFit", "The keys of a local system fitted to common points.")
@@ -649,7 +668,8 @@ PYBIND11_MODULE(kelvadra, m)
             "(affine); dh, and sx, sy of an inclined height plane.")
         .def_property_readonly("residuals", &Fit::residuals,
             "vX, vY, vH of each point (fitted minus given, metres), n x 3.")
-        .def_property_readonly("sigma", [](const Fit &f) { return f.result.sigma; },
+        .def_property_readonly(
+            "sigma", [](const Fit &f) { return f.result.sigma; },
             "The mean error of a plane coordinate, metres.")
         .def_property_readonly("sigma_h", &Fit::sigmaHeight,
             "The mean error of a height, metres; None without a height model.")

@@ -19,9 +19,8 @@ needs_geoid = pytest.mark.skipif(not GEOID.exists(), reason="egm96.grd is not bu
 
 def converter(*args, stdin=""):
     """The converter's exit status, standard output and standard error."""
-    env = dict(os.environ, LC_ALL="C.UTF-8")
     done = subprocess.run([str(CONVERTER), *map(str, args)], input=stdin.encode(),
-                          capture_output=True, env=env, timeout=120)
+                          capture_output=True, timeout=120)
     return done.returncode, done.stdout.decode(), done.stderr.decode()
 
 
