@@ -5,8 +5,8 @@ import os
 import struct
 
 import numpy
-from qgis.core import (QgsFeatureSink, QgsField, QgsFields, QgsGeometry, QgsProcessing, QgsProcessingException,
-                       QgsProcessingOutputNumber, QgsProcessingOutputString,
+from qgis.core import (QgsFeatureSink, QgsField, QgsFields, QgsGeometry, QgsProcessing,
+                       QgsProcessingException, QgsProcessingOutputNumber, QgsProcessingOutputString,
                        QgsProcessingParameterEnum, QgsProcessingParameterFeatureSink,
                        QgsProcessingParameterFeatureSource, QgsProcessingParameterField,
                        QgsProcessingUtils, QgsWkbTypes)

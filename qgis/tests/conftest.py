@@ -24,7 +24,7 @@ os.makedirs(os.environ["XDG_RUNTIME_DIR"], mode=0o700)
 PLUGINS = os.path.normpath(os.path.join(os.path.dirname(__file__), os.pardir))
 sys.path[:0] = [PLUGINS, "/usr/share/qgis/python/plugins"]
 
-from qgis.core import (QgsApplication, QgsFeature, QgsField, QgsGeometry,  # noqa: E402
+from qgis.core import (QgsApplication, QgsFeature, QgsGeometry,  # noqa: E402
                        QgsPoint, QgsVectorFileWriter, QgsVectorLayer)
 from qgis.PyQt.QtCore import QVariant  # noqa: E402
 
