@@ -53,6 +53,9 @@ LOCAL_SYSTEMS = """[
 @pytest.fixture(scope="session", autouse=True)
 def qgis():
     app = QgsApplication([], False)
+    # QGIS's own names, as its desktop sets them.
+    app.setOrganizationName("QGIS")
+    app.setApplicationName("QGIS3")
     QgsApplication.setPrefixPath("/usr", True)
     app.initQgis()
     from processing.core.Processing import Processing

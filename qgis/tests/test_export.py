@@ -25,3 +25,15 @@ def test_export_equals_show_proj(system, refused):
         # a definition.
         assert shown.returncode != 0
         assert refused in refusal("exportproj", SYSTEM=system)
+
+
+def test_qgis_keeps_its_settings_after_the_module_loads():
+    # The module names the application for its own programs' settings; QGIS's
+    # settings must still go to QGIS's profile afterwards.
+    from qgis.core import QgsSettings
+    from qgis.PyQt.QtCore import QCoreApplication
+
+    run("exportproj", SYSTEM="gk:sk42:7")
+    assert (QCoreApplication.organizationName(), QCoreApplication.applicationName()) == (
+        "QGIS", "QGIS3")
+    assert "QGIS3.ini" in QgsSettings().fileName()
