@@ -489,8 +489,10 @@ Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) c
     if (failure != Failure::None || target.kind != SystemKind::Geodetic)
         return failure;
     // The range asked for, whatever the input's: within one datum the
-    // library keeps a longitude as it was given (540 stays 540).
-    out[1] = std::remainder(out[1], 360.0);
+    // library keeps a longitude as it was given (540 stays 540). Within 180
+    // the remainder is the longitude itself, and is skipped for speed.
+    if (!(std::fabs(out[1]) <= 180.0))
+        out[1] = std::remainder(out[1], 360.0);
     if (target.unsignedLongitude)
         out[1] = normalize_positive_longitude_deg(out[1]);
     // What would be written as 360 in 0 to 360 is 0.
