@@ -17,6 +17,7 @@ packages=(
     xdotool imagemagick                    # tools/screenshot.sh drives and photographs the window
     clang-format clang-tidy cppcheck       # static checks (tools/lint.sh)
     clang libclang-rt-14-dev               # libFuzzer and the sanitizers (tools/fuzz.sh)
+    qgis python3-qgis                      # the QGIS plugin kelvadra_gost and its tests
     python3-dev pybind11-dev python3-numpy # the kelvadra Python module
     python3-pytest python3-pyproj          # its tests and benchmark
     python3-dask python3-distributed       # its examples past one machine
