@@ -3,6 +3,7 @@
 
 #include "AngleText.h"
 #include "Calculation.h"
+#include "CellText.h"
 #include "Dialogs.h"
 #include "NumberText.h"
 #include "ProjString.h"

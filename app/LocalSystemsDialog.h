@@ -69,10 +69,10 @@ private:
 
     Ui::LocalSystemsDialog *ui;
     LocalSystems::Systems list;
-    const LocalSystems::Systems original; // as the dialog opened on them
-    LocalSystems::Systems written;
     QVector<Draft> drafts;
     QString path;
+    const LocalSystems::Systems original; // as the dialog opened on them
+    LocalSystems::Systems written;
     int current = -1;
     bool filling = false; // the fields are being set from an entry
     bool changed = false; // edited since opened or saved

@@ -1,5 +1,6 @@
 #include "SurveyAngle.h"
 
+#include "AngleText.h"
 #include "CellText.h"
 
 #include <QStringList>
@@ -91,7 +92,7 @@ bool read(const QString &text, double limit, double *degrees)
     if (cell.isEmpty())
         return false;
     bool inRange = true;
-    const double value = CellText::parseAngle(cell, &inRange);
+    const double value = AngleText::parse(cell, &inRange);
     if (!inRange || !std::isfinite(value) || std::fabs(value) > limit)
         return false;
     *degrees = value;

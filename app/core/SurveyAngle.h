@@ -2,7 +2,7 @@
 // "38°29′00″", "38°29,5'", "-38.48333", with a decimal comma or point. The
 // symbols mark degrees, minutes and seconds in that order; the result is the
 // cell form of a point table ("38 29 00", "38 29.5", "-38.48333"), which
-// CellText::parseAngle reads.
+// AngleText::parse reads.
 #ifndef SURVEYANGLE_H
 #define SURVEYANGLE_H
 

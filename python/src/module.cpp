@@ -2,17 +2,19 @@
 // numpy arrays. Written forms are read by the converter's own parser and every
 // point goes through its checks and its calculation, number by number: a
 // script gets the digits the converter prints, and fails where it fails.
+// Python's headers first: they name a field "slots", which Qt's headers define as a macro.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
 #include "Calculation.h"
 #include "GeoidFile.h"
 #include "KeyFit.h"
+#include "KeyFitReport.h"
 #include "LocalSystems.h"
 #include "NumberText.h"
 #include "ProjString.h"
 #include "SystemName.h"
-
-#include <pybind11/numpy.h>
-#include <pybind11/pybind11.h>
-#include <pybind11/stl.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -419,20 +421,12 @@ private:
     std::unique_ptr<Calculation::Calculator> calculator;
 };
 
-// The definitions file changed under the converter's rules: a taken name is
-// refused, the file is written whole or not at all.
+// The definitions file changed as the converter changes it: under its lock,
+// a taken name refused, the file written whole or not at all.
 void saveSystem(const QString &path, const LocalSystems::System &system)
 {
-    const QString problem = LocalSystems::problem(system);
-    if (!problem.isEmpty())
-        valueError(QStringLiteral("«%1» не сохранена: %2").arg(system.name, problem));
-    LocalSystems::Systems systems = readSystems(path);
-    if (LocalSystems::find(systems, system.name))
-        valueError(QStringLiteral("система «%1» уже есть в «%2»: выберите другое имя")
-                       .arg(system.name, path));
-    systems.append(system);
     QString error;
-    if (!LocalSystems::write(path, systems, &error))
+    if (!LocalSystems::save(path, system, &error))
         throw py::value_error(utf8(error));
 }
 

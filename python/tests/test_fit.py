@@ -63,7 +63,7 @@ def test_saved_system_converts_as_fitted(tmp_path):
         fit.save("Новая", systems=path)
     assert path.read_bytes() == before
     path.write_text("{broken", encoding="utf-8")
-    with pytest.raises(ValueError, match="не прочитаны"):
+    with pytest.raises(ValueError, match="строка 1"):
         fit.save("Другая", systems=path)
     assert path.read_text(encoding="utf-8") == "{broken"
 

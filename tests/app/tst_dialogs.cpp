@@ -78,7 +78,7 @@ QString message(const QWidget *dialog)
     return child<QLabel>(dialog, "labelMessage")->text();
 }
 
-const LocalSystems::System city = {"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}};
+const LocalSystems::System city = {"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}, {}};
 
 const char *const epsgSk42 = "+proj=tmerc +lat_0=0 +lon_0=37.98333333333 +k=1 +x_0=2250000 "
                              "+y_0=-5712900.566 +ellps=krass +units=m +no_defs +towgs84=23.57,"
@@ -244,8 +244,12 @@ void TestDialogs::editorFromWindow()
 // Add, copy, delete: the list saved is the list shown; a repeated name is refused by name.
 void TestDialogs::editorList()
 {
-    LocalSystemsDialog dialog(
-        {city, {"U", "utm:37n", LocalSystems::System::Keys::None, {}, {2.5, 0, 0}}}, "U", path);
+    // The editor opens on the file's systems, as the window gives them.
+    const LocalSystems::Systems start
+        = {city, {"U", "utm:37n", LocalSystems::System::Keys::None, {}, {2.5, 0, 0}, {}}};
+    QString error;
+    QVERIFY(LocalSystems::write(path, start, &error));
+    LocalSystemsDialog dialog(start, "U", path);
     dialog.show();
     auto *list = child<QListWidget>(&dialog, "listWidgetSystems");
     QCOMPARE(list->currentItem()->text(), QString("U"));
@@ -256,7 +260,7 @@ void TestDialogs::editorList()
     typeInto(child<QLineEdit>(&dialog, "lineEditName"), "Город");
     clickButton(&dialog, "Сохранить");
     QVERIFY(message(&dialog).contains("Имя «Город» уже занято"));
-    QVERIFY(!QFile::exists(path));
+    QCOMPARE(savedSystems(path).size(), 2); // nothing written
     typeInto(child<QLineEdit>(&dialog, "lineEditName"), "U2");
     QTest::mouseClick(
         list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
@@ -278,6 +282,8 @@ void TestDialogs::editorList()
 // lists do.
 void TestDialogs::editorFromProj()
 {
+    QString error;
+    QVERIFY(LocalSystems::write(path, {city}, &error));
     LocalSystemsDialog dialog({city}, "Город", path);
     dialog.show();
     const auto import = [&dialog](const QString &definition, bool replace) {
@@ -416,9 +422,9 @@ void TestDialogs::textsWhole()
     const QString name24 = "МСК-50 зона 2 Подольский";
     QCOMPARE(name24.size(), 24);
     LocalSystemsDialog editor(
-        {{name24, "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}}, QString(), path);
+        {{name24, "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}, {}}}, QString(), path);
     KeyFitDialog keys({{name24, "tm:sk42:lon0=38,lat0=0,k=1,fe=0,fn=0",
-                          LocalSystems::System::Keys::None, {}, {}}},
+                          LocalSystems::System::Keys::None, {}, {}, {}}},
         path, true, "gk:sk42:7");
     for (QDialog *dialog : {static_cast<QDialog *>(&editor), static_cast<QDialog *>(&keys)}) {
         dialog->show();
@@ -444,7 +450,7 @@ void TestDialogs::windowTextsWhole()
 {
     QString error;
     QVERIFY(LocalSystems::write(LocalSystems::defaultPath(),
-        {{"МСК-50 зона 2 Подольский", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}}},
+        {{"МСК-50 зона 2 Подольский", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}, {}}},
         &error));
     TestWindow window(KELVADRA_EGM96_GRD);
     MainWindow &w = *window.window;

@@ -405,7 +405,7 @@ void TestLocalSystems::changesKeepWhatOthersWrote()
     QVERIFY(QFile::setPermissions(tempPath(), QFileDevice::Permissions(0x7777)));
     const QString script = "user=; [ $(id -u) = 0 ] && user='setpriv --reuid=65534 --regid=65534 "
                            "--clear-groups'; cd \"$1\"; $user \"$2\" --fit similarity --from "
-                           "gk:sk42:7 A.txt B.txt --save Новая --systems others.json";
+                           "gk:sk42:7 A.txt B.txt --save Новая --force --systems others.json";
     QVERIFY(writeFile(tempPath("A.txt"), "P1;6000000;7400000;1\nP2;6010000;7410000;1\n"));
     QVERIFY(writeFile(tempPath("B.txt"), "P1;0;0;1\nP2;10000;10000;1\n"));
     const Run run = runProcess("sh", {"-c", script, "sh", tempPath(), KELVADRA_CONVERT});
@@ -457,7 +457,7 @@ void TestLocalSystems::concurrentWriters()
         const QString prefix = QStringLiteral("w%1-").arg(w);
         if (w % 2 == 0) {
             p.start("sh", {"-c", QStringLiteral("i=0; while [ $i -lt %1 ]; do \"$0\" --fit similarity "
-                                    "--from gk:sk42:7 A.txt B.txt --save %2$i --systems shared.json "
+                                    "--from gk:sk42:7 A.txt B.txt --save %2$i --force --systems shared.json "
                                     ">/dev/null 2>&1 || exit 1; i=$((i+1)); done")
                                     .arg(rounds)
                                     .arg(prefix),
