@@ -10,7 +10,6 @@
 
 #include <QHash>
 #include <QPair>
-#include <QRegularExpression>
 
 #include <cmath>
 
@@ -361,22 +360,14 @@ double Result::rotationSeconds() const
 
 bool baseSide(const QString &base, Calculation::Side *side, QString *error)
 {
-    LocalSystems::System probe;
-    probe.name = QStringLiteral("-");
-    probe.base = base.trimmed();
-    const QString why = LocalSystems::problem(probe);
-    SystemName::Choices choices;
-    if (!why.isEmpty() || !SystemName::parse(probe.base, true, &choices, error)
-        || !SystemName::side(choices, true, side)) {
-        if (!why.isEmpty()) {
-            // The definitions' message names the field; here it is list A's system.
-            QString text = why;
-            text.remove(QRegularExpression(QStringLiteral("^\"base\":? ?")));
-            *error = QStringLiteral("система списка A: ") + text;
-        }
+    const QString why = LocalSystems::baseProblem(base.trimmed());
+    if (!why.isEmpty()) {
+        *error = QStringLiteral("система списка A: ") + why;
         return false;
     }
-    return true;
+    SystemName::Choices choices;
+    return SystemName::parse(base.trimmed(), true, &choices, error)
+        && SystemName::side(choices, true, side);
 }
 
 bool match(const PointRows &a, const PointRows &b, const Calculation::Side &base, bool heights,
