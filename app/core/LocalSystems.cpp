@@ -7,12 +7,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
 #include <QSaveFile>
-#include <QHash>
 #include <QSet>
 #include <QSettings>
 #include <QThread>
@@ -325,8 +325,8 @@ QString checked(const System &system, BaseProblems *bases)
     if (!name.isEmpty())
         return name;
     const auto known = bases ? bases->constFind(system.base) : BaseProblems::const_iterator();
-    const QString base = bases && known != bases->constEnd() ? known.value()
-                                                             : baseProblem(system.base);
+    const QString base
+        = bases && known != bases->constEnd() ? known.value() : baseProblem(system.base);
     if (bases && known == bases->constEnd())
         bases->insert(system.base, base);
     if (!base.isEmpty())
@@ -338,8 +338,8 @@ QString checked(const System &system, BaseProblems *bases)
     // print as hundreds of digits: the shifts are bounded as a projection's
     // false easting and northing are.
     const double shift = std::max(std::fabs(keys.dx), std::fabs(keys.dy));
-    const double factor = std::max({std::fabs(keys.a1), std::fabs(keys.a2), std::fabs(keys.b1),
-        std::fabs(keys.b2)});
+    const double factor = std::max(
+        {std::fabs(keys.a1), std::fabs(keys.a2), std::fabs(keys.b1), std::fabs(keys.b2)});
     const double slope = std::max(std::fabs(keys.sx), std::fabs(keys.sy));
     if (!(shift <= maxShift) || !(factor <= maxFactor) || !(std::fabs(keys.dh) <= maxHeightShift)
         || !(slope <= maxSlope))
@@ -437,8 +437,7 @@ bool apply(const QString &path, const QVector<Change> &changes, Systems *result,
             return fail(QStringLiteral("«%1»: %2").arg(shownName(change.system.name), why));
         const int taken = indexOf(systems, change.system.name);
         if (taken >= 0 && taken != replaced)
-            return fail(
-                QStringLiteral("система «%1» уже есть").arg(shownName(change.system.name)));
+            return fail(QStringLiteral("система «%1» уже есть").arg(shownName(change.system.name)));
         if (replaced >= 0)
             systems[replaced] = change.system;
         else

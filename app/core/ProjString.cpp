@@ -323,14 +323,13 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
     c.geoid = choices->geoid;
     *choices = c;
     if (note)
-        *note
-            = QStringLiteral("PROJ: взят датум %1, повороты %2; параметры +towgs84 отличаются "
-                             "от параметров библиотеки в области проекции (осевой меридиан на "
-                             "широтах 40°–80°, начало координат) не больше чем на %3 см")
-                  .arg(SystemName::datumCaption(best),
-                      bestFrame ? QStringLiteral("как поворот системы координат")
-                                : QStringLiteral("как поворот вектора положения"))
-                  .arg(bestDistance * 100.0, 0, 'f', 1);
+        *note = QStringLiteral("PROJ: взят датум %1, повороты %2; параметры +towgs84 отличаются "
+                               "от параметров библиотеки в области проекции (осевой меридиан на "
+                               "широтах 40°–80°, начало координат) не больше чем на %3 см")
+                    .arg(SystemName::datumCaption(best),
+                        bestFrame ? QStringLiteral("как поворот системы координат")
+                                  : QStringLiteral("как поворот вектора положения"))
+                    .arg(bestDistance * 100.0, 0, 'f', 1);
     return true;
 }
 

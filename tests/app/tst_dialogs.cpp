@@ -78,7 +78,8 @@ QString message(const QWidget *dialog)
     return child<QLabel>(dialog, "labelMessage")->text();
 }
 
-const LocalSystems::System city = {"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}, {}};
+const LocalSystems::System city
+    = {"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}, {}};
 
 const char *const epsgSk42 = "+proj=tmerc +lat_0=0 +lon_0=37.98333333333 +k=1 +x_0=2250000 "
                              "+y_0=-5712900.566 +ellps=krass +units=m +no_defs +towgs84=23.57,"

@@ -195,7 +195,8 @@ void TestLocalSystems::definitionsFile_data()
     dataRow("a zone left automatic", good + R"( {"name": "B", "base": "gk:sk42:auto"}])",
         QString("ожидается tm:, utm: или gk: с номером зоны"));
     dataRow("JSON broken", good + "{]", QString("строка 3: ошибка записи JSON"));
-    dataRow("a number on line 5", good + "\n\n 7]", QString("строка 5, запись 2: ожидается объект"));
+    dataRow(
+        "a number on line 5", good + "\n\n 7]", QString("строка 5, запись 2: ожидается объект"));
     const auto named = [&good](const char *name) {
         return good + " {\"name\": \"" + name + "\", \"base\": \"utm:37n\"}]";
     };
@@ -206,7 +207,8 @@ void TestLocalSystems::definitionsFile_data()
     dataRow("+egm96 ending a name", named("Уч+EGM96"), QString("оканчивается на +egm96"));
     dataRow("a name twice, composed", named("\\u0438\\u0306"), QString());
     dataRow("a name twice in Unicode forms",
-        good + " {\"name\": \"\\u0439\", \"base\": \"utm:37n\"},\n" + named("\\u0438\\u0306").mid(good.size()),
+        good + " {\"name\": \"\\u0439\", \"base\": \"utm:37n\"},\n"
+            + named("\\u0438\\u0306").mid(good.size()),
         QString("строка 4, запись 3 «\u0438\u0306»: имя уже занято"));
     // The largest keys accepted, and one step beyond each.
     const auto keyed = [&good](const char *keys, const char *dh = "0") {
@@ -219,8 +221,8 @@ void TestLocalSystems::definitionsFile_data()
     dataRow("keys of 1e300", keyed(R"({"similarity": [1e300, 0, 1, 0]})"), beyond);
     dataRow("factor 10", keyed(R"({"affine": [0, 0, 10, -10, 0, 1]})"), QString());
     dataRow("factor beyond 10", keyed(R"({"affine": [0, 0, 1, 0, 10.001, 1]})"), beyond);
-    dataRow("height 1e7, slope 1", keyed(R"({"similarity": [0, 0, 1, 0]})", "[1e7, 1, -1]"),
-        QString());
+    dataRow(
+        "height 1e7, slope 1", keyed(R"({"similarity": [0, 0, 1, 0]})", "[1e7, 1, -1]"), QString());
     dataRow("height beyond 1e7", keyed(R"({"similarity": [0, 0, 1, 0]})", "-1.00001e7"), beyond);
     dataRow("slope beyond 1", keyed(R"({"similarity": [0, 0, 1, 0]})", "[0, 0, 1.001]"), beyond);
     dataRow("not a list", QByteArray("{}"), QString("ожидается список"));
@@ -284,8 +286,8 @@ void TestLocalSystems::keysByHand()
 // cs2cs it converts as the program does, to 1.5 mm over ±3°.
 void TestLocalSystems::printedForProj()
 {
-    for (const QString &system :
-        {msk, QStringLiteral("gk:sk95:8:s"), QStringLiteral("utm:37n"), QStringLiteral("gk:sk42:50")}) {
+    for (const QString &system : {msk, QStringLiteral("gk:sk95:8:s"), QStringLiteral("utm:37n"),
+             QStringLiteral("gk:sk42:50")}) {
         SystemName::Choices choices;
         Side side;
         QString error;
@@ -456,12 +458,15 @@ void TestLocalSystems::concurrentWriters()
         p.setWorkingDirectory(tempPath());
         const QString prefix = QStringLiteral("w%1-").arg(w);
         if (w % 2 == 0) {
-            p.start("sh", {"-c", QStringLiteral("i=0; while [ $i -lt %1 ]; do \"$0\" --fit similarity "
-                                    "--from gk:sk42:7 A.txt B.txt --save %2$i --force --systems shared.json "
-                                    ">/dev/null 2>&1 || exit 1; i=$((i+1)); done")
-                                    .arg(rounds)
-                                    .arg(prefix),
-                              KELVADRA_CONVERT});
+            p.start("sh",
+                {"-c",
+                    QStringLiteral(
+                        "i=0; while [ $i -lt %1 ]; do \"$0\" --fit similarity "
+                        "--from gk:sk42:7 A.txt B.txt --save %2$i --force --systems shared.json "
+                        ">/dev/null 2>&1 || exit 1; i=$((i+1)); done")
+                        .arg(rounds)
+                        .arg(prefix),
+                    KELVADRA_CONVERT});
         } else {
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert("LOCALSYSTEMS_WRITER", path + '\n' + prefix);
@@ -471,10 +476,9 @@ void TestLocalSystems::concurrentWriters()
     }
     int reads = 0;
     const auto running = [&writers] {
-        return std::any_of(writers.begin(), writers.end(),
-            [](const std::unique_ptr<QProcess> &p) {
-                return !p->waitForFinished(0) && p->state() != QProcess::NotRunning;
-            });
+        return std::any_of(writers.begin(), writers.end(), [](const std::unique_ptr<QProcess> &p) {
+            return !p->waitForFinished(0) && p->state() != QProcess::NotRunning;
+        });
     };
     LocalSystems::Systems read;
     QString error;
@@ -515,8 +519,8 @@ void TestLocalSystems::editorSaveThroughWindow()
             return;
         }
         auto *list = child<QListWidget>(dialog, "listWidgetSystems");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-            list->visualItemRect(list->item(0)).center());
+        QTest::mouseClick(
+            list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
         auto *zone = child<QSpinBox>(dialog, "spinBoxZone");
         zone->selectAll();
         QTest::keyClicks(zone, "8");
