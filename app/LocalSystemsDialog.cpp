@@ -329,7 +329,7 @@ void LocalSystemsDialog::slotFromProj()
 {
     QDialog box(this);
     box.setWindowTitle(tr("Из строки PROJ"));
-    auto *layout = new QVBoxLayout(&box);
+    QVBoxLayout layout(&box);
     auto *label = new QLabel(
         tr("Определение +proj=tmerc с эллипсоидом (+ellps или +a и +rf) и +towgs84:"), &box);
     label->setWordWrap(true);
@@ -352,7 +352,7 @@ void LocalSystemsDialog::slotFromProj()
     connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
     for (QWidget *w : {static_cast<QWidget *>(label), static_cast<QWidget *>(edit),
              static_cast<QWidget *>(replace), static_cast<QWidget *>(buttons)})
-        layout->addWidget(w);
+        layout.addWidget(w);
     if (box.exec() != QDialog::Accepted)
         return;
 

@@ -14,6 +14,8 @@
 #include <QDialog>
 #include <QVector>
 
+#include <array>
+
 namespace Ui {
 class LocalSystemsDialog;
 }
@@ -53,8 +55,8 @@ private:
     // half-typed system keeps its texts and its reasons while another is shown.
     struct Draft
     {
-        QString base, keys, height; // why each gives no value; empty when it does
-        QString texts[5];           // the projection's fields as typed
+        QString base, keys, height;   // why each gives no value; empty when it does
+        std::array<QString, 5> texts; // the projection's fields as typed
         QString keysText, heightText;
     };
 

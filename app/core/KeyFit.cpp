@@ -306,7 +306,7 @@ void checkWithout(const Solution &s, const Scatter &scatter, const Point &p, int
     const double n = r.used;
     const Eigen::Vector2d d(s.centroid.offset(p.base, 0), s.centroid.offset(p.base, 1));
     const bool restOnLine = scatter.without(d).onOneLine();
-    const Eigen::Matrix<double, 2, Eigen::Dynamic> q = s.planeQ.middleRows(2 * t, 2);
+    const Eigen::Matrix<double, 2, Eigen::Dynamic> q = s.planeQ.middleRows(Eigen::Index(2) * t, 2);
     const Eigen::Matrix2d rest = Eigen::Matrix2d::Identity() * (1.0 - 1.0 / n) - q * q.transpose();
     // The rest on one line, by the rule a fit of them refuses, or so near it
     // that the rounding of H (1e-16) decides.

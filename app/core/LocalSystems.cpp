@@ -321,7 +321,7 @@ namespace {
 
 QString checked(const System &system, BaseProblems *bases)
 {
-    const QString name = nameProblem(system.name);
+    QString name = nameProblem(system.name);
     if (!name.isEmpty())
         return name;
     const auto known = bases ? bases->constFind(system.base) : BaseProblems::const_iterator();
@@ -365,7 +365,7 @@ bool read(const QString &path, Systems *systems, QString *error)
     if (!info.isFile())
         return fail(QStringLiteral("не обычный файл"));
     if (info.size() > maxFileSize)
-        return fail(QStringLiteral("файл больше %1 МБ").arg(maxFileSize / (1024 * 1024)));
+        return fail(QStringLiteral("файл больше %1 МБ").arg(maxFileSize / (qint64(1024) * 1024)));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.error() == QFileDevice::PermissionsError
@@ -373,7 +373,7 @@ bool read(const QString &path, Systems *systems, QString *error)
                 : QStringLiteral("файл не читается"));
     const QByteArray text = file.read(maxFileSize + 1);
     if (text.size() > maxFileSize)
-        return fail(QStringLiteral("файл больше %1 МБ").arg(maxFileSize / (1024 * 1024)));
+        return fail(QStringLiteral("файл больше %1 МБ").arg(maxFileSize / (qint64(1024) * 1024)));
     QJsonParseError parsed;
     const QJsonDocument document = QJsonDocument::fromJson(text, &parsed);
     if (parsed.error != QJsonParseError::NoError)

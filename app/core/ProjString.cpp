@@ -268,8 +268,8 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
     // The shifts are compared over the projection's area, not at one point:
     // rotations a little off move little at the equator and metres in the north.
     std::vector<std::array<double, 2>> places;
-    for (double latitude = 40.0; latitude <= 80.0; latitude += 5.0)
-        places.push_back({latitude, d.lon0});
+    for (int step = 0; step <= 8; ++step) // 40 to 80 degrees north, every 5
+        places.push_back({40.0 + 5.0 * step, d.lon0});
     places.push_back({d.lat0, d.lon0});
     int best = 0;
     bool bestFrame = false;
