@@ -1,10 +1,66 @@
 #include "MapOutput.h"
 
+#include "Streams.h"
+
+MapOutput::Device::Device(Output *output)
+    : output(output)
+{
+    open(QIODevice::WriteOnly);
+}
+
+qint64 MapOutput::Device::writeData(const char *data, qint64 size)
+{
+    output->append(QByteArray(data, int(size)));
+    return output->failed() ? -1 : size;
+}
+
+MapOutput::MapOutput(MapExport::Format format, Output *output)
+    : device(output)
+    , writer(new MapExport::Writer(format, &device))
+{
+}
+
+MapOutput::MapOutput(const Calculation::Side &plane, int scale, Output *output)
+    : device(output)
+    , drawing(true)
+    , plane(plane)
+    , scale(scale)
+{
+}
+
+MapOutput::~MapOutput() = default;
+
+bool MapOutput::isFormat(const QString &name)
+{
+    MapExport::Format format;
+    return MapExport::parseFormat(name, &format)
+        || name.compare(QLatin1String("dxf"), Qt::CaseInsensitive) == 0;
+}
+
+void MapOutput::add(const PointRow &converted)
+{
+    bool point = false;
+    if (drawing) {
+        DxfExport::Point p;
+        point = DxfExport::pointOf(plane, converted, &p);
+        if (point)
+            kept.append(p);
+    } else {
+        MapExport::Point p;
+        point = MapExport::pointOf(converted, &p);
+        if (point)
+            writer->add(p);
+    }
+    if (point)
+        ++written;
+    else if (!converted.isEmpty())
+        ++skipped;
+}
+
 void MapOutput::add(const QByteArray &lines)
 {
     // A written row reads back as the same row (PointRow); one that failed
     // or held no point has blank coordinates and is skipped.
-    PointRows batch;
     int start = 0;
     while (start < lines.size()) {
         int end = lines.indexOf('\n', start);
@@ -12,16 +68,20 @@ void MapOutput::add(const QByteArray &lines)
             end = lines.size();
         PointRow row
             = PointRow::fromLine(QString::fromUtf8(lines.constData() + start, end - start));
-        row.outcome = PointRow::Outcome::Converted;
-        batch.append(row);
+        row.outcome = row.coordinatesBlank() ? PointRow::Outcome::NoPoint
+                                             : PointRow::Outcome::Converted;
+        add(row);
         start = end + 1;
     }
-    int notPoints = 0;
-    list += MapExport::points(batch, &notPoints);
-    skipped += notPoints;
+}
+
+bool MapOutput::finish()
+{
+    return drawing ? DxfExport::write(&device, kept, scale) : writer->finish();
 }
 
 QString MapOutput::summary() const
 {
-    return QStringLiteral("для карты: ") + MapExport::summary(list.size(), skipped);
+    return (drawing ? QStringLiteral("для CAD: ") : QStringLiteral("для карты: "))
+        + MapExport::summary(written, skipped);
 }

@@ -1,0 +1,324 @@
+#include "DxfExport.h"
+
+#include "CellText.h"
+
+#include <QIODevice>
+#include <QTextCodec>
+
+#include <dl_dxf.h>
+#include <dl_writer_ascii.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace DxfExport {
+
+const char pointsLayer[] = "POINTS";
+const char namesLayer[] = "NAMES";
+const char heightsLayer[] = "HEIGHTS";
+
+namespace {
+
+// TEXT values of R2000 hold 256 bytes at most; the rest of a name is cut.
+const int maxTextBytes = 250;
+// Handles below this are the tables' and blocks'.
+const qint64 firstEntityHandle = 0x100;
+
+// dxflib writes only through DL_WriterA, which opens a file by name. This
+// one sends the groups to a device instead, so that the window's file is
+// written whole or not at all (QSaveFile) and the converter's goes to its
+// output; numbers carry "." in every locale, which the C library's printf of
+// DL_WriterA does not under ru_RU.
+class DeviceWriter : public DL_WriterA
+{
+public:
+    explicit DeviceWriter(QIODevice *device)
+        : DL_WriterA("", DL_Codes::AC1015)
+        , device(device)
+    {
+    }
+
+    void dxfReal(int gc, double value) const override
+    {
+        code(gc);
+        // A micrometre, without the trailing zeros.
+        QByteArray number = QByteArray::number(value, 'f', 6);
+        int end = number.size();
+        while (number.at(end - 1) == '0' && number.at(end - 2) != '.')
+            --end;
+        buffer.append(number.constData(), end);
+        buffer += '\n';
+    }
+    void dxfInt(int gc, int value) const override
+    {
+        code(gc);
+        buffer += QByteArray::number(value);
+        buffer += '\n';
+    }
+    void dxfHex(int gc, int value) const override
+    {
+        code(gc);
+        buffer += QByteArray::number(uint(value), 16).toUpper();
+        buffer += '\n';
+    }
+    void dxfString(int gc, const char *value) const override
+    {
+        code(gc);
+        buffer += value;
+        buffer += '\n';
+    }
+    void dxfString(int gc, const std::string &value) const override
+    {
+        code(gc);
+        buffer.append(value.data(), int(value.size()));
+        buffer += '\n';
+    }
+
+    // What is buffered to the device; false once a write failed.
+    bool flush() const
+    {
+        if (ok && !buffer.isEmpty())
+            ok = device->write(buffer) == buffer.size();
+        buffer.clear();
+        return ok;
+    }
+    bool flushSome() const { return buffer.size() < (1 << 20) || flush(); }
+
+private:
+    void code(int gc) const
+    {
+        if (gc < 100)
+            buffer += gc < 10 ? "  " : " ";
+        buffer += QByteArray::number(gc);
+        buffer += '\n';
+    }
+
+    QIODevice *device;
+    mutable QByteArray buffer;
+    mutable bool ok = true;
+};
+
+QString heightText(double height)
+{
+    return CellText::formatFixed(height, 2);
+}
+
+void writeTables(DL_Dxf &dxf, DeviceWriter &dw, double textHeight)
+{
+    dxf.writeVPort(dw);
+    dw.tableLinetypes(3);
+    dxf.writeLinetype(dw, DL_LinetypeData("BYBLOCK", "", 0, 0, 0.0));
+    dxf.writeLinetype(dw, DL_LinetypeData("BYLAYER", "", 0, 0, 0.0));
+    dxf.writeLinetype(dw, DL_LinetypeData("CONTINUOUS", "Solid line", 0, 0, 0.0));
+    dw.tableEnd();
+    // Colours: points white, names green, heights cyan, as survey plans in CAD tend to be.
+    const struct
+    {
+        const char *name;
+        int color;
+    } layers[] = {{"0", DL_Codes::white}, {pointsLayer, DL_Codes::white},
+        {namesLayer, DL_Codes::green}, {heightsLayer, DL_Codes::cyan}};
+    dw.tableLayers(int(std::size(layers)));
+    for (const auto &layer : layers)
+        dxf.writeLayer(dw, DL_LayerData(layer.name, 0),
+            DL_Attributes(std::string(), layer.color, 100, "CONTINUOUS", 1.0));
+    dw.tableEnd();
+    // A TrueType font: the shape font txt.shx of the usual "Standard" style
+    // has no Cyrillic letters and shows them as "?". Written as AutoCAD
+    // writes such a style, the file in group 3 and the family in its ACAD
+    // data: dxflib's writeStyle leaves group 3 empty.
+    dw.tableStyle(1);
+    dw.dxfString(0, "STYLE");
+    dw.handle();
+    dw.dxfString(100, "AcDbSymbolTableRecord");
+    dw.dxfString(100, "AcDbTextStyleTableRecord");
+    dw.dxfString(2, "Standard");
+    dw.dxfInt(70, 0);
+    dw.dxfReal(40, 0.0);
+    dw.dxfReal(41, 1.0);
+    dw.dxfReal(50, 0.0);
+    dw.dxfInt(71, 0);
+    dw.dxfReal(42, textHeight);
+    dw.dxfString(3, "arial.ttf");
+    dw.dxfString(4, "");
+    dw.dxfString(1001, "ACAD");
+    dw.dxfString(1000, "Arial");
+    dw.dxfInt(1071, 0);
+    dw.tableEnd();
+    dxf.writeView(dw);
+    dxf.writeUcs(dw);
+    dw.tableAppid(1);
+    dxf.writeAppid(dw, "ACAD");
+    dw.tableEnd();
+    dxf.writeDimStyle(dw, textHeight, textHeight, textHeight, textHeight, textHeight);
+    dxf.writeBlockRecord(dw);
+    dw.tableEnd();
+}
+
+void writeBlocks(DL_Dxf &dxf, DeviceWriter &dw)
+{
+    for (const char *name : {"*Model_Space", "*Paper_Space", "*Paper_Space0"}) {
+        dxf.writeBlock(dw, DL_BlockData(name, 0, 0.0, 0.0, 0.0));
+        dxf.writeEndBlock(dw, name);
+    }
+}
+
+void writeLabel(DL_Dxf &dxf, DeviceWriter &dw, double x, double y, double z, double height,
+    const std::string &value, const char *layer)
+{
+    // Left-aligned on the baseline: the insertion point alone places it.
+    dxf.writeText(dw,
+        DL_TextData(x, y, z, x, y, z, height, 1.0, 0, 0, 0, value, "Standard", 0.0),
+        DL_Attributes(layer, DL_Codes::bylayer, 0, "BYLAYER", 1.0));
+}
+
+} // namespace
+
+bool parseScale(const QString &text, int *scale)
+{
+    for (const int s : scales) {
+        if (text.trimmed() == QString::number(s)) {
+            *scale = s;
+            return true;
+        }
+    }
+    return false;
+}
+
+double textHeight(int scale)
+{
+    return 0.002 * scale;
+}
+
+bool isPlane(const Calculation::Side &side)
+{
+    switch (side.kind) {
+    case SystemKind::GaussKruger:
+    case SystemKind::Utm:
+    case SystemKind::TransverseMercator:
+    case SystemKind::Local:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool pointOf(const Calculation::Side &side, const PointRow &row, Point *point)
+{
+    if (!isPlane(side) || row.outcome == PointRow::Outcome::Failed
+        || row.outcome == PointRow::Outcome::NoPoint)
+        return false;
+    double first = 0;
+    double second = 0;
+    if (!CellText::parseNumber(row.coordinates[0], &first)
+        || !CellText::parseNumber(row.coordinates[1], &second))
+        return false;
+    // A local system's keys work on (northing, easting) whatever its base.
+    const bool eastingFirst = side.kind != SystemKind::Local
+        && side.system.axis_order == KV_AXES_EASTING_NORTHING;
+    Point p;
+    p.name = CellText::singleLine(row.name);
+    p.easting = eastingFirst ? first : second;
+    p.northing = eastingFirst ? second : first;
+    p.hasHeight = CellText::parseNumber(row.coordinates[2], &p.height);
+    if (!p.hasHeight)
+        p.height = 0;
+    *point = p;
+    return true;
+}
+
+std::string text(const QString &label)
+{
+    static QTextCodec *const codec = QTextCodec::codecForName("windows-1251");
+    const QString line = CellText::singleLine(label);
+    std::string out;
+    out.reserve(size_t(line.size()));
+    for (int i = 0; i < line.size(); ++i) {
+        // UTF-16 units: past U+FFFF a character is two escapes, its
+        // surrogates, which CAD programs (UTF-16 inside) join again.
+        const QChar ch = line.at(i);
+        std::string piece;
+        if (ch.unicode() < 0x80) {
+            // A caret starts DXF's notation of control characters: "^ " is one caret.
+            piece = ch == QLatin1Char('^') ? std::string("^ ") : std::string(1, ch.toLatin1());
+        } else if (!ch.isSurrogate() && codec->canEncode(ch)) {
+            piece = codec->fromUnicode(QString(ch)).toStdString();
+        } else {
+            piece = "\\U+"
+                + QByteArray::number(ch.unicode(), 16).toUpper().rightJustified(4, '0').toStdString();
+        }
+        // A surrogate pair is kept whole or cut whole.
+        const size_t room = ch.isHighSurrogate() ? 2 * piece.size() : piece.size();
+        if (out.size() + room > size_t(maxTextBytes))
+            break;
+        out += piece;
+    }
+    return out;
+}
+
+bool write(QIODevice *device, const QVector<Point> &points, int scale)
+{
+    const double h = textHeight(scale);
+    double low[3] = {0, 0, 0};
+    double high[3] = {0, 0, 0};
+    for (int i = 0; i < points.size(); ++i) {
+        const Point &p = points.at(i);
+        const double xyz[3] = {p.easting, p.northing, p.height};
+        for (int k = 0; k < 3; ++k) {
+            low[k] = i == 0 ? xyz[k] : std::min(low[k], xyz[k]);
+            high[k] = i == 0 ? xyz[k] : std::max(high[k], xyz[k]);
+        }
+    }
+
+    DL_Dxf dxf;
+    DeviceWriter dw(device);
+    // dxflib's writeHeader gives a fixed $HANDSEED of FFFF, which three
+    // entities a point pass at 21 846 points: the seed must exceed every
+    // handle, and handles start at 30 (hex) plus a few dozen for the tables.
+    dw.sectionHeader();
+    dw.dxfString(9, "$ACADVER");
+    dw.dxfString(1, "AC1015");
+    dw.dxfString(9, "$HANDSEED");
+    dw.dxfHex(5, int(firstEntityHandle + 3 * qint64(points.size()) + 0x100));
+    dw.dxfString(9, "$DWGCODEPAGE");
+    dw.dxfString(3, "ANSI_1251");
+    dw.dxfString(9, "$INSUNITS");
+    dw.dxfInt(70, 6); // metres
+    dw.dxfString(9, "$EXTMIN");
+    dw.dxfReal(10, low[0]);
+    dw.dxfReal(20, low[1]);
+    dw.dxfReal(30, low[2]);
+    dw.dxfString(9, "$EXTMAX");
+    dw.dxfReal(10, high[0]);
+    dw.dxfReal(20, high[1]);
+    dw.dxfReal(30, high[2]);
+    dw.dxfString(9, "$TEXTSIZE");
+    dw.dxfReal(40, h);
+    dw.sectionEnd();
+    dw.sectionTables();
+    writeTables(dxf, dw, h);
+    dw.sectionEnd();
+    dw.sectionBlocks();
+    writeBlocks(dxf, dw);
+    dw.sectionEnd();
+
+    dw.sectionEntities();
+    const DL_Attributes onPoints(pointsLayer, DL_Codes::bylayer, 0, "BYLAYER", 1.0);
+    for (const Point &p : points) {
+        dxf.writePoint(dw, DL_PointData(p.easting, p.northing, p.height), onPoints);
+        const double x = p.easting + 0.5 * h;
+        writeLabel(dxf, dw, x, p.northing + 0.5 * h, p.height, h, text(p.name), namesLayer);
+        if (p.hasHeight)
+            writeLabel(dxf, dw, x, p.northing - 1.5 * h, p.height, h,
+                heightText(p.height).toStdString(), heightsLayer);
+        if (!dw.flushSome())
+            return false;
+    }
+    dw.sectionEnd();
+    dxf.writeObjects(dw);
+    dxf.writeObjectsEnd(dw);
+    dw.dxfEOF();
+    return dw.flush();
+}
+
+} // namespace DxfExport
