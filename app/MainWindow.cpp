@@ -294,7 +294,9 @@ void MainWindow::slotExportMap()
         Dialogs::warning(tr("Предупреждение"), tr("Ошибка при сохранении точек в файл:\n") + path);
         return;
     }
-    showStatus(tr("%1: %2").arg(what, MapExport::summary(written, skipped)));
+    showStatus(tr("%1: %2").arg(what, MapExport::summary(written, skipped))
+        + (map.northernAssumed ? tr(" (полушарие не выбрано: точки прочитаны как северные)")
+                               : QString()));
 }
 
 void MainWindow::showStatus(const QString &text)

@@ -124,26 +124,11 @@ void writeTables(DL_Dxf &dxf, DeviceWriter &dw, double textHeight)
             DL_Attributes(std::string(), layer.color, 100, "CONTINUOUS", 1.0));
     dw.tableEnd();
     // A TrueType font: the shape font txt.shx of the usual "Standard" style
-    // has no Cyrillic letters and shows them as "?". Written as AutoCAD
-    // writes such a style, the file in group 3 and the family in its ACAD
-    // data: dxflib's writeStyle leaves group 3 empty.
+    // has no Cyrillic letters and shows them as "?". dxflib records it as
+    // AutoCAD records a TrueType style, by its family in the style's ACAD
+    // data (and leaves the font file of group 3 empty).
     dw.tableStyle(1);
-    dw.dxfString(0, "STYLE");
-    dw.handle();
-    dw.dxfString(100, "AcDbSymbolTableRecord");
-    dw.dxfString(100, "AcDbTextStyleTableRecord");
-    dw.dxfString(2, "Standard");
-    dw.dxfInt(70, 0);
-    dw.dxfReal(40, 0.0);
-    dw.dxfReal(41, 1.0);
-    dw.dxfReal(50, 0.0);
-    dw.dxfInt(71, 0);
-    dw.dxfReal(42, textHeight);
-    dw.dxfString(3, "arial.ttf");
-    dw.dxfString(4, "");
-    dw.dxfString(1001, "ACAD");
-    dw.dxfString(1000, "Arial");
-    dw.dxfInt(1071, 0);
+    dxf.writeStyle(dw, DL_StyleData("Standard", 0, 0.0, 1.0, 0.0, 0, textHeight, "Arial", ""));
     dw.tableEnd();
     dxf.writeView(dw);
     dxf.writeUcs(dw);

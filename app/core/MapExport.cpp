@@ -200,10 +200,12 @@ Calculation::SetUpFailure convert(const PointRows &rows, const Calculation::Side
     if (!SystemName::parse(targetName(format, grid), false, &choices, &error)
         || !SystemName::side(choices, false, &target))
         return Calculation::SetUpFailure::Transform;
-    const Calculation::Calculator calculator(tableSide(side), target, geoid);
+    const Calculation::Side source = tableSide(side);
+    const Calculation::Calculator calculator(source, target, geoid);
     if (calculator.setUpFailure() != Calculation::SetUpFailure::None)
         return calculator.setUpFailure();
     Converted result;
+    result.northernAssumed = source.system.hemisphere != side.system.hemisphere;
     for (const PointRow &row : rows) {
         const PointRow converted = calculator.convert(row);
         Point p;

@@ -89,6 +89,7 @@ struct Converted
     QVector<Point> points;
     int skipped = 0;
     QString firstReason;
+    bool northernAssumed = false; // tableSide chose the hemisphere
 };
 Calculation::SetUpFailure convert(const PointRows &rows, const Calculation::Side &side,
     Format format, const ::geoid *geoid, Converted *out);
