@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
-targets=(fuzz_parse_dms fuzz_geoid_file fuzz_transform fuzz_rows)
+targets=(fuzz_parse_dms fuzz_geoid_file fuzz_transform fuzz_rows fuzz_map)
 build=build-fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
