@@ -15,15 +15,21 @@ namespace MapExport {
 
 namespace {
 
-// XML allows no control characters, and a label is one line.
+// XML allows no control characters, nor U+FFFE, U+FFFF and halves of a
+// surrogate pair; a label is one line.
 QString label(const QString &name)
 {
-    QString text = name.trimmed();
-    for (QChar &ch : text) {
-        if (CellText::isControl(ch))
-            ch = QLatin1Char(' ');
+    QString text = name;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        const bool pair = ch.isHighSurrogate() && i + 1 < text.size()
+            && text.at(i + 1).isLowSurrogate();
+        if (pair)
+            ++i;
+        else if (CellText::isControl(ch) || ch.isSurrogate() || ch.unicode() >= 0xfffe)
+            text[i] = QLatin1Char(' ');
     }
-    return text;
+    return text.trimmed();
 }
 
 // Numbers as the calculation wrote them: 9 decimals of a degree (0.1 mm),

@@ -79,6 +79,7 @@ private slots:
     void dxfFromWindow();
     void fullDevice();
     void labels();
+    void mapNames();
 };
 
 void TestExport::automaticHemisphere_data()
@@ -244,6 +245,30 @@ void TestExport::labels()
     };
     for (const auto &c : cases)
         QCOMPARE(QByteArray::fromStdString(DxfExport::text(c.name)), c.text);
+}
+
+// Names XML cannot hold become blanks; the rest reach the map as typed.
+void TestExport::mapNames()
+{
+    const QString smile = QString::fromUcs4(U"😀");
+    const struct
+    {
+        QString name;
+        QString label;
+    } cases[] = {
+        {QString("a") + QChar(0xffff) + "b", "a b"},
+        {QString("a") + QChar(0xfffe) + "b", "a b"},
+        {QString("a") + QChar(0xfffd) + "b", QString("a") + QChar(0xfffd) + "b"},
+        {QString("x") + QChar(0xd83d) + "y", "x y"},
+        {QString("x") + QChar(0xde00), "x"},
+        {smile + " <&>\"", smile + " <&>\""},
+    };
+    for (const auto &c : cases) {
+        MapExport::Point p;
+        QVERIFY(MapExport::pointOf({c.name, {"55", "37", ""}, PointRow::Outcome::Converted, {}}, &p));
+        QCOMPARE(kmlPoints(MapExport::write(MapExport::Format::Kml, {p})),
+            QStringList {c.label + "|37.000000000,55.000000000"});
+    }
 }
 
 QTEST_MAIN(TestExport)
