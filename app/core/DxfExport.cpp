@@ -9,6 +9,8 @@
 #include <dl_writer_ascii.h>
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 
 namespace DxfExport {
@@ -36,29 +38,31 @@ public:
         : DL_WriterA("", DL_Codes::AC1015)
         , device(device)
     {
+        buffer.reserve((1u << 20) + 4096);
     }
 
     void dxfReal(int gc, double value) const override
     {
         code(gc);
         // A micrometre, without the trailing zeros.
-        QByteArray number = QByteArray::number(value, 'f', 6);
-        int end = number.size();
-        while (number.at(end - 1) == '0' && number.at(end - 2) != '.')
-            --end;
-        buffer.append(number.constData(), end);
+        char text[400];
+        const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+        const char *last = end.ptr;
+        while (last[-1] == '0' && last[-2] != '.')
+            --last;
+        buffer.append(text, size_t(last - text));
         buffer += '\n';
     }
     void dxfInt(int gc, int value) const override
     {
         code(gc);
-        buffer += QByteArray::number(value);
+        integer(value, 10);
         buffer += '\n';
     }
     void dxfHex(int gc, int value) const override
     {
         code(gc);
-        buffer += QByteArray::number(uint(value), 16).toUpper();
+        integer(unsigned(value), 16);
         buffer += '\n';
     }
     void dxfString(int gc, const char *value) const override
@@ -70,31 +74,42 @@ public:
     void dxfString(int gc, const std::string &value) const override
     {
         code(gc);
-        buffer.append(value.data(), int(value.size()));
+        buffer += value;
         buffer += '\n';
     }
 
     // What is buffered to the device; false once a write failed.
     bool flush() const
     {
-        if (ok && !buffer.isEmpty())
-            ok = device->write(buffer) == buffer.size();
+        const qint64 size = qint64(buffer.size());
+        if (ok && size > 0)
+            ok = device->write(buffer.data(), size) == size;
         buffer.clear();
         return ok;
     }
-    bool flushSome() const { return buffer.size() < (1 << 20) || flush(); }
+    bool flushSome() const { return buffer.size() < (1u << 20) || flush(); }
 
 private:
+    // Group codes right-aligned in three columns, as AutoCAD writes them.
     void code(int gc) const
     {
         if (gc < 100)
             buffer += gc < 10 ? "  " : " ";
-        buffer += QByteArray::number(gc);
+        integer(unsigned(gc), 10);
         buffer += '\n';
+    }
+    // Hexadecimal in capitals, as handles are written.
+    template <class Integer> void integer(Integer value, int base) const
+    {
+        char text[24];
+        char *end = std::to_chars(text, text + sizeof text, value, base).ptr;
+        for (char *c = text; c < end; ++c)
+            *c = char(std::toupper(static_cast<unsigned char>(*c)));
+        buffer.append(text, size_t(end - text));
     }
 
     QIODevice *device;
-    mutable QByteArray buffer;
+    mutable std::string buffer;
     mutable bool ok = true;
 };
 
@@ -226,6 +241,9 @@ std::string text(const QString &label)
         if (ch.unicode() < 0x80) {
             // A caret starts DXF's notation of control characters: "^ " is one caret.
             piece = ch == QLatin1Char('^') ? std::string("^ ") : std::string(1, ch.toLatin1());
+        } else if (ch.unicode() >= 0x410 && ch.unicode() <= 0x44f) {
+            // А to я, most of a Russian name, without the codec's cost.
+            piece = std::string(1, char(ch.unicode() - 0x410 + 0xc0));
         } else if (!ch.isSurrogate() && codec->canEncode(ch)) {
             piece = codec->fromUnicode(QString(ch)).toStdString();
         } else {

@@ -1,4 +1,5 @@
 // Exports for maps and CAD through the window's button, and the writers at their limits.
+#include "CellText.h"
 #include "DxfExport.h"
 #include "MapExport.h"
 #include "TestSupport.h"
@@ -245,6 +246,18 @@ void TestExport::labels()
     };
     for (const auto &c : cases)
         QCOMPARE(QByteArray::fromStdString(DxfExport::text(c.name)), c.text);
+
+    // The Cyrillic letters taken without the codec agree with it, and so does every
+    // other character: its cp1251 byte, or its escape.
+    QTextCodec *codec = QTextCodec::codecForName("windows-1251");
+    for (ushort u = 0x80; u < 0xd800; ++u) {
+        const QChar ch(u);
+        const QByteArray oracle = CellText::singleLine(QString(ch)).isEmpty() ? QByteArray()
+            : codec->canEncode(ch)
+            ? codec->fromUnicode(QString(ch))
+            : "\\U+" + QByteArray::number(u, 16).toUpper().rightJustified(4, '0');
+        QCOMPARE(QByteArray::fromStdString(DxfExport::text(QString(ch))), oracle);
+    }
 }
 
 // Names XML cannot hold become blanks; the rest reach the map as typed.
