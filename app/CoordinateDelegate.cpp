@@ -22,12 +22,10 @@ QValidator::State CellTextValidator::validate(QString &input, int &pos) const
     }
     // A refused character refuses the whole edit, a pasted "55;30" included:
     // dropping the ";" would silently make 5530 of it.
-    for (QChar &ch : input) {
-        if (ch == QLatin1Char(';'))
-            return Invalid;
-        if (ch == QLatin1Char(',') && coordinate)
-            ch = QLatin1Char('.');
-    }
+    if (input.contains(QLatin1Char(';')))
+        return Invalid;
+    if (coordinate)
+        CellText::makeDecimalPoints(&input);
     return Acceptable;
 }
 

@@ -1,6 +1,6 @@
 // Editor of the point table's cells. ";" separates the fields of a points
-// file's line, so it is refused; in a coordinate cell "," becomes the decimal
-// point, in the name it stays. Line breaks, tabs and other control characters
+// file's line, so it is refused; in a coordinate cell a decimal comma becomes
+// the point (CellText::decimalPoints), in the name it stays. Line breaks, tabs and other control characters
 // never enter a cell: pasted ones become blanks.
 #ifndef COORDINATEDELEGATE_H
 #define COORDINATEDELEGATE_H

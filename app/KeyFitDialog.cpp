@@ -2,9 +2,9 @@
 #include "ui_KeyFitDialog.h"
 
 #include "Calculation.h"
+#include "CellText.h"
 #include "Dialogs.h"
 #include "PointTable.h"
-#include "PointsFile.h"
 #include "Settings.h"
 
 #include <QFontDatabase>
@@ -50,7 +50,6 @@ KeyFitDialog::KeyFitDialog(const LocalSystems::Systems &systems, const QString &
 
     for (PointTable *table : {tableA(), tableB()}) {
         table->setColumnCount(PointRow::columns);
-        table->setRowRules(false, false);
         table->clearRows();
     }
     tableB()->setHorizontalHeaderLabels({tr("Имя точки"), tr("X"), tr("Y"), tr("H")});
@@ -98,31 +97,12 @@ void KeyFitDialog::slotBaseChanged()
 
 void KeyFitDialog::slotLoadA()
 {
-    load(tableA());
+    tableA()->loadFile();
 }
 
 void KeyFitDialog::slotLoadB()
 {
-    load(tableB());
-}
-
-void KeyFitDialog::load(PointTable *table)
-{
-    const QString file = Dialogs::openFileName(this, tr("Загрузить точки"),
-        tr("*.txt;;Все файлы (*)"), Settings::lastFolder(QStringLiteral("load")));
-    if (file.isEmpty())
-        return;
-    Settings::rememberFolder(QStringLiteral("load"), file);
-    PointRows rows;
-    PointsFile::ReadInfo info;
-    if (!PointsFile::read(file, &rows, &info)) {
-        Dialogs::warning(tr("Предупреждение"), tr("Ошибка при загрузке точек из файла:\n") + file);
-        return;
-    }
-    table->rememberForUndo(tr("загрузка"));
-    table->setRows(rows);
-    if (info.extraFields.count > 0)
-        Dialogs::warning(tr("Предупреждение"), info.extraFields.warning());
+    tableB()->loadFile();
 }
 
 void KeyFitDialog::slotCalculate()
@@ -190,16 +170,17 @@ void KeyFitDialog::showResult()
         name->setCheckState(p.used ? Qt::Checked : Qt::Unchecked);
         table->setItem(r, Name, name);
         const auto metres
-            = [fitted](double v) { return fitted ? QString::number(v, 'f', 3) : QString(); };
+            = [fitted](double v) { return fitted ? CellText::formatFixed(v, 3) : QString(); };
         table->setItem(r, VX, cell(metres(p.v[0])));
         table->setItem(r, VY, cell(metres(p.v[1])));
         table->setItem(r, VH, cell(heights ? metres(p.v[2]) : QString()));
         table->setItem(r, VPlane, cell(metres(p.plane)));
         QTableWidgetItem *check
-            = cell(p.flagged ? tr("! без неё %1 м").arg(p.looResidual, 0, 'f', 3) : QString());
+            = cell(p.flagged ? tr("! без неё %1 м").arg(CellText::formatFixed(p.looResidual, 3))
+                             : QString());
         if (p.flagged) {
             check->setToolTip(tr("Остаток по уравниванию без этой точки больше 3·√2·σ = %1 м")
-                                  .arg(KeyFit::flagLimit(p.looSigma), 0, 'f', 3));
+                                  .arg(CellText::formatFixed(KeyFit::flagLimit(p.looSigma), 3)));
         }
         table->setItem(r, Check, check);
         for (int c = 0; c < Columns; ++c) {

@@ -50,7 +50,6 @@ private slots:
     void slotBaseChanged();
 
 private:
-    void load(PointTable *table);
     void showResult();
     void showFailure(const QString &why);
 

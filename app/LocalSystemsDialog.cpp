@@ -1,6 +1,7 @@
 #include "LocalSystemsDialog.h"
 #include "ui_LocalSystemsDialog.h"
 
+#include "AngleText.h"
 #include "Calculation.h"
 #include "CellText.h"
 #include "NumberText.h"
@@ -19,14 +20,13 @@ namespace {
 
 const double notANumber = std::numeric_limits<double>::quiet_NaN();
 
-// Numbers separated by blanks, a decimal comma taken as a point; NaN for a
+// Numbers separated by blanks, a decimal comma as in a cell; NaN for a
 // text that is no number, so that the system is refused with a reason.
 QVector<double> numbers(const QString &text)
 {
     QVector<double> values;
     for (const QString &token : text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QByteArray bytes
-            = QString(token).replace(QLatin1Char(','), QLatin1Char('.')).toLatin1();
+        const QByteArray bytes = CellText::decimalPoints(token).toLatin1();
         double value = notANumber;
         NumberText::read(bytes.constData(), bytes.constData() + bytes.size(), &value);
         values.append(value);
@@ -41,7 +41,7 @@ double angle(const QString &text, bool longitude)
     const bool valid = longitude ? CellText::isValidCoordinates(zero, text, zero, true)
                                  : CellText::isValidCoordinates(text, zero, zero, true);
     bool inRange = true;
-    const double degrees = CellText::parseAngle(text, &inRange);
+    const double degrees = AngleText::parse(text, &inRange);
     return valid && inRange ? degrees : notANumber;
 }
 

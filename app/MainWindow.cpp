@@ -252,6 +252,7 @@ void MainWindow::slotExportMap()
         case Calculation::SetUpFailure::None:
             break;
         case Calculation::SetUpFailure::Geoid:
+        case Calculation::SetUpFailure::GeoidStep:
             wait.release();
             Dialogs::warning(tr("Предупреждение"),
                 tr("Высоты таблицы — над геоидом, а сетка геоида не загружена: файл для карты "
@@ -325,13 +326,9 @@ void MainWindow::slotCalculate(bool fromLeft)
     case Calculation::SetUpFailure::None:
         break;
     case Calculation::SetUpFailure::Geoid:
-        // Told apart only where zones are chosen per point; with fixed zones
-        // any failure of the set-up reads the same.
-        if (calculator.zoneRule() == Calculation::ZoneRule::PerPoint) {
-            Dialogs::warning(tr("Предупреждение"), tr("Ошибка инициализации геоида"));
-            return;
-        }
-        Q_FALLTHROUGH();
+        Dialogs::warning(tr("Предупреждение"), tr("Ошибка инициализации геоида"));
+        return;
+    case Calculation::SetUpFailure::GeoidStep:
     case Calculation::SetUpFailure::Transform:
         Dialogs::warning(tr("Предупреждение"), tr("Ошибка инициализации пересчета координат"));
         return;

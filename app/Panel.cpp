@@ -3,7 +3,6 @@
 
 #include "Calculation.h"
 #include "Dialogs.h"
-#include "Plural.h"
 #include "PointTable.h"
 #include "PointsFile.h"
 #include "Settings.h"
@@ -18,9 +17,6 @@ namespace {
 // The system kind per comboBoxType index.
 const SystemKind kSystemKinds[] = {SystemKind::Geodetic, SystemKind::GaussKruger, SystemKind::Utm,
     SystemKind::Geocentric, SystemKind::Local};
-
-// Points files: what spreadsheets and other tools save too.
-const char pointsFilter[] = QT_TRANSLATE_NOOP("Panel", "Файлы точек (*.txt *.csv);;Все файлы (*)");
 
 // A control the panel shows in its role and currently lets the user change.
 bool usable(const QWidget *panel, const QWidget *widget)
@@ -41,7 +37,7 @@ Panel::Panel(bool left, QWidget *parent)
     updateDatumList();
     updateHeaders();
     updateEnabledState();
-    updateRowRules();
+    ui->tableWidgetPoints->setRowSide([this]() { return rowSide(); });
 
     connect(ui->comboBoxType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
         &Panel::slotUpdateUi);
@@ -56,7 +52,6 @@ Panel::Panel(bool left, QWidget *parent)
     connect(ui->pushButtonExportMap, &QPushButton::clicked, this, &Panel::signalExportMap);
     connect(ui->pushButtonCalculate, &QPushButton::clicked, this, &Panel::slotCalculate);
     connect(ui->pushButtonAbout, &QPushButton::clicked, this, &Panel::slotAbout);
-    connect(ui->radioButtonDMS, &QRadioButton::toggled, this, &Panel::updateRowRules);
     connect(ui->tableWidgetPoints, &PointTable::signalSwap, this, &Panel::signalSwap);
     connect(
         ui->pushButtonLocalSystems, &QPushButton::clicked, this, &Panel::signalEditLocalSystems);
@@ -286,14 +281,20 @@ void Panel::slotUpdateUi(int)
     updateDatumList();
     updateHeaders();
     updateEnabledState();
-    updateRowRules();
 }
 
-void Panel::updateRowRules()
+Calculation::Side Panel::rowSide() const
 {
+    Calculation::Side side;
+    if (calculationSide(&side))
+        return side;
+    // No system to calculate in (no local system chosen yet): the rows are
+    // judged by their written form in the panel's kind.
+    side = Calculation::Side();
     const SystemKind kind = systemKind();
-    ui->tableWidgetPoints->setRowRules(kind == SystemKind::Geocentric,
-        kind == SystemKind::Geodetic && ui->radioButtonDMS->isChecked());
+    side.kind = kind == SystemKind::Local ? SystemKind::TransverseMercator : kind;
+    side.dmsUnits = kind == SystemKind::Geodetic && ui->radioButtonDMS->isChecked();
+    return side;
 }
 
 void Panel::slotDatumSelected(int)
@@ -373,36 +374,7 @@ void Panel::updateHeaders()
 
 void Panel::slotLoad()
 {
-    const QString path = Dialogs::openFileName(this, tr("Загрузить точки"), tr(pointsFilter),
-        Settings::lastFolder(QStringLiteral("load")));
-    if (path.isEmpty())
-        return;
-    Settings::rememberFolder(QStringLiteral("load"), path);
-    WaitCursor wait;
-    PointRows rows;
-    PointsFile::ReadInfo info;
-    if (!PointsFile::read(path, &rows, &info)) {
-        wait.release();
-        emit signalStatus(tr("Точки не загружены"));
-        Dialogs::warning(tr("Предупреждение"), tr("Ошибка при загрузке точек из файла:\n") + path);
-        return;
-    }
-    ui->tableWidgetPoints->rememberForUndo(tr("загрузка"));
-    ui->tableWidgetPoints->setRows(rows);
-    wait.release();
-    QString status = tr("Загружено строк: %1").arg(rows.size())
-        + (info.windows1251 ? tr(" (кодировка Windows-1251)") : QString());
-    if (info.header)
-        status += tr("; первая строка — заголовок, пропущена");
-    if (info.noCoordinates.count > 0)
-        status += tr("; без координат: %1 (%2)")
-                      .arg(info.noCoordinates.count)
-                      .arg(Plural::rows(info.noCoordinates.firstRows, info.noCoordinates.count));
-    emit signalStatus(status);
-    if (info.blankSeparated)
-        Dialogs::warning(tr("Предупреждение"), PointsFile::BlankSeparation::note());
-    if (info.extraFields.count > 0)
-        Dialogs::warning(tr("Предупреждение"), info.extraFields.warning());
+    ui->tableWidgetPoints->loadFile();
 }
 
 void Panel::slotSave()
@@ -412,7 +384,7 @@ void Panel::slotSave()
         return;
     const QString dialog = left ? QStringLiteral("saveLeft") : QStringLiteral("saveRight");
     QString path = Dialogs::saveFileName(
-        this, tr("Сохранить точки"), tr(pointsFilter), Settings::lastFolder(dialog));
+        this, tr("Сохранить точки"), PointTable::fileFilter(), Settings::lastFolder(dialog));
     if (path.isEmpty())
         return;
     Settings::rememberFolder(dialog, path);

@@ -93,7 +93,7 @@ private:
     void updateDatumList();
     void updateHeaders();
     void updateEnabledState();
-    void updateRowRules();
+    Calculation::Side rowSide() const;
     void keepSystemBoxSize();
 
     Ui::Panel *ui;

@@ -3,7 +3,11 @@
 #include "CellText.h"
 #include "CoordinateDelegate.h"
 #include "Dialogs.h"
+#include "Plural.h"
+#include "PointsFile.h"
+#include "Settings.h"
 #include "TableClipboard.h"
+#include "WaitCursor.h"
 #include "WindowSize.h"
 
 #include <QCoreApplication>
@@ -38,10 +42,9 @@ PointTable::PointTable(QWidget *parent)
     WindowSize::keepColumnsFitted(this);
 }
 
-void PointTable::setRowRules(bool geocentricSystem, bool dms)
+void PointTable::setRowSide(std::function<Calculation::Side()> side)
 {
-    geocentric = geocentricSystem;
-    degreesMinutesSeconds = dms;
+    rowSide = std::move(side);
 }
 
 PointRows PointTable::rows() const
@@ -145,24 +148,62 @@ void PointTable::undo()
     emit signalStatus(panelTr("Отменено: %1").arg(undoWhat));
 }
 
+QString PointTable::fileFilter()
+{
+    // What spreadsheets and other tools save too.
+    return panelTr("Файлы точек (*.txt *.csv);;Все файлы (*)");
+}
+
+void PointTable::loadFile()
+{
+    const QString path = Dialogs::openFileName(this, panelTr("Загрузить точки"), fileFilter(),
+        Settings::lastFolder(QStringLiteral("load")));
+    if (path.isEmpty())
+        return;
+    Settings::rememberFolder(QStringLiteral("load"), path);
+    WaitCursor wait;
+    PointRows list;
+    PointsFile::ReadInfo info;
+    if (!PointsFile::read(path, &list, &info)) {
+        wait.release();
+        emit signalStatus(panelTr("Точки не загружены"));
+        Dialogs::warning(
+            panelTr("Предупреждение"), panelTr("Ошибка при загрузке точек из файла:\n") + path);
+        return;
+    }
+    rememberForUndo(panelTr("загрузка"));
+    setRows(list);
+    wait.release();
+    QString status = panelTr("Загружено строк: %1").arg(list.size())
+        + (info.windows1251 ? panelTr(" (кодировка Windows-1251)") : QString());
+    if (info.header)
+        status += panelTr("; первая строка — заголовок, пропущена");
+    if (info.noCoordinates.count > 0)
+        status += panelTr("; без координат: %1 (%2)")
+                      .arg(info.noCoordinates.count)
+                      .arg(Plural::rows(info.noCoordinates.firstRows, info.noCoordinates.count));
+    emit signalStatus(status);
+    if (info.blankSeparated)
+        Dialogs::warning(panelTr("Предупреждение"), PointsFile::BlankSeparation::note());
+    if (info.extraFields.count > 0)
+        Dialogs::warning(panelTr("Предупреждение"), info.extraFields.warning());
+}
+
 // ---- keyboard commands
 
 PointTable::Scan PointTable::scan() const
 {
     Scan result;
-    for (int r = 0; r < rowCount(); ++r) {
-        QString text[PointRow::columns];
-        for (int c = 0; c < PointRow::columns; ++c) {
-            if (const QTableWidgetItem *cell = item(r, c))
-                text[c] = cell->text().trimmed();
-        }
-        if (text[0].isEmpty() && CellText::coordinatesBlank(text[1], text[2], text[3])) {
+    const Calculation::Side side = rowSide ? rowSide() : Calculation::Side();
+    const PointRows list = rows();
+    for (int r = 0; r < list.size(); ++r) {
+        if (list.at(r).isEmpty()) {
             result.empty.append(r);
             continue;
         }
-        if (text[3].isEmpty() && !geocentric)
-            text[3] = QStringLiteral("0"); // a blank height reads as 0
-        if (!CellText::isValidCoordinates(text[1], text[2], text[3], degreesMinutesSeconds))
+        // A name alone is no point: invalid, not empty.
+        const Calculation::Reading reading = Calculation::read(side, list.at(r));
+        if (reading.blank || reading.failure != Calculation::Failure::None)
             result.invalid.append(r);
     }
     return result;

@@ -5,9 +5,12 @@
 #ifndef POINTTABLE_H
 #define POINTTABLE_H
 
+#include "Calculation.h"
 #include "PointRow.h"
 
 #include <QTableWidget>
+
+#include <functional>
 
 class PointTable : public QTableWidget
 {
@@ -16,11 +19,10 @@ class PointTable : public QTableWidget
 public:
     explicit PointTable(QWidget *parent = nullptr);
 
-    // How the commands judge a row: a geocentric system needs its third
-    // coordinate (elsewhere a blank height reads as 0), and with
-    // degreesMinutesSeconds latitudes and longitudes may also be written as
-    // degrees, minutes and seconds.
-    void setRowRules(bool geocentric, bool degreesMinutesSeconds);
+    // The side the rows are in, asked for at each command: a row is invalid
+    // exactly when a calculation from that side fails it for its written
+    // form (Calculation::read). Without one, rows are three plain numbers.
+    void setRowSide(std::function<Calculation::Side()> side);
 
     // Every row, its cell texts as they stand; a row marked failed keeps its
     // reason.
@@ -33,6 +35,13 @@ public:
     // Drops the empty rows at the end when the cursor is among them, and puts
     // it on the last row left: the user just left them there.
     void trimTrailingEmptyRows();
+
+    // The name filters of the points files' dialogs, to open and to save.
+    static QString fileFilter();
+    // "Загрузить точки": a points file chosen and loaded into the table as
+    // one step of undo; its status line is told by signalStatus, and what was
+    // seen in the file (extra fields, blank separators) by a warning.
+    void loadFile();
 
     // One level of undo for the commands that replace or remove rows: the
     // rows as they are now, `what` naming the command.
@@ -65,8 +74,7 @@ private:
     void deleteInvalidRows();
     void deleteEmptyRows();
 
-    bool geocentric = false;
-    bool degreesMinutesSeconds = true;
+    std::function<Calculation::Side()> rowSide;
     bool canUndo = false;
     PointRows undoRows;
     QString undoWhat;

@@ -41,7 +41,7 @@ bool isDecimalComma(const QString &line)
 {
     double value = 0;
     return line.count(QLatin1Char(',')) == 1 && !line.contains(QLatin1Char(';'))
-        && CellText::parseNumber(QString(line).replace(QLatin1Char(','), QLatin1Char('.')), &value);
+        && CellText::parseNumber(CellText::decimalPoints(line), &value);
 }
 
 } // namespace
@@ -92,7 +92,7 @@ QVector<QStringList> TableClipboard::parse(const QString &text, int firstColumn)
         for (int i = 0; i < fields.size(); ++i) {
             fields[i] = CellText::singleLine(fields.at(i));
             if (firstColumn + i > 0)
-                fields[i].replace(QLatin1Char(','), QLatin1Char('.'));
+                CellText::makeDecimalPoints(&fields[i]);
             else
                 fields[i].replace(QLatin1Char(';'), QLatin1Char(' ')); // a name never holds one
         }

@@ -26,8 +26,8 @@ public:
     // "name\tc1\tc2\tc3\n" line each.
     static QString copyText(const QTableWidget *table);
     // Clipboard text as a block of cell texts, one list per line. A block
-    // holding a tab is split on tabs only, whatever its width, and a "," in a
-    // coordinate field is a decimal comma, as a spreadsheet writes it; other
+    // holding a tab is split on tabs only, whatever its width, and a decimal
+    // comma in a coordinate field is read as in a cell (CellText::decimalPoints); other
     // lines are split as a points file's (PointRow::fromLine). Every cell is
     // made one line, and a name holds no ";".
     // `firstColumn` is the table column the block starts in.

@@ -1,5 +1,6 @@
 // Point rows through table, validation, angles and calculation; the first bytes choose both
 // panels' systems, the rest is a points file. Converted rows must be valid input again.
+#include "AngleText.h"
 #include "Calculation.h"
 #include "CellText.h"
 #include "Panel.h"
@@ -58,7 +59,7 @@ void choose(FuzzedDataProvider &in, Panel *panel)
 void checkAngle(const QString &text)
 {
     const QString trimmed = text.trimmed();
-    const double angle = CellText::parseAngle(trimmed);
+    const double angle = AngleText::parse(trimmed);
     double fromLibrary = 0;
     if (parse_dms_string(trimmed.toUtf8().constData(), &fromLibrary))
         require(std::fabs(angle - fromLibrary) <= 1e-12 * std::max(1.0, std::fabs(angle)));
@@ -118,7 +119,7 @@ void calculate(const PointRows &rows)
         const QString *c = row.coordinates;
         // Longitudes keep their whole range on the way through; only those
         // that the degrees-minutes-seconds pattern can hold must read again.
-        if (to.dmsUnits && !(std::fabs(CellText::parseAngle(c[1])) < 1000))
+        if (to.dmsUnits && !(std::fabs(AngleText::parse(c[1])) < 1000))
             continue;
         const QString height = c[2].isEmpty() ? QStringLiteral("0") : c[2];
         double back[3];
@@ -155,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray bytes = QByteArray::fromStdString(in.ConsumeRemainingBytesAsString());
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    PointsFile::LineReader reader(&buffer);
+    TextLines::LineReader reader(&buffer);
     QStringList lines;
     PointRows rows;
     QString line;
@@ -164,9 +165,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         rows.append(PointRow::fromLine(line));
     }
     // A NUL byte refuses the rows: no text.
-    if (reader.status() == PointsFile::Status::NotText)
+    if (reader.status() == TextLines::Status::NotText)
         return 0;
-    require(reader.status() == PointsFile::Status::Ok);
+    require(reader.status() == TextLines::Status::Ok);
 
     sourcePanel->table()->setRows(rows);
     const PointRows table = sourcePanel->table()->rows();

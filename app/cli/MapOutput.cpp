@@ -57,24 +57,6 @@ void MapOutput::add(const PointRow &converted)
         ++skipped;
 }
 
-void MapOutput::add(const QByteArray &lines)
-{
-    // A written row reads back as the same row (PointRow); one that failed
-    // or held no point has blank coordinates and is skipped.
-    int start = 0;
-    while (start < lines.size()) {
-        int end = lines.indexOf('\n', start);
-        if (end < 0)
-            end = lines.size();
-        PointRow row
-            = PointRow::fromLine(QString::fromUtf8(lines.constData() + start, end - start));
-        row.outcome = row.coordinatesBlank() ? PointRow::Outcome::NoPoint
-                                             : PointRow::Outcome::Converted;
-        add(row);
-        start = end + 1;
-    }
-}
-
 bool MapOutput::finish()
 {
     return drawing ? DxfExport::write(&device, kept, scale) : writer->finish();

@@ -32,8 +32,6 @@ public:
     // One converted row: written (or kept) when it holds a point, else
     // counted as skipped; empty rows are neither.
     void add(const PointRow &converted);
-    // Result rows as the pipeline writes them, "name; c1; c2; c3\n" each.
-    void add(const QByteArray &rows);
     // Ends the document on the output; false when a write failed.
     bool finish();
 

@@ -8,29 +8,19 @@ namespace {
 
 void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
 {
-    batch->rows.reserve(batch->chars + batch->chars / 2 + batch->lines.size());
+    if (!batch->keepRows)
+        batch->text.reserve(batch->chars + batch->chars / 2 + batch->lines.size());
     for (int i = 0; i < batch->lines.size(); ++i) {
         // Past four fields the converter fails the row where the window loads and
         // warns: a script reads the exit status, not a warning.
         int fields = 0;
-        PointRow row = PointRow::fromLine(batch->lines.at(i), &fields);
-        if (fields > PointRow::columns) {
-            row = PointRow {row.name.trimmed(), {}, PointRow::Outcome::Failed,
-                Calculation::reasonText(Calculation::Failure::ExtraFields)};
-        } else {
-            const bool nameAlone = row.lacksCoordinates();
-            row = calculator->convert(row);
-            // Most often fields separated by blanks: the window counts such
-            // rows, and a script must see them in the exit status.
-            if (nameAlone)
-                batch->failures.push_back({batch->firstLine + i,
-                    Calculation::reasonText(Calculation::Failure::NoCoordinates), true});
-        }
-        row.appendLine(&batch->rows);
-        if (row.outcome == PointRow::Outcome::Failed)
-            batch->failures.push_back({batch->firstLine + i, row.reason, false});
-        if (row.outcome != PointRow::Outcome::NoPoint)
-            ++batch->points;
+        const PointRow given = PointRow::fromLine(batch->lines.at(i), &fields);
+        batch->keep(given,
+            fields > PointRow::columns
+                ? PointRow {given.name.trimmed(), {}, PointRow::Outcome::Failed,
+                    Calculation::reasonText(Calculation::Failure::ExtraFields)}
+                : calculator->convert(given),
+            batch->firstLine + i);
     }
     batch->lines.clear();
 }
@@ -48,6 +38,21 @@ std::future<void> startWorker(const Calculation::Calculator *calculator, Batch *
 
 } // namespace
 
+void Batch::keep(const PointRow &given, const PointRow &result, qint64 number)
+{
+    if (keepRows)
+        rows.append(result);
+    else
+        result.appendLine(&text);
+    // Most often fields separated by blanks: the window counts such rows, and
+    // a script must see them in the exit status.
+    if (result.outcome == PointRow::Outcome::NoPoint && given.lacksCoordinates())
+        failures.push_back({number, Calculation::reasonText(Calculation::Failure::NoCoordinates)});
+    if (result.outcome == PointRow::Outcome::Failed)
+        failures.push_back({number, result.reason});
+    tally.count(given, result, number);
+}
+
 void Pipeline::submit()
 {
     if (!current || current->lines.empty())
@@ -62,13 +67,13 @@ void Pipeline::writeOldest()
 {
     jobs.front().second.get();
     const Batch &batch = *jobs.front().first;
-    if (divert)
-        divert(batch.rows);
-    else
-        output->append(batch.rows);
-    for (const Batch::Failure &f : batch.failures)
-        ++(f.noCoordinates ? noCoordinates : failures);
-    points += batch.points;
+    if (divert) {
+        for (const PointRow &row : batch.rows)
+            divert(row);
+    } else {
+        output->append(batch.text);
+    }
+    tally.add(batch.tally);
     if (report) {
         for (const Batch::Failure &f : batch.failures)
             report(QStringLiteral("%1:%2: %3").arg(batch.source).arg(f.line).arg(f.reason));

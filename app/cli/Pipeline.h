@@ -4,7 +4,6 @@
 #define PIPELINE_H
 
 #include "Calculation.h"
-#include "Plural.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,15 +27,19 @@ struct Batch
     qint64 firstLine = 0; // number of the first line in its input
     QStringList lines;
     int chars = 0;
-    QByteArray rows; // the result rows, each ended by "\n"
+    bool keepRows = false; // the result rows as values (a map's points), else as text
+    QByteArray text;       // the result rows written, each ended by "\n"
+    PointRows rows;
     struct Failure
     {
         qint64 line;
         QString reason;
-        bool noCoordinates; // a name alone: not a point, counted apart
     };
     std::vector<Failure> failures;
-    qint64 points = 0; // rows with coordinates
+    Calculation::Tally tally;
+
+    // Line `number`, read as `given`, came out as `result`.
+    void keep(const PointRow &given, const PointRow &result, qint64 number);
 };
 
 class Pipeline
@@ -67,6 +70,7 @@ public:
             current.reset(new Batch);
             current->source = source;
             current->firstLine = number;
+            current->keepRows = bool(divert);
         }
         current->chars += line.size();
         current->lines.append(line);
@@ -82,9 +86,8 @@ public:
         std::unique_ptr<Batch> batch(new Batch);
         batch->source = source;
         batch->firstLine = number;
-        batch->rows = "; ; ; \n";
-        batch->failures.push_back({number, reason, false});
-        batch->points = 1;
+        batch->keepRows = bool(divert);
+        batch->keep(PointRow(), PointRow {{}, {}, PointRow::Outcome::Failed, reason}, number);
         while (jobs.size() >= inFlight)
             writeOldest();
         std::promise<void> done;
@@ -93,17 +96,7 @@ public:
     }
     // "пересчитано 998 из 1000 точек, ошибок: 2", as the window says it
     // without the row numbers.
-    QString summary() const
-    {
-        QString text = QStringLiteral("пересчитано %1 из %2")
-                           .arg(points - failures)
-                           .arg(Plural::count(points, "точки", "точек", "точек"));
-        if (failures > 0)
-            text += QStringLiteral(", ошибок: %1").arg(failures);
-        if (noCoordinates > 0)
-            text += QStringLiteral(", без координат: %1").arg(noCoordinates);
-        return text;
-    }
+    QString summary() const { return tally.summary(Calculation::Tally::Form::Line); }
     void finish()
     {
         submit();
@@ -111,9 +104,9 @@ public:
             writeOldest();
     }
     // Some row was not converted: it failed or had no coordinates.
-    bool anyFailed() const { return failures > 0 || noCoordinates > 0; }
-    // The result rows go to `rows` instead of the output (a map's points).
-    void divertTo(std::function<void(const QByteArray &)> rows) { divert = std::move(rows); }
+    bool anyFailed() const { return tally.anyFailed(); }
+    // The result rows go to `row` instead of the output (a map's points).
+    void divertTo(std::function<void(const PointRow &)> row) { divert = std::move(row); }
 
 private:
     void submit();
@@ -125,10 +118,8 @@ private:
     Output *output;
     std::function<void(const QString &)> report;
     size_t inFlight;
-    std::function<void(const QByteArray &)> divert;
-    qint64 failures = 0;
-    qint64 noCoordinates = 0;
-    qint64 points = 0;
+    std::function<void(const PointRow &)> divert;
+    Calculation::Tally tally;
     std::unique_ptr<Batch> current;
     std::deque<std::pair<std::unique_ptr<Batch>, std::future<void>>> jobs;
 };

@@ -70,7 +70,7 @@ bool Input::open(const QString &path, const QString &shown)
             errno = info.exists() ? EACCES : ENOENT;
         return false;
     }
-    reader.reset(new PointsFile::LineReader(&file));
+    reader.reset(new TextLines::LineReader(&file));
     return true;
 }
 

@@ -4,7 +4,7 @@
 #ifndef STREAMS_H
 #define STREAMS_H
 
-#include "PointsFile.h"
+#include "TextLines.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -24,13 +24,13 @@ public:
 
     bool next(QString *line) { return reader->readLine(line); }
     bool lineTooLong() const { return reader->lineTooLong(); }
-    PointsFile::Status status() const { return reader->status(); }
+    TextLines::Status status() const { return reader->status(); }
     const QString &displayName() const { return name; }
     qint64 consumed() const { return file.isSequential() ? 0 : file.pos(); }
 
 private:
     QFile file;
-    std::unique_ptr<PointsFile::LineReader> reader;
+    std::unique_ptr<TextLines::LineReader> reader;
     QString name;
 };
 

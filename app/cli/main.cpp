@@ -460,13 +460,15 @@ int main(int argc, char *argv[])
         options.quiet ? std::function<void(const QString &)>()
                       : [](const QString &text) { say(text); });
     if (map)
-        pipeline.divertTo([&map](const QByteArray &rows) { map->add(rows); });
+        pipeline.divertTo([&map](const PointRow &row) { map->add(row); });
     qint64 readBefore = 0;
     qint64 linesBefore = 0;
-    QStringList inputNotes; // said after the rows' failures, in input order
+    // Said after the rows' failures, in input order; a skipped header even
+    // with --quiet, since a line of the input is missing from the output.
+    std::vector<std::pair<QString, bool>> inputNotes; // the note, said when quiet
     QString line;
     const QString tooLong
-        = QStringLiteral("строка длиннее %1 МБ не прочитана").arg(PointsFile::maxLineSize >> 20);
+        = QStringLiteral("строка длиннее %1 МБ не прочитана").arg(TextLines::maxLineSize >> 20);
     // One input open at a time: a folder of thousands of files stays under
     // the limit of open files.
     for (const QString &path : qAsConst(options.inputs)) {
@@ -487,8 +489,9 @@ int main(int argc, char *argv[])
                 continue;
             }
             if (number == 1 && PointRow::fromLine(line).looksLikeHeader()) {
-                inputNotes << QStringLiteral("«%1»: первая строка — заголовок, пропущена")
-                                  .arg(input.displayName());
+                inputNotes.emplace_back(QStringLiteral("«%1»: первая строка — заголовок, пропущена")
+                                            .arg(input.displayName()),
+                    true);
                 continue;
             }
             if (blanks.possible())
@@ -502,17 +505,17 @@ int main(int argc, char *argv[])
         }
         if (output.failed())
             break;
-        if (input.status() != PointsFile::Status::Ok) {
+        if (input.status() != TextLines::Status::Ok) {
             pipeline.finish();
             const QString &name = input.displayName();
             switch (input.status()) {
-            case PointsFile::Status::TooLarge:
+            case TextLines::Status::TooLarge:
                 say(QStringLiteral("«%1» больше %2 МБ: это не список точек")
                         .arg(name)
-                        .arg(PointsFile::maxFileSize >> 20)
+                        .arg(TextLines::maxFileSize >> 20)
                     + partial());
                 break;
-            case PointsFile::Status::NotText:
+            case TextLines::Status::NotText:
                 say(QStringLiteral("«%1» не текстовый файл точек: в нём нулевые байты").arg(name)
                     + partial());
                 break;
@@ -523,16 +526,18 @@ int main(int argc, char *argv[])
             return cannotRun;
         }
         if (blanks.seen())
-            inputNotes << QStringLiteral("«%1»: %2")
-                              .arg(input.displayName(), PointsFile::BlankSeparation::note());
+            inputNotes.emplace_back(
+                QStringLiteral("«%1»: %2")
+                    .arg(input.displayName(), PointsFile::BlankSeparation::note()),
+                false);
         readBefore += input.consumed();
         linesBefore += number;
     }
     if (!output.failed())
         pipeline.finish();
     progress.finish();
-    for (const QString &note : qAsConst(inputNotes)) {
-        if (!options.quiet)
+    for (const auto &[note, evenQuiet] : inputNotes) {
+        if (evenQuiet || !options.quiet)
             say(note);
     }
     if (map && !output.failed())

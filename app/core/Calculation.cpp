@@ -1,5 +1,6 @@
 #include "Calculation.h"
 
+#include "AngleText.h"
 #include "CellText.h"
 #include "Plural.h"
 
@@ -66,7 +67,7 @@ int zoneNumber(const refsystem &rs)
         return rs.zone >= 1 && rs.zone <= 60 ? rs.zone : 0;
     if (rs.type == KV_TYPE_PROJECTED && rs.projection.scale_factor > 0
         && rs.axis_order == KV_AXES_NORTHING_EASTING)
-        return int(std::floor(rs.projection.false_easting * 1e-6));
+        return int(zonePrefix(rs.projection.false_easting));
     return 0;
 }
 
@@ -80,11 +81,24 @@ int fixedZone(const Side &side)
     return planeKind(side) == SystemKind::GaussKruger ? zoneNumber(side.system) : 0;
 }
 
+// Points of `from` into geodetic coordinates on `datum`.
+bool ontoGeodetic(const refsystem &from, int datum, transform *t)
+{
+    refsystem geodetic;
+    return setup_geod(datum, &geodetic) && initialize_transform(&from, &geodetic, t);
+}
+
+// Where a point of `from` lies on `datum`: its latitude and longitude.
+bool whereOn(const refsystem &from, int datum, const double point[3], double latLon[3])
+{
+    transform t;
+    return ontoGeodetic(from, datum, &t) && transform_coords(point, &t, latLon);
+}
+
 // A plane system into geodetic coordinates on its own datum.
 bool toGeodetic(const refsystem &plane, transform *t)
 {
-    refsystem geodetic;
-    return setup_geod(plane.datum, &geodetic) && initialize_transform(&plane, &geodetic, t);
+    return ontoGeodetic(plane, plane.datum, t);
 }
 
 // A national zone whose zone or hemisphere the library takes from each point.
@@ -102,10 +116,7 @@ bool targetToGeodetic(
     const refsystem &source, const refsystem &target, transform *t, bool *fromSource)
 {
     *fromSource = automaticZone(target);
-    if (!*fromSource)
-        return toGeodetic(target, t);
-    refsystem geodetic;
-    return setup_geod(target.datum, &geodetic) && initialize_transform(&source, &geodetic, t);
+    return *fromSource ? ontoGeodetic(source, target.datum, t) : toGeodetic(target, t);
 }
 
 // Whether a plane point (northing, easting of a Gauss-Krüger system; easting,
@@ -127,12 +138,12 @@ Failure checkZone(const refsystem &rs, const transform &toGeodetic, const double
     if (rs.type == KV_TYPE_PROJECTED)
         meridian = rs.projection.central_meridian * (180.0 / M_PI);
     else
-        meridian = 6.0 * (rs.zone >= 1 ? rs.zone : std::floor(plane[1] * 1e-6)) - 3.0;
+        meridian = 6.0 * (rs.zone >= 1 ? rs.zone : zonePrefix(plane[1])) - 3.0;
     if (!(std::fabs(std::remainder(geodetic[1] - meridian, 360.0)) <= maxMeridianOffset))
         return Failure::FarFromMeridian;
     *zone = prefix ? zoneNumber(rs) : 0;
     const double easting = output ? std::round(plane[1] * 1000.0) / 1000.0 : plane[1];
-    return *zone == 0 || std::floor(easting * 1e-6) == *zone ? Failure::None : Failure::ZonePrefix;
+    return *zone == 0 || zonePrefix(easting) == *zone ? Failure::None : Failure::ZonePrefix;
 }
 
 // Heights above the geoid on a Gauss-Krüger side (type 4) whose zone or
@@ -148,7 +159,7 @@ Failure convertWithRowZones(const refsystem &source, const refsystem &target, co
     const double in[3], double out[3])
 {
     const auto completed = [](refsystem system, double easting, const double *latitude) {
-        const double prefix = std::floor(easting * 0.000001);
+        const double prefix = zonePrefix(easting);
         if (system.zone == 0 && prefix >= 1.0 && prefix <= 60.0)
             system.zone = static_cast<int>(prefix);
         if (system.hemisphere == KV_HEMISPHERE_AUTO && latitude)
@@ -168,12 +179,8 @@ Failure convertWithRowZones(const refsystem &source, const refsystem &target, co
     if (!transform_coords(point, &t, out))
         return Failure::NotConverted;
     if (targetGeoid && automaticZone(target)) {
-        refsystem geodetic;
-        transform toGeodetic;
         double latLon[3];
-        if (!setup_geod(target.datum, &geodetic)
-            || !initialize_transform(&source, &geodetic, &toGeodetic)
-            || !transform_coords(point, &toGeodetic, latLon))
+        if (!whereOn(source, target.datum, point, latLon))
             return Failure::NotConverted;
         const refsystem system = completed(target, out[1], &latLon[0]);
         if (!initialize_geoid_transform(&system, geoid, &row))
@@ -184,6 +191,11 @@ Failure convertWithRowZones(const refsystem &source, const refsystem &target, co
 }
 
 } // namespace
+
+double zonePrefix(double easting)
+{
+    return std::floor(easting * 1e-6);
+}
 
 QString reasonText(Failure failure, int zone)
 {
@@ -204,6 +216,8 @@ QString reasonText(Failure failure, int zone)
         return QStringLiteral("нет значения высоты геоида в этой точке");
     case Failure::TooFar:
         return QStringLiteral("высота или координата дальше 10 000 км");
+    case Failure::HeightNeeded:
+        return QStringLiteral("нет высоты, а геоцентрическим координатам она нужна");
     case Failure::ExtraFields:
         return QStringLiteral("больше четырёх полей: возможно, десятичная запятая разделила "
                               "число; разделяйте поля «;» или пишите дробную часть через «.»");
@@ -223,8 +237,8 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
     if (side.kind == SystemKind::Geodetic) {
         bool inRange1 = true;
         bool inRange2 = true;
-        point[0] = CellText::parseAngle(c1, &inRange1);
-        point[1] = CellText::parseAngle(c2, &inRange2);
+        point[0] = AngleText::parse(c1, &inRange1);
+        point[1] = AngleText::parse(c2, &inRange2);
         if (!inRange1 || !inRange2)
             return Failure::MinutesSeconds;
         if (!(std::fabs(point[0]) <= 90.0))
@@ -239,7 +253,7 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
     if (side.kind == SystemKind::Local && !toBase(side, point))
         return Failure::NotConverted;
     const int fixed = fixedZone(side);
-    if (fixed != 0 && std::floor(point[1] * 1e-6) != fixed) {
+    if (fixed != 0 && zonePrefix(point[1]) != fixed) {
         if (zone)
             *zone = fixed;
         return Failure::ZonePrefix;
@@ -247,27 +261,75 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
     return Failure::None;
 }
 
-QString Result::summary() const
+Reading read(const Side &side, const PointRow &row)
 {
-    // The row numbers listed, up to ten.
-    const auto listed = [](const QVector<int> &indices) {
-        QVector<qint64> numbers;
-        for (int i = 0; i < indices.size() && i < 10; ++i)
-            numbers.append(indices.at(i) + 1);
-        return numbers;
+    Reading reading;
+    const QString c1 = row.coordinates[0].trimmed();
+    const QString c2 = row.coordinates[1].trimmed();
+    QString c3 = row.coordinates[2].trimmed();
+    if (c1.isEmpty() && c2.isEmpty() && c3.isEmpty()) {
+        reading.blank = true;
+        return reading;
+    }
+    if (c3.isEmpty() && side.kind != SystemKind::Geocentric) {
+        c3 = QStringLiteral("0");
+        reading.heightDefaulted = true;
+    }
+    reading.failure = readPoint(side, c1, c2, c3, reading.point, &reading.zone);
+    return reading;
+}
+
+void Tally::count(const PointRow &given, const PointRow &result, qint64 number)
+{
+    switch (result.outcome) {
+    case PointRow::Outcome::Failed:
+        if (failedRows.size() < listed)
+            failedRows.append(number);
+        ++failed;
+        ++points;
+        break;
+    case PointRow::Outcome::Converted:
+        ++points;
+        break;
+    default:
+        if (given.lacksCoordinates()) {
+            if (noCoordinateRows.size() < listed)
+                noCoordinateRows.append(number);
+            ++noCoordinates;
+        }
+        break;
+    }
+}
+
+void Tally::add(const Tally &later)
+{
+    points += later.points;
+    failed += later.failed;
+    noCoordinates += later.noCoordinates;
+    const auto append = [](QVector<qint64> *rows, const QVector<qint64> &more) {
+        for (int i = 0; i < more.size() && rows->size() < listed; ++i)
+            rows->append(more.at(i));
     };
-    const int failed = failedRows.size();
-    QString text = QStringLiteral("Пересчитано %1 из %2")
-                       .arg(points - failed)
-                       .arg(Plural::count(points, "точки", "точек", "точек"));
-    if (failed > 0)
-        text += QStringLiteral(", ошибок: %1 (%2)")
-                    .arg(failed)
-                    .arg(Plural::rows(listed(failedRows), failed));
-    if (noCoordinates > 0)
-        text += QStringLiteral(", без координат: %1 (%2)")
-                    .arg(noCoordinates)
-                    .arg(Plural::rows(listed(noCoordinateRows), noCoordinates));
+    append(&failedRows, later.failedRows);
+    append(&noCoordinateRows, later.noCoordinateRows);
+}
+
+QString Tally::summary(Form form) const
+{
+    const bool status = form == Form::Status;
+    QString text
+        = (status ? QStringLiteral("Пересчитано %1 из %2") : QStringLiteral("пересчитано %1 из %2"))
+              .arg(points - failed)
+              .arg(Plural::count(points, "точки", "точек", "точек"));
+    const auto part = [&text, status](const char *what, qint64 n, const QVector<qint64> &rows) {
+        if (n == 0)
+            return;
+        text += QStringLiteral(", %1: %2").arg(QString::fromUtf8(what)).arg(n);
+        if (status)
+            text += QStringLiteral(" (%1)").arg(Plural::rows(rows, n));
+    };
+    part("ошибок", failed, failedRows);
+    part("без координат", noCoordinates, noCoordinateRows);
     return text;
 }
 
@@ -301,7 +363,7 @@ bool Calculator::setUpFixed()
     if (isPlane(target)
         && !targetToGeodetic(source.system, target.system, &targetPlane, &targetPlaneFromSource))
         return false;
-    failure = SetUpFailure::Geoid;
+    failure = SetUpFailure::GeoidStep;
     if ((sourceGeoid || targetGeoid) && !check_geoid(geoid))
         return false;
     if (sourceGeoid && !initialize_geoid_transform(&source.system, geoid, &sourceGeoidTransform))
@@ -316,7 +378,7 @@ bool Calculator::setUpPerPoint()
     return !(sourceGeoid || targetGeoid) || check_geoid(geoid);
 }
 
-Failure Calculator::convertPoint(const double in[3], const transform &t,
+Failure Calculator::throughTransform(const double in[3], const transform &t,
     const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3])
 {
     double point[3] = {in[0], in[1], in[2]};
@@ -339,7 +401,7 @@ Failure Calculator::convertFixed(const double in[3], double out[3], int *zone) c
             failure = convertWithRowZones(
                 source.system, target.system, fixedTransform, geoid, from, to, in, out);
         else
-            failure = convertPoint(in, fixedTransform, from, to, out);
+            failure = throughTransform(in, fixedTransform, from, to, out);
     }
     if (failure == Failure::None && isPlane(target))
         failure = checkZone(target.system, targetPlane, targetPlaneFromSource ? in : out, out, zone,
@@ -362,11 +424,8 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
     // the point goes without its geoid correction.
     refsystem to = target.system;
     if (!check_refsystem(&to)) {
-        refsystem geodetic;
-        transform toGeodetic;
         double latLon[3];
-        if (setup_geod(to.datum, &geodetic) && initialize_transform(&from, &geodetic, &toGeodetic)
-            && transform_coords(in, &toGeodetic, latLon))
+        if (whereOn(from, to.datum, in, latLon))
             initialize_gk6_from_latlon(latLon, &to);
     }
     // A zone that could not be chosen would give a meaningless point.
@@ -423,8 +482,8 @@ void Calculator::format(const double point[3], bool heightDefaulted, PointRow *r
         row->coordinates[0] = CellText::formatFixed(point[0], 9);
         row->coordinates[1] = CellText::formatFixed(second, 9);
     } else if (target.dmsUnits) {
-        row->coordinates[0] = CellText::formatDms(point[0]);
-        row->coordinates[1] = CellText::formatDms(second);
+        row->coordinates[0] = AngleText::formatDms(point[0]);
+        row->coordinates[1] = AngleText::formatDms(second);
     } else {
         row->coordinates[0] = CellText::formatFixed(point[0], 3);
         row->coordinates[1] = CellText::formatFixed(second, 3);
@@ -433,36 +492,15 @@ void Calculator::format(const double point[3], bool heightDefaulted, PointRow *r
         row->coordinates[2] = CellText::formatFixed(point[2], 3);
 }
 
-PointRow Calculator::convert(const PointRow &row) const
+Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) const
 {
-    PointRow result;
-    result.name = row.name.trimmed();
-    const QString c1 = row.coordinates[0].trimmed();
-    const QString c2 = row.coordinates[1].trimmed();
-    QString c3 = row.coordinates[2].trimmed();
-
-    if (CellText::coordinatesBlank(c1, c2, c3)) {
-        result.outcome = PointRow::Outcome::NoPoint;
-        return result;
-    }
-
-    // A blank height reads as 0 and stays blank in the result; a geocentric
-    // side needs its Z.
-    bool heightDefaulted = false;
-    if (c3.isEmpty() && source.kind != SystemKind::Geocentric
-        && target.kind != SystemKind::Geocentric) {
-        c3 = QStringLiteral("0");
-        heightDefaulted = true;
-    }
-
-    double in[3];
-    double out[3];
-    int zone = 0;
-    Failure failure = this->failure == SetUpFailure::None ? readPoint(source, c1, c2, c3, in, &zone)
-                                                          : Failure::NotConverted;
-    if (failure == Failure::None)
-        failure = rule == ZoneRule::Fixed ? convertFixed(in, out, &zone)
-                                          : convertPerPoint(in, out, &zone);
+    int checkedZone = 0;
+    if (!zone)
+        zone = &checkedZone;
+    if (this->failure != SetUpFailure::None)
+        return Failure::NotConverted;
+    Failure failure
+        = rule == ZoneRule::Fixed ? convertFixed(in, out, zone) : convertPerPoint(in, out, zone);
     // A latitude past a pole is no point either (a plane point far out).
     if (failure == Failure::None && target.kind == SystemKind::Geodetic
         && !(std::fabs(out[0]) <= 90.0))
@@ -471,13 +509,35 @@ PointRow Calculator::convert(const PointRow &row) const
         failure = Failure::NotConverted;
     if (failure == Failure::None && !withinReach(target.kind, out))
         failure = Failure::TooFar;
+    return failure;
+}
+
+PointRow Calculator::convert(const PointRow &row) const
+{
+    PointRow result;
+    result.name = row.name.trimmed();
+    const Reading reading = read(source, row);
+    if (reading.blank) {
+        result.outcome = PointRow::Outcome::NoPoint;
+        return result;
+    }
+    int zone = reading.zone;
+    Failure failure = this->failure == SetUpFailure::None ? reading.failure : Failure::NotConverted;
+    // A geocentric Z depends on the height: 0 in its place would be a wrong point.
+    if (failure == Failure::None && reading.heightDefaulted
+        && target.kind == SystemKind::Geocentric)
+        failure = Failure::HeightNeeded;
+    double out[3];
+    if (failure == Failure::None)
+        failure = convertPoint(reading.point, out, &zone);
     if (failure != Failure::None) {
         result.outcome = PointRow::Outcome::Failed;
         result.reason = reasonText(failure, zone);
         return result;
     }
     result.outcome = PointRow::Outcome::Converted;
-    format(out, heightDefaulted, &result);
+    // A blank height stays blank in the result.
+    format(out, reading.heightDefaulted, &result);
     return result;
 }
 
@@ -487,21 +547,7 @@ Result Calculator::run(const PointRows &rows) const
     result.rows.reserve(rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         result.rows.append(convert(rows.at(i)));
-        switch (result.rows.last().outcome) {
-        case PointRow::Outcome::Failed:
-            result.failedRows.append(i);
-            ++result.points;
-            break;
-        case PointRow::Outcome::Converted:
-            ++result.points;
-            break;
-        default:
-            if (rows.at(i).lacksCoordinates()) {
-                if (++result.noCoordinates <= 10)
-                    result.noCoordinateRows.append(i);
-            }
-            break;
-        }
+        result.tally.count(rows.at(i), result.rows.last(), i + 1);
     }
     return result;
 }

@@ -43,6 +43,10 @@ struct Side
     plane_keys keys {};
 };
 
+// The zone number that leads a Gauss-Krüger easting, its millions: 7 of
+// 7 412 345.6. Any whole number, not only a zone's 1 to 60.
+double zonePrefix(double easting);
+
 // Heights on this side refer to the geoid. Never on a geocentric side, whose
 // third coordinate is Z and not a height, whatever its geoid list shows.
 bool usesGeoid(const Side &side);
@@ -57,6 +61,7 @@ enum class Failure {
     FarFromMeridian, // more than 6 degrees of longitude from the zone's meridian
     Geoid,           // no geoid height at the point
     TooFar,          // a height or geocentric coordinate beyond 10 000 km
+    HeightNeeded,    // a blank height, and the target is geocentric
     ExtraFields,     // a line of more than four fields (the converter's)
     NoCoordinates,   // a line of a name alone (the converter's; the window counts them)
     NotConverted     // the library could not convert it
@@ -70,17 +75,50 @@ QString reasonText(Failure failure, int zone = 0);
 Failure readPoint(const Side &side, const QString &c1, const QString &c2, const QString &c3,
     double point[3], int *zone = nullptr);
 
+// A row's coordinates on `side` as every reader of rows judges them: the
+// calculation, and the list commands that find invalid rows. A blank height
+// reads as 0 on any side but a geocentric one, whose third coordinate is Z.
+struct Reading
+{
+    Failure failure = Failure::None; // None: `point` holds the row's point
+    bool blank = false;              // no coordinate written: no point to read
+    bool heightDefaulted = false;    // the height was blank and read as 0
+    double point[3] = {0.0, 0.0, 0.0};
+    int zone = 0; // the fixed zone, for ZonePrefix
+};
+Reading read(const Side &side, const PointRow &row);
+
+// How the rows of a list came out, counted the same way by the window and
+// the converter, with the first rows of each kind listed by number.
+struct Tally
+{
+    static const int listed = 10; // row numbers kept of each kind
+    qint64 points = 0;            // rows with coordinates
+    qint64 failed = 0;
+    qint64 noCoordinates = 0;   // rows of a name and no coordinate (not points)
+    QVector<qint64> failedRows; // numbered from 1, ascending, the first `listed`
+    QVector<qint64> noCoordinateRows;
+
+    // Row `number` of the list, `given`, came out as `result`.
+    void count(const PointRow &given, const PointRow &result, qint64 number);
+    // The rows of `later`, a later part of the same list.
+    void add(const Tally &later);
+    bool anyFailed() const { return failed > 0 || noCoordinates > 0; }
+
+    enum class Form {
+        Status, // "Пересчитано 998 из 1000 точек, ошибок: 2 (строки 17, 230), без
+                // координат: 1 (строка 5)"
+        Line // "пересчитано 998 из 1000 точек, ошибок: 2, без координат: 1"
+    };
+    QString summary(Form form) const;
+};
+
 struct Result
 {
-    PointRows rows;                // one per source row, in source order
-    int points = 0;                // rows with coordinates
-    QVector<int> failedRows;       // indices of the rows that failed, ascending
-    int noCoordinates = 0;         // rows of a name and no coordinate (not points)
-    QVector<int> noCoordinateRows; // the first few of them, ascending
-    bool errors() const { return !failedRows.isEmpty(); }
-    // "Пересчитано 998 из 1000 точек, ошибок: 2 (строки 17, 230), без
-    // координат: 1 (строка 5)".
-    QString summary() const;
+    PointRows rows; // one per source row, in source order
+    Tally tally;
+    bool errors() const { return tally.failed > 0; }
+    QString summary() const { return tally.summary(Tally::Form::Status); }
 };
 
 // How the zones of the two sides are found.
@@ -97,7 +135,11 @@ enum class ZoneRule {
 enum class SetUpFailure {
     None,
     Transform, // the two systems cannot be converted into each other
-    Geoid      // a side has heights above the geoid, and there is no usable grid
+    // A side has heights above the geoid, and there is no usable grid: with
+    // zones chosen per point a failure of its own, with fixed zones one step
+    // of the one transform (GeoidStep).
+    Geoid,
+    GeoidStep
 };
 
 class Calculator
@@ -114,6 +156,9 @@ public:
     // One row converted (after a successful set-up): Converted, NoPoint (no
     // coordinates) or Failed with its reason; the name is trimmed.
     PointRow convert(const PointRow &row) const;
+    // One point as `read` gives it into the target's numbers before they are
+    // written; *zone, if given, names the zone of a ZonePrefix failure.
+    Failure convertPoint(const double in[3], double out[3], int *zone = nullptr) const;
     // Every row.
     Result run(const PointRows &rows) const;
 
@@ -123,7 +168,7 @@ private:
     // *zone: the zone of the last check, for the reason's text.
     Failure convertFixed(const double in[3], double out[3], int *zone) const;
     Failure convertPerPoint(const double in[3], double out[3], int *zone) const;
-    static Failure convertPoint(const double in[3], const transform &t,
+    static Failure throughTransform(const double in[3], const transform &t,
         const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3]);
     void format(const double point[3], bool heightDefaulted, PointRow *row) const;
 

@@ -6,11 +6,6 @@
 
 namespace {
 
-bool isDigit(QChar ch)
-{
-    return ch.unicode() >= '0' && ch.unicode() <= '9';
-}
-
 // Trimmed away at both ends of a field: what QString::trimmed takes, the
 // invisible U+FEFF (a byte-order mark at the start of a line of text), and
 // what would become a blank anyway (a control character; in the name a ";").
@@ -43,17 +38,12 @@ QString field(const QChar *begin, const QChar *end, bool name, bool decimalComma
     if (p == end)
         return text; // the usual case: copied once, nothing to change
     QChar *const chars = text.data();
-    const int n = text.size();
-    for (int i = int(p - begin); i < n; ++i) {
-        QChar &ch = chars[i];
-        if (ch == QLatin1Char(',')) {
-            if (!name && decimalComma && i > 0 && i + 1 < n && isDigit(chars[i - 1])
-                && isDigit(chars[i + 1]))
-                ch = QLatin1Char('.');
-        } else if (CellText::isControl(ch) || (name && ch == QLatin1Char(';'))) {
-            ch = QLatin1Char(' ');
-        }
+    for (int i = int(p - begin); i < text.size(); ++i) {
+        if (CellText::isControl(chars[i]) || (name && chars[i] == QLatin1Char(';')))
+            chars[i] = QLatin1Char(' ');
     }
+    if (decimalComma && !name)
+        CellText::makeDecimalPoints(&text);
     return text;
 }
 
@@ -130,13 +120,24 @@ bool PointRow::lacksCoordinates() const
 
 bool PointRow::looksLikeHeader() const
 {
-    if (coordinatesBlank())
-        return false;
-    for (const QString &text : coordinates) {
-        if (std::any_of(text.begin(), text.end(), [](QChar ch) { return ch.isDigit(); }))
+    const auto isColumnWord = [](const QString &text) {
+        static const QString placeholders[] = {QStringLiteral("-"), QStringLiteral("n/a"),
+            QStringLiteral("нет"), QStringLiteral("none"), QStringLiteral("null")};
+        const QString word = text.trimmed();
+        for (const QString &placeholder : placeholders) {
+            if (word.compare(placeholder, Qt::CaseInsensitive) == 0)
+                return false;
+        }
+        if (std::any_of(word.begin(), word.end(), [](QChar ch) { return ch.isDigit(); }))
             return false;
-    }
-    return true;
+        const auto letters
+            = std::count_if(word.begin(), word.end(), [](QChar ch) { return ch.isLetter(); });
+        return letters >= 2
+            || (word.size() == 1
+                && QStringLiteral("XYZHNEBLХУНВ").contains(word, Qt::CaseInsensitive));
+    };
+    return isColumnWord(coordinates[0]) && isColumnWord(coordinates[1])
+        && (CellText::isBlank(coordinates[2]) || isColumnWord(coordinates[2]));
 }
 
 PointRow PointRow::fromLine(const QString &line, int *fields)

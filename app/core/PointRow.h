@@ -49,9 +49,12 @@ struct PointRow
     // A name and no coordinate: nothing to convert, most often a line whose
     // fields are separated by blanks, which split nothing.
     bool lacksCoordinates() const;
-    // As the first line of a file, a header ("Имя;X;Y;H", "name,lat,lon,h"):
-    // a coordinate field is written and none holds a digit. A saved row that
-    // failed has blank coordinates and stays a row.
+    // As the first line of a file, a header ("Имя;X;Y;H", "name,lat,lon,h",
+    // "name,x,y"): the first two coordinates, and the third unless blank, are
+    // column words: no digit, and two letters or one axis letter (X Y Z H N E
+    // B L, Х У Н В). A placeholder ("-", "N/A", "нет", "none", "null") or a
+    // lone other letter ("O") is a point's missing value, and the line stays a
+    // row; so does a saved failed row, whose coordinates are blank.
     bool looksLikeHeader() const;
 
     // The row a line becomes; *fields, if given, is the number of fields the

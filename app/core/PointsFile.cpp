@@ -5,223 +5,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTextCodec>
 
 #include <algorithm>
-#include <cstring>
 
 namespace PointsFile {
 
 namespace {
 
-const int chunkSize = 64 * 1024;
-
-// Windows-1251 from 0x80 to 0xBF; 0xC0 to 0xFF are А to я in order. 0x98 is
-// unassigned and kept as the control character U+0098 (a blank in a cell).
-const ushort cp1251High[64] = {
-    0x0402, 0x0403, 0x201a, 0x0453, 0x201e, 0x2026, 0x2020, 0x2021, //
-    0x20ac, 0x2030, 0x0409, 0x2039, 0x040a, 0x040c, 0x040b, 0x040f, //
-    0x0452, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014, //
-    0x0098, 0x2122, 0x0459, 0x203a, 0x045a, 0x045c, 0x045b, 0x045f, //
-    0x00a0, 0x040e, 0x045e, 0x0408, 0x00a4, 0x0490, 0x00a6, 0x00a7, //
-    0x0401, 0x00a9, 0x0404, 0x00ab, 0x00ac, 0x00ad, 0x00ae, 0x0407, //
-    0x00b0, 0x00b1, 0x0406, 0x0456, 0x0491, 0x00b5, 0x00b6, 0x00b7, //
-    0x0451, 0x2116, 0x0454, 0x00bb, 0x0458, 0x0405, 0x0455, 0x0457, //
-};
+// Rows are written in pieces of this size: a million rows need no 50 MB at once.
+const int writeChunk = 64 * 1024;
 
 } // namespace
-
-LineReader::LineReader(QIODevice *device, qint64 sizeLimit)
-    : device(device)
-    , sizeLimit(sizeLimit)
-{
-}
-
-LineReader::~LineReader() = default;
-
-bool LineReader::fill()
-{
-    if (atEnd || state != Status::Ok)
-        return false;
-    if (pos > 0) {
-        buffer.remove(0, pos);
-        pos = 0;
-    }
-    // One byte past the limit tells a file of exactly the limit from a longer one.
-    const qint64 wanted = std::min<qint64>(chunkSize, sizeLimit - total + 1);
-    const int old = buffer.size();
-    buffer.resize(old + int(wanted));
-    qint64 n = device->read(buffer.data() + old, wanted);
-    while (n == 0 && device->isSequential() && device->waitForReadyRead(-1))
-        n = device->read(buffer.data() + old, wanted);
-    buffer.resize(old + int(std::max<qint64>(n, 0)));
-    if (n < 0) {
-        state = Status::ReadError;
-        return false;
-    }
-    total += n;
-    if (total > sizeLimit) {
-        state = Status::TooLarge;
-        return false;
-    }
-    if (n == 0) {
-        atEnd = true;
-        return false;
-    }
-    if (decoder) {
-        const QByteArray text = decoder->toUnicode(buffer.constData() + old, int(n)).toUtf8();
-        buffer.resize(old);
-        buffer += text;
-    }
-    // Before the start is checked, the bytes may still be UTF-16.
-    if (bomDone && std::memchr(buffer.constData() + old, 0, size_t(buffer.size() - old)))
-        state = Status::NotText;
-    return state == Status::Ok;
-}
-
-void LineReader::checkStart()
-{
-    while (buffer.size() - pos < 4 && fill()) { }
-    bomDone = true;
-    if (state != Status::Ok)
-        return;
-    // UTF-32LE before UTF-16LE: its mark starts with the same two bytes.
-    const struct
-    {
-        const char *mark;
-        int size;
-        const char *codec;
-    } marks[] = {
-        {"\xef\xbb\xbf", 3, nullptr},
-        {"\xff\xfe\0\0", 4, "UTF-32LE"},
-        {"\0\0\xfe\xff", 4, "UTF-32BE"},
-        {"\xff\xfe", 2, "UTF-16LE"},
-        {"\xfe\xff", 2, "UTF-16BE"},
-    };
-    for (const auto &m : marks) {
-        if (buffer.size() - pos >= m.size
-            && std::memcmp(buffer.constData() + pos, m.mark, size_t(m.size)) == 0) {
-            pos += m.size;
-            if (m.codec) {
-                decoder.reset(
-                    QTextCodec::codecForName(m.codec)->makeDecoder(QTextCodec::IgnoreHeader));
-                const QByteArray text
-                    = decoder->toUnicode(buffer.constData() + pos, buffer.size() - pos).toUtf8();
-                buffer = text;
-                pos = 0;
-            }
-            break;
-        }
-    }
-    if (std::memchr(buffer.constData() + pos, 0, size_t(buffer.size() - pos)))
-        state = Status::NotText;
-}
-
-bool LineReader::readRawLine(QByteArray *line)
-{
-    if (!bomDone)
-        checkStart();
-    tooLong = false;
-    qint64 skipped = 0; // bytes of this line dropped: it is over the limit
-    int known = 0;      // bytes after pos already scanned: no line end among them
-    for (;;) {
-        if (state != Status::Ok)
-            return false;
-        if (skipLf && pos < buffer.size()) {
-            if (buffer.at(pos) == '\n')
-                ++pos;
-            skipLf = false;
-        }
-        if (!skipLf) {
-            const char *const begin = buffer.constData() + pos;
-            const char *const end = buffer.constData() + buffer.size();
-            const char *p = begin + known;
-            while (p != end && *p != '\n' && *p != '\r')
-                ++p;
-            known = int(p - begin);
-            if (p != end || (atEnd && known + skipped > 0)) {
-                tooLong = skipped + known > maxLineSize;
-                *line = tooLong ? QByteArray() : QByteArray(begin, known);
-                skipLf = p != end && *p == '\r';
-                pos += known + (p != end ? 1 : 0);
-                ++lines;
-                return true;
-            }
-            if (skipped + known > maxLineSize) {
-                skipped += known;
-                pos += known;
-                known = 0;
-            }
-        }
-        if (atEnd)
-            return false;
-        fill(); // keeps the unread bytes, now from pos 0: `known` still holds
-    }
-}
-
-bool LineReader::readLine(QString *line)
-{
-    QByteArray bytes;
-    if (!readRawLine(&bytes))
-        return false;
-    if (isValidUtf8(bytes)) {
-        *line = QString::fromUtf8(bytes);
-        return true;
-    }
-    cp1251 = true;
-    *line = fromWindows1251(bytes);
-    return true;
-}
-
-bool isValidUtf8(const QByteArray &bytes)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const unsigned char *const end = p + bytes.size();
-    while (p != end) {
-        const unsigned c = *p++;
-        if (c < 0x80)
-            continue;
-        int more;
-        unsigned low = 0x80, high = 0xbf; // the range of the second byte
-        if (c >= 0xc2 && c <= 0xdf) {
-            more = 1;
-        } else if (c >= 0xe0 && c <= 0xef) {
-            more = 2;
-            if (c == 0xe0)
-                low = 0xa0; // overlong
-            else if (c == 0xed)
-                high = 0x9f; // surrogates
-        } else if (c >= 0xf0 && c <= 0xf4) {
-            more = 3;
-            if (c == 0xf0)
-                low = 0x90; // overlong
-            else if (c == 0xf4)
-                high = 0x8f; // past U+10FFFF
-        } else {
-            return false;
-        }
-        if (end - p < more || *p < low || *p > high)
-            return false;
-        for (++p, --more; more > 0; --more, ++p) {
-            if ((*p & 0xc0) != 0x80)
-                return false;
-        }
-    }
-    return true;
-}
-
-QString fromWindows1251(const QByteArray &bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar *out = text.data();
-    for (const char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        *out++ = QChar(b < 0x80 ? ushort(b)
-                : b >= 0xc0     ? ushort(0x0410 + b - 0xc0)
-                                : cp1251High[b - 0x80]);
-    }
-    return text;
-}
 
 void ExtraFields::check(int fields, qint64 lineNumber)
 {
@@ -279,7 +73,7 @@ bool read(const QString &path, PointRows *rows, ReadInfo *info)
         return false;
     }
 
-    LineReader reader(&file);
+    TextLines::LineReader reader(&file);
     PointRows result;
     QString line;
     BlankSeparation blanks;
@@ -323,7 +117,7 @@ bool write(const QString &path, const PointRows &rows)
     bool written = true;
     for (int i = 0; written && i < rows.size(); ++i) {
         rows.at(i).appendLine(&bytes);
-        if (bytes.size() >= chunkSize || i + 1 == rows.size()) {
+        if (bytes.size() >= writeChunk || i + 1 == rows.size()) {
             written = file.write(bytes) == bytes.size();
             bytes.clear();
         }

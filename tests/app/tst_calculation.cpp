@@ -1,4 +1,5 @@
 // Row conversion without widgets: forms, failed rows, and per-point zones and EGM96 against PROJ.
+#include "AngleText.h"
 #include "Calculation.h"
 #include "CellText.h"
 #include "GeoidFile.h"
@@ -96,6 +97,8 @@ private slots:
     void againstProj();
     void rowForms_data();
     void rowForms();
+    void tallyInParts();
+    void zonePrefixes();
 
 private:
     OwnedGeoid grid {}, shipped {}; // shipped: EGM96, when built
@@ -160,15 +163,14 @@ void TestCalculation::againstProj()
     const QStringList cells = QString(c.row).split(QLatin1Char(';'));
     double expected[3];
     for (int i = 0; i < 3; ++i)
-        expected[i] = i < 2 && c.from.kind == SystemKind::Geodetic
-            ? CellText::parseAngle(cells[i + 1])
-            : number(cells[i + 1]);
+        expected[i] = i < 2 && c.from.kind == SystemKind::Geodetic ? AngleText::parse(cells[i + 1])
+                                                                   : number(cells[i + 1]);
     const projref::Transformation proj(reference(c.in, c.out, geoidIn, geoidOut));
     QVERIFY(proj.forward(expected));
     // 0.00005" and 1 mm; 2 mm with EGM96 (a geoid height and a rounding on each side).
     for (int i = 0; i < 3; ++i) {
         const bool angle = c.to.kind == SystemKind::Geodetic && i < 2;
-        const double value = angle ? CellText::parseAngle(got[i + 1]) : number(got[i + 1]);
+        const double value = angle ? AngleText::parse(got[i + 1]) : number(got[i + 1]);
         const double tolerance = (angle ? 0.00005 / 3600 : 0.001) * (geoidIn || geoidOut ? 2 : 1);
         QVERIFY2(std::fabs(value - expected[i]) < tolerance,
             qPrintable(QStringLiteral("%1 vs %2").arg(got[i + 1]).arg(expected[i], 0, 'f', 9)));
@@ -191,7 +193,8 @@ void TestCalculation::rowForms_data()
         {"name trimmed, blank height", dms, deg, " ; 1; 2; ", "; 1.000000000; 2.000000000; "},
         {"no coordinates: no error", dms, deg, "  P2  ; ; ;  ", "P2; ; ; "},
         {"one coordinate missing", dms, deg, "P3; 10; ; 5", {}, "неверная запись координат"},
-        {"geocentric needs Z", dms, side(Geoc, geoc), "P1; 55 45 5; 37 37 6; ", {}},
+        {"geocentric needs Z", dms, side(Geoc, geoc), "P1; 55 45 5; 37 37 6; ", {}, "нет высоты, а геоцентрическим координатам она нужна"},
+        {"geocentric Z blank", side(Geoc, geoc), deg, "P1; 1; 2; ", {}, "неверная запись координат"},
         {"geocentric, geoid ignored", side(Geoc, geoc, Geoid), side(Geoc, geoc, Geoid),
          "G; 3146855.701; 2640525.458; 4862865.642", "G; 3146855.701; 2640525.458; 4862865.642"},
         // "от 0 до 360 градусов": western longitudes plus 360, eastern as they are.
@@ -262,15 +265,56 @@ void TestCalculation::rowForms()
     QCOMPARE(result.rows.size(), 3);
     QCOMPARE(line(result.rows.at(1)), line(got));
     QCOMPARE(result.rows.at(0).outcome, PointRow::Outcome::NoPoint);
-    QCOMPARE(result.points, got.outcome == PointRow::Outcome::NoPoint ? 0 : 1);
-    QCOMPARE(result.failedRows, error ? QVector<int> {1} : QVector<int>());
+    const qint64 points = result.tally.points;
+    QCOMPARE(points, got.outcome == PointRow::Outcome::NoPoint ? 0 : 1);
+    QCOMPARE(result.tally.failedRows, error ? QVector<qint64> {2} : QVector<qint64>());
     QCOMPARE(result.summary(),
         QStringLiteral("Пересчитано %1 из %2")
-                .arg(result.points - error)
-                .arg(result.points ? "1 точки" : "0 точек")
+                .arg(points - error)
+                .arg(points ? "1 точки" : "0 точек")
             + (error ? QStringLiteral(", ошибок: 1 (строка 2)") : QString())
             + (row.lacksCoordinates() ? QStringLiteral(", без координат: 1 (строка 2)")
                                       : QString()));
+}
+
+// A list counted in parts as the converter counts it: whole counts, ten row numbers at most.
+void TestCalculation::tallyInParts()
+{
+    const PointRow failed {"F", {}, PointRow::Outcome::Failed, "r"},
+        converted {"C", {}, PointRow::Outcome::Converted, {}},
+        nameAlone {"N", {}, PointRow::Outcome::NoPoint, {}};
+    Tally whole;
+    qint64 number = 0;
+    for (const int failures : {9, 1, 1}) {
+        Tally part;
+        for (int i = 0; i < failures; ++i)
+            part.count(failed, failed, ++number);
+        part.count(converted, converted, ++number);
+        part.count(nameAlone, nameAlone, ++number);
+        part.count(PointRow(), PointRow {{}, {}, PointRow::Outcome::NoPoint, {}}, ++number);
+        whole.add(part);
+        QCOMPARE(whole.anyFailed(), true);
+    }
+    QCOMPARE(whole.summary(Tally::Form::Line),
+        QStringLiteral("пересчитано 3 из 14 точек, ошибок: 11, без координат: 3"));
+    QCOMPARE(whole.summary(Tally::Form::Status),
+        QStringLiteral("Пересчитано 3 из 14 точек, ошибок: 11 (строки 1, 2, 3, 4, 5, 6, 7, 8, 9, "
+                       "13, …), без координат: 3 (строки 11, 15, 19)"));
+    // Ten listed in full: no "…".
+    Tally ten;
+    for (int i = 1; i <= Tally::listed; ++i)
+        ten.count(failed, failed, i);
+    QVERIFY(!ten.summary(Tally::Form::Status).contains("…"));
+    QCOMPARE(Tally().anyFailed(), false);
+}
+
+// A Gauss-Krüger easting's zone number at the edges of its millions.
+void TestCalculation::zonePrefixes()
+{
+    const std::pair<double, double> cases[] = {{7000000, 7}, {6999999.9999, 6}, {7999999.999, 7},
+        {999999.9, 0}, {-0.001, -1}, {60500000, 60}, {61000000, 61}};
+    for (const auto &[easting, zone] : cases)
+        QCOMPARE(zonePrefix(easting), zone);
 }
 
 QTEST_GUILESS_MAIN(TestCalculation)

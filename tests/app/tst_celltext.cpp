@@ -1,4 +1,5 @@
 // Text forms of the point table, always with "." (ctest runs this under ru_RU.UTF-8 too).
+#include "AngleText.h"
 #include "CellText.h"
 #include "PointRow.h"
 
@@ -77,16 +78,16 @@ void TestCellText::angles()
     // clang-format on
     for (const auto &c : reads) {
         bool inRange = !c.inRange;
-        const double got = CellText::parseAngle(c.text, &inRange);
+        const double got = AngleText::parse(c.text, &inRange);
         QVERIFY2(std::fabs(got - c.degrees) < 1e-12 && inRange == c.inRange,
             qPrintable(QStringLiteral("%1: %2 %3").arg(c.text).arg(got, 0, 'g', 17).arg(inRange)));
-        QCOMPARE(CellText::parseAngle(c.text), got);
+        QCOMPARE(AngleText::parse(c.text), got);
     }
     for (const auto &c : writes)
-        QCOMPARE(CellText::formatDms(c.degrees), QString(c.text));
+        QCOMPARE(AngleText::formatDms(c.degrees), QString(c.text));
     for (double x = -179.9; x < 180.0; x += 7.300123456789) {
-        const QString text = CellText::formatDms(x);
-        QVERIFY2(std::fabs(CellText::parseAngle(text) - x) <= 0.0000051 / 3600, qPrintable(text));
+        const QString text = AngleText::formatDms(x);
+        QVERIFY2(std::fabs(AngleText::parse(text) - x) <= 0.0000051 / 3600, qPrintable(text));
     }
 }
 
@@ -138,6 +139,11 @@ void TestCellText::numbersAndRows()
     QVERIFY(CellText::parseNumber("+1e308", &v) && v == 1e308);
     for (const char *bad : {"1,5", "55 30", "12m", "", "-", "1e309", "inf", "nan", "0x10", "+-1"})
         QVERIFY2(!CellText::parseNumber(bad, &v) && v == 1e308, bad); // untouched on failure
+    // The one decimal comma rule, that of files, paste, cells and editors.
+    for (const auto &[text, read] :
+        {std::pair {"55,5", "55.5"}, {"37 30,25", "37 30.25"}, {"1,2,3", "1.2.3"}, {",5", ",5"},
+            {"5,", "5,"}, {"5, 5", "5, 5"}, {"a,5", "a,5"}, {"٣,5", "٣,5"}, {",", ","}})
+        QCOMPARE(CellText::decimalPoints(QString::fromUtf8(text)), QString::fromUtf8(read));
     // clang-format off
     const struct { const char *line; QStringList cells; int fields; } lines[] = {
         // A spreadsheet's row: the name keeps its comma, the numbers their place.

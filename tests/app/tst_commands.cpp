@@ -353,6 +353,9 @@ void TestCommands::paste_data()
         QStringList {"A|1|2|3", "P1|55.5|37.5|100", "P2|56||"});
     // One value goes into the current cell, a decimal comma included.
     dataRow("one value", 1, QString("55,5"), QStringList {"A|1|2|3", "B|55.5|5|6"});
+    // A comma beside no digit is no decimal one: in a block it stays, the cell then fails.
+    dataRow("comma without digits", 2, QString("P1\t55,\t,5\t1"),
+        QStringList {"A|1|2|3", "P1|55,|,5|1"});
     // A name keeps its comma; a ";" inside a coordinate stays there (the row fails), not in a name.
     dataRow("name with a comma", 1, QString("A,B\t55 45 0\t37 37 0\t150"),
         QStringList {"A|1|2|3", "A,B|55 45 0|37 37 0|150"});

@@ -38,6 +38,8 @@ private slots:
     void geoidAtStartUp();
     void calculate_data();
     void calculate();
+    void invalidRowsAsCalculated_data();
+    void invalidRowsAsCalculated();
     void undo();
     void keys();
     void settingsRestored();
@@ -166,6 +168,48 @@ void TestMainWindow::calculate()
 }
 
 // Ctrl+Z brings back the rows from before the last command, once; the status bar says what.
+void TestMainWindow::invalidRowsAsCalculated_data()
+{
+    // "written": the row fails for its written form, and Ctrl+I lists it; otherwise only the
+    // conversion refuses it (or it converts), and Ctrl+I passes it.
+    addColumns<QString, QString, QString, bool>("from", "to", "row", "written");
+    const char *geod = "geod:wgs84", *gk = "gk:sk42:7", *geoc = "geoc:wgs84";
+    dataRow("minutes 59", geod, gk, QString("P; 55 59 0; 37 0 0; 1"), false);
+    dataRow("minutes 60", geod, gk, QString("P; 55 60 0; 37 0 0; 1"), true);
+    dataRow("latitude 90", geod, geoc, QString("P; 90; 37; 1"), false);
+    dataRow("latitude 90.000001", geod, geoc, QString("P; 90.000001; 37; 1"), true);
+    dataRow("height 10 000 km", geod, geoc, QString("P; 55; 37; 10000000"), false);
+    dataRow("height past 10 000 km", geod, geoc, QString("P; 55; 37; 10000000.001"), true);
+    dataRow("number past a double", gk, geod, "P; 6100000; 7400000; 1" + QString(400, '0'), true);
+    dataRow("zone prefix 7", gk, geod, QString("P; 6100000; 7999999.999; 1"), false);
+    dataRow("zone prefix 8", gk, geod, QString("P; 6100000; 8000000; 1"), true);
+    // The conversion's own refusals: far from the meridian, and a height a geocentric Z needs.
+    dataRow("far from the meridian", gk, geod, QString("P; 6100000; 7900000; 1"), false);
+    dataRow("blank height into geocentric", geod, geoc, QString("P; 55; 37; "), false);
+}
+
+// Ctrl+I in the source table, then "Вычислить >>>": every row Ctrl+I passes and the calculation
+// fails is one the conversion refuses, under a reason of its own.
+void TestMainWindow::invalidRowsAsCalculated()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QString, row);
+    QFETCH(bool, written);
+    configure(left(), from);
+    configure(right(), to);
+    setRows(*left(), {row});
+    QTest::keyClick(left()->table(), Qt::Key_I, Qt::ControlModifier);
+    QCOMPARE(shown().value(0).startsWith("warning|Поиск некорректных строк|"), written);
+    w->run();
+    const QTableWidgetItem *name = right()->table()->item(0, 0);
+    const QString reason = name ? name->toolTip() : QString();
+    QVERIFY2(!written || !reason.isEmpty(), qPrintable(reason));
+    // A row that reads is not called a bad writing.
+    if (!written)
+        QVERIFY2(!reason.contains("неверная запись"), qPrintable(reason));
+}
+
 void TestMainWindow::undo()
 {
     const auto undone = [&](Panel *panel, const char *what, const std::function<void()> &command) {

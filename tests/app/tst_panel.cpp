@@ -121,6 +121,9 @@ void TestPanel::editorGuard_data()
     addColumns<int, QString, QString>("column", "typed", "cell");
     dataRow("coordinate comma", 1, QString("55,5"), QString("55.5"));
     dataRow("height", 3, QString("1,2;3"), QString("1.23"));
+    // Only a comma between digits is a decimal one, as in a loaded file.
+    dataRow("comma after the digits", 2, QString("5,"), QString("5,"));
+    dataRow("comma before the digits", 2, QString(",5"), QString(",5"));
     dataRow("name", 0, QString("P,1;2."), QString("P,12."));
     // Pasted: one line, each control character a blank, the ends trimmed.
     dataRow("pasted name", 0, QString("\r\nP\t1\u2028x\n"), QString("P 1 x"));

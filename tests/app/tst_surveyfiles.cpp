@@ -114,6 +114,14 @@ void TestSurveyFiles::loads_data()
     dataRow("a digit in a coordinate: a row", "X1;x;y;5\n" + gk, "Загружено строк: 2", "",
         "Пересчитано 1 из 2 точек, ошибок: 1 (строка 1)",
         "F:1: неверная запись координат\nпересчитано 1 из 2 точек, ошибок: 1\n", 1);
+    dataRow("header of words", "name;lat;lon;h\n" + gk,
+        "Загружено строк: 1; первая строка — заголовок, пропущена", "", "Пересчитано 1 из 1 точки",
+        "«F»: первая строка — заголовок, пропущена\n", 0);
+    // A point's missing values, or a lone letter other than an axis, are no column words.
+    for (const char *first : {"P1;O;O;O", "P1;-;-;-", "P1;N/A;N/A;N/A", "P1;;;нет", "P1;x;;"})
+        dataRow(first, first + ("\n" + gk), "Загружено строк: 2", "",
+            "Пересчитано 1 из 2 точек, ошибок: 1 (строка 1)",
+            "F:1: неверная запись координат\nпересчитано 1 из 2 точек, ошибок: 1\n", 1);
     // A failed row saved by the program has blank coordinates: a row, not a header.
     dataRow("saved failed row first", "P; ; ; \n" + gk,
         "Загружено строк: 2; без координат: 1 (строка 1)", "",
@@ -160,6 +168,11 @@ void TestSurveyFiles::loads()
     QFETCH(QString, err);
     const QRegularExpression lineStart("^(?=.)", QRegularExpression::MultilineOption);
     QCOMPARE(QString::fromUtf8(run.err), err.replace(lineStart, "kelvadra-convert: "));
+    // Quiet, the converter still says that it skipped a line.
+    const Run quiet = convert({"--quiet", "--from", "gk:sk42:7", "--to", "geod:wgs84", "F"});
+    QCOMPARE(quiet.status, exit);
+    QCOMPARE(QString::fromUtf8(quiet.err).split('\n', Qt::SkipEmptyParts),
+        err.split('\n', Qt::SkipEmptyParts).filter("заголовок"));
 }
 
 // 365, -355 and 725 degrees give what 5 gives in every kind of system; back, in the range asked.

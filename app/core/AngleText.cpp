@@ -1,0 +1,209 @@
+#include "AngleText.h"
+
+#include "CellText.h"
+
+#include <QByteArray>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace AngleText {
+
+namespace {
+
+// The blanks that a scanf format's space and %lf skip in the C locale.
+bool isScanSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool startsWithNoCase(const char *p, const char *end, const char *word)
+{
+    for (; *word; ++p, ++word) {
+        if (p == end || (*p | 0x20) != *word)
+            return false;
+    }
+    return true;
+}
+
+// Reads one number the way glibc's %lf does: blanks skipped, an optional
+// sign, decimal digits with an optional point and exponent (or inf, infinity,
+// nan), always with "." as the point. On success *pos moves past the number.
+// Hexadecimal forms are not taken: no coordinate is written that way.
+bool scanNumber(const QByteArray &text, int *pos, double *value)
+{
+    const char *const begin = text.constData();
+    const char *const end = begin + text.size();
+    const char *p = begin + *pos;
+    while (p != end && isScanSpace(*p))
+        ++p;
+
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    const char *const numberStart = p;
+
+    if (startsWithNoCase(p, end, "inf")) {
+        p += startsWithNoCase(p, end, "infinity") ? 8 : 3;
+        *value = negative ? -std::numeric_limits<double>::infinity()
+                          : std::numeric_limits<double>::infinity();
+        *pos = int(p - begin);
+        return true;
+    }
+    if (startsWithNoCase(p, end, "nan")) {
+        *value = std::numeric_limits<double>::quiet_NaN();
+        *pos = int(p - begin + 3);
+        return true;
+    }
+
+    // Decimal form: the end of the accepted prefix decides, not the converter.
+    int intDigits = 0;
+    int leadingZeros = 0;
+    bool significant = false;
+    while (p != end && isDigit(*p)) {
+        if (*p != '0')
+            significant = true;
+        else if (!significant)
+            ++leadingZeros;
+        ++p;
+        ++intDigits;
+    }
+    int fracDigits = 0;
+    if (p != end && *p == '.') {
+        const char *q = p + 1;
+        while (q != end && isDigit(*q)) {
+            ++q;
+            ++fracDigits;
+        }
+        if (intDigits + fracDigits > 0)
+            p = q;
+    }
+    if (intDigits + fracDigits == 0)
+        return false;
+    long exponent = 0;
+    if (p != end && (*p == 'e' || *p == 'E')) {
+        const char *q = p + 1;
+        bool expNegative = false;
+        if (q != end && (*q == '+' || *q == '-')) {
+            expNegative = *q == '-';
+            ++q;
+        }
+        while (q != end && isDigit(*q)) {
+            if (exponent < 100000)
+                exponent = exponent * 10 + (*q - '0');
+            ++q;
+        }
+        if (expNegative)
+            exponent = -exponent;
+        p = q;
+    }
+
+    // The C reader consumes an exponent mark (and its sign) even when no
+    // digit follows, and converts the number before it.
+    const char *mantissaEnd = p;
+    if (exponent == 0) {
+        mantissaEnd = numberStart;
+        while (mantissaEnd != p && *mantissaEnd != 'e' && *mantissaEnd != 'E')
+            ++mantissaEnd;
+    }
+    double magnitude = 0.0;
+    const std::from_chars_result r = std::from_chars(numberStart, mantissaEnd, magnitude);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Too large or too small for a double: strtod gives infinity or zero.
+        // Only the order of magnitude of the digits before the point matters.
+        const bool huge = intDigits - leadingZeros + exponent > 0;
+        magnitude = huge ? std::numeric_limits<double>::infinity() : 0.0;
+    } else if (r.ec != std::errc() || r.ptr != mantissaEnd) {
+        return false;
+    }
+    *value = negative ? -magnitude : magnitude;
+    *pos = int(p - begin);
+    return true;
+}
+
+} // namespace
+
+double parse(const QString &text)
+{
+    bool partsInRange = true;
+    return parse(text, &partsInRange);
+}
+
+double parse(const QString &text, bool *partsInRange)
+{
+    QString rest = text.trimmed();
+    double sign = 1.0;
+    if (rest.startsWith(QLatin1Char('-'))) {
+        sign = -1.0;
+        rest = rest.mid(1).trimmed();
+    }
+
+    // "%lf %lf %lf", then "%lf %lf", then "%lf": each reading stops where the
+    // previous one did, so one pass reading up to three numbers decides.
+    const QByteArray bytes = rest.toUtf8();
+    double parts[3] = {0.0, 0.0, 0.0};
+    int count = 0;
+    int pos = 0;
+    while (count < 3 && scanNumber(bytes, &pos, &parts[count]))
+        ++count;
+
+    const double d = count >= 1 ? parts[0] : 0.0;
+    const double m = count >= 2 ? parts[1] : 0.0;
+    const double s = count == 3 ? parts[2] : 0.0;
+    *partsInRange = m >= 0.0 && m < 60.0 && s >= 0.0 && s < 60.0;
+    return (d + m / 60.0 + s / 3600.0) * sign;
+}
+
+QString formatDms(double degrees)
+{
+    const double value = std::fabs(degrees);
+
+    double d = std::floor(value);
+    double m = std::floor((value - d) * 60.0);
+    double s = ((value - d) * 60.0 - m) * 60.0;
+    s = std::floor(s * 100000.0 + 0.5) / 100000.0;
+
+    if (s >= 60.0) {
+        m += 1.0;
+        s -= 60.0;
+    }
+    if (m > 59.0) {
+        m -= 60.0;
+        d += 1.0;
+    }
+    if (d > 359.0)
+        d -= 360.0;
+    const bool negative = degrees < 0 && (d != 0.0 || m != 0.0 || s != 0.0); // no "-0 0 0.00000"
+
+    QString result;
+    result.reserve(24);
+    if (negative)
+        result += QLatin1Char('-');
+    // All three parts go the fast way or, for a value it does not take, all
+    // three the slow one.
+    const int start = result.size();
+    if (CellText::appendFixed(&result, d, 0)) {
+        result += QLatin1Char(' ');
+        CellText::appendFixed(&result, m, 0);
+        result += QLatin1Char(' ');
+        if (CellText::appendFixed(&result, s, 5))
+            return result;
+    }
+    result.truncate(start);
+    result += QString::number(d, 'f', 0);
+    result += QLatin1Char(' ');
+    result += QString::number(m, 'f', 0);
+    result += QLatin1Char(' ');
+    result += QString::number(s, 'f', 5);
+    return result;
+}
+
+} // namespace AngleText

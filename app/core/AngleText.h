@@ -1,0 +1,23 @@
+// Angles as the point table writes them: degrees [minutes [seconds]] or
+// decimal degrees read, degrees, minutes and seconds written. "." is the
+// decimal point in every locale.
+#ifndef ANGLETEXT_H
+#define ANGLETEXT_H
+
+#include <QString>
+
+namespace AngleText {
+
+// "d [m [s]]" or decimal degrees to decimal degrees; a leading "-" negates.
+// Never fails: text without a number reads as 0.
+double parse(const QString &text);
+// The same, and *partsInRange tells whether the minutes and seconds written
+// lie in [0, 60): "55 75 0" would otherwise be 56.25 degrees.
+double parse(const QString &text, bool *partsInRange);
+// Decimal degrees to "d m s.sssss" with carries (seconds to minutes, minutes
+// to degrees, 360 to 0).
+QString formatDms(double degrees);
+
+} // namespace AngleText
+
+#endif // ANGLETEXT_H
