@@ -21,8 +21,8 @@ void BM_Dxf(benchmark::State &state)
 {
     QVector<DxfExport::Point> points;
     for (int i = 0; i < pointCount; ++i)
-        points.append({name(i), 7413462.197 + i * 0.25, 6181692.0 + i * 0.5, 145.0 + i * 1e-3,
-            true});
+        points.append(
+            {name(i), 7413462.197 + i * 0.25, 6181692.0 + i * 0.5, 145.0 + i * 1e-3, true});
     for (auto _ : state) {
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);

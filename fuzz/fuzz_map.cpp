@@ -44,17 +44,14 @@ void checkMap(const QVector<MapExport::Point> &points)
     const QJsonDocument json
         = QJsonDocument::fromJson(MapExport::write(MapExport::Format::GeoJson, points), &error);
     require(error.error == QJsonParseError::NoError);
-    const QJsonArray features = json.object().value(QStringLiteral("features")).toArray();
+    const QJsonArray features = json.object()["features"].toArray();
     require(features.size() == points.size());
     for (int i = 0; i < points.size(); ++i) {
-        const QJsonObject f = features.at(i).toObject();
-        require(f.value(QStringLiteral("properties")).toObject().value(QStringLiteral("name"))
-            == names.at(i));
-        const QJsonArray c
-            = f.value(QStringLiteral("geometry")).toObject().value(QStringLiteral("coordinates"))
-                  .toArray();
-        require(c.size() == (points.at(i).hasHeight ? 3 : 2));
-        require(c.at(0).toDouble() == points.at(i).longitude
+        const QJsonValue f = features.at(i);
+        const QJsonArray c = f["geometry"]["coordinates"].toArray();
+        require(f["properties"]["name"] == names.at(i)
+            && c.size() == (points.at(i).hasHeight ? 3 : 2)
+            && c.at(0).toDouble() == points.at(i).longitude
             && c.at(1).toDouble() == points.at(i).latitude);
     }
 }
@@ -67,9 +64,7 @@ void checkDrawing(const QVector<DxfExport::Point> &points, int scale)
     require(DxfExport::write(&buffer, points, scale));
     const QList<QByteArray> lines = buffer.data().split('\n');
     require(lines.size() % 2 == 1 && lines.last().isEmpty());
-    int pointCount = 0;
-    int texts = 0;
-    int heights = 0;
+    int pointCount = 0, texts = 0, heights = 0;
     for (const DxfExport::Point &p : points)
         heights += p.hasHeight;
     for (int i = 0; i + 1 < lines.size(); i += 2) {

@@ -46,7 +46,8 @@ public:
         code(gc);
         // A micrometre, without the trailing zeros.
         char text[400];
-        const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+        const auto end
+            = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
         const char *last = end.ptr;
         while (last[-1] == '0' && last[-2] != '.')
             --last;
@@ -167,8 +168,7 @@ void writeLabel(DL_Dxf &dxf, DeviceWriter &dw, double x, double y, double z, dou
     const std::string &value, const char *layer)
 {
     // Left-aligned on the baseline: the insertion point alone places it.
-    dxf.writeText(dw,
-        DL_TextData(x, y, z, x, y, z, height, 1.0, 0, 0, 0, value, "Standard", 0.0),
+    dxf.writeText(dw, DL_TextData(x, y, z, x, y, z, height, 1.0, 0, 0, 0, value, "Standard", 0.0),
         DL_Attributes(layer, DL_Codes::bylayer, 0, "BYLAYER", 1.0));
 }
 
@@ -214,8 +214,8 @@ bool pointOf(const Calculation::Side &side, const PointRow &row, Point *point)
         || !CellText::parseNumber(row.coordinates[1], &second))
         return false;
     // A local system's keys work on (northing, easting) whatever its base.
-    const bool eastingFirst = side.kind != SystemKind::Local
-        && side.system.axis_order == KV_AXES_EASTING_NORTHING;
+    const bool eastingFirst
+        = side.kind != SystemKind::Local && side.system.axis_order == KV_AXES_EASTING_NORTHING;
     Point p;
     p.name = CellText::singleLine(row.name);
     p.easting = eastingFirst ? first : second;
@@ -248,7 +248,10 @@ std::string text(const QString &label)
             piece = codec->fromUnicode(QString(ch)).toStdString();
         } else {
             piece = "\\U+"
-                + QByteArray::number(ch.unicode(), 16).toUpper().rightJustified(4, '0').toStdString();
+                + QByteArray::number(ch.unicode(), 16)
+                      .toUpper()
+                      .rightJustified(4, '0')
+                      .toStdString();
         }
         // A surrogate pair is kept whole or cut whole.
         const size_t room = ch.isHighSurrogate() ? 2 * piece.size() : piece.size();

@@ -22,8 +22,8 @@ QString label(const QString &name)
     QString text = name;
     for (int i = 0; i < text.size(); ++i) {
         const QChar ch = text.at(i);
-        const bool pair = ch.isHighSurrogate() && i + 1 < text.size()
-            && text.at(i + 1).isLowSurrogate();
+        const bool pair
+            = ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
         if (pair)
             ++i;
         else if (CellText::isControl(ch) || ch.isSurrogate() || ch.unicode() >= 0xfffe)
@@ -190,8 +190,7 @@ Calculation::Side tableSide(const Calculation::Side &side)
     refsystem &rs = read.system;
     const bool incomplete = rs.type == KV_TYPE_GK_ZONE
         || (rs.type == KV_TYPE_PROJECTED && rs.projection.scale_factor == 0.0);
-    if (side.kind == SystemKind::GaussKruger && incomplete
-        && rs.hemisphere == KV_HEMISPHERE_AUTO)
+    if (side.kind == SystemKind::GaussKruger && incomplete && rs.hemisphere == KV_HEMISPHERE_AUTO)
         rs.hemisphere = KV_HEMISPHERE_NORTH;
     return read;
 }
