@@ -325,19 +325,6 @@ bool Panel::calculationSide(Calculation::Side *side) const
     return SystemName::side(choices(), isInputOnly(), side, localSystems);
 }
 
-bool Panel::buildRefsystem(refsystem *out) const
-{
-    if (!out)
-        return false;
-    Calculation::Side side;
-    if (systemKind() == SystemKind::Local) { // the base of the local system
-        invalidate_refsystem(out);
-        return calculationSide(&side) && (*out = side.system, true);
-    }
-    SystemName::buildRefsystem(choices(), out);
-    return SystemName::acceptRefsystem(systemKind(), isInputOnly(), out) != 0;
-}
-
 // ---- the point table
 
 PointTable *Panel::table() const

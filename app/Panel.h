@@ -49,9 +49,6 @@ public:
     int datumCode() const;
     // Heights on this panel's side are above the geoid.
     bool geoidHeights() const;
-    // The library's record of the chosen system; false when this panel does
-    // not accept it (see SystemName::acceptRefsystem).
-    bool buildRefsystem(refsystem *out) const;
     // The settings a calculation takes from this panel; false when its
     // system cannot be built.
     bool calculationSide(Calculation::Side *side) const;

@@ -282,11 +282,9 @@ void PointTable::findInvalidRows()
             panelTr("Поиск некорректных строк"), panelTr("Некорректных строк не обнаружено"));
         return;
     }
-    QStringList numbers;
-    for (int i = 0; i < n && i < listedRows; ++i)
-        numbers.append(QString::number(invalid.at(i) + 1));
     QString text = panelTr("Обнаружено некорректных строк: %1").arg(n)
-        + panelTr("\nНомера некорректных строк:\n") + numbers.join(QStringLiteral("; "));
+        + panelTr("\nНомера некорректных строк:\n")
+        + Plural::numbers(Plural::rowNumbers(invalid, listedRows), QStringLiteral("; "));
     if (n > listedRows)
         text += panelTr("\nи еще %1 (не перечислены).").arg(n - listedRows);
     Dialogs::warning(panelTr("Поиск некорректных строк"), text);

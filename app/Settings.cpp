@@ -13,6 +13,9 @@ namespace Settings {
 namespace {
 
 const QString systemKey = QStringLiteral("system");
+// A type stored control by control is one of the first four of the type list:
+// geodetic, Gauss-Krüger, UTM, geocentric.
+const int storedTypes = 4;
 
 QString panelGroup(const Panel *panel, const MainWindow *window)
 {
@@ -20,8 +23,9 @@ QString panelGroup(const Panel *panel, const MainWindow *window)
                                          : QStringLiteral("rightPanel");
 }
 
-// The choices as earlier versions stored them, control by control, over the
-// panel's own; keys missing or out of range leave the panel's choice.
+// The choices stored control by control (a panel group without the `system`
+// key), over the panel's own; keys missing or out of range leave the panel's
+// choice.
 SystemName::Choices storedControls(
     const QSettings &settings, const QString &group, SystemName::Choices c)
 {
@@ -29,8 +33,7 @@ SystemName::Choices storedControls(
         return settings.value(group + QLatin1Char('/') + QLatin1String(key));
     };
     const int typeIndex = value("type").toInt();
-    // Those versions had the first four of today's types, in today's order.
-    if (value("type").isValid() && typeIndex >= 0 && typeIndex < 4)
+    if (value("type").isValid() && typeIndex >= 0 && typeIndex < storedTypes)
         c.kind = Panel::kindAt(typeIndex);
     if (SystemName::datumsFor(c.kind).contains(value("datum").toInt()))
         c.datum = value("datum").toInt();

@@ -465,7 +465,7 @@ int main(int argc, char *argv[])
     qint64 linesBefore = 0;
     // Said after the rows' failures, in input order; a skipped header even
     // with --quiet, since a line of the input is missing from the output.
-    std::vector<std::pair<QString, bool>> inputNotes; // the note, said when quiet
+    std::vector<std::pair<QString, bool>> inputNotes; // the note, and whether even when quiet
     QString line;
     const QString tooLong
         = QStringLiteral("строка длиннее %1 МБ не прочитана").arg(TextLines::maxLineSize >> 20);

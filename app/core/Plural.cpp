@@ -21,13 +21,26 @@ QString count(qint64 n, const char *one, const char *few, const char *many)
 
 QString rows(const QVector<qint64> &listed, qint64 total)
 {
-    QStringList numbers;
-    for (const qint64 n : listed)
-        numbers.append(QString::number(n));
+    QString text = numbers(listed, QStringLiteral(", "));
     if (total > listed.size())
-        numbers.append(QStringLiteral("…"));
-    return (total == 1 ? QStringLiteral("строка ") : QStringLiteral("строки "))
-        + numbers.join(QStringLiteral(", "));
+        text += text.isEmpty() ? QStringLiteral("…") : QStringLiteral(", …");
+    return (total == 1 ? QStringLiteral("строка ") : QStringLiteral("строки ")) + text;
+}
+
+QVector<qint64> rowNumbers(const QVector<int> &indices, int limit)
+{
+    QVector<qint64> listed;
+    for (int i = 0; i < indices.size() && i < limit; ++i)
+        listed.append(indices.at(i) + 1);
+    return listed;
+}
+
+QString numbers(const QVector<qint64> &listed, const QString &separator)
+{
+    QStringList texts;
+    for (const qint64 n : listed)
+        texts.append(QString::number(n));
+    return texts.join(separator);
 }
 
 } // namespace Plural

@@ -17,6 +17,10 @@ QString count(qint64 n, const char *one, const char *few, const char *many);
 // Rows listed by number: "строка 17", "строки 17, 230", with "…" when
 // `total` is more than the rows listed.
 QString rows(const QVector<qint64> &listed, qint64 total);
+// The numbers of the first `limit` of row indices (from 0), counted from 1.
+QVector<qint64> rowNumbers(const QVector<int> &indices, int limit);
+// Numbers joined by `separator`: "5; 7; 9".
+QString numbers(const QVector<qint64> &listed, const QString &separator);
 
 } // namespace Plural
 

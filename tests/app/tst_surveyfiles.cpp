@@ -90,6 +90,7 @@ void TestSurveyFiles::counts()
     QCOMPARE(Plural::rows({17}, 1), QString("строка 17"));
     QCOMPARE(Plural::rows({17, 230}, 2), QString("строки 17, 230"));
     QCOMPARE(Plural::rows({17}, 2), QString("строки 17, …"));
+    QCOMPARE(Plural::rows({}, 3), QString("строки …"));
 }
 
 // A file through the window's load, calculation and save, and through the converter.
