@@ -23,6 +23,8 @@ namespace {
 
 // TEXT values of R2000 hold 256 bytes at most; the rest of a name is cut.
 const int maxTextBytes = 250;
+// Metres: a plane coordinate or height a drawing takes.
+const double maxCoordinate = 1e9;
 // Handles below this are the tables' and blocks'.
 const qint64 firstEntityHandle = 0x100;
 
@@ -223,6 +225,12 @@ bool pointOf(const Calculation::Side &side, const PointRow &row, Point *point)
     p.hasHeight = CellText::parseNumber(row.coordinates[2], &p.height);
     if (!p.hasHeight)
         p.height = 0;
+    // Beyond a million kilometres a number is no survey point (Gauss-Krüger
+    // eastings end at 60 500 km).
+    for (const double v : {p.easting, p.northing, p.height}) {
+        if (!(std::fabs(v) < maxCoordinate))
+            return false;
+    }
     *point = p;
     return true;
 }

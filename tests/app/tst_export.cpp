@@ -74,6 +74,7 @@ private slots:
     void fullDevice();
     void labels();
     void mapNames();
+    void drawingLimits();
 };
 
 // A table converted with the hemisphere left automatic exports what "Северное" exports,
@@ -266,6 +267,26 @@ void TestExport::mapNames()
             MapExport::pointOf({c.name, {"55", "37", ""}, PointRow::Outcome::Converted, {}}, &p));
         QCOMPARE(kmlPoints(MapExport::write(MapExport::Format::Kml, {p})),
             QStringList {c.label + "|37.000000000,55.000000000"});
+    }
+}
+
+// A drawing takes numbers up to a million kilometres, no further, in every coordinate.
+void TestExport::drawingLimits()
+{
+    Calculation::Side side;
+    side.kind = SystemKind::GaussKruger;
+    const struct
+    {
+        QString c1, c2, c3;
+        bool point;
+    } cases[] = {
+        {"999999999.9", "1", "1", true}, {"1000000000", "1", "1", false},
+        {"1", "-999999999.9", "", true}, {"1", "-1000000000", "", false}, {"1", "1", "1e9", false},
+        {"1", "1", "x", true}, // no height: no height label
+    };
+    for (const auto &c : cases) {
+        DxfExport::Point p;
+        QCOMPARE(DxfExport::pointOf(side, {"a", {c.c1, c.c2, c.c3}, {}, {}}, &p), c.point);
     }
 }
 
