@@ -2,6 +2,7 @@
 
 #include "Calculation.h"
 #include "Dialogs.h"
+#include "DxfExport.h"
 #include "GeoidFile.h"
 #include "KeyFitDialog.h"
 #include "LocalSystemsDialog.h"
@@ -175,48 +176,128 @@ void MainWindow::slotExportMap()
             tr("Система координат таблицы не выбрана: выберите её, затем экспортируйте."));
         return;
     }
-    const QString filters[] = {tr("KML (*.kml)"), tr("GPX (*.gpx)"), tr("GeoJSON (*.geojson)")};
-    const MapExport::Format formats[]
-        = {MapExport::Format::Kml, MapExport::Format::Gpx, MapExport::Format::GeoJson};
+    // The file types: the map formats always, a drawing for CAD in the
+    // table's own plane coordinates at each scale.
+    struct Type
+    {
+        QString filter;
+        bool drawing;
+        MapExport::Format format;
+        int scale;
+    };
+    QVector<Type> types {{tr("KML (*.kml)"), false, MapExport::Format::Kml, 0},
+        {tr("GPX (*.gpx)"), false, MapExport::Format::Gpx, 0},
+        {tr("GeoJSON (*.geojson)"), false, MapExport::Format::GeoJson, 0}};
+    const bool plane = DxfExport::isPlane(side);
+    for (const int scale : DxfExport::scales) {
+        if (plane)
+            types.append({tr("DXF для CAD, масштаб 1:%1 (*.dxf)").arg(scale), true,
+                MapExport::Format::Kml, scale});
+    }
+    QStringList filters;
+    for (const Type &type : qAsConst(types))
+        filters << type.filter;
     QString chosen;
     QString path = Dialogs::saveFileName(this, tr("Экспорт для карты"),
-        QStringList(std::begin(filters), std::end(filters)).join(QStringLiteral(";;")),
-        Settings::lastFolder(QStringLiteral("map")), &chosen);
+        filters.join(QStringLiteral(";;")), Settings::lastFolder(QStringLiteral("map")), &chosen);
     if (path.isEmpty())
         return;
     Settings::rememberFolder(QStringLiteral("map"), path);
     // The suffix typed decides, then the file type chosen, which adds its suffix.
-    MapExport::Format format = formats[0];
-    if (!MapExport::parseFormat(QFileInfo(path).suffix(), &format)) {
-        for (int i = 0; i < 3; ++i) {
-            if (chosen == filters[i])
-                format = formats[i];
+    Type type = types.first();
+    for (const Type &t : qAsConst(types)) {
+        if (chosen == t.filter)
+            type = t;
+    }
+    const QString typed = QFileInfo(path).suffix();
+    if (typed.compare(QLatin1String("dxf"), Qt::CaseInsensitive) == 0) {
+        if (!plane) {
+            Dialogs::warning(tr("Предупреждение"),
+                tr("DXF для CAD пишется в плоских координатах таблицы, а её система не "
+                   "плоская. Выберите для таблицы Гаусса-Крюгера, UTM, проекцию tm: или "
+                   "местную систему и пересчитайте точки в неё."));
+            return;
         }
-        path += QLatin1Char('.') + MapExport::suffix(format);
+        if (!type.drawing)
+            type = types.at(3); // 1:500
+    } else if (MapExport::parseFormat(typed, &type.format)) {
+        type.drawing = false;
+    } else {
+        path += type.drawing ? QStringLiteral(".dxf")
+                             : QLatin1Char('.') + MapExport::suffix(type.format);
         if (QFileInfo::exists(path)
             && !Dialogs::confirm(
                 tr("Подтвердите замену"), tr("Файл уже существует:\n%1\nЗаменить его?").arg(path)))
             return;
     }
+
     WaitCursor wait;
-    QByteArray document;
-    int written = 0;
+    const PointRows rows = panel->table()->rows();
+    MapExport::Converted map;
+    QVector<DxfExport::Point> drawing;
     int skipped = 0;
-    if (!MapExport::exportRows(
-            panel->table()->rows(), side, format, &geoid, &document, &written, &skipped)) {
+    QString reason;
+    if (type.drawing) {
+        for (const PointRow &row : rows) {
+            DxfExport::Point p;
+            if (DxfExport::pointOf(side, row, &p))
+                drawing.append(p);
+            else if (!row.isEmpty() && skipped++ == 0)
+                reason = row.outcome == PointRow::Outcome::Failed
+                    ? row.reason
+                    : Calculation::reasonText(Calculation::Failure::Invalid);
+        }
+    } else {
+        switch (MapExport::convert(rows, side, type.format, &geoid, &map)) {
+        case Calculation::SetUpFailure::None:
+            break;
+        case Calculation::SetUpFailure::Geoid:
+        case Calculation::SetUpFailure::GeoidStep:
+            wait.release();
+            Dialogs::warning(tr("Предупреждение"),
+                tr("Высоты таблицы — над геоидом, а сетка геоида не загружена: файл для карты "
+                   "не записан."));
+            return;
+        case Calculation::SetUpFailure::Transform:
+            wait.release();
+            Dialogs::warning(tr("Предупреждение"), tr("Ошибка инициализации пересчета координат"));
+            return;
+        }
+        skipped = map.skipped;
+        reason = map.firstReason;
+    }
+    const int written = type.drawing ? drawing.size() : map.points.size();
+    const QString what = type.drawing ? tr("Для CAD") : tr("Для карты");
+    if (written == 0) {
+        // Nothing to show on a map: no file, and the reason.
         wait.release();
-        Dialogs::warning(tr("Предупреждение"), tr("Ошибка инициализации пересчета координат"));
+        showStatus(tr("%1: нет точек, файл не записан").arg(what));
+        Dialogs::warning(tr("Предупреждение"),
+            skipped == 0 ? tr("В таблице нет точек: файл не записан.")
+                         : tr("Ни одна строка таблицы не дала точки, файл не записан.\n"
+                              "Первая строка с координатами: %1.")
+                               .arg(reason));
         return;
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size()
-        || !file.commit()) {
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok && type.drawing) {
+        ok = DxfExport::write(&file, drawing, type.scale);
+    } else if (ok) {
+        MapExport::Writer writer(type.format, &file);
+        for (const MapExport::Point &p : qAsConst(map.points))
+            writer.add(p);
+        ok = writer.finish();
+    }
+    if (!ok || !file.commit()) {
         wait.release();
         showStatus(tr("Файл для карты не сохранен"));
         Dialogs::warning(tr("Предупреждение"), tr("Ошибка при сохранении точек в файл:\n") + path);
         return;
     }
-    showStatus(tr("Для карты: %1").arg(MapExport::summary(written, skipped)));
+    showStatus(tr("%1: %2").arg(what, MapExport::summary(written, skipped))
+        + (map.northernAssumed ? tr(" (полушарие не выбрано: точки прочитаны как северные)")
+                               : QString()));
 }
 
 void MainWindow::showStatus(const QString &text)

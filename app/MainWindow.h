@@ -41,7 +41,8 @@ public slots:
     // The editor of the local systems, from the panel `sender` names.
     void slotEditLocalSystems();
     // "Экспорт для карты…" of the panel `sender` names: its table's points
-    // into a KML, GPX or GeoJSON file, the format from the file type chosen.
+    // into a KML, GPX or GeoJSON file, or a DXF for CAD when the table is in a
+    // plane system; the format from the suffix typed or the file type chosen.
     void slotExportMap();
     // The fit of keys from common points; a system it saves joins the lists.
     void slotFitKeys();

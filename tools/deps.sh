@@ -10,6 +10,8 @@ packages=(
     proj-data                              # EGM96 source grid for egm96.grd
     libgtest-dev libbenchmark-dev          # tests and benchmarks
     libeigen3-dev                          # least squares of the keys from common points
+    libdxflib-dev                          # DXF drawings of a table's plane points
+    python3-ezdxf                          # an independent DXF reader for the tests
     libproj-dev proj-bin                   # independent reference in tests and benchmarks
     libgeographiclib-dev                   # second reference of the Transverse Mercator tests
     locales                                # ru_RU.UTF-8 for the decimal-comma test runs

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 targets=(fuzz_parse_dms fuzz_geoid_file fuzz_transform fuzz_rows fuzz_system_name
-    fuzz_local_systems fuzz_fit)
+    fuzz_local_systems fuzz_fit fuzz_map)
 build=build-fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,14 +1,69 @@
 #include "MapOutput.h"
 
-void MapOutput::add(const PointRow &row)
+#include "Streams.h"
+
+MapOutput::Device::Device(Output *output)
+    : output(output)
 {
-    // A row that failed or held no point is skipped.
-    int notPoints = 0;
-    list += MapExport::points(PointRows {row}, &notPoints);
-    skipped += notPoints;
+    open(QIODevice::WriteOnly);
+}
+
+qint64 MapOutput::Device::writeData(const char *data, qint64 size)
+{
+    output->append(QByteArray(data, int(size)));
+    return output->failed() ? -1 : size;
+}
+
+MapOutput::MapOutput(MapExport::Format format, Output *output)
+    : device(output)
+    , writer(new MapExport::Writer(format, &device))
+{
+}
+
+MapOutput::MapOutput(const Calculation::Side &plane, int scale, Output *output)
+    : device(output)
+    , drawing(true)
+    , plane(plane)
+    , scale(scale)
+{
+}
+
+MapOutput::~MapOutput() = default;
+
+bool MapOutput::isFormat(const QString &name)
+{
+    MapExport::Format format;
+    return MapExport::parseFormat(name, &format)
+        || name.compare(QLatin1String("dxf"), Qt::CaseInsensitive) == 0;
+}
+
+void MapOutput::add(const PointRow &converted)
+{
+    bool point = false;
+    if (drawing) {
+        DxfExport::Point p;
+        point = DxfExport::pointOf(plane, converted, &p);
+        if (point)
+            kept.append(p);
+    } else {
+        MapExport::Point p;
+        point = MapExport::pointOf(converted, &p);
+        if (point)
+            writer->add(p);
+    }
+    if (point)
+        ++written;
+    else if (!converted.isEmpty())
+        ++skipped;
+}
+
+bool MapOutput::finish()
+{
+    return drawing ? DxfExport::write(&device, kept, scale) : writer->finish();
 }
 
 QString MapOutput::summary() const
 {
-    return QStringLiteral("для карты: ") + MapExport::summary(list.size(), skipped);
+    return (drawing ? QStringLiteral("для CAD: ") : QStringLiteral("для карты: "))
+        + MapExport::summary(written, skipped);
 }

@@ -4,6 +4,7 @@
 // the size of the input.
 #include "Arguments.h"
 #include "Calculation.h"
+#include "DxfExport.h"
 #include "FitCommand.h"
 #include "GeoidFile.h"
 #include "LocalSystems.h"
@@ -95,7 +96,10 @@ QString helpText()
           << QStringLiteral("  --systems ФАЙЛ   файл местных систем (по умолчанию тот, что правит")
           << QStringLiteral("                   окно программы)")
           << QStringLiteral("  --format ФОРМАТ  kml, gpx или geojson: точки для карты в WGS 84")
-          << QStringLiteral("                   (без --to; высоты KML и GPX — над геоидом EGM96)")
+          << QStringLiteral("                   (без --to; высоты KML и GPX — над геоидом EGM96);")
+          << QStringLiteral("                   dxf: чертёж для CAD в плоской системе --to")
+          << QStringLiteral("  --scale М        масштаб чертежа dxf: 500 (по умолчанию), 1000, 2000")
+          << QStringLiteral("                   или 5000 — высота подписей 2 мм на бумаге")
           << QStringLiteral("  --show-proj СИСТЕМА  напечатать систему строкой PROJ")
           << QStringLiteral("  --list           показать все системы, местные тоже")
           << QStringLiteral("  -h, --help       эта справка") << QString() << FitCommand::help()
@@ -121,7 +125,8 @@ struct Options
     QString geoid;
     QString systems;  // the definitions file of the local systems; empty: the user's own
     QString showProj; // --show-proj: print this system as a PROJ definition
-    QString format;   // --format: kml, gpx or geojson instead of points-file lines
+    QString format;   // --format: kml, gpx, geojson or dxf instead of points-file lines
+    int scale = DxfExport::defaultScale; // --scale: of a dxf drawing
     bool list = false;
     bool quiet = false;
     QStringList inputs;
@@ -133,6 +138,7 @@ struct Options
 int parseArguments(const QStringList &args, Options *o)
 {
     bool optionsEnd = false;
+    QString scale;
     for (int i = 1; i < args.size(); ++i) {
         QString arg = args.at(i);
         if (optionsEnd || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
@@ -178,6 +184,8 @@ int parseArguments(const QStringList &args, Options *o)
             target = &o->showProj;
         else if (arg == QLatin1String("--format"))
             target = &o->format;
+        else if (arg == QLatin1String("--scale"))
+            target = &scale;
         else
             return usageError(QStringLiteral("неизвестный параметр «%1»").arg(shown(arg)));
         if (!hasValue) {
@@ -194,12 +202,16 @@ int parseArguments(const QStringList &args, Options *o)
         return usageError(QStringLiteral("пустое имя файла"));
     if (o->list || !o->showProj.isEmpty())
         return -1;
-    // A map's points are WGS 84 whatever --to would say.
-    MapExport::Format format;
+    // A map's points are WGS 84 whatever --to would say; a drawing's are in --to.
     if (!o->format.isEmpty() && o->format != QLatin1String("points")
-        && !MapExport::parseFormat(o->format, &format))
-        return usageError(QStringLiteral("--format: ожидается kml, gpx, geojson или points"));
-    const bool map = !o->format.isEmpty() && o->format != QLatin1String("points");
+        && !MapOutput::isFormat(o->format))
+        return usageError(QStringLiteral("--format: ожидается kml, gpx, geojson, dxf или points"));
+    const bool drawing = o->format.compare(QLatin1String("dxf"), Qt::CaseInsensitive) == 0;
+    if (!scale.isEmpty() && !drawing)
+        return usageError(QStringLiteral("--scale задаёт масштаб чертежа: только с --format dxf"));
+    if (!scale.isEmpty() && !DxfExport::parseScale(scale, &o->scale))
+        return usageError(QStringLiteral("--scale: ожидается 500, 1000, 2000 или 5000"));
+    const bool map = !o->format.isEmpty() && o->format != QLatin1String("points") && !drawing;
     if (map && !o->to.isEmpty())
         return usageError(
             QStringLiteral("--format %1 пишет точки в WGS 84: --to не нужен").arg(o->format));
@@ -289,12 +301,11 @@ int main(int argc, char *argv[])
         return status;
     if (options.output == QLatin1String("-"))
         options.output.clear();
-    std::unique_ptr<MapOutput> map;
     MapExport::Format mapFormat;
-    if (MapExport::parseFormat(options.format, &mapFormat)) {
-        map.reset(new MapOutput(mapFormat));
+    const bool mapWanted = MapExport::parseFormat(options.format, &mapFormat);
+    const bool drawingWanted = !mapWanted && MapOutput::isFormat(options.format);
+    if (mapWanted)
         options.to = MapExport::targetName(mapFormat, true);
-    }
 
     // The local systems, read when they are asked for: a broken file of the
     // user's own stops no run that does not use it.
@@ -333,6 +344,9 @@ int main(int argc, char *argv[])
             return cannotRun;
         }
     }
+    if (drawingWanted && !DxfExport::isPlane(to))
+        return usageError(QStringLiteral("--format dxf пишет чертёж в плоской системе: в --to "
+                                         "ожидается gk:, utm:, tm:, proj: или msk:"));
     for (const QString &note : notes) {
         if (!note.isEmpty() && !options.quiet)
             say(note);
@@ -433,6 +447,12 @@ int main(int argc, char *argv[])
             .arg(rowCount(output.rowsWritten()));
     };
 
+    std::unique_ptr<MapOutput> map;
+    if (mapWanted)
+        map.reset(new MapOutput(mapFormat, &output));
+    else if (drawingWanted)
+        map.reset(new MapOutput(to, options.scale, &output));
+
     Progress progress(total);
     progressShown = &progress;
     Pipeline pipeline(
@@ -521,7 +541,7 @@ int main(int argc, char *argv[])
             say(note);
     }
     if (map && !output.failed())
-        output.append(map->document());
+        map->finish();
     if (!output.commit()) {
         say(QStringLiteral("не удалось записать %1: %2")
                 .arg(outputName, systemReason(output.error()))

@@ -4,6 +4,8 @@
 #include "Plural.h"
 #include "SystemName.h"
 
+#include <QBuffer>
+#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,15 +15,21 @@ namespace MapExport {
 
 namespace {
 
-// XML allows no control characters, and a label is one line.
+// XML allows no control characters, nor U+FFFE, U+FFFF and halves of a
+// surrogate pair; a label is one line.
 QString label(const QString &name)
 {
-    QString text = name.trimmed();
-    for (QChar &ch : text) {
-        if (CellText::isControl(ch))
-            ch = QLatin1Char(' ');
+    QString text = name;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        const bool pair
+            = ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        if (pair)
+            ++i;
+        else if (CellText::isControl(ch) || ch.isSurrogate() || ch.unicode() >= 0xfffe)
+            text[i] = QLatin1Char(' ');
     }
-    return text;
+    return text.trimmed();
 }
 
 // Numbers as the calculation wrote them: 9 decimals of a degree (0.1 mm),
@@ -34,76 +42,6 @@ QString degrees(double value)
 QString metres(double value)
 {
     return CellText::formatFixed(value, 3);
-}
-
-QByteArray writeKml(const QVector<Point> &points)
-{
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeStartElement(QStringLiteral("kml"));
-    xml.writeDefaultNamespace(QStringLiteral("http://www.opengis.net/kml/2.2"));
-    xml.writeStartElement(QStringLiteral("Document"));
-    for (const Point &p : points) {
-        xml.writeStartElement(QStringLiteral("Placemark"));
-        xml.writeTextElement(QStringLiteral("name"), p.name);
-        xml.writeStartElement(QStringLiteral("Point"));
-        // Longitude first; the height above sea level.
-        QString coordinates = degrees(p.longitude) + QLatin1Char(',') + degrees(p.latitude);
-        if (p.hasHeight)
-            coordinates += QLatin1Char(',') + metres(p.height);
-        xml.writeTextElement(QStringLiteral("coordinates"), coordinates);
-        xml.writeEndElement();
-        xml.writeEndElement();
-    }
-    xml.writeEndDocument();
-    return bytes;
-}
-
-QByteArray writeGpx(const QVector<Point> &points)
-{
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeStartElement(QStringLiteral("gpx"));
-    xml.writeDefaultNamespace(QStringLiteral("http://www.topografix.com/GPX/1/1"));
-    xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
-    xml.writeAttribute(QStringLiteral("creator"), QStringLiteral("coordconv"));
-    for (const Point &p : points) {
-        xml.writeStartElement(QStringLiteral("wpt"));
-        xml.writeAttribute(QStringLiteral("lat"), degrees(p.latitude));
-        xml.writeAttribute(QStringLiteral("lon"), degrees(p.longitude));
-        // The schema's order: the elevation before the name.
-        if (p.hasHeight)
-            xml.writeTextElement(QStringLiteral("ele"), metres(p.height));
-        xml.writeTextElement(QStringLiteral("name"), p.name);
-        xml.writeEndElement();
-    }
-    xml.writeEndDocument();
-    return bytes;
-}
-
-QByteArray writeGeoJson(const QVector<Point> &points)
-{
-    QJsonArray features;
-    for (const Point &p : points) {
-        // Longitude first, then latitude, then the ellipsoidal height.
-        QJsonArray coordinates {p.longitude, p.latitude};
-        if (p.hasHeight)
-            coordinates.append(p.height);
-        features.append(QJsonObject {
-            {QStringLiteral("type"), QStringLiteral("Feature")},
-            {QStringLiteral("geometry"),
-                QJsonObject {{QStringLiteral("type"), QStringLiteral("Point")},
-                    {QStringLiteral("coordinates"), coordinates}}},
-            {QStringLiteral("properties"), QJsonObject {{QStringLiteral("name"), p.name}}},
-        });
-    }
-    const QJsonObject collection {{QStringLiteral("type"), QStringLiteral("FeatureCollection")},
-        {QStringLiteral("features"), features}};
-    return QJsonDocument(collection).toJson(QJsonDocument::Indented);
 }
 
 } // namespace
@@ -138,42 +76,127 @@ QString targetName(Format format, bool geoid)
                                               : QStringLiteral("geod:wgs84:deg");
 }
 
-QVector<Point> points(const PointRows &converted, int *skipped)
+bool pointOf(const PointRow &converted, Point *point)
 {
-    QVector<Point> result;
-    int notPoints = 0;
-    for (const PointRow &row : converted) {
-        Point p;
-        if (row.outcome != PointRow::Outcome::Converted
-            || !CellText::parseNumber(row.coordinates[0], &p.latitude)
-            || !CellText::parseNumber(row.coordinates[1], &p.longitude)) {
-            notPoints += !row.isEmpty();
-            continue;
-        }
-        p.name = label(row.name);
-        p.hasHeight = CellText::parseNumber(row.coordinates[2], &p.height);
-        result.append(p);
+    Point p;
+    if (converted.outcome != PointRow::Outcome::Converted
+        || !CellText::parseNumber(converted.coordinates[0], &p.latitude)
+        || !CellText::parseNumber(converted.coordinates[1], &p.longitude))
+        return false;
+    p.name = label(converted.name);
+    p.hasHeight = CellText::parseNumber(converted.coordinates[2], &p.height);
+    *point = p;
+    return true;
+}
+
+Writer::Writer(Format format, QIODevice *device)
+    : format(format)
+    , device(device)
+{
+    if (format == Format::GeoJson) {
+        ok = device->write("{\"type\": \"FeatureCollection\", \"features\": [") >= 0;
+        return;
     }
-    if (skipped)
-        *skipped = notPoints;
-    return result;
+    xml.reset(new QXmlStreamWriter(device));
+    xml->setAutoFormatting(true);
+    xml->writeStartDocument();
+    if (format == Format::Kml) {
+        xml->writeStartElement(QStringLiteral("kml"));
+        xml->writeDefaultNamespace(QStringLiteral("http://www.opengis.net/kml/2.2"));
+        xml->writeStartElement(QStringLiteral("Document"));
+    } else {
+        xml->writeStartElement(QStringLiteral("gpx"));
+        xml->writeDefaultNamespace(QStringLiteral("http://www.topografix.com/GPX/1/1"));
+        xml->writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
+        xml->writeAttribute(QStringLiteral("creator"), QStringLiteral("coordconv"));
+    }
+}
+
+Writer::~Writer() = default;
+
+void Writer::add(const Point &p)
+{
+    switch (format) {
+    case Format::Kml: {
+        xml->writeStartElement(QStringLiteral("Placemark"));
+        xml->writeTextElement(QStringLiteral("name"), p.name);
+        xml->writeStartElement(QStringLiteral("Point"));
+        // Longitude first; the height above sea level.
+        QString coordinates = degrees(p.longitude) + QLatin1Char(',') + degrees(p.latitude);
+        if (p.hasHeight)
+            coordinates += QLatin1Char(',') + metres(p.height);
+        xml->writeTextElement(QStringLiteral("coordinates"), coordinates);
+        xml->writeEndElement();
+        xml->writeEndElement();
+        break;
+    }
+    case Format::Gpx:
+        xml->writeStartElement(QStringLiteral("wpt"));
+        xml->writeAttribute(QStringLiteral("lat"), degrees(p.latitude));
+        xml->writeAttribute(QStringLiteral("lon"), degrees(p.longitude));
+        // The schema's order: the elevation before the name.
+        if (p.hasHeight)
+            xml->writeTextElement(QStringLiteral("ele"), metres(p.height));
+        xml->writeTextElement(QStringLiteral("name"), p.name);
+        xml->writeEndElement();
+        break;
+    case Format::GeoJson: {
+        // One feature a line. Longitude first, then latitude, then the
+        // ellipsoidal height.
+        QJsonArray coordinates {p.longitude, p.latitude};
+        if (p.hasHeight)
+            coordinates.append(p.height);
+        const QJsonObject feature {
+            {QStringLiteral("type"), QStringLiteral("Feature")},
+            {QStringLiteral("geometry"),
+                QJsonObject {{QStringLiteral("type"), QStringLiteral("Point")},
+                    {QStringLiteral("coordinates"), coordinates}}},
+            {QStringLiteral("properties"), QJsonObject {{QStringLiteral("name"), p.name}}},
+        };
+        QByteArray text = first ? QByteArray("\n") : QByteArray(",\n");
+        text += QJsonDocument(feature).toJson(QJsonDocument::Compact);
+        ok = ok && device->write(text) == text.size();
+        break;
+    }
+    }
+    first = false;
+}
+
+bool Writer::finish()
+{
+    if (format == Format::GeoJson) {
+        ok = ok && device->write("\n]}\n") == 4;
+        return ok;
+    }
+    xml->writeEndDocument();
+    return !xml->hasError();
 }
 
 QByteArray write(Format format, const QVector<Point> &points)
 {
-    switch (format) {
-    case Format::Kml:
-        return writeKml(points);
-    case Format::Gpx:
-        return writeGpx(points);
-    case Format::GeoJson:
-        break;
-    }
-    return writeGeoJson(points);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    Writer writer(format, &buffer);
+    for (const Point &p : points)
+        writer.add(p);
+    writer.finish();
+    return bytes;
 }
 
-bool exportRows(const PointRows &rows, const Calculation::Side &side, Format format,
-    const ::geoid *geoid, QByteArray *document, int *written, int *skipped)
+Calculation::Side tableSide(const Calculation::Side &side)
+{
+    Calculation::Side read = side;
+    refsystem &rs = read.system;
+    const bool incomplete = rs.type == KV_TYPE_GK_ZONE
+        || (rs.type == KV_TYPE_PROJECTED && rs.projection.scale_factor == 0.0);
+    if (side.kind == SystemKind::GaussKruger && incomplete && rs.hemisphere == KV_HEMISPHERE_AUTO)
+        rs.hemisphere = KV_HEMISPHERE_NORTH;
+    return read;
+}
+
+Calculation::SetUpFailure convert(const PointRows &rows, const Calculation::Side &side,
+    Format format, const ::geoid *geoid, Converted *out)
 {
     const bool grid = geoid && check_geoid(geoid);
     SystemName::Choices choices;
@@ -181,17 +204,30 @@ bool exportRows(const PointRows &rows, const Calculation::Side &side, Format for
     Calculation::Side target;
     if (!SystemName::parse(targetName(format, grid), false, &choices, &error)
         || !SystemName::side(choices, false, &target))
-        return false;
-    const Calculation::Calculator calculator(side, target, geoid);
+        return Calculation::SetUpFailure::Transform;
+    const Calculation::Side source = tableSide(side);
+    const Calculation::Calculator calculator(source, target, geoid);
     if (calculator.setUpFailure() != Calculation::SetUpFailure::None)
-        return false;
-    const QVector<Point> list = points(calculator.run(rows).rows, skipped);
-    *document = write(format, list);
-    *written = list.size();
-    return true;
+        return calculator.setUpFailure();
+    Converted result;
+    result.northernAssumed = source.system.hemisphere != side.system.hemisphere;
+    for (const PointRow &row : rows) {
+        const PointRow converted = calculator.convert(row);
+        Point p;
+        if (pointOf(converted, &p)) {
+            result.points.append(p);
+        } else if (!row.isEmpty()) {
+            if (result.skipped++ == 0)
+                result.firstReason = converted.outcome == PointRow::Outcome::Failed
+                    ? converted.reason
+                    : Calculation::reasonText(Calculation::Failure::NoCoordinates);
+        }
+    }
+    *out = result;
+    return Calculation::SetUpFailure::None;
 }
 
-QString summary(int written, int skipped)
+QString summary(qint64 written, qint64 skipped)
 {
     QString text = Plural::count(written, "точка", "точки", "точек");
     if (skipped > 0)

@@ -16,6 +16,11 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
+
+class QIODevice;
+class QXmlStreamWriter;
+
 namespace MapExport {
 
 enum class Format { Kml, Gpx, GeoJson };
@@ -40,22 +45,57 @@ struct Point
     bool hasHeight = false;
 };
 
-// The points of rows converted into targetName: rows with coordinates;
-// *skipped counts those without (failed, or a name alone). Empty rows are
-// neither.
-QVector<Point> points(const PointRows &converted, int *skipped);
+// The point of a row converted into targetName; false for a row that failed
+// or holds no point.
+bool pointOf(const PointRow &converted, Point *point);
 
-// The whole document, UTF-8.
+// A document written to its device point by point, so that memory stays the
+// same whatever the number of points.
+class Writer
+{
+public:
+    // Starts the document, UTF-8, on `device` (open for writing).
+    Writer(Format format, QIODevice *device);
+    ~Writer();
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    void add(const Point &point);
+    // Ends the document; false when a write to the device failed.
+    bool finish();
+
+private:
+    Format format;
+    QIODevice *device;
+    std::unique_ptr<QXmlStreamWriter> xml;
+    bool first = true;
+    bool ok = true;
+};
+
+// The whole document in memory (small documents, tests).
 QByteArray write(Format format, const QVector<Point> &points);
 
-// The rows of a table on `side` as a document; `geoid` as the calculation
-// takes it (may be null or empty: no heights in KML and GPX). False when the
-// conversion cannot be set up.
-bool exportRows(const PointRows &rows, const Calculation::Side &side, Format format,
-    const ::geoid *geoid, QByteArray *document, int *written, int *skipped);
+// The side a table's rows are read on. A Gauss-Krüger hemisphere left
+// automatic chose itself for each result; read back, the rows give no sign
+// of it, so they are taken as northern, where the national zones lie.
+Calculation::Side tableSide(const Calculation::Side &side);
+
+// The rows of a table on `side` converted for a map: the points, and the
+// rows skipped (failed or without coordinates; empty rows are neither) with
+// the reason of the first. `geoid` as the calculation takes it (may be null
+// or empty: no heights in KML and GPX).
+struct Converted
+{
+    QVector<Point> points;
+    int skipped = 0;
+    QString firstReason;
+    bool northernAssumed = false; // tableSide chose the hemisphere
+};
+Calculation::SetUpFailure convert(const PointRows &rows, const Calculation::Side &side,
+    Format format, const ::geoid *geoid, Converted *out);
 
 // "5 точек, пропущено: 2 строки".
-QString summary(int written, int skipped);
+QString summary(qint64 written, qint64 skipped);
 
 } // namespace MapExport
 

@@ -290,7 +290,7 @@ void TestSurveyFiles::mapFormats()
         const char *start; // of the output
         const char *err;
     } cases[] = {
-        {"--format kmz", 2, "", "--format: ожидается kml, gpx, geojson или points"},
+        {"--format kmz", 2, "", "--format: ожидается kml, gpx, geojson, dxf или points"},
         {"--format kml --to geod:wgs84", 2, "", "--format kml пишет точки в WGS 84: --to не нужен"},
         {"--format", 2, "", "после --format ожидается значение"},
         {"--format KML", 0, "<?xml", ""},
@@ -313,7 +313,9 @@ void TestSurveyFiles::mapFormats()
     click(w.right(), "pushButtonExportMap");
     QVERIFY(readFile(w.log.fileName).contains("<gpx"));
     QCOMPARE(w.log.shown.filter("save|").value(0),
-        QString("save|Экспорт для карты|KML (*.kml);;GPX (*.gpx);;GeoJSON (*.geojson)"));
+        QString("save|Экспорт для карты|KML (*.kml);;GPX (*.gpx);;GeoJSON (*.geojson);;"
+                "DXF для CAD, масштаб 1:500 (*.dxf);;DXF для CAD, масштаб 1:1000 (*.dxf);;"
+                "DXF для CAD, масштаб 1:2000 (*.dxf);;DXF для CAD, масштаб 1:5000 (*.dxf)"));
 }
 
 QTEST_MAIN(TestSurveyFiles)

@@ -1,0 +1,107 @@
+// Map documents and CAD drawings of arbitrary rows: Qt's XML and JSON readers take back every
+// point and its name, and a drawing keeps its structure of groups whatever the names hold.
+#include "DxfExport.h"
+#include "MapExport.h"
+#include "PointRow.h"
+#include "scratch_file.h"
+
+#include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QXmlStreamReader>
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// The names of the points of a KML or GPX document, in order.
+QStringList xmlNames(const QByteArray &bytes)
+{
+    QStringList names;
+    QXmlStreamReader xml(bytes);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("name"))
+            names << xml.readElementText();
+    }
+    require(!xml.hasError());
+    return names;
+}
+
+void checkMap(const QVector<MapExport::Point> &points)
+{
+    QStringList names;
+    for (const MapExport::Point &p : points)
+        names << p.name;
+    for (const auto format : {MapExport::Format::Kml, MapExport::Format::Gpx})
+        require(xmlNames(MapExport::write(format, points)) == names);
+
+    QJsonParseError error;
+    const QJsonDocument json
+        = QJsonDocument::fromJson(MapExport::write(MapExport::Format::GeoJson, points), &error);
+    require(error.error == QJsonParseError::NoError);
+    const QJsonArray features = json.object()["features"].toArray();
+    require(features.size() == points.size());
+    for (int i = 0; i < points.size(); ++i) {
+        const QJsonValue f = features.at(i);
+        const QJsonArray c = f["geometry"]["coordinates"].toArray();
+        require(f["properties"]["name"] == names.at(i)
+            && c.size() == (points.at(i).hasHeight ? 3 : 2)
+            && c.at(0).toDouble() == points.at(i).longitude
+            && c.at(1).toDouble() == points.at(i).latitude);
+    }
+}
+
+// Group code and value lines in pairs; one POINT and one name TEXT a point.
+void checkDrawing(const QVector<DxfExport::Point> &points, int scale)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    require(DxfExport::write(&buffer, points, scale));
+    const QList<QByteArray> lines = buffer.data().split('\n');
+    require(lines.size() % 2 == 1 && lines.last().isEmpty());
+    int pointCount = 0, texts = 0, heights = 0;
+    for (const DxfExport::Point &p : points)
+        heights += p.hasHeight;
+    for (int i = 0; i + 1 < lines.size(); i += 2) {
+        bool isCode = false;
+        const int code = lines.at(i).trimmed().toInt(&isCode);
+        require(isCode);
+        if (code == 0) {
+            pointCount += lines.at(i + 1) == "POINT";
+            texts += lines.at(i + 1) == "TEXT";
+        }
+        require(lines.at(i + 1).size() <= 256);
+    }
+    require(pointCount == points.size() && texts == points.size() + heights);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzedDataProvider in(data, size);
+    const int scale = DxfExport::scales[in.ConsumeIntegralInRange(0, 3)];
+    Calculation::Side plane;
+    plane.kind = in.ConsumeBool() ? SystemKind::Local : SystemKind::GaussKruger;
+    QVector<MapExport::Point> map;
+    QVector<DxfExport::Point> drawing;
+    while (in.remaining_bytes() > 0 && map.size() < 64) {
+        const std::string line = in.ConsumeRandomLengthString(512);
+        PointRow row = PointRow::fromLine(QString::fromUtf8(line.data(), int(line.size())));
+        row.outcome = PointRow::Outcome::Converted;
+        MapExport::Point p;
+        if (MapExport::pointOf(row, &p))
+            map.append(p);
+        DxfExport::Point q;
+        if (DxfExport::pointOf(plane, row, &q))
+            drawing.append(q);
+    }
+    checkMap(map);
+    checkDrawing(drawing, scale);
+    return 0;
+}
