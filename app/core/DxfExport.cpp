@@ -104,7 +104,7 @@ private:
     // Hexadecimal in capitals, as handles are written.
     template <class Integer> void integer(Integer value, int base) const
     {
-        char text[24];
+        char text[24] = {};
         char *end = std::to_chars(text, text + sizeof text, value, base).ptr;
         for (char *c = text; c < end; ++c)
             *c = char(std::toupper(static_cast<unsigned char>(*c)));
