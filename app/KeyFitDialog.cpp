@@ -107,7 +107,8 @@ void KeyFitDialog::offerBases()
             && c.kind == SystemKind::TransverseMercator)
             box->addFixed(tr("основа «%1»").arg(system.name), c);
     }
-    ui->horizontalLayoutBase->replaceWidget(ui->baseBox, box);
+    // The layout item of the form's box comes back to be deleted.
+    delete ui->horizontalLayoutBase->replaceWidget(ui->baseBox, box);
     ui->labelBase->setBuddy(box);
     delete ui->baseBox;
     ui->baseBox = box;

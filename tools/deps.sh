@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running need on Debian, only when missing.
-# Safe to run again.
+# Safe to run again. With --program, not what only the tests need (QGIS).
 set -euo pipefail
 
 packages=(
@@ -19,11 +19,14 @@ packages=(
     xdotool imagemagick                    # tools/screenshot.sh drives and photographs the window
     clang-format clang-tidy cppcheck       # static checks (tools/lint.sh)
     clang libclang-rt-14-dev               # libFuzzer and the sanitizers (tools/fuzz.sh)
-    qgis python3-qgis                      # the QGIS plugin kelvadra_gost and its tests
     python3-dev pybind11-dev python3-numpy # the kelvadra Python module
     python3-pytest python3-pyproj          # its tests and benchmark
     python3-dask python3-distributed       # its examples past one machine
 )
+# Only the tests need QGIS (the plugin's tests run inside it); starting the program does not.
+if [ "${1:-}" != "--program" ]; then
+    packages+=(qgis python3-qgis)          # the QGIS plugin kelvadra_gost and its tests
+fi
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/deps.sh
+tools/deps.sh --program
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$(nproc)" --target coordconv
 exec build/bin/coordconv "$@"
