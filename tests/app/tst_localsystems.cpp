@@ -57,6 +57,42 @@ double value(const PointRow &row, int i)
     return row.coordinates[i].toDouble();
 }
 
+QString pointLine(const PointRow &row)
+{
+    const QString *c = row.coordinates;
+    return QStringLiteral("P; %1; %2; %3").arg(c[0], c[1], c[2]);
+}
+
+QString sk42(const char *rotations)
+{
+    return "proj:" + QString(epsgSk42).arg(rotations);
+}
+
+// A written form: `written` empty when refused; `message` in the error, or else in the note.
+void form(const char *tag, const QString &name, const QString &written, const QString &message = {})
+{
+    dataRow(tag, name, written, message);
+}
+
+// A definitions file: `message` empty when it reads.
+void definitions(const char *tag, const QByteArray &content, const QString &message = {})
+{
+    dataRow(tag, content, message);
+}
+
+// Two points in each system, for --fit.
+bool writePoints()
+{
+    return writeFile(tempPath("A.txt"), "P1;6000000;7400000;1\nP2;6010000;7410000;1\n")
+        && writeFile(tempPath("B.txt"), "P1;0;0;1\nP2;10000;10000;1\n");
+}
+
+// Presses a button of the editor as its user does.
+void press(QDialog *dialog, QDialogButtonBox::StandardButton which)
+{
+    QTest::mouseClick(child<QDialogButtonBox>(dialog, "buttonBox")->button(which), Qt::LeftButton);
+}
+
 } // namespace
 
 class TestLocalSystems : public QObject
@@ -80,57 +116,45 @@ private slots:
 
 void TestLocalSystems::writtenForms_data()
 {
-    // "written" empty: refused; "message" in the error, or in the note
     addColumns<QString, QString, QString>("name", "written", "message");
-    dataRow("tm", msk, msk, QString());
-    dataRow("tm, any order", QString("tm:gsk2011:fn=-4511057.63,fe=1300000,k=0.9,lat0=0,lon0=180"),
-        QString("tm:gsk2011:lon0=180,lat0=0,k=0.9,fe=1300000,fn=-4511057.63"), QString());
-    dataRow("tm, scale 0.8999", QString(msk).replace("k=1", "k=0.8999"), QString(),
-        QString("k от 0.9"));
-    dataRow("tm, meridian 180.1", QString(msk).replace("lon0=37.98333333333", "lon0=180.1"),
-        QString(), QString("|lon0| не больше 180"));
-    dataRow("tm, no fn", msk.section(",fn", 0, 0), QString(), QString("все пять"));
-    dataRow("tm, k twice", msk + ",k=1", QString(), QString("«k=1»"));
-    dataRow(
-        "tm, decimal comma", QString(msk).replace("lat0=0", "lat0=0,5"), QString(), QString("«5»"));
-    dataRow("msk without a name", QString("msk:"), QString(), QString("msk:ИМЯ"));
+    const QString pulkovo("взят датум Пулково 42"), far("отличается в области проекции до");
+    form("tm", msk, msk);
+    form("tm, any order", "tm:gsk2011:fn=-4511057.63,fe=1300000,k=0.9,lat0=0,lon0=180",
+        "tm:gsk2011:lon0=180,lat0=0,k=0.9,fe=1300000,fn=-4511057.63");
+    form("tm, scale 0.8999", QString(msk).replace("k=1", "k=0.8999"), {}, "k от 0.9");
+    form("tm, meridian 180.1", QString(msk).replace("lon0=37.98333333333", "lon0=180.1"), {},
+        "|lon0| не больше 180");
+    form("tm, no fn", msk.section(",fn", 0, 0), {}, "все пять");
+    form("tm, k twice", msk + ",k=1", {}, "«k=1»");
+    form("tm, decimal comma", QString(msk).replace("lat0=0", "lat0=0,5"), {}, "«5»");
+    form("tm, tiny meridian", "tm:wgs84:lon0=1e-100,lat0=0,k=1,fe=0,fn=0",
+        "tm:wgs84:lon0=1e-100,lat0=0,k=1,fe=0,fn=0");
+    form("tm, negative zeros", "tm:wgs84:lon0=-0,lat0=-0,k=1,fe=-0,fn=-0.0",
+        "tm:wgs84:lon0=0,lat0=0,k=1,fe=0,fn=0");
+    form("msk without a name", "msk:", {}, "msk:ИМЯ");
+    form("msk with heights", "msk:Уч+egm96", "msk:Уч+egm96");
+    form("msk, +egm96 left in the name", "msk:Уч+egm96+egm96", {}, "оканчивается на +egm96");
+    form("msk, a line break", "msk:У\nч", {}, "перевод строки");
     // EPSG's SK-42 parameters, either rotation sign: SK-42, the difference stated.
-    for (const char *rotations : {"0.35,0.79,-0.22", "-0.35,-0.79,-0.22"})
-        dataRow(rotations, "proj:" + QString(epsgSk42).arg(rotations), msk,
-            QString("взят датум Пулково 42"));
-    dataRow("proj, WGS 84", QString("proj:+proj=tmerc +lon_0=39 +x_0=500000 +datum=WGS84"),
-        QString("tm:wgs84:lon0=39,lat0=0,k=1,fe=500000,fn=0"), QString("WGS 84"));
-    dataRow("proj, scale sign flipped", "proj:" + QString(epsgSk42).arg("0.35,0.79,0.22"),
-        QString(), QString("отличается в области проекции до 2.8"));
-    dataRow("proj, Krasovsky without a shift",
-        "proj:" + QString(epsgSk42).section(" +towgs84", 0, 0), QString(),
-        QString("нужен +towgs84"));
-    dataRow("proj, another projection", QString("proj:+proj=utm +zone=37 +datum=WGS84"), QString(),
-        QString("«+proj=utm»"));
-    const QString proj = "proj:" + QString(epsgSk42).arg("0.35,0.79,-0.22");
-    dataRow("proj, lon_0 twice", proj + " +lon_0=39", QString(), QString("+lon_0 задан дважды"));
-    dataRow("proj, k and k_0", proj + " +k_0=0.9996", QString(), QString("+k и +k_0 вместе"));
-    dataRow("proj, ellps and datum", QString("proj:+proj=tmerc +ellps=krass +datum=WGS84"),
-        QString(), QString("+ellps и +datum вместе"));
+    form("proj, SK-42", sk42("0.35,0.79,-0.22"), msk, pulkovo);
+    form("proj, SK-42, rotations negated", sk42("-0.35,-0.79,-0.22"), msk, pulkovo);
+    form("proj, scale sign flipped", sk42("0.35,0.79,0.22"), {}, far + " 2.8");
     // 0.01" of rotation is 0.3 m at the Earth's radius, 0.1" is 3 m: the northern
     // latitudes tell what the equator at lat_0 would not.
-    dataRow("proj, rotation 0.01\" off", "proj:" + QString(epsgSk42).arg("0.36,0.79,-0.22"), msk,
-        QString("взят датум Пулково 42"));
-    dataRow("proj, rotation 0.1\" off", "proj:" + QString(epsgSk42).arg("0.45,0.79,-0.22"),
-        QString(), QString("отличается в области проекции до"));
-    dataRow("proj, rotation 1.3\" off", "proj:" + QString(epsgSk42).arg("1.65,0.79,-0.22"),
-        QString(), QString("отличается в области проекции до"));
-    dataRow("tm, tiny meridian", QString("tm:wgs84:lon0=1e-100,lat0=0,k=1,fe=0,fn=0"),
-        QString("tm:wgs84:lon0=1e-100,lat0=0,k=1,fe=0,fn=0"), QString());
-    dataRow("tm, negative zeros", QString("tm:wgs84:lon0=-0,lat0=-0,k=1,fe=-0,fn=-0.0"),
-        QString("tm:wgs84:lon0=0,lat0=0,k=1,fe=0,fn=0"), QString());
-    dataRow("msk with heights", QString("msk:Уч+egm96"), QString("msk:Уч+egm96"), QString());
-    dataRow("msk, +egm96 left in the name", QString("msk:Уч+egm96+egm96"), QString(),
-        QString("оканчивается на +egm96"));
-    dataRow("msk, a line break", QString("msk:У\nч"), QString(), QString("перевод строки"));
-    dataRow("proj, another ellipsoid",
-        QString("proj:+proj=tmerc +a=6378388 +rf=297 +towgs84=0,0,0"), QString(),
-        QString("эллипсоид не совпадает"));
+    form("proj, rotation 0.01\" off", sk42("0.36,0.79,-0.22"), msk, pulkovo);
+    form("proj, rotation 0.1\" off", sk42("0.45,0.79,-0.22"), {}, far);
+    form("proj, rotation 1.3\" off", sk42("1.65,0.79,-0.22"), {}, far);
+    form("proj, WGS 84", "proj:+proj=tmerc +lon_0=39 +x_0=500000 +datum=WGS84",
+        "tm:wgs84:lon0=39,lat0=0,k=1,fe=500000,fn=0", "WGS 84");
+    form("proj, Krasovsky without a shift", sk42("").section(" +towgs84", 0, 0), {},
+        "нужен +towgs84");
+    form("proj, another projection", "proj:+proj=utm +zone=37 +datum=WGS84", {}, "«+proj=utm»");
+    form("proj, lon_0 twice", sk42("0.35,0.79,-0.22") + " +lon_0=39", {}, "+lon_0 задан дважды");
+    form("proj, k and k_0", sk42("0.35,0.79,-0.22") + " +k_0=0.9996", {}, "+k и +k_0 вместе");
+    form("proj, ellps and datum", "proj:+proj=tmerc +ellps=krass +datum=WGS84", {},
+        "+ellps и +datum вместе");
+    form("proj, another ellipsoid", "proj:+proj=tmerc +a=6378388 +rf=297 +towgs84=0,0,0", {},
+        "эллипсоид не совпадает");
 }
 
 void TestLocalSystems::writtenForms()
@@ -149,19 +173,14 @@ void TestLocalSystems::writtenForms()
 void TestLocalSystems::shortestNumbers_data()
 {
     addColumns<double, QString>("value", "text");
-    dataRow("zero", 0.0, QString("0"));
-    dataRow("negative zero", -0.0, QString("0"));
-    dataRow("a coordinate", 6181000.5, QString("6181000.5"));
-    dataRow("a false easting", 5e5, QString("500000"));
-    dataRow("1e-5, fixed", 1e-5, QString("0.00001"));
-    dataRow("below 1e-5", -9.5e-6, QString("-9.5e-06"));
-    dataRow("below 1e15, fixed", 999999999999999.0, QString("999999999999999"));
-    dataRow("1e15", 1e15, QString("1e+15"));
-    dataRow("1e-100", 1e-100, QString("1e-100"));
-    dataRow("-1e-200", -1e-200, QString("-1e-200"));
-    dataRow("1e300", 1e300, QString("1e+300"));
-    dataRow("the least", 5e-324, QString("5e-324"));
-    dataRow("the largest", DBL_MAX, QString("1.7976931348623157e+308"));
+    // Fixed from 1e-5 up to 1e15, exponents beyond; zero without its sign.
+    const std::pair<double, const char *> numbers[]
+        = {{0.0, "0"}, {-0.0, "0"}, {6181000.5, "6181000.5"}, {5e5, "500000"}, {1e-5, "0.00001"},
+            {-9.5e-6, "-9.5e-06"}, {999999999999999.0, "999999999999999"}, {1e15, "1e+15"},
+            {1e-100, "1e-100"}, {-1e-200, "-1e-200"}, {1e300, "1e+300"}, {5e-324, "5e-324"},
+            {DBL_MAX, "1.7976931348623157e+308"}};
+    for (const auto &[number, text] : numbers)
+        QTest::addRow("%.17g", number) << number << QString(text);
 }
 
 // Every size prints as itself, read back the same by the program's reader.
@@ -178,54 +197,48 @@ void TestLocalSystems::shortestNumbers()
 
 void TestLocalSystems::definitionsFile_data()
 {
-    // "message" empty: read
     addColumns<QByteArray, QString>("content", "message");
     const QByteArray good = "[\n {\"name\": \"A\", \"base\": \"utm:37n\"},\n";
-    dataRow("keys and a height plane", good + R"( {"name": "B", "base": "gk:sk42:7",
- "keys": {"affine": [1, 2, 1, 0, 0, 1]}, "dh": [1, 1e-5, 0]}])",
-        QString());
-    dataRow("four affine values", good + R"( {"name": "B", "base": "gk:sk42:7",
- "keys": {"affine": [1, 2, 1, 0]}}])",
-        QString("строка 3, запись 2 «B»: \"affine\": ожидаются 6"));
-    dataRow("a name twice", good + R"( {"name": "A", "base": "utm:37n"}])",
-        QString("строка 3, запись 2 «A»: имя уже занято"));
-    dataRow("degenerate keys", good + R"( {"name": "B", "base": "utm:37n",
- "keys": {"similarity": [0, 0, 0, 0]}}])",
-        QString("ключи вырождены"));
-    dataRow("a zone left automatic", good + R"( {"name": "B", "base": "gk:sk42:auto"}])",
-        QString("ожидается tm:, utm: или gk: с номером зоны"));
-    dataRow("JSON broken", good + "{]", QString("строка 3: ошибка записи JSON"));
-    dataRow(
-        "a number on line 5", good + "\n\n 7]", QString("строка 5, запись 2: ожидается объект"));
     const auto named = [&good](const char *name) {
         return good + " {\"name\": \"" + name + "\", \"base\": \"utm:37n\"}]";
     };
-    dataRow("a line break in a name", named("B\\nC"),
-        QString("строка 3, запись 2 «B?C»: в имени управляющий символ"));
-    dataRow("a control character", named("B\\u0007"), QString("управляющий символ"));
-    dataRow("blanks around a name", named(" B"), QString("пробелами по краям"));
-    dataRow("+egm96 ending a name", named("Уч+EGM96"), QString("оканчивается на +egm96"));
-    dataRow("a name twice, composed", named("\\u0438\\u0306"), QString());
-    dataRow("a name twice in Unicode forms",
-        good + " {\"name\": \"\\u0439\", \"base\": \"utm:37n\"},\n"
-            + named("\\u0438\\u0306").mid(good.size()),
-        QString("строка 4, запись 3 «\u0438\u0306»: имя уже занято"));
-    // The largest keys accepted, and one step beyond each.
     const auto keyed = [&good](const char *keys, const char *dh = "0") {
         return good + " {\"name\": \"B\", \"base\": \"gk:sk42:7\", \"keys\": " + keys
             + ", \"dh\": " + dh + "}]";
     };
+    definitions(
+        "keys and a height plane", keyed(R"({"affine": [1, 2, 1, 0, 0, 1]})", "[1, 1e-5, 0]"));
+    definitions("four affine values", good + R"( {"name": "B", "base": "gk:sk42:7",
+ "keys": {"affine": [1, 2, 1, 0]}}])",
+        "строка 3, запись 2 «B»: \"affine\": ожидаются 6");
+    definitions("a name twice", named("A"), "строка 3, запись 2 «A»: имя уже занято");
+    definitions("degenerate keys", keyed(R"({"similarity": [0, 0, 0, 0]})"), "ключи вырождены");
+    definitions("a zone left automatic", good + R"( {"name": "B", "base": "gk:sk42:auto"}])",
+        "ожидается tm:, utm: или gk: с номером зоны");
+    definitions("JSON broken", good + "{]", "строка 3: ошибка записи JSON");
+    definitions("a number on line 5", good + "\n\n 7]", "строка 5, запись 2: ожидается объект");
+    definitions("a line break in a name", named("B\\nC"),
+        "строка 3, запись 2 «B?C»: в имени управляющий символ");
+    definitions("a control character", named("B\\u0007"), "управляющий символ");
+    definitions("blanks around a name", named(" B"), "пробелами по краям");
+    definitions("+egm96 ending a name", named("Уч+EGM96"), "оканчивается на +egm96");
+    definitions("a name twice, composed", named("\\u0438\\u0306"));
+    definitions("a name twice in Unicode forms",
+        good + " {\"name\": \"\\u0439\", \"base\": \"utm:37n\"},\n"
+            + named("\\u0438\\u0306").mid(good.size()),
+        "строка 4, запись 3 «\u0438\u0306»: имя уже занято");
+    // The largest keys accepted, and one step beyond each.
     const QString beyond("ключи вне пределов");
-    dataRow("shift 1e8", keyed(R"({"similarity": [1e8, -1e8, 1, 0]})"), QString());
-    dataRow("shift beyond 1e8", keyed(R"({"similarity": [1.0000001e8, 0, 1, 0]})"), beyond);
-    dataRow("keys of 1e300", keyed(R"({"similarity": [1e300, 0, 1, 0]})"), beyond);
-    dataRow("factor 10", keyed(R"({"affine": [0, 0, 10, -10, 0, 1]})"), QString());
-    dataRow("factor beyond 10", keyed(R"({"affine": [0, 0, 1, 0, 10.001, 1]})"), beyond);
-    dataRow(
-        "height 1e7, slope 1", keyed(R"({"similarity": [0, 0, 1, 0]})", "[1e7, 1, -1]"), QString());
-    dataRow("height beyond 1e7", keyed(R"({"similarity": [0, 0, 1, 0]})", "-1.00001e7"), beyond);
-    dataRow("slope beyond 1", keyed(R"({"similarity": [0, 0, 1, 0]})", "[0, 0, 1.001]"), beyond);
-    dataRow("not a list", QByteArray("{}"), QString("ожидается список"));
+    const char *const unit = R"({"similarity": [0, 0, 1, 0]})";
+    definitions("shift 1e8", keyed(R"({"similarity": [1e8, -1e8, 1, 0]})"));
+    definitions("shift beyond 1e8", keyed(R"({"similarity": [1.0000001e8, 0, 1, 0]})"), beyond);
+    definitions("keys of 1e300", keyed(R"({"similarity": [1e300, 0, 1, 0]})"), beyond);
+    definitions("factor 10", keyed(R"({"affine": [0, 0, 10, -10, 0, 1]})"));
+    definitions("factor beyond 10", keyed(R"({"affine": [0, 0, 1, 0, 10.001, 1]})"), beyond);
+    definitions("height 1e7, slope 1", keyed(unit, "[1e7, 1, -1]"));
+    definitions("height beyond 1e7", keyed(unit, "-1.00001e7"), beyond);
+    definitions("slope beyond 1", keyed(unit, "[0, 0, 1.001]"), beyond);
+    definitions("not a list", "{}", "ожидается список");
 }
 
 // Read, or refused naming line and entry; written and read back the same, or nothing left.
@@ -235,7 +248,7 @@ void TestLocalSystems::definitionsFile()
     QFETCH(QString, message);
     const QString path = tempPath("systems.json");
     QVERIFY(writeFile(path, content));
-    LocalSystems::Systems read = systems;
+    LocalSystems::Systems read = systems, again;
     QString error;
     QCOMPARE(LocalSystems::read(path, &read, &error), message.isEmpty());
     QVERIFY2(error.contains(message), qPrintable(error));
@@ -244,7 +257,6 @@ void TestLocalSystems::definitionsFile()
         return;
     }
     QVERIFY(LocalSystems::write(path, read, &error));
-    LocalSystems::Systems again;
     QVERIFY(LocalSystems::read(path, &again, &error));
     QCOMPARE(again.size(), read.size());
     for (int i = 0; i < read.size(); ++i)
@@ -270,13 +282,8 @@ void TestLocalSystems::keysByHand()
             QVERIFY2(std::fabs(value(keyed, i) - expected[i]) <= 0.0015,
                 qPrintable(
                     keyed.coordinates[i] + " by hand " + QString::number(expected[i], 'f', 4)));
-        const QString line
-            = QStringLiteral("P; %1; %2; %3")
-                  .arg(keyed.coordinates[0], keyed.coordinates[1], keyed.coordinates[2]);
-        const PointRow geodetic = converted("msk:" + s.name, "geod:wgs84:deg", line);
-        const PointRow back = converted("geod:wgs84", "msk:" + s.name,
-            QStringLiteral("P; %1; %2; %3")
-                .arg(geodetic.coordinates[0], geodetic.coordinates[1], geodetic.coordinates[2]));
+        const PointRow geodetic = converted("msk:" + s.name, "geod:wgs84:deg", pointLine(keyed));
+        const PointRow back = converted("geod:wgs84", "msk:" + s.name, pointLine(geodetic));
         for (int i = 0; i < 3; ++i)
             QCOMPARE(back.coordinates[i], keyed.coordinates[i]);
     }
@@ -288,16 +295,13 @@ void TestLocalSystems::printedForProj()
 {
     for (const QString &system : {msk, QStringLiteral("gk:sk95:8:s"), QStringLiteral("utm:37n"),
              QStringLiteral("gk:sk42:50")}) {
-        SystemName::Choices choices;
+        SystemName::Choices choices, read;
         Side side;
-        QString error;
+        QString error, note, input;
+        QVector<PointRow> rows;
         QVERIFY(SystemName::parse(system, true, &choices, &error)
             && SystemName::side(choices, true, &side));
         const QString definition = ProjString::write(side.system);
-        QString input;
-        QVector<PointRow> rows;
-        SystemName::Choices read;
-        QString note;
         QVERIFY2(ProjString::read(definition, &read, &note, &error), qPrintable(error));
         QCOMPARE(read.datum, side.system.datum);
         if (system.endsWith("50")) {
@@ -305,31 +309,24 @@ void TestLocalSystems::printedForProj()
             continue;
         }
         const double meridian = system == msk ? 37.98333333333 : system.startsWith("gk") ? 45 : 39;
-        for (double lat : {-33.0, 41.0, 55.75, 69.5}) {
+        const bool south = system.endsWith(":s");
+        for (double lat : {-33.0, 41.0, 55.75, 69.5})
             for (double dlon : {-2.9, 0.0, 2.9}) {
-                const double latitude = system.endsWith(":s") ? -std::fabs(lat) : std::fabs(lat);
-                input += QStringLiteral("%1 %2 100\n")
-                             .arg(meridian + dlon, 0, 'f', 9)
-                             .arg(latitude, 0, 'f', 9);
-                rows << converted("geod:wgs84", system,
-                    QStringLiteral("P; %1; %2; 100")
-                        .arg(latitude, 0, 'f', 9)
-                        .arg(meridian + dlon, 0, 'f', 9));
+                const QString lon = QString::number(meridian + dlon, 'f', 9);
+                const QString la
+                    = QString::number(south ? -std::fabs(lat) : std::fabs(lat), 'f', 9);
+                input += lon + ' ' + la + " 100\n";
+                rows << converted("geod:wgs84", system, "P; " + la + "; " + lon + "; 100");
             }
-        }
-        const Run cs2cs = runProcess("cs2cs",
-            QStringList {"-f", "%.4f", "+proj=longlat", "+datum=WGS84", "+to"}
-                + definition.split(' '),
-            input.toLatin1());
+        const QStringList args = {"-f", "%.4f", "+proj=longlat", "+datum=WGS84", "+to"};
+        const Run cs2cs = runProcess("cs2cs", args + definition.split(' '), input.toLatin1());
         const QStringList lines = QString::fromLatin1(cs2cs.out).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), rows.size());
+        const bool northFirst = !system.startsWith("utm");
         for (int i = 0; i < rows.size(); ++i) {
-            const QStringList proj
-                = lines.at(i).split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
-            const bool northFirst = !system.startsWith("utm");
-            const double east = value(rows.at(i), northFirst ? 1 : 0);
-            const double north = value(rows.at(i), northFirst ? 0 : 1);
-            QVERIFY2(std::hypot(proj.value(0).toDouble() - east, proj.value(1).toDouble() - north)
+            const QStringList proj = lines.at(i).simplified().split(' ');
+            QVERIFY2(std::hypot(proj.value(0).toDouble() - value(rows.at(i), northFirst),
+                         proj.value(1).toDouble() - value(rows.at(i), !northFirst))
                     <= 0.0015,
                 qPrintable(system + ": " + lines.at(i)));
         }
@@ -408,8 +405,7 @@ void TestLocalSystems::changesKeepWhatOthersWrote()
     const QString script = "user=; [ $(id -u) = 0 ] && user='setpriv --reuid=65534 --regid=65534 "
                            "--clear-groups'; cd \"$1\"; $user \"$2\" --fit similarity --from "
                            "gk:sk42:7 A.txt B.txt --save Новая --force --systems others.json";
-    QVERIFY(writeFile(tempPath("A.txt"), "P1;6000000;7400000;1\nP2;6010000;7410000;1\n"));
-    QVERIFY(writeFile(tempPath("B.txt"), "P1;0;0;1\nP2;10000;10000;1\n"));
+    QVERIFY(writePoints());
     const Run run = runProcess("sh", {"-c", script, "sh", tempPath(), KELVADRA_CONVERT});
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.contains("нет доступа"), run.err.constData());
@@ -432,8 +428,8 @@ int windowWriter(const QString &path, const QString &prefix, int rounds)
         if (!LocalSystems::read(path, &before, &error))
             return 1;
         LocalSystems::Systems after = before;
-        after.append(local("", "gk:sk42:7", LocalSystems::System::Keys::None, {}));
-        after.last().name = prefix + QString::number(i);
+        after.append(local(qPrintable(prefix + QString::number(i)), "gk:sk42:7",
+            LocalSystems::System::Keys::None, {}));
         if (!LocalSystems::apply(path, LocalSystems::changes(before, after), nullptr, &error))
             return 2;
     }
@@ -449,32 +445,24 @@ void TestLocalSystems::concurrentWriters()
     const int rounds = 100;
     const QString path = tempPath("shared.json");
     QFile::remove(path);
-    QVERIFY(writeFile(tempPath("A.txt"), "P1;6000000;7400000;1\nP2;6010000;7410000;1\n"));
-    QVERIFY(writeFile(tempPath("B.txt"), "P1;0;0;1\nP2;10000;10000;1\n"));
+    QVERIFY(writePoints());
+    const QString converter
+        = QStringLiteral("i=0; while [ $i -lt %1 ]; do \"$0\" --fit similarity "
+                         "--from gk:sk42:7 A.txt B.txt --save %2$i --force --systems shared.json "
+                         ">/dev/null 2>&1 || exit 1; i=$((i+1)); done");
     std::vector<std::unique_ptr<QProcess>> writers;
     for (int w = 0; w < 4; ++w) {
-        writers.emplace_back(new QProcess);
-        QProcess &p = *writers.back();
+        QProcess &p = *writers.emplace_back(new QProcess);
         p.setWorkingDirectory(tempPath());
         const QString prefix = QStringLiteral("w%1-").arg(w);
-        if (w % 2 == 0) {
-            p.start("sh",
-                {"-c",
-                    QStringLiteral(
-                        "i=0; while [ $i -lt %1 ]; do \"$0\" --fit similarity "
-                        "--from gk:sk42:7 A.txt B.txt --save %2$i --force --systems shared.json "
-                        ">/dev/null 2>&1 || exit 1; i=$((i+1)); done")
-                        .arg(rounds)
-                        .arg(prefix),
-                    KELVADRA_CONVERT});
-        } else {
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert("LOCALSYSTEMS_WRITER", path + '\n' + prefix);
-            p.setProcessEnvironment(environment);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LOCALSYSTEMS_WRITER", path + '\n' + prefix); // read by windowWriter
+        p.setProcessEnvironment(environment);
+        if (w % 2 == 0)
+            p.start("sh", {"-c", converter.arg(rounds).arg(prefix), KELVADRA_CONVERT});
+        else
             p.start(QCoreApplication::applicationFilePath(), {QString::number(rounds)});
-        }
     }
-    int reads = 0;
     const auto running = [&writers] {
         return std::any_of(writers.begin(), writers.end(), [](const std::unique_ptr<QProcess> &p) {
             return !p->waitForFinished(0) && p->state() != QProcess::NotRunning;
@@ -482,11 +470,9 @@ void TestLocalSystems::concurrentWriters()
     };
     LocalSystems::Systems read;
     QString error;
-    while (running()) {
+    int reads = 0;
+    for (; running(); ++reads, QThread::msleep(20))
         QVERIFY2(LocalSystems::read(path, &read, &error), qPrintable(error));
-        ++reads;
-        QThread::msleep(20);
-    }
     for (const std::unique_ptr<QProcess> &p : writers)
         QCOMPARE(p->exitCode(), 0);
     QVERIFY(LocalSystems::read(path, &read, &error));
@@ -510,24 +496,23 @@ void TestLocalSystems::editorSaveThroughWindow()
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
         auto *dialog = qobject_cast<LocalSystemsDialog *>(QApplication::activeModalWidget());
-        QString error;
         if (!dialog)
             return;
         timer.stop();
-        if (!LocalSystems::save(path, systems.at(1), &error)) {
-            dialog->reject();
-            return;
-        }
+        QString error;
+        if (!LocalSystems::save(path, systems.at(1), &error))
+            return press(dialog, QDialogButtonBox::Cancel);
         auto *list = child<QListWidget>(dialog, "listWidgetSystems");
         QTest::mouseClick(
             list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
         auto *zone = child<QSpinBox>(dialog, "spinBoxZone");
         zone->selectAll();
         QTest::keyClicks(zone, "8");
-        child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Save)->click();
-        edited = true;
-        if (dialog->isVisible())
-            dialog->reject();
+        press(dialog, QDialogButtonBox::Save);
+        edited = !dialog->isVisible();
+        w.log.yes = false, w.log.no = true; // the save refused: leave without it
+        if (!edited)
+            press(dialog, QDialogButtonBox::Cancel);
     });
     timer.start(10);
     click(w.left(), "pushButtonLocalSystems");
