@@ -18,9 +18,6 @@ namespace {
 
 const QString msk
     = QStringLiteral("tm:sk42:lon0=37.98333333333,lat0=0,k=1,fe=2250000,fn=-5712900.566");
-const char *const epsgSk42 = "+proj=tmerc +lat_0=0 +lon_0=37.98333333333 +k=1 +x_0=2250000 "
-                             "+y_0=-5712900.566 +ellps=krass +units=m +no_defs +towgs84=23.57,"
-                             "-140.95,-79.8,0,%1";
 
 LocalSystems::System local(const char *name, const QString &base, LocalSystems::System::Keys keys,
     std::initializer_list<double> values, std::initializer_list<double> dh = {0, 0, 0})
@@ -63,21 +60,12 @@ QString pointLine(const PointRow &row)
     return QStringLiteral("P; %1; %2; %3").arg(c[0], c[1], c[2]);
 }
 
+// EPSG's SK-42 zone of `msk` for PROJ, with these rotations.
 QString sk42(const char *rotations)
 {
-    return "proj:" + QString(epsgSk42).arg(rotations);
-}
-
-// A written form: `written` empty when refused; `message` in the error, or else in the note.
-void form(const char *tag, const QString &name, const QString &written, const QString &message = {})
-{
-    dataRow(tag, name, written, message);
-}
-
-// A definitions file: `message` empty when it reads.
-void definitions(const char *tag, const QByteArray &content, const QString &message = {})
-{
-    dataRow(tag, content, message);
+    return "proj:+proj=tmerc +lat_0=0 +lon_0=37.98333333333 +k=1 +x_0=2250000 +y_0=-5712900.566 "
+           "+ellps=krass +units=m +no_defs +towgs84=23.57,-140.95,-79.8,0,"
+        + QString(rotations);
 }
 
 // Two points in each system, for --fit.
@@ -116,7 +104,10 @@ private slots:
 
 void TestLocalSystems::writtenForms_data()
 {
+    // `written` empty when refused; `message` in the error, or else in the note.
     addColumns<QString, QString, QString>("name", "written", "message");
+    const auto form = [](const char *tag, const QString &name, const QString &written,
+                          const QString &message = {}) { dataRow(tag, name, written, message); };
     const QString pulkovo("взят датум Пулково 42"), far("отличается в области проекции до");
     form("tm", msk, msk);
     form("tm, any order", "tm:gsk2011:fn=-4511057.63,fe=1300000,k=0.9,lat0=0,lon0=180",
@@ -197,7 +188,9 @@ void TestLocalSystems::shortestNumbers()
 
 void TestLocalSystems::definitionsFile_data()
 {
-    addColumns<QByteArray, QString>("content", "message");
+    addColumns<QByteArray, QString>("content", "message"); // `message` empty: read
+    const auto definitions = [](const char *tag, const QByteArray &content,
+                                 const QString &message = {}) { dataRow(tag, content, message); };
     const QByteArray good = "[\n {\"name\": \"A\", \"base\": \"utm:37n\"},\n";
     const auto named = [&good](const char *name) {
         return good + " {\"name\": \"" + name + "\", \"base\": \"utm:37n\"}]";
@@ -384,10 +377,9 @@ void TestLocalSystems::changesKeepWhatOthersWrote()
     QCOMPARE(after.size(), 2);
     QVERIFY(LocalSystems::find(after, "Район 2"));
     QCOMPARE(LocalSystems::find(after, "U")->base, "utm:38n");
-    const QJsonObject stored = QJsonDocument::fromJson(readFile(path)).array().at(1).toObject();
-    QCOMPARE(stored.value("name").toString(), "Район 2");
-    QCOMPARE(stored.value("comment").toString(), "приказ 17");
-    QCOMPARE(stored.value("epsg").toInt(), 2000);
+    QCOMPARE(QJsonDocument::fromJson(readFile(path)).array().at(1).toObject(),
+        QJsonObject({{"name", "Район 2"}, {"comment", "приказ 17"}, {"epsg", 2000},
+            {"base", "gk:sk42:8"}}));
     struct stat status;
     QVERIFY(stat(QFile::encodeName(path).constData(), &status) == 0);
     QCOMPARE(status.st_mode & 0777, 0444u);
@@ -519,8 +511,8 @@ void TestLocalSystems::editorSaveThroughWindow()
     QVERIFY(edited);
     const QJsonArray stored = QJsonDocument::fromJson(readFile(path)).array();
     QCOMPARE(stored.size(), 2);
-    QCOMPARE(stored.at(0).toObject().value("base").toString(), "gk:sk42:8");
-    QCOMPARE(stored.at(0).toObject().value("comment").toString(), "приказ 17");
+    QCOMPARE(stored.at(0).toObject(),
+        QJsonObject({{"name", "Район"}, {"comment", "приказ 17"}, {"base", "gk:sk42:8"}}));
     QCOMPARE(stored.at(1).toObject().value("name").toString(), "U");
     QCOMPARE(w.window->localSystems().size(), 2);
     QFile::remove(path);
