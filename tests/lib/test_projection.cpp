@@ -85,28 +85,37 @@ TEST(TransverseMercator, AgreesWithGeographicLib)
     }
 }
 
+// A geodetic system and a Transverse Mercator on its datum, with both ways between them.
+struct TmPair
+{
+    refsystem geod, tm;
+    transform there, back;
+    bool ok;
+    TmPair(int datum, double cm, double lat0, double k0, double fe)
+        : ok(setup_geod(datum, &geod) + setup_tm(datum, cm, lat0, k0, fe, 0, &tm)
+                + initialize_transform(&geod, &tm, &there) + initialize_transform(&tm, &geod, &back)
+            == 4)
+    {
+    }
+};
+
 // Against PROJ's tmerc (its default algorithm) through the systems a user
 // sets up, on the five ellipsoids (Krasovsky, GRS 80, GSK 2011, PZ 90, WGS
 // 84), a grid of points out to 6 deg: 1 um forward, 1e-11 deg inverse.
 TEST(TransverseMercator, AgreesWithProj)
 {
     for (const int datum : {42, 2008, 2011, 90, 84}) {
-        refsystem geod, tm;
-        transform there, back;
-        ASSERT_EQ(setup_geod(datum, &geod) + setup_tm(datum, 39, 0, 0.9996, 500000, 0, &tm)
-                + initialize_transform(&geod, &tm, &there)
-                + initialize_transform(&tm, &geod, &back),
-            4);
-        const projref::Transformation forward(projref::pipeline(geod, tm));
-        const projref::Transformation inverse(projref::pipeline(tm, geod));
+        const TmPair s(datum, 39, 0, 0.9996, 500000);
+        ASSERT_TRUE(s.ok) << "datum " << datum;
+        const projref::Transformation forward(projref::pipeline(s.geod, s.tm));
+        const projref::Transformation inverse(projref::pipeline(s.tm, s.geod));
         double worstPlane = 0.0, worstAngle = 0.0;
         for (double lat = -84.0; lat <= 84.0; lat += 3.5) {
             for (double dl = -6.0; dl <= 6.0; dl += 0.75) {
-                double g[3] = {lat, 39.0 + dl, 100.0}, q[3], p[3] = {lat, 39.0 + dl, 100.0};
-                ASSERT_TRUE(transform_coords(g, &there, q) && forward.forward(p)) << lat << dl;
+                double g[3] = {lat, 39.0 + dl, 100.0}, q[3], p[3] = {lat, 39.0 + dl, 100.0}, r[3];
+                ASSERT_TRUE(transform_coords(g, &s.there, q) && forward.forward(p)) << lat << dl;
                 worstPlane = std::max(worstPlane, std::hypot(q[0] - p[0], q[1] - p[1]));
-                double r[3];
-                ASSERT_TRUE(transform_coords(p, &back, r) && inverse.forward(p)) << lat << dl;
+                ASSERT_TRUE(transform_coords(p, &s.back, r) && inverse.forward(p)) << lat << dl;
                 worstAngle = std::max({worstAngle, std::fabs(r[0] - p[0]), std::fabs(r[1] - p[1])});
             }
         }
@@ -133,31 +142,22 @@ TEST(TransverseMercator, PublishedCasesAndFarPoints)
         {0, 1, 0, 10, 35, 4083984.3018207150, 1345507.8655522387, 1e-6},
         {0, 1, 0, 90, 2.9, 0, 10001965.7292304635, 1e-6},
     };
-    refsystem geod;
-    ASSERT_EQ(setup_geod(KV_DATUM_ITRF2008, &geod), 1);
     for (const auto &c : cases) {
-        refsystem tm;
-        transform there, back;
-        ASSERT_EQ(setup_tm(KV_DATUM_ITRF2008, c.cm, 0, c.k0, c.fe, 0, &tm)
-                + initialize_transform(&geod, &tm, &there)
-                + initialize_transform(&tm, &geod, &back),
-            3);
+        const TmPair s(KV_DATUM_ITRF2008, c.cm, 0, c.k0, c.fe);
         const double g[3] = {c.lat, c.lon, 0.0}, plane[3] = {c.northing, c.easting, 0.0};
         double q[3], r[3];
-        ASSERT_EQ(transform_coords(g, &there, q) + transform_coords(plane, &back, r), 2);
+        ASSERT_TRUE(
+            s.ok && transform_coords(g, &s.there, q) + transform_coords(plane, &s.back, r) == 2);
         EXPECT_TRUE(std::fabs(q[0] - c.northing) <= c.tol && std::fabs(q[1] - c.easting) <= c.tol)
             << c.lat << ", " << c.lon << ": " << q[0] - c.northing << ", " << q[1] - c.easting;
         EXPECT_TRUE(
             std::fabs(r[0] - c.lat) <= 1e-11 && (c.lat == 90 || std::fabs(r[1] - c.lon) <= 1e-11))
             << c.lat << ", " << c.lon << ": " << r[0] - c.lat << ", " << r[1] - c.lon;
     }
-    refsystem shifted, wgs;
-    transform t;
+    const TmPair shifted(KV_DATUM_WGS84, 12, 45, 0.9996, 0);
     const double origin[3] = {45.0, 12.0, 0.0};
     double q[3];
-    ASSERT_EQ(setup_tm(KV_DATUM_WGS84, 12, 45, 0.9996, 0, 0, &shifted) + setup_geod(84, &wgs)
-            + initialize_transform(&wgs, &shifted, &t) + transform_coords(origin, &t, q),
-        4);
+    ASSERT_TRUE(shifted.ok && transform_coords(origin, &shifted.there, q));
     EXPECT_TRUE(std::fabs(q[0]) < 1e-9 && std::fabs(q[1]) < 1e-9) << q[0] << ", " << q[1];
 }
 
@@ -222,22 +222,13 @@ TEST(AutomaticZone, FromLatLonAndXy)
         double p0, p1;
         int zone, hemisphere, wantZone; // wantZone 0: refused
         bool south;
-    } cases[] = {
-        {false, 55, 6.0, -1, 0, 2, false},
-        {false, 55, 5.999999, -1, 0, 1, false},
-        {false, 55, -0.1, -1, 0, 60, false},
-        {false, 55, 757.5, 0, 0, 7, false},
-        {false, -0.001, 37.0, -1, 0, 7, true},
-        {false, 55, 50.0, 7, 2, 7, true},
-        {false, kNaN, 37.0, -1, 0, 0, false},
-        {false, 55, kInf, -1, 0, 0, false},
-        {true, 6100000, 7412345.0, 0, 1, 7, false},
-        {true, 6100000, 60999999.0, -1, 2, 60, true},
-        {true, 6100000, 7412345.0, 8, 1, 8, false},
-        {true, 6100000, 999999.0, 0, 1, 0, false},
-        {true, 6100000, 61000000.0, -1, 1, 0, false},
-        {true, 6100000, 7500000.0, -1, 0, 0, false},
-    };
+    } cases[] = {{false, 55, 6.0, -1, 0, 2, false}, {false, 55, 5.999999, -1, 0, 1, false},
+        {false, 55, -0.1, -1, 0, 60, false}, {false, 55, 757.5, 0, 0, 7, false},
+        {false, -0.001, 37.0, -1, 0, 7, true}, {false, 55, 50.0, 7, 2, 7, true},
+        {false, kNaN, 37.0, -1, 0, 0, false}, {false, 55, kInf, -1, 0, 0, false},
+        {true, 6100000, 7412345.0, 0, 1, 7, false}, {true, 6100000, 60999999.0, -1, 2, 60, true},
+        {true, 6100000, 7412345.0, 8, 1, 8, false}, {true, 6100000, 999999.0, 0, 1, 0, false},
+        {true, 6100000, 61000000.0, -1, 1, 0, false}, {true, 6100000, 7500000.0, -1, 0, 0, false}};
     for (const auto &c : cases) {
         refsystem rs;
         std::memset(&rs, 0, sizeof rs);
