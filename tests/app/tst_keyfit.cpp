@@ -180,6 +180,7 @@ private slots:
         dataRow("affine, 8 over 50 km, exact", 1, 2, 8, 50e3, 0.0, "gk:sk42:7");
         dataRow("affine, plane, 12 over 20 km, 2 cm", 1, 2, 12, 20e3, 0.02, "gk:sk42:7");
         dataRow("similarity, UTM easting first", 0, 1, 10, 30e3, 0.02, "utm:37n");
+        dataRow("affine, plane, UTM easting first", 1, 2, 12, 30e3, 0.02, "utm:37n");
     }
 
     // The fit equals an independent solution; exact points give the keys back.
@@ -222,6 +223,30 @@ private slots:
                 // Relative to the coordinates for the shifts, to the scale for the rest.
                 QVERIFY(std::fabs(r.values[i] - truth[i]) <= 1e-9 * (i < 2 ? 7.4e6 : 1.0));
             QCOMPARE(r.flagged, 0); // residuals of rounding are no blunders
+        }
+        // Saved and used as msk:NAME, the system takes list A to list B within the residuals.
+        QString error;
+        const QString path = tempPath("saved.json");
+        QFile::remove(path);
+        QVERIFY(LocalSystems::write(path, {KeyFit::toSystem(r, base, "Фит")}, &error));
+        LocalSystems::Systems systems;
+        QVERIFY2(LocalSystems::read(path, &systems, &error), qPrintable(error));
+        SystemName::Choices from, to;
+        Calculation::Side source, target;
+        QVERIFY(SystemName::parse(base, true, &from, &error)
+            && SystemName::parse("msk:Фит", false, &to, &error));
+        QVERIFY(SystemName::side(from, true, &source)
+            && SystemName::side(to, false, &target, &systems));
+        const Calculation::Result out = Calculation::Calculator(source, target, nullptr)
+                                            .run(rowsOf(points, false, base.startsWith("utm")));
+        QVERIFY(!out.errors());
+        for (int i = 0; i < n; ++i) {
+            for (int c = 0; c < (height != 0 ? 3 : 2); ++c) {
+                const double got = out.rows[i].coordinates[c].toDouble() - points[i].local[c];
+                // The converter writes millimetres.
+                QVERIFY2(std::fabs(got - r.points[i].v[c]) <= 0.0005 + 1e-9,
+                    qPrintable(QString("%1 %2: %3").arg(i).arg(c).arg(got)));
+            }
         }
     }
 
@@ -380,46 +405,6 @@ private slots:
         QCOMPARE(found.isEmpty(), doubt.isEmpty());
         QVERIFY2(doubt.isEmpty() || found.join("\n").contains(doubt), qPrintable(found.join("\n")));
         QVERIFY(doubt.isEmpty() || KeyFit::report(r, {}, "tm").contains("Внимание: "));
-    }
-
-    void savedSystemConverts_data()
-    {
-        addColumns<QString, int>("base", "plane");
-        dataRow("GK, similarity", "gk:sk42:7", 0);
-        dataRow("UTM, affine", "utm:37n", 1);
-    }
-
-    // Saved and used as msk:NAME, the system takes list A to list B within the residuals.
-    void savedSystemConverts()
-    {
-        QFETCH(QString, base);
-        QFETCH(int, plane);
-        QVector<KeyFit::Point> points = generate(PlaneModel(plane), 12, 30e3, 0.02);
-        const KeyFit::Matched matched = matchedIn(base, points, true);
-        const PointRows a = rowsOf(points, false, base.startsWith("utm"));
-        QString error;
-        const KeyFit::Result r = fitted(matched.points, PlaneModel(plane), HeightModel::Plane);
-        const QString path = tempPath("saved.json");
-        QFile::remove(path);
-        QVERIFY(LocalSystems::write(path, {KeyFit::toSystem(r, base, "Фит")}, &error));
-        LocalSystems::Systems systems;
-        QVERIFY2(LocalSystems::read(path, &systems, &error), qPrintable(error));
-        SystemName::Choices from, to;
-        Calculation::Side source, target;
-        QVERIFY(SystemName::parse(base, true, &from, &error)
-            && SystemName::parse("msk:Фит", false, &to, &error));
-        QVERIFY(SystemName::side(from, true, &source)
-            && SystemName::side(to, false, &target, &systems));
-        const Calculation::Result out = Calculation::Calculator(source, target, nullptr).run(a);
-        QVERIFY(!out.errors());
-        for (int i = 0; i < points.size(); ++i) {
-            for (int c = 0; c < 3; ++c) {
-                const double got = out.rows[i].coordinates[c].toDouble() - points[i].local[c];
-                // The converter writes millimetres.
-                QVERIFY2(std::fabs(got - r.points[i].v[c]) <= 0.0005 + 1e-9,
-                    qPrintable(QString("%1 %2: %3").arg(i).arg(c).arg(got)));
-            }
-        }
     }
 
     void refusals_data()
