@@ -13,6 +13,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -28,11 +29,7 @@ PointRows rowsOf(const std::string &text)
 
 bool finite(const double *values, int n)
 {
-    for (int i = 0; i < n; ++i) {
-        if (!std::isfinite(values[i]))
-            return false;
-    }
-    return true;
+    return std::all_of(values, values + n, [](double v) { return std::isfinite(v); });
 }
 
 void check(const KeyFit::Result &r, const KeyFit::Matched &matched, const QString &base)

@@ -13,39 +13,31 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cmath>
 #include <cstdint>
 
 namespace {
-
-// The names of the points of a KML or GPX document, in order.
-QStringList xmlNames(const QByteArray &bytes)
-{
-    QStringList names;
-    QXmlStreamReader xml(bytes);
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("name"))
-            names << xml.readElementText();
-    }
-    require(!xml.hasError());
-    return names;
-}
 
 void checkMap(const QVector<MapExport::Point> &points)
 {
     QStringList names;
     for (const MapExport::Point &p : points)
         names << p.name;
-    for (const auto format : {MapExport::Format::Kml, MapExport::Format::Gpx})
-        require(xmlNames(MapExport::write(format, points)) == names);
-
+    for (const auto format : {MapExport::Format::Kml, MapExport::Format::Gpx}) {
+        QStringList read;
+        QXmlStreamReader xml(MapExport::write(format, points));
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement
+                && xml.name() == QLatin1String("name"))
+                read << xml.readElementText();
+        }
+        require(!xml.hasError() && read == names);
+    }
     QJsonParseError error;
-    const QJsonDocument json
-        = QJsonDocument::fromJson(MapExport::write(MapExport::Format::GeoJson, points), &error);
-    require(error.error == QJsonParseError::NoError);
-    const QJsonArray features = json.object()["features"].toArray();
-    require(features.size() == points.size());
+    const QJsonArray features
+        = QJsonDocument::fromJson(MapExport::write(MapExport::Format::GeoJson, points), &error)
+              .object()["features"]
+              .toArray();
+    require(error.error == QJsonParseError::NoError && features.size() == points.size());
     for (int i = 0; i < points.size(); ++i) {
         const QJsonValue f = features.at(i);
         const QJsonArray c = f["geometry"]["coordinates"].toArray();
@@ -56,7 +48,7 @@ void checkMap(const QVector<MapExport::Point> &points)
     }
 }
 
-// Group code and value lines in pairs; one POINT and one name TEXT a point.
+// Group code and value lines in pairs; one POINT and one name TEXT a point, one more its height.
 void checkDrawing(const QVector<DxfExport::Point> &points, int scale)
 {
     QBuffer buffer;
@@ -69,13 +61,10 @@ void checkDrawing(const QVector<DxfExport::Point> &points, int scale)
         heights += p.hasHeight;
     for (int i = 0; i + 1 < lines.size(); i += 2) {
         bool isCode = false;
-        const int code = lines.at(i).trimmed().toInt(&isCode);
-        require(isCode);
-        if (code == 0) {
-            pointCount += lines.at(i + 1) == "POINT";
-            texts += lines.at(i + 1) == "TEXT";
-        }
-        require(lines.at(i + 1).size() <= 256);
+        const bool entity = lines.at(i).trimmed().toInt(&isCode) == 0;
+        require(isCode && lines.at(i + 1).size() <= 256);
+        pointCount += entity && lines.at(i + 1) == "POINT";
+        texts += entity && lines.at(i + 1) == "TEXT";
     }
     require(pointCount == points.size() && texts == points.size() + heights);
 }
@@ -95,9 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         PointRow row = PointRow::fromLine(QString::fromUtf8(line.data(), int(line.size())));
         row.outcome = PointRow::Outcome::Converted;
         MapExport::Point p;
+        DxfExport::Point q;
         if (MapExport::pointOf(row, &p))
             map.append(p);
-        DxfExport::Point q;
         if (DxfExport::pointOf(plane, row, &q))
             drawing.append(q);
     }

@@ -10,23 +10,11 @@
 namespace {
 
 // A device that takes `room` bytes, then fails every write, as a full disk does.
-class FullDevice : public QIODevice
+struct FullDevice : QIODevice
 {
-public:
-    explicit FullDevice(qint64 room)
-        : room(room)
-    {
-        open(QIODevice::WriteOnly);
-    }
-
-protected:
+    explicit FullDevice(qint64 r) { room = r, open(WriteOnly); }
     qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64 size) override
-    {
-        return size > room ? -1 : (room -= size, size);
-    }
-
-private:
+    qint64 writeData(const char *, qint64 n) override { return n > room ? -1 : (room -= n, n); }
     qint64 room;
 };
 
@@ -46,18 +34,14 @@ QStringList kmlPoints(const QByteArray &bytes)
     return xml.hasError() ? QStringList {xml.errorString()} : points;
 }
 
-// The save dialog's answer, then the panel's export button.
-void exportFrom(TestWindow &w, Panel *panel, const QString &file, const QString &filter)
+// The save dialog's answer, then the panel's export button; the status bar's message after.
+QString exportFrom(TestWindow &w, Panel *panel, const QString &file, const QString &filter)
 {
     QFile::remove(file);
     w.log.fileName = file;
     w.log.filter = filter;
     w.log.shown.clear();
     click(panel, "pushButtonExportMap");
-}
-
-QString status(const TestWindow &w)
-{
     return w.window->statusBar()->currentMessage();
 }
 
@@ -68,227 +52,179 @@ class TestExport : public QObject
     Q_OBJECT
 
 private slots:
-    void automaticHemisphere();
-    void nothingToExport();
-    void dxfFromWindow();
-    void fullDevice();
-    void labels();
-    void mapNames();
-    void drawingLimits();
-};
-
-// A table converted with the hemisphere left automatic exports what "Северное" exports,
-// saying so: every point, none skipped.
-void TestExport::automaticHemisphere()
-{
-    TestWindow w(QStringLiteral(KELVADRA_EGM96_GRD));
-    configure(w.left(), "geod:wgs84");
-    setRows(*w.left(), {"Север; 55.75; 37.62; 150", "Экватор; 0.5; 20.5; 5"});
-    for (const QString datum : {"sk42", "sk95", "gsk2011"}) {
-        QStringList points[2];
-        for (const QString hemisphere : {"auto", "n"}) {
-            configure(w.right(), "gk:" + datum + ":auto:" + hemisphere);
-            w.run();
-            exportFrom(w, w.right(), tempPath("auto.kml"), "KML (*.kml)");
-            points[hemisphere == "n"] = kmlPoints(readFile(tempPath("auto.kml")));
-        }
-        QCOMPARE(status(w), QString("Для карты: 2 точки"));
-        QCOMPARE(points[0], points[1]);
-        // Back where they started: the plane's millimetres are 1e-8 of a degree.
-        const double places[][2] = {{37.62, 55.75}, {20.5, 0.5}};
-        QCOMPARE(points[0].size(), 2);
-        for (int i = 0; i < 2; ++i) {
-            const QStringList c = points[0][i].section('|', 1).split(',');
-            QVERIFY2(std::fabs(number(c[0]) - places[i][0]) < 1e-7
-                    && std::fabs(number(c[1]) - places[i][1]) < 1e-7,
-                qPrintable(points[0][i]));
+    // A table converted with the hemisphere left automatic exports what "Северное" exports,
+    // saying so: every point, none skipped.
+    void automaticHemisphere()
+    {
+        TestWindow w(QStringLiteral(KELVADRA_EGM96_GRD));
+        configure(w.left(), "geod:wgs84");
+        setRows(*w.left(), {"Север; 55.75; 37.62; 150", "Экватор; 0.5; 20.5; 5"});
+        const QString file = tempPath("auto.kml"), status("Для карты: 2 точки");
+        for (const QString datum : {"sk42", "sk95", "gsk2011"}) {
+            QStringList points[2];
+            for (const QString hemisphere : {"auto", "n"}) {
+                configure(w.right(), "gk:" + datum + ":auto:" + hemisphere);
+                w.run();
+                QCOMPARE(exportFrom(w, w.right(), file, "KML (*.kml)"),
+                    hemisphere == "n"
+                        ? status
+                        : status + " (полушарие не выбрано: точки прочитаны как северные)");
+                points[hemisphere == "n"] = kmlPoints(readFile(file));
+            }
+            QCOMPARE(points[0], points[1]);
+            // Back where they started: the plane's millimetres are 1e-8 of a degree.
+            const double places[][2] = {{37.62, 55.75}, {20.5, 0.5}};
+            QCOMPARE(points[0].size(), 2);
+            for (int i = 0; i < 4; ++i) {
+                const QString c = points[0][i / 2].section('|', 1).section(',', i % 2, i % 2);
+                QVERIFY2(
+                    std::fabs(number(c) - places[i / 2][i % 2]) < 1e-7, qPrintable(points[0][0]));
+            }
         }
     }
-    configure(w.right(), "gk:sk42:auto:auto");
-    w.run();
-    exportFrom(w, w.right(), tempPath("auto.kml"), "KML (*.kml)");
-    QCOMPARE(status(w),
-        QString("Для карты: 2 точки (полушарие не выбрано: точки прочитаны как северные)"));
-}
 
-// An export that would write no point writes no file and says why; one point is enough.
-void TestExport::nothingToExport()
-{
-    TestWindow w(QStringLiteral(KELVADRA_EGM96_GRD));
-    configure(w.right(), "geod:wgs84");
-    const QString file = tempPath("none.kml");
-    const struct
+    // An export that would write no point writes no file and says why; one point is enough.
+    void nothingToExport()
     {
-        QStringList rows;
-        bool written;
-        const char *status;
-        const char *warning; // part of it
-    } cases[] = {
-        {{}, false, "Для карты: нет точек, файл не записан", "В таблице нет точек"},
-        {{"bad; x; 1; 2", "имя"}, false, "Для карты: нет точек, файл не записан",
-            "Первая строка с координатами: неверная запись координат"},
-        {{"bad; x; 1; 2", "1; 55; 37; 0"}, true, "Для карты: 1 точка, пропущено: 1 строка", ""},
-    };
-    for (const auto &c : cases) {
-        setRows(*w.right(), c.rows);
-        exportFrom(w, w.right(), file, "KML (*.kml)");
-        QCOMPARE(QFileInfo::exists(file), c.written);
-        QCOMPARE(status(w), QString::fromUtf8(c.status));
-        QCOMPARE(w.log.shown.filter("warning|").size(), c.written ? 0 : 1);
-        QVERIFY2(w.log.shown.join('\n').contains(QString::fromUtf8(c.warning)),
-            qPrintable(w.log.shown.join('\n')));
+        TestWindow w(QStringLiteral(KELVADRA_EGM96_GRD));
+        configure(w.right(), "geod:wgs84");
+        const QString file = tempPath("none.kml");
+        const char *const cases[][3] = {// rows, status, part of the warning (none: written)
+            {"", "Для карты: нет точек, файл не записан", "В таблице нет точек"},
+            {"bad; x; 1; 2\nимя", "Для карты: нет точек, файл не записан",
+                "Первая строка с координатами: неверная запись координат"},
+            {"bad; x; 1; 2\n1; 55; 37; 0", "Для карты: 1 точка, пропущено: 1 строка", ""}};
+        for (const auto &c : cases) {
+            setRows(*w.right(), QString(c[0]).split('\n', Qt::SkipEmptyParts));
+            const bool written = !*c[2];
+            QCOMPARE(exportFrom(w, w.right(), file, "KML (*.kml)"), QString::fromUtf8(c[1]));
+            QCOMPARE(QFileInfo::exists(file), written);
+            QCOMPARE(w.log.shown.filter("warning|").size(), written ? 0 : 1);
+            QVERIFY2(w.log.shown.join('\n').contains(QString::fromUtf8(c[2])),
+                qPrintable(w.log.shown.join('\n')));
+        }
     }
-}
 
-// A plane table's file types add the drawing at each scale; the window's drawing is the
-// converter's, and a geodetic table refuses one, saying why.
-void TestExport::dxfFromWindow()
-{
-    TestWindow w(QStringLiteral(KELVADRA_EGM96_GRD));
-    const QStringList rows {
-        "Пункт 1; 6190000.125; 7500000.5; 150.456", "Rp 2; 6190100; 7500100;", "bad; x; 1; 2"};
-    configure(w.right(), "gk:sk42:7");
-    setRows(*w.right(), rows);
-    const QByteArray input = rows.join('\n').toUtf8();
-    const struct
+    // A plane table's file types add the drawing at each scale; the window's drawing is the
+    // converter's, and a geodetic table refuses one, saying why.
+    void dxfFromWindow()
     {
-        const char *typed; // the file name's suffix
-        const char *filter;
-        const char *scale; // of the converter's same drawing
-    } cases[] = {
-        {"", "DXF для CAD, масштаб 1:2000 (*.dxf)", "2000"},
-        {".dxf", "KML (*.kml)", "500"},
-        {".DXF", "DXF для CAD, масштаб 1:5000 (*.dxf)", "5000"},
-    };
-    for (const auto &c : cases) {
-        const QString file = tempPath("plan") + c.typed;
-        exportFrom(w, w.right(), file, QString::fromUtf8(c.filter));
-        QCOMPARE(status(w), QString("Для CAD: 2 точки, пропущено: 1 строка"));
-        const Run run = convert({"-q", "--from", "gk:sk42:7", "--to", "gk:sk42:7", "--format",
-                                    "dxf", "--scale", c.scale},
-            input);
-        QCOMPARE(readFile(c.typed[0] ? file : file + ".dxf"), run.out);
+        TestWindow w(QStringLiteral(KELVADRA_EGM96_GRD));
+        const QStringList rows {
+            "Пункт 1; 6190000.125; 7500000.5; 150.456", "Rp 2; 6190100; 7500100;", "bad; x; 1; 2"};
+        configure(w.right(), "gk:sk42:7");
+        setRows(*w.right(), rows);
+        const char *const cases[][3] = {// the file name's suffix, the filter, the converter's scale
+            {"", "DXF для CAD, масштаб 1:2000 (*.dxf)", "2000"}, {".dxf", "KML (*.kml)", "500"},
+            {".DXF", "DXF для CAD, масштаб 1:5000 (*.dxf)", "5000"}};
+        for (const auto &c : cases) {
+            const QString file = tempPath("plan") + c[0];
+            QCOMPARE(exportFrom(w, w.right(), file, QString::fromUtf8(c[1])),
+                QString("Для CAD: 2 точки, пропущено: 1 строка"));
+            const Run run = convert({"-q", "--from", "gk:sk42:7", "--to", "gk:sk42:7", "--format",
+                                        "dxf", "--scale", c[2]},
+                rows.join('\n').toUtf8());
+            QCOMPARE(readFile(*c[0] ? file : file + ".dxf"), run.out);
+        }
+        for (const char *geodetic : {"geod:wgs84", "geoc:wgs84"}) {
+            configure(w.right(), geodetic);
+            setRows(*w.right(), {"1; 55; 37; 0"});
+            exportFrom(w, w.right(), tempPath("geodetic.dxf"), "KML (*.kml)");
+            QVERIFY(!QFileInfo::exists(tempPath("geodetic.dxf")));
+            QVERIFY(w.log.shown.filter("save|").value(0).endsWith("GeoJSON (*.geojson)"));
+            QVERIFY2(w.log.shown.filter("warning|").value(0).contains("а её система не плоская"),
+                qPrintable(w.log.shown.join('\n')));
+        }
     }
 
-    for (const char *geodetic : {"geod:wgs84", "geoc:wgs84"}) {
-        configure(w.right(), geodetic);
-        setRows(*w.right(), {"1; 55; 37; 0"});
-        exportFrom(w, w.right(), tempPath("geodetic.dxf"), "KML (*.kml)");
-        QVERIFY(!QFileInfo::exists(tempPath("geodetic.dxf")));
-        QVERIFY(w.log.shown.filter("save|").value(0).endsWith("GeoJSON (*.geojson)"));
-        QVERIFY2(w.log.shown.filter("warning|").value(0).contains("а её система не плоская"),
-            qPrintable(w.log.shown.join('\n')));
-    }
-}
-
-// A write that fails anywhere fails the document: the window then keeps the old file.
-void TestExport::fullDevice()
-{
-    const QVector<MapExport::Point> points(3, MapExport::Point {"П", 55.5, 37.5, 150, true});
-    for (const auto format :
-        {MapExport::Format::Kml, MapExport::Format::Gpx, MapExport::Format::GeoJson}) {
-        const qint64 size = MapExport::write(format, points).size();
-        for (const qint64 room : {size, size - 1, qint64(0)}) {
+    // A write that fails anywhere fails the document: the window then keeps the old file.
+    void fullDevice()
+    {
+        const QVector<MapExport::Point> points(3, MapExport::Point {"П", 55.5, 37.5, 150, true});
+        for (const auto format :
+            {MapExport::Format::Kml, MapExport::Format::Gpx, MapExport::Format::GeoJson}) {
+            const qint64 size = MapExport::write(format, points).size();
+            for (const qint64 room : {size, size - 1, qint64(0)}) {
+                FullDevice device(room);
+                MapExport::Writer writer(format, &device);
+                for (const MapExport::Point &p : points)
+                    writer.add(p);
+                QCOMPARE(writer.finish(), room == size);
+            }
+        }
+        const QVector<DxfExport::Point> plane(
+            3, DxfExport::Point {"П", 7500000, 6190000, 150, true});
+        QBuffer whole;
+        whole.open(QIODevice::WriteOnly);
+        QVERIFY(DxfExport::write(&whole, plane, 500));
+        for (const qint64 room : {whole.size(), whole.size() - 1}) {
             FullDevice device(room);
-            MapExport::Writer writer(format, &device);
-            for (const MapExport::Point &p : points)
-                writer.add(p);
-            QCOMPARE(writer.finish(), room == size);
+            QCOMPARE(DxfExport::write(&device, plane, 500), room == whole.size());
         }
     }
-    const QVector<DxfExport::Point> plane(3, DxfExport::Point {"П", 7500000, 6190000, 150, true});
-    QBuffer whole;
-    whole.open(QIODevice::WriteOnly);
-    QVERIFY(DxfExport::write(&whole, plane, 500));
-    for (const qint64 room : {whole.size(), whole.size() - 1}) {
-        FullDevice device(room);
-        QCOMPARE(DxfExport::write(&device, plane, 500), room == whole.size());
-    }
-}
 
-// Labels in the drawing's code page: cp1251, \U+ beyond it, carets spelt out, one line,
-// cut at 250 bytes without splitting a character.
-void TestExport::labels()
-{
-    const QString smile = QString::fromUcs4(U"😀");
-    const struct
+    // Labels in the drawing's code page: cp1251, \U+ beyond it, carets spelt out, one line,
+    // cut at 250 bytes without splitting a character.
+    void labels()
     {
-        QString name;
-        QByteArray text;
-    } cases[] = {
-        {"Пункт 1", QByteArray("\xcf\xf3\xed\xea\xf2 1")},
-        {"Ёж ё", QByteArray("\xa8\xe6 \xb8")},
-        {"Ω7", QByteArray("\\U+03A97")},
-        {smile, QByteArray("\\U+D83D\\U+DE00")},
-        {"a^b", QByteArray("a^ b")},
-        {" two\nlines\t", QByteArray("two lines")},
-        {QString(250, 'x'), QByteArray(250, 'x')},
-        {QString(251, 'x'), QByteArray(250, 'x')},
-        {QString(249, 'x') + "Ω", QByteArray(249, 'x')},
-        {QString(243, 'x') + "Ω", QByteArray(243, 'x') + "\\U+03A9"},
-        {QString(236, 'x') + smile, QByteArray(236, 'x') + "\\U+D83D\\U+DE00"},
-        {QString(237, 'x') + smile, QByteArray(237, 'x')},
-    };
-    for (const auto &c : cases)
-        QCOMPARE(QByteArray::fromStdString(DxfExport::text(c.name)), c.text);
-
-    // The Cyrillic letters taken without the codec agree with it, and so does every
-    // other character: its cp1251 byte, or its escape.
-    QTextCodec *codec = QTextCodec::codecForName("windows-1251");
-    for (ushort u = 0x80; u < 0xd800; ++u) {
-        const QChar ch(u);
-        const QByteArray oracle = CellText::singleLine(QString(ch)).isEmpty() ? QByteArray()
-            : codec->canEncode(ch)
-            ? codec->fromUnicode(QString(ch))
-            : "\\U+" + QByteArray::number(u, 16).toUpper().rightJustified(4, '0');
-        QCOMPARE(QByteArray::fromStdString(DxfExport::text(QString(ch))), oracle);
+        const QString smile = QString::fromUcs4(U"😀");
+        const std::pair<QString, QByteArray> cases[] = {{"Пункт 1", "\xcf\xf3\xed\xea\xf2 1"},
+            {"Ёж ё", "\xa8\xe6 \xb8"}, {"Ω7", "\\U+03A97"}, {smile, "\\U+D83D\\U+DE00"},
+            {"a^b", "a^ b"}, {" two\nlines\t", "two lines"},
+            {QString(250, 'x'), QByteArray(250, 'x')}, {QString(251, 'x'), QByteArray(250, 'x')},
+            {QString(249, 'x') + "Ω", QByteArray(249, 'x')},
+            {QString(243, 'x') + "Ω", QByteArray(243, 'x') + "\\U+03A9"},
+            {QString(236, 'x') + smile, QByteArray(236, 'x') + "\\U+D83D\\U+DE00"},
+            {QString(237, 'x') + smile, QByteArray(237, 'x')}};
+        for (const auto &c : cases)
+            QCOMPARE(QByteArray::fromStdString(DxfExport::text(c.first)), c.second);
+        // The Cyrillic letters taken without the codec agree with it, and so does every
+        // other character: its cp1251 byte, or its escape.
+        QTextCodec *codec = QTextCodec::codecForName("windows-1251");
+        for (ushort u = 0x80; u < 0xd800; ++u) {
+            const QChar ch(u);
+            const QByteArray oracle = CellText::singleLine(QString(ch)).isEmpty() ? QByteArray()
+                : codec->canEncode(ch)
+                ? codec->fromUnicode(QString(ch))
+                : "\\U+" + QByteArray::number(u, 16).toUpper().rightJustified(4, '0');
+            QCOMPARE(QByteArray::fromStdString(DxfExport::text(QString(ch))), oracle);
+        }
     }
-}
 
-// Names XML cannot hold become blanks; the rest reach the map as typed.
-void TestExport::mapNames()
-{
-    const QString smile = QString::fromUcs4(U"😀");
-    const struct
+    // Names XML cannot hold become blanks; the rest reach the map as typed.
+    void mapNames()
     {
-        QString name;
-        QString label;
-    } cases[] = {
-        {QString("a") + QChar(0xffff) + "b", "a b"},
-        {QString("a") + QChar(0xfffe) + "b", "a b"},
-        {QString("a") + QChar(0xfffd) + "b", QString("a") + QChar(0xfffd) + "b"},
-        {QString("x") + QChar(0xd83d) + "y", "x y"},
-        {QString("x") + QChar(0xde00), "x"},
-        {smile + " <&>\"", smile + " <&>\""},
-    };
-    for (const auto &c : cases) {
-        MapExport::Point p;
-        QVERIFY(
-            MapExport::pointOf({c.name, {"55", "37", ""}, PointRow::Outcome::Converted, {}}, &p));
-        QCOMPARE(kmlPoints(MapExport::write(MapExport::Format::Kml, {p})),
-            QStringList {c.label + "|37.000000000,55.000000000"});
+        const QString smile = QString::fromUcs4(U"😀");
+        const std::pair<QString, QString> cases[] = {{QString("a") + QChar(0xffff) + "b", "a b"},
+            {QString("a") + QChar(0xfffe) + "b", "a b"},
+            {QString("a") + QChar(0xfffd) + "b", QString("a") + QChar(0xfffd) + "b"},
+            {QString("x") + QChar(0xd83d) + "y", "x y"}, {QString("x") + QChar(0xde00), "x"},
+            {smile + " <&>\"", smile + " <&>\""}};
+        for (const auto &c : cases) {
+            MapExport::Point p;
+            QVERIFY(MapExport::pointOf(
+                {c.first, {"55", "37", ""}, PointRow::Outcome::Converted, {}}, &p));
+            QCOMPARE(kmlPoints(MapExport::write(MapExport::Format::Kml, {p})),
+                QStringList {c.second + "|37.000000000,55.000000000"});
+        }
     }
-}
 
-// A drawing takes numbers up to a million kilometres, no further, in every coordinate.
-void TestExport::drawingLimits()
-{
-    Calculation::Side side;
-    side.kind = SystemKind::GaussKruger;
-    const struct
+    // A drawing takes numbers up to a million kilometres, no further, in every coordinate.
+    void drawingLimits()
     {
-        QString c1, c2, c3;
-        bool point;
-    } cases[] = {
-        {"999999999.9", "1", "1", true}, {"1000000000", "1", "1", false},
-        {"1", "-999999999.9", "", true}, {"1", "-1000000000", "", false}, {"1", "1", "1e9", false},
-        {"1", "1", "x", true}, // no height: no height label
-    };
-    for (const auto &c : cases) {
-        DxfExport::Point p;
-        QCOMPARE(DxfExport::pointOf(side, {"a", {c.c1, c.c2, c.c3}, {}, {}}, &p), c.point);
+        Calculation::Side side;
+        side.kind = SystemKind::GaussKruger;
+        const std::pair<const char *, bool> cases[] = {// the coordinates; a point or not
+            {"999999999.9|1|1", true}, {"1000000000|1|1", false}, {"1|-999999999.9|", true},
+            {"1|-1000000000|", false}, {"1|1|1e9", false},
+            {"1|1|x", true}}; // no height: no height label
+        for (const auto &c : cases) {
+            const QStringList v = QString(c.first).split('|');
+            DxfExport::Point p;
+            QCOMPARE(DxfExport::pointOf(side, {"a", {v[0], v[1], v[2]}, {}, {}}, &p), c.second);
+        }
     }
-}
+};
 
 QTEST_MAIN(TestExport)
 #include "tst_export.moc"

@@ -12,6 +12,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <array>
 #include <cmath>
 #include <random>
 
@@ -60,11 +61,9 @@ QVector<Real> normalSolve(const QVector<QVector<Real>> &rows, const QVector<Real
     const int u = rows.first().size();
     QVector<QVector<Real>> m(u, QVector<Real>(u + 1, 0));
     for (int r = 0; r < rows.size(); ++r) {
-        for (int i = 0; i < u; ++i) {
-            for (int j = 0; j < u; ++j)
-                m[i][j] += rows[r][i] * rows[r][j];
-            m[i][u] += rows[r][i] * rhs[r];
-        }
+        for (int i = 0; i < u; ++i)
+            for (int j = 0; j <= u; ++j)
+                m[i][j] += rows[r][i] * (j < u ? rows[r][j] : rhs[r]);
     }
     for (int c = 0; c < u; ++c) {
         int pivot = c;
@@ -81,6 +80,13 @@ QVector<Real> normalSolve(const QVector<QVector<Real>> &rows, const QVector<Real
     for (int i = 0; i < u; ++i)
         p[i] = m[i][u] / m[i][i];
     return p;
+}
+
+// The linear part of plane keys: x' = x0 + a1 x + a2 y, y' = y0 + b1 x + b2 y.
+std::array<Real, 4> linear(const QVector<Real> &v, bool similarity)
+{
+    return similarity ? std::array<Real, 4> {v[2], -v[3], v[3], v[2]}
+                      : std::array<Real, 4> {v[2], v[3], v[4], v[5]};
 }
 
 // The oracle's parameters in the order of KeyFit::Result (values, then dh).
@@ -100,8 +106,7 @@ QVector<Real> oracle(const QVector<KeyFit::Point> &points, PlaneModel plane, Hei
         heightRhs << Real(p.local[2]) - p.base[2];
     }
     QVector<Real> v = normalSolve(rows, rhs);
-    const bool s = plane == PlaneModel::Similarity;
-    const Real a1 = v[2], a2 = s ? -v[3] : v[3], b1 = s ? v[3] : v[4], b2 = s ? v[2] : v[5];
+    const auto [a1, a2, b1, b2] = linear(v, plane == PlaneModel::Similarity);
     v[0] -= a1 * x0 + a2 * y0, v[1] -= b1 * x0 + b2 * y0;
     QVector<Real> h {0, 0, 0};
     if (height != HeightModel::None) {
@@ -118,12 +123,9 @@ PointRows rowsOf(const QVector<KeyFit::Point> &points, bool local, bool eastingF
     PointRows rows;
     for (const KeyFit::Point &p : points) {
         const double *c = local ? p.local : p.base;
-        const int first = eastingFirst ? 1 : 0;
-        rows << PointRow::fromLine(QStringLiteral("%1; %2; %3; %4")
-                                       .arg(p.name)
-                                       .arg(c[first], 0, 'f', 9)
-                                       .arg(c[1 - first], 0, 'f', 9)
-                                       .arg(c[2], 0, 'f', 9));
+        const auto f = [](double v) { return QString::number(v, 'f', 9); };
+        rows << PointRow::fromLine(
+            p.name + "; " + f(c[eastingFirst]) + "; " + f(c[!eastingFirst]) + "; " + f(c[2]));
     }
     return rows;
 }
@@ -135,6 +137,20 @@ Calculation::Side baseSide(const QString &base)
     if (!KeyFit::baseSide(base, &side, &error))
         qFatal("%s", qPrintable(error));
     return side;
+}
+
+// List A in `base` against list B; a UTM easting near 500 km, written easting first.
+KeyFit::Matched matchedIn(const QString &base, QVector<KeyFit::Point> &points, bool heights)
+{
+    const bool utm = base.startsWith("utm");
+    for (KeyFit::Point &p : points)
+        p.base[1] -= utm ? 6900000 : 0;
+    KeyFit::Matched matched;
+    QString error;
+    if (!KeyFit::match(rowsOf(points, false, utm), rowsOf(points, true), baseSide(base), heights,
+            &matched, &error))
+        qFatal("%s", qPrintable(error));
+    return matched;
 }
 
 KeyFit::Result fitted(const QVector<KeyFit::Point> &points, PlaneModel plane, HeightModel height)
@@ -153,484 +169,434 @@ class TestKeyFit : public QObject
     Q_OBJECT
 
 private slots:
-    void sameAsNormalEquations_data();
-    void sameAsNormalEquations();
-    void movedPointFlagged_data();
-    void movedPointFlagged();
-    void leaveOneOutSameAsRefit_data();
-    void leaveOneOutSameAsRefit();
-    void doubts_data();
-    void doubts();
-    void savedSystemConverts_data();
-    void savedSystemConverts();
-    void refusals_data();
-    void refusals();
-    void converter_data();
-    void converter();
-    void fromPanel();
-};
+    void sameAsNormalEquations_data()
+    {
+        // "base": the points go through match() in this system
+        addColumns<int, int, int, double, double, QString>(
+            "plane", "height", "n", "extent", "noise", "base");
+        dataRow("similarity, 8 over 10 km, exact", 0, 0, 8, 10e3, 0.0, "gk:sk42:7");
+        dataRow("similarity, shift, 8 over 10 km, 1 cm", 0, 1, 8, 10e3, 0.01, "gk:sk42:7");
+        dataRow("similarity, plane, 30 over 50 km, 3 cm", 0, 2, 30, 50e3, 0.03, "gk:sk42:7");
+        dataRow("affine, 8 over 50 km, exact", 1, 2, 8, 50e3, 0.0, "gk:sk42:7");
+        dataRow("affine, plane, 12 over 20 km, 2 cm", 1, 2, 12, 20e3, 0.02, "gk:sk42:7");
+        dataRow("similarity, UTM easting first", 0, 1, 10, 30e3, 0.02, "utm:37n");
+        dataRow("affine, plane, UTM easting first", 1, 2, 12, 30e3, 0.02, "utm:37n");
+    }
 
-void TestKeyFit::sameAsNormalEquations_data()
-{
-    // "base": the points go through match() in this system
-    addColumns<int, int, int, double, double, QString>(
-        "plane", "height", "n", "extent", "noise", "base");
-    dataRow("similarity, 8 over 10 km, exact", 0, 0, 8, 10e3, 0.0, QString("gk:sk42:7"));
-    dataRow("similarity, shift, 8 over 10 km, 1 cm", 0, 1, 8, 10e3, 0.01, QString("gk:sk42:7"));
-    dataRow("similarity, plane, 30 over 50 km, 3 cm", 0, 2, 30, 50e3, 0.03, QString("gk:sk42:7"));
-    dataRow("affine, 8 over 50 km, exact", 1, 2, 8, 50e3, 0.0, QString("gk:sk42:7"));
-    dataRow("affine, plane, 12 over 20 km, 2 cm", 1, 2, 12, 20e3, 0.02, QString("gk:sk42:7"));
-    dataRow("similarity, UTM easting first", 0, 1, 10, 30e3, 0.02, QString("utm:37n"));
-}
-
-// The fit equals an independent solution; exact points give the keys back.
-void TestKeyFit::sameAsNormalEquations()
-{
-    QFETCH(int, plane);
-    QFETCH(int, height);
-    QFETCH(int, n);
-    QFETCH(double, extent);
-    QFETCH(double, noise);
-    QFETCH(QString, base);
-    const auto model = PlaneModel(plane);
-    QVector<KeyFit::Point> points = generate(model, n, extent, noise);
-    if (base.startsWith("utm")) { // a UTM easting near 500 km, written easting first
-        for (KeyFit::Point &p : points)
-            p.base[1] -= 6900000;
-    }
-    KeyFit::Matched matched;
-    QString error;
-    QVERIFY2(KeyFit::match(rowsOf(points, false, base.startsWith("utm")), rowsOf(points, true),
-                 baseSide(base), height != 0, &matched, &error),
-        qPrintable(error));
-    const KeyFit::Result r = fitted(matched.points, model, HeightModel(height));
-    const QVector<Real> o = oracle(matched.points, model, HeightModel(height));
-    const int count = model == PlaneModel::Similarity ? 4 : 6;
-    for (int i = 0; i < count + 3; ++i) {
-        const double got = i < count ? r.values[i] : r.dh[i - count];
-        // Shifts in metres; coefficients and slopes over 50 km come to 1e-6 m at 2e-11.
-        const double tolerance = i < 2 || i == count ? 1e-6 : 2e-11;
-        QVERIFY2(std::fabs(got - double(o[i])) <= tolerance, qPrintable(QString::number(i)));
-    }
-    double sum = 0;
-    for (int i = 0; i < n; ++i) {
-        const KeyFit::Point &p = matched.points[i];
-        const Real x = p.base[0], y = p.base[1];
-        const bool sim = count == 4;
-        const Real a1 = o[2], a2 = sim ? -o[3] : o[3], b1 = sim ? o[3] : o[4],
-                   b2 = sim ? o[2] : o[5];
-        const Real fit[3] = {o[0] + a1 * x + a2 * y, o[1] + b1 * x + b2 * y,
-            p.base[2] + o[count] + o[count + 1] * x + o[count + 2] * y};
-        for (int c = 0; c < (height != 0 ? 3 : 2); ++c)
-            QVERIFY(std::fabs(r.points[i].v[c] - double(fit[c] - p.local[c])) <= 1e-6);
-        sum += r.points[i].plane * r.points[i].plane;
-    }
-    QCOMPARE(r.dof, 2 * n - (count == 4 ? 4 : 6));
-    QVERIFY(std::fabs(r.sigma - std::sqrt(sum / r.dof)) <= 1e-9);
-    if (noise == 0) {
-        const double *truth = count == 4 ? similarityKeys : affineKeys;
-        for (int i = 0; i < count; ++i)
-            // Relative to the coordinates for the shifts, to the scale for the rest.
-            QVERIFY(std::fabs(r.values[i] - truth[i]) <= 1e-9 * (i < 2 ? 7.4e6 : 1.0));
-        QCOMPARE(r.flagged, 0); // residuals of rounding are no blunders
-    }
-}
-
-void TestKeyFit::movedPointFlagged_data()
-{
-    // "shift": plane metres and height metres added to the moved point
-    addColumns<int, int, int, unsigned, double, double, QString>(
-        "plane", "height", "moved", "seed", "shift", "heightShift", "flag");
-    for (unsigned seed : {1u, 2u, 3u}) {
-        dataRow(qPrintable(QString("similarity, first, seed %1").arg(seed)), 0, 0, 0, seed, 0.3,
-            0.0, QString("положение без неё"));
-        dataRow(qPrintable(QString("similarity, middle, seed %1").arg(seed)), 0, 1, 4, seed, 0.3,
-            0.0, QString("положение без неё"));
-        dataRow(qPrintable(QString("affine, last, seed %1").arg(seed)), 1, 2, 9, seed, 0.3, 0.0,
-            QString("положение без неё"));
-    }
-    dataRow("similarity, by 10 km", 0, 0, 3, 1u, 1e4, 0.0, QString("положение без неё"));
-    dataRow("height shift, H by 10 m", 0, 1, 5, 1u, 0.0, 10.0, QString("высота без неё"));
-    dataRow("height plane, H by 0.3 m", 1, 2, 2, 2u, 0.0, 0.3, QString("высота без неё"));
-    dataRow("both", 0, 1, 7, 3u, 0.3, -0.3, QString("м; высота без неё"));
-}
-
-// One point of ten moved is flagged, for what moved, and no other; left out, σ drops to the noise.
-void TestKeyFit::movedPointFlagged()
-{
-    QFETCH(int, plane);
-    QFETCH(int, height);
-    QFETCH(int, moved);
-    QFETCH(unsigned, seed);
-    QFETCH(double, shift);
-    QFETCH(double, heightShift);
-    QFETCH(QString, flag);
-    const auto model = HeightModel(height);
-    QVector<KeyFit::Point> points = generate(PlaneModel(plane), 10, 20e3, 0.02, seed);
-    points[moved].name = "Т16";
-    points[moved].local[0] += shift * std::cos(seed),
-        points[moved].local[1] += shift * std::sin(seed);
-    points[moved].local[2] += heightShift;
-    const KeyFit::Result r = fitted(points, PlaneModel(plane), model);
-    for (const KeyFit::PointResult &p : r.points) {
-        QCOMPARE(p.flaggedPosition, p.name == points[moved].name && shift > 0);
-        QCOMPARE(p.flaggedHeight, p.name == points[moved].name && heightShift != 0);
-    }
-    QCOMPARE(r.flagged, 1);
-    QVERIFY(KeyFit::flagText(r.points[moved]).contains(flag));
-    const QString report = KeyFit::report(r, {}, "tm");
-    QVERIFY(report.contains("Подозрительных точек: 1 (отмечены «!»)\n"));
-    // Each residual stands apart from the name and the others, however large.
-    for (const KeyFit::PointResult &p : r.points) {
-        const int at = report.indexOf("\n  " + p.name + " ");
-        const QStringList cells = report.mid(at + 1, report.indexOf('\n', at + 1) - at - 1)
-                                      .split(' ', Qt::SkipEmptyParts);
-        QVERIFY2(at > 0 && cells.size() >= 5, qPrintable(report));
-        QCOMPARE(cells.mid(1, 4),
-            QStringList({CellText::formatFixed(p.v[0], 3), CellText::formatFixed(p.v[1], 3),
-                height ? CellText::formatFixed(p.v[2], 3) : "-",
-                CellText::formatFixed(p.plane, 3)}));
-    }
-    points[moved].used = false;
-    const KeyFit::Result without = fitted(points, PlaneModel(plane), model);
-    const double sigma = shift > 0 ? without.sigma : without.heightSigma;
-    QVERIFY2(sigma > 0.01 && sigma < 0.03, qPrintable(QString::number(sigma)));
-    QCOMPARE(without.used, 9);
-    QVERIFY(without.points[moved].flagged); // still shown against the fit without it
-    QVERIFY(KeyFit::report(without, {}, "tm").contains("«!»), из них не в уравнивании: 1\n"));
-}
-
-void TestKeyFit::leaveOneOutSameAsRefit_data()
-{
-    addColumns<int, int, int>("plane", "height", "n");
-    dataRow("similarity, shift, 12", 0, 1, 12);
-    dataRow("similarity, plane, 5", 0, 2, 5);
-    dataRow("affine, shift, 9", 1, 1, 9);
-    dataRow("affine, plane, 5 (the rest of one near a line)", 1, 2, 5);
-    dataRow("similarity, none, 3 (no redundancy left)", 0, 0, 3);
-}
-
-// Each point's check from the one solution equals the fit solved again without it.
-void TestKeyFit::leaveOneOutSameAsRefit()
-{
-    QFETCH(int, plane);
-    QFETCH(int, height);
-    QFETCH(int, n);
-    const auto p = PlaneModel(plane);
-    const auto h = HeightModel(height);
-    QVector<KeyFit::Point> points = generate(p, n, 20e3, 0.05, 7);
-    points[1].local[0] += 0.4, points[2].local[2] -= 0.5;
-    if (plane == 1 && n == 5) { // without the first the rest lie within 1 mm of a line: no plane
-        // Across the line: the last 2 mm (0.9 mm root mean square), the first 100 m.
-        const double across[5] = {100.0, 0, 0, 0, 2e-3}, along[5] = {0, 0, 1, 2, 3};
-        const double x = points[1].base[0], y = points[1].base[1];
-        for (int i = 0; i < 5; ++i) {
-            points[i].base[0] = x + along[i] * 700.0 - across[i] * 2 / std::sqrt(5.0);
-            points[i].base[1] = y + along[i] * 1400.0 + across[i] / std::sqrt(5.0);
+    // The fit equals an independent solution; exact points give the keys back.
+    void sameAsNormalEquations()
+    {
+        QFETCH(int, plane);
+        QFETCH(int, height);
+        QFETCH(int, n);
+        QFETCH(double, extent);
+        QFETCH(double, noise);
+        QFETCH(QString, base);
+        const auto model = PlaneModel(plane);
+        QVector<KeyFit::Point> points = generate(model, n, extent, noise);
+        const KeyFit::Matched matched = matchedIn(base, points, height != 0);
+        const KeyFit::Result r = fitted(matched.points, model, HeightModel(height));
+        const QVector<Real> o = oracle(matched.points, model, HeightModel(height));
+        const int count = model == PlaneModel::Similarity ? 4 : 6;
+        for (int i = 0; i < count + 3; ++i) {
+            const double got = i < count ? r.values[i] : r.dh[i - count];
+            // Shifts in metres; coefficients and slopes over 50 km come to 1e-6 m at 2e-11.
+            const double tolerance = i < 2 || i == count ? 1e-6 : 2e-11;
+            QVERIFY2(std::fabs(got - double(o[i])) <= tolerance, qPrintable(QString::number(i)));
         }
-    }
-    const KeyFit::Result r = fitted(points, p, h);
-    for (int i = 0; i < n; ++i) {
-        const KeyFit::PointResult &got = r.points[i];
-        QVector<KeyFit::Point> rest = points;
-        rest[i].used = false;
-        KeyFit::Result plain, heights;
+        double sum = 0;
+        for (int i = 0; i < n; ++i) {
+            const KeyFit::Point &p = matched.points[i];
+            const Real x = p.base[0], y = p.base[1];
+            const auto [a1, a2, b1, b2] = linear(o, count == 4);
+            const Real fit[3] = {o[0] + a1 * x + a2 * y, o[1] + b1 * x + b2 * y,
+                p.base[2] + o[count] + o[count + 1] * x + o[count + 2] * y};
+            for (int c = 0; c < (height != 0 ? 3 : 2); ++c)
+                QVERIFY(std::fabs(r.points[i].v[c] - double(fit[c] - p.local[c])) <= 1e-6);
+            sum += r.points[i].plane * r.points[i].plane;
+        }
+        QCOMPARE(r.dof, 2 * n - count);
+        QVERIFY(std::fabs(r.sigma - std::sqrt(sum / r.dof)) <= 1e-9);
+        if (noise == 0) {
+            const double *truth = count == 4 ? similarityKeys : affineKeys;
+            for (int i = 0; i < count; ++i)
+                // Relative to the coordinates for the shifts, to the scale for the rest.
+                QVERIFY(std::fabs(r.values[i] - truth[i]) <= 1e-9 * (i < 2 ? 7.4e6 : 1.0));
+            QCOMPARE(r.flagged, 0); // residuals of rounding are no blunders
+        }
+        // Saved and used as msk:NAME, the system takes list A to list B within the residuals.
         QString error;
-        const bool planeFits
-            = KeyFit::fit(rest, p, HeightModel::None, &plain, &error) && plain.dof > 0;
-        const bool heightFits = h != HeightModel::None
-            && KeyFit::fit(rest, PlaneModel::Similarity, h, &heights, &error)
-            && heights.heightDof > 0;
-        QCOMPARE(got.looResidual >= 0, planeFits);
-        QCOMPARE(got.looHeight >= 0, heightFits);
-        // Metres: the coordinates are centred, the rounding stays near 1e-12 m.
-        if (planeFits) {
-            QVERIFY(std::fabs(got.looResidual - plain.points[i].plane) <= 1e-9);
-            QVERIFY(std::fabs(got.looSigma - plain.sigma) <= 1e-9);
-        }
-        if (heightFits) {
-            QVERIFY(std::fabs(got.looHeight - std::fabs(heights.points[i].v[2])) <= 1e-9);
-            QVERIFY(std::fabs(got.looHeightSigma - heights.heightSigma) <= 1e-9);
-        }
-    }
-}
-
-void TestKeyFit::doubts_data()
-{
-    // "across": the third point's distance from the line of the other two, 2.8 km apart
-    addColumns<int, int, int, double, QString>("plane", "height", "n", "across", "doubt");
-    const QString line("почти на одной прямой"), none;
-    dataRow("affine, 3 points 2 cm off the line", 1, 0, 3, 0.02, line);
-    dataRow("affine, 4 points 2 cm off", 1, 0, 4, 0.02, line);
-    dataRow("affine, spread just below 1e-3", 1, 0, 4, 2.4, line);
-    dataRow("affine, spread just above 1e-3", 1, 0, 4, 2.6, none);
-    dataRow("height plane, 4 points 2 cm off", 0, 2, 4, 0.02, QString("наклон плоскости высот"));
-    dataRow("similarity on a line is well determined", 0, 1, 4, 0.0, none);
-    dataRow("similarity, 2 points", 0, 0, 2, 0.0, QString("избыточных измерений нет"));
-    dataRow("affine, 3 points", 1, 0, 3, 1000.0, QString("избыточных измерений нет"));
-    dataRow("height plane, 3 points", 0, 2, 3, 1000.0, QString("избыточных высот нет"));
-    dataRow("height plane, 4 points", 0, 2, 4, 1000.0, none);
-}
-
-// Keys that nothing checks, or that the geometry barely determines, are fitted with a doubt.
-void TestKeyFit::doubts()
-{
-    QFETCH(int, plane);
-    QFETCH(int, height);
-    QFETCH(int, n);
-    QFETCH(double, across);
-    QFETCH(QString, doubt);
-    QVector<KeyFit::Point> points = generate(PlaneModel(plane), n, 1e3, 0.0);
-    // Along the diagonal, 2.8 km from the first to the last; the third off it.
-    for (int i = 0; i < n; ++i) {
-        const double along = 2800.0 * i / (n - 1) / std::sqrt(2.0);
-        const double off = i == 1 ? across / std::sqrt(2.0) : 0.0;
-        points[i].base[0] = 6000000 + along - off, points[i].base[1] = 7400000 + along + off;
-        points[i].local[0] = along - off, points[i].local[1] = along + off;
-    }
-    const KeyFit::Result r = fitted(points, PlaneModel(plane), HeightModel(height));
-    const QStringList found = KeyFit::doubts(r);
-    QCOMPARE(found.isEmpty(), doubt.isEmpty());
-    QVERIFY2(doubt.isEmpty() || found.join("\n").contains(doubt), qPrintable(found.join("\n")));
-    QVERIFY(doubt.isEmpty() || KeyFit::report(r, {}, "tm").contains("Внимание: "));
-}
-
-void TestKeyFit::savedSystemConverts_data()
-{
-    addColumns<QString, int>("base", "plane");
-    dataRow("GK, similarity", QString("gk:sk42:7"), 0);
-    dataRow("UTM, affine", QString("utm:37n"), 1);
-}
-
-// Saved and used as msk:NAME, the system takes list A to list B within the residuals.
-void TestKeyFit::savedSystemConverts()
-{
-    QFETCH(QString, base);
-    QFETCH(int, plane);
-    const bool utm = base.startsWith("utm");
-    QVector<KeyFit::Point> points = generate(PlaneModel(plane), 12, 30e3, 0.02);
-    for (KeyFit::Point &p : points)
-        p.base[1] -= utm ? 6900000 : 0;
-    const PointRows a = rowsOf(points, false, utm);
-    KeyFit::Matched matched;
-    QString error;
-    QVERIFY(KeyFit::match(a, rowsOf(points, true), baseSide(base), true, &matched, &error));
-    const KeyFit::Result r = fitted(matched.points, PlaneModel(plane), HeightModel::Plane);
-    const QString path = tempPath("saved.json");
-    QFile::remove(path);
-    QVERIFY(LocalSystems::write(path, {KeyFit::toSystem(r, base, "Фит")}, &error));
-    LocalSystems::Systems systems;
-    QVERIFY2(LocalSystems::read(path, &systems, &error), qPrintable(error));
-    SystemName::Choices from, to;
-    Calculation::Side source, target;
-    QVERIFY(SystemName::parse(base, true, &from, &error)
-        && SystemName::parse("msk:Фит", false, &to, &error));
-    QVERIFY(
-        SystemName::side(from, true, &source) && SystemName::side(to, false, &target, &systems));
-    const Calculation::Result out = Calculation::Calculator(source, target, nullptr).run(a);
-    QVERIFY(!out.errors());
-    for (int i = 0; i < points.size(); ++i) {
-        for (int c = 0; c < 3; ++c) {
-            const double got = out.rows[i].coordinates[c].toDouble() - points[i].local[c];
-            // The converter writes millimetres.
-            QVERIFY2(std::fabs(got - r.points[i].v[c]) <= 0.0005 + 1e-9,
-                qPrintable(
-                    QString("%1 %2: %3 vs %4").arg(i).arg(c).arg(got).arg(r.points[i].v[c])));
+        const QString path = tempPath("saved.json");
+        QFile::remove(path);
+        QVERIFY(LocalSystems::write(path, {KeyFit::toSystem(r, base, "Фит")}, &error));
+        LocalSystems::Systems systems;
+        QVERIFY2(LocalSystems::read(path, &systems, &error), qPrintable(error));
+        SystemName::Choices from, to;
+        Calculation::Side source, target;
+        QVERIFY(SystemName::parse(base, true, &from, &error)
+            && SystemName::parse("msk:Фит", false, &to, &error));
+        QVERIFY(SystemName::side(from, true, &source)
+            && SystemName::side(to, false, &target, &systems));
+        const Calculation::Result out = Calculation::Calculator(source, target, nullptr)
+                                            .run(rowsOf(points, false, base.startsWith("utm")));
+        QVERIFY(!out.errors());
+        for (int i = 0; i < n; ++i) {
+            for (int c = 0; c < (height != 0 ? 3 : 2); ++c) {
+                const double got = out.rows[i].coordinates[c].toDouble() - points[i].local[c];
+                // The converter writes millimetres.
+                QVERIFY2(std::fabs(got - r.points[i].v[c]) <= 0.0005 + 1e-9,
+                    qPrintable(QString("%1 %2: %3").arg(i).arg(c).arg(got)));
+            }
         }
     }
-}
 
-void TestKeyFit::refusals_data()
-{
-    // "message": in the error, or in the report when fitted
-    addColumns<QString, QStringList, QStringList, int, int, QString>(
-        "base", "a", "b", "plane", "height", "message");
-    const QString gk("gk:sk42:7");
-    const QStringList line {"1;6000000;7400000;100", "2;6001000;7401000;100",
-        "3;6002000;7402000;100", "4;6003000;7403000;100"};
-    const QStringList local {"1;0;0;90", "2;1000;1000;90", "3;2000;2000;90", "4;3000;3000;90"};
-    QStringList offLine = line;
-    offLine[3] = "4;6003000;7403000.1;100";
-    dataRow("affine, one line", gk, line, local, 1, 0, QString("все точки на одной прямой"));
-    dataRow("affine, 0.1 m off the line", gk, offLine, local, 1, 0, QString("СКО σ"));
-    dataRow("plane height, one line", gk, line, local, 0, 2, QString("наклон плоскости высот"));
-    dataRow("similarity, one line", gk, line, local, 0, 1, QString("СКО высот σH"));
-    dataRow("list with one point", gk, QStringList(line.mid(0, 1)), local, 0, 0,
-        QString("для подобия нужно не меньше 2 точек, в уравнивании 1"));
-    dataRow("similarity, two points", gk, QStringList(line.mid(0, 2)), local, 0, 0,
-        QString("СКО не определяется"));
-    dataRow("affine, two points", gk, QStringList(line.mid(0, 2)), local, 1, 0,
-        QString("аффинных ключей нужно не меньше 3 точек"));
-    dataRow("plane height, two points", gk, QStringList(line.mid(0, 2)), local, 0, 2,
-        QString("наклонной плоскости высот нужно не меньше 3"));
-    QStringList twin = line, twinNear = line;
-    twin[1] = "2;6000000.0009;7400000;100";
-    twinNear[1] = "2;6000000.0011;7400000;100";
-    dataRow("coincident in A", gk, twin, local, 0, 0, QString("«1» и «2» совпадают в списке A"));
-    // Across the 1 mm cells of the search: the neighbour cell, the diagonal one.
-    twin[1] = "2;5999999.9996;7400000;100";
-    dataRow("coincident across a cell", gk, twin, local, 0, 0, QString("«1» и «2» совпадают"));
-    twin[1] = "2;5999999.9996;7399999.9996;100";
-    dataRow("coincident diagonally", gk, twin, local, 0, 0, QString("«1» и «2» совпадают"));
-    twin[1] = "2;5999999.9992;7399999.9992;100";
-    dataRow("1.13 mm diagonally", gk, twin, local, 0, 0, QString("Наибольший остаток"));
-    dataRow("1.1 mm apart", gk, twinNear, local, 0, 0, QString("Наибольший остаток"));
-    QStringList twinB = local;
-    twinB[3] = "4;2000;2000.0005;90";
-    dataRow("coincident in B", gk, line, twinB, 0, 0, QString("«3» и «4» совпадают в списке B"));
-    dataRow("name repeated", gk, line + QStringList {"2;6005000;7400000;1"}, local, 0, 0,
-        QString("имя «2» повторяется в списке A: строки 2, 5"));
-    dataRow("unreadable", gk, line, QStringList(local.mid(0, 3)) << "4;x;3000;90", 0, 0,
-        QString("«4» (список B, строка 4) не читается"));
-    dataRow("B beyond 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;1e15;3000;90", 0, 0,
-        QString("«4» (список B, строка 4) не читается: высота или координата дальше 10 000 км"));
-    dataRow("B at 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;10000000;3000;90", 0, 0,
-        QString("СКО σ"));
-    dataRow("B past 10 000 km", gk, line, QStringList(local.mid(0, 3)) << "4;10000000.001;3000;90",
-        0, 0, QString("дальше 10 000 км"));
-    dataRow("A height beyond", gk, QStringList(line.mid(0, 3)) << "4;6003000;7403000;-1e8", local,
-        0, 0, QString("(список A, строка 4) не читается: высота или координата дальше"));
-    const QString nfd = QString("Й").normalized(QString::NormalizationForm_D);
-    dataRow("names composed and not", gk, QStringList(line) << "Й;6005000;7400000;1",
-        QStringList(local) << nfd + ";5000;0;0", 0, 0, QString("В уравнивании 5 из 5 точек"));
-    dataRow("no common name", gk, QStringList {"a;6000000;7400000;1"}, QStringList {"b;0;0;0"}, 0,
-        0, QString("в списках A и B нет общих имён точек"));
-    dataRow("blank-separated", gk, line, QStringList {"1 0 0 90", "2 1000 1000 90"}, 0, 0,
-        QString("нет общих имён точек; список B: Поля, похоже, разделены пробелами"));
-    dataRow("zone prefix", gk, QStringList(line.mid(0, 3)) << "4;6003000;8403000;1", local, 0, 0,
-        QString("строка 4) не читается: номер зоны"));
-    dataRow("no height", gk, QStringList(line.mid(0, 3)) << "4;6003000;7403000;", local, 0, 1,
-        QString("не читается: нет высоты"));
-    dataRow("no height wanted", gk, QStringList(line.mid(0, 3)) << "4;6003000;7403000;", local, 0,
-        0, QString("СКО σ"));
-    dataRow("no name", gk, QStringList(line) << ";6005000;7400000;1", local, 0, 0,
-        QString("список A, строка 5: у точки нет имени"));
-    dataRow("names in one list", gk, QStringList(line) << "A;6005000;7400000;1",
-        QStringList(local) << ""
-                           << "B;1;2;3",
-        0, 0, QString("Только в списке A: A\nТолько в списке B: B"));
-    dataRow("base not plane", QString("geod:wgs84"), line, local, 0, 0, QString("ожидается tm:"));
-}
+    void movedPointFlagged_data()
+    {
+        // "shift": plane metres and height metres added to the moved point
+        addColumns<int, int, int, unsigned, double, double, QString>(
+            "plane", "height", "moved", "seed", "shift", "heightShift", "flag");
+        const QString position("положение без неё");
+        for (unsigned seed : {1u, 2u, 3u}) {
+            const QString s = QString(", seed %1").arg(seed);
+            dataRow(qPrintable("similarity, first" + s), 0, 0, 0, seed, 0.3, 0.0, position);
+            dataRow(qPrintable("similarity, middle" + s), 0, 1, 4, seed, 0.3, 0.0, position);
+            dataRow(qPrintable("affine, last" + s), 1, 2, 9, seed, 0.3, 0.0, position);
+        }
+        dataRow("similarity, by 10 km", 0, 0, 3, 1u, 1e4, 0.0, position);
+        dataRow("height shift, H by 10 m", 0, 1, 5, 1u, 0.0, 10.0, "высота без неё");
+        dataRow("height plane, H by 0.3 m", 1, 2, 2, 2u, 0.0, 0.3, "высота без неё");
+        dataRow("both", 0, 1, 7, 3u, 0.3, -0.3, "м; высота без неё");
+    }
 
-// Each refusal says why; one value past each limit is accepted.
-void TestKeyFit::refusals()
-{
-    QFETCH(QString, base);
-    QFETCH(QStringList, a);
-    QFETCH(QStringList, b);
-    QFETCH(int, plane);
-    QFETCH(int, height);
-    QFETCH(QString, message);
-    PointRows rows[2];
-    for (int i = 0; i < 2; ++i)
-        for (const QString &line : i ? b : a)
-            rows[i] << PointRow::fromLine(line);
-    Calculation::Side side;
-    KeyFit::Matched matched;
-    KeyFit::Result result;
-    QString error;
-    const bool ok = KeyFit::baseSide(base, &side, &error)
-        && KeyFit::match(rows[0], rows[1], side, height != 0, &matched, &error)
-        && KeyFit::fit(matched.points, PlaneModel(plane), HeightModel(height), &result, &error);
-    const QString text = ok ? KeyFit::report(result, matched, base) : error;
-    QVERIFY2(text.contains(message), qPrintable(text));
-}
+    // One point of ten moved is flagged, for what moved, and no other; left out, σ drops to the
+    // noise.
+    void movedPointFlagged()
+    {
+        QFETCH(int, plane);
+        QFETCH(int, height);
+        QFETCH(int, moved);
+        QFETCH(unsigned, seed);
+        QFETCH(double, shift);
+        QFETCH(double, heightShift);
+        QFETCH(QString, flag);
+        const auto model = HeightModel(height);
+        QVector<KeyFit::Point> points = generate(PlaneModel(plane), 10, 20e3, 0.02, seed);
+        double *local = points[moved].local;
+        local[0] += shift * std::cos(seed), local[1] += shift * std::sin(seed);
+        local[2] += heightShift, points[moved].name = "Т16";
+        const KeyFit::Result r = fitted(points, PlaneModel(plane), model);
+        for (const KeyFit::PointResult &p : r.points) {
+            QCOMPARE(p.flaggedPosition, p.name == points[moved].name && shift > 0);
+            QCOMPARE(p.flaggedHeight, p.name == points[moved].name && heightShift != 0);
+        }
+        QCOMPARE(r.flagged, 1);
+        QVERIFY(KeyFit::flagText(r.points[moved]).contains(flag));
+        const QString report = KeyFit::report(r, {}, "tm");
+        QVERIFY(report.contains("Подозрительных точек: 1 (отмечены «!»)\n"));
+        // Each residual stands apart from the name and the others, however large.
+        for (const KeyFit::PointResult &p : r.points) {
+            const int at = report.indexOf("\n  " + p.name + " ");
+            const QStringList cells = report.mid(at + 1, report.indexOf('\n', at + 1) - at - 1)
+                                          .split(' ', Qt::SkipEmptyParts);
+            QVERIFY2(at > 0 && cells.size() >= 5, qPrintable(report));
+            QCOMPARE(cells.mid(1, 4),
+                QStringList({CellText::formatFixed(p.v[0], 3), CellText::formatFixed(p.v[1], 3),
+                    height ? CellText::formatFixed(p.v[2], 3) : "-",
+                    CellText::formatFixed(p.plane, 3)}));
+        }
+        points[moved].used = false;
+        const KeyFit::Result without = fitted(points, PlaneModel(plane), model);
+        const double sigma = shift > 0 ? without.sigma : without.heightSigma;
+        QVERIFY2(sigma > 0.01 && sigma < 0.03, qPrintable(QString::number(sigma)));
+        QCOMPARE(without.used, 9);
+        QVERIFY(without.points[moved].flagged); // still shown against the fit without it
+        QVERIFY(KeyFit::report(without, {}, "tm").contains("«!»), из них не в уравнивании: 1\n"));
+    }
 
-void TestKeyFit::converter_data()
-{
-    // "message" in standard output or error; "saved": the definitions file holds "Новая" after
-    addColumns<QString, QStringList, int, QString, bool>(
-        "files", "options", "status", "message", "saved");
-    const QStringList fit {"--fit", "similarity", "--height", "shift", "--from", "gk:sk42:7"};
-    dataRow("fitted", QString("clean"), fit, 0, QString("Подозрительных точек нет"), false);
-    dataRow("flagged", QString("moved"), fit, 1, QString("Подозрительных точек: 1"), false);
-    dataRow("one point", QString("one"), fit, 2, QString("не меньше 2 точек"), false);
-    dataRow("saved", QString("clean"), fit + QStringList {"--save=Новая"}, 0,
-        QString("msk:Новая сохранена"), true);
-    dataRow("name taken", QString("clean"), fit + QStringList {"--save", "Старая"}, 2,
-        QString("«Старая» уже есть"), false);
-    dataRow("not fitted, not saved", QString("one"), fit + QStringList {"--save", "Новая"}, 2,
-        QString("ключи не найдены"), false);
-    dataRow("decimal commas", QString("commas"), fit, 2, QString("строка 12: больше четырёх полей"),
-        false);
-    dataRow("line after a header", QString("header"), fit, 2,
-        QString("(список A, строка 6) не читается"), false);
-    dataRow("unchecked, not saved", QString("two"), fit + QStringList {"--save", "Новая"}, 2,
-        QString("«Новая» не сохранена: избыточных измерений нет"), false);
-    dataRow("unchecked, --force", QString("two"), fit + QStringList {"--save", "Новая", "--force"},
-        0, QString("msk:Новая сохранена"), true);
-    dataRow("help names --force", QString("clean"), QStringList {"--help"}, 0,
-        QString("--save не сохраняет, если не дан\n  --force"), false);
-    dataRow("three checked", QString("three"), fit + QStringList {"--save", "Новая"}, 0,
-        QString("msk:Новая сохранена"), true);
-    dataRow("bad model", QString("clean"), QStringList {"--fit", "helmert", "--from", "gk:sk42:7"},
-        2, QString("similarity или affine"), false);
-}
+    void leaveOneOutSameAsRefit_data()
+    {
+        addColumns<int, int, int>("plane", "height", "n");
+        dataRow("similarity, shift, 12", 0, 1, 12);
+        dataRow("similarity, plane, 5", 0, 2, 5);
+        dataRow("affine, shift, 9", 1, 1, 9);
+        dataRow("affine, plane, 5 (the rest of one near a line)", 1, 2, 5);
+        dataRow("similarity, none, 3 (no redundancy left)", 0, 0, 3);
+    }
 
-// The converter as a script runs it: exit statuses, --save and its refusals.
-void TestKeyFit::converter()
-{
-    QFETCH(QString, files);
-    QFETCH(QStringList, options);
-    QFETCH(int, status);
-    QFETCH(QString, message);
-    QFETCH(bool, saved);
-    QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 10, 20e3, 0.02);
-    if (files == "moved")
-        points[3].local[0] += 0.3;
-    if (files == "one" || files == "two" || files == "three")
-        points.resize(files == "one" ? 1 : files == "two" ? 2 : 3);
-    const QString a = tempPath(files + "A.txt"), b = tempPath(files + "B.txt");
-    QVERIFY(PointsFile::write(a, rowsOf(points, false) << PointRow::fromLine("Z;1;2;3")));
-    if (files == "commas")
-        QVERIFY(writeFile(a, readFile(a) + "Z2, 6000000,5, 7400000,5, 100\n"));
-    if (files == "header") // the fifth row, the file's sixth line
-        QVERIFY(writeFile(a, "Имя;x;y;h\n" + readFile(a).replace("\nP5;", "\nP5;x")));
-    QVERIFY(PointsFile::write(b, rowsOf(points, true)));
-    const QString systems = tempPath("systems.json");
-    QString error;
-    LocalSystems::System old;
-    old.name = "Старая", old.base = "gk:sk42:7";
-    QVERIFY(LocalSystems::write(systems, {old}, &error));
-    const QByteArray before = readFile(systems);
-    const Run run = convert(options + QStringList {"--systems", systems, a, b});
-    QCOMPARE(run.status, status);
-    QVERIFY2(QString::fromUtf8(run.out + run.err).contains(message), run.err.constData());
-    LocalSystems::Systems after;
-    QVERIFY(LocalSystems::read(systems, &after, &error));
-    QCOMPARE(LocalSystems::find(after, "Новая") != nullptr, saved);
-    if (!saved)
-        QCOMPARE(readFile(systems), before);
-}
+    // Each point's check from the one solution equals the fit solved again without it.
+    void leaveOneOutSameAsRefit()
+    {
+        QFETCH(int, plane);
+        QFETCH(int, height);
+        QFETCH(int, n);
+        const auto p = PlaneModel(plane);
+        const auto h = HeightModel(height);
+        QVector<KeyFit::Point> points = generate(p, n, 20e3, 0.05, 7);
+        points[1].local[0] += 0.4, points[2].local[2] -= 0.5;
+        // Affine, 5: without the first the rest lie within 1 mm of a line, so no plane. Across the
+        // line: the last 2 mm (0.9 mm root mean square), the first 100 m.
+        if (plane == 1 && n == 5) {
+            const double across[5] = {100.0, 0, 0, 0, 2e-3}, along[5] = {0, 0, 1, 2, 3};
+            const double x = points[1].base[0], y = points[1].base[1];
+            for (int i = 0; i < 5; ++i) {
+                points[i].base[0] = x + along[i] * 700.0 - across[i] * 2 / std::sqrt(5.0);
+                points[i].base[1] = y + along[i] * 1400.0 + across[i] / std::sqrt(5.0);
+            }
+        }
+        const KeyFit::Result r = fitted(points, p, h);
+        for (int i = 0; i < n; ++i) {
+            const KeyFit::PointResult &got = r.points[i];
+            QVector<KeyFit::Point> rest = points;
+            rest[i].used = false;
+            KeyFit::Result plain, heights;
+            QString error;
+            const bool planeFits
+                = KeyFit::fit(rest, p, HeightModel::None, &plain, &error) && plain.dof > 0;
+            const bool heightFits = h != HeightModel::None
+                && KeyFit::fit(rest, PlaneModel::Similarity, h, &heights, &error)
+                && heights.heightDof > 0;
+            QCOMPARE(got.looResidual >= 0, planeFits);
+            QCOMPARE(got.looHeight >= 0, heightFits);
+            // Metres: the coordinates are centred, the rounding stays near 1e-12 m.
+            QVERIFY(!planeFits
+                || (std::fabs(got.looResidual - plain.points[i].plane) <= 1e-9
+                    && std::fabs(got.looSigma - plain.sigma) <= 1e-9));
+            QVERIFY(!heightFits
+                || (std::fabs(got.looHeight - std::fabs(heights.points[i].v[2])) <= 1e-9
+                    && std::fabs(got.looHeightSigma - heights.heightSigma) <= 1e-9));
+        }
+    }
 
-// "Ключи…" of a panel opens the dialog; a system saved there joins both panels' lists.
-void TestKeyFit::fromPanel()
-{
-    QFile::remove(LocalSystems::defaultPath());
-    TestWindow window(tempPath("no.grd"));
-    bool opened = false;
-    QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<KeyFitDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        opened = true;
-        // The left panel holds no plane system: zone 7 is chosen in the dialog.
-        auto *zone = child<QSpinBox>(dialog, "spinBoxZone");
-        zone->selectAll();
-        QTest::keyClicks(zone, "7");
-        const QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 5, 10e3, 0.01);
-        dialog->tableA()->setRows(rowsOf(points, false));
-        dialog->tableB()->setRows(rowsOf(points, true));
-        click(dialog, "pushButtonCalculate");
-        window.log.fileName = "Из окна";
-        click(dialog, "pushButtonSaveSystem");
-        dialog->reject();
-    });
-    child<QPushButton>(window.right(), "pushButtonFitKeys")->click();
-    QVERIFY(opened);
-    for (Panel *panel : {window.left(), window.right()})
-        QVERIFY(child<QComboBox>(panel, "comboBoxLocalSystem")->findText("Из окна") >= 0);
-}
+    void doubts_data()
+    {
+        // "across": the third point's distance from the line of the other two, 2.8 km apart
+        addColumns<int, int, int, double, QString>("plane", "height", "n", "across", "doubt");
+        const QString line("почти на одной прямой"), none;
+        dataRow("affine, 3 points 2 cm off the line", 1, 0, 3, 0.02, line);
+        dataRow("affine, 4 points 2 cm off", 1, 0, 4, 0.02, line);
+        dataRow("affine, spread just below 1e-3", 1, 0, 4, 2.4, line);
+        dataRow("affine, spread just above 1e-3", 1, 0, 4, 2.6, none);
+        dataRow("height plane, 4 points 2 cm off", 0, 2, 4, 0.02, "наклон плоскости высот");
+        dataRow("similarity on a line is well determined", 0, 1, 4, 0.0, none);
+        dataRow("similarity, 2 points", 0, 0, 2, 0.0, "избыточных измерений нет");
+        dataRow("affine, 3 points", 1, 0, 3, 1000.0, "избыточных измерений нет");
+        dataRow("height plane, 3 points", 0, 2, 3, 1000.0, "избыточных высот нет");
+        dataRow("height plane, 4 points", 0, 2, 4, 1000.0, none);
+    }
+
+    // Keys that nothing checks, or that the geometry barely determines, are fitted with a doubt.
+    void doubts()
+    {
+        QFETCH(int, plane);
+        QFETCH(int, height);
+        QFETCH(int, n);
+        QFETCH(double, across);
+        QFETCH(QString, doubt);
+        QVector<KeyFit::Point> points = generate(PlaneModel(plane), n, 1e3, 0.0);
+        // Along the diagonal, 2.8 km from the first to the last; the third off it.
+        for (int i = 0; i < n; ++i) {
+            const double along = 2800.0 * i / (n - 1) / std::sqrt(2.0);
+            const double off = i == 1 ? across / std::sqrt(2.0) : 0.0;
+            points[i].base[0] = 6000000 + along - off, points[i].base[1] = 7400000 + along + off;
+            points[i].local[0] = along - off, points[i].local[1] = along + off;
+        }
+        const KeyFit::Result r = fitted(points, PlaneModel(plane), HeightModel(height));
+        const QStringList found = KeyFit::doubts(r);
+        QCOMPARE(found.isEmpty(), doubt.isEmpty());
+        QVERIFY2(doubt.isEmpty() || found.join("\n").contains(doubt), qPrintable(found.join("\n")));
+        QVERIFY(doubt.isEmpty() || KeyFit::report(r, {}, "tm").contains("Внимание: "));
+    }
+
+    void refusals_data()
+    {
+        // "message": in the error, or in the report when fitted
+        addColumns<QString, QStringList, QStringList, int, int, QString>(
+            "base", "a", "b", "plane", "height", "message");
+        const QString gk("gk:sk42:7");
+        const QStringList line {"1;6000000;7400000;100", "2;6001000;7401000;100",
+            "3;6002000;7402000;100", "4;6003000;7403000;100"};
+        const QStringList local {"1;0;0;90", "2;1000;1000;90", "3;2000;2000;90", "4;3000;3000;90"};
+        // The list with line i replaced, or with it appended at the end.
+        const auto with = [](QStringList list, int i, const QString &text) {
+            i < list.size() ? void(list[i] = text) : list.append(text);
+            return list;
+        };
+        const auto head = [&](int n) { return QStringList(line.mid(0, n)); };
+        const QString near = "«1» и «2» совпадают",
+                      beyond = "не читается: высота или координата дальше";
+        dataRow("affine, one line", gk, line, local, 1, 0, "все точки на одной прямой");
+        dataRow("affine, 0.1 m off the line", gk, with(line, 3, "4;6003000;7403000.1;100"), local,
+            1, 0, "СКО σ");
+        dataRow("plane height, one line", gk, line, local, 0, 2, "наклон плоскости высот");
+        dataRow("similarity, one line", gk, line, local, 0, 1, "СКО высот σH");
+        dataRow("list with one point", gk, head(1), local, 0, 0,
+            "для подобия нужно не меньше 2 точек, в уравнивании 1");
+        dataRow("similarity, two points", gk, head(2), local, 0, 0, "СКО не определяется");
+        dataRow("affine, two points", gk, head(2), local, 1, 0,
+            "аффинных ключей нужно не меньше 3 точек");
+        dataRow("plane height, two points", gk, head(2), local, 0, 2,
+            "наклонной плоскости высот нужно не меньше 3");
+        dataRow("coincident in A", gk, with(line, 1, "2;6000000.0009;7400000;100"), local, 0, 0,
+            near + " в списке A");
+        // Across the 1 mm cells of the search: the neighbour cell, the diagonal one.
+        dataRow("coincident across a cell", gk, with(line, 1, "2;5999999.9996;7400000;100"), local,
+            0, 0, near);
+        dataRow("coincident diagonally", gk, with(line, 1, "2;5999999.9996;7399999.9996;100"),
+            local, 0, 0, near);
+        dataRow("1.13 mm diagonally", gk, with(line, 1, "2;5999999.9992;7399999.9992;100"), local,
+            0, 0, "Наибольший остаток");
+        dataRow("1.1 mm apart", gk, with(line, 1, "2;6000000.0011;7400000;100"), local, 0, 0,
+            "Наибольший остаток");
+        dataRow("coincident in B", gk, line, with(local, 3, "4;2000;2000.0005;90"), 0, 0,
+            "«3» и «4» совпадают в списке B");
+        dataRow("name repeated", gk, with(line, 4, "2;6005000;7400000;1"), local, 0, 0,
+            "имя «2» повторяется в списке A: строки 2, 5");
+        dataRow("unreadable", gk, line, with(local, 3, "4;x;3000;90"), 0, 0,
+            "«4» (список B, строка 4) не читается");
+        dataRow("B beyond 10 000 km", gk, line, with(local, 3, "4;1e15;3000;90"), 0, 0,
+            "«4» (список B, строка 4) " + beyond + " 10 000 км");
+        dataRow("B at 10 000 km", gk, line, with(local, 3, "4;10000000;3000;90"), 0, 0, "СКО σ");
+        dataRow("B past 10 000 km", gk, line, with(local, 3, "4;10000000.001;3000;90"), 0, 0,
+            "дальше 10 000 км");
+        dataRow("A height beyond", gk, with(line, 3, "4;6003000;7403000;-1e8"), local, 0, 0,
+            "(список A, строка 4) " + beyond);
+        dataRow("names composed and not", gk, with(line, 4, "Й;6005000;7400000;1"),
+            with(local, 4, QString("Й").normalized(QString::NormalizationForm_D) + ";5000;0;0"), 0,
+            0, "В уравнивании 5 из 5 точек");
+        dataRow("no common name", gk, QStringList {"a;6000000;7400000;1"}, QStringList {"b;0;0;0"},
+            0, 0, "в списках A и B нет общих имён точек");
+        dataRow("blank-separated", gk, line, QStringList {"1 0 0 90", "2 1000 1000 90"}, 0, 0,
+            "нет общих имён точек; список B: Поля, похоже, разделены пробелами");
+        dataRow("zone prefix", gk, with(line, 3, "4;6003000;8403000;1"), local, 0, 0,
+            "строка 4) не читается: номер зоны");
+        dataRow("no height", gk, with(line, 3, "4;6003000;7403000;"), local, 0, 1,
+            "не читается: нет высоты");
+        dataRow("no height wanted", gk, with(line, 3, "4;6003000;7403000;"), local, 0, 0, "СКО σ");
+        dataRow("no name", gk, with(line, 4, ";6005000;7400000;1"), local, 0, 0,
+            "список A, строка 5: у точки нет имени");
+        dataRow("names in one list", gk, with(line, 4, "A;6005000;7400000;1"),
+            with(with(local, 4, ""), 5, "B;1;2;3"), 0, 0,
+            "Только в списке A: A\nТолько в списке B: B");
+        dataRow("base not plane", "geod:wgs84", line, local, 0, 0, "ожидается tm:");
+    }
+
+    // Each refusal says why; one value past each limit is accepted.
+    void refusals()
+    {
+        QFETCH(QString, base);
+        QFETCH(QStringList, a);
+        QFETCH(QStringList, b);
+        QFETCH(int, plane);
+        QFETCH(int, height);
+        QFETCH(QString, message);
+        PointRows rows[2];
+        for (int i = 0; i < 2; ++i)
+            for (const QString &line : i ? b : a)
+                rows[i] << PointRow::fromLine(line);
+        Calculation::Side side;
+        KeyFit::Matched matched;
+        KeyFit::Result result;
+        QString error;
+        const bool ok = KeyFit::baseSide(base, &side, &error)
+            && KeyFit::match(rows[0], rows[1], side, height != 0, &matched, &error)
+            && KeyFit::fit(matched.points, PlaneModel(plane), HeightModel(height), &result, &error);
+        const QString text = ok ? KeyFit::report(result, matched, base) : error;
+        QVERIFY2(text.contains(message), qPrintable(text));
+    }
+
+    void converter_data()
+    {
+        // "message" in standard output or error; "saved": the definitions file holds "Новая" after
+        addColumns<QString, QStringList, int, QString, bool>(
+            "files", "options", "status", "message", "saved");
+        const QStringList fit {"--fit", "similarity", "--height", "shift", "--from", "gk:sk42:7"},
+            save = fit + QStringList {"--save", "Новая"};
+        dataRow("fitted", "clean", fit, 0, "Подозрительных точек нет", false);
+        dataRow("flagged", "moved", fit, 1, "Подозрительных точек: 1", false);
+        dataRow("one point", "one", fit, 2, "не меньше 2 точек", false);
+        dataRow(
+            "saved", "clean", fit + QStringList {"--save=Новая"}, 0, "msk:Новая сохранена", true);
+        dataRow("name taken", "clean", fit + QStringList {"--save", "Старая"}, 2,
+            "«Старая» уже есть", false);
+        dataRow("not fitted, not saved", "one", save, 2, "ключи не найдены", false);
+        dataRow("decimal commas", "commas", fit, 2, "строка 12: больше четырёх полей", false);
+        dataRow("line after a header", "header", fit, 2, "(список A, строка 6) не читается", false);
+        dataRow("unchecked, not saved", "two", save, 2,
+            "«Новая» не сохранена: избыточных измерений нет", false);
+        dataRow("unchecked, --force", "two", save + QStringList {"--force"}, 0,
+            "msk:Новая сохранена", true);
+        dataRow("help names --force", "clean", QStringList {"--help"}, 0,
+            "--save не сохраняет, если не дан\n  --force", false);
+        dataRow("three checked", "three", save, 0, "msk:Новая сохранена", true);
+        dataRow("bad model", "clean", QStringList {"--fit", "helmert", "--from", "gk:sk42:7"}, 2,
+            "similarity или affine", false);
+    }
+
+    // The converter as a script runs it: exit statuses, --save and its refusals.
+    void converter()
+    {
+        QFETCH(QString, files);
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QFETCH(bool, saved);
+        QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 10, 20e3, 0.02);
+        if (files == "moved")
+            points[3].local[0] += 0.3;
+        if (files == "one" || files == "two" || files == "three")
+            points.resize(files == "one" ? 1 : files == "two" ? 2 : 3);
+        const QString a = tempPath(files + "A.txt"), b = tempPath(files + "B.txt");
+        QVERIFY(PointsFile::write(a, rowsOf(points, false) << PointRow::fromLine("Z;1;2;3")));
+        if (files == "commas")
+            QVERIFY(writeFile(a, readFile(a) + "Z2, 6000000,5, 7400000,5, 100\n"));
+        if (files == "header") // the fifth row, the file's sixth line
+            QVERIFY(writeFile(a, "Имя;x;y;h\n" + readFile(a).replace("\nP5;", "\nP5;x")));
+        QVERIFY(PointsFile::write(b, rowsOf(points, true)));
+        const QString systems = tempPath("systems.json");
+        QString error;
+        LocalSystems::System old;
+        old.name = "Старая", old.base = "gk:sk42:7";
+        QVERIFY(LocalSystems::write(systems, {old}, &error));
+        const QByteArray before = readFile(systems);
+        const Run run = convert(options + QStringList {"--systems", systems, a, b});
+        QCOMPARE(run.status, status);
+        QVERIFY2(QString::fromUtf8(run.out + run.err).contains(message), run.err.constData());
+        LocalSystems::Systems after;
+        QVERIFY(LocalSystems::read(systems, &after, &error));
+        QCOMPARE(LocalSystems::find(after, "Новая") != nullptr, saved);
+        if (!saved)
+            QCOMPARE(readFile(systems), before);
+    }
+
+    // "Ключи…" of a panel opens the dialog; a system saved there joins both panels' lists.
+    void fromPanel()
+    {
+        QFile::remove(LocalSystems::defaultPath());
+        TestWindow window(tempPath("no.grd"));
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<KeyFitDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            opened = true;
+            // The left panel holds no plane system: zone 7 is chosen in the dialog.
+            auto *zone = child<QSpinBox>(dialog, "spinBoxZone");
+            zone->selectAll();
+            QTest::keyClicks(zone, "7");
+            const QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 5, 10e3, 0.01);
+            dialog->tableA()->setRows(rowsOf(points, false));
+            dialog->tableB()->setRows(rowsOf(points, true));
+            click(dialog, "pushButtonCalculate");
+            window.log.fileName = "Из окна";
+            click(dialog, "pushButtonSaveSystem");
+            dialog->reject();
+        });
+        child<QPushButton>(window.right(), "pushButtonFitKeys")->click();
+        QVERIFY(opened);
+        for (Panel *panel : {window.left(), window.right()})
+            QVERIFY(child<QComboBox>(panel, "comboBoxLocalSystem")->findText("Из окна") >= 0);
+    }
+};
 
 QTEST_MAIN(TestKeyFit)
 #include "tst_keyfit.moc"
