@@ -255,25 +255,25 @@ void TestDialogs::editorFromProj()
             auto *edit = child<QPlainTextEdit>(box, "plainTextEditProj");
             // A 150-character definition shows whole in two lines.
             QVERIFY(edit->width() * 2 >= edit->fontMetrics().horizontalAdvance(QString(epsgSk42)));
-            edit->setPlainText(definition);
+            typeInto(edit, definition);
             if (replace)
                 tick(child<QCheckBox>(box, "checkBoxReplace"));
             clickButton(box, "Принять");
         });
         clickButton(&dialog, "Из строки PROJ…");
     };
+    const auto *list = child<QListWidget>(&dialog, "listWidgetSystems");
+    const auto said = [&dialog](const char *text) { return message(&dialog).contains(text); };
     import(QString(epsgSk42).section(" +towgs84", 0, 0), false);
-    QVERIFY2(message(&dialog).contains("без него Пулково 42 и Пулково 95 не различить"),
-        qPrintable(message(&dialog)));
-    QCOMPARE(child<QListWidget>(&dialog, "listWidgetSystems")->count(), 1);
+    QVERIFY2(said("без него Пулково 42 и Пулково 95 не различить"), qPrintable(message(&dialog)));
+    QCOMPARE(list->count(), 1);
     import(epsgSk42, false);
-    QVERIFY2(message(&dialog).contains("взят датум Пулково 42") && message(&dialog).contains(" см")
-            && !message(&dialog).contains("position"),
+    QVERIFY2(said("взят датум Пулково 42") && said(" см") && !said("position"),
         qPrintable(message(&dialog)));
-    QCOMPARE(child<QListWidget>(&dialog, "listWidgetSystems")->count(), 2);
+    QCOMPARE(list->count(), 2);
     QCOMPARE(child<QLineEdit>(&dialog, "lineEditMeridian")->text(), QString("37.98333333333"));
     import(QString(epsgSk42).replace("+lon_0=37.98333333333", "+lon_0=39"), true);
-    QCOMPARE(child<QListWidget>(&dialog, "listWidgetSystems")->count(), 2);
+    QCOMPARE(list->count(), 2);
     clickButton(&dialog, "Сохранить");
     const LocalSystems::Systems saved = savedSystems(path);
     QCOMPARE(saved.size(), 2);
@@ -433,10 +433,9 @@ void TestDialogs::windowTextsWhole()
         &error));
     TestWindow window(KELVADRA_EGM96_GRD);
     MainWindow &w = *window.window;
-    const QList<QTableWidget *> tables {window.left()->table(), window.right()->table()};
-    const QSize frame = WindowSize::typicalFrame(&w);
     w.setMinimumSize(w.minimumSizeHint());
-    w.resize(WindowSize::firstStartSize(&w, tables, QRect(0, 0, 1366, 768), frame));
+    w.resize(WindowSize::firstStartSize(&w, {window.left()->table(), window.right()->table()},
+        QRect(0, 0, 1366, 768), WindowSize::typicalFrame(&w)));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QSize firstStart = w.size();
