@@ -1,6 +1,8 @@
 #include "Dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -51,6 +53,17 @@ bool confirm(const QString &title, const QString &text)
     return QMessageBox::warning(
                nullptr, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
         == QMessageBox::Yes;
+}
+
+bool withTextSuffix(QString *path)
+{
+    if (QFileInfo(*path).fileName().contains(QLatin1Char('.')))
+        return true;
+    *path += QStringLiteral(".txt");
+    return !QFileInfo::exists(*path)
+        || confirm(QCoreApplication::translate("Panel", "Подтвердите замену"),
+            QCoreApplication::translate("Panel", "Файл уже существует:\n%1\nЗаменить его?")
+                .arg(*path));
 }
 
 void about(const QString &title, const QString &text)

@@ -45,6 +45,10 @@ void setAnswerer(Answerer answerer);
 void warning(const QString &title, const QString &text);
 void information(const QString &title, const QString &text);
 bool confirm(const QString &title, const QString &text);
+// A saved file's name without a suffix gets ".txt", which the load dialogs' filters show;
+// the save dialog asked about replacing the name as typed, so a file of the new name asks
+// again. False when the user keeps that file.
+bool withTextSuffix(QString *path);
 void about(const QString &title, const QString &text);
 QString openFileName(QWidget *parent, const QString &caption, const QString &filter,
     const QString &directory = QString());

@@ -10,7 +10,6 @@
 #include "Settings.h"
 #include "WaitCursor.h"
 
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QPushButton>
 #include <QSaveFile>
@@ -295,14 +294,8 @@ void KeyFitDialog::slotSaveReport()
         Settings::lastFolder(QStringLiteral("keyReport")));
     if (file.isEmpty())
         return;
-    // "отчёт" becomes "отчёт.txt"; the dialog asked about replacing "отчёт" only.
-    if (!QFileInfo(file).fileName().contains(QLatin1Char('.'))) {
-        file += QStringLiteral(".txt");
-        if (QFileInfo::exists(file)
-            && !Dialogs::confirm(
-                tr("Подтвердите замену"), tr("Файл уже существует:\n%1\nЗаменить его?").arg(file)))
-            return;
-    }
+    if (!Dialogs::withTextSuffix(&file))
+        return;
     Settings::rememberFolder(QStringLiteral("keyReport"), file);
     const QByteArray bytes = reportText().toUtf8();
     QSaveFile out(file);

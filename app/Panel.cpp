@@ -10,7 +10,6 @@
 #include "WindowKeys.h"
 #include "WindowSize.h"
 
-#include <QFileInfo>
 #include <QKeyEvent>
 
 namespace {
@@ -398,16 +397,8 @@ void Panel::slotSave()
     if (path.isEmpty())
         return;
     Settings::rememberFolder(dialog, path);
-    // "res1" becomes "res1.txt", which the load dialog's filter shows ("res1.csv"
-    // stays); the dialog asked about replacing "res1" only, so ask again for
-    // the new name.
-    if (!QFileInfo(path).fileName().contains(QLatin1Char('.'))) {
-        path += QStringLiteral(".txt");
-        if (QFileInfo::exists(path)
-            && !Dialogs::confirm(
-                tr("Подтвердите замену"), tr("Файл уже существует:\n%1\nЗаменить его?").arg(path)))
-            return;
-    }
+    if (!Dialogs::withTextSuffix(&path))
+        return;
     WaitCursor wait;
     if (!PointsFile::write(path, list)) {
         wait.release();

@@ -589,7 +589,7 @@ private slots:
             click(dialog, "pushButtonCalculate");
             window.log.fileName = "Из окна";
             click(dialog, "pushButtonSaveSystem");
-            dialog->reject();
+            QTest::keyClick(dialog, Qt::Key_Escape);
         });
         child<QPushButton>(window.right(), "pushButtonFitKeys")->click();
         QVERIFY(opened);
