@@ -3,6 +3,7 @@
 #include "test_util.h"
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 using namespace kelvadra;
@@ -130,31 +131,26 @@ TEST(TransformCoords, LongitudeBeyondATurn)
 {
     refsystem tm;
     ASSERT_EQ(setup_tm(KV_DATUM_PULKOVO42, 4.5, 0, 1, 300000, -5000000, &tm), 1);
-    const struct
-    {
-        const char *name;
-        refsystem from, to;
-    } cases[] = {
+    const std::tuple<const char *, refsystem, refsystem> cases[] = {
         {"SK-42 into its Gauss-Krueger, zone per point", make(2, 42), make(4, 42, 0, 0)},
         {"WGS 84 into SK-42 Gauss-Krueger, zone per point", make(2, 84), make(4, 42, 0, 0)},
         {"WGS 84 into UTM 31N", make(2, 84), make(6, 84, 31)},
         {"SK-42 into a Transverse Mercator", make(2, 42), tm},
         {"WGS 84 into a Transverse Mercator on SK-42", make(2, 84), tm},
     };
-    for (const auto &c : cases) {
+    for (const auto &[name, from, to] : cases) {
+        SCOPED_TRACE(name);
         const double p[3] = {55.0, 5.0, 150.0};
         double q[3], back[3];
-        ASSERT_EQ(convert(c.from, c.to, p, q), 1) << c.name;
+        ASSERT_EQ(convert(from, to, p, q), 1);
         // An automatic zone reads back from the easting's prefix, north.
-        const refsystem reader = c.to.type == KV_TYPE_GK_ZONE ? make(4, 42, 0, 1) : c.to;
-        ASSERT_EQ(convert(reader, c.from, q, back), 1) << c.name;
-        EXPECT_NEAR(back[1], 5.0, 1e-8) << c.name; // a datum round trip: 0.6 mm
+        ASSERT_EQ(convert(to.type == KV_TYPE_GK_ZONE ? make(4, 42, 0, 1) : to, from, q, back), 1);
+        EXPECT_NEAR(back[1], 5.0, 1e-8); // a datum round trip: 0.6 mm
         for (const double lon : {365.0, -355.0, 725.0, -715.0}) {
             const double given[3] = {55.0, lon, 150.0};
             double r[3];
-            ASSERT_EQ(convert(c.from, c.to, given, r), 1) << c.name << " " << lon;
-            EXPECT_TRUE(same_bits(q, r, 3))
-                << c.name << " " << lon << ": " << r[0] - q[0] << ", " << r[1] - q[1];
+            ASSERT_EQ(convert(from, to, given, r), 1) << lon;
+            EXPECT_TRUE(same_bits(q, r, 3)) << lon << ": " << r[0] - q[0] << ", " << r[1] - q[1];
         }
     }
 }
