@@ -162,8 +162,8 @@ TEST(GeoidHeights, OwnershipThereAndBackOrFailingUnchanged)
         3);
     // A failed set-up clears the grid part; geocentric and local Z is no height.
     geoid_transform t;
-    for (const refsystem *user : {(const refsystem *)&bad, (const refsystem *)nullptr,
-             (const refsystem *)&local, (const refsystem *)&geocentric}) {
+    const refsystem *const refused[] = {&bad, nullptr, &local, &geocentric};
+    for (const refsystem *user : refused) {
         ASSERT_EQ(initialize_geoid_transform(&wgs, &g, &t), 1);
         double p[3] = {51, 11, 100};
         EXPECT_TRUE(!initialize_geoid_transform(user, &g, &t) && !check_geoid_transform(&t)
