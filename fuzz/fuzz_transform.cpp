@@ -46,27 +46,17 @@ void pickRefsystem(FuzzedDataProvider &in, refsystem *r)
     using ZoneSetup = int (*)(unsigned, int, refsystem *);
     static const ZoneSetup zones[] = {setup_sk42, setup_sk95, setup_gsk2011, setup_utm};
     const int kind = in.ConsumeIntegralInRange(0, 9);
-    switch (kind) {
-    case 0:
-    case 1:
+    if (kind < 2) {
         (kind ? setup_geod : setup_geoc)(pickDatum(in), r);
-        break;
-    case 2: {
+    } else if (kind == 2) {
         const double origin[3] = {in.ConsumeFloatingPointInRange(-1.6, 1.6),
             in.ConsumeFloatingPointInRange(-3.2, 3.2), pickDouble(in)};
         setup_lsr(pickDatum(in), origin, r);
-        break;
-    }
-    case 3:
-    case 4:
-    case 5:
-    case 6:
+    } else if (kind < 7) {
         zones[kind - 3](zone, hemisphere, r);
-        break;
-    case 7:
+    } else if (kind == 7) {
         setup_gk(pickDatum(in), zone, hemisphere, r);
-        break;
-    case 8: {
+    } else if (kind == 8) {
         // An automatic zone completed from a point, as the program does.
         setup_sk42(0, hemisphere, r);
         const double point[3] = {pickDouble(in), pickDouble(in), pickDouble(in)};
@@ -74,9 +64,7 @@ void pickRefsystem(FuzzedDataProvider &in, refsystem *r)
             initialize_gk6_from_latlon(point, r);
         else
             initialize_gk6_from_xy(point, r);
-        break;
-    }
-    default: {
+    } else {
         // Any record at all: the chain must refuse what it cannot use.
         const bool wide = in.ConsumeBool();
         r->type = wide ? in.ConsumeIntegral<int32_t>() : in.ConsumeIntegralInRange(-1, 6);
@@ -88,8 +76,6 @@ void pickRefsystem(FuzzedDataProvider &in, refsystem *r)
         r->projection
             = {pickDouble(in), pickDouble(in), pickDouble(in), pickDouble(in), pickDouble(in)};
         r->axis_order = wide ? in.ConsumeIntegral<int32_t>() : in.ConsumeIntegralInRange(0, 3);
-        break;
-    }
     }
 }
 

@@ -179,8 +179,7 @@ void TestCellText::linesAsReadable()
         QString line;
         for (int i = int(random.bounded(16)); i > 0; --i)
             line += chars.at(int(random.bounded(chars.size())));
-        int fields = 0;
-        int expectedFields = 0;
+        int fields = 0, expectedFields = 0;
         const PointRow row = PointRow::fromLine(line, &fields);
         const QStringList expected = readableFields(line, &expectedFields);
         if (cells(row) != expected || fields != expectedFields)

@@ -446,9 +446,9 @@ void TestLocalSystems::concurrentWriters()
         = QStringLiteral("i=0; while [ $i -lt %1 ]; do \"$0\" --fit similarity "
                          "--from gk:sk42:7 A.txt B.txt --save %2$i --force --systems shared.json "
                          ">/dev/null 2>&1 || exit 1; i=$((i+1)); done");
-    std::vector<std::unique_ptr<QProcess>> writers;
+    QProcess writers[4];
     for (int w = 0; w < 4; ++w) {
-        QProcess &p = *writers.emplace_back(new QProcess);
+        QProcess &p = writers[w];
         p.setWorkingDirectory(tempPath());
         const QString prefix = QStringLiteral("w%1-").arg(w);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -460,17 +460,16 @@ void TestLocalSystems::concurrentWriters()
             p.start(QCoreApplication::applicationFilePath(), {QString::number(rounds)});
     }
     const auto running = [&writers] {
-        return std::any_of(writers.begin(), writers.end(), [](const std::unique_ptr<QProcess> &p) {
-            return !p->waitForFinished(0) && p->state() != QProcess::NotRunning;
-        });
+        return std::any_of(std::begin(writers), std::end(writers),
+            [](QProcess &p) { return !p.waitForFinished(0) && p.state() != QProcess::NotRunning; });
     };
     LocalSystems::Systems read;
     QString error;
     int reads = 0;
     for (; running(); ++reads, QThread::msleep(20))
         QVERIFY2(LocalSystems::read(path, &read, &error), qPrintable(error));
-    for (const std::unique_ptr<QProcess> &p : writers)
-        QCOMPARE(p->exitCode(), 0);
+    for (const QProcess &p : writers)
+        QCOMPARE(p.exitCode(), 0);
     QVERIFY(LocalSystems::read(path, &read, &error));
     QCOMPARE(read.size(), 4 * rounds);
     for (int i = 0; i < 4 * rounds; ++i)

@@ -5,6 +5,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <tuple>
+
 namespace {
 
 // Name, latitude, longitude, height ("" when none) of each point of a map file.
@@ -103,23 +105,19 @@ void TestSurveyFiles::loads_data()
     const QString reason = ": нет координат; поля разделяются «;», «,» или табуляцией\n";
     const QString blanks = "Поля, похоже, разделены пробелами: ни в одной строке нет координат. "
                            "Разделяйте поля «;», «,» или табуляцией.";
-    dataRow("header", "Имя;X;Y;H\n" + gk,
-        "Загружено строк: 1; первая строка — заголовок, пропущена", "", "Пересчитано 1 из 1 точки",
-        "«F»: первая строка — заголовок, пропущена\n", 0);
+    const QString skipped = "первая строка — заголовок, пропущена";
+    for (const char *header : {"Имя;X;Y;H", "name;lat;lon;h"})
+        dataRow(header, header + ("\n" + gk), "Загружено строк: 1; " + skipped, "",
+            "Пересчитано 1 из 1 точки", "«F»: " + skipped + "\n", 0);
     dataRow("header without height, then a row of letters", "name,x,y\nbad,x,y,z\n" + gk,
-        "Загружено строк: 2; первая строка — заголовок, пропущена", "",
-        "Пересчитано 1 из 2 точек, ошибок: 1 (строка 1)",
-        "F:2: неверная запись координат\n«F»: первая строка — заголовок, пропущена\n"
-        "пересчитано 1 из 2 точек, ошибок: 1\n",
+        "Загружено строк: 2; " + skipped, "", "Пересчитано 1 из 2 точек, ошибок: 1 (строка 1)",
+        "F:2: неверная запись координат\n«F»: " + skipped
+            + "\nпересчитано 1 из 2 точек, ошибок: 1\n",
         1);
-    dataRow("a digit in a coordinate: a row", "X1;x;y;5\n" + gk, "Загружено строк: 2", "",
-        "Пересчитано 1 из 2 точек, ошибок: 1 (строка 1)",
-        "F:1: неверная запись координат\nпересчитано 1 из 2 точек, ошибок: 1\n", 1);
-    dataRow("header of words", "name;lat;lon;h\n" + gk,
-        "Загружено строк: 1; первая строка — заголовок, пропущена", "", "Пересчитано 1 из 1 точки",
-        "«F»: первая строка — заголовок, пропущена\n", 0);
-    // A point's missing values, or a lone letter other than an axis, are no column words.
-    for (const char *first : {"P1;O;O;O", "P1;-;-;-", "P1;N/A;N/A;N/A", "P1;;;нет", "P1;x;;"})
+    // A digit in a coordinate, a point's missing values, or a lone letter other than an axis:
+    // no column words but a row.
+    for (const char *first :
+        {"X1;x;y;5", "P1;O;O;O", "P1;-;-;-", "P1;N/A;N/A;N/A", "P1;;;нет", "P1;x;;"})
         dataRow(first, first + ("\n" + gk), "Загружено строк: 2", "",
             "Пересчитано 1 из 2 точек, ошибок: 1 (строка 1)",
             "F:1: неверная запись координат\nпересчитано 1 из 2 точек, ошибок: 1\n", 1);
@@ -283,13 +281,8 @@ void TestSurveyFiles::mapFormats()
 {
     QVERIFY(QDir::setCurrent(tempPath()));
     const QByteArray row = "1;6190000;7500000;150\n";
-    const struct
-    {
-        QString args;
-        int status;
-        const char *start; // of the output
-        const char *err;
-    } cases[] = {
+    // The arguments, the exit status, the output's start and a part of the error.
+    const std::tuple<QString, int, const char *, const char *> cases[] = {
         {"--format kmz", 2, "", "--format: ожидается kml, gpx, geojson, dxf или points"},
         {"--format kml --to geod:wgs84", 2, "", "--format kml пишет точки в WGS 84: --to не нужен"},
         {"--format", 2, "", "после --format ожидается значение"},
@@ -297,12 +290,11 @@ void TestSurveyFiles::mapFormats()
         {"--format points --to geod:wgs84:deg", 0, "1; 55.832", ""},
         {"--format gpx --geoid absent.grd", 2, "", "не удалось открыть сетку геоида «absent.grd»"},
     };
-    for (const auto &c : cases) {
-        const Run run = convert(("--from gk:sk42:7 " + c.args).split(' ', Qt::SkipEmptyParts), row);
-        QCOMPARE(run.status, c.status);
-        QVERIFY2(run.out.startsWith(c.start), run.out.constData());
-        QVERIFY2(
-            QString::fromUtf8(run.err).contains(QString::fromUtf8(c.err)), run.err.constData());
+    for (const auto &[args, status, start, err] : cases) {
+        const Run run = convert(("--from gk:sk42:7 " + args).split(' ', Qt::SkipEmptyParts), row);
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.out.startsWith(start), run.out.constData());
+        QVERIFY2(QString::fromUtf8(run.err).contains(QString::fromUtf8(err)), run.err.constData());
     }
 
     TestWindow w(QStringLiteral(KELVADRA_EGM96_GRD));

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <locale.h>
+#include <tuple>
 
 using namespace kelvadra;
 
@@ -14,12 +15,7 @@ namespace {
 TEST(Angles, FixedArithmetic)
 {
     // 0.1 / kDegree and 0.1 * (1 / kDegree) differ in the last bit; tolerance 0: bit for bit.
-    const struct
-    {
-        double (*fn)(double);
-        double in, want, tol;
-        const char *why;
-    } cases[] = {
+    const std::tuple<double (*)(double), double, double, double, const char *> cases[] = {
         {rad_to_deg, 0.1, 5.729577951308232, 0, "divided by the degree"},
         {deg_to_rad, 55.75, 0.9730210579868387, 0, "times the degree"},
         {mas_to_rad, -2.30, -1.1150714665519327e-08, 0, "milliarcseconds"},
@@ -32,10 +28,10 @@ TEST(Angles, FixedArithmetic)
         {normalize_positive_longitude_deg, -725, 355, 0, "two turns west"},
         {normalize_positive_longitude_deg, 360, 0, 0, "a turn is 0"},
     };
-    for (const auto &c : cases) {
-        const double out = c.fn(c.in);
-        EXPECT_TRUE(c.tol ? std::fabs(out - c.want) <= c.tol : same_bits(&out, &c.want))
-            << c.why << ": " << c.in << " -> " << out << ", want " << c.want;
+    for (const auto &[fn, in, want, tol, why] : cases) {
+        const double out = fn(in);
+        EXPECT_TRUE(tol ? std::fabs(out - want) <= tol : same_bits(&out, &want))
+            << why << ": " << in << " -> " << out << ", want " << want;
     }
     // -1e-14 + 360 rounds to 360; beyond 1e17 a quotient by 360 loses turns.
     for (double x : {-1e-14, 720.0 - 1e-13, -8.680727225230975e17, -DBL_MAX}) {
@@ -48,12 +44,8 @@ TEST(Angles, FixedArithmetic)
 
 TEST(ParseDms, ReadingsAndFailures)
 {
-    const struct
-    {
-        const char *text;
-        double want; // NaN: refused, the output untouched
-        const char *why;
-    } cases[] = {
+    // The reading wanted; NaN: refused, the output untouched.
+    const std::tuple<const char *, double, const char *> cases[] = {
         {"55 45 30", 55 + 45.0 / 60 + 30.0 / 3600, "degrees, minutes, seconds"},
         {"  12.5 ", 12.5, "a decimal point in every locale"},
         {"-37 30.6", -(37 + 30.6 / 60), "leading minus"},
@@ -67,11 +59,11 @@ TEST(ParseDms, ReadingsAndFailures)
         {"10 -nan", kNaN, "not a number"},
         {nullptr, kNaN, "no text"},
     };
-    for (const auto &c : cases) {
+    for (const auto &[text, want, why] : cases) {
         double out = 123.25;
-        EXPECT_TRUE(parse_dms_string(c.text, &out) == !std::isnan(c.want)
-            && out == (std::isnan(c.want) ? 123.25 : c.want))
-            << c.why << ": " << (c.text ? c.text : "null") << " -> " << out;
+        EXPECT_TRUE(parse_dms_string(text, &out) == !std::isnan(want)
+            && out == (std::isnan(want) ? 123.25 : want))
+            << why << ": " << (text ? text : "null") << " -> " << out;
     }
     EXPECT_EQ(parse_dms_string("55", nullptr), 0);
 }
@@ -123,7 +115,6 @@ TEST(Refsystem, SetupAcceptanceAndReset)
     } cases[] = {
         {"invalidate", [](refsystem *r) { return invalidate_refsystem(r), 0; }, 0, 0, 0, 0, 0},
         {"geoc(1234)", [](refsystem *r) { return setup_geoc(1234, r); }, 1, 1234, -1, 0, 0},
-
         {"lsr(42)", [&](refsystem *r) { return setup_lsr(42, origin, r); }, 3, 42, -1, 0, 0},
         {"lsr(null origin)", [](refsystem *r) { return setup_lsr(42, nullptr, r); }, 0, 0, 0, 0, 0},
         {"sk42(0, 0) automatic", [](refsystem *r) { return setup_sk42(0, 0, r); }, 4, 42, 0, 0, 0},
@@ -132,7 +123,6 @@ TEST(Refsystem, SetupAcceptanceAndReset)
         {"sk42(-1u, 1)", [](refsystem *r) { return setup_sk42(~0u, 1, r); }, 0, 0, 0, 0, 0},
         {"sk95(12, 1)", [](refsystem *r) { return setup_sk95(12, 1, r); }, 4, 95, 12, 1, 0},
         {"gsk2011(7, 1)", [](refsystem *r) { return setup_gsk2011(7, 1, r); }, 5, 2011, -1, 0, 1},
-
         {"gsk2011(7, 0)", [](refsystem *r) { return setup_gsk2011(7, 0, r); }, 0, 0, 0, 0, 0},
         {"utm(37, 1)", [](refsystem *r) { return setup_utm(37, 1, r); }, 5, 84, -1, 0, 2},
         {"gk(2011, 7, 3)", [](refsystem *r) { return setup_gk(2011, 7, 3, r); }, 5, 2011, -1, 0, 1},
@@ -184,28 +174,26 @@ TEST(Refsystem, ZoneProjections)
 
 TEST(Refsystem, CheckByType)
 {
-    const struct
-    {
-        const char *what;
-        int32_t type, datum, zone, axis, usable;
-        double origin0, origin2, scale;
-    } cases[] = {
-        {"type 0", 0, 84, -1, 1, 0, 0, 0, 1},
-        {"geocentric no datum", 1, 0, -1, 0, 0, 0, 0, 0},
-        {"local latitude unset", 3, 42, -1, 0, 0, DBL_MAX, 100, 0},
-        {"local height unset", 3, 42, -1, 0, 0, 0.9, DBL_MAX, 0},
-        {"local NaN counts as set", 3, 42, -1, 0, 1, kNaN, kNaN, 0},
-        {"GK zone 60, datum 0", 4, 0, 60, 0, 1, 0, 0, 0},
-        {"GK zone 61", 4, 42, 61, 0, 0, 0, 0, 0},
-        {"projected scale NaN", 5, 84, 7, 1, 0, 0, 0, kNaN},
-        {"projected axis 0", 5, 84, -1, 0, 0, 0, 0, 1},
-        {"projected no datum", 5, 0, -1, 1, 0, 0, 0, 1},
-    };
-    for (const auto &c : cases) {
+    // Type, datum, zone, axes, usable; origin latitude and height, scale factor.
+    const std::tuple<const char *, int32_t, int32_t, int32_t, int32_t, int32_t, double, double,
+        double>
+        cases[] = {
+            {"type 0", 0, 84, -1, 1, 0, 0, 0, 1},
+            {"geocentric no datum", 1, 0, -1, 0, 0, 0, 0, 0},
+            {"local latitude unset", 3, 42, -1, 0, 0, DBL_MAX, 100, 0},
+            {"local height unset", 3, 42, -1, 0, 0, 0.9, DBL_MAX, 0},
+            {"local NaN counts as set", 3, 42, -1, 0, 1, kNaN, kNaN, 0},
+            {"GK zone 60, datum 0", 4, 0, 60, 0, 1, 0, 0, 0},
+            {"GK zone 61", 4, 42, 61, 0, 0, 0, 0, 0},
+            {"projected scale NaN", 5, 84, 7, 1, 0, 0, 0, kNaN},
+            {"projected axis 0", 5, 84, -1, 0, 0, 0, 0, 1},
+            {"projected no datum", 5, 0, -1, 1, 0, 0, 0, 1},
+        };
+    for (const auto &[what, type, datum, zone, axis, usable, origin0, origin2, scale] : cases) {
         refsystem r = garbage();
-        r.type = c.type, r.datum = c.datum, r.zone = c.zone, r.axis_order = c.axis;
-        r.origin[0] = c.origin0, r.origin[2] = c.origin2, r.projection.scale_factor = c.scale;
-        EXPECT_EQ(check_refsystem(&r), c.usable) << c.what;
+        r.type = type, r.datum = datum, r.zone = zone, r.axis_order = axis;
+        r.origin[0] = origin0, r.origin[2] = origin2, r.projection.scale_factor = scale;
+        EXPECT_EQ(check_refsystem(&r), usable) << what;
     }
 }
 

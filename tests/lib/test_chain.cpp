@@ -2,7 +2,9 @@
 #include "kelvadra_internal.h"
 #include "test_util.h"
 
+#include <array>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 using namespace kelvadra;
@@ -78,12 +80,9 @@ TEST(TransformCoords, KnownDisplacementsAndRelations)
     // The origin of make()'s local frames, (55, 37, 150) on WGS 84, as a SK-42 point.
     double origin42[3] = {55, 37, 150};
     ASSERT_EQ(convert(make(2, 84), make(2, 42), origin42, origin42), 1);
-    const struct
-    {
-        const char *why;
-        refsystem in, out;
-        double point[3], want[3], tol[3];
-    } cases[] = {
+    using Xyz = std::array<double, 3>;
+    // Why, from, to, the point, the result wanted and its tolerance on each axis.
+    const std::tuple<const char *, refsystem, refsystem, Xyz, Xyz, Xyz> cases[] = {
         {"SK-42 -> WGS 84", make(2, 42), make(2, 84), {55, 37, 0},
             {55 + 0.07 * sec, 37 - 6.64 * sec, 5.16}, {0.005 * sec, 0.005 * sec, 0.005}},
         {"WGS 84 -> SK-42", make(2, 84), make(2, 42), {55, 37, 0},
@@ -97,11 +96,11 @@ TEST(TransformCoords, KnownDisplacementsAndRelations)
         {"SK-42 zone 7 north -> south: 10 000 km more northing", make(4, 42, 7, 1),
             make(4, 42, 7, 2), {6100000, 7400000, 10}, {16100000, 7400000, 10}, {1e-3, 1e-3, 0}},
     };
-    for (const auto &c : cases) {
+    for (const auto &[why, in, out, point, want, tol] : cases) {
         double q[3];
-        ASSERT_EQ(convert(c.in, c.out, c.point, q), 1) << c.why;
+        ASSERT_EQ(convert(in, out, point.data(), q), 1) << why;
         for (int i = 0; i < 3; ++i)
-            EXPECT_NEAR(q[i], c.want[i], c.tol[i]) << c.why << ", axis " << i;
+            EXPECT_NEAR(q[i], want[i], tol[i]) << why << ", axis " << i;
     }
 }
 
@@ -130,31 +129,26 @@ TEST(TransformCoords, LongitudeBeyondATurn)
 {
     refsystem tm;
     ASSERT_EQ(setup_tm(KV_DATUM_PULKOVO42, 4.5, 0, 1, 300000, -5000000, &tm), 1);
-    const struct
-    {
-        const char *name;
-        refsystem from, to;
-    } cases[] = {
+    const std::tuple<const char *, refsystem, refsystem> cases[] = {
         {"SK-42 into its Gauss-Krueger, zone per point", make(2, 42), make(4, 42, 0, 0)},
         {"WGS 84 into SK-42 Gauss-Krueger, zone per point", make(2, 84), make(4, 42, 0, 0)},
         {"WGS 84 into UTM 31N", make(2, 84), make(6, 84, 31)},
         {"SK-42 into a Transverse Mercator", make(2, 42), tm},
         {"WGS 84 into a Transverse Mercator on SK-42", make(2, 84), tm},
     };
-    for (const auto &c : cases) {
+    for (const auto &[name, from, to] : cases) {
+        SCOPED_TRACE(name);
         const double p[3] = {55.0, 5.0, 150.0};
         double q[3], back[3];
-        ASSERT_EQ(convert(c.from, c.to, p, q), 1) << c.name;
+        ASSERT_EQ(convert(from, to, p, q), 1);
         // An automatic zone reads back from the easting's prefix, north.
-        const refsystem reader = c.to.type == KV_TYPE_GK_ZONE ? make(4, 42, 0, 1) : c.to;
-        ASSERT_EQ(convert(reader, c.from, q, back), 1) << c.name;
-        EXPECT_NEAR(back[1], 5.0, 1e-8) << c.name; // a datum round trip: 0.6 mm
+        ASSERT_EQ(convert(to.type == KV_TYPE_GK_ZONE ? make(4, 42, 0, 1) : to, from, q, back), 1);
+        EXPECT_NEAR(back[1], 5.0, 1e-8); // a datum round trip: 0.6 mm
         for (const double lon : {365.0, -355.0, 725.0, -715.0}) {
             const double given[3] = {55.0, lon, 150.0};
             double r[3];
-            ASSERT_EQ(convert(c.from, c.to, given, r), 1) << c.name << " " << lon;
-            EXPECT_TRUE(same_bits(q, r, 3))
-                << c.name << " " << lon << ": " << r[0] - q[0] << ", " << r[1] - q[1];
+            ASSERT_EQ(convert(from, to, given, r), 1) << lon;
+            EXPECT_TRUE(same_bits(q, r, 3)) << lon << ": " << r[0] - q[0] << ", " << r[1] - q[1];
         }
     }
 }
@@ -164,11 +158,7 @@ TEST(TransformCoords, LongitudeBeyondATurn)
 TEST(TransformCoords, RejectedPointsFailAndLeaveTheOutput)
 {
     const refsystem geod = make(2, 84), automatic = make(4, 42, 0, 1);
-    const struct
-    {
-        refsystem in, out;
-        double point[3];
-    } cases[] = {
+    const std::tuple<refsystem, refsystem, std::array<double, 3>> cases[] = {
         {make(4, 42, 7, 0), geod, {6100000.0, 7400000.0, 0.0}}, // the inverse needs a hemisphere
         {automatic, geod, {6100000.0, 500000.0, 0.0}},          // no zone prefix
         {automatic, geod, {6100000.0, 61500000.0, 0.0}},
@@ -176,9 +166,9 @@ TEST(TransformCoords, RejectedPointsFailAndLeaveTheOutput)
         {geod, make(4, 42, 0, 0), {55.0, kNaN, 0.0}},
         {make(3, 84), make(1, 84), {0.0, HUGE_VAL, 0.0}},
     };
-    for (const auto &c : cases) {
+    for (const auto &[from, to, point] : cases) {
         double out[3] = {-1.0, -2.0, -3.0};
-        EXPECT_EQ(convert(c.in, c.out, c.point, out), 0) << c.in.type << " -> " << c.out.type;
+        EXPECT_EQ(convert(from, to, point.data(), out), 0) << from.type << " -> " << to.type;
         EXPECT_TRUE(out[0] == -1.0 && out[1] == -2.0 && out[2] == -3.0) << "output touched";
     }
     const transform t = init(geod, geod);

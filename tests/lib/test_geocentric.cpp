@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <iomanip>
+#include <tuple>
 #include <vector>
 
 using namespace kelvadra;
@@ -68,18 +69,14 @@ TEST(Datums, ShiftBetween)
     const datum_shift p42 = fromTable(42), w84 = fromTable(84), back84 = fromTable(84, -1);
     // 2: composed through the hub, first order only, each direction on its own.
     datum_shift composed = compose_shifts(p42, back84);
-    const struct
-    {
-        int from, to, result;
-        datum_shift want;
-    } cases[] = {{84, 84, 1, identity}, {1234, 1234, 1, identity} /* equal codes need no table */,
-        {84, 9011, 1, w84}, {9011, 84, 1, back84}, {42, 84, 2, composed},
-        {84, 42, 2, compose_shifts(w84, fromTable(42, -1))}, {42, 1234, 0, kSentinel},
-        {9011, 1234, 0, kSentinel}, {0, 84, 0, kSentinel}};
-    for (const auto &c : cases) {
+    const std::tuple<int, int, int, datum_shift> cases[]
+        = {{84, 84, 1, identity}, {1234, 1234, 1, identity} /* equal codes need no table */,
+            {84, 9011, 1, w84}, {9011, 84, 1, back84}, {42, 84, 2, composed},
+            {84, 42, 2, compose_shifts(w84, fromTable(42, -1))}, {42, 1234, 0, kSentinel},
+            {9011, 1234, 0, kSentinel}, {0, 84, 0, kSentinel}};
+    for (const auto &[from, to, result, want] : cases) {
         datum_shift s = kSentinel;
-        EXPECT_TRUE(shift_between(c.from, c.to, &s) == c.result && same(s, c.want))
-            << c.from << " -> " << c.to;
+        EXPECT_TRUE(shift_between(from, to, &s) == result && same(s, want)) << from << " -> " << to;
     }
     EXPECT_TRUE(composed.wx == 0.0 && composed.dm == p42.dm + back84.dm + p42.dm * back84.dm)
         << "equal rotations cancel exactly: " << composed.wx << "; scale " << composed.dm;
@@ -103,33 +100,27 @@ TEST(Datums, ShiftBetween)
 // the result is the standard's iteration (evaluated apart) to the bit.
 TEST(Geocentric, KnownPoints)
 {
-    const struct
-    {
-        const char *what;
-        int code;
-        double x, y, z, B, L, H, tol;
-    } cases[] = {
-        {"equator", 84, 6378137, 0, 0, 0, 0, 0, 0},
-        {"antimeridian, Y = -0 stays +pi", 84, -6378137, -0.0, 0, 0, kPi, 0, 0},
-        {"Y = 0, X < 0 off the equator", 84, -3e6, 0, 4e6, kNaN, kPi, kNaN, 0},
-        {"north pole", 84, 0, 0, 6356752.314245179, kHalfPi, 0, 0, 1e-8},
-        {"centre of the Earth", 84, 0, 0, 0, 0, 0, -6378137, 0},
-        {"deep", 84, 1.5e6, 1.2e6, 1.7e6, 0.7327461789690437, 0.67474094222355263,
-            -3803514.4558085403, 0},
-        {"deep, third quadrant", 84, -2.0e6, -0.3e6, -1.1e6, -0.50602878541825469,
-            -2.992702705980296, -4071017.6967745526, 0},
-        {"deep, near the centre", 42, 0.4e6, -0.2e6, 0.3e6, 0.62863183095457309,
-            -0.46364760900080609, -5832726.8205763875, 0},
-    };
-    for (const auto &c : cases) {
-        const double xyz[3] = {c.x, c.y, c.z};
+    const std::tuple<const char *, int, double, double, double, double, double, double, double>
+        cases[] = {
+            {"equator", 84, 6378137, 0, 0, 0, 0, 0, 0},
+            {"antimeridian, Y = -0 stays +pi", 84, -6378137, -0.0, 0, 0, kPi, 0, 0},
+            {"Y = 0, X < 0 off the equator", 84, -3e6, 0, 4e6, kNaN, kPi, kNaN, 0},
+            {"north pole", 84, 0, 0, 6356752.314245179, kHalfPi, 0, 0, 1e-8},
+            {"centre of the Earth", 84, 0, 0, 0, 0, 0, -6378137, 0},
+            {"deep", 84, 1.5e6, 1.2e6, 1.7e6, 0.7327461789690437, 0.67474094222355263,
+                -3803514.4558085403, 0},
+            {"deep, third quadrant", 84, -2.0e6, -0.3e6, -1.1e6, -0.50602878541825469,
+                -2.992702705980296, -4071017.6967745526, 0},
+            {"deep, near the centre", 42, 0.4e6, -0.2e6, 0.3e6, 0.62863183095457309,
+                -0.46364760900080609, -5832726.8205763875, 0},
+        };
+    for (const auto &[what, code, x, y, z, B, L, H, tol] : cases) {
+        const double xyz[3] = {x, y, z};
         double blh[3];
-        ASSERT_EQ(geocentric_to_geodetic(byCode(c.code), xyz, blh), 1) << c.what;
-        EXPECT_TRUE((std::isnan(c.B) || std::fabs(blh[0] - c.B) <= c.tol)
-            && std::fabs(blh[1] - c.L) <= c.tol
-            && (std::isnan(c.H) || std::fabs(blh[2] - c.H) <= c.tol))
-            << c.what << std::setprecision(17) << ": " << blh[0] << ", " << blh[1] << ", "
-            << blh[2];
+        ASSERT_EQ(geocentric_to_geodetic(byCode(code), xyz, blh), 1) << what;
+        EXPECT_TRUE((std::isnan(B) || std::fabs(blh[0] - B) <= tol) && std::fabs(blh[1] - L) <= tol
+            && (std::isnan(H) || std::fabs(blh[2] - H) <= tol))
+            << what << std::setprecision(17) << ": " << blh[0] << ", " << blh[1] << ", " << blh[2];
     }
     // e2 = 1 makes 1 - e2 sin2 B vanish at the pole.
     const double pole[3] = {kHalfPi, 0, 0};

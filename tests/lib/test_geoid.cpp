@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iomanip>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -71,12 +72,8 @@ TEST(GeoidRecord, ClearingNullsAndIndices)
 
 TEST(GeoidValidity, SettingsAndCompletion)
 {
-    const struct
-    {
-        const char *why;
-        geoid_data grid;
-        int32_t settings_valid, rows, cols; // rows, cols after completion; -1: refused
-    } cases[] = {
+    // rows, cols after completion; -1: refused
+    const std::tuple<const char *, geoid_data, int32_t, int32_t, int32_t> cases[] = {
         {"2.0004 steps: a thousandth off is on", settings(50, 52.0004, 10, 13, 1, 1), 1, 3, 4},
         {"0.0011 step off its node", settings(50, 52.0011, 10, 13, 1, 1), 1, -1, -1},
         {"10 000 x 10 000: the largest", settings(0, 9999, 0, 9999, 1, 1), 1, 10000, 10000},
@@ -89,14 +86,14 @@ TEST(GeoidValidity, SettingsAndCompletion)
         {"longitude step negative", settings(50, 52, 10, 13, 1, -1), 0, -1, -1},
         {"edges reversed", settings(50, 52, 13, 10, 1, 1), 0, -1, -1},
     };
-    for (const auto &c : cases) {
-        geoid_data g = c.grid;
+    for (const auto &[why, grid, settings_valid, rows, cols] : cases) {
+        geoid_data g = grid;
         g.rows = g.cols = 7; // left over from an earlier grid
-        EXPECT_EQ(check_geoid_data_grid_settings(&g), c.settings_valid) << c.why;
+        EXPECT_EQ(check_geoid_data_grid_settings(&g), settings_valid) << why;
         const int completed = complete_geoid_data_grid(&g);
-        EXPECT_TRUE(completed == (c.rows > 0) && g.rows == c.rows && g.cols == c.cols
+        EXPECT_TRUE(completed == (rows > 0) && g.rows == rows && g.cols == cols
             && check_geoid_data_grid(&g) == completed)
-            << c.why << ": " << g.rows << " x " << g.cols;
+            << why << ": " << g.rows << " x " << g.cols;
     }
     // Allocation wants completed counts, frees the previous array; 65 536^2 wraps.
     geoid_data g = settings(50, 52, 10, 13, 1, 1), wrap = settings(0, 65535, 0, 65535, 1, 1);
@@ -117,23 +114,20 @@ TEST(GeoidInterpolation, NodesLinesCellsAndEdges)
     geoid_data g = filled(settings(40, 42, 20, 30, 0.5, 2), N); // 5 x 6
     const double up = std::nextafter(42.0, 90.0), down = std::nextafter(40.0, 0.0);
     const double east = std::nextafter(30.0, 90.0), west = std::nextafter(20.0, 0.0);
-    const struct
-    {
-        double lat, lon;
-        int inside;
-    } cases[] = {// corners, a node, on a row and a column line, inside cells
-        {40, 20, 1}, {42, 30, 1}, {41, 26, 1}, {41, 27, 1}, {41.25, 26, 1}, {41.3, 21.1, 1},
-        {40.05, 29.9, 1},
-        // each edge inside, a hair beyond it not; no wrap-around in longitude; not numbers
-        {42, 25, 1}, {up, 25, 0}, {40, 25, 1}, {down, 25, 0}, {41, 30, 1}, {41, east, 0},
-        {41, 20, 1}, {41, west, 0}, {41, 30 - 360, 0}, {41, 20 + 360, 0}, {kNaN, 25, 0},
-        {41, kInf, 0}, {41, 1e300, 0}};
-    for (const auto &c : cases) {
+    const std::tuple<double, double, int> cases[]
+        = {// corners, a node, on a row and a column line, inside cells
+            {40, 20, 1}, {42, 30, 1}, {41, 26, 1}, {41, 27, 1}, {41.25, 26, 1}, {41.3, 21.1, 1},
+            {40.05, 29.9, 1},
+            // each edge inside, a hair beyond it not; no wrap-around in longitude; not numbers
+            {42, 25, 1}, {up, 25, 0}, {40, 25, 1}, {down, 25, 0}, {41, 30, 1}, {41, east, 0},
+            {41, 20, 1}, {41, west, 0}, {41, 30 - 360, 0}, {41, 20 + 360, 0}, {kNaN, 25, 0},
+            {41, kInf, 0}, {41, 1e300, 0}};
+    for (const auto &[lat, lon, inside] : cases) {
         double out = -123.0;
-        const double want = c.inside ? N((c.lat - 40) / 0.5, (c.lon - 20) / 2) : -123.0;
-        EXPECT_TRUE(interpolate_geoid_data_value(&g, c.lat, c.lon, &out) == c.inside
+        const double want = inside ? N((lat - 40) / 0.5, (lon - 20) / 2) : -123.0;
+        EXPECT_TRUE(interpolate_geoid_data_value(&g, lat, lon, &out) == inside
             && std::fabs(out - want) <= 1e-12)
-            << std::setprecision(17) << c.lat << ", " << c.lon << ": " << out << ", want " << want;
+            << std::setprecision(17) << lat << ", " << lon << ": " << out << ", want " << want;
     }
     EXPECT_EQ(interpolate_geoid_data_value(&g, 41, 25, nullptr), 0);
     invalidate_geoid_data(&g);
@@ -168,8 +162,8 @@ TEST(GeoidHeights, OwnershipThereAndBackOrFailingUnchanged)
         3);
     // A failed set-up clears the grid part; geocentric and local Z is no height.
     geoid_transform t;
-    for (const refsystem *user : {(const refsystem *)&bad, (const refsystem *)nullptr,
-             (const refsystem *)&local, (const refsystem *)&geocentric}) {
+    const refsystem *const refused[] = {&bad, nullptr, &local, &geocentric};
+    for (const refsystem *user : refused) {
         ASSERT_EQ(initialize_geoid_transform(&wgs, &g, &t), 1);
         double p[3] = {51, 11, 100};
         EXPECT_TRUE(!initialize_geoid_transform(user, &g, &t) && !check_geoid_transform(&t)
@@ -177,35 +171,31 @@ TEST(GeoidHeights, OwnershipThereAndBackOrFailingUnchanged)
             && transform_to_geoid(p, &t) + transform_from_geoid(p, &t) == 0)
             << (user ? user->type : -1);
     }
-    const struct
-    {
-        const char *why;
-        const refsystem *user;
-        double to_tolerance, back_tolerance; // m
-    } cases[] = {
+    // m
+    const std::tuple<const char *, const refsystem *, double, double> cases[] = {
         {"WGS 84", &wgs, 0, 1e-12},
         // 1e-6 m: the series; the SK-42 shifts there and back miss by 0.2 mm.
         {"SK-42 geodetic", &sk42, 1e-6, 1e-3},
         {"SK-42 Gauss-Krüger, zone 3", &sk42_gk, 1e-6, 1e-3},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.why);
-        const refsystem geod = geodetic(c.user->datum);
+    for (const auto &[why, user, to_tolerance, back_tolerance] : cases) {
+        SCOPED_TRACE(why);
+        const refsystem geod = geodetic(user->datum);
         transform to_user, to_wgs;
         const double place[3] = {53.7, 14.2, 80};
         double p[3], in_wgs[3], N = kNaN;
-        ASSERT_EQ(initialize_transform(&geod, c.user, &to_user)
+        ASSERT_EQ(initialize_transform(&geod, user, &to_user)
                 + initialize_transform(&geod, &wgs, &to_wgs) + transform_coords(place, &to_user, p)
                 + transform_coords(place, &to_wgs, in_wgs)
-                + initialize_geoid_transform(c.user, &g, &t),
+                + initialize_geoid_transform(user, &g, &t),
             5);
         // N is taken where the point lies in WGS 84, not at its own coordinates.
         ASSERT_EQ(interpolate_geoid_data_value(&g.grid, in_wgs[0], in_wgs[1], &N), 1);
         const double original[3] = {p[0], p[1], p[2]};
         ASSERT_EQ(transform_to_geoid(p, &t), 1);
-        EXPECT_NEAR(p[2], in_wgs[2] - N, c.to_tolerance);
+        EXPECT_NEAR(p[2], in_wgs[2] - N, to_tolerance);
         ASSERT_EQ(transform_from_geoid(p, &t), 1);
-        EXPECT_NEAR(p[2], original[2], c.back_tolerance);
+        EXPECT_NEAR(p[2], original[2], back_tolerance);
         EXPECT_TRUE(p[0] == original[0] && p[1] == original[1]) << "position changed";
     }
     // Outside the grid, or not a number: both ways fail and keep the point.

@@ -5,6 +5,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -68,12 +69,7 @@ void expect_loaded(const geoid &g, bool loaded)
 TEST(LoadEgm96, FilesLoadWholeOrLeaveTheGeoidEmpty)
 {
     const std::string step = " 0.017453292519943295";
-    const struct
-    {
-        const char *why;
-        std::string text;
-        int loads;
-    } cases[] = {
+    const std::tuple<const char *, std::string, int> cases[] = {
         {"the good file", kGood, 1},
         {"blanks and tabs, text after the values, CRLF, lines after the grid",
             "0.8726646259971648 \t  0.9075712110370513\t0.17453292519943295  0.22689280275926282"
@@ -101,12 +97,12 @@ TEST(LoadEgm96, FilesLoadWholeOrLeaveTheGeoidEmpty)
         {"a long line ending the file", kHeader + kNorth + kMiddle + padded(kSouth, 100000), 0},
         {"a long header", with("\n", std::string(40000, ' ') + "\n"), 0},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.why);
+    for (const auto &[why, text, loads] : cases) {
+        SCOPED_TRACE(why);
         geoid g = leftover();
         const TempFile file;
-        EXPECT_EQ(load_EGM96(file.write(c.text).c_str(), &g, nullptr), c.loads);
-        expect_loaded(g, c.loads);
+        EXPECT_EQ(load_EGM96(file.write(text).c_str(), &g, nullptr), loads);
+        expect_loaded(g, loads);
         invalidate_geoid(&g);
     }
     geoid g = leftover();

@@ -4,6 +4,7 @@
 #include "test_util.h"
 
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 using namespace kelvadra;
@@ -68,26 +69,21 @@ TEST(PlaneKeys, ForwardInverseAndOracle)
 TEST(PlaneKeys, Refusals)
 {
     const double below = std::nextafter(1e-6, 0.0);
-    const struct
-    {
-        plane_keys k;
-        double x, h;
-        bool ok;
-    } cases[] = {{keys(0, 0, 1e-6, 0, 0, 1), 6e6, 0, true},
-        {keys(0, 0, below, 0, 0, 1), 6e6, 0, false}, {keys(0, 0, 0, -1e-6, 1, 0), 6e6, 0, true},
-        {keys(0, 0, 0, -below, 1, 0), 6e6, 0, false}, {keys(0, 0, -1, 0, 0, 1), 6e6, 0, true},
-        {keys(kNaN, 0, 1, 0, 0, 1), 6e6, 0, false}, {keys(0, 0, 1, kInf, 0, 1), 6e6, 0, false},
-        {keys(0, 0, DBL_MAX, 0, 0, 1), 6e6, 0, false}, {keys(0, 0, 1, 0, 0, 1), 6e6, kNaN, false},
-        {keys(0, 0, 1, 0, 0, 1), -kInf, 0, false}, {keys(0, 0, 1, 0, 0, 1), DBL_MAX, 0, true},
-        {keys(0, 0, 2, 0, 0, 1), DBL_MAX, 0, false}};
-    for (const auto &c : cases) {
-        const double in[3] = {c.x, 7.4e6, c.h}, untouched[3] = {1, 2, 3};
+    const std::tuple<plane_keys, double, double, bool> cases[] = {
+        {keys(0, 0, 1e-6, 0, 0, 1), 6e6, 0, true}, {keys(0, 0, below, 0, 0, 1), 6e6, 0, false},
+        {keys(0, 0, 0, -1e-6, 1, 0), 6e6, 0, true}, {keys(0, 0, 0, -below, 1, 0), 6e6, 0, false},
+        {keys(0, 0, -1, 0, 0, 1), 6e6, 0, true}, {keys(kNaN, 0, 1, 0, 0, 1), 6e6, 0, false},
+        {keys(0, 0, 1, kInf, 0, 1), 6e6, 0, false}, {keys(0, 0, DBL_MAX, 0, 0, 1), 6e6, 0, false},
+        {keys(0, 0, 1, 0, 0, 1), 6e6, kNaN, false}, {keys(0, 0, 1, 0, 0, 1), -kInf, 0, false},
+        {keys(0, 0, 1, 0, 0, 1), DBL_MAX, 0, true}, {keys(0, 0, 2, 0, 0, 1), DBL_MAX, 0, false}};
+    for (const auto &[k, x, h, ok] : cases) {
+        const double in[3] = {x, 7.4e6, h}, untouched[3] = {1, 2, 3};
         double fwd[3] = {1, 2, 3}, inv[3] = {1, 2, 3};
-        const int okF = plane_keys_forward(in, &c.k, fwd), okI = plane_keys_inverse(in, &c.k, inv);
-        const bool keysOk = c.ok || c.k.a1 == 2 || !std::isfinite(c.x * c.h);
-        EXPECT_TRUE(okF == c.ok && okI == (c.ok || c.k.a1 == 2) && check_plane_keys(&c.k) == keysOk
+        const int okF = plane_keys_forward(in, &k, fwd), okI = plane_keys_inverse(in, &k, inv);
+        const bool keysOk = ok || k.a1 == 2 || !std::isfinite(x * h);
+        EXPECT_TRUE(okF == ok && okI == (ok || k.a1 == 2) && check_plane_keys(&k) == keysOk
             && (okF || same_bits(fwd, untouched, 3)) && (okI || same_bits(inv, untouched, 3)))
-            << c.k.a1 << " " << c.k.a2 << " " << c.x << " " << c.h << ": " << okF << okI;
+            << k.a1 << " " << k.a2 << " " << x << " " << h << ": " << okF << okI;
     }
     plane_keys k = keys(0, 0, 1, 0, 0, 1), unset;
     invalidate_plane_keys(&unset);
@@ -105,34 +101,29 @@ TEST(PlaneKeys, Refusals)
 TEST(SetupTm, LimitsAndRecord)
 {
     const double msk[6] = {42, 37.98333333333, 0, 1, 2250000, -5712900.566};
-    const struct
-    {
-        int field;
-        double value;
-        bool ok;
-    } cases[] = {{0, 2011, 1}, {0, 43, 0}, {0, 0, 0}, {1, 180, 1}, {1, -180, 1},
-        {1, 180.0000001, 0}, {1, -180.0000001, 0}, {2, 89.999999, 1}, {2, -89.999999, 1},
-        {2, 90, 0}, {2, -90, 0}, {3, 0.9, 1}, {3, 1.1, 1}, {3, 0.8999999, 0}, {3, 1.1000001, 0},
-        {3, 0, 0}, {3, -1, 0}, {4, 1e8, 1}, {4, -1.0000001e8, 0}, {4, 1.0000001e8, 0}, {5, -1e8, 1},
-        {5, 1.0000001e8, 0}, {5, -1.0000001e8, 0}, {1, kNaN, 0}, {2, kInf, 0}, {3, kNaN, 0},
-        {4, -kInf, 0}, {5, kNaN, 0}};
-    for (const auto &c : cases) {
+    const std::tuple<int, double, bool> cases[] = {{0, 2011, 1}, {0, 43, 0}, {0, 0, 0}, {1, 180, 1},
+        {1, -180, 1}, {1, 180.0000001, 0}, {1, -180.0000001, 0}, {2, 89.999999, 1},
+        {2, -89.999999, 1}, {2, 90, 0}, {2, -90, 0}, {3, 0.9, 1}, {3, 1.1, 1}, {3, 0.8999999, 0},
+        {3, 1.1000001, 0}, {3, 0, 0}, {3, -1, 0}, {4, 1e8, 1}, {4, -1.0000001e8, 0},
+        {4, 1.0000001e8, 0}, {5, -1e8, 1}, {5, 1.0000001e8, 0}, {5, -1.0000001e8, 0}, {1, kNaN, 0},
+        {2, kInf, 0}, {3, kNaN, 0}, {4, -kInf, 0}, {5, kNaN, 0}};
+    for (const auto &[field, value, valid] : cases) {
         double v[6] = {msk[0], msk[1], msk[2], msk[3], msk[4], msk[5]};
-        v[c.field] = c.value;
+        v[field] = value;
         refsystem rs, before;
         setup_utm(37, 2, &rs);
         before = rs;
         const int ok = setup_tm(int(v[0]), v[1], v[2], v[3], v[4], v[5], &rs);
         const tm_projection &p = rs.projection;
-        EXPECT_TRUE(c.ok ? ok && check_refsystem(&rs) && rs.type == KV_TYPE_PROJECTED
+        EXPECT_TRUE(valid ? ok && check_refsystem(&rs) && rs.type == KV_TYPE_PROJECTED
                     && rs.datum == v[0] && rs.axis_order == KV_AXES_NORTHING_EASTING
                     && rs.hemisphere == KV_HEMISPHERE_NORTH && rs.zone == -1
                     && rs.origin[0] == DBL_MAX && p.scale_factor == v[3] && p.false_easting == v[4]
                     && p.false_northing == v[5]
                     && std::fabs(p.central_meridian - v[1] * kPi / 180) <= 1e-15
                     && std::fabs(p.origin_latitude - v[2] * kPi / 180) <= 1e-15
-                         : !ok && std::memcmp(&rs, &before, sizeof rs) == 0)
-            << "field " << c.field << " = " << c.value;
+                          : !ok && std::memcmp(&rs, &before, sizeof rs) == 0)
+            << "field " << field << " = " << value;
     }
     EXPECT_EQ(setup_tm(42, 0, 0, 1, 0, 0, nullptr), 0);
 }
@@ -142,27 +133,23 @@ TEST(SetupTm, LimitsAndRecord)
 // series agree to nanometres); across datums the datum shift's 0.1 mm.
 TEST(SetupTm, AgainstProj)
 {
-    const struct
-    {
-        int datum, from;
-        double cm, lat0, k, fe, fn;
-    } cases[] = {{42, 42, 37.98333333333, 0, 1, 2250000, -5712900.566},
-        {42, 84, 37.98333333333, 0, 1, 2250000, -5712900.566},
-        {2011, 2011, 44.55, 55.5, 0.9999, 1300000, -4511057.63},
-        {2011, 95, 44.55, 55.5, 0.9999, 1300000, -4511057.63}};
-    for (const auto &c : cases) {
+    const std::tuple<int, int, double, double, double, double, double> cases[]
+        = {{42, 42, 37.98333333333, 0, 1, 2250000, -5712900.566},
+            {42, 84, 37.98333333333, 0, 1, 2250000, -5712900.566},
+            {2011, 2011, 44.55, 55.5, 0.9999, 1300000, -4511057.63},
+            {2011, 95, 44.55, 55.5, 0.9999, 1300000, -4511057.63}};
+    for (const auto &[datum, from, cm, lat0, k, fe, fn] : cases) {
         refsystem tm, geod;
         transform t;
-        ASSERT_TRUE(setup_tm(c.datum, c.cm, c.lat0, c.k, c.fe, c.fn, &tm)
-            && setup_geod(c.from, &geod) && initialize_transform(&geod, &tm, &t));
+        ASSERT_TRUE(setup_tm(datum, cm, lat0, k, fe, fn, &tm) && setup_geod(from, &geod)
+            && initialize_transform(&geod, &tm, &t));
         const projref::Transformation proj(projref::pipeline(geod, tm));
         for (double lat = 41; lat <= 81; lat += 8) {
             for (double dl = -3; dl <= 3; dl += 1.5) {
-                double p[3] = {lat, c.cm + dl, 180.0}, q[3] = {lat, c.cm + dl, 180.0};
+                double p[3] = {lat, cm + dl, 180.0}, q[3] = {lat, cm + dl, 180.0};
                 ASSERT_TRUE(transform_coords(p, &t, p) && proj.forward(q)) << lat << ", " << dl;
-                EXPECT_LE(
-                    projref::distance_m(KV_TYPE_PROJECTED, p, q), c.datum == c.from ? 1e-6 : 1e-4)
-                    << c.datum << " from " << c.from << " at " << lat << ", " << c.cm + dl;
+                EXPECT_LE(projref::distance_m(KV_TYPE_PROJECTED, p, q), datum == from ? 1e-6 : 1e-4)
+                    << datum << " from " << from << " at " << lat << ", " << cm + dl;
             }
         }
     }

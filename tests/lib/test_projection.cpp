@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 using namespace kelvadra;
 
@@ -18,13 +19,8 @@ namespace {
 // (tolerance 0) leaves the outputs untouched.
 TEST(GkSeries, ValuesAndRefusals)
 {
-    const struct
-    {
-        bool inverse;
-        double in0, in1; // degrees forward, metres inverse
-        int zone, hemisphere;
-        double out0, out1, tol;
-    } cases[] = {
+    // degrees forward, metres inverse
+    const std::tuple<bool, double, double, int, int, double, double, double> cases[] = {
         {false, 55.0, 37.0, 0, 0, 6099167.2394585757187, 7372018.4910353746091, 1e-6},
         {false, -33.5, 151.2, 0, 2, 6290281.1756024578885, 26332725.774503002455, 1e-6},
         {false, 70.0, 44.9, 7, 1, 7780013.4628293044471, 7724999.1134194648061, 1e-6},
@@ -39,16 +35,16 @@ TEST(GkSeries, ValuesAndRefusals)
         {true, 6100000, 7400000, 7, 0, 0, 0, 0},
         {true, 6100000, 7400000, 7, 3, 0, 0, 0},
     };
-    for (const auto &c : cases) {
+    for (const auto &[inverse, in0, in1, zone, hemisphere, out0, out1, tol] : cases) {
         double o0 = 1.5, o1 = 2.5;
-        const int ok = c.inverse
-            ? gk6_inverse(c.in0, c.in1, c.zone, c.hemisphere, &o0, &o1)
-            : gk6_forward(deg_to_rad(c.in0), deg_to_rad(c.in1), c.zone, c.hemisphere, &o0, &o1);
-        const double want0 = c.tol ? c.out0 : 1.5, want1 = c.tol ? c.out1 : 2.5;
-        EXPECT_TRUE(ok == (c.tol ? 1 : 0) && std::fabs(o0 - want0) <= c.tol
-            && std::fabs(o1 - want1) <= c.tol)
-            << (c.inverse ? "inverse " : "forward ") << c.in0 << ", " << c.in1 << " in " << c.zone
-            << "/" << c.hemisphere << ": " << ok << ", " << o0 << ", " << o1;
+        const int ok = inverse
+            ? gk6_inverse(in0, in1, zone, hemisphere, &o0, &o1)
+            : gk6_forward(deg_to_rad(in0), deg_to_rad(in1), zone, hemisphere, &o0, &o1);
+        const double want0 = tol ? out0 : 1.5, want1 = tol ? out1 : 2.5;
+        EXPECT_TRUE(
+            ok == (tol ? 1 : 0) && std::fabs(o0 - want0) <= tol && std::fabs(o1 - want1) <= tol)
+            << (inverse ? "inverse " : "forward ") << in0 << ", " << in1 << " in " << zone << "/"
+            << hemisphere << ": " << ok << ", " << o0 << ", " << o1;
     }
 }
 
@@ -130,10 +126,7 @@ TEST(TransverseMercator, AgreesWithProj)
 // origin latitude, whose point of origin lies at northing 0.
 TEST(TransverseMercator, PublishedCasesAndFarPoints)
 {
-    const struct
-    {
-        double cm, k0, fe, lat, lon, easting, northing, tol;
-    } cases[] = {
+    const std::tuple<double, double, double, double, double, double, double, double> cases[] = {
         {0, 1, 0, 1, 2, 222650.796797586, 110642.229411933, 50e-9},
         {9, 0.9996, 500000, 56, 12, 687071.43910944, 6210141.32674801, 1e-6},
         {0, 1, 0, 40, 2.9, 247660.757486281, 4433559.662327165, 1e-4}, // PROJ's exact tmerc
@@ -142,17 +135,16 @@ TEST(TransverseMercator, PublishedCasesAndFarPoints)
         {0, 1, 0, 10, 35, 4083984.3018207150, 1345507.8655522387, 1e-6},
         {0, 1, 0, 90, 2.9, 0, 10001965.7292304635, 1e-6},
     };
-    for (const auto &c : cases) {
-        const TmPair s(KV_DATUM_ITRF2008, c.cm, 0, c.k0, c.fe);
-        const double g[3] = {c.lat, c.lon, 0.0}, plane[3] = {c.northing, c.easting, 0.0};
+    for (const auto &[cm, k0, fe, lat, lon, easting, northing, tol] : cases) {
+        const TmPair s(KV_DATUM_ITRF2008, cm, 0, k0, fe);
+        const double g[3] = {lat, lon, 0.0}, plane[3] = {northing, easting, 0.0};
         double q[3], r[3];
         ASSERT_TRUE(
             s.ok && transform_coords(g, &s.there, q) + transform_coords(plane, &s.back, r) == 2);
-        EXPECT_TRUE(std::fabs(q[0] - c.northing) <= c.tol && std::fabs(q[1] - c.easting) <= c.tol)
-            << c.lat << ", " << c.lon << ": " << q[0] - c.northing << ", " << q[1] - c.easting;
-        EXPECT_TRUE(
-            std::fabs(r[0] - c.lat) <= 1e-11 && (c.lat == 90 || std::fabs(r[1] - c.lon) <= 1e-11))
-            << c.lat << ", " << c.lon << ": " << r[0] - c.lat << ", " << r[1] - c.lon;
+        EXPECT_TRUE(std::fabs(q[0] - northing) <= tol && std::fabs(q[1] - easting) <= tol)
+            << lat << ", " << lon << ": " << q[0] - northing << ", " << q[1] - easting;
+        EXPECT_TRUE(std::fabs(r[0] - lat) <= 1e-11 && (lat == 90 || std::fabs(r[1] - lon) <= 1e-11))
+            << lat << ", " << lon << ": " << r[0] - lat << ", " << r[1] - lon;
     }
     const TmPair shifted(KV_DATUM_WGS84, 12, 45, 0.9996, 0);
     const double origin[3] = {45.0, 12.0, 0.0};
@@ -216,36 +208,32 @@ TEST(TransverseMercator, MeridianArcAndWesternLongitudes)
 // zone or hemisphere, or for a point not finite, the record is left as it was.
 TEST(AutomaticZone, FromLatLonAndXy)
 {
-    const struct
-    {
-        bool fromXy;
-        double p0, p1;
-        int zone, hemisphere, wantZone; // wantZone 0: refused
-        bool south;
-    } cases[] = {{false, 55, 6.0, -1, 0, 2, false}, {false, 55, 5.999999, -1, 0, 1, false},
+    // wantZone 0: refused
+    const std::tuple<bool, double, double, int, int, int, bool> cases[] = {
+        {false, 55, 6.0, -1, 0, 2, false}, {false, 55, 5.999999, -1, 0, 1, false},
         {false, 55, -0.1, -1, 0, 60, false}, {false, 55, 757.5, 0, 0, 7, false},
         {false, -0.001, 37.0, -1, 0, 7, true}, {false, 55, 50.0, 7, 2, 7, true},
         {false, kNaN, 37.0, -1, 0, 0, false}, {false, 55, kInf, -1, 0, 0, false},
         {true, 6100000, 7412345.0, 0, 1, 7, false}, {true, 6100000, 60999999.0, -1, 2, 60, true},
         {true, 6100000, 7412345.0, 8, 1, 8, false}, {true, 6100000, 999999.0, 0, 1, 0, false},
         {true, 6100000, 61000000.0, -1, 1, 0, false}, {true, 6100000, 7500000.0, -1, 0, 0, false}};
-    for (const auto &c : cases) {
+    for (const auto &[fromXy, p0, p1, zone, hemisphere, wantZone, south] : cases) {
         refsystem rs;
         std::memset(&rs, 0, sizeof rs);
         invalidate_refsystem(&rs);
-        rs.datum = 2011, rs.zone = c.zone, rs.hemisphere = c.hemisphere;
+        rs.datum = 2011, rs.zone = zone, rs.hemisphere = hemisphere;
         const refsystem before = rs;
-        const double point[3] = {c.p0, c.p1, 100.0};
-        const auto init = c.fromXy ? initialize_gk6_from_xy : initialize_gk6_from_latlon;
-        ASSERT_EQ(init(point, &rs), c.wantZone ? 1 : 0) << c.p0 << ", " << c.p1;
+        const double point[3] = {p0, p1, 100.0};
+        const auto init = fromXy ? initialize_gk6_from_xy : initialize_gk6_from_latlon;
+        ASSERT_EQ(init(point, &rs), wantZone ? 1 : 0) << p0 << ", " << p1;
         const tm_projection &p = rs.projection;
-        EXPECT_TRUE(c.wantZone ? rs.type == KV_TYPE_PROJECTED && rs.zone == (c.fromXy ? -1 : 0)
+        EXPECT_TRUE(wantZone ? rs.type == KV_TYPE_PROJECTED && rs.zone == (fromXy ? -1 : 0)
                     && rs.hemisphere == 0 && rs.axis_order == KV_AXES_NORTHING_EASTING
-                    && rs.datum == 2011 && p.false_easting == c.wantZone * 1e6 + 5e5
-                    && std::fabs(p.central_meridian - (6 * c.wantZone - 3) * kPi / 180) <= 1e-15
-                    && p.false_northing == (c.south ? 1e7 : 0.0)
-                               : std::memcmp(&rs, &before, sizeof rs) == 0)
-            << c.p0 << ", " << c.p1 << ": zone " << rs.zone << ", " << p.false_easting << ", "
+                    && rs.datum == 2011 && p.false_easting == wantZone * 1e6 + 5e5
+                    && std::fabs(p.central_meridian - (6 * wantZone - 3) * kPi / 180) <= 1e-15
+                    && p.false_northing == (south ? 1e7 : 0.0)
+                             : std::memcmp(&rs, &before, sizeof rs) == 0)
+            << p0 << ", " << p1 << ": zone " << rs.zone << ", " << p.false_easting << ", "
             << p.false_northing;
     }
     refsystem rs;
