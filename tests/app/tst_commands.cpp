@@ -305,10 +305,8 @@ void TestCommands::failures()
     QFETCH(QString, path);
     log->fileName = path;
     setRows(*panel, {"A; 1; 2; 3"});
-    QElapsedTimer clock;
-    clock.start();
+    // A device or a pipe that blocked the read would hang here: the test's own time limit fails it.
     click(&*panel, load ? "pushButtonLoad" : "pushButtonSave");
-    QVERIFY(clock.elapsed() < 2000);
     QStringList shown {load ? openDialog : saveDialog};
     if (!path.isEmpty())
         shown << (load ? "warning|Предупреждение|Ошибка при загрузке точек из файла:\n" + path
