@@ -584,8 +584,11 @@ private slots:
             zone->selectAll();
             QTest::keyClicks(zone, "7");
             const QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 5, 10e3, 0.01);
-            dialog->tableA()->setRows(rowsOf(points, false));
-            dialog->tableB()->setRows(rowsOf(points, true));
+            for (const bool b : {false, true}) {
+                window.log.fileName = tempPath(b ? "panelB.txt" : "panelA.txt");
+                PointsFile::write(window.log.fileName, rowsOf(points, b));
+                click(dialog, b ? "pushButtonLoadB" : "pushButtonLoadA");
+            }
             click(dialog, "pushButtonCalculate");
             window.log.fileName = "Из окна";
             click(dialog, "pushButtonSaveSystem");

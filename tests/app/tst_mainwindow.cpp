@@ -8,17 +8,33 @@
 
 namespace {
 
-const QString rowErrors
-    = QStringLiteral("warning|Предупреждение|При пересчете координат произошли "
-                     "ошибки\n(см. пустые строки в списке вычисленных координат)");
+// The status line, then each reason with its rows.
+const QString rowErrors = QStringLiteral(
+    "При пересчете координат произошли ошибки.\n%1.\n\n%2\n\nЭти строки в списке вычисленных "
+    "координат пусты и отмечены красным; причина — и в подсказке к имени точки.");
+
+// Clicks the cell, then types `keys` into whatever has the focus, '\t' Tab and '\n' Enter.
+void typeKeys(QTableWidget *table, int row, int column, const QString &keys)
+{
+    const QRect cell = table->visualRect(table->model()->index(row, column));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    for (const QChar ch : keys) {
+        QWidget *to = QApplication::focusWidget();
+        if (ch == '\t' || ch == '\n')
+            QTest::keyClick(to, ch == '\t' ? Qt::Key_Tab : Qt::Key_Return);
+        else
+            QTest::keyClicks(to, QString(ch));
+        QCoreApplication::processEvents(); // Enter closes the editor later
+    }
+}
 
 // Rows calculated from the left panel into the right one.
 struct Calculate
 {
     const char *name, *left, *right; // the panels, as configure() sets them
     QString rows;
-    QString expected; // a pattern of the right rows, blanks cut
-    bool warned;
+    QString expected;                  // a pattern of the right rows, blanks cut
+    QString box = {};                  // the warning's reasons; empty: no warning
     QString status = {}, reasons = {}; // the status bar and the failed rows' tips, when given
     int cursor = -1;                   // the left table's current row
 };
@@ -41,6 +57,11 @@ private slots:
     void invalidRowsAsCalculated_data();
     void invalidRowsAsCalculated();
     void undo();
+    void systemChangeClearsResults_data();
+    void systemChangeClearsResults();
+    void typingRows();
+    void closeWithUnsavedPoints_data();
+    void closeWithUnsavedPoints();
     void keys();
     void settingsRestored();
     void localSystem();
@@ -51,6 +72,12 @@ private:
     Panel *left() const { return w->left(); }
     Panel *right() const { return w->right(); }
     QStringList &shown() { return w->log.shown; }
+    void showWindow()
+    {
+        window().show();
+        QApplication::setActiveWindow(&window());
+        QVERIFY(QTest::qWaitForWindowActive(&window()));
+    }
     QString systems() const
     {
         return SystemName::format(left()->choices()) + ' ' + SystemName::format(right()->choices());
@@ -117,29 +144,29 @@ void TestMainWindow::calculate_data()
     const Calculate cases[] = {
         // Pulkovo 42 lies about 100 m off WGS 84 here: the fifth decimal tells.
         {"P1, blank height, into Pulkovo 42", "geod:wgs84", "geod:sk42:deg", p1 + QString("\nP2; ; ; "),
-         "P1;55\\.75134\\d{4};37\\.62020\\d{4};\nP2;;;", false},
-        {"P1 into geocentric fails", "geod:wgs84", "geoc:wgs84", p1 + QString("\n") + p1 + "120",
-         "P1;;;\nP1;28\\d{5}\\.\\d{3};21\\d{5}\\.\\d{3};52\\d{5}\\.\\d{3}", true},
+         "P1;55\\.75134\\d{4};37\\.62020\\d{4};\nP2;;;"},
+        {"P1 into geocentric fails", "geod:wgs84", "geoc:wgs84", p1 + QString("\n") + p1 + "120\n" + p1,
+         "P1;;;\nP1;28\\d{5}\\.\\d{3};21\\d{5}\\.\\d{3};52\\d{5}\\.\\d{3}\nP1;;;", "нет высоты, а геоцентрическим координатам она нужна: 2 (строки 1, 3)"},
         {"GSK 2011 automatic zone", "geod:wgs84", "gk:gsk2011:auto:auto", "A; 55.5; 37.5; 100\nB; 55.5; 45.5; 100",
          "A;615\\d{4}\\.\\d{3};7\\d{6}\\.\\d{3};100\\.\\d{3}\n"
-         "B;615\\d{4}\\.\\d{3};8\\d{6}\\.\\d{3};100\\.\\d{3}", false},
+         "B;615\\d{4}\\.\\d{3};8\\d{6}\\.\\d{3};100\\.\\d{3}"},
         {"SK-42 automatic zone and hemisphere", "geod:wgs84", "gk:sk42:auto:auto", "A; 55; 37; 0",
-         "A;6\\d{6}\\.\\d{3};7\\d{6}\\.\\d{3};-5\\.\\d{3}", false},
+         "A;6\\d{6}\\.\\d{3};7\\d{6}\\.\\d{3};-5\\.\\d{3}"},
         // Texts that would read as numbers but denote no point fail.
         {"75 minutes, latitude 95", "geod:wgs84", "geod:wgs84:deg", "M; 55 75 0; 37; 0\nL; 95; 37; 0\nOK; 55; 37; \n; ; ; ",
-         "M;;;\nL;;;\nOK;55\\.0+;37\\.0+;\n;;;", true, "Пересчитано 1 из 3 точек, ошибок: 2 (строки 1, 2)",
+         "M;;;\nL;;;\nOK;55\\.0+;37\\.0+;\n;;;", "минуты или секунды не меньше 60: 1 (строка 1)\nширота больше 90°: 1 (строка 2)", "Пересчитано 1 из 3 точек, ошибок: 2 (строки 1, 2)",
          "минуты или секунды не меньше 60|широта больше 90°||"},
         {"easting without its zone", "gk:sk42:7", "geod:wgs84:deg", "Y; 6175000; 500000; 0", "Y;;;",
-         true, "Пересчитано 0 из 1 точки, ошибок: 1 (строка 1)",
+         "номер зоны в ординате не совпадает с зоной 7: 1 (строка 1)", "Пересчитано 0 из 1 точки, ошибок: 1 (строка 1)",
          "номер зоны в ординате не совпадает с зоной 7"},
         {"far from the fixed zone", "geod:wgs84", "gk:gsk2011:7:auto", "F; 55; 47; 0\nG; 55; 44; 0",
-         "F;;;\nG;61\\d{5}\\.\\d{3};7\\d{6}\\.\\d{3};0\\.\\d{3}", true,
-         "Пересчитано 1 из 2 точек, ошибок: 1 (строка 1)", "точка дальше 6° от осевого меридиана зоны|"},
+         "F;;;\nG;61\\d{5}\\.\\d{3};7\\d{6}\\.\\d{3};0\\.\\d{3}",
+         "точка дальше 6° от осевого меридиана зоны: 1 (строка 1)", "Пересчитано 1 из 2 точек, ошибок: 1 (строка 1)", "точка дальше 6° от осевого меридиана зоны|"},
 // An empty tail goes first when the cursor is in it; above the cursor, it comes out empty.
         {"empty tail with the cursor", "geod:wgs84", "geod:wgs84:deg", "A; 10; 20; 0\nB; 11; 21; 0\n\n",
-         "A;10\\.0+;20\\.0+;0\\.000\nB;11\\.0+;21\\.0+;0\\.000", false, "", "", 3},
+         "A;10\\.0+;20\\.0+;0\\.000\nB;11\\.0+;21\\.0+;0\\.000", "", "", "", 3},
         {"empty row above the cursor", "geod:wgs84", "geod:wgs84:deg", "A; 10; 20; 0\n",
-         "A;10\\.0+;20\\.0+;0\\.000\n;;;", false, "", "", 0},
+         "A;10\\.0+;20\\.0+;0\\.000\n;;;", "", "", "", 0},
     };
     // clang-format on
     caseRows(cases);
@@ -153,11 +180,14 @@ void TestMainWindow::calculate()
     configure(right(), QString::fromUtf8(c.right));
     setRows(*left(), c.rows.split(QLatin1Char('\n')));
     left()->table()->setCurrentCell(c.cursor, 1);
-    const QList<int> cursors = cursorsWhile(right()->table(), [this] { w->run(); });
+    QStringList boxes;
+    const QList<int> cursors = cursorsWhile(
+        right()->table(), [&] { boxes = answerBoxes(w->log, "OK", [this] { w->run(); }); });
     QVERIFY(!cursors.isEmpty());
     QCOMPARE(cursors.count(int(Qt::WaitCursor)), cursors.size());
     QVERIFY(!QGuiApplication::overrideCursor());
-    QCOMPARE(shown(), c.warned ? QStringList {rowErrors} : QStringList());
+    const QString status = window().statusBar()->currentMessage();
+    QCOMPARE(boxes, c.box.isEmpty() ? QStringList() : QStringList {rowErrors.arg(status, c.box)});
     QCOMPARE(right()->table()->rowCount(), left()->table()->rowCount());
     const QString got = tableCells(*right()).join('\n').replace('|', ';');
     QVERIFY2(
@@ -167,7 +197,7 @@ void TestMainWindow::calculate()
     for (int r = 0; r < right()->table()->rowCount() && !c.status.isEmpty(); ++r)
         tips << right()->table()->item(r, 0)->toolTip();
     QCOMPARE(tips.join('|'), c.reasons);
-    QVERIFY(c.status.isEmpty() || window().statusBar()->currentMessage() == c.status);
+    QVERIFY(c.status.isEmpty() || status == c.status);
 }
 
 void TestMainWindow::invalidRowsAsCalculated_data()
@@ -234,12 +264,99 @@ void TestMainWindow::undo()
     QVERIFY(undone(right(), "Отменено: очистка", [&] { click(right(), "pushButtonClear"); }));
 }
 
+void TestMainWindow::systemChangeClearsResults_data()
+{
+    addColumns<QString, int>("control", "key");
+    dataRow("type", QString("comboBoxType"), int(Qt::Key_Down));
+    dataRow("datum", QString("comboBoxDatum"), int(Qt::Key_Down));
+    dataRow("geoid", QString("comboBoxGeoid"), int(Qt::Key_Down));
+    dataRow("automatic zone", QString("checkBoxAutoZone"), int(Qt::Key_Space));
+    dataRow("hemisphere", QString("radioButtonSouthern"), int(Qt::Key_Space));
+}
+
+// Results never stand under another system: cleared, and back with their system by Ctrl+Z
+// (twice: they are results again); points typed stay whatever the system.
+void TestMainWindow::systemChangeClearsResults()
+{
+    QFETCH(QString, control);
+    QFETCH(int, key);
+    showWindow();
+    configure(right(), "gk:sk42:auto");
+    typeKeys(left()->table(), 0, 0, "A\t55\t37\t0\n");
+    w->run();
+    const QStringList results = tableCells(*right());
+    const QString before = systems();
+    auto *widget = child<QWidget>(right(), qPrintable(control));
+    for (int round = 0; round < 2; ++round) {
+        QTest::keyClick(widget, Qt::Key(key));
+        QVERIFY(systems() != before);
+        QCOMPARE(tableCells(*right()), QStringList {"|||"});
+        QCOMPARE(tableCells(*left()), QStringList {"A|55|37|0"});
+        QTest::keyClick(right()->table(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(tableCells(*right()), results);
+        QCOMPARE(systems(), before);
+    }
+    typeKeys(right()->table(), 0, 3, "1\n");
+    QTest::keyClick(widget, Qt::Key(key));
+    QCOMPARE(tableCells(*right()).first(), results.first().section('|', 0, 2) + "|1");
+}
+
+// Tab and Enter after a row's last cell go to the next row's name, a new row at the end;
+// inside a row, Enter stays in its cell.
+void TestMainWindow::typingRows()
+{
+    showWindow();
+    PointTable *table = left()->table();
+    typeKeys(table, 0, 0, "A\t55\t37\t0\tB\t56\t38\t1\n\t\t\t\n");
+    QCOMPARE(tableCells(*left()), (QStringList {"A|55|37|0", "B|56|38|1", "|||", "|||"}));
+    QCOMPARE(QPoint(table->currentRow(), table->currentColumn()), QPoint(3, 0));
+    typeKeys(table, 0, 1, "54\n");
+    QCOMPARE(tableCells(*left()).first(), "A|54|37|0");
+    QCOMPARE(QPoint(table->currentRow(), table->currentColumn()), QPoint(0, 1));
+}
+
+void TestMainWindow::closeWithUnsavedPoints_data()
+{
+    addColumns<QString, QString, bool>("answer", "saveAs", "closed");
+    dataRow("Отмена", QString("Отмена"), QString("closed.txt"), false);
+    dataRow("Сохранить", QString("Сохранить"), QString("closed.txt"), true);
+    dataRow("Сохранить, no name given", QString("Сохранить"), QString(), false);
+    dataRow("Не сохранять", QString("Не сохранять"), QString("closed.txt"), true);
+}
+
+// Points typed and not saved are asked about at closing; the right panel's results are not.
+void TestMainWindow::closeWithUnsavedPoints()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, saveAs);
+    QFETCH(bool, closed);
+    showWindow();
+    const QString file = tempPath("closed.txt");
+    QFile::remove(file);
+    typeKeys(left()->table(), 0, 0, "A\t55\t37\t0\n");
+    w->run();
+    w->log.fileName = saveAs.isEmpty() ? QString() : tempPath(saveAs);
+    bool closedNow = false;
+    QStringList boxes = answerBoxes(w->log, answer, [&] { closedNow = window().close(); });
+    QCOMPARE(boxes,
+        QStringList {"Точки, введенные или вставленные в левый список, не "
+                     "сохранены.\nСохранить их в файл?"});
+    QCOMPARE(closedNow, closed);
+    QCOMPARE(readFile(file), answer == "Сохранить" && closed ? "A; 55; 37; 0\n" : "<missing>");
+    if (closed)
+        return;
+    // Loaded since: nothing to ask.
+    QVERIFY(writeFile(file, "B; 1; 2; 3\n"));
+    w->log.fileName = file;
+    click(left(), "pushButtonLoad");
+    boxes = answerBoxes(w->log, answer, [&] { closedNow = window().close(); });
+    QVERIFY(boxes.isEmpty() && closedNow);
+}
+
 // F9, Ctrl+Enter (also while typing), Ctrl+S, Ctrl+O, Ctrl+Tab and Ctrl+Shift+U.
 void TestMainWindow::keys()
 {
-    window().show();
-    QApplication::setActiveWindow(&window());
-    QVERIFY(QTest::qWaitForWindowActive(&window()));
+    showWindow();
     configure(right(), "gk:sk42:auto");
     for (const char *keys : {"F9", "Ctrl+Return", "Ctrl+Enter"}) {
         right()->table()->clearRows();

@@ -21,10 +21,15 @@ struct DialogLog
     QStringList shown;
     bool yes = true; // the answer to confirmations
     bool no = false; // with yes false: "Не сохранять" to unsaved changes, else "Отмена"
-    QString fileName;    // the answer to file dialogs and text questions; empty cancels
-    QString filter;      // the name filter chosen in a save dialog; empty: the first
-    QStringList folders; // the starting folder of each file dialog
+    QString fileName;       // the answer to file dialogs and text questions; empty cancels
+    QString filter;         // the name filter chosen in a save dialog; empty: the first
+    QStringList folders;    // the starting folder of each file dialog
+    bool realBoxes = false; // message boxes shown for real (answerBoxes)
 };
+
+// Runs `step` with the message boxes shown; from a timer each one's text is
+// recorded ("|busy" added under the wait cursor) and its button `answer` clicked, or Esc.
+QStringList answerBoxes(DialogLog &log, const QString &answer, const std::function<void()> &step);
 
 // Clicks the named push button among the children of `parent`.
 void click(const QObject *parent, const char *button);
