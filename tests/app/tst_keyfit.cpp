@@ -1,9 +1,8 @@
 // Keys from common points: the fit against an independent solution, the checks without each point
-// against a re-fit, flags, doubts, refusals, --fit, dialog.
+// against a re-fit, flags, doubts, refusals, --fit.
 #include "Calculation.h"
 #include "CellText.h"
 #include "KeyFit.h"
-#include "KeyFitDialog.h"
 #include "KeyFitReport.h"
 #include "PointsFile.h"
 #include "SystemName.h"
@@ -566,38 +565,6 @@ private slots:
         QCOMPARE(LocalSystems::find(after, "Новая") != nullptr, saved);
         if (!saved)
             QCOMPARE(readFile(systems), before);
-    }
-
-    // "Ключи…" of a panel opens the dialog; a system saved there joins both panels' lists.
-    void fromPanel()
-    {
-        QFile::remove(LocalSystems::defaultPath());
-        TestWindow window(tempPath("no.grd"));
-        bool opened = false;
-        QTimer::singleShot(0, [&] {
-            auto *dialog = qobject_cast<KeyFitDialog *>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            opened = true;
-            // The left panel holds no plane system: zone 7 is chosen in the dialog.
-            auto *zone = child<QSpinBox>(dialog, "spinBoxZone");
-            zone->selectAll();
-            QTest::keyClicks(zone, "7");
-            const QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 5, 10e3, 0.01);
-            for (const bool b : {false, true}) {
-                window.log.fileName = tempPath(b ? "panelB.txt" : "panelA.txt");
-                PointsFile::write(window.log.fileName, rowsOf(points, b));
-                click(dialog, b ? "pushButtonLoadB" : "pushButtonLoadA");
-            }
-            click(dialog, "pushButtonCalculate");
-            window.log.fileName = "Из окна";
-            click(dialog, "pushButtonSaveSystem");
-            QTest::keyClick(dialog, Qt::Key_Escape);
-        });
-        child<QPushButton>(window.right(), "pushButtonFitKeys")->click();
-        QVERIFY(opened);
-        for (Panel *panel : {window.left(), window.right()})
-            QVERIFY(child<QComboBox>(panel, "comboBoxLocalSystem")->findText("Из окна") >= 0);
     }
 };
 
