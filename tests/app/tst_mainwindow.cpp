@@ -13,21 +13,6 @@ const QString rowErrors = QStringLiteral(
     "При пересчете координат произошли ошибки.\n%1.\n\n%2\n\nЭти строки в списке вычисленных "
     "координат пусты и отмечены красным; причина — и в подсказке к имени точки.");
 
-// Clicks the cell, then types `keys` into whatever has the focus, '\t' Tab and '\n' Enter.
-void typeKeys(QTableWidget *table, int row, int column, const QString &keys)
-{
-    const QRect cell = table->visualRect(table->model()->index(row, column));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
-    for (const QChar ch : keys) {
-        QWidget *to = QApplication::focusWidget();
-        if (ch == '\t' || ch == '\n')
-            QTest::keyClick(to, ch == '\t' ? Qt::Key_Tab : Qt::Key_Return);
-        else
-            QTest::keyClicks(to, QString(ch));
-        QCoreApplication::processEvents(); // Enter closes the editor later
-    }
-}
-
 // Rows calculated from the left panel into the right one.
 struct Calculate
 {
@@ -59,7 +44,6 @@ private slots:
     void undo();
     void systemChangeClearsResults_data();
     void systemChangeClearsResults();
-    void typingRows();
     void closeWithUnsavedPoints_data();
     void closeWithUnsavedPoints();
     void keys();
@@ -299,20 +283,6 @@ void TestMainWindow::systemChangeClearsResults()
     QCOMPARE(tableCells(*right()).first(), results.first().section('|', 0, 2) + "|1");
 }
 
-// Tab and Enter after a row's last cell go to the next row's name, a new row at the end;
-// inside a row, Enter stays in its cell.
-void TestMainWindow::typingRows()
-{
-    showWindow();
-    PointTable *table = left()->table();
-    typeKeys(table, 0, 0, "A\t55\t37\t0\tB\t56\t38\t1\n\t\t\t\n");
-    QCOMPARE(tableCells(*left()), (QStringList {"A|55|37|0", "B|56|38|1", "|||", "|||"}));
-    QCOMPARE(QPoint(table->currentRow(), table->currentColumn()), QPoint(3, 0));
-    typeKeys(table, 0, 1, "54\n");
-    QCOMPARE(tableCells(*left()).first(), "A|54|37|0");
-    QCOMPARE(QPoint(table->currentRow(), table->currentColumn()), QPoint(0, 1));
-}
-
 void TestMainWindow::closeWithUnsavedPoints_data()
 {
     addColumns<QString, QString, bool>("answer", "saveAs", "closed");
@@ -351,10 +321,19 @@ void TestMainWindow::closeWithUnsavedPoints()
     QVERIFY(boxes.isEmpty() && closedNow);
 }
 
-// F9, Ctrl+Enter (also while typing), Ctrl+S, Ctrl+O, Ctrl+Tab and Ctrl+Shift+U.
+// Tab and Enter after a row's last cell go to the next row's name, a new row at the end; inside a
+// row, Enter stays in its cell. F9, Ctrl+Enter (also while typing), Ctrl+S, Ctrl+O, Ctrl+Tab and
+// Ctrl+Shift+U.
 void TestMainWindow::keys()
 {
     showWindow();
+    PointTable *table = left()->table();
+    typeKeys(table, 0, 0, "A\t55\t37\t0\tB\t56\t38\t1\n\t\t\t\n");
+    QCOMPARE(tableCells(*left()), (QStringList {"A|55|37|0", "B|56|38|1", "|||", "|||"}));
+    QCOMPARE(QPoint(table->currentRow(), table->currentColumn()), QPoint(3, 0));
+    typeKeys(table, 0, 1, "54\n");
+    QCOMPARE(tableCells(*left()).first(), "A|54|37|0");
+    QCOMPARE(QPoint(table->currentRow(), table->currentColumn()), QPoint(0, 1));
     configure(right(), "gk:sk42:auto");
     for (const char *keys : {"F9", "Ctrl+Return", "Ctrl+Enter"}) {
         right()->table()->clearRows();

@@ -99,6 +99,23 @@ void click(const QObject *parent, const char *button)
     QTest::mouseClick(child<QPushButton>(parent, button), Qt::LeftButton);
 }
 
+void typeKeys(QTableWidget *table, int row, int column, const QString &keys)
+{
+    QApplication::setActiveWindow(table->window()); // the keys go where the focus is
+    if (!QTest::qWaitForWindowActive(table->window()))
+        qFatal("the table's window is not active");
+    const QRect cell = table->visualRect(table->model()->index(row, column));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    for (const QChar ch : keys) {
+        QWidget *to = QApplication::focusWidget();
+        if (ch == '\t' || ch == '\n')
+            QTest::keyClick(to, ch == '\t' ? Qt::Key_Tab : Qt::Key_Return);
+        else
+            QTest::keyClicks(to, QString(ch));
+        QCoreApplication::processEvents(); // Enter closes the editor later
+    }
+}
+
 QStringList tableCells(const Panel &panel)
 {
     const PointTable *t = panel.table();

@@ -33,6 +33,8 @@ QStringList answerBoxes(DialogLog &log, const QString &answer, const std::functi
 
 // Clicks the named push button among the children of `parent`.
 void click(const QObject *parent, const char *button);
+// Clicks the table's cell, then types `keys` into whatever has the focus, '\t' Tab and '\n' Enter.
+void typeKeys(QTableWidget *table, int row, int column, const QString &keys);
 
 // A main window reading the geoid grid at `grid`, its dialogs answered by `log`.
 struct TestWindow
