@@ -37,20 +37,16 @@ PointTable::PointTable(QWidget *parent)
     : QTableWidget(parent)
 {
     setItemDelegate(new CoordinateDelegate(this));
-    // A paste or a cut is one step of undo, like the commands that replace rows.
-    auto *clipboard = new TableClipboard(this);
-    connect(clipboard, &TableClipboard::aboutToChange, this,
-        [this](const QString &what) { rememberForUndo(what); });
-    // A paste or a cut changes the cells with the model's signals blocked.
-    connect(clipboard, &TableClipboard::aboutToChange, this, [this] {
-        results = false;
-        edited = true;
-    });
+    // A paste or a cut is one step of undo, like the commands that replace rows; it fills the
+    // cells with the model's signals blocked, so it is told as typing here.
+    connect(new TableClipboard(this), &TableClipboard::aboutToChange, this,
+        [this](const QString &what) {
+            rememberForUndo(what);
+            markTyped();
+        });
     connect(this, &QTableWidget::itemChanged, this, [this] {
-        if (filling)
-            return;
-        results = false;
-        edited = true;
+        if (!filling)
+            markTyped();
     });
     WindowSize::keepColumnsFitted(this);
 }
@@ -115,6 +111,13 @@ void PointTable::setResults(const PointRows &list)
 {
     setRows(list);
     results = true;
+    edited = false; // what was typed here is Ctrl+Z away, not in the table
+}
+
+void PointTable::markTyped()
+{
+    results = false;
+    edited = true;
 }
 
 void PointTable::clearRows()
@@ -167,6 +170,7 @@ void PointTable::rememberForUndo(const QString &what, std::function<bool()> rest
     undoRows = rows();
     undoWhat = what;
     undoResults = results;
+    undoEdited = edited;
     undoRestore = std::move(restore);
     canUndo = true;
 }
@@ -188,6 +192,7 @@ void PointTable::undo()
     }
     setRows(undoRows);
     results = undoResults;
+    edited = undoEdited;
     undoRows.clear();
     emit signalStatus(panelTr("Отменено: %1").arg(undoWhat));
 }

@@ -84,6 +84,7 @@ private:
     void findInvalidRows();
     void deleteInvalidRows();
     void deleteEmptyRows();
+    void markTyped();
     bool atRowEnd() const;
     // The name cell of the row below, added when the cursor is in the last.
     QModelIndex nextRowName();
@@ -93,6 +94,7 @@ private:
     PointRows undoRows;
     QString undoWhat;
     bool undoResults = false;
+    bool undoEdited = false;
     std::function<bool()> undoRestore;
     bool results = false; // the rows are a calculation's, untouched since
     bool edited = false;  // typed or pasted since the last load or save
