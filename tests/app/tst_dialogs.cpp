@@ -173,9 +173,7 @@ void TestDialogs::editorFields_data()
 
 void TestDialogs::editorFields()
 {
-    QFETCH(QString, field);
-    QFETCH(QString, text);
-    QFETCH(QString, saved);
+    const auto [field, text, saved] = fetch<QString, QString, QString>("field", "text", "saved");
     LocalSystemsDialog dialog({}, QString(), path);
     dialog.show();
     // A new system: Pulkovo 42, scale 1, origin latitude 0; the meridian asked for in words.

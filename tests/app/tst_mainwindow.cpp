@@ -91,9 +91,7 @@ void TestMainWindow::geoidAtStartUp_data()
 
 void TestMainWindow::geoidAtStartUp()
 {
-    QFETCH(QString, file);
-    QFETCH(bool, loaded);
-    QFETCH(bool, warned);
+    const auto [file, loaded, warned] = fetch<QString, bool, bool>("file", "loaded", "warned");
     shown().clear();
     w->open(tempPath(file));
     const QString warning = "warning|Предупреждение|Ошибка при загрузке геоида из файла:\n";
@@ -205,10 +203,8 @@ void TestMainWindow::invalidRowsAsCalculated_data()
 // fails is one the conversion refuses, under a reason of its own.
 void TestMainWindow::invalidRowsAsCalculated()
 {
-    QFETCH(QString, from);
-    QFETCH(QString, to);
-    QFETCH(QString, row);
-    QFETCH(bool, written);
+    const auto [from, to, row, written]
+        = fetch<QString, QString, QString, bool>("from", "to", "row", "written");
     configure(left(), from);
     configure(right(), to);
     setRows(*left(), {row});
@@ -260,8 +256,7 @@ void TestMainWindow::systemChangeClearsResults_data()
 // (twice: they are results again); points typed stay whatever the system.
 void TestMainWindow::systemChangeClearsResults()
 {
-    QFETCH(QString, control);
-    QFETCH(int, key);
+    const auto [control, key] = fetch<QString, int>("control", "key");
     showWindow();
     configure(right(), "gk:sk42:auto");
     typeKeys(left()->table(), 0, 0, "A\t55\t37\t0\n");
@@ -295,9 +290,8 @@ void TestMainWindow::closeWithUnsavedPoints_data()
 // Points typed and not saved are asked about at closing; the right panel's results are not.
 void TestMainWindow::closeWithUnsavedPoints()
 {
-    QFETCH(QString, answer);
-    QFETCH(QString, saveAs);
-    QFETCH(bool, closed);
+    const auto [answer, saveAs, closed]
+        = fetch<QString, QString, bool>("answer", "saveAs", "closed");
     showWindow();
     const QString file = tempPath("closed.txt");
     QFile::remove(file);

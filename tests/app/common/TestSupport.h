@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <optional>
+#include <tuple>
 
 // While alive, answers every dialog and records it as "kind|title|text",
 // with "|busy" added if the wait cursor is still up: a box must show the arrow.
@@ -62,6 +63,12 @@ template <class... Values> void dataRow(const char *name, const Values &...value
 template <class... Types, class... Names> void addColumns(const Names &...names)
 {
     (QTest::addColumn<Types>(names), ...);
+}
+
+// The current row's values in the columns `names`, of these types in order.
+template <class... Types, class... Names> std::tuple<Types...> fetch(const Names &...names)
+{
+    return {*static_cast<Types *>(QTest::qData(names, qMetaTypeId<Types>()))...};
 }
 
 // Each case, a Q_DECLARE_METATYPE struct, as the column "c" of a row named by its `name`.
