@@ -22,7 +22,7 @@ bool answered(const Request &request, Answer *answer)
     if (!answerer)
         return false;
     *answer = answerer(request);
-    return true;
+    return !answer->shown;
 }
 } // namespace
 

@@ -36,6 +36,7 @@ struct Answer
     QString fileName; // OpenFile, SaveFile, Text (the text typed): empty when cancelled
     QString filter;   // SaveFile: the name filter chosen; empty: the first
     bool no = false; // SaveChanges: "Не сохранять" (yes: "Сохранить"; neither: "Отмена")
+    bool shown = false; // the real dialog is shown after all, and answers
 };
 
 // Replaces the real dialogs by `answerer` (tests); an empty function restores them.

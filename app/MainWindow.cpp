@@ -8,6 +8,7 @@
 #include "LocalSystemsDialog.h"
 #include "MapExport.h"
 #include "Panel.h"
+#include "Plural.h"
 #include "PointTable.h"
 #include "Settings.h"
 #include "WaitCursor.h"
@@ -15,6 +16,7 @@
 #include "WindowSize.h"
 #include "ui_MainWindow.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -26,6 +28,35 @@ QString &geoidFilePathOverride()
 {
     static QString path;
     return path;
+}
+
+// Each reason of the failed rows, as many as it failed and which (the first ten).
+QString failureReasons(const PointRows &rows)
+{
+    QStringList reasons;
+    QVector<QVector<qint64>> listed;
+    QVector<qint64> counts;
+    for (int r = 0; r < rows.size(); ++r) {
+        if (rows.at(r).outcome != PointRow::Outcome::Failed)
+            continue;
+        int i = reasons.indexOf(rows.at(r).reason);
+        if (i < 0) {
+            i = reasons.size();
+            reasons << rows.at(r).reason;
+            listed.append(QVector<qint64>());
+            counts.append(0);
+        }
+        if (listed[i].size() < Calculation::Tally::listed)
+            listed[i].append(r + 1);
+        ++counts[i];
+    }
+    QStringList lines;
+    for (int i = 0; i < reasons.size(); ++i)
+        lines << QStringLiteral("%1: %2 (%3)")
+                     .arg(reasons.at(i))
+                     .arg(counts.at(i))
+                     .arg(Plural::rows(listed.at(i), counts.at(i)));
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -337,11 +368,37 @@ void MainWindow::slotCalculate(bool fromLeft)
     WaitCursor wait;
     const Calculation::Result result = calculator.run(source->table()->rows());
     target->table()->rememberForUndo(tr("пересчет"));
-    target->table()->setRows(result.rows);
+    target->setResults(result.rows);
     wait.release();
     showStatus(result.summary());
     if (result.errors())
         Dialogs::warning(tr("Предупреждение"),
-            tr("При пересчете координат произошли ошибки\n"
-               "(см. пустые строки в списке вычисленных координат)"));
+            tr("При пересчете координат произошли ошибки.\n%1.\n\n%2\n\n"
+               "Эти строки в списке вычисленных координат пусты и отмечены красным; "
+               "причина — и в подсказке к имени точки.")
+                .arg(result.summary(), failureReasons(result.rows)));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Points typed or pasted are nowhere else: they are not dropped without a word.
+    for (Panel *panel : {leftPanel, rightPanel}) {
+        if (!panel->table()->hasUnsavedInput())
+            continue;
+        const QString text = panel == leftPanel
+            ? tr("Точки, введенные или вставленные в левый список, не сохранены.")
+            : tr("Точки, введенные или вставленные в правый список, не сохранены.");
+        switch (Dialogs::askSaveChanges(this, tr("Выход"), text + tr("\nСохранить их в файл?"))) {
+        case Dialogs::Changes::Save:
+            if (panel->save())
+                break;
+            [[fallthrough]];
+        case Dialogs::Changes::Keep:
+            event->ignore();
+            return;
+        case Dialogs::Changes::Discard:
+            break;
+        }
+    }
+    event->accept();
 }

@@ -49,6 +49,10 @@ public slots:
     // A line in the status bar: what the last command did.
     void showStatus(const QString &text);
 
+protected:
+    // Asks about points typed or pasted and not saved; "Отмена" keeps the window.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     bool loadGeoid();
     void loadLocalSystems();

@@ -65,6 +65,18 @@ Panel::Panel(bool left, QWidget *parent)
         ui->pushButtonLocalSystems, &QPushButton::clicked, this, &Panel::signalEditLocalSystems);
     connect(ui->pushButtonFitKeys, &QPushButton::clicked, this, &Panel::signalFitKeys);
     connect(ui->tableWidgetPoints, &PointTable::signalStatus, this, &Panel::signalStatus);
+    // After the controls' own reactions, which may change further controls.
+    for (QComboBox *combo :
+        {ui->comboBoxType, ui->comboBoxDatum, ui->comboBoxGeoid, ui->comboBoxLocalSystem})
+        connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &Panel::slotSystemChanged);
+    connect(ui->spinBoxZone, QOverload<int>::of(&QSpinBox::valueChanged), this,
+        &Panel::slotSystemChanged);
+    for (QCheckBox *box : {ui->checkBoxAutoZone, ui->checkBoxAutoHemisphere})
+        connect(box, &QCheckBox::stateChanged, this, &Panel::slotSystemChanged);
+    for (QRadioButton *button :
+        {ui->radioButtonNorthern, ui->radioButtonDegrees, ui->radioButtonUnsignedLongitude})
+        connect(button, &QRadioButton::toggled, this, &Panel::slotSystemChanged);
 }
 
 Panel::~Panel()
@@ -164,10 +176,15 @@ void Panel::setLocalSystems(const LocalSystems::Systems *systems)
     localSystems = systems;
     QComboBox *combo = ui->comboBoxLocalSystem;
     const QString current = combo->currentText();
-    combo->clear();
-    for (const LocalSystems::System &system : *systems)
-        combo->addItem(system.name);
-    combo->setCurrentIndex(std::max(0, combo->findText(current)));
+    {
+        // The list refilled is no change of system unless its name is gone.
+        const QSignalBlocker blocker(combo);
+        combo->clear();
+        for (const LocalSystems::System &system : *systems)
+            combo->addItem(system.name);
+        combo->setCurrentIndex(std::max(0, combo->findText(current)));
+    }
+    slotSystemChanged();
 }
 
 void Panel::setChoices(const SystemName::Choices &c)
@@ -379,6 +396,27 @@ void Panel::updateHeaders()
     ui->tableWidgetPoints->setHorizontalHeaderLabels(labels);
 }
 
+void Panel::setResults(const PointRows &rows)
+{
+    resultSystem = choices();
+    ui->tableWidgetPoints->setResults(rows);
+}
+
+void Panel::slotSystemChanged()
+{
+    PointTable *table = ui->tableWidgetPoints;
+    if (!table->holdsResults() || SystemName::format(choices()) == SystemName::format(resultSystem))
+        return;
+    const SystemName::Choices old = resultSystem;
+    table->rememberForUndo(tr("смена системы"), [this, old] {
+        setChoices(old);
+        return SystemName::format(choices()) == SystemName::format(old);
+    });
+    table->clearRows();
+    emit signalStatus(tr("Система таблицы изменилась: результаты пересчета убраны "
+                         "(Ctrl+Z вернет их вместе с их системой)"));
+}
+
 // ---- buttons
 
 void Panel::slotLoad()
@@ -388,25 +426,32 @@ void Panel::slotLoad()
 
 void Panel::slotSave()
 {
+    save();
+}
+
+bool Panel::save()
+{
     const PointRows list = ui->tableWidgetPoints->rows();
     if (list.isEmpty())
-        return;
+        return false;
     const QString dialog = left ? QStringLiteral("saveLeft") : QStringLiteral("saveRight");
     QString path = Dialogs::saveFileName(
         this, tr("Сохранить точки"), PointTable::fileFilter(), Settings::lastFolder(dialog));
     if (path.isEmpty())
-        return;
+        return false;
     Settings::rememberFolder(dialog, path);
     if (!Dialogs::withTextSuffix(&path))
-        return;
+        return false;
     WaitCursor wait;
     if (!PointsFile::write(path, list)) {
         wait.release();
         emit signalStatus(tr("Точки не сохранены"));
         Dialogs::warning(tr("Предупреждение"), tr("Ошибка при сохранении точек в файл:\n") + path);
-        return;
+        return false;
     }
+    ui->tableWidgetPoints->markSaved();
     emit signalStatus(tr("Сохранено строк: %1").arg(list.size()));
+    return true;
 }
 
 void Panel::slotClear()

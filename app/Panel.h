@@ -4,6 +4,7 @@
 #ifndef PANEL_H
 #define PANEL_H
 
+#include "PointRow.h"
 #include "SystemName.h"
 #include "kelvadra.h"
 
@@ -54,6 +55,13 @@ public:
     bool calculationSide(Calculation::Side *side) const;
 
     PointTable *table() const;
+    // A calculation's rows, in the system the controls choose now. When the
+    // system changes they are cleared: numbers never stand under another
+    // system's headers. Ctrl+Z brings them back with their system.
+    void setResults(const PointRows &rows);
+    // "Сохранить": the table's points into a file the user names; false when
+    // nothing was written (no points, cancelled, or an error told).
+    bool save();
 
     // The named local systems the panel offers (owned by the window, which
     // calls this again when they change).
@@ -81,6 +89,7 @@ private slots:
     void slotClear();
     void slotCalculate();
     void slotAbout();
+    void slotSystemChanged();
 
 protected:
     // The list commands work from every control of the panel.
@@ -99,7 +108,8 @@ private:
     bool outputRole;
     QVector<int> datumCodes; // per comboBoxDatum index
     const LocalSystems::Systems *localSystems = nullptr;
-    int manualZone = 1; // the zone typed, kept while the zone is automatic
+    int manualZone = 1;               // the zone typed, kept while the zone is automatic
+    SystemName::Choices resultSystem; // the system of the table's results
 };
 
 #endif // PANEL_H

@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -36,9 +37,17 @@ PointTable::PointTable(QWidget *parent)
     : QTableWidget(parent)
 {
     setItemDelegate(new CoordinateDelegate(this));
-    // A paste or a cut is one step of undo, like the commands that replace rows.
+    // A paste or a cut is one step of undo, like the commands that replace rows; it fills the
+    // cells with the model's signals blocked, so it is told as typing here.
     connect(new TableClipboard(this), &TableClipboard::aboutToChange, this,
-        &PointTable::rememberForUndo);
+        [this](const QString &what) {
+            rememberForUndo(what);
+            markTyped();
+        });
+    connect(this, &QTableWidget::itemChanged, this, [this] {
+        if (!filling)
+            markTyped();
+    });
     WindowSize::keepColumnsFitted(this);
 }
 
@@ -67,6 +76,8 @@ PointRows PointTable::rows() const
 
 void PointTable::setRows(const PointRows &list)
 {
+    const QScopedValueRollback<bool> guard(filling, true);
+    results = false;
     setRowCount(0);
     if (list.isEmpty()) {
         setRowCount(1);
@@ -96,10 +107,35 @@ void PointTable::setRows(const PointRows &list)
     setUpdatesEnabled(true);
 }
 
+void PointTable::setResults(const PointRows &list)
+{
+    setRows(list);
+    results = true;
+    edited = false; // what was typed here is Ctrl+Z away, not in the table
+}
+
+void PointTable::markTyped()
+{
+    results = false;
+    edited = true;
+}
+
 void PointTable::clearRows()
 {
+    results = false;
     setRowCount(0);
     setRowCount(1);
+}
+
+bool PointTable::hasUnsavedInput() const
+{
+    if (!edited)
+        return false;
+    for (int r = 0; r < rowCount(); ++r) {
+        if (!isRowEmpty(r))
+            return true;
+    }
+    return false;
 }
 
 bool PointTable::isRowEmpty(int row) const
@@ -129,10 +165,13 @@ void PointTable::trimTrailingEmptyRows()
     setCurrentCell(kept - 1, column);
 }
 
-void PointTable::rememberForUndo(const QString &what)
+void PointTable::rememberForUndo(const QString &what, std::function<bool()> restore)
 {
     undoRows = rows();
     undoWhat = what;
+    undoResults = results;
+    undoEdited = edited;
+    undoRestore = std::move(restore);
     canUndo = true;
 }
 
@@ -143,7 +182,17 @@ void PointTable::undo()
         return;
     }
     canUndo = false;
+    results = false;
+    const std::function<bool()> restore = std::move(undoRestore);
+    undoRestore = {};
+    if (restore && !restore()) {
+        undoRows.clear();
+        emit signalStatus(panelTr("Не отменено: системы этих результатов больше нет"));
+        return;
+    }
     setRows(undoRows);
+    results = undoResults;
+    edited = undoEdited;
     undoRows.clear();
     emit signalStatus(panelTr("Отменено: %1").arg(undoWhat));
 }
@@ -173,6 +222,7 @@ void PointTable::loadFile()
     }
     rememberForUndo(panelTr("загрузка"));
     setRows(list);
+    edited = false;
     wait.release();
     QString status = panelTr("Загружено строк: %1").arg(list.size())
         + (info.windows1251 ? panelTr(" (кодировка Windows-1251)") : QString());
@@ -211,8 +261,44 @@ PointTable::Scan PointTable::scan() const
 
 void PointTable::keyPressEvent(QKeyEvent *event)
 {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && atRowEnd()
+        && state() != EditingState) {
+        setCurrentIndex(nextRowName());
+        return;
+    }
     if (!runCommand(event))
         QTableWidget::keyPressEvent(event);
+}
+
+bool PointTable::atRowEnd() const
+{
+    return currentIndex().isValid() && currentColumn() == columnCount() - 1;
+}
+
+QModelIndex PointTable::nextRowName()
+{
+    const int row = currentRow() + 1;
+    if (row == rowCount())
+        setRowCount(row + 1);
+    return model()->index(row, 0);
+}
+
+QModelIndex PointTable::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // The typing goes on in a new row rather than wrapping onto the filled ones.
+    if (action == MoveNext && atRowEnd())
+        return nextRowName();
+    return QTableWidget::moveCursor(action, modifiers);
+}
+
+void PointTable::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Enter typed in a row's last cell: the next row's name, like Tab.
+    const bool enterAtEnd = hint == QAbstractItemDelegate::SubmitModelCache && atRowEnd();
+    QTableWidget::closeEditor(editor, hint);
+    if (enterAtEnd)
+        setCurrentIndex(nextRowName());
 }
 
 bool PointTable::runCommand(QKeyEvent *event)

@@ -30,8 +30,14 @@ public:
     // Replaces every row; no rows leave one empty row. Failed rows are marked
     // light red, their reason the name cell's tooltip.
     void setRows(const PointRows &rows);
+    // The rows a calculation gave: results until the user types or pastes into them.
+    void setResults(const PointRows &rows);
+    bool holdsResults() const { return results; }
     // One empty row.
     void clearRows();
+    // Points typed or pasted since the last load or save (markSaved).
+    bool hasUnsavedInput() const;
+    void markSaved() { edited = false; }
     // Drops the empty rows at the end when the cursor is among them, and puts
     // it on the last row left: the user just left them there.
     void trimTrailingEmptyRows();
@@ -44,8 +50,10 @@ public:
     void loadFile();
 
     // One level of undo for the commands that replace or remove rows: the
-    // rows as they are now, `what` naming the command.
-    void rememberForUndo(const QString &what);
+    // rows as they are now, `what` naming the command; `restore`, when given,
+    // runs at the undo before the rows come back (the system of the results),
+    // and false from it keeps them away.
+    void rememberForUndo(const QString &what, std::function<bool()> restore = {});
     void undo();
 
     // The list command of a key press, if it is one (see the top); false
@@ -60,6 +68,9 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // Tab after a row's last cell goes to the next row's name, a new row at the end.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     struct Scan
@@ -73,11 +84,21 @@ private:
     void findInvalidRows();
     void deleteInvalidRows();
     void deleteEmptyRows();
+    void markTyped();
+    bool atRowEnd() const;
+    // The name cell of the row below, added when the cursor is in the last.
+    QModelIndex nextRowName();
 
     std::function<Calculation::Side()> rowSide;
     bool canUndo = false;
     PointRows undoRows;
     QString undoWhat;
+    bool undoResults = false;
+    bool undoEdited = false;
+    std::function<bool()> undoRestore;
+    bool results = false; // the rows are a calculation's, untouched since
+    bool edited = false;  // typed or pasted since the last load or save
+    bool filling = false; // setRows at work: its cell changes are no typing
 };
 
 #endif // POINTTABLE_H

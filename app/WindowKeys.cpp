@@ -66,9 +66,10 @@ void swapSystems(MainWindow *window)
     SystemName::Choices right = window->outputPanel()->choices();
     std::swap(left.decimalDegrees, right.decimalDegrees);
     std::swap(left.unsignedLongitude, right.unsignedLongitude);
+    // The lists first: a system changed under results would clear them.
+    window->slotSwap();
     window->inputPanel()->setChoices(right);
     window->outputPanel()->setChoices(left);
-    window->slotSwap();
 }
 
 namespace {

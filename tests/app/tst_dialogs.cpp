@@ -173,9 +173,7 @@ void TestDialogs::editorFields_data()
 
 void TestDialogs::editorFields()
 {
-    QFETCH(QString, field);
-    QFETCH(QString, text);
-    QFETCH(QString, saved);
+    const auto [field, text, saved] = fetch<QString, QString, QString>("field", "text", "saved");
     LocalSystemsDialog dialog({}, QString(), path);
     dialog.show();
     // A new system: Pulkovo 42, scale 1, origin latitude 0; the meridian asked for in words.
@@ -315,7 +313,8 @@ void TestDialogs::editorClosing()
 }
 
 // From the window: the editor by a panel's "…", a system typed in and saved joins both panels'
-// lists. "Ключи…": the base chosen with its controls, both lists loaded, a point left out by its
+// lists. "Ключи…": the base chosen with its controls, list A loaded and its last point typed, list
+// B pasted, a point left out by its
 // check box, the report saved with its suffix, the system saved once under a name; the lists are
 // there when the dialog opens again.
 void TestDialogs::fromWindow()
@@ -349,17 +348,21 @@ void TestDialogs::fromWindow()
         a += row.arg(x, 0, 'f', 3).arg(y, 0, 'f', 3).arg(150);
         b += row.arg(x - 6000000 + slip, 0, 'f', 3).arg(y - 7000000, 0, 'f', 3).arg(160);
     }
-    QVERIFY(writeFile(tempPath("a.txt"), a.toUtf8()) && writeFile(tempPath("b.txt"), b.toUtf8()));
+    const QString typed = a.section('\n', 5, 5);
+    QVERIFY(writeFile(tempPath("a.txt"), a.section('\n', 0, 4).toUtf8()));
+    QGuiApplication::clipboard()->setText(b);
     QFile::remove(tempPath("отчёт.txt"));
-    QString report;
+    QSize lists; // the rows of A and B as left
     whenModal([&](QWidget *dialog) {
+        auto *keys = qobject_cast<KeyFitDialog *>(dialog);
         chooseItem(child<QComboBox>(dialog, "comboBoxKind"), "Гаусса-Крюгера");
         chooseItem(child<QComboBox>(dialog, "comboBoxDatum"), "Пулково 95");
         typeInto(child<QSpinBox>(dialog, "spinBoxZone"), "7");
-        for (const char *file : {"a.txt", "b.txt"}) {
-            window.log.fileName = tempPath(file);
-            click(dialog, file[0] == 'a' ? "pushButtonLoadA" : "pushButtonLoadB");
-        }
+        window.log.fileName = tempPath("a.txt");
+        click(dialog, "pushButtonLoadA");
+        typeKeys(keys->tableA(), 4, 3, "\t" + QString(typed).replace("; ", "\t") + "\n");
+        typeKeys(keys->tableB(), 0, 0, QString());
+        QTest::keyClick(keys->tableB(), Qt::Key_V, Qt::ControlModifier);
         clickButton(dialog, "Вычислить");
         const auto *report = child<QPlainTextEdit>(dialog, "plainTextEditReport");
         const auto text = [report] { return report->toPlainText(); };
@@ -377,6 +380,7 @@ void TestDialogs::fromWindow()
         clickButton(dialog, "Сохранить как местную систему…");
         clickButton(dialog, "Сохранить как местную систему…");
         QVERIFY(window.log.shown.last().contains("«Город-2» уже есть"));
+        lists = QSize(keys->tableA()->rowCount(), keys->tableB()->rowCount());
         clickButton(dialog, "Закрыть");
     });
     click(window.left(), "pushButtonFitKeys");
@@ -385,9 +389,10 @@ void TestDialogs::fromWindow()
     for (Panel *panel : {window.left(), window.right()})
         QVERIFY(child<QComboBox>(panel, "comboBoxLocalSystem")->findText("Город-2") >= 0);
     bool kept = false;
-    whenModal([&kept](QWidget *dialog) {
+    QCOMPARE(lists.width(), 7); // and the row Enter added
+    whenModal([&](QWidget *dialog) {
         auto *keys = qobject_cast<KeyFitDialog *>(dialog);
-        kept = keys && keys->tableA()->rows().size() == 6 && keys->tableB()->rows().size() == 6
+        kept = keys && QSize(keys->tableA()->rowCount(), keys->tableB()->rowCount()) == lists
             && child<QComboBox>(dialog, "comboBoxDatum")->currentText() == "Пулково 95";
         clickButton(dialog, "Закрыть");
     });

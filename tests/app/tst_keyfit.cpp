@@ -1,9 +1,8 @@
 // Keys from common points: the fit against an independent solution, the checks without each point
-// against a re-fit, flags, doubts, refusals, --fit, dialog.
+// against a re-fit, flags, doubts, refusals, --fit.
 #include "Calculation.h"
 #include "CellText.h"
 #include "KeyFit.h"
-#include "KeyFitDialog.h"
 #include "KeyFitReport.h"
 #include "PointsFile.h"
 #include "SystemName.h"
@@ -186,12 +185,9 @@ private slots:
     // The fit equals an independent solution; exact points give the keys back.
     void sameAsNormalEquations()
     {
-        QFETCH(int, plane);
-        QFETCH(int, height);
-        QFETCH(int, n);
-        QFETCH(double, extent);
-        QFETCH(double, noise);
-        QFETCH(QString, base);
+        const auto [plane, height, n, extent, noise, base]
+            = fetch<int, int, int, double, double, QString>(
+                "plane", "height", "n", "extent", "noise", "base");
         const auto model = PlaneModel(plane);
         QVector<KeyFit::Point> points = generate(model, n, extent, noise);
         const KeyFit::Matched matched = matchedIn(base, points, height != 0);
@@ -272,13 +268,9 @@ private slots:
     // noise.
     void movedPointFlagged()
     {
-        QFETCH(int, plane);
-        QFETCH(int, height);
-        QFETCH(int, moved);
-        QFETCH(unsigned, seed);
-        QFETCH(double, shift);
-        QFETCH(double, heightShift);
-        QFETCH(QString, flag);
+        const auto [plane, height, moved, seed, shift, heightShift, flag]
+            = fetch<int, int, int, unsigned, double, double, QString>(
+                "plane", "height", "moved", "seed", "shift", "heightShift", "flag");
         const auto model = HeightModel(height);
         QVector<KeyFit::Point> points = generate(PlaneModel(plane), 10, 20e3, 0.02, seed);
         double *local = points[moved].local;
@@ -326,9 +318,7 @@ private slots:
     // Each point's check from the one solution equals the fit solved again without it.
     void leaveOneOutSameAsRefit()
     {
-        QFETCH(int, plane);
-        QFETCH(int, height);
-        QFETCH(int, n);
+        const auto [plane, height, n] = fetch<int, int, int>("plane", "height", "n");
         const auto p = PlaneModel(plane);
         const auto h = HeightModel(height);
         QVector<KeyFit::Point> points = generate(p, n, 20e3, 0.05, 7);
@@ -387,11 +377,8 @@ private slots:
     // Keys that nothing checks, or that the geometry barely determines, are fitted with a doubt.
     void doubts()
     {
-        QFETCH(int, plane);
-        QFETCH(int, height);
-        QFETCH(int, n);
-        QFETCH(double, across);
-        QFETCH(QString, doubt);
+        const auto [plane, height, n, across, doubt]
+            = fetch<int, int, int, double, QString>("plane", "height", "n", "across", "doubt");
         QVector<KeyFit::Point> points = generate(PlaneModel(plane), n, 1e3, 0.0);
         // Along the diagonal, 2.8 km from the first to the last; the third off it.
         for (int i = 0; i < n; ++i) {
@@ -483,12 +470,9 @@ private slots:
     // Each refusal says why; one value past each limit is accepted.
     void refusals()
     {
-        QFETCH(QString, base);
-        QFETCH(QStringList, a);
-        QFETCH(QStringList, b);
-        QFETCH(int, plane);
-        QFETCH(int, height);
-        QFETCH(QString, message);
+        const auto [base, a, b, plane, height, message]
+            = fetch<QString, QStringList, QStringList, int, int, QString>(
+                "base", "a", "b", "plane", "height", "message");
         PointRows rows[2];
         for (int i = 0; i < 2; ++i)
             for (const QString &line : i ? b : a)
@@ -535,11 +519,9 @@ private slots:
     // The converter as a script runs it: exit statuses, --save and its refusals.
     void converter()
     {
-        QFETCH(QString, files);
-        QFETCH(QStringList, options);
-        QFETCH(int, status);
-        QFETCH(QString, message);
-        QFETCH(bool, saved);
+        const auto [files, options, status, message, saved]
+            = fetch<QString, QStringList, int, QString, bool>(
+                "files", "options", "status", "message", "saved");
         QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 10, 20e3, 0.02);
         if (files == "moved")
             points[3].local[0] += 0.3;
@@ -566,35 +548,6 @@ private slots:
         QCOMPARE(LocalSystems::find(after, "Новая") != nullptr, saved);
         if (!saved)
             QCOMPARE(readFile(systems), before);
-    }
-
-    // "Ключи…" of a panel opens the dialog; a system saved there joins both panels' lists.
-    void fromPanel()
-    {
-        QFile::remove(LocalSystems::defaultPath());
-        TestWindow window(tempPath("no.grd"));
-        bool opened = false;
-        QTimer::singleShot(0, [&] {
-            auto *dialog = qobject_cast<KeyFitDialog *>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            opened = true;
-            // The left panel holds no plane system: zone 7 is chosen in the dialog.
-            auto *zone = child<QSpinBox>(dialog, "spinBoxZone");
-            zone->selectAll();
-            QTest::keyClicks(zone, "7");
-            const QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 5, 10e3, 0.01);
-            dialog->tableA()->setRows(rowsOf(points, false));
-            dialog->tableB()->setRows(rowsOf(points, true));
-            click(dialog, "pushButtonCalculate");
-            window.log.fileName = "Из окна";
-            click(dialog, "pushButtonSaveSystem");
-            QTest::keyClick(dialog, Qt::Key_Escape);
-        });
-        child<QPushButton>(window.right(), "pushButtonFitKeys")->click();
-        QVERIFY(opened);
-        for (Panel *panel : {window.left(), window.right()})
-            QVERIFY(child<QComboBox>(panel, "comboBoxLocalSystem")->findText("Из окна") >= 0);
     }
 };
 

@@ -27,8 +27,31 @@ DialogLog::DialogLog()
                 + (QGuiApplication::overrideCursor() ? QStringLiteral("|busy") : QString());
         if (r.kind == Dialogs::Kind::OpenFile || r.kind == Dialogs::Kind::SaveFile)
             folders << r.directory;
-        return Dialogs::Answer {yes, fileName, filter, no};
+        const bool box = r.kind <= Dialogs::Kind::About || r.kind == Dialogs::Kind::SaveChanges;
+        return Dialogs::Answer {yes, fileName, filter, no, realBoxes && box};
     });
+}
+
+QStringList answerBoxes(DialogLog &log, const QString &answer, const std::function<void()> &step)
+{
+    QStringList texts;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        texts << box->text() + (QGuiApplication::overrideCursor() ? "|busy" : "");
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == answer)
+                return QTest::mouseClick(button, Qt::LeftButton);
+        }
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    timer.start(10);
+    log.realBoxes = true;
+    step();
+    log.realBoxes = false;
+    return texts;
 }
 
 void TestWindow::open(const QString &grid)
@@ -74,6 +97,23 @@ void setRows(const Panel &panel, const QStringList &lines)
 void click(const QObject *parent, const char *button)
 {
     QTest::mouseClick(child<QPushButton>(parent, button), Qt::LeftButton);
+}
+
+void typeKeys(QTableWidget *table, int row, int column, const QString &keys)
+{
+    QApplication::setActiveWindow(table->window()); // the keys go where the focus is
+    if (!QTest::qWaitForWindowActive(table->window()))
+        qFatal("the table's window is not active");
+    const QRect cell = table->visualRect(table->model()->index(row, column));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    for (const QChar ch : keys) {
+        QWidget *to = QApplication::focusWidget();
+        if (ch == '\t' || ch == '\n')
+            QTest::keyClick(to, ch == '\t' ? Qt::Key_Tab : Qt::Key_Return);
+        else
+            QTest::keyClicks(to, QString(ch));
+        QCoreApplication::processEvents(); // Enter closes the editor later
+    }
 }
 
 QStringList tableCells(const Panel &panel)

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <optional>
+#include <tuple>
 
 // While alive, answers every dialog and records it as "kind|title|text",
 // with "|busy" added if the wait cursor is still up: a box must show the arrow.
@@ -21,13 +22,20 @@ struct DialogLog
     QStringList shown;
     bool yes = true; // the answer to confirmations
     bool no = false; // with yes false: "Не сохранять" to unsaved changes, else "Отмена"
-    QString fileName;    // the answer to file dialogs and text questions; empty cancels
-    QString filter;      // the name filter chosen in a save dialog; empty: the first
-    QStringList folders; // the starting folder of each file dialog
+    QString fileName;       // the answer to file dialogs and text questions; empty cancels
+    QString filter;         // the name filter chosen in a save dialog; empty: the first
+    QStringList folders;    // the starting folder of each file dialog
+    bool realBoxes = false; // message boxes shown for real (answerBoxes)
 };
+
+// Runs `step` with the message boxes shown; from a timer each one's text is
+// recorded ("|busy" added under the wait cursor) and its button `answer` clicked, or Esc.
+QStringList answerBoxes(DialogLog &log, const QString &answer, const std::function<void()> &step);
 
 // Clicks the named push button among the children of `parent`.
 void click(const QObject *parent, const char *button);
+// Clicks the table's cell, then types `keys` into whatever has the focus, '\t' Tab and '\n' Enter.
+void typeKeys(QTableWidget *table, int row, int column, const QString &keys);
 
 // A main window reading the geoid grid at `grid`, its dialogs answered by `log`.
 struct TestWindow
@@ -55,6 +63,12 @@ template <class... Values> void dataRow(const char *name, const Values &...value
 template <class... Types, class... Names> void addColumns(const Names &...names)
 {
     (QTest::addColumn<Types>(names), ...);
+}
+
+// The current row's values in the columns `names`, of these types in order.
+template <class... Types, class... Names> std::tuple<Types...> fetch(const Names &...names)
+{
+    return {*static_cast<Types *>(QTest::qData(names, qMetaTypeId<Types>()))...};
 }
 
 // Each case, a Q_DECLARE_METATYPE struct, as the column "c" of a row named by its `name`.
