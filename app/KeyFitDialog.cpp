@@ -177,7 +177,8 @@ void KeyFitDialog::slotCalculate()
     fittedBase = base;
     haveResult = true;
     showResult();
-    ui->plainTextEditReport->setPlainText(KeyFit::report(result, matched, fittedBase));
+    // The report names the system as the dialog shows it, not as written.
+    ui->plainTextEditReport->setPlainText(KeyFit::report(result, matched, ui->baseBox->caption()));
     ui->pushButtonSaveSystem->setEnabled(true);
     ui->pushButtonSaveReport->setEnabled(true);
 }

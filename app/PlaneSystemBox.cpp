@@ -103,6 +103,21 @@ bool PlaneSystemBox::setChoices(const SystemName::Choices &c)
     return true;
 }
 
+QString PlaneSystemBox::caption() const
+{
+    QStringList words {comboBoxKind->currentText()};
+    for (QWidget *w : {static_cast<QWidget *>(comboBoxDatum), static_cast<QWidget *>(spinBoxZone),
+             static_cast<QWidget *>(comboBoxHemisphere)}) {
+        if (!w->isVisibleTo(this))
+            continue;
+        if (auto *combo = qobject_cast<QComboBox *>(w))
+            words << combo->currentText();
+        else
+            words << spinBoxZone->text();
+    }
+    return words.join(QStringLiteral(", "));
+}
+
 void PlaneSystemBox::updateControls()
 {
     const int index = comboBoxKind->currentIndex();

@@ -30,6 +30,9 @@ public:
     // Chooses `choices` when offered (a fixed one matched by its written
     // form); false, nothing changed, when not.
     bool setChoices(const SystemName::Choices &choices);
+    // The chosen system in the words its controls show ("Гаусса-Крюгера,
+    // Пулково 42, зона 7, север"), for texts the user reads.
+    QString caption() const;
 
 signals:
     // The user changed a control.

@@ -366,7 +366,8 @@ void TestDialogs::fromWindow()
         clickButton(dialog, "Вычислить");
         const auto *report = child<QPlainTextEdit>(dialog, "plainTextEditReport");
         const auto text = [report] { return report->toPlainText(); };
-        QVERIFY2(text().contains(QRegularExpression("gk:sk95:7|Пулково 95")), qPrintable(text()));
+        QVERIFY2(text().contains("Система списка A: Гаусса-Крюгера, Пулково 95, зона 7, север\n"),
+            qPrintable(text()));
         QVERIFY(text().contains("Подозрительных точек: 1"));
         auto *residuals = child<QTableWidget>(dialog, "tableWidgetResiduals");
         residuals->setFocus();
