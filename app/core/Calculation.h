@@ -170,13 +170,14 @@ public:
     Result run(const PointRows &rows) const;
 
 private:
+    struct Route;
     bool setUpFixed();
     bool setUpPerPoint();
     // *zone: the zone of the last check, for the reason's text.
     Failure convertFixed(const double in[3], double out[3], int *zone) const;
     Failure convertPerPoint(const double in[3], double out[3], int *zone) const;
-    static Failure throughTransform(const double in[3], const transform &t,
-        const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3]);
+    Failure along(const Route &route, const double in[3], double out[3], int *zone) const;
+    Failure throughTransform(const Route &route, const double in[3], double out[3]) const;
     void format(const double point[3], bool heightDefaulted, PointRow *row) const;
 
     Side source;
