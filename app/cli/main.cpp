@@ -461,7 +461,9 @@ int main(int argc, char *argv[])
         options.quiet ? std::function<void(const QString &)>()
                       : [](const QString &text) { say(text); });
     if (map)
-        pipeline.divertTo([&map](const PointRow &row) { map->add(row); });
+        pipeline.divertTo([&map](const PointRow &row, const Calculation::Reading &numbers) {
+            map->add(row, numbers);
+        });
     qint64 readBefore = 0;
     qint64 linesBefore = 0;
     // Said after the rows' failures, in input order; a skipped header even

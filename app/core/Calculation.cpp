@@ -7,6 +7,7 @@
 #include <QChar>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Calculation {
@@ -498,17 +499,17 @@ void Calculator::format(const double point[3], bool heightDefaulted, PointRow *r
 {
     const double second = point[1];
     if (target.decimalDegrees) {
-        row->coordinates[0] = CellText::formatFixed(point[0], 9);
-        row->coordinates[1] = CellText::formatFixed(second, 9);
+        row->coordinates[0] = CellText::formatFixed(point[0], degreeDecimals);
+        row->coordinates[1] = CellText::formatFixed(second, degreeDecimals);
     } else if (target.dmsUnits) {
         row->coordinates[0] = AngleText::formatDms(point[0]);
         row->coordinates[1] = AngleText::formatDms(second);
     } else {
-        row->coordinates[0] = CellText::formatFixed(point[0], 3);
-        row->coordinates[1] = CellText::formatFixed(second, 3);
+        row->coordinates[0] = CellText::formatFixed(point[0], metreDecimals);
+        row->coordinates[1] = CellText::formatFixed(second, metreDecimals);
     }
     if (!heightDefaulted)
-        row->coordinates[2] = CellText::formatFixed(point[2], 3);
+        row->coordinates[2] = CellText::formatFixed(point[2], metreDecimals);
 }
 
 Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) const
@@ -543,29 +544,33 @@ Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) c
     return Failure::None;
 }
 
-PointRow Calculator::convert(const PointRow &row) const
+PointRow Calculator::convert(const PointRow &row, Reading *numbers) const
 {
     PointRow result;
     result.name = row.name.trimmed();
-    const Reading reading = read(source, row);
+    Reading own;
+    Reading &reading = numbers ? *numbers : own;
+    reading = read(source, row);
     if (reading.blank) {
         result.outcome = PointRow::Outcome::NoPoint;
         return result;
     }
-    int zone = reading.zone;
-    Failure failure = this->failure == SetUpFailure::None ? reading.failure : Failure::NotConverted;
+    Failure &failure = reading.failure;
+    if (this->failure != SetUpFailure::None)
+        failure = Failure::NotConverted;
     // A geocentric Z depends on the height: 0 in its place would be a wrong point.
     if (failure == Failure::None && reading.heightDefaulted
         && target.kind == SystemKind::Geocentric)
         failure = Failure::HeightNeeded;
     double out[3];
     if (failure == Failure::None)
-        failure = convertPoint(reading.point, out, &zone);
+        failure = convertPoint(reading.point, out, &reading.zone);
     if (failure != Failure::None) {
         result.outcome = PointRow::Outcome::Failed;
-        result.reason = reasonText(failure, zone);
+        result.reason = reasonText(failure, reading.zone);
         return result;
     }
+    std::copy(out, out + 3, reading.point);
     result.outcome = PointRow::Outcome::Converted;
     // A blank height stays blank in the result.
     format(out, reading.heightDefaulted, &result);

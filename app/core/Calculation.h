@@ -27,6 +27,10 @@
 
 namespace Calculation {
 
+// Decimals of the numbers a result is written with.
+const int metreDecimals = 3;  // metres: the millimetre
+const int degreeDecimals = 9; // decimal degrees: 0.1 mm
+
 // One side of a calculation as its panel describes it.
 struct Side
 {
@@ -159,8 +163,10 @@ public:
     ZoneRule zoneRule() const { return rule; }
 
     // One row converted (after a successful set-up): Converted, NoPoint (no
-    // coordinates) or Failed with its reason; the name is trimmed.
-    PointRow convert(const PointRow &row) const;
+    // coordinates) or Failed with its reason; the name is trimmed. *numbers,
+    // if given, gets the row's numbers: the target's (see convertPoint) of a
+    // converted row, before they are written.
+    PointRow convert(const PointRow &row, Reading *numbers = nullptr) const;
     // One point as `read` gives it (checked, a local point in its base) into
     // the target's numbers before they are written: the longitude in the range
     // the target asks for, a local target's point in its own X, Y, H; *zone,

@@ -200,10 +200,9 @@ private slots:
             {QString("a") + QChar(0xfffd) + "b", QString("a") + QChar(0xfffd) + "b"},
             {QString("x") + QChar(0xd83d) + "y", "x y"}, {QString("x") + QChar(0xde00), "x"},
             {smile + " <&>\"", smile + " <&>\""}};
+        Calculation::Reading numbers {{}, false, true, {55, 37, 0}};
         for (const auto &c : cases) {
-            MapExport::Point p;
-            QVERIFY(MapExport::pointOf(
-                {c.first, {"55", "37", ""}, PointRow::Outcome::Converted, {}}, &p));
+            const MapExport::Point p = MapExport::pointOf(c.first, numbers);
             QCOMPARE(kmlPoints(MapExport::write(MapExport::Format::Kml, {p})),
                 QStringList {c.second + "|37.000000000,55.000000000"});
         }
