@@ -450,7 +450,7 @@ QString partial(Output *output)
 // The inputs' lines on their way through the pipeline, and what is said
 // after the rows' failures, in input order: the note, and whether even with
 // --quiet (a skipped header: a line of the input is missing from the output).
-struct Reading
+struct Inputs
 {
     Pipeline *pipeline;
     Output *output;
@@ -482,7 +482,7 @@ void sayInputStatus(const Input &input, Output *output)
 }
 
 // One input into the pipeline.
-int readInput(const QString &path, Reading *r)
+int readInput(const QString &path, Inputs *r)
 {
     static const QString tooLong
         = QStringLiteral("строка длиннее %1 МБ не прочитана").arg(TextLines::maxLineSize >> 20);
@@ -564,11 +564,11 @@ int convertInputs(const Job &job, const Calculation::Calculator &calculator, qin
         pipeline.divertTo([&map](const PointRow &row, const Calculation::Reading &numbers) {
             map->add(row, numbers);
         });
-    Reading reading {&pipeline, &output, &progress, 0, 0, {}};
+    Inputs inputs {&pipeline, &output, &progress, 0, 0, {}};
     // One input open at a time: a folder of thousands of files stays under
     // the limit of open files.
     for (const QString &path : o.inputs) {
-        const int status = readInput(path, &reading);
+        const int status = readInput(path, &inputs);
         if (status >= 0)
             return status;
         if (output.failed())
@@ -577,7 +577,7 @@ int convertInputs(const Job &job, const Calculation::Calculator &calculator, qin
     if (!output.failed())
         pipeline.finish();
     progress.finish();
-    for (const auto &[note, evenQuiet] : reading.notes) {
+    for (const auto &[note, evenQuiet] : inputs.notes) {
         if (evenQuiet || !o.quiet)
             say(note);
     }

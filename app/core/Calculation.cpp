@@ -15,10 +15,8 @@ namespace Calculation {
 namespace {
 
 const double maxMeridianOffset = 6.0;
-// Gauss-Krüger zones: 6 degrees wide, numbered 1 to 60 eastwards from 0°.
+// Gauss-Krüger zones are 6 degrees wide, the first east of 0°.
 const double zoneWidth = 6.0;
-const int firstZone = 1;
-const int lastZone = 60;
 // Nothing a surveyor measures lies farther, and nothing farther prints in a sane width.
 const double maxDistance = 1e7;
 
@@ -69,7 +67,7 @@ bool fromBase(const Side &side, double point[3])
 int zoneNumber(const refsystem &rs)
 {
     if (rs.type == KV_TYPE_GK_ZONE)
-        return rs.zone >= firstZone && rs.zone <= lastZone ? rs.zone : 0;
+        return isZone(rs.zone) ? rs.zone : 0;
     if (rs.type == KV_TYPE_PROJECTED && rs.projection.scale_factor > 0
         && rs.axis_order == KV_AXES_NORTHING_EASTING)
         return int(zonePrefix(rs.projection.false_easting));
@@ -121,7 +119,7 @@ refsystem forRow(const refsystem &system, const double plane[3], const double la
     refsystem rs = system;
     if (rs.type == KV_TYPE_GK_ZONE) {
         const double prefix = plane ? zonePrefix(plane[1]) : 0.0;
-        if (rs.zone == 0 && prefix >= firstZone && prefix <= lastZone)
+        if (rs.zone == 0 && isZone(prefix))
             rs.zone = static_cast<int>(prefix);
         if (rs.hemisphere == KV_HEMISPHERE_AUTO && latLon)
             rs.hemisphere = latLon[0] < 0.0 ? KV_HEMISPHERE_SOUTH : KV_HEMISPHERE_NORTH;
@@ -164,8 +162,7 @@ Failure checkZone(const refsystem &rs, const transform &toGeodetic, const double
     if (rs.type == KV_TYPE_PROJECTED)
         meridian = rs.projection.central_meridian * (180.0 / M_PI);
     else
-        meridian
-            = zoneWidth * (rs.zone >= firstZone ? rs.zone : zonePrefix(plane[1])) - zoneWidth / 2;
+        meridian = zoneWidth * (rs.zone >= 1 ? rs.zone : zonePrefix(plane[1])) - zoneWidth / 2;
     if (!(std::fabs(std::remainder(geodetic[1] - meridian, 360.0)) <= maxMeridianOffset))
         return Failure::FarFromMeridian;
     *zone = prefix ? zoneNumber(rs) : 0;

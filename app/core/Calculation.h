@@ -50,6 +50,11 @@ struct Side
 // The zone number that leads a Gauss-Krüger easting, its millions: 7 of
 // 7 412 345.6. Any whole number, not only a zone's 1 to 60.
 double zonePrefix(double easting);
+// A zone's number, Gauss-Krüger or UTM: 1 to 60 eastwards.
+inline bool isZone(double number)
+{
+    return number >= 1 && number <= 60;
+}
 
 // Heights on this side refer to the geoid. Never on a geocentric side, whose
 // third coordinate is Z and not a height, whatever its geoid list shows.

@@ -206,6 +206,10 @@ private slots:
             QCOMPARE(kmlPoints(MapExport::write(MapExport::Format::Kml, {p})),
                 QStringList {c.second + "|37.000000000,55.000000000"});
         }
+        // Numbers as the table writes them: 9 decimals of a degree, millimetres, no "-0".
+        numbers = {{}, false, false, {-1e-12, 37.1234567894, 12.3456}};
+        QVERIFY(MapExport::write(MapExport::Format::GeoJson, {MapExport::pointOf("r", numbers)})
+                    .contains("[37.123456789,0,12.346]"));
     }
 
     // A drawing takes numbers up to a million kilometres, no further, in every coordinate.
