@@ -545,32 +545,32 @@ PointRow Calculator::convert(const PointRow &row, Reading *numbers) const
 {
     PointRow result;
     result.name = row.name.trimmed();
-    Reading own;
-    Reading &reading = numbers ? *numbers : own;
-    reading = read(source, row);
+    Reading reading = read(source, row);
     if (reading.blank) {
         result.outcome = PointRow::Outcome::NoPoint;
-        return result;
+    } else {
+        Failure &failure = reading.failure;
+        if (this->failure != SetUpFailure::None)
+            failure = Failure::NotConverted;
+        // A geocentric Z depends on the height: 0 in its place would be a wrong point.
+        if (failure == Failure::None && reading.heightDefaulted
+            && target.kind == SystemKind::Geocentric)
+            failure = Failure::HeightNeeded;
+        double out[3];
+        if (failure == Failure::None)
+            failure = convertPoint(reading.point, out, &reading.zone);
+        if (failure != Failure::None) {
+            result.outcome = PointRow::Outcome::Failed;
+            result.reason = reasonText(failure, reading.zone);
+        } else {
+            std::copy(out, out + 3, reading.point);
+            result.outcome = PointRow::Outcome::Converted;
+            // A blank height stays blank in the result.
+            format(out, reading.heightDefaulted, &result);
+        }
     }
-    Failure &failure = reading.failure;
-    if (this->failure != SetUpFailure::None)
-        failure = Failure::NotConverted;
-    // A geocentric Z depends on the height: 0 in its place would be a wrong point.
-    if (failure == Failure::None && reading.heightDefaulted
-        && target.kind == SystemKind::Geocentric)
-        failure = Failure::HeightNeeded;
-    double out[3];
-    if (failure == Failure::None)
-        failure = convertPoint(reading.point, out, &reading.zone);
-    if (failure != Failure::None) {
-        result.outcome = PointRow::Outcome::Failed;
-        result.reason = reasonText(failure, reading.zone);
-        return result;
-    }
-    std::copy(out, out + 3, reading.point);
-    result.outcome = PointRow::Outcome::Converted;
-    // A blank height stays blank in the result.
-    format(out, reading.heightDefaulted, &result);
+    if (numbers)
+        *numbers = reading;
     return result;
 }
 

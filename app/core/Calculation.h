@@ -145,14 +145,18 @@ enum class ZoneRule {
     PerPoint
 };
 
-// Why a calculation could not be set up.
+// Why a calculation could not be set up, as the window words it: the grid
+// ("Ошибка инициализации геоида") or the conversion ("Ошибка инициализации
+// пересчета координат"); a map export says "no grid loaded" for both geoid
+// failures.
 enum class SetUpFailure {
     None,
     Transform, // the two systems cannot be converted into each other
-    // A side has heights above the geoid, and there is no usable grid: with
-    // zones chosen per point a failure of its own, with fixed zones one step
-    // of the one transform (GeoidStep).
+    // A side has heights above the geoid and there is no usable grid, with
+    // zones chosen per point: the grid's own failure, found before any row.
     Geoid,
+    // The same, or a grid that does not suit the side's system, with fixed
+    // zones: a step of the one transform that could not be made.
     GeoidStep
 };
 
