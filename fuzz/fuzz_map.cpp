@@ -1,5 +1,6 @@
 // Map documents and CAD drawings of arbitrary rows: Qt's XML and JSON readers take back every
 // point and its name, and a drawing keeps its structure of groups whatever the names hold.
+#include "CellText.h"
 #include "DxfExport.h"
 #include "MapExport.h"
 #include "PointRow.h"
@@ -83,10 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const std::string line = in.ConsumeRandomLengthString(512);
         PointRow row = PointRow::fromLine(QString::fromUtf8(line.data(), int(line.size())));
         row.outcome = PointRow::Outcome::Converted;
-        MapExport::Point p;
+        Calculation::Reading numbers;
+        numbers.heightDefaulted = !CellText::parseNumber(row.coordinates[2], &numbers.point[2]);
+        if (CellText::parseNumber(row.coordinates[0], &numbers.point[0])
+            && CellText::parseNumber(row.coordinates[1], &numbers.point[1]))
+            map.append(MapExport::pointOf(row.name, numbers));
         DxfExport::Point q;
-        if (MapExport::pointOf(row, &p))
-            map.append(p);
         if (DxfExport::pointOf(plane, row, &q))
             drawing.append(q);
     }

@@ -37,19 +37,16 @@ bool MapOutput::isFormat(const QString &name)
         || name.compare(QLatin1String("dxf"), Qt::CaseInsensitive) == 0;
 }
 
-void MapOutput::add(const PointRow &converted)
+void MapOutput::add(const PointRow &converted, const Calculation::Reading &numbers)
 {
-    bool point = false;
-    if (drawing) {
+    bool point = converted.outcome == PointRow::Outcome::Converted;
+    if (point && drawing) {
         DxfExport::Point p;
-        point = DxfExport::pointOf(plane, converted, &p);
+        point = DxfExport::pointOf(plane, converted.name, numbers, &p);
         if (point)
             kept.append(p);
-    } else {
-        MapExport::Point p;
-        point = MapExport::pointOf(converted, &p);
-        if (point)
-            writer->add(p);
+    } else if (point) {
+        writer->add(MapExport::pointOf(converted.name, numbers));
     }
     if (point)
         ++written;

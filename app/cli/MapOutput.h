@@ -29,9 +29,10 @@ public:
     // "kml", "gpx", "geojson" or "dxf", in any case.
     static bool isFormat(const QString &name);
 
-    // One converted row: written (or kept) when it holds a point, else
-    // counted as skipped; empty rows are neither.
-    void add(const PointRow &converted);
+    // One converted row and its numbers (Calculator::convert): written (or
+    // kept) when it holds a point, else counted as skipped; empty rows are
+    // neither.
+    void add(const PointRow &converted, const Calculation::Reading &numbers);
     // Ends the document on the output; false when a write failed.
     bool finish();
 

@@ -15,12 +15,13 @@ void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
         // warns: a script reads the exit status, not a warning.
         int fields = 0;
         const PointRow given = PointRow::fromLine(batch->lines.at(i), &fields);
+        Calculation::Reading numbers;
         batch->keep(given,
             fields > PointRow::columns
                 ? PointRow {given.name.trimmed(), {}, PointRow::Outcome::Failed,
                     Calculation::reasonText(Calculation::Failure::ExtraFields)}
-                : calculator->convert(given),
-            batch->firstLine + i);
+                : calculator->convert(given, batch->keepRows ? &numbers : nullptr),
+            batch->firstLine + i, numbers);
     }
     batch->lines.clear();
 }
@@ -38,11 +39,13 @@ std::future<void> startWorker(const Calculation::Calculator *calculator, Batch *
 
 } // namespace
 
-void Batch::keep(const PointRow &given, const PointRow &result, qint64 number)
+void Batch::keep(const PointRow &given, const PointRow &result, qint64 number,
+    const Calculation::Reading &values)
 {
-    if (keepRows)
+    if (keepRows) {
         rows.append(result);
-    else
+        numbers.append(values);
+    } else
         result.appendLine(&text);
     // Most often fields separated by blanks: the window counts such rows, and
     // a script must see them in the exit status.
@@ -68,8 +71,8 @@ void Pipeline::writeOldest()
     jobs.front().second.get();
     const Batch &batch = *jobs.front().first;
     if (divert) {
-        for (const PointRow &row : batch.rows)
-            divert(row);
+        for (int i = 0; i < batch.rows.size(); ++i)
+            divert(batch.rows.at(i), batch.numbers.at(i));
     } else {
         output->append(batch.text);
     }

@@ -27,9 +27,10 @@ struct Batch
     qint64 firstLine = 0; // number of the first line in its input
     QStringList lines;
     int chars = 0;
-    bool keepRows = false; // the result rows as values (a map's points), else as text
-    QByteArray text;       // the result rows written, each ended by "\n"
+    bool keepRows = false; // the result rows as values with their numbers (a map's points)
+    QByteArray text;       // else the result rows written, each ended by "\n"
     PointRows rows;
+    QVector<Calculation::Reading> numbers; // of each kept row (Calculator::convert)
     struct Failure
     {
         qint64 line;
@@ -38,8 +39,9 @@ struct Batch
     std::vector<Failure> failures;
     Calculation::Tally tally;
 
-    // Line `number`, read as `given`, came out as `result`.
-    void keep(const PointRow &given, const PointRow &result, qint64 number);
+    // Line `number`, read as `given`, came out as `result`, of these numbers.
+    void keep(const PointRow &given, const PointRow &result, qint64 number,
+        const Calculation::Reading &numbers = Calculation::Reading());
 };
 
 class Pipeline
@@ -105,8 +107,10 @@ public:
     }
     // Some row was not converted: it failed or had no coordinates.
     bool anyFailed() const { return tally.anyFailed(); }
-    // The result rows go to `row` instead of the output (a map's points).
-    void divertTo(std::function<void(const PointRow &)> row) { divert = std::move(row); }
+    // The result rows, with their numbers, go to `row` instead of the output
+    // (a map's points).
+    using Divert = std::function<void(const PointRow &, const Calculation::Reading &)>;
+    void divertTo(Divert row) { divert = std::move(row); }
 
 private:
     void submit();
@@ -118,7 +122,7 @@ private:
     Output *output;
     std::function<void(const QString &)> report;
     size_t inFlight;
-    std::function<void(const PointRow &)> divert;
+    Divert divert;
     Calculation::Tally tally;
     std::unique_ptr<Batch> current;
     std::deque<std::pair<std::unique_ptr<Batch>, std::future<void>>> jobs;

@@ -34,16 +34,18 @@ namespace {
 
 const char programName[] = "kelvadra-convert";
 
-// Exit statuses: every row converted, some row failed, nothing done.
+// Exit statuses: every row converted, some row failed, nothing done. A step
+// of the run returns one of them to end it, or goesOn.
 const int allConverted = 0;
 const int rowsFailed = 1;
 const int cannotRun = 2;
+const int goesOn = -1;
 
 // The bar, while there is one: any other line on standard error clears it first.
 Progress *progressShown = nullptr;
 
 // The locale's own encoding, for file names in messages; file names
-// themselves stay the system's bytes (see main).
+// themselves stay the system's bytes (see setUpProcess).
 QTextCodec *systemCodec = nullptr;
 
 QString shown(const QString &fileName)
@@ -133,9 +135,8 @@ struct Options
     QStringList inputs;
 };
 
-// Returns -1 when the run goes on, else the exit status. `args` are in
-// QFile's form (see main): file names as they are, other values through
-// shown().
+// The options of `args`, in QFile's form (see setUpProcess): file names as
+// they are, other values through shown().
 int parseArguments(const QStringList &args, Options *o)
 {
     bool optionsEnd = false;
@@ -202,7 +203,7 @@ int parseArguments(const QStringList &args, Options *o)
     if (o->inputs.contains(QString()))
         return usageError(QStringLiteral("пустое имя файла"));
     if (o->list || !o->showProj.isEmpty())
-        return -1;
+        return goesOn;
     // A map's points are WGS 84 whatever --to would say; a drawing's are in --to.
     if (!o->format.isEmpty() && o->format != QLatin1String("points")
         && !MapOutput::isFormat(o->format))
@@ -220,7 +221,7 @@ int parseArguments(const QStringList &args, Options *o)
         return usageError(QStringLiteral("ожидаются --from СИСТЕМА и --to СИСТЕМА"));
     if (o->inputs.isEmpty())
         o->inputs.append(QStringLiteral("-"));
-    return -1;
+    return goesOn;
 }
 
 bool isLocal(const QString &name)
@@ -274,11 +275,23 @@ int showProj(const QString &name, const LocalSystems::Systems &systems)
     return allConverted;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// What a conversion needs beyond the options: the local systems, the two
+// sides, and the document the rows become.
+struct Job
 {
-    QCoreApplication application(argc, argv);
+    Options options;
+    QString systemsPath;
+    LocalSystems::Systems systems;
+    Calculation::Side from;
+    Calculation::Side to;
+    bool map = false; // a map document in mapFormat
+    MapExport::Format mapFormat = MapExport::Format::Kml;
+    bool drawing = false; // a drawing in --to
+};
+
+// Qt's names, messages and codecs for a run of the converter.
+void setUpProcess()
+{
     // The window's settings folder, where the local systems are kept.
     QCoreApplication::setOrganizationName(QStringLiteral("kelvadra"));
     QCoreApplication::setApplicationName(QStringLiteral("coordconv"));
@@ -290,107 +303,102 @@ int main(int argc, char *argv[])
     // show the names in the locale's own encoding.
     systemCodec = QTextCodec::codecForLocale();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+}
+
+QStringList arguments(int argc, char *argv[])
+{
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args.append(QFile::decodeName(argv[i]));
-    if (FitCommand::wanted(args) && !args.contains(QStringLiteral("-h"))
-        && !args.contains(QStringLiteral("--help")))
-        return FitCommand::run(args, shown);
-    Options options;
-    const int status = parseArguments(args, &options);
-    if (status >= 0)
-        return status;
-    if (options.output == QLatin1String("-"))
-        options.output.clear();
-    MapExport::Format mapFormat;
-    const bool mapWanted = MapExport::parseFormat(options.format, &mapFormat);
-    const bool drawingWanted = !mapWanted && MapOutput::isFormat(options.format);
-    if (mapWanted)
-        options.to = MapExport::targetName(mapFormat, true);
+    return args;
+}
 
-    // The local systems, read when they are asked for: a broken file of the
-    // user's own stops no run that does not use it.
-    const QString systemsPath
-        = options.systems.isEmpty() ? LocalSystems::defaultPath() : options.systems;
-    const bool localWanted = !options.systems.isEmpty() || options.list || isLocal(options.from)
-        || isLocal(options.to) || isLocal(options.showProj);
-    LocalSystems::Systems systems;
+// The document --format asks for; a map's points go to WGS 84.
+void chooseDocument(Job *job)
+{
+    Options &o = job->options;
+    if (o.output == QLatin1String("-"))
+        o.output.clear();
+    job->map = MapExport::parseFormat(o.format, &job->mapFormat);
+    job->drawing = !job->map && MapOutput::isFormat(o.format);
+    if (job->map)
+        o.to = MapExport::targetName(job->mapFormat, true);
+}
+
+// The local systems, read when they are asked for: a broken file of the
+// user's own stops no run that does not use it.
+int readSystems(Job *job)
+{
+    const Options &o = job->options;
+    job->systemsPath = o.systems.isEmpty() ? LocalSystems::defaultPath() : o.systems;
+    const bool wanted
+        = !o.systems.isEmpty() || o.list || isLocal(o.from) || isLocal(o.to) || isLocal(o.showProj);
     QString error;
-    if (localWanted && !LocalSystems::read(systemsPath, &systems, &error)) {
+    if (wanted && !LocalSystems::read(job->systemsPath, &job->systems, &error)) {
         say(QStringLiteral("местные системы не прочитаны: ") + error);
         return cannotRun;
     }
-    if (options.list) {
-        print(SystemName::forms().join(QLatin1Char('\n')) + QLatin1Char('\n')
-            + localList(systems, systemsPath));
-        return allConverted;
-    }
-    if (!options.showProj.isEmpty())
-        return showProj(options.showProj, systems);
+    return goesOn;
+}
 
+// --from and --to as the calculation's sides; their notes are said.
+int setUpSides(Job *job)
+{
+    const Options &o = job->options;
     SystemName::Choices fromChoices;
     SystemName::Choices toChoices;
+    QString error;
     QString notes[2];
-    if (!SystemName::parse(options.from, true, &fromChoices, &error, &notes[0]))
+    if (!SystemName::parse(o.from, true, &fromChoices, &error, &notes[0]))
         return usageError(QStringLiteral("--from ") + error);
-    if (!SystemName::parse(options.to, false, &toChoices, &error, &notes[1]))
+    if (!SystemName::parse(o.to, false, &toChoices, &error, &notes[1]))
         return usageError(QStringLiteral("--to ") + error);
-    Calculation::Side from;
-    Calculation::Side to;
     for (const auto &[choices, side, input] :
-        {std::tuple(&fromChoices, &from, true), std::tuple(&toChoices, &to, false)}) {
-        if (!SystemName::side(*choices, input, side, &systems)) {
+        {std::tuple(&fromChoices, &job->from, true), std::tuple(&toChoices, &job->to, false)}) {
+        if (!SystemName::side(*choices, input, side, &job->systems)) {
             say(QStringLiteral("местной системы «%1» нет в «%2» (список: --list)")
-                    .arg(choices->localName, shown(systemsPath)));
+                    .arg(choices->localName, shown(job->systemsPath)));
             return cannotRun;
         }
     }
-    if (drawingWanted && !DxfExport::isPlane(to))
+    if (job->drawing && !DxfExport::isPlane(job->to))
         return usageError(QStringLiteral("--format dxf пишет чертёж в плоской системе: в --to "
                                          "ожидается gk:, utm:, tm:, proj: или msk:"));
     for (const QString &note : notes) {
-        if (!note.isEmpty() && !options.quiet)
+        if (!note.isEmpty() && !o.quiet)
             say(note);
     }
+    return goesOn;
+}
 
-    // The grid is read only when a side needs it: it takes a while.
-    geoid grid;
-    initialize_null_geoid_data(&grid.grid);
-    invalidate_geoid(&grid);
-    struct GridRelease
-    {
-        geoid *g;
-        ~GridRelease() { invalidate_geoid(g); }
-    } release {&grid};
-    if (Calculation::usesGeoid(from) || Calculation::usesGeoid(to)) {
-        const QString path = options.geoid.isEmpty()
-            ? QCoreApplication::applicationDirPath() + QStringLiteral("/egm96.grd")
-            : options.geoid;
-        switch (GeoidFile::load(path, &grid)) {
-        case GeoidFile::Result::Loaded:
-            break;
-        case GeoidFile::Result::NotOpened:
-            say(QStringLiteral("не удалось открыть сетку геоида «%1» (укажите --geoid ФАЙЛ)")
-                    .arg(shown(path)));
-            return cannotRun;
-        case GeoidFile::Result::Malformed:
-            say(QStringLiteral("«%1» не является сеткой геоида").arg(shown(path)));
-            return cannotRun;
-        }
-    }
-
-    const Calculation::Calculator calculator(from, to, &grid);
-    if (calculator.setUpFailure() != Calculation::SetUpFailure::None) {
-        say(QStringLiteral("пересчёт из «%1» в «%2» не удалось подготовить")
-                .arg(options.from, options.to));
+// The grid, read only when a side needs it: it takes a while.
+int loadGrid(const Job &job, geoid *grid)
+{
+    if (!Calculation::usesGeoid(job.from) && !Calculation::usesGeoid(job.to))
+        return goesOn;
+    const QString path = job.options.geoid.isEmpty()
+        ? QCoreApplication::applicationDirPath() + QStringLiteral("/egm96.grd")
+        : job.options.geoid;
+    switch (GeoidFile::load(path, grid)) {
+    case GeoidFile::Result::Loaded:
+        break;
+    case GeoidFile::Result::NotOpened:
+        say(QStringLiteral("не удалось открыть сетку геоида «%1» (укажите --geoid ФАЙЛ)")
+                .arg(shown(path)));
+        return cannotRun;
+    case GeoidFile::Result::Malformed:
+        say(QStringLiteral("«%1» не является сеткой геоида").arg(shown(path)));
         return cannotRun;
     }
+    return goesOn;
+}
 
-    // Before anything is read: every input is there, and none is the output,
-    // which would be overwritten while it is read.
-    qint64 total = 0;
+// Before anything is read: every input is there, and none is the output,
+// which would be overwritten while it is read. *total: the inputs' bytes.
+int checkFiles(const Options &o, qint64 *total)
+{
     std::vector<std::pair<dev_t, ino_t>> inputFiles;
-    for (const QString &path : qAsConst(options.inputs)) {
+    for (const QString &path : o.inputs) {
         struct stat st;
         const bool standard = path == QLatin1String("-");
         if ((standard ? ::fstat(STDIN_FILENO, &st)
@@ -407,138 +415,170 @@ int main(int argc, char *argv[])
             return cannotRun;
         }
         if (S_ISREG(st.st_mode)) {
-            total += st.st_size;
+            *total += st.st_size;
             inputFiles.emplace_back(st.st_dev, st.st_ino);
         }
     }
-    {
-        struct stat st;
-        const bool named = !options.output.isEmpty();
-        if ((named ? ::stat(QFile::encodeName(options.output).constData(), &st)
-                   : ::fstat(STDOUT_FILENO, &st))
-                == 0
-            && S_ISREG(st.st_mode)
-            && std::find(inputFiles.begin(), inputFiles.end(), std::make_pair(st.st_dev, st.st_ino))
-                != inputFiles.end()) {
-            say(named ? QStringLiteral("«%1» — один из входных файлов: укажите в -o другой файл")
-                            .arg(shown(options.output))
-                      : QStringLiteral("стандартный вывод направлен в один из входных файлов: "
-                                       "укажите другой файл"));
-            return cannotRun;
+    struct stat st;
+    const bool named = !o.output.isEmpty();
+    if ((named ? ::stat(QFile::encodeName(o.output).constData(), &st) : ::fstat(STDOUT_FILENO, &st))
+            == 0
+        && S_ISREG(st.st_mode)
+        && std::find(inputFiles.begin(), inputFiles.end(), std::make_pair(st.st_dev, st.st_ino))
+            != inputFiles.end()) {
+        say(named ? QStringLiteral("«%1» — один из входных файлов: укажите в -o другой файл")
+                        .arg(shown(o.output))
+                  : QStringLiteral("стандартный вывод направлен в один из входных файлов: "
+                                   "укажите другой файл"));
+        return cannotRun;
+    }
+    return goesOn;
+}
+
+// What became of the output when the run stops half-way.
+QString partial(Output *output)
+{
+    output->flush();
+    if (output->replacesFile())
+        return QStringLiteral("; файл не изменён");
+    if (output->rowsWritten() == 0)
+        return QString();
+    return QStringLiteral("; результат неполный, в нём только %1")
+        .arg(rowCount(output->rowsWritten()));
+}
+
+// The inputs' lines on their way through the pipeline, and what is said
+// after the rows' failures, in input order: the note, and whether even with
+// --quiet (a skipped header: a line of the input is missing from the output).
+struct Inputs
+{
+    Pipeline *pipeline;
+    Output *output;
+    Progress *progress;
+    qint64 readBefore = 0;
+    qint64 linesBefore = 0;
+    std::vector<std::pair<QString, bool>> notes;
+};
+
+// Why an input stopped being read, said with what became of the output.
+void sayInputStatus(const Input &input, Output *output)
+{
+    const QString &name = input.displayName();
+    switch (input.status()) {
+    case TextLines::Status::TooLarge:
+        say(QStringLiteral("«%1» больше %2 МБ: это не список точек")
+                .arg(name)
+                .arg(TextLines::maxFileSize >> 20)
+            + partial(output));
+        break;
+    case TextLines::Status::NotText:
+        say(QStringLiteral("«%1» не текстовый файл точек: в нём нулевые байты").arg(name)
+            + partial(output));
+        break;
+    default:
+        say(QStringLiteral("ошибка чтения «%1»").arg(name) + partial(output));
+        break;
+    }
+}
+
+// One input into the pipeline.
+int readInput(const QString &path, Inputs *r)
+{
+    static const QString tooLong
+        = QStringLiteral("строка длиннее %1 МБ не прочитана").arg(TextLines::maxLineSize >> 20);
+    // Progress and a failed output are looked at every this many lines.
+    const qint64 progressLines = 0x1000;
+    Input input;
+    if (!input.open(path, shown(path))) {
+        const int code = errno;
+        r->pipeline->finish();
+        say(QStringLiteral("не удалось открыть «%1»: %2").arg(shown(path), systemReason(code))
+            + partial(r->output));
+        return cannotRun;
+    }
+    qint64 number = 0;
+    PointsFile::BlankSeparation blanks;
+    QString line;
+    while (input.next(&line)) {
+        ++number;
+        if (input.lineTooLong()) {
+            r->pipeline->addFailed(input.displayName(), number, tooLong);
+            continue;
+        }
+        if (number == 1 && PointRow::fromLine(line).looksLikeHeader()) {
+            r->notes.emplace_back(QStringLiteral("«%1»: первая строка — заголовок, пропущена")
+                                      .arg(input.displayName()),
+                true);
+            continue;
+        }
+        if (blanks.possible())
+            blanks.check(PointRow::fromLine(line));
+        r->pipeline->add(input.displayName(), number, line);
+        if (number % progressLines == 0) {
+            r->progress->update(r->readBefore + input.consumed(), r->linesBefore + number);
+            if (r->output->failed())
+                return goesOn;
         }
     }
+    if (r->output->failed())
+        return goesOn;
+    if (input.status() != TextLines::Status::Ok) {
+        r->pipeline->finish();
+        sayInputStatus(input, r->output);
+        return cannotRun;
+    }
+    if (blanks.seen())
+        r->notes.emplace_back(QStringLiteral("«%1»: %2")
+                                  .arg(input.displayName(), PointsFile::BlankSeparation::note()),
+            false);
+    r->readBefore += input.consumed();
+    r->linesBefore += number;
+    return goesOn;
+}
 
+// The rows of every input through `calculator` into the output, and the
+// report of the run.
+int convertInputs(const Job &job, const Calculation::Calculator &calculator, qint64 total)
+{
+    const Options &o = job.options;
     Output output;
-    const QString outputName = options.output.isEmpty()
-        ? QStringLiteral("результат")
-        : QStringLiteral("«%1»").arg(shown(options.output));
-    if (!output.open(options.output)) {
+    const QString outputName = o.output.isEmpty() ? QStringLiteral("результат")
+                                                  : QStringLiteral("«%1»").arg(shown(o.output));
+    if (!output.open(o.output)) {
         say(QStringLiteral("не удалось записать %1: %2")
                 .arg(outputName, systemReason(output.error())));
         return cannotRun;
     }
-    // What became of the output when the run stops half-way.
-    const auto partial = [&]() {
-        output.flush();
-        if (output.replacesFile())
-            return QStringLiteral("; файл не изменён");
-        if (output.rowsWritten() == 0)
-            return QString();
-        return QStringLiteral("; результат неполный, в нём только %1")
-            .arg(rowCount(output.rowsWritten()));
-    };
-
     std::unique_ptr<MapOutput> map;
-    if (mapWanted)
-        map.reset(new MapOutput(mapFormat, &output));
-    else if (drawingWanted)
-        map.reset(new MapOutput(to, options.scale, &output));
+    if (job.map)
+        map.reset(new MapOutput(job.mapFormat, &output));
+    else if (job.drawing)
+        map.reset(new MapOutput(job.to, o.scale, &output));
 
     Progress progress(total);
     progressShown = &progress;
     Pipeline pipeline(
         calculator, &output,
-        options.quiet ? std::function<void(const QString &)>()
-                      : [](const QString &text) { say(text); });
+        o.quiet ? std::function<void(const QString &)>() : [](const QString &text) { say(text); });
     if (map)
-        pipeline.divertTo([&map](const PointRow &row) { map->add(row); });
-    qint64 readBefore = 0;
-    qint64 linesBefore = 0;
-    // Said after the rows' failures, in input order; a skipped header even
-    // with --quiet, since a line of the input is missing from the output.
-    std::vector<std::pair<QString, bool>> inputNotes; // the note, and whether even when quiet
-    QString line;
-    const QString tooLong
-        = QStringLiteral("строка длиннее %1 МБ не прочитана").arg(TextLines::maxLineSize >> 20);
+        pipeline.divertTo([&map](const PointRow &row, const Calculation::Reading &numbers) {
+            map->add(row, numbers);
+        });
+    Inputs inputs {&pipeline, &output, &progress, 0, 0, {}};
     // One input open at a time: a folder of thousands of files stays under
     // the limit of open files.
-    for (const QString &path : qAsConst(options.inputs)) {
-        Input input;
-        if (!input.open(path, shown(path))) {
-            const int code = errno;
-            pipeline.finish();
-            say(QStringLiteral("не удалось открыть «%1»: %2").arg(shown(path), systemReason(code))
-                + partial());
-            return cannotRun;
-        }
-        qint64 number = 0;
-        PointsFile::BlankSeparation blanks;
-        while (input.next(&line)) {
-            ++number;
-            if (input.lineTooLong()) {
-                pipeline.addFailed(input.displayName(), number, tooLong);
-                continue;
-            }
-            if (number == 1 && PointRow::fromLine(line).looksLikeHeader()) {
-                inputNotes.emplace_back(QStringLiteral("«%1»: первая строка — заголовок, пропущена")
-                                            .arg(input.displayName()),
-                    true);
-                continue;
-            }
-            if (blanks.possible())
-                blanks.check(PointRow::fromLine(line));
-            pipeline.add(input.displayName(), number, line);
-            if ((number & 0xfff) == 0) {
-                progress.update(readBefore + input.consumed(), linesBefore + number);
-                if (output.failed())
-                    break;
-            }
-        }
+    for (const QString &path : o.inputs) {
+        const int status = readInput(path, &inputs);
+        if (status >= 0)
+            return status;
         if (output.failed())
             break;
-        if (input.status() != TextLines::Status::Ok) {
-            pipeline.finish();
-            const QString &name = input.displayName();
-            switch (input.status()) {
-            case TextLines::Status::TooLarge:
-                say(QStringLiteral("«%1» больше %2 МБ: это не список точек")
-                        .arg(name)
-                        .arg(TextLines::maxFileSize >> 20)
-                    + partial());
-                break;
-            case TextLines::Status::NotText:
-                say(QStringLiteral("«%1» не текстовый файл точек: в нём нулевые байты").arg(name)
-                    + partial());
-                break;
-            default:
-                say(QStringLiteral("ошибка чтения «%1»").arg(name) + partial());
-                break;
-            }
-            return cannotRun;
-        }
-        if (blanks.seen())
-            inputNotes.emplace_back(
-                QStringLiteral("«%1»: %2")
-                    .arg(input.displayName(), PointsFile::BlankSeparation::note()),
-                false);
-        readBefore += input.consumed();
-        linesBefore += number;
     }
     if (!output.failed())
         pipeline.finish();
     progress.finish();
-    for (const auto &[note, evenQuiet] : inputNotes) {
-        if (evenQuiet || !options.quiet)
+    for (const auto &[note, evenQuiet] : inputs.notes) {
+        if (evenQuiet || !o.quiet)
             say(note);
     }
     if (map && !output.failed())
@@ -549,9 +589,70 @@ int main(int argc, char *argv[])
             + (output.replacesFile() ? QStringLiteral("; файл не изменён") : QString()));
         return cannotRun;
     }
-    if (!options.quiet && pipeline.anyFailed())
+    if (!o.quiet && pipeline.anyFailed())
         say(pipeline.summary());
-    if (!options.quiet && map && map->skippedRows() > 0)
+    if (!o.quiet && map && map->skippedRows() > 0)
         say(map->summary());
     return pipeline.anyFailed() ? rowsFailed : allConverted;
+}
+
+// The conversion the options ask for.
+int convert(Job *job)
+{
+    int status = setUpSides(job);
+    if (status >= 0)
+        return status;
+    geoid grid;
+    initialize_null_geoid_data(&grid.grid);
+    invalidate_geoid(&grid);
+    struct GridRelease
+    {
+        geoid *g;
+        ~GridRelease() { invalidate_geoid(g); }
+    } release {&grid};
+    status = loadGrid(*job, &grid);
+    if (status >= 0)
+        return status;
+    const Calculation::Calculator calculator(job->from, job->to, &grid);
+    if (calculator.setUpFailure() != Calculation::SetUpFailure::None) {
+        say(QStringLiteral("пересчёт из «%1» в «%2» не удалось подготовить")
+                .arg(job->options.from, job->options.to));
+        return cannotRun;
+    }
+    qint64 total = 0;
+    status = checkFiles(job->options, &total);
+    return status >= 0 ? status : convertInputs(*job, calculator, total);
+}
+
+// The job the options choose: the list of systems, one system as PROJ, or
+// a conversion.
+int run(Job *job)
+{
+    chooseDocument(job);
+    const int status = readSystems(job);
+    if (status >= 0)
+        return status;
+    if (job->options.list) {
+        print(SystemName::forms().join(QLatin1Char('\n')) + QLatin1Char('\n')
+            + localList(job->systems, job->systemsPath));
+        return allConverted;
+    }
+    if (!job->options.showProj.isEmpty())
+        return showProj(job->options.showProj, job->systems);
+    return convert(job);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    setUpProcess();
+    const QStringList args = arguments(argc, argv);
+    if (FitCommand::wanted(args) && !args.contains(QStringLiteral("-h"))
+        && !args.contains(QStringLiteral("--help")))
+        return FitCommand::run(args, shown);
+    Job job;
+    const int status = parseArguments(args, &job.options);
+    return status >= 0 ? status : run(&job);
 }

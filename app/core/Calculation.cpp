@@ -7,6 +7,7 @@
 #include <QChar>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Calculation {
@@ -14,6 +15,8 @@ namespace Calculation {
 namespace {
 
 const double maxMeridianOffset = 6.0;
+// Gauss-Krüger zones are 6 degrees wide, the first east of 0°.
+const double zoneWidth = 6.0;
 // Nothing a surveyor measures lies farther, and nothing farther prints in a sane width.
 const double maxDistance = 1e7;
 
@@ -64,7 +67,7 @@ bool fromBase(const Side &side, double point[3])
 int zoneNumber(const refsystem &rs)
 {
     if (rs.type == KV_TYPE_GK_ZONE)
-        return rs.zone >= 1 && rs.zone <= 60 ? rs.zone : 0;
+        return isZone(rs.zone) ? rs.zone : 0;
     if (rs.type == KV_TYPE_PROJECTED && rs.projection.scale_factor > 0
         && rs.axis_order == KV_AXES_NORTHING_EASTING)
         return int(zonePrefix(rs.projection.false_easting));
@@ -81,24 +84,19 @@ int fixedZone(const Side &side)
     return planeKind(side) == SystemKind::GaussKruger ? zoneNumber(side.system) : 0;
 }
 
-// Points of `from` into geodetic coordinates on `datum`.
+// The one way a side's point reaches geodetic coordinates: `t` takes points
+// of `from` onto `datum`, and `where` gives a point's latitude and longitude
+// through it (for the check of a zone, and the choice of a zone or
+// hemisphere for a row).
 bool ontoGeodetic(const refsystem &from, int datum, transform *t)
 {
     refsystem geodetic;
     return setup_geod(datum, &geodetic) && initialize_transform(&from, &geodetic, t);
 }
 
-// Where a point of `from` lies on `datum`: its latitude and longitude.
-bool whereOn(const refsystem &from, int datum, const double point[3], double latLon[3])
+bool where(const transform &t, const double point[3], double latLon[3])
 {
-    transform t;
-    return ontoGeodetic(from, datum, &t) && transform_coords(point, &t, latLon);
-}
-
-// A plane system into geodetic coordinates on its own datum.
-bool toGeodetic(const refsystem &plane, transform *t)
-{
-    return ontoGeodetic(plane, plane.datum, t);
+    return transform_coords(point, &t, latLon);
 }
 
 // A national zone whose zone or hemisphere the library takes from each point.
@@ -106,6 +104,32 @@ bool automaticZone(const refsystem &system)
 {
     return system.type == KV_TYPE_GK_ZONE
         && (system.zone == 0 || system.hemisphere == KV_HEMISPHERE_AUTO);
+}
+
+// A side's record completed for one row: what it leaves automatic taken from
+// the row's point. `plane` is the point in this system (the zone of its
+// easting's prefix), `latLon` where it lies on the system's datum (the zone of
+// its longitude, the hemisphere of its latitude); either may be null. A
+// national zone stays the library's record, which converts with the zone it
+// finds itself, and is named only for the geoid step; a GSK 2011 zone becomes
+// a complete projection. What cannot be chosen stays open, and
+// check_refsystem or the geoid step refuses the record.
+refsystem forRow(const refsystem &system, const double plane[3], const double latLon[3])
+{
+    refsystem rs = system;
+    if (rs.type == KV_TYPE_GK_ZONE) {
+        const double prefix = plane ? zonePrefix(plane[1]) : 0.0;
+        if (rs.zone == 0 && isZone(prefix))
+            rs.zone = static_cast<int>(prefix);
+        if (rs.hemisphere == KV_HEMISPHERE_AUTO && latLon)
+            rs.hemisphere = latLon[0] < 0.0 ? KV_HEMISPHERE_SOUTH : KV_HEMISPHERE_NORTH;
+    } else if (!check_refsystem(&rs)) {
+        if (plane)
+            initialize_gk6_from_xy(plane, &rs);
+        else if (latLon)
+            initialize_gk6_from_latlon(latLon, &rs);
+    }
+    return rs;
 }
 
 // Where a target point lies, for the check of its zone: read back from the
@@ -116,7 +140,7 @@ bool targetToGeodetic(
     const refsystem &source, const refsystem &target, transform *t, bool *fromSource)
 {
     *fromSource = automaticZone(target);
-    return *fromSource ? ontoGeodetic(source, target.datum, t) : toGeodetic(target, t);
+    return ontoGeodetic(*fromSource ? source : target, target.datum, t);
 }
 
 // Whether a plane point (northing, easting of a Gauss-Krüger system; easting,
@@ -132,13 +156,13 @@ Failure checkZone(const refsystem &rs, const transform &toGeodetic, const double
     const double plane[3], int *zone, bool output, bool prefix)
 {
     double geodetic[3];
-    if (!transform_coords(from, &toGeodetic, geodetic))
+    if (!where(toGeodetic, from, geodetic))
         return Failure::NotConverted;
     double meridian;
     if (rs.type == KV_TYPE_PROJECTED)
         meridian = rs.projection.central_meridian * (180.0 / M_PI);
     else
-        meridian = 6.0 * (rs.zone >= 1 ? rs.zone : zonePrefix(plane[1])) - 3.0;
+        meridian = zoneWidth * (rs.zone >= 1 ? rs.zone : zonePrefix(plane[1])) - zoneWidth / 2;
     if (!(std::fabs(std::remainder(geodetic[1] - meridian, 360.0)) <= maxMeridianOffset))
         return Failure::FarFromMeridian;
     *zone = prefix ? zoneNumber(rs) : 0;
@@ -146,51 +170,79 @@ Failure checkZone(const refsystem &rs, const transform &toGeodetic, const double
     return *zone == 0 || zonePrefix(easting) == *zone ? Failure::None : Failure::ZonePrefix;
 }
 
-// Heights above the geoid on a Gauss-Krüger side (type 4) whose zone or
-// hemisphere is automatic. The geoid step converts the point back through the
-// zone: an automatic hemisphere cannot be read back (a northing reads both
-// ways) and an automatic zone may be another than the one the point is in. So
-// the step uses the record completed for the row's point, as the automatic
-// GSK 2011 zone does: the zone of the easting's prefix and, on the target
-// side, the hemisphere of the point's latitude on that side's datum (the
-// conversion chose it so). Returns why the row fails, if it does.
-Failure convertWithRowZones(const refsystem &source, const refsystem &target, const transform &t,
-    const ::geoid *geoid, const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid,
-    const double in[3], double out[3])
+} // namespace
+
+// What a row goes through, the same for one transform of every row and for
+// transforms made for the row: the two records, the transform between them,
+// each plane side's way to geodetic coordinates (see targetToGeodetic) and
+// its geoid step (null: none on that side).
+struct Calculator::Route
 {
-    const auto completed = [](refsystem system, double easting, const double *latitude) {
-        const double prefix = zonePrefix(easting);
-        if (system.zone == 0 && prefix >= 1.0 && prefix <= 60.0)
-            system.zone = static_cast<int>(prefix);
-        if (system.hemisphere == KV_HEMISPHERE_AUTO && latitude)
-            system.hemisphere = *latitude < 0.0 ? KV_HEMISPHERE_SOUTH : KV_HEMISPHERE_NORTH;
-        return system;
-    };
-    geoid_transform row;
-    double point[3] = {in[0], in[1], in[2]};
-    if (sourceGeoid && automaticZone(source)) {
-        const refsystem system = completed(source, in[1], nullptr);
-        if (!initialize_geoid_transform(&system, geoid, &row))
-            return Failure::Geoid;
-        sourceGeoid = &row;
+    const refsystem *source;
+    const refsystem *target;
+    const transform *between;
+    const transform *sourcePlane;
+    const transform *targetPlane;
+    bool targetPlaneFromSource;
+    const geoid_transform *sourceGeoid;
+    const geoid_transform *targetGeoid;
+    // Why the row's transforms could not be made: told after the source
+    // point's own check, which judges the point first.
+    Failure unready;
+};
+
+Failure Calculator::along(const Route &r, const double in[3], double out[3], int *zone) const
+{
+    if (isPlane(source)) {
+        const Failure failure
+            = checkZone(*r.source, *r.sourcePlane, in, in, zone, false, hasZonePrefix(source));
+        if (failure != Failure::None)
+            return failure;
     }
-    if (sourceGeoid && !transform_from_geoid(point, sourceGeoid))
-        return Failure::Geoid;
-    if (!transform_coords(point, &t, out))
-        return Failure::NotConverted;
-    if (targetGeoid && automaticZone(target)) {
-        double latLon[3];
-        if (!whereOn(source, target.datum, point, latLon))
-            return Failure::NotConverted;
-        const refsystem system = completed(target, out[1], &latLon[0]);
-        if (!initialize_geoid_transform(&system, geoid, &row))
-            return Failure::Geoid;
-        targetGeoid = &row;
-    }
-    return !targetGeoid || transform_to_geoid(out, targetGeoid) ? Failure::None : Failure::Geoid;
+    if (r.unready != Failure::None)
+        return r.unready;
+    const Failure failure = throughTransform(r, in, out);
+    if (failure != Failure::None || !isPlane(target))
+        return failure;
+    return checkZone(*r.target, *r.targetPlane, r.targetPlaneFromSource ? in : out, out, zone, true,
+        hasZonePrefix(target));
 }
 
-} // namespace
+// The point through the transform and the geoid steps. A national zone left
+// automatic on a side with heights above the geoid has its geoid step made
+// for the row (forRow): the step converts the point back through the zone,
+// and an automatic hemisphere cannot be read back (a northing reads both
+// ways) nor an automatic zone be another than the point's. The target's
+// hemisphere is that of the point's latitude on the target's datum, as the
+// conversion chose it.
+Failure Calculator::throughTransform(const Route &r, const double in[3], double out[3]) const
+{
+    const geoid_transform *sourceStep = r.sourceGeoid;
+    const geoid_transform *targetStep = r.targetGeoid;
+    geoid_transform row;
+    double point[3] = {in[0], in[1], in[2]};
+    if (sourceStep && automaticZone(*r.source)) {
+        const refsystem system = forRow(*r.source, in, nullptr);
+        if (!initialize_geoid_transform(&system, geoid, &row))
+            return Failure::Geoid;
+        sourceStep = &row;
+    }
+    if (sourceStep && !transform_from_geoid(point, sourceStep))
+        return Failure::Geoid;
+    if (!transform_coords(point, r.between, out))
+        return Failure::NotConverted;
+    if (targetStep && automaticZone(*r.target)) {
+        // An automatic target's plane transform takes the source point.
+        double latLon[3];
+        if (!r.targetPlaneFromSource || !where(*r.targetPlane, point, latLon))
+            return Failure::NotConverted;
+        const refsystem system = forRow(*r.target, out, latLon);
+        if (!initialize_geoid_transform(&system, geoid, &row))
+            return Failure::Geoid;
+        targetStep = &row;
+    }
+    return !targetStep || transform_to_geoid(out, targetStep) ? Failure::None : Failure::Geoid;
+}
 
 double zonePrefix(double easting)
 {
@@ -368,7 +420,7 @@ bool Calculator::setUpFixed()
     failure = SetUpFailure::Transform;
     if (!initialize_transform(&source.system, &target.system, &fixedTransform))
         return false;
-    if (isPlane(source) && !toGeodetic(source.system, &sourcePlane))
+    if (isPlane(source) && !ontoGeodetic(source.system, source.system.datum, &sourcePlane))
         return false;
     if (isPlane(target)
         && !targetToGeodetic(source.system, target.system, &targetPlane, &targetPlaneFromSource))
@@ -388,35 +440,12 @@ bool Calculator::setUpPerPoint()
     return !(sourceGeoid || targetGeoid) || check_geoid(geoid);
 }
 
-Failure Calculator::throughTransform(const double in[3], const transform &t,
-    const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3])
-{
-    double point[3] = {in[0], in[1], in[2]};
-    if (sourceGeoid && !transform_from_geoid(point, sourceGeoid))
-        return Failure::Geoid;
-    if (!transform_coords(point, &t, out))
-        return Failure::NotConverted;
-    return !targetGeoid || transform_to_geoid(out, targetGeoid) ? Failure::None : Failure::Geoid;
-}
-
 Failure Calculator::convertFixed(const double in[3], double out[3], int *zone) const
 {
-    const geoid_transform *from = sourceGeoid ? &sourceGeoidTransform : nullptr;
-    const geoid_transform *to = targetGeoid ? &targetGeoidTransform : nullptr;
-    Failure failure = Failure::None;
-    if (isPlane(source))
-        failure = checkZone(source.system, sourcePlane, in, in, zone, false, hasZonePrefix(source));
-    if (failure == Failure::None) {
-        if ((from && automaticZone(source.system)) || (to && automaticZone(target.system)))
-            failure = convertWithRowZones(
-                source.system, target.system, fixedTransform, geoid, from, to, in, out);
-        else
-            failure = throughTransform(in, fixedTransform, from, to, out);
-    }
-    if (failure == Failure::None && isPlane(target))
-        failure = checkZone(target.system, targetPlane, targetPlaneFromSource ? in : out, out, zone,
-            true, hasZonePrefix(target));
-    return failure;
+    const Route route {&source.system, &target.system, &fixedTransform, &sourcePlane, &targetPlane,
+        targetPlaneFromSource, sourceGeoid ? &sourceGeoidTransform : nullptr,
+        targetGeoid ? &targetGeoidTransform : nullptr, Failure::None};
+    return along(route, in, out, zone);
 }
 
 Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone) const
@@ -425,7 +454,7 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
     // the panel names.
     refsystem from = source.system;
     if (!check_refsystem(&from))
-        initialize_gk6_from_xy(in, &from);
+        from = forRow(from, in, nullptr);
     if (!check_refsystem(&from))
         return Failure::NotConverted;
 
@@ -434,60 +463,50 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
     // the point goes without its geoid correction.
     refsystem to = target.system;
     if (!check_refsystem(&to)) {
+        transform onto;
         double latLon[3];
-        if (whereOn(from, to.datum, in, latLon))
-            initialize_gk6_from_latlon(latLon, &to);
+        if (ontoGeodetic(from, to.datum, &onto) && where(onto, in, latLon))
+            to = forRow(to, nullptr, latLon);
     }
     // A zone that could not be chosen would give a meaningless point.
     if (!check_refsystem(&to))
         return Failure::NotConverted;
 
-    // Each side's distance from its meridian, with this row's zones.
     transform fromPlane;
     transform toPlane;
     bool toPlaneFromSource = false;
-    if ((isPlane(source) && !toGeodetic(from, &fromPlane))
+    if ((isPlane(source) && !ontoGeodetic(from, from.datum, &fromPlane))
         || (isPlane(target) && !targetToGeodetic(from, to, &toPlane, &toPlaneFromSource)))
         return Failure::NotConverted;
-    if (isPlane(source)) {
-        const Failure failure
-            = checkZone(from, fromPlane, in, in, zone, false, hasZonePrefix(source));
-        if (failure != Failure::None)
-            return failure;
-    }
-
-    transform t;
-    if (!initialize_transform(&from, &to, &t))
-        return Failure::NotConverted;
+    transform between;
     geoid_transform fromGeoid;
     geoid_transform toGeoid;
-    if (sourceGeoid && !initialize_geoid_transform(&from, geoid, &fromGeoid))
-        return Failure::Geoid;
-    if (targetGeoid && !initialize_geoid_transform(&to, geoid, &toGeoid))
-        return Failure::Geoid;
-    const Failure failure = convertWithRowZones(from, to, t, geoid,
-        sourceGeoid ? &fromGeoid : nullptr, targetGeoid ? &toGeoid : nullptr, in, out);
-    if (failure != Failure::None || !isPlane(target))
-        return failure;
-    return checkZone(
-        to, toPlane, toPlaneFromSource ? in : out, out, zone, true, hasZonePrefix(target));
+    Failure unready = Failure::None;
+    if (!initialize_transform(&from, &to, &between))
+        unready = Failure::NotConverted;
+    else if ((sourceGeoid && !initialize_geoid_transform(&from, geoid, &fromGeoid))
+        || (targetGeoid && !initialize_geoid_transform(&to, geoid, &toGeoid)))
+        unready = Failure::Geoid;
+    const Route route {&from, &to, &between, &fromPlane, &toPlane, toPlaneFromSource,
+        sourceGeoid ? &fromGeoid : nullptr, targetGeoid ? &toGeoid : nullptr, unready};
+    return along(route, in, out, zone);
 }
 
 void Calculator::format(const double point[3], bool heightDefaulted, PointRow *row) const
 {
     const double second = point[1];
     if (target.decimalDegrees) {
-        row->coordinates[0] = CellText::formatFixed(point[0], 9);
-        row->coordinates[1] = CellText::formatFixed(second, 9);
+        row->coordinates[0] = CellText::formatFixed(point[0], degreeDecimals);
+        row->coordinates[1] = CellText::formatFixed(second, degreeDecimals);
     } else if (target.dmsUnits) {
         row->coordinates[0] = AngleText::formatDms(point[0]);
         row->coordinates[1] = AngleText::formatDms(second);
     } else {
-        row->coordinates[0] = CellText::formatFixed(point[0], 3);
-        row->coordinates[1] = CellText::formatFixed(second, 3);
+        row->coordinates[0] = CellText::formatFixed(point[0], metreDecimals);
+        row->coordinates[1] = CellText::formatFixed(second, metreDecimals);
     }
     if (!heightDefaulted)
-        row->coordinates[2] = CellText::formatFixed(point[2], 3);
+        row->coordinates[2] = CellText::formatFixed(point[2], metreDecimals);
 }
 
 Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) const
@@ -522,32 +541,36 @@ Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) c
     return Failure::None;
 }
 
-PointRow Calculator::convert(const PointRow &row) const
+PointRow Calculator::convert(const PointRow &row, Reading *numbers) const
 {
     PointRow result;
     result.name = row.name.trimmed();
-    const Reading reading = read(source, row);
+    Reading reading = read(source, row);
     if (reading.blank) {
         result.outcome = PointRow::Outcome::NoPoint;
-        return result;
+    } else {
+        Failure &failure = reading.failure;
+        if (this->failure != SetUpFailure::None)
+            failure = Failure::NotConverted;
+        // A geocentric Z depends on the height: 0 in its place would be a wrong point.
+        if (failure == Failure::None && reading.heightDefaulted
+            && target.kind == SystemKind::Geocentric)
+            failure = Failure::HeightNeeded;
+        double out[3];
+        if (failure == Failure::None)
+            failure = convertPoint(reading.point, out, &reading.zone);
+        if (failure != Failure::None) {
+            result.outcome = PointRow::Outcome::Failed;
+            result.reason = reasonText(failure, reading.zone);
+        } else {
+            std::copy(out, out + 3, reading.point);
+            result.outcome = PointRow::Outcome::Converted;
+            // A blank height stays blank in the result.
+            format(out, reading.heightDefaulted, &result);
+        }
     }
-    int zone = reading.zone;
-    Failure failure = this->failure == SetUpFailure::None ? reading.failure : Failure::NotConverted;
-    // A geocentric Z depends on the height: 0 in its place would be a wrong point.
-    if (failure == Failure::None && reading.heightDefaulted
-        && target.kind == SystemKind::Geocentric)
-        failure = Failure::HeightNeeded;
-    double out[3];
-    if (failure == Failure::None)
-        failure = convertPoint(reading.point, out, &zone);
-    if (failure != Failure::None) {
-        result.outcome = PointRow::Outcome::Failed;
-        result.reason = reasonText(failure, zone);
-        return result;
-    }
-    result.outcome = PointRow::Outcome::Converted;
-    // A blank height stays blank in the result.
-    format(out, reading.heightDefaulted, &result);
+    if (numbers)
+        *numbers = reading;
     return result;
 }
 

@@ -27,6 +27,10 @@
 
 namespace Calculation {
 
+// Decimals of the numbers a result is written with.
+const int metreDecimals = 3;  // metres: the millimetre
+const int degreeDecimals = 9; // decimal degrees: 0.1 mm
+
 // One side of a calculation as its panel describes it.
 struct Side
 {
@@ -46,6 +50,11 @@ struct Side
 // The zone number that leads a Gauss-Krüger easting, its millions: 7 of
 // 7 412 345.6. Any whole number, not only a zone's 1 to 60.
 double zonePrefix(double easting);
+// A zone's number, Gauss-Krüger or UTM: 1 to 60 eastwards.
+inline bool isZone(double number)
+{
+    return number >= 1 && number <= 60;
+}
 
 // Heights on this side refer to the geoid. Never on a geocentric side, whose
 // third coordinate is Z and not a height, whatever its geoid list shows.
@@ -136,14 +145,18 @@ enum class ZoneRule {
     PerPoint
 };
 
-// Why a calculation could not be set up.
+// Why a calculation could not be set up, as the window words it: the grid
+// ("Ошибка инициализации геоида") or the conversion ("Ошибка инициализации
+// пересчета координат"); a map export says "no grid loaded" for both geoid
+// failures.
 enum class SetUpFailure {
     None,
     Transform, // the two systems cannot be converted into each other
-    // A side has heights above the geoid, and there is no usable grid: with
-    // zones chosen per point a failure of its own, with fixed zones one step
-    // of the one transform (GeoidStep).
+    // A side has heights above the geoid and there is no usable grid, with
+    // zones chosen per point: the grid's own failure, found before any row.
     Geoid,
+    // The same, or a grid that does not suit the side's system, with fixed
+    // zones: a step of the one transform that could not be made.
     GeoidStep
 };
 
@@ -159,8 +172,10 @@ public:
     ZoneRule zoneRule() const { return rule; }
 
     // One row converted (after a successful set-up): Converted, NoPoint (no
-    // coordinates) or Failed with its reason; the name is trimmed.
-    PointRow convert(const PointRow &row) const;
+    // coordinates) or Failed with its reason; the name is trimmed. *numbers,
+    // if given, gets the row's numbers: the target's (see convertPoint) of a
+    // converted row, before they are written.
+    PointRow convert(const PointRow &row, Reading *numbers = nullptr) const;
     // One point as `read` gives it (checked, a local point in its base) into
     // the target's numbers before they are written: the longitude in the range
     // the target asks for, a local target's point in its own X, Y, H; *zone,
@@ -170,13 +185,14 @@ public:
     Result run(const PointRows &rows) const;
 
 private:
+    struct Route;
     bool setUpFixed();
     bool setUpPerPoint();
     // *zone: the zone of the last check, for the reason's text.
     Failure convertFixed(const double in[3], double out[3], int *zone) const;
     Failure convertPerPoint(const double in[3], double out[3], int *zone) const;
-    static Failure throughTransform(const double in[3], const transform &t,
-        const geoid_transform *sourceGeoid, const geoid_transform *targetGeoid, double out[3]);
+    Failure along(const Route &route, const double in[3], double out[3], int *zone) const;
+    Failure throughTransform(const Route &route, const double in[3], double out[3]) const;
     void format(const double point[3], bool heightDefaulted, PointRow *row) const;
 
     Side source;

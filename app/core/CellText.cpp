@@ -225,4 +225,13 @@ QString formatFixed(double value, int decimals)
     return text;
 }
 
+double writtenValue(double value, int decimals)
+{
+    QString text;
+    double written = value;
+    if (appendFixed(&text, value, decimals))
+        parseNumber(text, &written);
+    return written == 0.0 ? 0.0 : written;
+}
+
 } // namespace CellText

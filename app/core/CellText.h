@@ -42,6 +42,9 @@ bool parseNumber(const QString &text, double *value);
 // Fixed notation with `decimals` decimals, "." as the decimal point: the
 // program's one writer of fixed-notation numbers.
 QString formatFixed(double value, int decimals);
+// The number formatFixed writes, as the double its text reads as: a map or
+// drawing gives the point the table shows.
+double writtenValue(double value, int decimals);
 // The same digits behind *out, without the sign rule of a value that rounds
 // to zero; false, *out untouched, for a value past 1e15, not finite, or
 // decimals outside 0 to 17.

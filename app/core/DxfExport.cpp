@@ -205,26 +205,20 @@ bool isPlane(const Calculation::Side &side)
     }
 }
 
-bool pointOf(const Calculation::Side &side, const PointRow &row, Point *point)
+bool pointOf(const Calculation::Side &side, const QString &name, const double coordinates[3],
+    bool hasHeight, Point *point)
 {
-    if (!isPlane(side) || row.outcome == PointRow::Outcome::Failed
-        || row.outcome == PointRow::Outcome::NoPoint)
-        return false;
-    double first = 0;
-    double second = 0;
-    if (!CellText::parseNumber(row.coordinates[0], &first)
-        || !CellText::parseNumber(row.coordinates[1], &second))
+    if (!isPlane(side))
         return false;
     // A local system's keys work on (northing, easting) whatever its base.
     const bool eastingFirst
         = side.kind != SystemKind::Local && side.system.axis_order == KV_AXES_EASTING_NORTHING;
     Point p;
-    p.name = CellText::singleLine(row.name);
-    p.easting = eastingFirst ? first : second;
-    p.northing = eastingFirst ? second : first;
-    p.hasHeight = CellText::parseNumber(row.coordinates[2], &p.height);
-    if (!p.hasHeight)
-        p.height = 0;
+    p.name = CellText::singleLine(name);
+    p.easting = coordinates[eastingFirst ? 0 : 1];
+    p.northing = coordinates[eastingFirst ? 1 : 0];
+    p.hasHeight = hasHeight;
+    p.height = hasHeight ? coordinates[2] : 0.0;
     // Beyond a million kilometres a number is no survey point (Gauss-Krüger
     // eastings end at 60 500 km).
     for (const double v : {p.easting, p.northing, p.height}) {
@@ -233,6 +227,24 @@ bool pointOf(const Calculation::Side &side, const PointRow &row, Point *point)
     }
     *point = p;
     return true;
+}
+
+bool pointOf(const Calculation::Side &side, const PointRow &row, Point *point)
+{
+    double v[3] = {0.0, 0.0, 0.0};
+    return row.outcome != PointRow::Outcome::Failed && row.outcome != PointRow::Outcome::NoPoint
+        && CellText::parseNumber(row.coordinates[0], &v[0])
+        && CellText::parseNumber(row.coordinates[1], &v[1])
+        && pointOf(side, row.name, v, CellText::parseNumber(row.coordinates[2], &v[2]), point);
+}
+
+bool pointOf(const Calculation::Side &side, const QString &name,
+    const Calculation::Reading &converted, Point *point)
+{
+    double v[3];
+    for (int i = 0; i < 3; ++i)
+        v[i] = CellText::writtenValue(converted.point[i], Calculation::metreDecimals);
+    return pointOf(side, name, v, !converted.heightDefaulted, point);
 }
 
 std::string text(const QString &label)

@@ -54,10 +54,19 @@ struct Point
     bool hasHeight = false;
 };
 
-// The point a row of a table on `side` holds, in the table's column order
-// (UTM easting first, the others northing first); false for a row that
+// The point of coordinates on `side` in the table's column order (UTM
+// easting first, the others northing first); false for a side that is not a
+// plane or a point beyond a drawing's reach.
+bool pointOf(const Calculation::Side &side, const QString &name, const double coordinates[3],
+    bool hasHeight, Point *point);
+// The point a row of a table on `side` holds; false also for a row that
 // failed or holds no point.
 bool pointOf(const Calculation::Side &side, const PointRow &row, Point *point);
+// The point of a row converted into `side`, from the numbers
+// Calculator::convert gives (`converted` must have converted) as they are
+// written, to the millimetre.
+bool pointOf(const Calculation::Side &side, const QString &name,
+    const Calculation::Reading &converted, Point *point);
 
 // A label's text in the drawing's code page (see above), one line.
 std::string text(const QString &label);

@@ -32,16 +32,15 @@ QString label(const QString &name)
     return text.trimmed();
 }
 
-// Numbers as the calculation wrote them: 9 decimals of a degree (0.1 mm),
-// millimetres of height, "." in every locale.
+// Numbers as the calculation writes them, "." in every locale.
 QString degrees(double value)
 {
-    return CellText::formatFixed(value, 9);
+    return CellText::formatFixed(value, Calculation::degreeDecimals);
 }
 
 QString metres(double value)
 {
-    return CellText::formatFixed(value, 3);
+    return CellText::formatFixed(value, Calculation::metreDecimals);
 }
 
 } // namespace
@@ -76,17 +75,16 @@ QString targetName(Format format, bool geoid)
                                               : QStringLiteral("geod:wgs84:deg");
 }
 
-bool pointOf(const PointRow &converted, Point *point)
+Point pointOf(const QString &name, const Calculation::Reading &converted)
 {
     Point p;
-    if (converted.outcome != PointRow::Outcome::Converted
-        || !CellText::parseNumber(converted.coordinates[0], &p.latitude)
-        || !CellText::parseNumber(converted.coordinates[1], &p.longitude))
-        return false;
-    p.name = label(converted.name);
-    p.hasHeight = CellText::parseNumber(converted.coordinates[2], &p.height);
-    *point = p;
-    return true;
+    p.name = label(name);
+    p.latitude = CellText::writtenValue(converted.point[0], Calculation::degreeDecimals);
+    p.longitude = CellText::writtenValue(converted.point[1], Calculation::degreeDecimals);
+    p.hasHeight = !converted.heightDefaulted;
+    if (p.hasHeight)
+        p.height = CellText::writtenValue(converted.point[2], Calculation::metreDecimals);
+    return p;
 }
 
 Writer::Writer(Format format, QIODevice *device)
@@ -212,10 +210,10 @@ Calculation::SetUpFailure convert(const PointRows &rows, const Calculation::Side
     Converted result;
     result.northernAssumed = source.system.hemisphere != side.system.hemisphere;
     for (const PointRow &row : rows) {
-        const PointRow converted = calculator.convert(row);
-        Point p;
-        if (pointOf(converted, &p)) {
-            result.points.append(p);
+        Calculation::Reading numbers;
+        const PointRow converted = calculator.convert(row, &numbers);
+        if (converted.outcome == PointRow::Outcome::Converted) {
+            result.points.append(pointOf(converted.name, numbers));
         } else if (!row.isEmpty()) {
             if (result.skipped++ == 0)
                 result.firstReason = converted.outcome == PointRow::Outcome::Failed

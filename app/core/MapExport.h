@@ -45,9 +45,10 @@ struct Point
     bool hasHeight = false;
 };
 
-// The point of a row converted into targetName; false for a row that failed
-// or holds no point.
-bool pointOf(const PointRow &converted, Point *point);
+// The point of a row converted into targetName, from the numbers
+// Calculator::convert gives (`converted` must have converted) as they are
+// written: 9 decimals of a degree, millimetres of height.
+Point pointOf(const QString &name, const Calculation::Reading &converted);
 
 // A document written to its device point by point, so that memory stays the
 // same whatever the number of points.

@@ -335,7 +335,7 @@ bool read(const QString &definition, SystemName::Choices *choices, QString *note
 
 QString write(const refsystem &system)
 {
-    if (system.type == KV_TYPE_GK_ZONE && system.zone >= 1 && system.zone <= 60) {
+    if (system.type == KV_TYPE_GK_ZONE && Calculation::isZone(system.zone)) {
         // The national series is the library's zone of the same number.
         refsystem zone;
         return setup_gk(system.datum, unsigned(system.zone),

@@ -72,7 +72,7 @@ int zoneNumber(const QString &text)
             return 0;
         zone = zone * 10 + (ch.unicode() - '0');
     }
-    return zone >= 1 && zone <= 60 ? zone : 0;
+    return Calculation::isZone(zone) ? zone : 0;
 }
 
 bool parseGeodeticForm(const QStringList &parts, bool input, Choices *c, QString *error)
@@ -211,7 +211,7 @@ void buildRefsystem(const Choices &c, refsystem *out)
         } else if (c.datum == KV_DATUM_PULKOVO42) {
             setup_sk42(unsigned(zone), hemisphere, out);
         } else if (c.datum == KV_DATUM_GSK2011) {
-            if (hemisphere != KV_HEMISPHERE_AUTO && zone >= 1 && zone <= 60) {
+            if (hemisphere != KV_HEMISPHERE_AUTO && Calculation::isZone(zone)) {
                 setup_gk(KV_DATUM_GSK2011, unsigned(zone), hemisphere, out);
             } else {
                 // Zone or hemisphere chosen per point by the calculation; the

@@ -9,204 +9,189 @@ class TestConvert : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void sameAsWindow_data();
-    void sameAsWindow();
-    void refusals_data();
-    void refusals();
-    void manyRows();
+    void initTestCase()
+    {
+        // Good and failing rows, blanks, a fifth field, CR LF, lone CR, tabs, Windows-1251.
+        // clang-format off
+        const char *const files[][2] = {
+            {"gk42.txt", "1, 6190000, 7500000, 150\n2;6190100;7500100;\nbad, x, y, z\n\nname only\n"
+                "5, 6190000, 7500000, 150\nПункт 6,6200000.5,7510000.25,10\r\n7; 6190000; 9500000; 0"},
+            {"geod.txt", "a, 55 45 20.5, 37 37 6.1, 150\nb, 55.5, 37.5, 100\nc, -33 52 0, 151 12 0, 20\n"
+                "d, 91, 10, 0\ne, 55 61 0, 37 0 0, 0\nf, 55 30, -179 59 59.99999,\n"},
+            {"gk2011.txt", "a; 6190000; 6500000; 100\nb; 6190000; 7500000; 100\nc; 6190000; 8500000;\n"},
+            {"geoc.txt", "a, 2850000, 2200000, 5250000\nb, 1, 2, 3\nc, 2850000, 2200000,\n"},
+            {"utm.txt", "a, 413000, 6180000, 120\nb, 500000, 0, 0\n"},
+            {"cp1251.txt", "\xcf\xf3\xed\xea\xf2 1\t6190000\t7500000\t150\r2;6190100;7500100;\r3\t6190000\tx\t1"},
+            // Spreadsheet text with decimal commas, UTF-8 and Windows-1251; a name with a comma.
+            {"csv.txt", "E1;55,5;37,25;100,25\r\nE2;55 30,5;-37 15;\r\nE,3;55;37;1\r\n"},
+            {"tabs.txt", "A,B\t55 45 0\t37 37 0\t150\n\xd0\xa2" "2\t55,5\t37,5\t10,5\n"},
+            {"csv1251.txt", "\xcf" "1;55,5;37,25;100,25\n\xcf" "2;56,5;38,5;\n"},
+        };
+        // clang-format on
+        for (const auto &f : files)
+            QVERIFY(writeFile(tempPath(f[0]), f[1]));
+    }
+
+    void sameAsWindow_data()
+    {
+        for (const char *column : {"from", "to", "file"})
+            QTest::addColumn<QString>(column);
+        // clang-format off
+        const char *const cases[][4] = {
+            {"GK SK-42 zone 7 into DMS", "gk:sk42:7", "geod:wgs84", "gk42.txt"},
+            {"Windows-1251, tabs, CR", "gk:sk42:7", "geod:wgs84:deg", "cp1251.txt"},
+            {"GK SK-42 zone from eastings, geoid both sides", "gk:sk42:auto+egm96",
+             "geod:wgs84:deg:360+egm96", "gk42.txt"},
+            {"geoid in, GSK 2011 zone and hemisphere per point", "geod:wgs84+egm96",
+             "gk:gsk2011:auto:auto", "geod.txt"},
+            {"GSK 2011 zone 20 south", "geod:pz90.11", "gk:gsk2011:20:s", "geod.txt"},
+            {"GSK 2011 zone from eastings into UTM", "gk:gsk2011:auto", "utm:37n", "gk2011.txt"},
+            {"geocentric into SK-95 zone per point", "geoc:pz90", "gk:sk95:auto", "geoc.txt"},
+            {"UTM south into geocentric", "utm:56s", "geoc:itrf2008", "utm.txt"},
+            {"geodetic into SK-42 geodetic, sign kept", "GEOD:GSK2011:DMS", "geod:sk42:dms:180",
+             "geod.txt"},
+            {"spreadsheet CSV, decimal commas", "geod:wgs84", "geod:sk42:deg", "csv.txt"},
+            {"tab-separated, decimal commas", "geod:wgs84", "gk:sk42:auto", "tabs.txt"},
+            {"Windows-1251 CSV", "geod:wgs84", "geod:wgs84:deg", "csv1251.txt"},
+        };
+        // clang-format on
+        for (const auto &c : cases)
+            dataRow(c[0], QString(c[1]), QString(c[2]), QString(c[3]));
+    }
+
+    // The window's saved result against the converter's, file to stdout and stdin to file.
+    void sameAsWindow()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, file);
+        const QString input = tempPath(file), output = tempPath("converted.txt");
+        TestWindow w(QStringLiteral(KELVADRA_EGM96_GRD));
+        configure(w.left(), from);
+        configure(w.right(), to);
+        w.log.fileName = input;
+        click(w.left(), "pushButtonLoad");
+        w.run();
+        // Every failed row named with its line and the window's reason, then the count.
+        const QString prefix = "kelvadra-convert: " + input;
+        QString report;
+        const PointRows given = w.left()->table()->rows();
+        for (int r = 0; r < w.right()->table()->rowCount(); ++r) {
+            // A name alone is no point: the window counts it, the converter lists it.
+            QString reason = w.right()->table()->item(r, 0)->toolTip();
+            if (given.at(r).lacksCoordinates())
+                reason = "нет координат; поля разделяются «;», «,» или табуляцией";
+            if (!reason.isEmpty())
+                report += prefix + QString(":%1: %2\n").arg(r + 1).arg(reason);
+        }
+        const QString summary
+            = w.window->statusBar()->currentMessage().remove(QRegularExpression(" \\([^)]*\\)"));
+        const bool notConverted = summary.contains("ошибок") || summary.contains("без координат");
+        if (notConverted)
+            report += "kelvadra-convert: п" + summary.mid(1) + '\n';
+
+        w.log.fileName = tempPath("window.txt");
+        click(w.right(), "pushButtonSave");
+        const QByteArray expected = readFile(w.log.fileName);
+
+        const Run run = convert({"--from", from, "--to", to, input});
+        QCOMPARE(run.out, expected);
+        QCOMPARE(run.status, notConverted ? 1 : 0);
+        QCOMPARE(QString::fromUtf8(run.err), report);
+        const Run quiet
+            = convert({"--quiet", "--from=" + from, "--to=" + to, "-o", output}, readFile(input));
+        QCOMPARE(quiet.status, run.status);
+        QCOMPARE(quiet.err, QByteArray());
+        QCOMPARE(readFile(output), expected);
+    }
+
+    void refusals_data()
+    {
+        // "message": in the one line on standard error
+        addColumns<QStringList, QByteArray, int, QString, QByteArray>(
+            "args", "input", "status", "message", "output");
+
+        const QString gk42 = "--from gk:sk42:7 --to geod:wgs84";
+        const QByteArray row = "1, 6190000, 7500000, 150";
+        const QByteArray converted = "1; 55 49 56.53405; 38 59 53.32263; 152.868\n";
+        const auto add
+            = [](const char *name, const QString &args, const QByteArray &input, int status,
+                  const char *message, const QByteArray &output = QByteArray()) {
+                  dataRow(name, args.split(' '), input, status, QString::fromUtf8(message), output);
+              };
+        add("empty input, empty output", gk42, QByteArray(), 0, "");
+        add("UTF-8 byte order mark dropped", gk42, "\xEF\xBB\xBF" + row, 0, "", converted);
+        // A spreadsheet's CSV with Russian settings: decimal commas, a name with a comma.
+        add("decimal commas", "--from geod:wgs84 --to geod:wgs84:deg", "E,1;55,5;37,25;100,25", 0,
+            "", "E,1; 55.500000000; 37.250000000; 100.250\n");
+        // Commas alone: a decimal comma splits every number, and the row fails (the window warns).
+        add("five fields", "--from geod:wgs84 --to geod:wgs84:deg", "P1,55,5,37,5,100", 1,
+            ":1: больше четырёх полей: возможно, десятичная запятая");
+        // Each line is UTF-8 when it is valid UTF-8, else Windows-1251.
+        add("encoding line by line", gk42,
+            "\xd0\x9f" + row.mid(1) + "\n\xcf" + row.mid(1) + "\n\xd0\x9f" + row.mid(1), 0, "",
+            "П" + converted.mid(1) + "П" + converted.mid(1) + "П" + converted.mid(1));
+        // clang-format off
+        const char *const names[][3] = {
+            {"unknown kind", "--from mars:1 --to geod:wgs84", "--from «mars:1»: ожидается geod:, geoc:, gk:, utm:, tm:, msk: или proj:"},
+            {"unknown datum", "--from geod:wgs72 --to geod:wgs84",
+             "датумы: wgs84, sk42, sk95, pz90, pz90.02, pz90.11, gsk2011, itrf2008"},
+            {"zone 61", "--from gk:sk42:61 --to geod:wgs84", "зона 1–60 или auto"},
+            {"UTM without hemisphere", "--from utm:37 --to geod:wgs84", "например utm:37n"},
+            {"hemisphere guessed on input", "--from gk:gsk2011:auto:auto --to geod:wgs84",
+             "полушарие входной системы: ожидается n или s"},
+            {"geoid on geocentric", "--from geod:wgs84 --to geoc:wgs84+egm96", "нет высот"},
+            {"no --to", "--from geod:wgs84", "ожидаются --from СИСТЕМА и --to СИСТЕМА"},
+            {"unknown option", "--from gk:sk42:7 --to geod:wgs84 --fast", "неизвестный параметр «--fast»"},
+            {"missing file", "--from gk:sk42:7 --to geod:wgs84 absent.txt",
+             "не удалось открыть «absent.txt»: нет такого файла"},
+            {"missing geoid", "--from gk:sk42:7 --to geod:wgs84+egm96 --geoid absent.grd", "«absent.grd»"},
+            {"output under a file", "--from gk:sk42:7 --to geod:wgs84 -o existing.txt/out.txt",
+             "не удалось записать «existing.txt/out.txt»"},
+        };
+        // clang-format on
+        for (const auto &c : names)
+            add(c[0], c[1], row, 2, c[2]);
+    }
+
+    // Refused: one line on standard error, nothing written, status 2; failed rows give status 1.
+    void refusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, input);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QVERIFY(QDir::setCurrent(tempPath()) && writeFile("existing.txt", "kept\n"));
+        const Run run = convert(args, input);
+        QCOMPARE(run.status, status);
+        const QString err = QString::fromUtf8(run.err);
+        QVERIFY2(err.contains(message), qPrintable(err));
+        if (status == 2) {
+            QCOMPARE(err.count(QLatin1Char('\n')), 1);
+            QCOMPARE(readFile("existing.txt"), QByteArray("kept\n"));
+        }
+        if (status != 1)
+            QTEST(run.out, "output");
+    }
+
+    // Rows converted in batches come out in order, the failed ones reported with line numbers.
+    void manyRows()
+    {
+        QByteArray input, err, names;
+        for (int i = 1; i <= 20000; ++i) {
+            const QByteArray name = "P" + QByteArray::number(i),
+                             bad = i % 997 ? "" : ": неверная запись координат\n";
+            input += name + (bad.isEmpty() ? ", 6190000, 7500000, 0\n" : ", x, 1, 0\n");
+            names += name + '\n';
+            err += bad.isEmpty() ? "" : "kelvadra-convert: стандартный ввод:" + name.mid(1) + bad;
+        }
+        const Run run = convert({"--from", "gk:sk42:7", "--to", "geod:wgs84"}, input);
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.err, err + "kelvadra-convert: пересчитано 19980 из 20000 точек, ошибок: 20\n");
+        QCOMPARE(QString::fromUtf8(run.out).remove(QRegularExpression(";[^\n]*")),
+            QString::fromUtf8(names));
+    }
 };
-
-void TestConvert::initTestCase()
-{
-    // Good and failing rows, blanks, a fifth field, CR LF, lone CR, tabs, Windows-1251.
-    const char *const files[][2] = {
-        {"gk42.txt",
-            "1, 6190000, 7500000, 150\n2;6190100;7500100;\nbad, x, y, z\n\nname only\n"
-            "5, 6190000, 7500000, 150\nПункт 6,6200000.5,7510000.25,10\r\n"
-            "7; 6190000; 9500000; 0"},
-        {"geod.txt",
-            "a, 55 45 20.5, 37 37 6.1, 150\nb, 55.5, 37.5, 100\nc, -33 52 0, 151 12 0, "
-            "20\nd, 91, 10, 0\ne, 55 61 0, 37 0 0, 0\nf, 55 30, -179 59 59.99999,\n"},
-        {"gk2011.txt",
-            "a; 6190000; 6500000; 100\nb; 6190000; 7500000; 100\nc; 6190000; 8500000;\n"},
-        {"geoc.txt", "a, 2850000, 2200000, 5250000\nb, 1, 2, 3\nc, 2850000, 2200000,\n"},
-        {"utm.txt", "a, 413000, 6180000, 120\nb, 500000, 0, 0\n"},
-        {"cp1251.txt",
-            "\xcf\xf3\xed\xea\xf2 1\t6190000\t7500000\t150\r2;6190100;7500100;\r"
-            "3\t6190000\tx\t1"},
-        // Spreadsheet text with decimal commas, UTF-8 and Windows-1251; a name with a comma.
-        {"csv.txt", "E1;55,5;37,25;100,25\r\nE2;55 30,5;-37 15;\r\nE,3;55;37;1\r\n"},
-        {"tabs.txt",
-            "A,B\t55 45 0\t37 37 0\t150\n\xd0\xa2"
-            "2\t55,5\t37,5\t10,5\n"},
-        {"csv1251.txt",
-            "\xcf"
-            "1;55,5;37,25;100,25\n\xcf"
-            "2;56,5;38,5;\n"},
-    };
-    for (const auto &f : files)
-        QVERIFY(writeFile(tempPath(f[0]), f[1]));
-}
-
-void TestConvert::sameAsWindow_data()
-{
-    for (const char *column : {"from", "to", "file"})
-        QTest::addColumn<QString>(column);
-    // clang-format off
-    const char *const cases[][4] = {
-        {"GK SK-42 zone 7 into DMS", "gk:sk42:7", "geod:wgs84", "gk42.txt"},
-        {"Windows-1251, tabs, CR", "gk:sk42:7", "geod:wgs84:deg", "cp1251.txt"},
-        {"GK SK-42 zone from eastings, geoid both sides", "gk:sk42:auto+egm96",
-         "geod:wgs84:deg:360+egm96", "gk42.txt"},
-        {"geoid in, GSK 2011 zone and hemisphere per point", "geod:wgs84+egm96",
-         "gk:gsk2011:auto:auto", "geod.txt"},
-        {"GSK 2011 zone 20 south", "geod:pz90.11", "gk:gsk2011:20:s", "geod.txt"},
-        {"GSK 2011 zone from eastings into UTM", "gk:gsk2011:auto", "utm:37n", "gk2011.txt"},
-        {"geocentric into SK-95 zone per point", "geoc:pz90", "gk:sk95:auto", "geoc.txt"},
-        {"UTM south into geocentric", "utm:56s", "geoc:itrf2008", "utm.txt"},
-        {"geodetic into SK-42 geodetic, sign kept", "GEOD:GSK2011:DMS", "geod:sk42:dms:180",
-         "geod.txt"},
-        {"spreadsheet CSV, decimal commas", "geod:wgs84", "geod:sk42:deg", "csv.txt"},
-        {"tab-separated, decimal commas", "geod:wgs84", "gk:sk42:auto", "tabs.txt"},
-        {"Windows-1251 CSV", "geod:wgs84", "geod:wgs84:deg", "csv1251.txt"},
-    };
-    // clang-format on
-    for (const auto &c : cases)
-        dataRow(c[0], QString(c[1]), QString(c[2]), QString(c[3]));
-}
-
-// The window's saved result against the converter's, file to stdout and stdin to file.
-void TestConvert::sameAsWindow()
-{
-    QFETCH(QString, from);
-    QFETCH(QString, to);
-    QFETCH(QString, file);
-    const QString input = tempPath(file), output = tempPath("converted.txt");
-    TestWindow w(QStringLiteral(KELVADRA_EGM96_GRD));
-    configure(w.left(), from);
-    configure(w.right(), to);
-    w.log.fileName = input;
-    click(w.left(), "pushButtonLoad");
-    w.run();
-    // Every failed row named with its line and the window's reason, then the count.
-    const QString prefix = "kelvadra-convert: " + input;
-    QString report;
-    const PointRows given = w.left()->table()->rows();
-    for (int r = 0; r < w.right()->table()->rowCount(); ++r) {
-        // A name alone is no point: the window counts it, the converter lists it.
-        QString reason = w.right()->table()->item(r, 0)->toolTip();
-        if (given.at(r).lacksCoordinates())
-            reason = "нет координат; поля разделяются «;», «,» или табуляцией";
-        if (!reason.isEmpty())
-            report += prefix + QString(":%1: %2\n").arg(r + 1).arg(reason);
-    }
-    const QString summary
-        = w.window->statusBar()->currentMessage().remove(QRegularExpression(" \\([^)]*\\)"));
-    const bool notConverted = summary.contains("ошибок") || summary.contains("без координат");
-    if (notConverted)
-        report += "kelvadra-convert: п" + summary.mid(1) + '\n';
-
-    w.log.fileName = tempPath("window.txt");
-    click(w.right(), "pushButtonSave");
-    const QByteArray expected = readFile(w.log.fileName);
-
-    const Run run = convert({"--from", from, "--to", to, input});
-    QCOMPARE(run.out, expected);
-    QCOMPARE(run.status, notConverted ? 1 : 0);
-    QCOMPARE(QString::fromUtf8(run.err), report);
-    const Run quiet
-        = convert({"--quiet", "--from=" + from, "--to=" + to, "-o", output}, readFile(input));
-    QCOMPARE(quiet.status, run.status);
-    QCOMPARE(quiet.err, QByteArray());
-    QCOMPARE(readFile(output), expected);
-}
-
-void TestConvert::refusals_data()
-{
-    // "message": in the one line on standard error
-    addColumns<QStringList, QByteArray, int, QString, QByteArray>(
-        "args", "input", "status", "message", "output");
-
-    const QString gk42 = "--from gk:sk42:7 --to geod:wgs84";
-    const QByteArray row = "1, 6190000, 7500000, 150";
-    const QByteArray converted = "1; 55 49 56.53405; 38 59 53.32263; 152.868\n";
-    const auto add = [](const char *name, const QString &args, const QByteArray &input, int status,
-                         const char *message, const QByteArray &output = QByteArray()) {
-        dataRow(name, args.split(' '), input, status, QString::fromUtf8(message), output);
-    };
-    add("empty input, empty output", gk42, QByteArray(), 0, "");
-    add("UTF-8 byte order mark dropped", gk42, "\xEF\xBB\xBF" + row, 0, "", converted);
-    // A spreadsheet's CSV with Russian settings: decimal commas, a name with a comma.
-    add("decimal commas", "--from geod:wgs84 --to geod:wgs84:deg", "E,1;55,5;37,25;100,25", 0, "",
-        "E,1; 55.500000000; 37.250000000; 100.250\n");
-    // Commas alone: a decimal comma splits every number, and the row fails (the window warns).
-    add("five fields", "--from geod:wgs84 --to geod:wgs84:deg", "P1,55,5,37,5,100", 1,
-        ":1: больше четырёх полей: возможно, десятичная запятая");
-    // Each line is UTF-8 when it is valid UTF-8, else Windows-1251.
-    add("encoding line by line", gk42,
-        "\xd0\x9f" + row.mid(1) + "\n\xcf" + row.mid(1) + "\n\xd0\x9f" + row.mid(1), 0, "",
-        "П" + converted.mid(1) + "П" + converted.mid(1) + "П" + converted.mid(1));
-    // clang-format off
-    const char *const names[][3] = {
-        {"unknown kind", "--from mars:1 --to geod:wgs84", "--from «mars:1»: ожидается geod:, geoc:, gk:, utm:, tm:, msk: или proj:"},
-        {"unknown datum", "--from geod:wgs72 --to geod:wgs84",
-         "датумы: wgs84, sk42, sk95, pz90, pz90.02, pz90.11, gsk2011, itrf2008"},
-        {"zone 61", "--from gk:sk42:61 --to geod:wgs84", "зона 1–60 или auto"},
-        {"UTM without hemisphere", "--from utm:37 --to geod:wgs84", "например utm:37n"},
-        {"hemisphere guessed on input", "--from gk:gsk2011:auto:auto --to geod:wgs84",
-         "полушарие входной системы: ожидается n или s"},
-        {"geoid on geocentric", "--from geod:wgs84 --to geoc:wgs84+egm96", "нет высот"},
-        {"no --to", "--from geod:wgs84", "ожидаются --from СИСТЕМА и --to СИСТЕМА"},
-        {"unknown option", "--from gk:sk42:7 --to geod:wgs84 --fast", "неизвестный параметр «--fast»"},
-        {"missing file", "--from gk:sk42:7 --to geod:wgs84 absent.txt",
-         "не удалось открыть «absent.txt»: нет такого файла"},
-        {"missing geoid", "--from gk:sk42:7 --to geod:wgs84+egm96 --geoid absent.grd", "«absent.grd»"},
-        {"output under a file", "--from gk:sk42:7 --to geod:wgs84 -o existing.txt/out.txt",
-         "не удалось записать «existing.txt/out.txt»"},
-    };
-    // clang-format on
-    for (const auto &c : names)
-        add(c[0], c[1], row, 2, c[2]);
-}
-
-// Refused: one line on standard error, nothing written, status 2; failed rows give status 1.
-void TestConvert::refusals()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QByteArray, input);
-    QFETCH(int, status);
-    QFETCH(QString, message);
-    QVERIFY(QDir::setCurrent(tempPath()) && writeFile("existing.txt", "kept\n"));
-    const Run run = convert(args, input);
-    QCOMPARE(run.status, status);
-    const QString err = QString::fromUtf8(run.err);
-    QVERIFY2(err.contains(message), qPrintable(err));
-    if (status == 2) {
-        QCOMPARE(err.count(QLatin1Char('\n')), 1);
-        QCOMPARE(readFile("existing.txt"), QByteArray("kept\n"));
-    }
-    if (status != 1)
-        QTEST(run.out, "output");
-}
-
-// Rows converted in batches come out in order, the failed ones reported with line numbers.
-void TestConvert::manyRows()
-{
-    QByteArray input, err, names;
-    for (int i = 1; i <= 20000; ++i) {
-        const QByteArray name = "P" + QByteArray::number(i),
-                         bad = i % 997 ? "" : ": неверная запись координат\n";
-        input += name + (bad.isEmpty() ? ", 6190000, 7500000, 0\n" : ", x, 1, 0\n");
-        names += name + '\n';
-        err += bad.isEmpty() ? "" : "kelvadra-convert: стандартный ввод:" + name.mid(1) + bad;
-    }
-    const Run run = convert({"--from", "gk:sk42:7", "--to", "geod:wgs84"}, input);
-    QCOMPARE(run.status, 1);
-    QCOMPARE(run.err, err + "kelvadra-convert: пересчитано 19980 из 20000 точек, ошибок: 20\n");
-    QCOMPARE(
-        QString::fromUtf8(run.out).remove(QRegularExpression(";[^\n]*")), QString::fromUtf8(names));
-}
 
 QTEST_MAIN(TestConvert)
 #include "tst_convert.moc"

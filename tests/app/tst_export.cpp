@@ -71,6 +71,13 @@ private slots:
                         : status + " (полушарие не выбрано: точки прочитаны как северные)");
                 points[hemisphere == "n"] = kmlPoints(readFile(file));
             }
+            // The converter's map of the same rows is the window's, byte for byte.
+            QByteArray table;
+            for (const PointRow &row : w.right()->table()->rows())
+                row.appendLine(&table);
+            QCOMPARE(
+                convert({"-q", "--from", "gk:" + datum + ":auto:n", "--format", "kml"}, table).out,
+                readFile(file));
             QCOMPARE(points[0], points[1]);
             // Back where they started: the plane's millimetres are 1e-8 of a degree.
             const double places[][2] = {{37.62, 55.75}, {20.5, 0.5}};
@@ -200,13 +207,16 @@ private slots:
             {QString("a") + QChar(0xfffd) + "b", QString("a") + QChar(0xfffd) + "b"},
             {QString("x") + QChar(0xd83d) + "y", "x y"}, {QString("x") + QChar(0xde00), "x"},
             {smile + " <&>\"", smile + " <&>\""}};
+        Calculation::Reading numbers {{}, false, true, {55, 37, 0}};
         for (const auto &c : cases) {
-            MapExport::Point p;
-            QVERIFY(MapExport::pointOf(
-                {c.first, {"55", "37", ""}, PointRow::Outcome::Converted, {}}, &p));
+            const MapExport::Point p = MapExport::pointOf(c.first, numbers);
             QCOMPARE(kmlPoints(MapExport::write(MapExport::Format::Kml, {p})),
                 QStringList {c.second + "|37.000000000,55.000000000"});
         }
+        // Numbers as the table writes them: 9 decimals of a degree, millimetres, no "-0".
+        numbers = {{}, false, false, {-1e-12, 37.1234567894, 12.3456}};
+        QVERIFY(MapExport::write(MapExport::Format::GeoJson, {MapExport::pointOf("r", numbers)})
+                    .contains("[37.123456789,0,12.346]"));
     }
 
     // A drawing takes numbers up to a million kilometres, no further, in every coordinate.
