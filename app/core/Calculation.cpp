@@ -99,6 +99,13 @@ bool where(const transform &t, const double point[3], double latLon[3])
     return transform_coords(point, &t, latLon);
 }
 
+// Degrees into [-180, 180], exactly (the remainder by 360). Within half a
+// turn that is the angle itself, and the library call is skipped for speed.
+double withinHalfTurn(double degrees)
+{
+    return std::fabs(degrees) <= 180.0 ? degrees : std::remainder(degrees, 360.0);
+}
+
 // A national zone whose zone or hemisphere the library takes from each point.
 bool automaticZone(const refsystem &system)
 {
@@ -163,7 +170,7 @@ Failure checkZone(const refsystem &rs, const transform &toGeodetic, const double
         meridian = rs.projection.central_meridian * (180.0 / M_PI);
     else
         meridian = zoneWidth * (rs.zone >= 1 ? rs.zone : zonePrefix(plane[1])) - zoneWidth / 2;
-    if (!(std::fabs(std::remainder(geodetic[1] - meridian, 360.0)) <= maxMeridianOffset))
+    if (!(std::fabs(withinHalfTurn(geodetic[1] - meridian)) <= maxMeridianOffset))
         return Failure::FarFromMeridian;
     *zone = prefix ? zoneNumber(rs) : 0;
     const double easting = output ? std::round(plane[1] * 1000.0) / 1000.0 : plane[1];
@@ -529,10 +536,8 @@ Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) c
     if (failure != Failure::None || target.kind != SystemKind::Geodetic)
         return failure;
     // The range asked for, whatever the input's: within one datum the
-    // library keeps a longitude as it was given (540 stays 540). Within 180
-    // the remainder is the longitude itself, and is skipped for speed.
-    if (!(std::fabs(out[1]) <= 180.0))
-        out[1] = std::remainder(out[1], 360.0);
+    // library keeps a longitude as it was given (540 stays 540).
+    out[1] = withinHalfTurn(out[1]);
     if (target.unsignedLongitude)
         out[1] = normalize_positive_longitude_deg(out[1]);
     // What would be written as 360 in 0 to 360 is 0.

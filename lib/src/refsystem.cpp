@@ -51,7 +51,7 @@ int setup_projected(int datum, unsigned int zone, int hemisphere, bool utm, refs
     if (!rs)
         return 0;
     reset(rs);
-    if (zone < 1 || zone > 60 || datum == 0 || hemisphere == 0)
+    if (zone < 1 || zone > 60 || datum == 0 || hemisphere == KV_HEMISPHERE_AUTO)
         return 0;
     tm_projection projection;
     const int z = static_cast<int>(zone);
