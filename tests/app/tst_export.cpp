@@ -90,6 +90,33 @@ private slots:
         }
     }
 
+    // Every kind a table can hold exports from either panel, its points back where they started.
+    void everyPanelAndKind()
+    {
+        TestWindow w(QStringLiteral(KELVADRA_EGM96_GRD));
+        const QString file = tempPath("kinds.kml");
+        configure(w.left(), "geod:wgs84");
+        setRows(*w.left(), {"П1; 55.75; 37.62; 150", "П2; 56.1; 38.9; 20"});
+        QCOMPARE(exportFrom(w, w.left(), file, "KML (*.kml)"), QString("Для карты: 2 точки"));
+        const QStringList given = kmlPoints(readFile(file));
+        for (const char *target : {"geod:sk42", "geod:pz90.11", "gk:sk42:7", "gk:sk95:auto:n",
+                 "gk:gsk2011:7", "utm:37n", "geoc:wgs84", "geoc:pz90.11"}) {
+            configure(w.right(), target);
+            w.run();
+            QCOMPARE(exportFrom(w, w.right(), file, "KML (*.kml)"), QString("Для карты: 2 точки"));
+            const QStringList back = kmlPoints(readFile(file));
+            QCOMPARE(back.size(), 2);
+            // A millimetre of the table is 1e-8 of a degree; the height a millimetre.
+            for (int i = 0; i < 6; ++i) {
+                const auto at = [i](const QStringList &points) {
+                    return number(points[i / 3].section('|', 1).section(',', i % 3, i % 3));
+                };
+                QVERIFY2(std::fabs(at(back) - at(given)) < (i % 3 == 2 ? 2e-3 : 1e-7),
+                    qPrintable(QString(target) + ": " + back.join(' ')));
+            }
+        }
+    }
+
     // An export that would write no point writes no file and says why; one point is enough.
     void nothingToExport()
     {
