@@ -150,6 +150,25 @@ bool targetToGeodetic(
     return ontoGeodetic(*fromSource ? source : target, target.datum, t);
 }
 
+} // namespace
+
+// See Calculation.h.
+bool wellWithinZone(const refsystem &rs, const double plane[3])
+{
+    if (rs.type != KV_TYPE_GK_ZONE
+        || (rs.hemisphere != KV_HEMISPHERE_NORTH && rs.hemisphere != KV_HEMISPHERE_SOUTH))
+        return false;
+    const double prefix = zonePrefix(plane[1]);
+    const double number = rs.zone >= 1 ? rs.zone : prefix;
+    if (!isZone(number) || !isZone(prefix))
+        return false;
+    const double north = rs.hemisphere == KV_HEMISPHERE_SOUTH ? plane[0] - 1e7 : plane[0];
+    const double east = plane[1] - (number * 1e6 + 5e5);
+    return std::fabs(north) <= wellWithinNorthing && std::fabs(east) <= wellWithinEasting;
+}
+
+namespace {
+
 // Whether a plane point (northing, easting of a Gauss-Krüger system; easting,
 // northing of UTM) lies within 6 degrees of longitude of its zone's central
 // meridian, and a Gauss-Krüger easting carries its zone's number (past 500 km
@@ -162,16 +181,18 @@ bool targetToGeodetic(
 Failure checkZone(const refsystem &rs, const transform &toGeodetic, const double from[3],
     const double plane[3], int *zone, bool output, bool prefix)
 {
-    double geodetic[3];
-    if (!where(toGeodetic, from, geodetic))
-        return Failure::NotConverted;
-    double meridian;
-    if (rs.type == KV_TYPE_PROJECTED)
-        meridian = rs.projection.central_meridian * (180.0 / M_PI);
-    else
-        meridian = zoneWidth * (rs.zone >= 1 ? rs.zone : zonePrefix(plane[1])) - zoneWidth / 2;
-    if (!(std::fabs(withinHalfTurn(geodetic[1] - meridian)) <= maxMeridianOffset))
-        return Failure::FarFromMeridian;
+    if (from != plane || !wellWithinZone(rs, plane)) {
+        double geodetic[3];
+        if (!where(toGeodetic, from, geodetic))
+            return Failure::NotConverted;
+        double meridian;
+        if (rs.type == KV_TYPE_PROJECTED)
+            meridian = rs.projection.central_meridian * (180.0 / M_PI);
+        else
+            meridian = zoneWidth * (rs.zone >= 1 ? rs.zone : zonePrefix(plane[1])) - zoneWidth / 2;
+        if (!(std::fabs(withinHalfTurn(geodetic[1] - meridian)) <= maxMeridianOffset))
+            return Failure::FarFromMeridian;
+    }
     *zone = prefix ? zoneNumber(rs) : 0;
     const double easting = output ? std::round(plane[1] * 1000.0) / 1000.0 : plane[1];
     return *zone == 0 || zonePrefix(easting) == *zone ? Failure::None : Failure::ZonePrefix;

@@ -56,6 +56,15 @@ inline bool isZone(double number)
     return number >= 1 && number <= 60;
 }
 
+// Whether a point of a national Gauss-Krüger record with its hemisphere set
+// lies so well within its zone that it needs no conversion to tell that it is
+// within 6 degrees of the meridian: within wellWithinNorthing of the equator
+// (63 degrees) and wellWithinEasting of the meridian it is less than 5 degrees
+// from it. Saves taking every such point to geodetic coordinates once more.
+constexpr double wellWithinNorthing = 7.0e6;
+constexpr double wellWithinEasting = 2.5e5;
+bool wellWithinZone(const refsystem &rs, const double plane[3]);
+
 // Heights on this side refer to the geoid. Never on a geocentric side, whose
 // third coordinate is Z and not a height, whatever its geoid list shows.
 bool usesGeoid(const Side &side);

@@ -309,6 +309,33 @@ private slots:
             QCOMPARE(zonePrefix(easting), zone);
     }
 
+    // The points taken as well within their zone without a conversion: the band's corners in
+    // both hemispheres lie under 5 degrees from the meridian, and the band ends at its edges.
+    void wellWithinZones()
+    {
+        refsystem north, south, automatic, geodetic;
+        QVERIFY(setup_sk42(7, KV_HEMISPHERE_NORTH, &north)
+            && setup_geod(KV_DATUM_PULKOVO42, &geodetic));
+        QVERIFY(setup_sk42(0, KV_HEMISPHERE_SOUTH, &south));
+        QVERIFY(setup_sk42(7, KV_HEMISPHERE_AUTO, &automatic));
+        const double n = wellWithinNorthing, e = wellWithinEasting, m = 7.5e6, d = 0.001;
+        const std::tuple<const refsystem *, double, double, bool> cases[] = {// x, y, well within
+            {&north, n, m + e, true}, {&north, -n, m - e, true}, {&south, 1e7 - n, m + e, true},
+            {&south, 1e7 + n, m - e, true}, {&north, n + d, m, false},
+            {&north, 0, m + e + d, false}, {&south, 1e7 - n - d, m, false},
+            {&north, 0, m - e - d, false}, {&automatic, 0, m, false},
+            {&north, 0, 8.5e6 - e, false}};
+        for (const auto &[rs, x, y, well] : cases) {
+            const double plane[3] = {x, y, 0};
+            QCOMPARE(wellWithinZone(*rs, plane), well);
+            transform t;
+            double latLon[3];
+            if (well)
+                QVERIFY(initialize_transform(rs, &geodetic, &t)
+                    && transform_coords(plane, &t, latLon) && std::fabs(latLon[1] - 39.0) < 5.0);
+        }
+    }
+
 private:
     OwnedGeoid grid {}, shipped {}; // shipped: EGM96, when built
 };
