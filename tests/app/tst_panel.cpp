@@ -1,4 +1,5 @@
-// The system panel: the record for each written form in each role, and the cell editor's guard.
+// The system panel: the record for each written form in each role, the controls of each kind,
+// and the cell editor's guard.
 #include "Calculation.h"
 #include "CellText.h"
 #include "TestSupport.h"
@@ -53,6 +54,7 @@ private slots:
     void buildRefsystem();
     void editorGuard_data();
     void editorGuard();
+    void controlsOfEachKind();
 };
 
 void TestPanel::buildRefsystem_data()
@@ -151,6 +153,46 @@ void TestPanel::editorGuard()
     QTest::keyClick(editor, Qt::Key_Return);
     QTRY_VERIFY(table->item(0, column)); // the delegate commits from the event loop
     QTEST(table->item(0, column)->text(), "cell");
+}
+
+// Each type chosen with the keyboard leaves usable what belongs to it (the input reads either
+// angle form), and a zone typed into a plane system's field is the panel's zone.
+void TestPanel::controlsOfEachKind()
+{
+    const char *const controls[] = {"groupBoxAngularUnit", "groupBoxLongitudeRange", "spinBoxZone",
+        "checkBoxAutoZone", "groupBoxHemisphere", "checkBoxAutoHemisphere", "comboBoxGeoid"};
+    // per type in the list's order, the controls usable in the output role, then in the input role
+    const char *const usable[][2] = {{"1100001", "0000001"}, {"0001111", "0001101"},
+        {"0010101", "0010101"}, {"0000000", "0000000"}, {"0000001", "0000001"}};
+    for (const bool input : {false, true}) {
+        Panel panel(input);
+        input ? panel.setInputRole() : panel.setOutputRole();
+        panel.show();
+        auto *type = child<QComboBox>(&panel, "comboBoxType");
+        auto *zone = child<QSpinBox>(&panel, "spinBoxZone");
+        type->setFocus();
+        QTest::keyClick(type, Qt::Key_Home);
+        for (int i = 0; i < int(std::size(usable)); ++i) {
+            if (i > 0)
+                QTest::keyClick(type, Qt::Key_Down);
+            QString got;
+            for (const char *name : controls) {
+                const auto *w = child<QWidget>(&panel, name);
+                got += w->isVisibleTo(&panel) && w->isEnabledTo(&panel) ? '1' : '0';
+            }
+            QCOMPARE(
+                got + ' ' + type->currentText(), usable[i][input] + (' ' + type->currentText()));
+            if (got[3] == '1') { // the zone is automatic first: Space unticks it
+                QTest::keyClick(child<QCheckBox>(&panel, "checkBoxAutoZone"), Qt::Key_Space);
+            }
+            if (got[2] == '1' || got[3] == '1') {
+                QTest::keyClick(zone, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClicks(zone, QString::number(30 + i));
+                QCOMPARE(panel.choices().zone, 30 + i);
+                QVERIFY(!panel.choices().autoZone);
+            }
+        }
+    }
 }
 
 QTEST_MAIN(TestPanel)
