@@ -104,6 +104,25 @@ TEST(TransformCoords, KnownDisplacementsAndRelations)
     }
 }
 
+// A plane point taken straight to another datum (geocentric about its central meridian, the
+// turn to Greenwich inside the shift) lands where its own geodetic point goes: 1e-10 deg, 1 um.
+TEST(TransformCoords, PlaneAcrossDatumsAsInTwoSteps)
+{
+    const std::tuple<refsystem, int, std::array<double, 3>> cases[] = {// plane, datum, point
+        {make(6, 84, 37), 42, {412345.678, 6098765.432, 10}},
+        {make(6, 84, 33, 2), 9011, {612345.678, 3098765.432, -20}},
+        {make(5, 2011, 7), 84, {6098765.432, 7412345.678, 150}},
+        {make(5, 9011, 13), 95, {6500000.0, 13300000.0, 0}}};
+    for (const auto &[plane, datum, point] : cases) {
+        const refsystem own = make(2, plane.datum), other = make(2, datum);
+        double straight[3], step[3], twice[3];
+        ASSERT_EQ(convert(plane, other, point.data(), straight), 1) << plane.datum << " " << datum;
+        ASSERT_EQ(convert(plane, own, point.data(), step) * convert(own, other, step, twice), 1);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(straight[i], twice[i], i < 2 ? 1e-10 : 1e-6) << plane.datum << " " << i;
+    }
+}
+
 // The automatic zone follows the series (rho < 180/pi: 6 deg is zone 1), comes
 // back by the easting's prefix; west (Chukotka) comes back east, in place (1 mm).
 TEST(TransformCoords, AutomaticNationalZone)
