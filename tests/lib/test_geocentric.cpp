@@ -3,6 +3,7 @@
 #include "proj_reference.h"
 #include "test_util.h"
 
+#include <array>
 #include <cmath>
 #include <iomanip>
 #include <tuple>
@@ -186,4 +187,39 @@ TEST(Geocentric, IterationLimitAndNonFiniteInput)
             << points[i][0] << " " << points[i][1] << " " << points[i][2] << ": " << inverse << ", "
             << out[0] << "; " << forward << ", " << fwd[0];
     }
+}
+
+// An affine step is usable only with a positive determinant above 1e-10, whichever entries make
+// it: the cyclic turns of the axes are, their mirror images and a nearly flat matrix are not.
+TEST(Affine, UsableByItsDeterminant)
+{
+    using M = std::array<std::array<double, 3>, 3>;
+    const std::pair<M, int> cases[] = {{{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, 1},
+        {{{{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}}, 1}, {{{{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}}, 1},
+        {{{{0, 0, 1}, {0, 1, 0}, {1, 0, 0}}}, 0}, {{{{0, 1, 0}, {1, 0, 0}, {0, 0, 1}}}, 0},
+        {{{{1, 0, 0}, {0, 1, 0}, {0, 0, 2e-10}}}, 1}, {{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1e-10}}}, 0}};
+    for (const auto &[m, usable] : cases) {
+        affine a {};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                a.matrix[r][c] = m[r][c];
+        EXPECT_EQ(affine_is_set(a), usable) << m[0][0] << m[0][1] << m[0][2] << m[2][2];
+    }
+    // Nearly flat with every entry in play: the rows of a turn about a skew axis, r0, r1 and
+    // r0 + r1 + eps r2, whose determinant is eps itself.
+    const double a = 0.5, b = 0.7, c = 0.9, sa = std::sin(a), ca = std::cos(a), sb = std::sin(b),
+                 cb = std::cos(b), sc = std::sin(c), cc = std::cos(c);
+    const M turn = {{{cc * cb, cc * sb * sa - sc * ca, cc * sb * ca + sc * sa},
+        {sc * cb, sc * sb * sa + cc * ca, sc * sb * ca - cc * sa}, {-sb, cb * sa, cb * ca}}};
+    for (const double eps : {2e-10, 5e-11}) {
+        affine t {};
+        for (int k = 0; k < 3; ++k) {
+            t.matrix[0][k] = turn[0][k], t.matrix[1][k] = turn[1][k];
+            t.matrix[2][k] = turn[0][k] + turn[1][k] + eps * turn[2][k];
+        }
+        EXPECT_EQ(affine_is_set(t), eps > 1e-10 ? 1 : 0) << eps;
+    }
+    affine unset {};
+    affine_unset(&unset);
+    EXPECT_EQ(affine_is_set(unset), 0);
 }
