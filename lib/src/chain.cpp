@@ -7,7 +7,9 @@
 //   Transverse Mercator plane about its central meridian, from the sines the
 //   inverse gives, the turn to Greenwich joining the affine step),
 //   one affine step (local frame in, Helmert shift through PZ 90.11, local
-//   frame out, composed into a single matrix and vector),
+//   frame out, composed into a single matrix and vector; from a Transverse
+//   Mercator plane to geodetic coordinates it ends in the frame of the
+//   plane's central meridian again),
 //   geocentric -> geodetic on the output ellipsoid,
 //   plane forward or radians -> degrees.
 // A side passes through geocentric coordinates only when the other side is
@@ -79,6 +81,15 @@ bool same_projection(const tm_projection &a, const tm_projection &b)
     return a.central_meridian == b.central_meridian && a.origin_latitude == b.origin_latitude
         && a.scale_factor == b.scale_factor && a.false_easting == b.false_easting
         && a.false_northing == b.false_northing;
+}
+
+// A plane input bound for geocentric coordinates gives them about its
+// central meridian; when the output is geodetic again, the affine step turns
+// them back to that frame, so that the output longitude is the meridian plus
+// a small angle (a series, not a library call).
+bool output_about_meridian(const transform &t)
+{
+    return is_set(t.input_projection) && is_set(t.input_ellipsoid) && is_set(t.output_ellipsoid);
 }
 
 // Which steps a pair of systems needs.
@@ -204,6 +215,8 @@ KELVADRA_API int initialize_transform(const refsystem *in, const refsystem *out,
     }
     if (plan.localOut)
         append(&w.shift, &any, geocentric_to_local(outEllipsoid, out->origin));
+    if (output_about_meridian(w))
+        append(&w.shift, &any, polar_rotation(-in->projection.central_meridian));
     // A step the pair needs that did not come out usable (a non-finite
     // origin, say) would otherwise be skipped silently at every point.
     if (any && !affine_is_set(w.shift))
@@ -314,7 +327,9 @@ transform_coords(const double in[3], const transform *t, double out[3])
         if (is_set(t->output_ellipsoid)) {
             const double xyz[3] = {x, y, z};
             double blh[3];
-            if (!geocentric_to_geodetic(t->output_ellipsoid, xyz, blh, inputLatitude))
+            const double *meridian
+                = output_about_meridian(*t) ? &t->input_projection.central_meridian : nullptr;
+            if (!geocentric_to_geodetic(t->output_ellipsoid, xyz, blh, inputLatitude, meridian))
                 return 0;
             x = blh[0];
             y = blh[1];

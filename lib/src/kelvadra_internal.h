@@ -63,6 +63,18 @@ inline double normalize_angle_pi(double x)
     return x;
 }
 
+// atan(t), |t| <= 0.11: terms to t^19, the next below 1e-18 relative.
+// Estrin's scheme: the depth of the sum, not the number of terms, decides
+// the time.
+inline double atan_series(double t)
+{
+    const double v = t * t, v2 = v * v, v4 = v2 * v2, v8 = v4 * v4;
+    return t
+        * (((1.0 - v * (1.0 / 3)) + v2 * (1.0 / 5 - v * (1.0 / 7)))
+            + v4 * ((1.0 / 9 - v * (1.0 / 11)) + v2 * (1.0 / 13 - v * (1.0 / 15)))
+            + v8 * (1.0 / 17 - v * (1.0 / 19)));
+}
+
 // normalize_angle_pi, then clamped (not folded) to [-pi/2, pi/2].
 inline double normalize_latitude_rad(double x)
 {
@@ -134,8 +146,11 @@ affine polar_rotation(double angle);
 // the input is not finite. out may alias xyz. `near` ({B0, sin B0, cos B0})
 // may name a latitude the result is expected near (the input latitude of a
 // datum shift): it only speeds the result up, which agrees either way.
-int geocentric_to_geodetic(
-    const ellipsoid &e, const double xyz[3], double blh[3], const double near[3] = nullptr);
+// `meridian` (radians), when given, says that xyz is in the frame turned
+// east by that angle about the polar axis: L is the angle plus the
+// longitude in that frame.
+int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3],
+    const double near[3] = nullptr, const double *meridian = nullptr);
 // Local east-north-up frame at origin (B0 rad, L0 rad, H0 m).
 affine local_to_geocentric(const ellipsoid &e, const double origin[3]);
 affine geocentric_to_local(const ellipsoid &e, const double origin[3]);

@@ -236,16 +236,6 @@ double atan_small(double t)
             + v4 * (1.0 / 9 - v * (1.0 / 11)));
 }
 
-// atan(t), |t| <= 0.11: terms to t^19, the next below 1e-18 relative.
-double atan_series(double t)
-{
-    const double v = t * t, v2 = v * v, v4 = v2 * v2, v8 = v4 * v4;
-    return t
-        * (((1.0 - v * (1.0 / 3)) + v2 * (1.0 / 5 - v * (1.0 / 7)))
-            + v4 * ((1.0 / 9 - v * (1.0 / 11)) + v2 * (1.0 / 13 - v * (1.0 / 15)))
-            + v8 * (1.0 / 17 - v * (1.0 / 19)));
-}
-
 // atanh(u), |u| <= 0.11: terms to u^15, the next below 3e-18 (2e-11 m).
 double atanh_small(double u)
 {

@@ -112,7 +112,9 @@ TEST(TransformCoords, PlaneAcrossDatumsAsInTwoSteps)
         {make(6, 84, 37), 42, {412345.678, 6098765.432, 10}},
         {make(6, 84, 33, 2), 9011, {612345.678, 3098765.432, -20}},
         {make(5, 2011, 7), 84, {6098765.432, 7412345.678, 150}},
-        {make(5, 9011, 13), 95, {6500000.0, 13300000.0, 0}}};
+        {make(5, 9011, 13), 95, {6500000.0, 13300000.0, 0}},
+        {make(6, 84, 37), 42, {-1500000.0, 6098765.432, 0}}, // 29 degrees west of the meridian
+        {make(6, 84, 60), 42, {800000.0, 6098765.432, 0}}};  // east of 180 degrees
     for (const auto &[plane, datum, point] : cases) {
         const refsystem own = make(2, plane.datum), other = make(2, datum);
         double straight[3], step[3], twice[3];
