@@ -146,9 +146,10 @@ affine polar_rotation(double angle);
 // the input is not finite. out may alias xyz. `near` ({B0, sin B0, cos B0})
 // may name a latitude the result is expected near (the input latitude of a
 // datum shift): it only speeds the result up, which agrees either way.
-// `meridian` (radians), when given, says that xyz is in the frame turned
-// east by that angle about the polar axis: L is the angle plus the
-// longitude in that frame.
+// `meridian` (radians), when given, says that xyz is a Transverse Mercator
+// plane's point after a shift, in the frame turned east by that angle about
+// the polar axis: L is the angle plus the longitude in that frame, and B
+// starts from `near`, the plane point's own latitude.
 int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3],
     const double near[3] = nullptr, const double *meridian = nullptr);
 // Local east-north-up frame at origin (B0 rad, L0 rad, H0 m).
