@@ -33,6 +33,7 @@
 //    records a shift only after its determinant passed.
 #include "kelvadra_internal.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kelvadra {
@@ -142,6 +143,57 @@ void append(affine *chain, bool *any, const affine &step)
 {
     *chain = *any ? affine_compose(*chain, step) : step;
     *any = true;
+}
+
+// Geodetic coordinates to geodetic ones on another datum: the way a pair of
+// points can take side by side (geodetic_pair).
+bool geodetic_shift(const transform &t)
+{
+    return t.input_zone == -1 && !is_set(t.input_projection) && is_set(t.input_ellipsoid)
+        && t.output_zone == -1 && !is_set(t.output_projection) && is_set(t.output_ellipsoid)
+        && t.shift.matrix[0][0] != kNotSet && t.shift.vector[0] != kNotSet;
+}
+
+// Two points of geodetic_shift, each stage for both before the next: the
+// steps of a point wait on each other (roots, divisions, library calls), so
+// a second point's steps fill the waits. Every step is transform_coords's own
+// function with its own arguments, so each result is bit for bit
+// transform_coords's. False, nothing written, when either point leaves the
+// common way (a longitude past a half turn, a step that fails).
+bool geodetic_pair(const transform &t, const double in[6], double out[6])
+{
+    double blh[2][3], near[2][3];
+    for (size_t k = 0; k < 2; ++k) {
+        const double *p = &in[3 * k];
+        if (!(p[1] >= -180.0 && p[1] <= 180.0))
+            return false;
+        blh[k][0] = deg_to_rad(p[0]);
+        blh[k][1] = deg_to_rad(p[1]);
+        blh[k][2] = p[2];
+    }
+    double2 xyz[3];
+    if (!geodetic_to_geocentric_pair(t.input_ellipsoid, blh, xyz, near))
+        return false;
+    const double(*m)[3] = t.shift.matrix;
+    const double *v = t.shift.vector;
+    const double2 x = xyz[0], y = xyz[1], z = xyz[2];
+    xyz[0] = m[0][0] * x + m[0][1] * y + m[0][2] * z + v[0];
+    xyz[1] = m[1][0] * x + m[1][1] * y + m[1][2] * z + v[1];
+    xyz[2] = m[2][0] * x + m[2][1] * y + m[2][2] * z + v[2];
+    if (!geocentric_to_geodetic_pair(t.output_ellipsoid, xyz, blh, near))
+        return false;
+    double result[6];
+    for (size_t k = 0; k < 2; ++k) {
+        result[3 * k] = rad_to_deg(blh[k][0]);
+        result[3 * k + 1] = rad_to_deg(blh[k][1]);
+        result[3 * k + 2] = blh[k][2];
+    }
+    for (double r : result) {
+        if (!std::isfinite(r))
+            return false;
+    }
+    std::copy(result, result + 6, out);
+    return true;
 }
 
 } // namespace
@@ -362,6 +414,35 @@ transform_coords(const double in[3], const transform *t, double out[3])
     out[1] = y;
     out[2] = z;
     return 1;
+}
+
+#if defined(__GNUC__)
+__attribute__((flatten))
+#endif
+KELVADRA_API int
+transform_coords_array(const double *in, size_t n, const transform *t, double *out, int *ok)
+{
+    if ((!in || !out) && n > 0)
+        return 0;
+    if (!t)
+        return 0;
+    const bool pairs = geodetic_shift(*t);
+    int all = 1;
+    for (size_t i = 0; i < n;) {
+        if (pairs && i + 1 < n && geodetic_pair(*t, in + 3 * i, out + 3 * i)) {
+            if (ok)
+                ok[i] = ok[i + 1] = 1;
+            i += 2;
+            continue;
+        }
+        // Alone: the pair's first point left the common way, or the last point.
+        const int converted = transform_coords(in + 3 * i, t, out + 3 * i);
+        if (ok)
+            ok[i] = converted;
+        all &= converted;
+        ++i;
+    }
+    return all;
 }
 
 } // extern "C"

@@ -111,6 +111,19 @@ double prime_vertical_radius(const ellipsoid &e, double B)
 
 namespace {
 
+// The arithmetic below is written once for one point (T = double) and for
+// two side by side (T = double2), with the same operations in the same order.
+
+// X, Y, Z from q = 1 - e2 sin2 B and the sines and cosines of B and L.
+template <class T>
+void geocentric_from(double a, double e2, T q, T sB, T cB, T sL, T cL, T H, T *X, T *Y, T *Z)
+{
+    const T N = a / root(q);
+    *X = (N + H) * cB * cL;
+    *Y = (N + H) * cB * sL;
+    *Z = (H + N * (1.0 - e2)) * sB;
+}
+
 // X, Y, Z from the sines and cosines of B and L.
 bool geocentric_of(const ellipsoid &e, double sB, double cB, double sL, double cL, double H,
     double *X, double *Y, double *Z)
@@ -119,10 +132,7 @@ bool geocentric_of(const ellipsoid &e, double sB, double cB, double sL, double c
     const double q = 1.0 - e2 * sB * sB;
     if (!(q > 0.0))
         return false;
-    const double N = e.a / std::sqrt(q);
-    *X = (N + H) * cB * cL;
-    *Y = (N + H) * cB * sL;
-    *Z = (H + N * (1.0 - e2)) * sB;
+    geocentric_from(e.a, e2, q, sB, cB, sL, cL, H, X, Y, Z);
     return std::isfinite(*X) && std::isfinite(*Y) && std::isfinite(*Z);
 }
 
@@ -217,14 +227,14 @@ bool iterate_latitude(double a, double e2, double D, double Z, double r, double 
 
 // One step of Bowring's formula (below) from (n, d), sin u and cos u of the
 // parametric latitude times any common length.
-void bowring_step(double a, double f, double e2, double n, double d, double D, double absZ,
-    double *num, double *den)
+template <class T>
+void bowring_step(double a, double f, double e2, T n, T d, T D, T absZ, T *num, T *den)
 {
     const double e2a = e2 * a;
     const double ep2b = e2a / (1.0 - f);
-    const double q = n * n + d * d;
-    const double r = 1.0 / q;
-    const double l3 = std::sqrt(q) * (r * r);
+    const T q = n * n + d * d;
+    const T r = 1.0 / q;
+    const T l3 = root(q) * (r * r);
     *num = absZ + ep2b * (n * n * n) * l3;
     *den = D - e2a * (d * d * d) * l3;
 }
@@ -236,20 +246,39 @@ void bowring_step(double a, double f, double e2, double n, double d, double D, d
 // 1 / l3 = sqrt(q) / q2, q = n2 + d2, so the root and the division run side
 // by side. Returns tan B as num / den. D2 = X2 + Y2 lets the first step start
 // before the root D is known.
-void bowring(
-    double a, double f, double e2, double D2, double D, double absZ, double *num, double *den)
+template <class T> void bowring(double a, double f, double e2, T D2, T D, T absZ, T *num, T *den)
 {
     const double ba = 1.0 - f; // b / a
     const double e2a = e2 * a;
-    const double ep2b = e2a / ba; // e'2 b = e2 a2 / b
     // First step; the next u directly: (b/a) (|Z| + e'2 b sin3u) = b/a |Z| + e2 a sin3u.
-    double q = absZ * absZ + ba * ba * D2;
-    double r = 1.0 / q;
-    double l3 = std::sqrt(q) * (r * r);
-    const double d0 = ba * D;
-    const double n1 = ba * absZ + e2a * (absZ * absZ * absZ) * l3;
-    const double d1 = D - e2a * (d0 * d0 * d0) * l3;
+    const T q = absZ * absZ + ba * ba * D2;
+    const T r = 1.0 / q;
+    const T l3 = root(q) * (r * r);
+    const T d0 = ba * D;
+    const T n1 = ba * absZ + e2a * (absZ * absZ * absZ) * l3;
+    const T d1 = D - e2a * (d0 * d0 * d0) * l3;
     bowring_step(a, f, e2, n1, d1, D, absZ, num, den);
+}
+
+// sin |B| and cos |B| from tan |B| = num / den.
+template <class T> void sines_of(T num, T den, T *sB, T *cB)
+{
+    const T q = num * num + den * den;
+    const T k = root(q) * (1.0 / q);
+    *sB = num * k;
+    *cB = den * k;
+}
+
+template <class T> T height_of(double a, double e2, T D, T absZ, T sB, T cB)
+{
+    return D * cB + absZ * sB - a * root(1.0 - e2 * sB * sB);
+}
+
+// B0 + atan(t) by three terms of the series (|t| < 1e-3).
+template <class T> T turned_by(T B0, T t)
+{
+    const T t2 = t * t;
+    return B0 + t * (1.0 - t2 * (1.0 / 3.0 - t2 * 0.2));
 }
 
 // B from tan B = num / den (den > 0) and sin |B|, cos |B|. Near a latitude
@@ -263,10 +292,8 @@ double latitude_from(double num, double den, double sB, double cB, double Z, con
     if (near && std::fabs(near[0]) <= kHalfPi) {
         const double c = den * near[2] + num * near[1]; // cos(B - B0), scaled
         const double t = (num * near[2] - den * near[1]) / c;
-        if (c > 0.0 && std::fabs(t) < 1e-3) {
-            const double t2 = t * t;
-            return near[0] + t * (1.0 - t2 * (1.0 / 3.0 - t2 * 0.2));
-        }
+        if (c > 0.0 && std::fabs(t) < 1e-3)
+            return turned_by(near[0], t);
     }
     return std::copysign(sB <= cB ? std::asin(sB) : std::acos(cB), Z);
 }
@@ -304,21 +331,18 @@ int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3
         } else {
             bowring(a, e.f, e2, X * X + Y * Y, D, absZ, &num, &den);
         }
-        double q = num * num + den * den;
-        double k = std::sqrt(q) * (1.0 / q);
-        double sB = num * k, cB = den * k; // of |B|; den > 0 for r >= a/2
+        double sB, cB; // of |B|; den > 0 for r >= a/2
+        sines_of(num, den, &sB, &cB);
         B = latitude_from(std::copysign(num, Z), den, sB, cB, Z, near);
         // One step from a start δ away leaves about 0.0054 δ^2 (all heights):
         // within 1e-7 rad of the start that is below 6e-17 rad. Farther (a
         // shift of more than half a metre), a second step from the first.
         if (fromNear && !(std::fabs(B - near[0]) <= 1e-7)) {
             bowring_step(a, e.f, e2, ba * sB, cB, D, absZ, &num, &den);
-            q = num * num + den * den;
-            k = std::sqrt(q) * (1.0 / q);
-            sB = num * k, cB = den * k;
+            sines_of(num, den, &sB, &cB);
             B = latitude_from(std::copysign(num, Z), den, sB, cB, Z, near);
         }
-        H = D * cB + absZ * sB - a * std::sqrt(1.0 - e2 * sB * sB);
+        H = height_of(a, e2, D, absZ, sB, cB);
     } else if (!iterate_latitude(a, e2, D, Z, std::sqrt(r2), &B, &H)) {
         return 0;
     }
@@ -328,6 +352,77 @@ int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3
     blh[1] = L;
     blh[2] = H;
     return 1;
+}
+
+bool geodetic_to_geocentric_pair(
+    const ellipsoid &e, const double blh[2][3], double2 xyz[3], double latitude[2][3])
+{
+    double sines[4][2]; // sin B, cos B, sin L, cos L of each point
+    for (int k = 0; k < 2; ++k) {
+        if (!finite3(blh[k]))
+            return false;
+        sin_cos(blh[k][0], &sines[0][k], &sines[1][k]);
+        sin_cos(blh[k][1], &sines[2][k], &sines[3][k]);
+    }
+    const double2 sB = {sines[0][0], sines[0][1]}, cB = {sines[1][0], sines[1][1]};
+    const double2 sL = {sines[2][0], sines[2][1]}, cL = {sines[3][0], sines[3][1]};
+    const double2 H = {blh[0][2], blh[1][2]};
+    const double e2 = eccentricity_squared(e);
+    const double2 q = 1.0 - e2 * sB * sB;
+    if (!(q[0] > 0.0 && q[1] > 0.0))
+        return false;
+    geocentric_from(e.a, e2, q, sB, cB, sL, cL, H, &xyz[0], &xyz[1], &xyz[2]);
+    for (int k = 0; k < 2; ++k) {
+        if (!std::isfinite(xyz[0][k]) || !std::isfinite(xyz[1][k]) || !std::isfinite(xyz[2][k]))
+            return false;
+        latitude[k][0] = blh[k][0];
+        latitude[k][1] = sB[k];
+        latitude[k][2] = cB[k];
+    }
+    return true;
+}
+
+bool geocentric_to_geodetic_pair(
+    const ellipsoid &e, const double2 xyz[3], double blh[2][3], const double near[2][3])
+{
+    const double2 X = xyz[0], Y = xyz[1], Z = xyz[2];
+    const double a = e.a;
+    const double e2 = eccentricity_squared(e);
+    const double2 D = root(X * X + Y * Y);
+    const double2 r2 = X * X + Y * Y + Z * Z;
+    for (int k = 0; k < 2; ++k) {
+        // The common way of geocentric_to_geodetic: Bowring's steps, then the
+        // series about the input latitude.
+        if (!(std::isfinite(X[k]) && std::isfinite(Y[k]) && std::isfinite(Z[k])) || Z[k] == 0.0
+            || D[k] == 0.0 || !(r2[k] >= 0.25 * a * a && r2[k] <= 1e40)
+            || !(std::fabs(near[k][0]) <= kHalfPi))
+            return false;
+    }
+    const double2 absZ = {std::fabs(Z[0]), std::fabs(Z[1])};
+    const double2 B0 = {near[0][0], near[1][0]}, s0 = {near[0][1], near[1][1]},
+                  c0 = {near[0][2], near[1][2]};
+    double2 num, den, sB, cB;
+    bowring(a, e.f, e2, X * X + Y * Y, D, absZ, &num, &den);
+    sines_of(num, den, &sB, &cB);
+    const double2 signedNum = {std::copysign(num[0], Z[0]), std::copysign(num[1], Z[1])};
+    const double2 c = den * c0 + signedNum * s0;
+    const double2 t = (signedNum * c0 - den * s0) / c;
+    const double2 B = turned_by(B0, t);
+    const double2 H = height_of(a, e2, D, absZ, sB, cB);
+    double L[2];
+    for (int k = 0; k < 2; ++k) {
+        if (!(c[k] > 0.0 && std::fabs(t[k]) < 1e-3))
+            return false;
+        L[k] = longitude_of(X[k], Y[k], D[k]);
+        if (!std::isfinite(B[k]) || !std::isfinite(L[k]) || !std::isfinite(H[k]))
+            return false;
+    }
+    for (int k = 0; k < 2; ++k) {
+        blh[k][0] = B[k];
+        blh[k][1] = L[k];
+        blh[k][2] = H[k];
+    }
+    return true;
 }
 
 affine local_to_geocentric(const ellipsoid &e, const double origin[3])

@@ -47,6 +47,19 @@ inline void sin_cos(double x, double *s, double *c)
 #endif
 }
 
+// Two doubles side by side, the values of two points: each operation on a
+// pair rounds in each lane exactly as on one double, so arithmetic written
+// once for both gives each point the bits of its own.
+typedef double double2 __attribute__((vector_size(16)));
+inline double root(double x)
+{
+    return std::sqrt(x);
+}
+inline double2 root(double2 x)
+{
+    return double2 {std::sqrt(x[0]), std::sqrt(x[1])};
+}
+
 // Reduces radians into [-pi, pi]; both ends come back unchanged. Inline:
 // every projected point passes here.
 inline double normalize_angle_pi(double x)
@@ -152,6 +165,14 @@ affine polar_rotation(double angle);
 // starts from `near`, the plane point's own latitude.
 int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3],
     const double near[3] = nullptr, const double *meridian = nullptr);
+// Two points through geodetic_to_geocentric and geocentric_to_geodetic (no
+// `meridian`) side by side, with the results of each, bit for bit, where
+// both take the common way (the Bowring steps, the series near `near`).
+// False when either point does not, or fails: then each goes alone.
+bool geodetic_to_geocentric_pair(
+    const ellipsoid &e, const double blh[2][3], double2 xyz[3], double latitude[2][3]);
+bool geocentric_to_geodetic_pair(
+    const ellipsoid &e, const double2 xyz[3], double blh[2][3], const double near[2][3]);
 // Local east-north-up frame at origin (B0 rad, L0 rad, H0 m).
 affine local_to_geocentric(const ellipsoid &e, const double origin[3]);
 affine geocentric_to_local(const ellipsoid &e, const double origin[3]);

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <tuple>
 #include <vector>
 
@@ -197,6 +199,51 @@ TEST(TransformCoords, RejectedPointsFailAndLeaveTheOutput)
     double out[3];
     EXPECT_EQ(transform_coords(nullptr, &t, out) + transform_coords(out, nullptr, out)
             + transform_coords(out, &t, nullptr),
+        0);
+}
+
+// Many points at once give transform_coords's results bit for bit, its refusals included,
+// whatever their place in the array (pairs, the odd last one, in place).
+TEST(TransformCoordsArray, SameBitsAsOneByOne)
+{
+    std::vector<double> in;
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> lat(-90, 90), lon(-180, 180), h(-1e4, 1e5);
+    for (int i = 0; i < 20000; ++i)
+        in.insert(in.end(), {lat(random), lon(random), h(random)});
+    // Poles, the equator (Z = 0), the antimeridian and past it, the centre, NaN: in both places
+    // of a pair.
+    const double edges[][3] = {{90, 0, 0}, {-90, 10, 0}, {0, 0, 0}, {0, 180, 0}, {0, -180, 0},
+        {45, 190, 0}, {kNaN, 0, 0}, {1e-300, 5, 0}, {89.9999999, 1, -6e6}, {0, 0, -6.3e6}};
+    for (const auto &edge : edges)
+        in.insert(in.begin() + 3 * 7, edge, edge + 3),
+            in.insert(in.begin() + 3 * 20, edge, edge + 3);
+    const size_t n = in.size() / 3; // odd
+    const std::pair<refsystem, refsystem> pairs[] = {{make(2, 42), make(2, 84)},
+        {make(2, 2011), make(2, 95)}, {make(2, 84), make(2, 84)}, {make(4, 42, 7), make(2, 84)}};
+    for (const auto &[from, to] : pairs) {
+        const transform t = init(from, to);
+        std::vector<double> one(in.size(), -1.0), many(in.size(), -1.0), inPlace = in;
+        std::vector<int> ok(n, 7);
+        int all = 1;
+        for (size_t i = 0; i < n; ++i)
+            all &= transform_coords(&in[3 * i], &t, &one[3 * i]);
+        EXPECT_EQ(transform_coords_array(in.data(), n, &t, many.data(), ok.data()), all);
+        EXPECT_EQ(transform_coords_array(inPlace.data(), n, &t, inPlace.data(), nullptr), all);
+        for (size_t i = 0; i < n; ++i) {
+            double q[3];
+            ASSERT_EQ(ok[i], transform_coords(&in[3 * i], &t, q)) << i;
+            ASSERT_EQ(std::memcmp(&one[3 * i], &many[3 * i], sizeof q), 0)
+                << from.datum << " " << i;
+            ASSERT_EQ(std::memcmp(ok[i] ? q : &in[3 * i], &inPlace[3 * i], sizeof q), 0) << i;
+        }
+    }
+    const transform t = init(make(2, 42), make(2, 84));
+    double out[3];
+    EXPECT_EQ(transform_coords_array(nullptr, 0, &t, nullptr, nullptr), 1);
+    EXPECT_EQ(transform_coords_array(nullptr, 1, &t, out, nullptr)
+            + transform_coords_array(out, 1, &t, nullptr, nullptr)
+            + transform_coords_array(out, 1, nullptr, out, nullptr),
         0);
 }
 
