@@ -33,7 +33,6 @@
 //    records a shift only after its determinant passed.
 #include "kelvadra_internal.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace kelvadra {
@@ -182,17 +181,13 @@ bool geodetic_pair(const transform &t, const double in[6], double out[6])
     xyz[2] = m[2][0] * x + m[2][1] * y + m[2][2] * z + v[2];
     if (!geocentric_to_geodetic_pair(t.output_ellipsoid, xyz, blh, near))
         return false;
-    double result[6];
+    // Finite, as geocentric_to_geodetic_pair checked: B and L in radians stay
+    // finite in degrees.
     for (size_t k = 0; k < 2; ++k) {
-        result[3 * k] = rad_to_deg(blh[k][0]);
-        result[3 * k + 1] = rad_to_deg(blh[k][1]);
-        result[3 * k + 2] = blh[k][2];
+        out[3 * k] = rad_to_deg(blh[k][0]);
+        out[3 * k + 1] = rad_to_deg(blh[k][1]);
+        out[3 * k + 2] = blh[k][2];
     }
-    for (double r : result) {
-        if (!std::isfinite(r))
-            return false;
-    }
-    std::copy(result, result + 6, out);
     return true;
 }
 

@@ -401,6 +401,8 @@ bool geocentric_to_geodetic_pair(
     const double2 absZ = {std::fabs(Z[0]), std::fabs(Z[1])};
     const double2 B0 = {near[0][0], near[1][0]}, s0 = {near[0][1], near[1][1]},
                   c0 = {near[0][2], near[1][2]};
+    // The library's arctangents first: they wait for nothing below.
+    const double L[2] = {longitude_of(X[0], Y[0], D[0]), longitude_of(X[1], Y[1], D[1])};
     double2 num, den, sB, cB;
     bowring(a, e.f, e2, X * X + Y * Y, D, absZ, &num, &den);
     sines_of(num, den, &sB, &cB);
@@ -409,11 +411,9 @@ bool geocentric_to_geodetic_pair(
     const double2 t = (signedNum * c0 - den * s0) / c;
     const double2 B = turned_by(B0, t);
     const double2 H = height_of(a, e2, D, absZ, sB, cB);
-    double L[2];
     for (int k = 0; k < 2; ++k) {
         if (!(c[k] > 0.0 && std::fabs(t[k]) < 1e-3))
             return false;
-        L[k] = longitude_of(X[k], Y[k], D[k]);
         if (!std::isfinite(B[k]) || !std::isfinite(L[k]) || !std::isfinite(H[k]))
             return false;
     }
