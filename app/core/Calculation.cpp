@@ -544,8 +544,37 @@ Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) c
         zone = &checkedZone;
     if (this->failure != SetUpFailure::None)
         return Failure::NotConverted;
-    Failure failure
-        = rule == ZoneRule::Fixed ? convertFixed(in, out, zone) : convertPerPoint(in, out, zone);
+    return finish(
+        rule == ZoneRule::Fixed ? convertFixed(in, out, zone) : convertPerPoint(in, out, zone),
+        out);
+}
+
+void Calculator::convertPoints(
+    const double *in, size_t n, double *out, Failure *failures, int *zones) const
+{
+    // Every point through the one transform and nothing else: the library
+    // converts a block at a time.
+    const bool oneTransform = this->failure == SetUpFailure::None && rule == ZoneRule::Fixed
+        && !isPlane(source) && !isPlane(target) && !sourceGeoid && !targetGeoid;
+    if (!oneTransform) {
+        for (size_t i = 0; i < n; ++i)
+            failures[i] = convertPoint(in + 3 * i, out + 3 * i, zones ? zones + i : nullptr);
+        return;
+    }
+    constexpr size_t block = 256;
+    int ok[block];
+    for (size_t first = 0; first < n; first += block) {
+        const size_t count = std::min(block, n - first);
+        transform_coords_array(in + 3 * first, count, &fixedTransform, out + 3 * first, ok);
+        for (size_t i = 0; i < count; ++i) {
+            failures[first + i]
+                = finish(ok[i] ? Failure::None : Failure::NotConverted, out + 3 * (first + i));
+        }
+    }
+}
+
+Failure Calculator::finish(Failure failure, double out[3]) const
+{
     // A latitude past a pole is no point either (a plane point far out).
     if (failure == Failure::None && target.kind == SystemKind::Geodetic
         && !(std::fabs(out[0]) <= 90.0))
