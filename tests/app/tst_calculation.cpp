@@ -9,6 +9,8 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 using namespace Calculation;
 
@@ -333,6 +335,34 @@ private slots:
             if (well)
                 QVERIFY(initialize_transform(rs, &geodetic, &t)
                     && transform_coords(plane, &t, latLon) && std::fabs(latLon[1] - 39.0) < 5.0);
+        }
+    }
+
+    // Many points at once as one by one: the same numbers bit for bit, the same failures, through
+    // the library's array call and through the point-by-point way alike.
+    void manyPointsAsOne()
+    {
+        std::vector<double> in;
+        for (int i = 0; i < 600; ++i)
+            in.insert(in.end(), {-90.0 + 0.3 * i, -180.0 + 0.61 * i, 100.0 * (i % 7)});
+        const double edges[] = {90, 0, 0, 0, 359.99999999999, 0, 0, -180, 0, NAN, 1, 2, 0, 0, -7e6};
+        in.insert(in.begin() + 9, std::begin(edges), std::end(edges));
+        const size_t n = in.size() / 3;
+        const std::pair<Side, Side> pairs[] = {{side(Geod, geod(42)), side(Geod, geod(84))},
+            {side(Geod, geod(84)), side(Geod, geod(42), Unsigned)},
+            {side(Geod, geod(2011)), side(Geoc, made(setup_geoc, 84))},
+            {side(Geod, geod(42)), side(Gk, sk42(7, north))}};
+        for (const auto &[from, to] : pairs) {
+            const Calculator calculator(from, to, nullptr);
+            std::vector<double> one(in.size(), 0.0), many(in.size(), 0.0);
+            std::vector<Failure> failures(n);
+            calculator.convertPoints(in.data(), n, many.data(), failures.data());
+            for (size_t i = 0; i < n; ++i) {
+                QCOMPARE(failures[i], calculator.convertPoint(&in[3 * i], &one[3 * i]));
+                QVERIFY2(failures[i] != Failure::None
+                        || std::memcmp(&one[3 * i], &many[3 * i], 3 * sizeof(double)) == 0,
+                    qPrintable(QString::number(i)));
+            }
         }
     }
 
