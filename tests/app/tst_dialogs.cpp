@@ -128,6 +128,7 @@ private slots:
     void editorFields_data();
     void editorFields();
     void editorList();
+    void editorDeleteThenClose();
     void editorFromProj();
     void editorClosing();
     void fromWindow();
@@ -238,6 +239,23 @@ void TestDialogs::editorList()
     QCOMPARE(saved.at(1).name, QString("U2"));
     QCOMPARE(saved.at(1).base, QString("utm:37n"));
     QCOMPARE(saved.at(1).dh[0], 2.5);
+}
+
+// A system deleted and the editor closed with Esc: asked, "Сохранить" writes the list without it.
+void TestDialogs::editorDeleteThenClose()
+{
+    const LocalSystems::Systems start = {city, {"U", "utm:37n", {}, {}, {}, {}}};
+    QString error;
+    QVERIFY(LocalSystems::write(path, start, &error));
+    LocalSystemsDialog dialog(start, "U", path);
+    dialog.show();
+    clickButton(&dialog, "Удалить");
+    DialogLog log; // "Сохранить" to unsaved changes
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QCOMPARE(log.shown.size(), 1);
+    QVERIFY(!dialog.isVisible());
+    const LocalSystems::Systems saved = savedSystems(path);
+    QVERIFY(saved.size() == 1 && saved.at(0).name == city.name);
 }
 
 // "Из строки PROJ…" makes a new system unless told to replace; a refusal names the datums as the

@@ -137,6 +137,11 @@ void TestLocalSystems::writtenForms_data()
     form("proj, rotation 1.3\" off", sk42("1.65,0.79,-0.22"), {}, far);
     form("proj, WGS 84", "proj:+proj=tmerc +lon_0=39 +x_0=500000 +datum=WGS84",
         "tm:wgs84:lon0=39,lat0=0,k=1,fe=500000,fn=0", "WGS 84");
+    form("proj, WGS 84 by its ellipsoid",
+        "proj:+proj=tmerc +lon_0=39 +x_0=500000 +ellps=WGS84 +towgs84=0,0,0",
+        "tm:wgs84:lon0=39,lat0=0,k=1,fe=500000,fn=0", "WGS 84");
+    form("proj, an ellipsoid not known", "proj:+proj=tmerc +lon_0=39 +ellps=bessel", {},
+        "«+ellps=bessel»");
     form("proj, Krasovsky without a shift", sk42("").section(" +towgs84", 0, 0), {},
         "нужен +towgs84");
     form("proj, another projection", "proj:+proj=utm +zone=37 +datum=WGS84", {}, "«+proj=utm»");

@@ -27,6 +27,7 @@ TEST(Angles, FixedArithmetic)
         {normalize_latitude_rad, kTwoPi + 0.5, 0.5, 1e-15, "reduced first"},
         {normalize_positive_longitude_deg, -725, 355, 0, "two turns west"},
         {normalize_positive_longitude_deg, 360, 0, 0, "a turn is 0"},
+        {normalize_positive_longitude_deg, -1e15 - 5, 75, 0, "past 1e15 by the remainder"},
     };
     for (const auto &[fn, in, want, tol, why] : cases) {
         const double out = fn(in);

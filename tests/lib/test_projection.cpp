@@ -214,9 +214,10 @@ TEST(AutomaticZone, FromLatLonAndXy)
         {false, 55, -0.1, -1, 0, 60, false}, {false, 55, 757.5, 0, 0, 7, false},
         {false, -0.001, 37.0, -1, 0, 7, true}, {false, 55, 50.0, 7, 2, 7, true},
         {false, kNaN, 37.0, -1, 0, 0, false}, {false, 55, kInf, -1, 0, 0, false},
-        {true, 6100000, 7412345.0, 0, 1, 7, false}, {true, 6100000, 60999999.0, -1, 2, 60, true},
-        {true, 6100000, 7412345.0, 8, 1, 8, false}, {true, 6100000, 999999.0, 0, 1, 0, false},
-        {true, 6100000, 61000000.0, -1, 1, 0, false}, {true, 6100000, 7500000.0, -1, 0, 0, false}};
+        {true, kNaN, 7412345.0, 0, 1, 0, false}, {true, 6100000, 7412345.0, 0, 1, 7, false},
+        {true, 6100000, 60999999.0, -1, 2, 60, true}, {true, 6100000, 7412345.0, 8, 1, 8, false},
+        {true, 6100000, 999999.0, 0, 1, 0, false}, {true, 6100000, 61000000.0, -1, 1, 0, false},
+        {true, 6100000, 7500000.0, -1, 0, 0, false}};
     for (const auto &[fromXy, p0, p1, zone, hemisphere, wantZone, south] : cases) {
         refsystem rs;
         std::memset(&rs, 0, sizeof rs);
