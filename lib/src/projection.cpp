@@ -365,11 +365,10 @@ void sine_series_powers(const double c[6], double p[6])
 }
 
 // Sum of c_j sin(2jζ), j = 1..6, for complex ζ = ξ + iη given sin 2ξ,
-// cos 2ξ, sinh 2η, cosh 2η, as sin 2ζ P(cos 2ζ): {real, imaginary part}.
-Pair sine_series(const double c[6], double s2, double c2, double sh2, double ch2)
+// cos 2ξ, sinh 2η, cosh 2η, as sin 2ζ P(cos 2ζ) from the coefficients p of P
+// (sine_series_powers of the c_j): {real, imaginary part}.
+Pair sine_series(const double p[6], double s2, double c2, double sh2, double ch2)
 {
-    double p[6];
-    sine_series_powers(c, p);
     const double wr = c2 * ch2, wi = -s2 * sh2; // cos 2ζ
     const double w2r = (wr - wi) * (wr + wi), w2i = 2.0 * wr * wi;
     const double w4r = (w2r - w2i) * (w2r + w2i), w4i = 2.0 * w2r * w2i;
@@ -383,7 +382,7 @@ Pair sine_series(const double c[6], double s2, double c2, double sh2, double ch2
     return Pair {yr * sr - yi * si, yr * si + yi * sr};
 }
 
-// The coefficients of a record, in the order of the series.
+// The coefficients of a record's P, p_0 .. p_5.
 void coefficients_of(const tm_constants &c, double out[6])
 {
     out[0] = c.A2;
@@ -392,6 +391,16 @@ void coefficients_of(const tm_constants &c, double out[6])
     out[3] = c.J1;
     out[4] = c.J2;
     out[5] = c.J3;
+}
+
+void set_coefficients(const double p[6], tm_constants *c)
+{
+    c->A2 = p[0];
+    c->A4 = p[1];
+    c->A6 = p[2];
+    c->J1 = p[3];
+    c->J2 = p[4];
+    c->J3 = p[5];
 }
 
 // ξ and η (radians of the rectifying sphere) of the point φ, dl from the
@@ -452,14 +461,10 @@ void tm_setup_forward(const ellipsoid &e, const tm_projection &p, tm_constants *
     k.e2 = f * (2.0 - f);
     k.ep2 = k.e2 / (1.0 - k.e2);
     k.A0 = e.a / (1.0 + n) * (1.0 + n2 * (1.0 / 4 + n2 * (1.0 / 64 + n2 * (1.0 / 256))));
-    double alpha[6];
+    double alpha[6], powers[6];
     series_coefficients(kAlpha, n, alpha);
-    k.A2 = alpha[0];
-    k.A4 = alpha[1];
-    k.A6 = alpha[2];
-    k.J1 = alpha[3];
-    k.J2 = alpha[4];
-    k.J3 = alpha[5];
+    sine_series_powers(alpha, powers);
+    set_coefficients(powers, &k);
     k.J4 = n;
     k.a_1_minus_e2 = e.a * (1.0 - k.e2);
     k.M0 = tm_meridian_distance(k, p.origin_latitude);
@@ -470,14 +475,13 @@ void tm_setup_inverse(const ellipsoid &e, const tm_projection &p, tm_constants *
 {
     tm_constants k;
     tm_setup_forward(e, p, &k);
-    double beta[6];
+    // The inverse subtracts its series: the record holds it negated.
+    double beta[6], powers[6];
     series_coefficients(kBeta, k.J4, beta);
-    k.A2 = beta[0];
-    k.A4 = beta[1];
-    k.A6 = beta[2];
-    k.J1 = beta[3];
-    k.J2 = beta[4];
-    k.J3 = beta[5];
+    for (double &b : beta)
+        b = -b;
+    sine_series_powers(beta, powers);
+    set_coefficients(powers, &k);
     *c = k;
 }
 
@@ -533,8 +537,6 @@ ConformalPoint inverse_to_sphere(
     const double sh2 = 2.0 * sh * ch, ch2 = ch * ch + sh * sh;
     double k[6];
     coefficients_of(c, k);
-    for (double &b : k)
-        b = -b;
     const Pair d = sine_series(k, s2, c2, sh2, ch2);
     const double xip = xi + d[0], etap = eta + d[1];
     // sin, cos ξ' and sinh, cosh η' from those of ξ and η turned by the
