@@ -275,10 +275,10 @@ void sin_cos_small(double d, bool hyperbolic, double *s, double *c)
 
 // sin x and cos x of a latitude, |x| <= pi/2, inline: the library call and
 // the registers it clobbers cost more than the arithmetic on the way of every
-// point. Taylor's series on |r| <= pi/4 (terms to r^17 and r^16, the next
-// below 1e-19 and 3e-18), about the pole for |x| > pi/4 with pi/2 - |x|
-// exact (Sterbenz) plus the low part of pi/2; within 3 ulp and 2.3e-16 of
-// sincos (20 million arguments).
+// point. On |r| <= pi/4 the minimax polynomials of fdlibm's kernels (sin r/r
+// and cos r to r^12 and r^14, within 2^-58 of them), about the pole for
+// |x| > pi/4 with pi/2 - |x| exact (Sterbenz) plus the low part of pi/2;
+// within 3 ulp and 2.3e-16 of sincos (20 million arguments).
 // Other arguments go to the library.
 void sin_cos_latitude(double x, double *s, double *c)
 {
@@ -291,15 +291,17 @@ void sin_cos_latitude(double x, double *s, double *c)
     }
     const bool nearPole = ax > kQuarterPi;
     const double r = nearPole ? (kHalfPi - ax) + kHalfPiLow : ax;
-    const double v = r * r, v2 = v * v, v4 = v2 * v2, v8 = v4 * v4;
+    const double v = r * r, v2 = v * v, v4 = v2 * v2;
     // {sin r / r, cos r}
-    const Pair k0 = {1.0, 1.0}, k1 = {-1.0 / 6, -0.5}, k2 = {1.0 / 120, 1.0 / 24},
-               k3 = {-1.0 / 5040, -1.0 / 720}, k4 = {1.0 / 362880, 1.0 / 40320},
-               k5 = {-1.0 / 39916800, -1.0 / 3628800}, k6 = {1.0 / 6227020800, 1.0 / 479001600},
-               k7 = {-1.0 / 1307674368000, -1.0 / 87178291200},
-               k8 = {1.0 / 355687428096000, 1.0 / 20922789888000};
-    const Pair sc = ((k0 + v * k1) + v2 * (k2 + v * k3))
-        + v4 * ((k4 + v * k5) + v2 * (k6 + v * k7)) + v8 * k8;
+    const Pair k0 = {1.0, 1.0}, k1 = {-1.66666666666666324348e-01, -0.5},
+               k2 = {8.33333333332248946124e-03, 4.16666666666666019037e-02},
+               k3 = {-1.98412698298579493134e-04, -1.38888888888741095749e-03},
+               k4 = {2.75573137070700676789e-06, 2.48015872894767294178e-05},
+               k5 = {-2.50507602534068634195e-08, -2.75573143513906633035e-07},
+               k6 = {1.58969099521155010221e-10, 2.08757232129817482790e-09},
+               k7 = {0.0, -1.13596475577881948265e-11};
+    const Pair sc
+        = ((k0 + v * k1) + v2 * (k2 + v * k3)) + v4 * ((k4 + v * k5) + v2 * (k6 + v * k7));
     const double sr = r * sc[0], cr = sc[1];
     *s = std::copysign(nearPole ? cr : sr, x);
     *c = nearPole ? sr : cr;
