@@ -128,8 +128,9 @@ typedef struct tm_constants
     double e2;  /* first eccentricity squared */
     double ep2; /* second eccentricity squared */
     double A0;  /* rectifying radius, metres */
-    double A2;  /* A2, A4, A6, J1, J2, J3: the series' six coefficients */
-    double A4;  /* (alpha_1..alpha_6 forward, beta_1..beta_6 inverse) */
+    double A2;  /* A2, A4, A6, J1, J2, J3: the series' six coefficients p_0..p_5 */
+    double A4;  /* in powers of cos 2z, sum p_k cos^k 2z = sum c_j U_(j-1)(cos 2z) with
+                   c_j = alpha_1..alpha_6 forward, -beta_1..-beta_6 inverse */
     double A6;
     double M0; /* meridian distance at the origin latitude, metres */
     double J1;
