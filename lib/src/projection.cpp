@@ -542,8 +542,9 @@ ConformalPoint inverse_to_sphere(
         const double2 v = d * d * double2 {-1.0, 1.0}, v2 = v * v;
         const double2 sn = d * ((1.0 + v * (1.0 / 6)) + v2 * (1.0 / 120));
         const double2 cs = (1.0 + v * 0.5) + v2 * (1.0 / 24 + v * (1.0 / 720));
-        const double2 first = double2 {s, sh} * cs + double2 {co, ch} * sn;   // sin ξ', sinh η'
-        const double2 second = double2 {co, ch} * cs + double2 {-s, sh} * sn; // cos ξ', cosh η'
+        const double2 sines = {s, sh}, cosines = {co, ch}, turned = {-s, sh};
+        const double2 first = sines * cs + cosines * sn;   // sin ξ', sinh η'
+        const double2 second = cosines * cs + turned * sn; // cos ξ', cosh η'
         q.sxp = first[0];
         q.shp = first[1];
         q.cxp = second[0];
