@@ -144,49 +144,84 @@ void append(affine *chain, bool *any, const affine &step)
     *any = true;
 }
 
-// Geodetic coordinates to geodetic ones on another datum: the way a pair of
-// points can take side by side (geodetic_pair).
-bool geodetic_shift(const transform &t)
+// The ways a pair of points can take side by side (convert_pair): geodetic
+// degrees or a fixed national zone on either side, on one datum or across
+// datums through geocentric coordinates. No Transverse Mercator plane, no
+// geocentric or local side, no automatic zone.
+bool pair_way(const transform &t)
 {
-    return t.input_zone == -1 && !is_set(t.input_projection) && is_set(t.input_ellipsoid)
-        && t.output_zone == -1 && !is_set(t.output_projection) && is_set(t.output_ellipsoid)
-        && t.shift.matrix[0][0] != kNotSet && t.shift.vector[0] != kNotSet;
+    if (t.input_zone == 0 || t.output_zone == 0 || is_set(t.input_projection)
+        || is_set(t.output_projection))
+        return false;
+    const bool shift = t.shift.matrix[0][0] != kNotSet && t.shift.vector[0] != kNotSet;
+    const bool in = is_set(t.input_ellipsoid), out = is_set(t.output_ellipsoid);
+    return (in && out && shift) || (!in && !out && !shift);
 }
 
-// Two points of geodetic_shift, each stage for both before the next: the
-// steps of a point wait on each other (roots, divisions, library calls), so
-// a second point's steps fill the waits. Every step is transform_coords's own
-// function with its own arguments, so each result is bit for bit
-// transform_coords's. False, nothing written, when either point leaves the
-// common way (a longitude past a half turn, a step that fails).
-bool geodetic_pair(const transform &t, const double in[6], double out[6])
+// Two points of pair_way, each stage for both before the next: the steps of
+// a point wait on each other (roots, divisions, library calls), so a second
+// point's steps fill the waits. The stages are transform_coords's, and every
+// step is its own function or the same arithmetic on pairs, so each result
+// is bit for bit transform_coords's. False, nothing written, when either
+// point leaves the common way (a longitude past a half turn, a step that
+// fails, a result not finite): then each goes alone.
+bool convert_pair(const transform &t, const double in[6], double out[6])
 {
-    double blh[2][3], near[2][3];
-    for (size_t k = 0; k < 2; ++k) {
-        const double *p = &in[3 * k];
-        if (!(p[1] >= -180.0 && p[1] <= 180.0))
+    double2 x = {in[0], in[3]}, y = {in[1], in[4]}, z = {in[2], in[5]};
+    const bool across = is_set(t.input_ellipsoid);
+    bool angular = true;
+    if (t.input_zone != -1) {
+        if (!gk6_inverse_pair(x, y, t.input_zone, t.input_hemisphere, &x, &y))
             return false;
-        blh[k][0] = deg_to_rad(p[0]);
-        blh[k][1] = deg_to_rad(p[1]);
-        blh[k][2] = p[2];
+    } else {
+        angular = across;
+        if (across) {
+            for (int k = 0; k < 2; ++k) {
+                if (!(y[k] >= -180.0 && y[k] <= 180.0))
+                    return false;
+            }
+            x = deg_to_rad(x);
+            y = deg_to_rad(y);
+        }
     }
-    double2 xyz[3];
-    if (!geodetic_to_geocentric_pair(t.input_ellipsoid, blh, xyz, near))
-        return false;
-    const double(*m)[3] = t.shift.matrix;
-    const double *v = t.shift.vector;
-    const double2 x = xyz[0], y = xyz[1], z = xyz[2];
-    xyz[0] = m[0][0] * x + m[0][1] * y + m[0][2] * z + v[0];
-    xyz[1] = m[1][0] * x + m[1][1] * y + m[1][2] * z + v[1];
-    xyz[2] = m[2][0] * x + m[2][1] * y + m[2][2] * z + v[2];
-    if (!geocentric_to_geodetic_pair(t.output_ellipsoid, xyz, blh, near))
-        return false;
-    // Finite, as geocentric_to_geodetic_pair checked: B and L in radians stay
-    // finite in degrees.
+    if (across) {
+        double2 xyz[3];
+        double near[2][3];
+        const double2 blh[3] = {x, y, z};
+        if (!geodetic_to_geocentric_pair(t.input_ellipsoid, blh, xyz, near))
+            return false;
+        const double(*m)[3] = t.shift.matrix;
+        const double *v = t.shift.vector;
+        const double2 X = xyz[0], Y = xyz[1], Z = xyz[2];
+        xyz[0] = m[0][0] * X + m[0][1] * Y + m[0][2] * Z + v[0];
+        xyz[1] = m[1][0] * X + m[1][1] * Y + m[1][2] * Z + v[1];
+        xyz[2] = m[2][0] * X + m[2][1] * Y + m[2][2] * Z + v[2];
+        double2 blhOut[3];
+        if (!geocentric_to_geodetic_pair(t.output_ellipsoid, xyz, blhOut, near))
+            return false;
+        x = blhOut[0], y = blhOut[1], z = blhOut[2];
+    } else if (angular) {
+        x = rad_to_deg(x), y = rad_to_deg(y);
+    }
+    const bool planeOut = t.output_zone != -1;
+    if (planeOut || across) {
+        for (int k = 0; !across && k < 2; ++k)
+            x[k] = deg_to_rad(x[k]), y[k] = deg_to_rad(reduce_longitude_deg(y[k]));
+        if (planeOut) {
+            if (!gk6_forward_pair(x, y, t.output_zone, t.output_hemisphere, &x, &y))
+                return false;
+        } else {
+            x = rad_to_deg(x), y = rad_to_deg(y);
+        }
+    }
+    for (int k = 0; k < 2; ++k) {
+        if (!std::isfinite(x[k]) || !std::isfinite(y[k]) || !std::isfinite(z[k]))
+            return false;
+    }
     for (size_t k = 0; k < 2; ++k) {
-        out[3 * k] = rad_to_deg(blh[k][0]);
-        out[3 * k + 1] = rad_to_deg(blh[k][1]);
-        out[3 * k + 2] = blh[k][2];
+        out[3 * k] = x[k];
+        out[3 * k + 1] = y[k];
+        out[3 * k + 2] = z[k];
     }
     return true;
 }
@@ -421,10 +456,10 @@ transform_coords_array(const double *in, size_t n, const transform *t, double *o
         return 0;
     if (!t)
         return 0;
-    const bool pairs = geodetic_shift(*t);
+    const bool pairs = pair_way(*t);
     int all = 1;
     for (size_t i = 0; i < n;) {
-        if (pairs && i + 1 < n && geodetic_pair(*t, in + 3 * i, out + 3 * i)) {
+        if (pairs && i + 1 < n && convert_pair(*t, in + 3 * i, out + 3 * i)) {
             if (ok)
                 ok[i] = ok[i + 1] = 1;
             i += 2;

@@ -355,18 +355,20 @@ int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3
 }
 
 bool geodetic_to_geocentric_pair(
-    const ellipsoid &e, const double blh[2][3], double2 xyz[3], double latitude[2][3])
+    const ellipsoid &e, const double2 blh[3], double2 xyz[3], double latitude[2][3])
 {
+    const double2 B = blh[0], L = blh[1], H = blh[2];
+    // The library's calls first, into memory: a pair held across a call
+    // would be spilled and reloaded.
     double sines[4][2]; // sin B, cos B, sin L, cos L of each point
     for (int k = 0; k < 2; ++k) {
-        if (!finite3(blh[k]))
+        if (!std::isfinite(B[k]) || !std::isfinite(L[k]) || !std::isfinite(H[k]))
             return false;
-        sin_cos(blh[k][0], &sines[0][k], &sines[1][k]);
-        sin_cos(blh[k][1], &sines[2][k], &sines[3][k]);
+        sin_cos(B[k], &sines[0][k], &sines[1][k]);
+        sin_cos(L[k], &sines[2][k], &sines[3][k]);
     }
     const double2 sB = {sines[0][0], sines[0][1]}, cB = {sines[1][0], sines[1][1]};
     const double2 sL = {sines[2][0], sines[2][1]}, cL = {sines[3][0], sines[3][1]};
-    const double2 H = {blh[0][2], blh[1][2]};
     const double e2 = eccentricity_squared(e);
     const double2 q = 1.0 - e2 * sB * sB;
     if (!(q[0] > 0.0 && q[1] > 0.0))
@@ -375,7 +377,7 @@ bool geodetic_to_geocentric_pair(
     for (int k = 0; k < 2; ++k) {
         if (!std::isfinite(xyz[0][k]) || !std::isfinite(xyz[1][k]) || !std::isfinite(xyz[2][k]))
             return false;
-        latitude[k][0] = blh[k][0];
+        latitude[k][0] = B[k];
         latitude[k][1] = sB[k];
         latitude[k][2] = cB[k];
     }
@@ -383,7 +385,7 @@ bool geodetic_to_geocentric_pair(
 }
 
 bool geocentric_to_geodetic_pair(
-    const ellipsoid &e, const double2 xyz[3], double blh[2][3], const double near[2][3])
+    const ellipsoid &e, const double2 xyz[3], double2 blh[3], const double near[2][3])
 {
     const double2 X = xyz[0], Y = xyz[1], Z = xyz[2];
     const double a = e.a;
@@ -417,11 +419,9 @@ bool geocentric_to_geodetic_pair(
         if (!std::isfinite(B[k]) || !std::isfinite(L[k]) || !std::isfinite(H[k]))
             return false;
     }
-    for (int k = 0; k < 2; ++k) {
-        blh[k][0] = B[k];
-        blh[k][1] = L[k];
-        blh[k][2] = H[k];
-    }
+    blh[0] = B;
+    blh[1] = double2 {L[0], L[1]};
+    blh[2] = H;
     return true;
 }
 

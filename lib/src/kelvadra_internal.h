@@ -60,6 +60,16 @@ inline double2 root(double2 x)
     return double2 {std::sqrt(x[0]), std::sqrt(x[1])};
 }
 
+// The same conversions for a pair: the same operation in each lane.
+inline double2 deg_to_rad(double2 x)
+{
+    return x * kDegree;
+}
+inline double2 rad_to_deg(double2 x)
+{
+    return x / kDegree;
+}
+
 // Reduces radians into [-pi, pi]; both ends come back unchanged. Inline:
 // every projected point passes here.
 inline double normalize_angle_pi(double x)
@@ -169,10 +179,11 @@ int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3
 // `meridian`) side by side, with the results of each, bit for bit, where
 // both take the common way (the Bowring steps, the series near `near`).
 // False when either point does not, or fails: then each goes alone.
+// blh and xyz hold each coordinate of the two points as a pair.
 bool geodetic_to_geocentric_pair(
-    const ellipsoid &e, const double blh[2][3], double2 xyz[3], double latitude[2][3]);
+    const ellipsoid &e, const double2 blh[3], double2 xyz[3], double latitude[2][3]);
 bool geocentric_to_geodetic_pair(
-    const ellipsoid &e, const double2 xyz[3], double blh[2][3], const double near[2][3]);
+    const ellipsoid &e, const double2 xyz[3], double2 blh[3], const double near[2][3]);
 // Local east-north-up frame at origin (B0 rad, L0 rad, H0 m).
 affine local_to_geocentric(const ellipsoid &e, const double origin[3]);
 affine geocentric_to_local(const ellipsoid &e, const double origin[3]);
@@ -189,6 +200,10 @@ void affine_unset(affine *a);
 int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double *y);
 int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double *L);
 int gk6_inverse_auto_zone(double x, double y, int hemisphere, double *B, double *L);
+// The same for two points side by side, each with the bits of its own call
+// (a fixed zone only); false where a call of either would fail.
+bool gk6_forward_pair(double2 B, double2 L, int zone, int hemisphere, double2 *x, double2 *y);
+bool gk6_inverse_pair(double2 x, double2 y, int zone, int hemisphere, double2 *B, double2 *L);
 
 // General ellipsoidal Transverse Mercator (Krüger's series to n^6). A record
 // serves one direction: tm_forward takes the one from tm_setup_forward,

@@ -89,30 +89,23 @@ double turn_positive(double L)
 
 } // namespace
 
-int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double *y)
+namespace {
+
+// The series of both directions, written once for one point (T = double)
+// and for two side by side (T = double2): the same operations in the same
+// order, so each point gets the bits of its own.
+
+// x and y (without the south's false northing) of B, its sine and cosine,
+// and l from the zone's meridian.
+template <class T> void gk6_series_forward(int zone, T B, T sB, T cB, T l, T *x, T *y)
 {
-    const double lon = normalize_positive_longitude_deg(turn_positive(L) * kRho);
-    if (zone == 0) {
-        // Compared as a double first: a non-finite longitude must not reach
-        // the integer conversion.
-        const double automatic = std::floor((lon + 6.0) / 6.0);
-        if (!(automatic >= 1.0 && automatic <= 60.0))
-            return 0;
-        zone = static_cast<int>(automatic);
-    }
-    if (!zone_in_range(zone))
-        return 0;
+    const T s2 = sB * sB;
+    const T s4 = s2 * s2;
+    const T s6 = s2 * s4;
+    const T l2 = l * l;
+    const T sin2B = 2.0 * sB * cB;
 
-    const double l = normalize_angle_pi((lon - (6 * zone - 3)) / kRho);
-    double sB, cB;
-    sin_cos(B, &sB, &cB);
-    const double s2 = sB * sB;
-    const double s4 = s2 * s2;
-    const double s6 = s2 * s4;
-    const double l2 = l * l;
-    const double sin2B = 2.0 * sB * cB;
-
-    double nx = kGkArc * B
+    *x = kGkArc * B
         - sin2B
             * (16002.8900 + 66.9607 * s2 + 0.3515 * s4
                 - l2
@@ -124,7 +117,7 @@ int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double 
                                         + l2
                                             * (109500 - 574700 * s2 + 863700 * s4
                                                 - 398600 * s6)))));
-    const double ny = (5 + 10 * zone) * 100000.0
+    *y = (5 + 10 * zone) * 100000.0
         + l * cB
             * (6378245 + 21346.1415 * s2 + 107.1590 * s4 + 0.5977 * s6
                 + l2
@@ -132,6 +125,75 @@ int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double 
                         + l2
                             * (270806 - 1523417 * s2 + 1327645 * s4 - 21701 * s6
                                 + l2 * (79690 - 866190 * s2 + 1730360 * s4 - 945460 * s6))));
+}
+
+// The foot latitude B0 of beta = x / kGkArc from sin beta and sin 2 beta.
+template <class T> T gk6_foot_latitude(T beta, T sBeta, T sin2Beta)
+{
+    const T sBeta2 = sBeta * sBeta;
+    const T sBeta4 = sBeta2 * sBeta2;
+    return beta + sin2Beta * (0.00252588685 - 0.0000149186 * sBeta2 + 0.00000011904 * sBeta4);
+}
+
+// B and L from the foot latitude B0, its sine and cosine, and y.
+template <class T> void gk6_series_inverse(int zone, T y, T B0, T sB0, T cB0, T *B, T *L)
+{
+    const T z0 = (y - (10 * zone + 5) * 100000.0) / (kGkA * cB0);
+    const T z2 = z0 * z0;
+    const T s2 = sB0 * sB0;
+    const T s4 = s2 * s2;
+    const T s6 = s2 * s4;
+    const T sin2B0 = 2.0 * sB0 * cB0;
+
+    const T dB = -z2 * sin2B0
+        * (0.251684631 - 0.003369263 * s2 + 0.000011276 * s4
+            - z2
+                * (0.10500614 - 0.04559916 * s2 + 0.00228901 * s4 - 0.00002987 * s6
+                    - z2
+                        * (0.042858 - 0.025318 * s2 + 0.014346 * s4 - 0.001264 * s6
+                            - z2 * (0.01672 - 0.0063 * s2 + 0.01188 * s4 - 0.00328 * s6))));
+    const T l = z0
+        * (1 - 0.0033467108 * s2 - 0.0000056002 * s4 - 0.0000000187 * s6
+            - z2
+                * (0.16778975 + 0.16273586 * s2 - 0.0005249 * s4 - 0.00000846 * s6
+                    - z2
+                        * (0.0420025 + 0.1487407 * s2 + 0.005942 * s4 - 0.000015 * s6
+                            - z2
+                                * (0.01225 + 0.09477 * s2 + 0.03282 * s4 - 0.00034 * s6
+                                    - z2 * (0.0038 + 0.0524 * s2 + 0.0482 * s4 + 0.0032 * s6)))));
+
+    *B = B0 + dB;
+    *L = 6 * (zone - 0.5) / kRho + l;
+}
+
+// The longitude's difference from the zone's meridian, in radians.
+double gk6_from_meridian(double L, int zone)
+{
+    const double lon = normalize_positive_longitude_deg(turn_positive(L) * kRho);
+    return normalize_angle_pi((lon - (6 * zone - 3)) / kRho);
+}
+
+} // namespace
+
+int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double *y)
+{
+    if (zone == 0) {
+        // Compared as a double first: a non-finite longitude must not reach
+        // the integer conversion.
+        const double lon = normalize_positive_longitude_deg(turn_positive(L) * kRho);
+        const double automatic = std::floor((lon + 6.0) / 6.0);
+        if (!(automatic >= 1.0 && automatic <= 60.0))
+            return 0;
+        zone = static_cast<int>(automatic);
+    }
+    if (!zone_in_range(zone))
+        return 0;
+
+    const double l = gk6_from_meridian(L, zone);
+    double sB, cB;
+    sin_cos(B, &sB, &cB);
+    double nx, ny;
+    gk6_series_forward(zone, B, sB, cB, l, &nx, &ny);
 
     if (hemisphere == KV_HEMISPHERE_AUTO)
         hemisphere = B < 0 ? KV_HEMISPHERE_SOUTH : KV_HEMISPHERE_NORTH;
@@ -151,43 +213,59 @@ int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double 
         x -= kSouthFalseNorthing;
 
     const double beta = x / kGkArc;
-    const double sBeta = std::sin(beta);
-    const double sBeta2 = sBeta * sBeta;
-    const double sBeta4 = sBeta2 * sBeta2;
-    const double B0 = beta
-        + std::sin(2.0 * beta) * (0.00252588685 - 0.0000149186 * sBeta2 + 0.00000011904 * sBeta4);
+    const double B0 = gk6_foot_latitude(beta, std::sin(beta), std::sin(2.0 * beta));
     double sB0, cB0;
     sin_cos(B0, &sB0, &cB0);
     if (cB0 == 0.0)
         return 0;
-
-    const double z0 = (y - (10 * zone + 5) * 100000.0) / (kGkA * cB0);
-    const double z2 = z0 * z0;
-    const double s2 = sB0 * sB0;
-    const double s4 = s2 * s2;
-    const double s6 = s2 * s4;
-    const double sin2B0 = 2.0 * sB0 * cB0;
-
-    const double dB = -z2 * sin2B0
-        * (0.251684631 - 0.003369263 * s2 + 0.000011276 * s4
-            - z2
-                * (0.10500614 - 0.04559916 * s2 + 0.00228901 * s4 - 0.00002987 * s6
-                    - z2
-                        * (0.042858 - 0.025318 * s2 + 0.014346 * s4 - 0.001264 * s6
-                            - z2 * (0.01672 - 0.0063 * s2 + 0.01188 * s4 - 0.00328 * s6))));
-    const double l = z0
-        * (1 - 0.0033467108 * s2 - 0.0000056002 * s4 - 0.0000000187 * s6
-            - z2
-                * (0.16778975 + 0.16273586 * s2 - 0.0005249 * s4 - 0.00000846 * s6
-                    - z2
-                        * (0.0420025 + 0.1487407 * s2 + 0.005942 * s4 - 0.000015 * s6
-                            - z2
-                                * (0.01225 + 0.09477 * s2 + 0.03282 * s4 - 0.00034 * s6
-                                    - z2 * (0.0038 + 0.0524 * s2 + 0.0482 * s4 + 0.0032 * s6)))));
-
-    *B = B0 + dB;
-    *L = 6 * (zone - 0.5) / kRho + l;
+    gk6_series_inverse(zone, y, B0, sB0, cB0, B, L);
     return 1;
+}
+
+bool gk6_forward_pair(double2 B, double2 L, int zone, int hemisphere, double2 *x, double2 *y)
+{
+    if (!zone_in_range(zone))
+        return false;
+    double2 l {}, sB {}, cB {};
+    for (int k = 0; k < 2; ++k) {
+        double s, c;
+        l[k] = gk6_from_meridian(L[k], zone);
+        sin_cos(B[k], &s, &c);
+        sB[k] = s, cB[k] = c;
+    }
+    gk6_series_forward(zone, B, sB, cB, l, x, y);
+    for (int k = 0; k < 2; ++k) {
+        const bool south
+            = hemisphere == KV_HEMISPHERE_AUTO ? B[k] < 0 : hemisphere == KV_HEMISPHERE_SOUTH;
+        if (south)
+            (*x)[k] += kSouthFalseNorthing;
+    }
+    return true;
+}
+
+bool gk6_inverse_pair(double2 x, double2 y, int zone, int hemisphere, double2 *B, double2 *L)
+{
+    if (!zone_in_range(zone)
+        || (hemisphere != KV_HEMISPHERE_NORTH && hemisphere != KV_HEMISPHERE_SOUTH))
+        return false;
+    if (hemisphere == KV_HEMISPHERE_SOUTH)
+        x -= kSouthFalseNorthing;
+    const double2 beta = x / kGkArc;
+    double2 sBeta {}, sin2Beta {}, sB0 {}, cB0 {};
+    for (int k = 0; k < 2; ++k) {
+        sBeta[k] = std::sin(beta[k]);
+        sin2Beta[k] = std::sin(2.0 * beta[k]);
+    }
+    const double2 B0 = gk6_foot_latitude(beta, sBeta, sin2Beta);
+    for (int k = 0; k < 2; ++k) {
+        double s, c;
+        sin_cos(B0[k], &s, &c);
+        if (c == 0.0)
+            return false;
+        sB0[k] = s, cB0[k] = c;
+    }
+    gk6_series_inverse(zone, y, B0, sB0, cB0, B, L);
+    return true;
 }
 
 int gk6_inverse_auto_zone(double x, double y, int hemisphere, double *B, double *L)

@@ -203,25 +203,34 @@ TEST(TransformCoords, RejectedPointsFailAndLeaveTheOutput)
 }
 
 // Many points at once give transform_coords's results bit for bit, its refusals included,
-// whatever their place in the array (pairs, the odd last one, in place).
+// whatever their place in the array (pairs, the odd last one, in place): geodetic and national
+// zones on one datum and across datums, two at a time, the rest one by one.
 TEST(TransformCoordsArray, SameBitsAsOneByOne)
 {
-    std::vector<double> in;
+    std::vector<double> points;
     std::mt19937_64 random(11);
     std::uniform_real_distribution<double> lat(-90, 90), lon(-180, 180), h(-1e4, 1e5);
     for (int i = 0; i < 20000; ++i)
-        in.insert(in.end(), {lat(random), lon(random), h(random)});
+        points.insert(points.end(), {lat(random), lon(random), h(random)});
     // Poles, the equator (Z = 0), the antimeridian and past it, the centre, NaN: in both places
     // of a pair.
     const double edges[][3] = {{90, 0, 0}, {-90, 10, 0}, {0, 0, 0}, {0, 180, 0}, {0, -180, 0},
         {45, 190, 0}, {kNaN, 0, 0}, {1e-300, 5, 0}, {89.9999999, 1, -6e6}, {0, 0, -6.3e6}};
     for (const auto &edge : edges)
-        in.insert(in.begin() + 3 * 7, edge, edge + 3),
-            in.insert(in.begin() + 3 * 20, edge, edge + 3);
-    const size_t n = in.size() / 3; // odd
-    const std::pair<refsystem, refsystem> pairs[] = {{make(2, 42), make(2, 84)},
-        {make(2, 2011), make(2, 95)}, {make(2, 84), make(2, 84)}, {make(4, 42, 7), make(2, 84)}};
+        points.insert(points.begin() + 3 * 7, edge, edge + 3),
+            points.insert(points.begin() + 3 * 20, edge, edge + 3);
+    const size_t n = points.size() / 3; // odd
+    const std::pair<refsystem, refsystem> pairs[]
+        = {{make(2, 42), make(2, 84)}, {make(2, 2011), make(2, 95)}, {make(2, 84), make(2, 84)},
+            {make(4, 42, 7), make(2, 84)}, {make(2, 42), make(4, 42, 7)},
+            {make(4, 42, 7), make(4, 42, 8)}, {make(4, 95, 7, 2), make(2, 42)},
+            {make(2, 84), make(4, 95, 8, 0)}, {make(6, 84, 37), make(2, 42)}};
     for (const auto &[from, to] : pairs) {
+        // Plane inputs: the points in that plane, where they convert.
+        std::vector<double> in = points;
+        const transform onto = init(make(2, from.datum), from);
+        for (size_t i = 0; from.type != KV_TYPE_GEODETIC && i < n; ++i)
+            transform_coords(&points[3 * i], &onto, &in[3 * i]);
         const transform t = init(from, to);
         std::vector<double> one(in.size(), -1.0), many(in.size(), -1.0), inPlace = in;
         std::vector<int> ok(n, 7);
