@@ -6,9 +6,11 @@
 # error and exit status must be the same bytes; prints the first difference.
 #   tools/compare-converter.sh OLD NEW [rows-per-file]
 set -euo pipefail
-old=$1
-new=$2
+old=$(realpath "$1")
+new=$(realpath "$2")
 rows=${3:-3000}
+# Both read the same grid: the one beside NEW unless GEOID names another.
+geoid=$(realpath "${GEOID:-$(dirname "$new")/egm96.grd}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -112,8 +114,8 @@ targets=(geod:wgs84 geod:wgs84:deg geod:sk42:dms:360 geod:sk95:deg:360+egm96 geo
 runs=0 lines=0 failed=0
 # check [args...]: standard input from $input (default: none).
 check() {
-    "$old" "$@" <"${input:-/dev/null}" >o.out 2>o.err && echo 0 >o.st || echo $? >o.st
-    "$new" "$@" <"${input:-/dev/null}" >n.out 2>n.err && echo 0 >n.st || echo $? >n.st
+    "$old" --geoid "$geoid" "$@" <"${input:-/dev/null}" >o.out 2>o.err && echo 0 >o.st || echo $? >o.st
+    "$new" --geoid "$geoid" "$@" <"${input:-/dev/null}" >n.out 2>n.err && echo 0 >n.st || echo $? >n.st
     runs=$((runs + 1))
     lines=$((lines + $(wc -l <o.out)))
     if ! cmp -s o.out n.out || ! cmp -s o.err n.err || ! cmp -s o.st n.st; then

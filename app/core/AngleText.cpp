@@ -36,9 +36,9 @@ bool startsWithNoCase(const char *p, const char *end, const char *word)
 // sign, decimal digits with an optional point and exponent (or inf, infinity,
 // nan), always with "." as the point. On success *pos moves past the number.
 // Hexadecimal forms are not taken: no coordinate is written that way.
-bool scanNumber(const QByteArray &text, int *pos, double *value)
+bool scanNumber(std::string_view text, int *pos, double *value)
 {
-    const char *const begin = text.constData();
+    const char *const begin = text.data();
     const char *const end = begin + text.size();
     const char *p = begin + *pos;
     while (p != end && isScanSpace(*p))
@@ -139,20 +139,24 @@ double parse(const QString &text)
 
 double parse(const QString &text, bool *partsInRange)
 {
-    QString rest = text.trimmed();
+    return parse(CellText::Utf8(text).view(), partsInRange);
+}
+
+double parse(std::string_view text, bool *partsInRange)
+{
+    std::string_view rest = CellText::trimmed(text);
     double sign = 1.0;
-    if (rest.startsWith(QLatin1Char('-'))) {
+    if (!rest.empty() && rest.front() == '-') {
         sign = -1.0;
-        rest = rest.mid(1).trimmed();
+        rest = CellText::trimmed(rest.substr(1));
     }
 
     // "%lf %lf %lf", then "%lf %lf", then "%lf": each reading stops where the
     // previous one did, so one pass reading up to three numbers decides.
-    const QByteArray bytes = rest.toUtf8();
     double parts[3] = {0.0, 0.0, 0.0};
     int count = 0;
     int pos = 0;
-    while (count < 3 && scanNumber(bytes, &pos, &parts[count]))
+    while (count < 3 && scanNumber(rest, &pos, &parts[count]))
         ++count;
 
     const double d = count >= 1 ? parts[0] : 0.0;
@@ -163,6 +167,14 @@ double parse(const QString &text, bool *partsInRange)
 }
 
 QString formatDms(double degrees)
+{
+    QByteArray text;
+    text.reserve(24);
+    appendDms(&text, degrees);
+    return QString::fromLatin1(text);
+}
+
+void appendDms(QByteArray *out, double degrees)
 {
     const double value = std::fabs(degrees);
 
@@ -183,27 +195,24 @@ QString formatDms(double degrees)
         d -= 360.0;
     const bool negative = degrees < 0 && (d != 0.0 || m != 0.0 || s != 0.0); // no "-0 0 0.00000"
 
-    QString result;
-    result.reserve(24);
     if (negative)
-        result += QLatin1Char('-');
+        out->append('-');
     // All three parts go the fast way or, for a value it does not take, all
     // three the slow one.
-    const int start = result.size();
-    if (CellText::appendFixed(&result, d, 0)) {
-        result += QLatin1Char(' ');
-        CellText::appendFixed(&result, m, 0);
-        result += QLatin1Char(' ');
-        if (CellText::appendFixed(&result, s, 5))
-            return result;
+    const int start = out->size();
+    if (CellText::appendFixed(out, d, 0)) {
+        out->append(' ');
+        CellText::appendFixed(out, m, 0);
+        out->append(' ');
+        if (CellText::appendFixed(out, s, 5))
+            return;
     }
-    result.truncate(start);
-    result += QString::number(d, 'f', 0);
-    result += QLatin1Char(' ');
-    result += QString::number(m, 'f', 0);
-    result += QLatin1Char(' ');
-    result += QString::number(s, 'f', 5);
-    return result;
+    out->truncate(start);
+    out->append(QString::number(d, 'f', 0).toLatin1());
+    out->append(' ');
+    out->append(QString::number(m, 'f', 0).toLatin1());
+    out->append(' ');
+    out->append(QString::number(s, 'f', 5).toLatin1());
 }
 
 } // namespace AngleText
