@@ -166,15 +166,18 @@ double parse(std::string_view text, bool *partsInRange)
     return (d + m / 60.0 + s / 3600.0) * sign;
 }
 
-QString formatDms(double degrees)
-{
-    QByteArray text;
-    text.reserve(24);
-    appendDms(&text, degrees);
-    return QString::fromLatin1(text);
-}
+namespace {
 
-void appendDms(QByteArray *out, double degrees)
+// Degrees, minutes and seconds of a decimal angle, with the carries.
+struct Parts
+{
+    double d;
+    double m;
+    double s;
+    bool negative;
+};
+
+Parts partsOf(double degrees)
 {
     const double value = std::fabs(degrees);
 
@@ -194,25 +197,53 @@ void appendDms(QByteArray *out, double degrees)
     if (d > 359.0)
         d -= 360.0;
     const bool negative = degrees < 0 && (d != 0.0 || m != 0.0 || s != 0.0); // no "-0 0 0.00000"
+    return {d, m, s, negative};
+}
 
-    if (negative)
-        out->append('-');
+} // namespace
+
+QString formatDms(double degrees)
+{
+    char room[dmsRoom];
+    if (const char *end = writeDms(room, degrees))
+        return QString::fromLatin1(room, int(end - room));
+    QByteArray text;
+    appendDms(&text, degrees);
+    return QString::fromLatin1(text);
+}
+
+char *writeDms(char *out, double degrees)
+{
+    const Parts parts = partsOf(degrees);
+    char *p = out;
+    if (parts.negative)
+        *p++ = '-';
     // All three parts go the fast way or, for a value it does not take, all
-    // three the slow one.
-    const int start = out->size();
-    if (CellText::appendFixed(out, d, 0)) {
-        out->append(' ');
-        CellText::appendFixed(out, m, 0);
-        out->append(' ');
-        if (CellText::appendFixed(out, s, 5))
-            return;
+    // three the slow one (appendDms).
+    if (!(p = CellText::writeFixedDigits(p, parts.d, 0)))
+        return nullptr;
+    *p++ = ' ';
+    if (!(p = CellText::writeFixedDigits(p, parts.m, 0)))
+        return nullptr;
+    *p++ = ' ';
+    return CellText::writeFixedDigits(p, parts.s, 5);
+}
+
+void appendDms(QByteArray *out, double degrees)
+{
+    char room[dmsRoom];
+    if (const char *end = writeDms(room, degrees)) {
+        out->append(room, int(end - room));
+        return;
     }
-    out->truncate(start);
-    out->append(QString::number(d, 'f', 0).toLatin1());
+    const Parts parts = partsOf(degrees);
+    if (parts.negative)
+        out->append('-');
+    out->append(QString::number(parts.d, 'f', 0).toLatin1());
     out->append(' ');
-    out->append(QString::number(m, 'f', 0).toLatin1());
+    out->append(QString::number(parts.m, 'f', 0).toLatin1());
     out->append(' ');
-    out->append(QString::number(s, 'f', 5).toLatin1());
+    out->append(QString::number(parts.s, 'f', 5).toLatin1());
 }
 
 } // namespace AngleText

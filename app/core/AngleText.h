@@ -28,6 +28,11 @@ inline double parse(const char *text, bool *partsInRange)
 QString formatDms(double degrees);
 // The same text behind *out.
 void appendDms(QByteArray *out, double degrees);
+// The room writeDms may take.
+const int dmsRoom = 200;
+// The same text at `out`, with room for dmsRoom characters; the end, or null
+// for a value only the forms above write (not finite, past 1e15 degrees).
+char *writeDms(char *out, double degrees);
 
 } // namespace AngleText
 

@@ -538,16 +538,49 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
     return along(route, in, out, zone);
 }
 
-void Calculator::appendCoordinate(QByteArray *out, int index, double value) const
+namespace {
+
+// How a result's coordinate `index` (0 to 2) is written on `target`.
+enum class Written { Metres, Degrees, Dms };
+
+Written writtenForm(const Side &target, int index)
 {
     if (index == 2)
-        CellText::appendFormatted(out, value, metreDecimals);
-    else if (target.decimalDegrees)
+        return Written::Metres;
+    if (target.decimalDegrees)
+        return Written::Degrees;
+    return target.dmsUnits ? Written::Dms : Written::Metres;
+}
+
+// The fast writers at `out`; null for a value only appendCoordinate writes.
+char *writeCoordinate(char *out, Written form, double value)
+{
+    switch (form) {
+    case Written::Degrees:
+        return CellText::writeFixed(out, value, degreeDecimals);
+    case Written::Dms:
+        return AngleText::writeDms(out, value);
+    case Written::Metres:
+        break;
+    }
+    return CellText::writeFixed(out, value, metreDecimals);
+}
+
+} // namespace
+
+void Calculator::appendCoordinate(QByteArray *out, int index, double value) const
+{
+    switch (writtenForm(target, index)) {
+    case Written::Degrees:
         CellText::appendFormatted(out, value, degreeDecimals);
-    else if (target.dmsUnits)
+        break;
+    case Written::Dms:
         AngleText::appendDms(out, value);
-    else
+        break;
+    case Written::Metres:
         CellText::appendFormatted(out, value, metreDecimals);
+        break;
+    }
 }
 
 void Calculator::format(const double point[3], bool heightDefaulted, PointRow *row) const
@@ -562,6 +595,21 @@ void Calculator::format(const double point[3], bool heightDefaulted, PointRow *r
 
 void Calculator::appendCoordinates(QByteArray *out, const Reading &numbers) const
 {
+    // One append of the three, the usual case; else each the slow way.
+    char room[3 * AngleText::dmsRoom];
+    char *p = room;
+    for (int i = 0; i < 3 && p; ++i) {
+        if (i > 0) {
+            *p++ = ';';
+            *p++ = ' ';
+        }
+        if (i < 2 || !numbers.heightDefaulted)
+            p = writeCoordinate(p, writtenForm(target, i), numbers.point[i]);
+    }
+    if (p) {
+        out->append(room, int(p - room));
+        return;
+    }
     appendCoordinate(out, 0, numbers.point[0]);
     out->append("; ", 2);
     appendCoordinate(out, 1, numbers.point[1]);

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace CellText {
 
@@ -130,6 +132,42 @@ void unsignZero(const char **begin, const char *end)
 // then written exactly with one more decimal, a 5, and rounded up by hand.
 namespace {
 
+// |value| × 10^decimals rounded to a whole number, a tie away from zero,
+// computed exactly: the value is m × 2^e, and m × 5^decimals fits in 128 bits.
+// False when the result does not fit in 64.
+bool scaledExactly(double value, int decimals, std::uint64_t *magnitude)
+{
+    static const std::uint64_t powersOf5[18] = {1, 5, 25, 125, 625, 3125, 15625, 78125, 390625,
+        1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625, 30517578125,
+        152587890625, 762939453125};
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = int(bits >> 52 & 0x7ff);
+    const std::uint64_t fraction = bits & ((std::uint64_t(1) << 52) - 1);
+    // |value| = m × 2^e; a subnormal has no hidden bit.
+    const std::uint64_t m = biased == 0 ? fraction : fraction | std::uint64_t(1) << 52;
+    const int e = (biased == 0 ? 1 : biased) - 1075;
+    unsigned __int128 n = static_cast<unsigned __int128>(m) * powersOf5[decimals];
+    const int shift = e + decimals;
+    if (shift >= 0) {
+        if (shift >= 64 || (shift > 0 && (n >> (64 - shift)) != 0))
+            return false;
+        n <<= shift;
+    } else if (-shift >= 127) {
+        n = 0; // below half a unit of the last decimal
+    } else {
+        const unsigned __int128 half = static_cast<unsigned __int128>(1) << (-shift - 1);
+        const unsigned __int128 rest = n & ((half << 1) - 1);
+        n >>= -shift;
+        if (rest >= half)
+            ++n;
+    }
+    if ((n >> 64) != 0)
+        return false;
+    *magnitude = static_cast<std::uint64_t>(n);
+    return true;
+}
+
 // The digits of appendFixed, [*first, *last) within `buffer`; false for what it does not take.
 bool fixedDigits(double value, int decimals, char (&buffer)[64], char **first, char **last)
 {
@@ -137,6 +175,25 @@ bool fixedDigits(double value, int decimals, char (&buffer)[64], char **first, c
         return false;
     if (value == 0.0)
         value = 0.0;
+    // The usual case, by whole numbers: the same digits as the general way
+    // below, at a fraction of its time.
+    std::uint64_t magnitude = 0;
+    if (scaledExactly(value, decimals, &magnitude)) {
+        char *p = buffer + sizeof buffer;
+        *last = p;
+        for (int i = 0; i < decimals; ++i, magnitude /= 10)
+            *--p = char('0' + magnitude % 10);
+        if (decimals > 0)
+            *--p = '.';
+        do {
+            *--p = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (std::signbit(value))
+            *--p = '-';
+        *first = p;
+        return true;
+    }
     const double twice = std::ldexp(value, decimals + 1);
     const double once = std::ldexp(value, decimals);
     const bool tie = std::trunc(twice) == twice && std::trunc(once) != once;
@@ -187,22 +244,29 @@ bool appendFixed(QString *out, double value, int decimals)
 
 bool appendFixed(QByteArray *out, double value, int decimals)
 {
+    char room[writtenRoom];
+    char *const end = writeFixedDigits(room, value, decimals);
+    if (end)
+        out->append(room, int(end - room));
+    return end;
+}
+
+char *writeFixedDigits(char *out, double value, int decimals)
+{
     char buffer[64];
     char *begin;
     char *end;
     if (!fixedDigits(value, decimals, buffer, &begin, &end))
-        return false;
-    out->append(begin, int(end - begin));
-    return true;
+        return nullptr;
+    std::memcpy(out, begin, size_t(end - begin));
+    return out + (end - begin);
 }
 
-char32_t utf8At(const char *p, const char *end, int *length)
+char32_t utf8Sequence(const char *p, const char *end, int *length)
 {
     const auto byte = [](const char *q) { return static_cast<unsigned char>(*q); };
     const unsigned c = byte(p);
     *length = 1;
-    if (c < 0x80)
-        return c;
     int more;
     char32_t code;
     char32_t least;
@@ -237,6 +301,8 @@ char32_t utf8At(const char *p, const char *end, int *length)
 const char *utf8Last(const char *begin, const char *end)
 {
     const char *p = end - 1;
+    if (static_cast<unsigned char>(*p) < 0x80)
+        return p;
     while (p != begin && end - p < 4 && (static_cast<unsigned char>(*p) & 0xc0) == 0x80)
         --p;
     int length = 0;
@@ -261,6 +327,10 @@ Utf8::Utf8(const QString &text)
 
 std::string_view trimmed(std::string_view text)
 {
+    // The usual cell: no blank at either end.
+    const auto isPlain = [](char c) { return c > ' ' && c < 0x7f; };
+    if (text.empty() || (isPlain(text.front()) && isPlain(text.back())))
+        return text;
     const char *begin = text.data();
     const char *end = begin + text.size();
     int length = 0;
@@ -365,33 +435,38 @@ bool parseNumber(std::string_view text, double *value)
 
 QString formatFixed(double value, int decimals)
 {
-    char buffer[64];
-    char *begin;
-    char *end;
-    if (fixedDigits(value, decimals, buffer, &begin, &end)) {
-        const char *first = begin;
-        unsignZero(&first, end);
-        return QString::fromLatin1(first, int(end - first));
-    }
+    char room[writtenRoom];
+    if (const char *end = writeFixed(room, value, decimals))
+        return QString::fromLatin1(room, int(end - room));
     QByteArray text;
     appendFormatted(&text, value, decimals);
     return QString::fromLatin1(text);
 }
 
-void appendFormatted(QByteArray *out, double value, int decimals)
+char *writeFixed(char *out, double value, int decimals)
 {
     char buffer[64];
     char *begin;
     char *end;
-    QByteArray other;
-    if (!fixedDigits(value, decimals, buffer, &begin, &end)) {
-        other = QString::number(value, 'f', decimals).toLatin1();
-        begin = other.data();
-        end = begin + other.size();
-    }
+    if (!fixedDigits(value, decimals, buffer, &begin, &end))
+        return nullptr;
     const char *first = begin;
     unsignZero(&first, end);
-    out->append(first, int(end - first));
+    std::memcpy(out, first, size_t(end - first));
+    return out + (end - first);
+}
+
+void appendFormatted(QByteArray *out, double value, int decimals)
+{
+    char room[writtenRoom];
+    if (const char *end = writeFixed(room, value, decimals)) {
+        out->append(room, int(end - room));
+        return;
+    }
+    const QByteArray text = QString::number(value, 'f', decimals).toLatin1();
+    const char *first = text.constData();
+    unsignZero(&first, text.constData() + text.size());
+    out->append(first, int(text.constData() + text.size() - first));
 }
 
 double writtenValue(double value, int decimals)

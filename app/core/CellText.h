@@ -32,7 +32,15 @@ inline bool isControl(QChar ch)
 
 // The character whose UTF-8 starts at p (p < end), and *length its bytes; a
 // byte that starts no valid sequence is U+FFFD of one byte.
-char32_t utf8At(const char *p, const char *end, int *length);
+char32_t utf8Sequence(const char *p, const char *end, int *length);
+inline char32_t utf8At(const char *p, const char *end, int *length)
+{
+    const auto c = static_cast<unsigned char>(*p);
+    if (c >= 0x80)
+        return utf8Sequence(p, end, length);
+    *length = 1;
+    return c;
+}
 // The start of the last character of [begin, end), begin < end.
 const char *utf8Last(const char *begin, const char *end);
 
@@ -85,6 +93,11 @@ inline bool parseNumber(const char *text, double *value)
 QString formatFixed(double value, int decimals);
 // The same text behind *out.
 void appendFormatted(QByteArray *out, double value, int decimals);
+// The room a number written by writeFixed or writeFixedDigits may take.
+const int writtenRoom = 64;
+// The same text at `out`, with room for writtenRoom characters; the end, or
+// null for a value past 1e15 or not finite, which only the forms above write.
+char *writeFixed(char *out, double value, int decimals);
 // The number formatFixed writes, as the double its text reads as: a map or
 // drawing gives the point the table shows.
 double writtenValue(double value, int decimals);
@@ -93,6 +106,8 @@ double writtenValue(double value, int decimals);
 // decimals outside 0 to 17.
 bool appendFixed(QString *out, double value, int decimals);
 bool appendFixed(QByteArray *out, double value, int decimals);
+// The same digits at `out` (room for writtenRoom); the end, or null.
+char *writeFixedDigits(char *out, double value, int decimals);
 
 } // namespace CellText
 

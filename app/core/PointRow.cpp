@@ -71,8 +71,18 @@ std::string_view field(
         end = last;
     }
     const char *p = begin;
-    while (p != end && !needsFix(CellText::utf8At(p, end, &length), name, decimalComma))
-        p += length;
+    while (p != end) {
+        // Printable ASCII but for the two that may need a change: the usual byte.
+        const auto c = static_cast<unsigned char>(*p);
+        if (c >= 0x20 && c < 0x7f && c != ';' && c != ',') {
+            ++p;
+            continue;
+        }
+        int n = 0;
+        if (needsFix(CellText::utf8At(p, end, &n), name, decimalComma))
+            break;
+        p += n;
+    }
     if (p == end)
         return {begin, size_t(end - begin)}; // the usual case: nothing to change
     changed->assign(begin, p);

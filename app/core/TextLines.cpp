@@ -4,6 +4,7 @@
 #include <QTextCodec>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace TextLines {
@@ -182,6 +183,12 @@ bool isValidUtf8(const QByteArray &bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
     const unsigned char *const end = p + bytes.size();
+    // Most lines are ASCII: eight bytes at a time until a high bit shows.
+    for (std::uint64_t word; end - p >= 8; p += 8) {
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080u)
+            break;
+    }
     while (p != end) {
         const unsigned c = *p++;
         if (c < 0x80)
