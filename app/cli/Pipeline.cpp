@@ -51,8 +51,6 @@ void convertText(const Calculation::Calculator *calculator, Batch *batch)
     eachLine(*batch, [calculator, batch, &text, &fields](qint64 number, std::string_view line) {
         fields.split(line);
         const std::string_view *const cells = fields.cells;
-        const bool lacksCoordinates = !CellText::isBlank(cells[0]) && CellText::isBlank(cells[1])
-            && CellText::isBlank(cells[2]) && CellText::isBlank(cells[3]);
         Calculation::Reading numbers;
         PointRow::Outcome outcome = PointRow::Outcome::Failed;
         if (fields.count > PointRow::columns)
@@ -67,6 +65,10 @@ void convertText(const Calculation::Calculator *calculator, Batch *batch)
         } else {
             text.append("; ; ; \n", 7);
         }
+        // Only a row without a point can be a name alone.
+        const bool lacksCoordinates = outcome == PointRow::Outcome::NoPoint
+            && !CellText::isBlank(cells[0]) && CellText::isBlank(cells[1])
+            && CellText::isBlank(cells[2]) && CellText::isBlank(cells[3]);
         batch->count(outcome, lacksCoordinates,
             outcome == PointRow::Outcome::Failed
                 ? Calculation::reasonText(numbers.failure, numbers.zone)

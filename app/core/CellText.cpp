@@ -135,6 +135,14 @@ namespace {
 // |value| × 10^decimals rounded to a whole number, a tie away from zero,
 // computed exactly: the value is m × 2^e, and m × 5^decimals fits in 128 bits.
 // False when the result does not fit in 64.
+// The two digits of n (below 100) written before p.
+char *twoDigits(char *p, unsigned n)
+{
+    p[-2] = char('0' + n / 10);
+    p[-1] = char('0' + n % 10);
+    return p - 2;
+}
+
 bool scaledExactly(double value, int decimals, std::uint64_t *magnitude)
 {
     static const std::uint64_t powersOf5[18] = {1, 5, 25, 125, 625, 3125, 15625, 78125, 390625,
@@ -181,14 +189,24 @@ bool fixedDigits(double value, int decimals, char (&buffer)[64], char **first, c
     if (scaledExactly(value, decimals, &magnitude)) {
         char *p = buffer + sizeof buffer;
         *last = p;
-        for (int i = 0; i < decimals; ++i, magnitude /= 10)
-            *--p = char('0' + magnitude % 10);
-        if (decimals > 0)
-            *--p = '.';
-        do {
+        int i = 0;
+        for (; i + 2 <= decimals; i += 2, magnitude /= 100)
+            p = twoDigits(p, unsigned(magnitude % 100));
+        if (i < decimals) {
             *--p = char('0' + magnitude % 10);
             magnitude /= 10;
-        } while (magnitude != 0);
+        }
+        if (decimals > 0)
+            *--p = '.';
+        // The whole part, "0" at least.
+        while (magnitude >= 10) {
+            p = twoDigits(p, unsigned(magnitude % 100));
+            magnitude /= 100;
+            if (magnitude == 0)
+                break;
+        }
+        if (magnitude > 0 || p[0] == '.' || p == *last)
+            *--p = char('0' + magnitude);
         if (std::signbit(value))
             *--p = '-';
         *first = p;
@@ -325,12 +343,8 @@ Utf8::Utf8(const QString &text)
     }
 }
 
-std::string_view trimmed(std::string_view text)
+std::string_view trimmedEnds(std::string_view text)
 {
-    // The usual cell: no blank at either end.
-    const auto isPlain = [](char c) { return c > ' ' && c < 0x7f; };
-    if (text.empty() || (isPlain(text.front()) && isPlain(text.back())))
-        return text;
     const char *begin = text.data();
     const char *end = begin + text.size();
     int length = 0;

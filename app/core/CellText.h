@@ -56,7 +56,14 @@ private:
 };
 
 // UTF-8 without the white space at both ends that QString::trimmed takes.
-std::string_view trimmed(std::string_view text);
+std::string_view trimmedEnds(std::string_view text);
+inline std::string_view trimmed(std::string_view text)
+{
+    // The usual cell: no blank at either end.
+    const auto isPlain = [](char c) { return c > ' ' && c < 0x7f; };
+    return text.empty() || (isPlain(text.front()) && isPlain(text.back())) ? text
+                                                                           : trimmedEnds(text);
+}
 // One line of cell text: every control character (line ends and tabs
 // included) and the line and paragraph separators become one blank; the
 // blanks at both ends are trimmed.

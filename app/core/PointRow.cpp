@@ -112,17 +112,38 @@ ushort codeOf(char c)
 // a longer UTF-8 sequence is one of them.
 template <typename Char> struct Separators
 {
+    static constexpr int kept = PointRow::columns - 1; // of one kind: the rule needs three
     int semicolons = 0;
     int tabs = 0;
     int commas = 0;
+    // The first separators of every kind, of ";" and of tabs, in line order.
+    const Char *any[PointRow::columns]; // the fourth ends the last field kept
+    const Char *semicolonAt[kept];
+    const Char *tabAt[kept];
+    int anyCount = 0;
 
+    // One pass: the counts choose the rule, the positions split the line.
     Separators(const Char *begin, const Char *end)
     {
         for (const Char *p = begin; p != end; ++p) {
             const ushort u = codeOf(*p);
-            semicolons += u == ';';
-            tabs += u == '\t';
-            commas += u == ',';
+            if (u > ';')
+                continue; // most characters: past all three
+            if (u == ';') {
+                if (semicolons < kept)
+                    semicolonAt[semicolons] = p;
+                ++semicolons;
+            } else if (u == '\t') {
+                if (tabs < kept)
+                    tabAt[tabs] = p;
+                ++tabs;
+            } else if (u == ',') {
+                ++commas;
+            } else {
+                continue;
+            }
+            if (anyCount < PointRow::columns)
+                any[anyCount++] = p;
         }
     }
     // The one separator a line splits on alone, or 0.
@@ -145,18 +166,17 @@ template <typename Char, typename Take> int split(const Char *begin, const Char 
     const Separators<Char> separators(begin, end);
     const ushort only = separators.only();
     const bool single = only != 0;
+    const Char *const *at = only == ';' ? separators.semicolonAt
+        : only == '\t'                  ? separators.tabAt
+                                        : separators.any;
+    const int count = single ? Separators<Char>::kept : separators.anyCount;
     const Char *start = begin;
-    int column = 0;
-    for (const Char *p = begin; p != end && column < PointRow::columns; ++p) {
-        const ushort u = codeOf(*p);
-        if (single ? u == only : u == ',' || u == ';' || u == '\t') {
-            take(column, start, p, single);
-            ++column;
-            start = p + 1;
-        }
+    for (int column = 0; column < count; ++column) {
+        take(column, start, at[column], single);
+        start = at[column] + 1;
     }
-    if (column < PointRow::columns)
-        take(column, start, end, single);
+    if (count < PointRow::columns)
+        take(count, start, end, single);
     return separators.fields();
 }
 
