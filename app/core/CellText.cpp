@@ -145,9 +145,9 @@ char *twoDigits(char *p, unsigned n)
 
 bool scaledExactly(double value, int decimals, std::uint64_t *magnitude)
 {
-    static const std::uint64_t powersOf5[18] = {1, 5, 25, 125, 625, 3125, 15625, 78125, 390625,
-        1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625, 30517578125,
-        152587890625, 762939453125};
+    static const std::uint64_t powersOf5[18]
+        = {1, 5, 25, 125, 625, 3125, 15625, 78125, 390625, 1953125, 9765625, 48828125, 244140625,
+            1220703125, 6103515625, 30517578125, 152587890625, 762939453125};
     std::uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     const int biased = int(bits >> 52 & 0x7ff);
