@@ -205,7 +205,7 @@ bool fixedDigits(double value, int decimals, char (&buffer)[64], char **first, c
             if (magnitude == 0)
                 break;
         }
-        if (magnitude > 0 || p[0] == '.' || p == *last)
+        if (magnitude > 0 || p == *last || *p == '.')
             *--p = char('0' + magnitude);
         if (std::signbit(value))
             *--p = '-';
