@@ -3,7 +3,9 @@
 # SK-42 Gauss-Krüger zone 7 into WGS 84 geodetic degrees-minutes-seconds, then
 # the same with heights above the EGM96 geoid on the output. Prints the wall
 # time and the peak memory of each run; fails when a run is over its target
-# (2 s, 2.5 s with the geoid).
+# (2 s, 2.5 s with the geoid). Between the two, PROJ's cs2cs on the same rows
+# (the converter's own PROJ definition of the zone, degrees-minutes-seconds
+# out), and the processor time a row of each.
 #   bench/bench_convert.sh [build-dir] [rows]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,10 +39,30 @@ run() {
         verdict="over the target of $target s"
         status=1
     fi
-    printf '%-22s %7d rows  %5.2f s (processor %5.2f s)  peak %5.1f MB  %s\n' "$to" \
-        "$(wc -l <"$work/out.txt")" "$seconds" "$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')" \
+    printf '%-22s %7d rows  %5.2f s (processor %5.2f s, %4.0f ns a row)  peak %5.1f MB  %s\n' \
+        "$to" "$(wc -l <"$work/out.txt")" "$seconds" "$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')" \
+        "$(awk -v u="$user" -v s="$system" -v n="$rows" 'BEGIN { print (u + s) * 1e9 / n }')" \
         "$(awk -v k="$kilobytes" 'BEGIN { print k / 1024 }')" "$verdict"
 }
+
+# cs2cs reads easting, northing and height, blank-separated; the points file
+# has northing first.
+awk -F', ' '{ print $3, $2, $4 }' "$work/in.txt" >"$work/cs2cs-in.txt"
+cs2cs_run() {
+    if ! command -v cs2cs >/dev/null; then
+        echo "cs2cs                  not installed (proj-bin)"
+        return
+    fi
+    # shellcheck disable=SC2046 # the definition is one word per parameter
+    /usr/bin/time -f '%e %U %S' -o "$work/time" cs2cs -w5 \
+        $("$converter" --show-proj gk:sk42:7) +to +proj=longlat +datum=WGS84 \
+        "$work/cs2cs-in.txt" >"$work/cs2cs-out.txt"
+    read -r seconds user system <"$work/time"
+    printf '%-22s %7d rows  %5.2f s (processor %5.2f s, %4.0f ns a row)\n' "cs2cs (PROJ)" \
+        "$(wc -l <"$work/cs2cs-out.txt")" "$seconds" "$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')" \
+        "$(awk -v u="$user" -v s="$system" -v n="$rows" 'BEGIN { print (u + s) * 1e9 / n }')"
+}
 run geod:wgs84:dms 2.0
+cs2cs_run
 run geod:wgs84:dms+egm96 2.5
 exit $status

@@ -25,8 +25,8 @@ struct Batch
 {
     QString source;       // for the failure report
     qint64 firstLine = 0; // number of the first line in its input
-    QStringList lines;
-    int chars = 0;
+    QByteArray lines;     // UTF-8, each ended by "\n"
+    int lineCount = 0;
     bool keepRows = false; // the result rows as values with their numbers (a map's points)
     QByteArray text;       // else the result rows written, each ended by "\n"
     PointRows rows;
@@ -42,6 +42,10 @@ struct Batch
     // Line `number`, read as `given`, came out as `result`, of these numbers.
     void keep(const PointRow &given, const PointRow &result, qint64 number,
         const Calculation::Reading &numbers = Calculation::Reading());
+    // Line `number` came out as `result`, with `reason` when it failed; the
+    // line given was a name without coordinates.
+    void count(
+        PointRow::Outcome result, bool lacksCoordinates, const QString &reason, qint64 number);
 };
 
 class Pipeline
@@ -64,20 +68,21 @@ public:
 
     // Lines of one input, numbered from 1. A new input starts a new batch,
     // even one of the same name: its lines count from 1 again.
-    void add(const QString &source, qint64 number, const QString &line)
+    void add(const QString &source, qint64 number, const QByteArray &line)
     {
         if (!current || current->source != source
-            || current->firstLine + current->lines.size() != number) {
+            || current->firstLine + current->lineCount != number) {
             submit();
             current.reset(new Batch);
             current->source = source;
             current->firstLine = number;
             current->keepRows = bool(divert);
         }
-        current->chars += line.size();
         current->lines.append(line);
-        // Bounded in characters too, so that long lines keep memory flat.
-        if (current->lines.size() >= batchLines || current->chars >= batchChars)
+        current->lines.append('\n');
+        ++current->lineCount;
+        // Bounded in bytes too, so that long lines keep memory flat.
+        if (current->lineCount >= batchLines || current->lines.size() >= batchBytes)
             submit();
     }
     // A line that never reached the calculation: written as an empty row, so
@@ -117,7 +122,7 @@ private:
     void writeOldest();
 
     static const int batchLines = 4096;
-    static const int batchChars = 1 << 20;
+    static const int batchBytes = 1 << 20;
     const Calculation::Calculator &calculator;
     Output *output;
     std::function<void(const QString &)> report;

@@ -135,7 +135,8 @@ bool Output::flush()
             left -= n;
         }
     }
-    rows += pending.count('\n');
+    if (!file)
+        rows += pending.count('\n'); // what a reader has seen; a file is seen whole or not
     pending.clear();
     return true;
 }

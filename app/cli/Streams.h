@@ -22,7 +22,8 @@ public:
     // name it. False, with errno set, when the file cannot be read.
     bool open(const QString &path, const QString &shown);
 
-    bool next(QString *line) { return reader->readLine(line); }
+    // The next line's text in UTF-8.
+    bool next(QByteArray *line) { return reader->readUtf8Line(line); }
     bool lineTooLong() const { return reader->lineTooLong(); }
     TextLines::Status status() const { return reader->status(); }
     const QString &displayName() const { return name; }

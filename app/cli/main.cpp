@@ -498,21 +498,21 @@ int readInput(const QString &path, Inputs *r)
     }
     qint64 number = 0;
     PointsFile::BlankSeparation blanks;
-    QString line;
+    QByteArray line;
     while (input.next(&line)) {
         ++number;
         if (input.lineTooLong()) {
             r->pipeline->addFailed(input.displayName(), number, tooLong);
             continue;
         }
-        if (number == 1 && PointRow::fromLine(line).looksLikeHeader()) {
+        if (number == 1 && PointRow::fromLine(QString::fromUtf8(line)).looksLikeHeader()) {
             r->notes.emplace_back(QStringLiteral("«%1»: первая строка — заголовок, пропущена")
                                       .arg(input.displayName()),
                 true);
             continue;
         }
         if (blanks.possible())
-            blanks.check(PointRow::fromLine(line));
+            blanks.check(PointRow::fromLine(QString::fromUtf8(line)));
         r->pipeline->add(input.displayName(), number, line);
         if (number % progressLines == 0) {
             r->progress->update(r->readBefore + input.consumed(), r->linesBefore + number);

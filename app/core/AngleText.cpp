@@ -36,9 +36,9 @@ bool startsWithNoCase(const char *p, const char *end, const char *word)
 // sign, decimal digits with an optional point and exponent (or inf, infinity,
 // nan), always with "." as the point. On success *pos moves past the number.
 // Hexadecimal forms are not taken: no coordinate is written that way.
-bool scanNumber(const QByteArray &text, int *pos, double *value)
+bool scanNumber(std::string_view text, int *pos, double *value)
 {
-    const char *const begin = text.constData();
+    const char *const begin = text.data();
     const char *const end = begin + text.size();
     const char *p = begin + *pos;
     while (p != end && isScanSpace(*p))
@@ -139,20 +139,24 @@ double parse(const QString &text)
 
 double parse(const QString &text, bool *partsInRange)
 {
-    QString rest = text.trimmed();
+    return parse(CellText::Utf8(text).view(), partsInRange);
+}
+
+double parse(std::string_view text, bool *partsInRange)
+{
+    std::string_view rest = CellText::trimmed(text);
     double sign = 1.0;
-    if (rest.startsWith(QLatin1Char('-'))) {
+    if (!rest.empty() && rest.front() == '-') {
         sign = -1.0;
-        rest = rest.mid(1).trimmed();
+        rest = CellText::trimmed(rest.substr(1));
     }
 
     // "%lf %lf %lf", then "%lf %lf", then "%lf": each reading stops where the
     // previous one did, so one pass reading up to three numbers decides.
-    const QByteArray bytes = rest.toUtf8();
     double parts[3] = {0.0, 0.0, 0.0};
     int count = 0;
     int pos = 0;
-    while (count < 3 && scanNumber(bytes, &pos, &parts[count]))
+    while (count < 3 && scanNumber(rest, &pos, &parts[count]))
         ++count;
 
     const double d = count >= 1 ? parts[0] : 0.0;
@@ -162,7 +166,18 @@ double parse(const QString &text, bool *partsInRange)
     return (d + m / 60.0 + s / 3600.0) * sign;
 }
 
-QString formatDms(double degrees)
+namespace {
+
+// Degrees, minutes and seconds of a decimal angle, with the carries.
+struct Parts
+{
+    double d;
+    double m;
+    double s;
+    bool negative;
+};
+
+Parts partsOf(double degrees)
 {
     const double value = std::fabs(degrees);
 
@@ -182,28 +197,53 @@ QString formatDms(double degrees)
     if (d > 359.0)
         d -= 360.0;
     const bool negative = degrees < 0 && (d != 0.0 || m != 0.0 || s != 0.0); // no "-0 0 0.00000"
+    return {d, m, s, negative};
+}
 
-    QString result;
-    result.reserve(24);
-    if (negative)
-        result += QLatin1Char('-');
+} // namespace
+
+QString formatDms(double degrees)
+{
+    char room[dmsRoom];
+    if (const char *end = writeDms(room, degrees))
+        return QString::fromLatin1(room, int(end - room));
+    QByteArray text;
+    appendDms(&text, degrees);
+    return QString::fromLatin1(text);
+}
+
+char *writeDms(char *out, double degrees)
+{
+    const Parts parts = partsOf(degrees);
+    char *p = out;
+    if (parts.negative)
+        *p++ = '-';
     // All three parts go the fast way or, for a value it does not take, all
-    // three the slow one.
-    const int start = result.size();
-    if (CellText::appendFixed(&result, d, 0)) {
-        result += QLatin1Char(' ');
-        CellText::appendFixed(&result, m, 0);
-        result += QLatin1Char(' ');
-        if (CellText::appendFixed(&result, s, 5))
-            return result;
+    // three the slow one (appendDms).
+    if (!(p = CellText::writeFixedDigits(p, parts.d, 0)))
+        return nullptr;
+    *p++ = ' ';
+    if (!(p = CellText::writeFixedDigits(p, parts.m, 0)))
+        return nullptr;
+    *p++ = ' ';
+    return CellText::writeFixedDigits(p, parts.s, 5);
+}
+
+void appendDms(QByteArray *out, double degrees)
+{
+    char room[dmsRoom];
+    if (const char *end = writeDms(room, degrees)) {
+        out->append(room, int(end - room));
+        return;
     }
-    result.truncate(start);
-    result += QString::number(d, 'f', 0);
-    result += QLatin1Char(' ');
-    result += QString::number(m, 'f', 0);
-    result += QLatin1Char(' ');
-    result += QString::number(s, 'f', 5);
-    return result;
+    const Parts parts = partsOf(degrees);
+    if (parts.negative)
+        out->append('-');
+    out->append(QString::number(parts.d, 'f', 0).toLatin1());
+    out->append(' ');
+    out->append(QString::number(parts.m, 'f', 0).toLatin1());
+    out->append(' ');
+    out->append(QString::number(parts.s, 'f', 5).toLatin1());
 }
 
 } // namespace AngleText

@@ -312,6 +312,13 @@ QString reasonText(Failure failure, int zone)
 Failure readPoint(const Side &side, const QString &c1, const QString &c2, const QString &c3,
     double point[3], int *zone)
 {
+    return readPoint(side, CellText::Utf8(c1).view(), CellText::Utf8(c2).view(),
+        CellText::Utf8(c3).view(), point, zone);
+}
+
+Failure readPoint(const Side &side, std::string_view c1, std::string_view c2, std::string_view c3,
+    double point[3], int *zone)
+{
     if (!CellText::isValidCoordinates(c1, c2, c3, side.dmsUnits))
         return Failure::Invalid;
     if (side.kind == SystemKind::Geodetic) {
@@ -353,16 +360,22 @@ Failure checkPoint(const Side &side, double point[3], int *zone)
 
 Reading read(const Side &side, const PointRow &row)
 {
+    return read(side, CellText::Utf8(row.coordinates[0]).view(),
+        CellText::Utf8(row.coordinates[1]).view(), CellText::Utf8(row.coordinates[2]).view());
+}
+
+Reading read(const Side &side, std::string_view c1, std::string_view c2, std::string_view c3)
+{
     Reading reading;
-    const QString c1 = row.coordinates[0].trimmed();
-    const QString c2 = row.coordinates[1].trimmed();
-    QString c3 = row.coordinates[2].trimmed();
-    if (c1.isEmpty() && c2.isEmpty() && c3.isEmpty()) {
+    c1 = CellText::trimmed(c1);
+    c2 = CellText::trimmed(c2);
+    c3 = CellText::trimmed(c3);
+    if (c1.empty() && c2.empty() && c3.empty()) {
         reading.blank = true;
         return reading;
     }
-    if (c3.isEmpty() && side.kind != SystemKind::Geocentric) {
-        c3 = QStringLiteral("0");
+    if (c3.empty() && side.kind != SystemKind::Geocentric) {
+        c3 = "0";
         reading.heightDefaulted = true;
     }
     reading.failure = readPoint(side, c1, c2, c3, reading.point, &reading.zone);
@@ -371,7 +384,12 @@ Reading read(const Side &side, const PointRow &row)
 
 void Tally::count(const PointRow &given, const PointRow &result, qint64 number)
 {
-    switch (result.outcome) {
+    count(result.outcome, given.lacksCoordinates(), number);
+}
+
+void Tally::count(PointRow::Outcome result, bool lacksCoordinates, qint64 number)
+{
+    switch (result) {
     case PointRow::Outcome::Failed:
         if (failedRows.size() < listed)
             failedRows.append(number);
@@ -382,7 +400,7 @@ void Tally::count(const PointRow &given, const PointRow &result, qint64 number)
         ++points;
         break;
     default:
-        if (given.lacksCoordinates()) {
+        if (lacksCoordinates) {
             if (noCoordinateRows.size() < listed)
                 noCoordinateRows.append(number);
             ++noCoordinates;
@@ -520,21 +538,84 @@ Failure Calculator::convertPerPoint(const double in[3], double out[3], int *zone
     return along(route, in, out, zone);
 }
 
+namespace {
+
+// How a result's coordinate `index` (0 to 2) is written on `target`.
+enum class Written { Metres, Degrees, Dms };
+
+Written writtenForm(const Side &target, int index)
+{
+    if (index == 2)
+        return Written::Metres;
+    if (target.decimalDegrees)
+        return Written::Degrees;
+    return target.dmsUnits ? Written::Dms : Written::Metres;
+}
+
+// The fast writers at `out`; null for a value only appendCoordinate writes.
+char *writeCoordinate(char *out, Written form, double value)
+{
+    switch (form) {
+    case Written::Degrees:
+        return CellText::writeFixed(out, value, degreeDecimals);
+    case Written::Dms:
+        return AngleText::writeDms(out, value);
+    case Written::Metres:
+        break;
+    }
+    return CellText::writeFixed(out, value, metreDecimals);
+}
+
+} // namespace
+
+void Calculator::appendCoordinate(QByteArray *out, int index, double value) const
+{
+    switch (writtenForm(target, index)) {
+    case Written::Degrees:
+        CellText::appendFormatted(out, value, degreeDecimals);
+        break;
+    case Written::Dms:
+        AngleText::appendDms(out, value);
+        break;
+    case Written::Metres:
+        CellText::appendFormatted(out, value, metreDecimals);
+        break;
+    }
+}
+
 void Calculator::format(const double point[3], bool heightDefaulted, PointRow *row) const
 {
-    const double second = point[1];
-    if (target.decimalDegrees) {
-        row->coordinates[0] = CellText::formatFixed(point[0], degreeDecimals);
-        row->coordinates[1] = CellText::formatFixed(second, degreeDecimals);
-    } else if (target.dmsUnits) {
-        row->coordinates[0] = AngleText::formatDms(point[0]);
-        row->coordinates[1] = AngleText::formatDms(second);
-    } else {
-        row->coordinates[0] = CellText::formatFixed(point[0], metreDecimals);
-        row->coordinates[1] = CellText::formatFixed(second, metreDecimals);
+    QByteArray text;
+    for (int i = 0; i < (heightDefaulted ? 2 : 3); ++i) {
+        text.clear();
+        appendCoordinate(&text, i, point[i]);
+        row->coordinates[i] = QString::fromLatin1(text);
     }
-    if (!heightDefaulted)
-        row->coordinates[2] = CellText::formatFixed(point[2], metreDecimals);
+}
+
+void Calculator::appendCoordinates(QByteArray *out, const Reading &numbers) const
+{
+    // One append of the three, the usual case; else each the slow way.
+    char room[3 * AngleText::dmsRoom];
+    char *p = room;
+    for (int i = 0; i < 3 && p; ++i) {
+        if (i > 0) {
+            *p++ = ';';
+            *p++ = ' ';
+        }
+        if (i < 2 || !numbers.heightDefaulted)
+            p = writeCoordinate(p, writtenForm(target, i), numbers.point[i]);
+    }
+    if (p) {
+        out->append(room, int(p - room));
+        return;
+    }
+    appendCoordinate(out, 0, numbers.point[0]);
+    out->append("; ", 2);
+    appendCoordinate(out, 1, numbers.point[1]);
+    out->append("; ", 2);
+    if (!numbers.heightDefaulted)
+        appendCoordinate(out, 2, numbers.point[2]);
 }
 
 Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) const
@@ -600,33 +681,40 @@ PointRow Calculator::convert(const PointRow &row, Reading *numbers) const
 {
     PointRow result;
     result.name = row.name.trimmed();
-    Reading reading = read(source, row);
-    if (reading.blank) {
-        result.outcome = PointRow::Outcome::NoPoint;
-    } else {
-        Failure &failure = reading.failure;
-        if (this->failure != SetUpFailure::None)
-            failure = Failure::NotConverted;
-        // A geocentric Z depends on the height: 0 in its place would be a wrong point.
-        if (failure == Failure::None && reading.heightDefaulted
-            && target.kind == SystemKind::Geocentric)
-            failure = Failure::HeightNeeded;
-        double out[3];
-        if (failure == Failure::None)
-            failure = convertPoint(reading.point, out, &reading.zone);
-        if (failure != Failure::None) {
-            result.outcome = PointRow::Outcome::Failed;
-            result.reason = reasonText(failure, reading.zone);
-        } else {
-            std::copy(out, out + 3, reading.point);
-            result.outcome = PointRow::Outcome::Converted;
-            // A blank height stays blank in the result.
-            format(out, reading.heightDefaulted, &result);
-        }
-    }
+    Reading reading;
+    result.outcome = convert(CellText::Utf8(row.coordinates[0]).view(),
+        CellText::Utf8(row.coordinates[1]).view(), CellText::Utf8(row.coordinates[2]).view(),
+        &reading);
+    if (result.outcome == PointRow::Outcome::Failed)
+        result.reason = reasonText(reading.failure, reading.zone);
+    else if (result.outcome == PointRow::Outcome::Converted)
+        format(reading.point, reading.heightDefaulted, &result); // a blank height stays blank
     if (numbers)
         *numbers = reading;
     return result;
+}
+
+PointRow::Outcome Calculator::convert(
+    std::string_view c1, std::string_view c2, std::string_view c3, Reading *numbers) const
+{
+    Reading &reading = *numbers;
+    reading = read(source, c1, c2, c3);
+    if (reading.blank)
+        return PointRow::Outcome::NoPoint;
+    Failure &failure = reading.failure;
+    if (this->failure != SetUpFailure::None)
+        failure = Failure::NotConverted;
+    // A geocentric Z depends on the height: 0 in its place would be a wrong point.
+    if (failure == Failure::None && reading.heightDefaulted
+        && target.kind == SystemKind::Geocentric)
+        failure = Failure::HeightNeeded;
+    double out[3];
+    if (failure == Failure::None)
+        failure = convertPoint(reading.point, out, &reading.zone);
+    if (failure != Failure::None)
+        return PointRow::Outcome::Failed;
+    std::copy(out, out + 3, reading.point);
+    return PointRow::Outcome::Converted;
 }
 
 Result Calculator::run(const PointRows &rows) const

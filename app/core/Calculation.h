@@ -22,8 +22,11 @@
 #include "SystemKind.h"
 #include "kelvadra.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QVector>
+
+#include <string_view>
 
 namespace Calculation {
 
@@ -92,6 +95,9 @@ QString reasonText(Failure failure, int zone = 0);
 // conversion). A blank height must have been replaced before.
 Failure readPoint(const Side &side, const QString &c1, const QString &c2, const QString &c3,
     double point[3], int *zone = nullptr);
+// The same of UTF-8 texts.
+Failure readPoint(const Side &side, std::string_view c1, std::string_view c2, std::string_view c3,
+    double point[3], int *zone = nullptr);
 // The input checks of readPoint on numbers already read, in its order:
 // finite numbers, a latitude within 90 degrees, the 10 000 km rule, a local
 // point taken into its base, the fixed zone's prefix. Numbers from elsewhere
@@ -110,6 +116,8 @@ struct Reading
     int zone = 0; // the fixed zone, for ZonePrefix
 };
 Reading read(const Side &side, const PointRow &row);
+// The same of a row's three coordinate texts in UTF-8.
+Reading read(const Side &side, std::string_view c1, std::string_view c2, std::string_view c3);
 
 // How the rows of a list came out, counted the same way by the window and
 // the converter, with the first rows of each kind listed by number.
@@ -124,6 +132,9 @@ struct Tally
 
     // Row `number` of the list, `given`, came out as `result`.
     void count(const PointRow &given, const PointRow &result, qint64 number);
+    // The same of the result's outcome, and whether the row given is a name
+    // without coordinates.
+    void count(PointRow::Outcome result, bool lacksCoordinates, qint64 number);
     // The rows of `later`, a later part of the same list.
     void add(const Tally &later);
     bool anyFailed() const { return failed > 0 || noCoordinates > 0; }
@@ -185,6 +196,13 @@ public:
     // if given, gets the row's numbers: the target's (see convertPoint) of a
     // converted row, before they are written.
     PointRow convert(const PointRow &row, Reading *numbers = nullptr) const;
+    // The same of a row's coordinate texts in UTF-8, without the row: the
+    // outcome, and in *numbers the failure or the target's numbers.
+    PointRow::Outcome convert(
+        std::string_view c1, std::string_view c2, std::string_view c3, Reading *numbers) const;
+    // The coordinates of a converted row as the result row has them,
+    // "c1; c2; c3" behind *out (a blank height stays blank).
+    void appendCoordinates(QByteArray *out, const Reading &numbers) const;
     // One point as `read` gives it (checked, a local point in its base) into
     // the target's numbers before they are written: the longitude in the range
     // the target asks for, a local target's point in its own X, Y, H; *zone,
@@ -210,6 +228,8 @@ private:
     void format(const double point[3], bool heightDefaulted, PointRow *row) const;
     // The checks and ranges of a converted point's target numbers.
     Failure finish(Failure failure, double out[3]) const;
+    // The one writer of a result's coordinate `index` (0 to 2).
+    void appendCoordinate(QByteArray *out, int index, double value) const;
 
     Side source;
     Side target;

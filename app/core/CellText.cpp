@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace CellText {
 
@@ -15,54 +17,63 @@ namespace {
 // The whole-text forms of coordinates, read by hand: a regular expression per
 // cell cost more than the rest of a row's conversion. Digits and blanks are
 // ASCII ones, the same that the number reader takes, and the point is a real
-// decimal point.
-bool isPatternDigit(QChar ch)
+// decimal point; any other byte, one of a UTF-8 sequence too, ends a form.
+char32_t codeOf(QChar ch)
 {
-    return ch.unicode() >= '0' && ch.unicode() <= '9';
+    return ch.unicode();
 }
 
-bool isPatternSpace(QChar ch)
+char32_t codeOf(char c)
 {
-    const ushort u = ch.unicode();
-    return u == ' ' || (u >= '\t' && u <= '\r');
+    return static_cast<unsigned char>(c);
+}
+
+bool isPatternDigit(char32_t code)
+{
+    return code >= '0' && code <= '9';
+}
+
+bool isPatternSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 // Moves *i past the digits there; returns how many.
-int skipDigits(const QString &text, int *i)
+int skipDigits(std::string_view text, size_t *i)
 {
-    const int start = *i;
-    while (*i < text.size() && isPatternDigit(text.at(*i)))
+    const size_t start = *i;
+    while (*i < text.size() && isPatternDigit(codeOf(text[*i])))
         ++*i;
-    return *i - start;
+    return int(*i - start);
 }
 
-int skipSpaces(const QString &text, int *i)
+int skipSpaces(std::string_view text, size_t *i)
 {
-    const int start = *i;
-    while (*i < text.size() && isPatternSpace(text.at(*i)))
+    const size_t start = *i;
+    while (*i < text.size() && isPatternSpace(text[*i]))
         ++*i;
-    return *i - start;
+    return int(*i - start);
 }
 
-void skipSign(const QString &text, int *i)
+void skipSign(std::string_view text, size_t *i)
 {
-    if (*i < text.size() && (text.at(*i) == QLatin1Char('+') || text.at(*i) == QLatin1Char('-')))
+    if (*i < text.size() && (text[*i] == '+' || text[*i] == '-'))
         ++*i;
 }
 
 // An optional "." and digits after it.
-void skipFraction(const QString &text, int *i)
+void skipFraction(std::string_view text, size_t *i)
 {
-    if (*i < text.size() && text.at(*i) == QLatin1Char('.')) {
+    if (*i < text.size() && text[*i] == '.') {
         ++*i;
         skipDigits(text, i);
     }
 }
 
 // [+-]?d+(.d*)?
-bool isDecimal(const QString &text)
+bool isDecimal(std::string_view text)
 {
-    int i = 0;
+    size_t i = 0;
     skipSign(text, &i);
     if (skipDigits(text, &i) == 0)
         return false;
@@ -71,9 +82,9 @@ bool isDecimal(const QString &text)
 }
 
 // [+-]?d{1,maxDegreeDigits}(s+d{1,2}(s+d{0,2}(.d*)?)?)?
-bool isAngle(const QString &text, int maxDegreeDigits)
+bool isAngle(std::string_view text, int maxDegreeDigits)
 {
-    int i = 0;
+    size_t i = 0;
     skipSign(text, &i);
     const int degrees = skipDigits(text, &i);
     if (degrees < 1 || degrees > maxDegreeDigits)
@@ -93,22 +104,117 @@ bool isAngle(const QString &text, int maxDegreeDigits)
     return i == text.size();
 }
 
+// The decimal comma's rule, on UTF-16 and on UTF-8 alike: the comma and the
+// digits are ASCII, and no byte of a longer UTF-8 sequence is one of them.
+template <typename Char> void decimalPointsIn(Char *chars, int n, int comma)
+{
+    for (int i = std::max(comma, 1); i + 1 < n; ++i) {
+        if (codeOf(chars[i]) == ',' && isPatternDigit(codeOf(chars[i - 1]))
+            && isPatternDigit(codeOf(chars[i + 1])))
+            chars[i] = Char('.');
+    }
+}
+
+// A value that rounds to zero has no sign: "-0.000" would read as a point of
+// its own. *begin moves past the sign of such a text.
+void unsignZero(const char **begin, const char *end)
+{
+    if (*begin != end && **begin == '-'
+        && std::all_of(*begin + 1, end, [](char c) { return c == '0' || c == '.'; }))
+        ++*begin;
+}
+
 } // namespace
 
 // Fixed notation as Qt writes it, through std::to_chars: zero has no sign,
 // and a tie goes away from zero where to_chars would round it to even. A
 // value is a tie only when it is an odd multiple of 2^-(decimals + 1); it is
 // then written exactly with one more decimal, a 5, and rounded up by hand.
-bool appendFixed(QString *out, double value, int decimals)
+namespace {
+
+// |value| × 10^decimals rounded to a whole number, a tie away from zero,
+// computed exactly: the value is m × 2^e, and m × 5^decimals fits in 128 bits.
+// False when the result does not fit in 64.
+// The two digits of n (below 100) written before p.
+char *twoDigits(char *p, unsigned n)
+{
+    p[-2] = char('0' + n / 10);
+    p[-1] = char('0' + n % 10);
+    return p - 2;
+}
+
+bool scaledExactly(double value, int decimals, std::uint64_t *magnitude)
+{
+    static const std::uint64_t powersOf5[18]
+        = {1, 5, 25, 125, 625, 3125, 15625, 78125, 390625, 1953125, 9765625, 48828125, 244140625,
+            1220703125, 6103515625, 30517578125, 152587890625, 762939453125};
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = int(bits >> 52 & 0x7ff);
+    const std::uint64_t fraction = bits & ((std::uint64_t(1) << 52) - 1);
+    // |value| = m × 2^e; a subnormal has no hidden bit.
+    const std::uint64_t m = biased == 0 ? fraction : fraction | std::uint64_t(1) << 52;
+    const int e = (biased == 0 ? 1 : biased) - 1075;
+    unsigned __int128 n = static_cast<unsigned __int128>(m) * powersOf5[decimals];
+    const int shift = e + decimals;
+    if (shift >= 0) {
+        if (shift >= 64 || (shift > 0 && (n >> (64 - shift)) != 0))
+            return false;
+        n <<= shift;
+    } else if (-shift >= 127) {
+        n = 0; // below half a unit of the last decimal
+    } else {
+        const unsigned __int128 half = static_cast<unsigned __int128>(1) << (-shift - 1);
+        const unsigned __int128 rest = n & ((half << 1) - 1);
+        n >>= -shift;
+        if (rest >= half)
+            ++n;
+    }
+    if ((n >> 64) != 0)
+        return false;
+    *magnitude = static_cast<std::uint64_t>(n);
+    return true;
+}
+
+// The digits of appendFixed, [*first, *last) within `buffer`; false for what it does not take.
+bool fixedDigits(double value, int decimals, char (&buffer)[64], char **first, char **last)
 {
     if (!std::isfinite(value) || std::fabs(value) >= 1e15 || decimals < 0 || decimals > 17)
         return false;
     if (value == 0.0)
         value = 0.0;
+    // The usual case, by whole numbers: the same digits as the general way
+    // below, at a fraction of its time.
+    std::uint64_t magnitude = 0;
+    if (scaledExactly(value, decimals, &magnitude)) {
+        char *p = buffer + sizeof buffer;
+        *last = p;
+        int i = 0;
+        for (; i + 2 <= decimals; i += 2, magnitude /= 100)
+            p = twoDigits(p, unsigned(magnitude % 100));
+        if (i < decimals) {
+            *--p = char('0' + magnitude % 10);
+            magnitude /= 10;
+        }
+        if (decimals > 0)
+            *--p = '.';
+        // The whole part, "0" at least.
+        while (magnitude >= 10) {
+            p = twoDigits(p, unsigned(magnitude % 100));
+            magnitude /= 100;
+            if (magnitude == 0)
+                break;
+        }
+        if (magnitude > 0 || p == *last || *p == '.')
+            *--p = char('0' + magnitude);
+        if (std::signbit(value))
+            *--p = '-';
+        *first = p;
+        return true;
+    }
     const double twice = std::ldexp(value, decimals + 1);
     const double once = std::ldexp(value, decimals);
     const bool tie = std::trunc(twice) == twice && std::trunc(once) != once;
-    char buffer[64];
     const std::to_chars_result r = std::to_chars(buffer + 1, buffer + sizeof buffer, value,
         std::chars_format::fixed, decimals + (tie ? 1 : 0));
     if (r.ec != std::errc())
@@ -136,8 +242,121 @@ bool appendFixed(QString *out, double value, int decimals)
             }
         }
     }
+    *first = begin;
+    *last = end;
+    return true;
+}
+
+} // namespace
+
+bool appendFixed(QString *out, double value, int decimals)
+{
+    char buffer[64];
+    char *begin;
+    char *end;
+    if (!fixedDigits(value, decimals, buffer, &begin, &end))
+        return false;
     out->append(QLatin1String(begin, int(end - begin)));
     return true;
+}
+
+bool appendFixed(QByteArray *out, double value, int decimals)
+{
+    char room[writtenRoom];
+    char *const end = writeFixedDigits(room, value, decimals);
+    if (end)
+        out->append(room, int(end - room));
+    return end;
+}
+
+char *writeFixedDigits(char *out, double value, int decimals)
+{
+    char buffer[64];
+    char *begin;
+    char *end;
+    if (!fixedDigits(value, decimals, buffer, &begin, &end))
+        return nullptr;
+    std::memcpy(out, begin, size_t(end - begin));
+    return out + (end - begin);
+}
+
+char32_t utf8Sequence(const char *p, const char *end, int *length)
+{
+    const auto byte = [](const char *q) { return static_cast<unsigned char>(*q); };
+    const unsigned c = byte(p);
+    *length = 1;
+    int more;
+    char32_t code;
+    char32_t least;
+    if (c >= 0xc2 && c <= 0xdf) {
+        more = 1;
+        code = c & 0x1f;
+        least = 0x80;
+    } else if (c >= 0xe0 && c <= 0xef) {
+        more = 2;
+        code = c & 0x0f;
+        least = 0x800;
+    } else if (c >= 0xf0 && c <= 0xf4) {
+        more = 3;
+        code = c & 0x07;
+        least = 0x10000;
+    } else {
+        return 0xfffd;
+    }
+    if (end - p <= more)
+        return 0xfffd;
+    for (int i = 1; i <= more; ++i) {
+        if ((byte(p + i) & 0xc0) != 0x80)
+            return 0xfffd;
+        code = code << 6 | (byte(p + i) & 0x3f);
+    }
+    if (code < least || code > 0x10ffff || (code >= 0xd800 && code < 0xe000))
+        return 0xfffd;
+    *length = more + 1;
+    return code;
+}
+
+const char *utf8Last(const char *begin, const char *end)
+{
+    const char *p = end - 1;
+    if (static_cast<unsigned char>(*p) < 0x80)
+        return p;
+    while (p != begin && end - p < 4 && (static_cast<unsigned char>(*p) & 0xc0) == 0x80)
+        --p;
+    int length = 0;
+    utf8At(p, end, &length);
+    return p + length == end ? p : end - 1;
+}
+
+Utf8::Utf8(const QString &text)
+    : bytes(text.size())
+{
+    for (int i = 0; i < text.size(); ++i) {
+        const ushort u = text.at(i).unicode();
+        if (u >= 0x80) {
+            const QByteArray utf8 = text.toUtf8();
+            bytes.clear();
+            bytes.append(utf8.constData(), utf8.size());
+            return;
+        }
+        bytes[i] = char(u);
+    }
+}
+
+std::string_view trimmedEnds(std::string_view text)
+{
+    const char *begin = text.data();
+    const char *end = begin + text.size();
+    int length = 0;
+    while (begin != end && QChar::isSpace(uint(utf8At(begin, end, &length))))
+        begin += length;
+    while (end != begin) {
+        const char *last = utf8Last(begin, end);
+        if (!QChar::isSpace(uint(utf8At(last, end, &length))))
+            break;
+        end = last;
+    }
+    return {begin, size_t(end - begin)};
 }
 
 QString singleLine(const QString &text)
@@ -153,15 +372,15 @@ QString singleLine(const QString &text)
 void makeDecimalPoints(QString *text)
 {
     const int comma = text->indexOf(QLatin1Char(','));
-    if (comma < 0)
-        return;
-    QChar *const chars = text->data();
-    const int n = text->size();
-    for (int i = std::max(comma, 1); i + 1 < n; ++i) {
-        if (chars[i] == QLatin1Char(',') && isPatternDigit(chars[i - 1])
-            && isPatternDigit(chars[i + 1]))
-            chars[i] = QLatin1Char('.');
-    }
+    if (comma >= 0)
+        decimalPointsIn(text->data(), text->size(), comma);
+}
+
+void makeDecimalPoints(std::string *text)
+{
+    const size_t comma = text->find(',');
+    if (comma != std::string::npos)
+        decimalPointsIn(&(*text)[0], int(text->size()), int(comma));
 }
 
 QString decimalPoints(const QString &text)
@@ -180,6 +399,11 @@ bool isBlank(const QString &text)
     return true;
 }
 
+bool isBlank(std::string_view text)
+{
+    return trimmed(text).empty();
+}
+
 bool coordinatesBlank(const QString &c1, const QString &c2, const QString &c3)
 {
     return isBlank(c1) && isBlank(c2) && isBlank(c3);
@@ -187,10 +411,16 @@ bool coordinatesBlank(const QString &c1, const QString &c2, const QString &c3)
 
 bool isValidCoordinates(const QString &c1, const QString &c2, const QString &c3, bool dmsUnits)
 {
-    const QString t1 = c1.trimmed();
-    const QString t2 = c2.trimmed();
-    const QString t3 = c3.trimmed();
-    if (t1.isEmpty() || t2.isEmpty() || t3.isEmpty())
+    return isValidCoordinates(Utf8(c1).view(), Utf8(c2).view(), Utf8(c3).view(), dmsUnits);
+}
+
+bool isValidCoordinates(
+    std::string_view c1, std::string_view c2, std::string_view c3, bool dmsUnits)
+{
+    const std::string_view t1 = trimmed(c1);
+    const std::string_view t2 = trimmed(c2);
+    const std::string_view t3 = trimmed(c3);
+    if (t1.empty() || t2.empty() || t3.empty())
         return false;
 
     if (dmsUnits)
@@ -212,17 +442,45 @@ bool parseNumber(const QString &text, double *value)
     return NumberText::read(bytes.constData(), bytes.constData() + bytes.size(), value);
 }
 
+bool parseNumber(std::string_view text, double *value)
+{
+    return value && NumberText::read(text.data(), text.data() + text.size(), value);
+}
+
 QString formatFixed(double value, int decimals)
 {
-    QString text;
-    if (!appendFixed(&text, value, decimals))
-        text = QString::number(value, 'f', decimals);
-    // A value that rounds to zero has no sign: "-0.000" would read as a point of its own.
-    if (text.startsWith(QLatin1Char('-'))
-        && std::all_of(text.cbegin() + 1, text.cend(),
-            [](QChar ch) { return ch == QLatin1Char('0') || ch == QLatin1Char('.'); }))
-        text.remove(0, 1);
-    return text;
+    char room[writtenRoom];
+    if (const char *end = writeFixed(room, value, decimals))
+        return QString::fromLatin1(room, int(end - room));
+    QByteArray text;
+    appendFormatted(&text, value, decimals);
+    return QString::fromLatin1(text);
+}
+
+char *writeFixed(char *out, double value, int decimals)
+{
+    char buffer[64];
+    char *begin;
+    char *end;
+    if (!fixedDigits(value, decimals, buffer, &begin, &end))
+        return nullptr;
+    const char *first = begin;
+    unsignZero(&first, end);
+    std::memcpy(out, first, size_t(end - first));
+    return out + (end - first);
+}
+
+void appendFormatted(QByteArray *out, double value, int decimals)
+{
+    char room[writtenRoom];
+    if (const char *end = writeFixed(room, value, decimals)) {
+        out->append(room, int(end - room));
+        return;
+    }
+    const QByteArray text = QString::number(value, 'f', decimals).toLatin1();
+    const char *first = text.constData();
+    unsignZero(&first, text.constData() + text.size());
+    out->append(first, int(text.constData() + text.size() - first));
 }
 
 double writtenValue(double value, int decimals)

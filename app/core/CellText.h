@@ -2,20 +2,67 @@
 // the decimal comma, and numbers with "." as the decimal point in every
 // locale (angles: AngleText). Plain functions, no widgets: the panel, the calculation and
 // the points files share them.
+//
+// Each reader and writer works on UTF-8 bytes, so that the converter reads
+// and writes a row without a QString per field; the QString forms of the
+// window convert and call them, and both stay on the same rules.
 #ifndef CELLTEXT_H
 #define CELLTEXT_H
 
+#include <QByteArray>
 #include <QString>
+#include <QVarLengthArray>
+
+#include <string>
+#include <string_view>
 
 namespace CellText {
 
 // A character that must not stand in a cell: line feed, carriage return, tab,
 // every other character of category Other_Control, and the line and
 // paragraph separators U+2028 and U+2029.
+inline bool isControlCode(char32_t code)
+{
+    return code < 0x20 || (code >= 0x7f && code < 0xa0) || code == 0x2028 || code == 0x2029;
+}
 inline bool isControl(QChar ch)
 {
-    const ushort u = ch.unicode();
-    return u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029;
+    return isControlCode(ch.unicode());
+}
+
+// The character whose UTF-8 starts at p (p < end), and *length its bytes; a
+// byte that starts no valid sequence is U+FFFD of one byte.
+char32_t utf8Sequence(const char *p, const char *end, int *length);
+inline char32_t utf8At(const char *p, const char *end, int *length)
+{
+    const auto c = static_cast<unsigned char>(*p);
+    if (c >= 0x80)
+        return utf8Sequence(p, end, length);
+    *length = 1;
+    return c;
+}
+// The start of the last character of [begin, end), begin < end.
+const char *utf8Last(const char *begin, const char *end);
+
+// The UTF-8 of a QString, held on the stack for the short texts of cells.
+class Utf8
+{
+public:
+    explicit Utf8(const QString &text);
+    std::string_view view() const { return {bytes.constData(), size_t(bytes.size())}; }
+
+private:
+    QVarLengthArray<char, 64> bytes;
+};
+
+// UTF-8 without the white space at both ends that QString::trimmed takes.
+std::string_view trimmedEnds(std::string_view text);
+inline std::string_view trimmed(std::string_view text)
+{
+    // The usual cell: no blank at either end.
+    const auto isPlain = [](char c) { return c > ' ' && c < 0x7f; };
+    return text.empty() || (isPlain(text.front()) && isPlain(text.back())) ? text
+                                                                           : trimmedEnds(text);
 }
 // One line of cell text: every control character (line ends and tabs
 // included) and the line and paragraph separators become one blank; the
@@ -27,21 +74,37 @@ QString singleLine(const QString &text);
 // other "," stays, and the text then reads as no number (",5", "5,").
 QString decimalPoints(const QString &text);
 void makeDecimalPoints(QString *text);
+void makeDecimalPoints(std::string *text);
 
 // Empty after trimming.
 bool isBlank(const QString &text);
+bool isBlank(std::string_view text);
 bool coordinatesBlank(const QString &c1, const QString &c2, const QString &c3);
 
 // Validity of three coordinate texts: with dmsUnits the first may be a
 // latitude and the second a longitude in degrees [minutes [seconds]], else
 // all three are decimal numbers. Texts are trimmed; blank texts are invalid.
 bool isValidCoordinates(const QString &c1, const QString &c2, const QString &c3, bool dmsUnits);
+bool isValidCoordinates(
+    std::string_view c1, std::string_view c2, std::string_view c3, bool dmsUnits);
 
 // A plain number with "." as the decimal point, white space around ignored.
 bool parseNumber(const QString &text, double *value);
+bool parseNumber(std::string_view text, double *value);
+inline bool parseNumber(const char *text, double *value)
+{
+    return parseNumber(std::string_view(text), value);
+}
 // Fixed notation with `decimals` decimals, "." as the decimal point: the
 // program's one writer of fixed-notation numbers.
 QString formatFixed(double value, int decimals);
+// The same text behind *out.
+void appendFormatted(QByteArray *out, double value, int decimals);
+// The room a number written by writeFixed or writeFixedDigits may take.
+const int writtenRoom = 64;
+// The same text at `out`, with room for writtenRoom characters; the end, or
+// null for a value past 1e15 or not finite, which only the forms above write.
+char *writeFixed(char *out, double value, int decimals);
 // The number formatFixed writes, as the double its text reads as: a map or
 // drawing gives the point the table shows.
 double writtenValue(double value, int decimals);
@@ -49,6 +112,9 @@ double writtenValue(double value, int decimals);
 // to zero; false, *out untouched, for a value past 1e15, not finite, or
 // decimals outside 0 to 17.
 bool appendFixed(QString *out, double value, int decimals);
+bool appendFixed(QByteArray *out, double value, int decimals);
+// The same digits at `out` (room for writtenRoom); the end, or null.
+char *writeFixedDigits(char *out, double value, int decimals);
 
 } // namespace CellText
 

@@ -9,18 +9,27 @@ namespace {
 // Trimmed away at both ends of a field: what QString::trimmed takes, the
 // invisible U+FEFF (a byte-order mark at the start of a line of text), and
 // what would become a blank anyway (a control character; in the name a ";").
+bool isEdge(char32_t code, bool name)
+{
+    return QChar::isSpace(uint(code)) || code == 0xfeff || CellText::isControlCode(code)
+        || (name && code == ';');
+}
+
 bool isEdge(QChar ch, bool name)
 {
-    return ch.isSpace() || ch.unicode() == 0xfeff || CellText::isControl(ch)
-        || (name && ch == QLatin1Char(';'));
+    return isEdge(ch.unicode(), name);
 }
 
 // Needs a change inside a field: a control character, in the name also a ";"
 // (a tab is a control character), in a coordinate with decimal commas a ",".
+bool needsFix(char32_t code, bool name, bool decimalComma)
+{
+    return CellText::isControlCode(code) || (name && code == ';') || (decimalComma && code == ',');
+}
+
 bool needsFix(QChar ch, bool name, bool decimalComma)
 {
-    const ushort u = ch.unicode();
-    return CellText::isControl(ch) || (name && u == ';') || (decimalComma && u == ',');
+    return needsFix(ch.unicode(), name, decimalComma);
 }
 
 // One field of a line, [begin, end): trimmed and made one line; see the
@@ -47,35 +56,129 @@ QString field(const QChar *begin, const QChar *end, bool name, bool decimalComma
     return text;
 }
 
-struct Separators
+// The same of UTF-8, a view of the line's bytes or, when the field needs a
+// change, of *changed.
+std::string_view field(
+    const char *begin, const char *end, bool name, bool decimalComma, std::string *changed)
 {
+    int length = 0;
+    while (begin != end && isEdge(CellText::utf8At(begin, end, &length), name))
+        begin += length;
+    while (end != begin) {
+        const char *last = CellText::utf8Last(begin, end);
+        if (!isEdge(CellText::utf8At(last, end, &length), name))
+            break;
+        end = last;
+    }
+    const char *p = begin;
+    while (p != end) {
+        // Printable ASCII but for the two that may need a change: the usual byte.
+        const auto c = static_cast<unsigned char>(*p);
+        if (c >= 0x20 && c < 0x7f && c != ';' && c != ',') {
+            ++p;
+            continue;
+        }
+        int n = 0;
+        if (needsFix(CellText::utf8At(p, end, &n), name, decimalComma))
+            break;
+        p += n;
+    }
+    if (p == end)
+        return {begin, size_t(end - begin)}; // the usual case: nothing to change
+    changed->assign(begin, p);
+    for (; p != end; p += length) {
+        const char32_t code = CellText::utf8At(p, end, &length);
+        if (CellText::isControlCode(code) || (name && code == ';'))
+            changed->push_back(' ');
+        else
+            changed->append(p, size_t(length));
+    }
+    if (decimalComma && !name)
+        CellText::makeDecimalPoints(changed);
+    return *changed;
+}
+
+ushort codeOf(QChar ch)
+{
+    return ch.unicode();
+}
+
+ushort codeOf(char c)
+{
+    return static_cast<unsigned char>(c);
+}
+
+// The separators of a line of UTF-16 or UTF-8: all are ASCII, and no byte of
+// a longer UTF-8 sequence is one of them.
+template <typename Char> struct Separators
+{
+    static constexpr int kept = PointRow::columns - 1; // of one kind: the rule needs three
     int semicolons = 0;
     int tabs = 0;
     int commas = 0;
+    // The first separators of every kind, of ";" and of tabs, in line order.
+    const Char *any[PointRow::columns]; // the fourth ends the last field kept
+    const Char *semicolonAt[kept];
+    const Char *tabAt[kept];
+    int anyCount = 0;
 
-    explicit Separators(const QString &line)
+    // One pass: the counts choose the rule, the positions split the line.
+    Separators(const Char *begin, const Char *end)
     {
-        for (const QChar ch : line) {
-            const ushort u = ch.unicode();
-            semicolons += u == ';';
-            tabs += u == '\t';
-            commas += u == ',';
+        for (const Char *p = begin; p != end; ++p) {
+            const ushort u = codeOf(*p);
+            if (u > ';')
+                continue; // most characters: past all three
+            if (u == ';') {
+                if (semicolons < kept)
+                    semicolonAt[semicolons] = p;
+                ++semicolons;
+            } else if (u == '\t') {
+                if (tabs < kept)
+                    tabAt[tabs] = p;
+                ++tabs;
+            } else if (u == ',') {
+                ++commas;
+            } else {
+                continue;
+            }
+            if (anyCount < PointRow::columns)
+                any[anyCount++] = p;
         }
     }
-    // The one separator a line splits on alone, or a null character.
-    QChar only() const
+    // The one separator a line splits on alone, or 0.
+    ushort only() const
     {
         if (semicolons == 3)
-            return QLatin1Char(';');
+            return ';';
         if (tabs == 3)
-            return QLatin1Char('\t');
-        return QChar();
+            return '\t';
+        return 0;
     }
-    int fields() const
-    {
-        return only().isNull() ? semicolons + tabs + commas + 1 : PointRow::columns;
-    }
+    int fields() const { return only() == 0 ? semicolons + tabs + commas + 1 : PointRow::columns; }
 };
+
+// The line [begin, end) split by the rule of the header: take(column, begin,
+// end, decimalComma) for each of its first four fields. Returns the number of
+// fields the line holds.
+template <typename Char, typename Take> int split(const Char *begin, const Char *end, Take take)
+{
+    const Separators<Char> separators(begin, end);
+    const ushort only = separators.only();
+    const bool single = only != 0;
+    const Char *const *at = only == ';' ? separators.semicolonAt
+        : only == '\t'                  ? separators.tabAt
+                                        : separators.any;
+    const int count = single ? Separators<Char>::kept : separators.anyCount;
+    const Char *start = begin;
+    for (int column = 0; column < count; ++column) {
+        take(column, start, at[column], single);
+        start = at[column] + 1;
+    }
+    if (count < PointRow::columns)
+        take(count, start, end, single);
+    return separators.fields();
+}
 
 // The UTF-8 of [begin, end) behind *out; ASCII, the usual case, without a
 // temporary.
@@ -142,32 +245,29 @@ bool PointRow::looksLikeHeader() const
 
 PointRow PointRow::fromLine(const QString &line, int *fields)
 {
-    const Separators separators(line);
-    const QChar only = separators.only();
-    const bool single = !only.isNull();
-    if (fields)
-        *fields = separators.fields();
-
     PointRow row;
-    const QChar *const end = line.constData() + line.size();
-    const QChar *start = line.constData();
-    int column = 0;
-    for (const QChar *p = start; p != end && column < columns; ++p) {
-        const ushort u = p->unicode();
-        if (single ? *p == only : u == ',' || u == ';' || u == '\t') {
-            row.cell(column) = field(start, p, column == 0, single);
-            ++column;
-            start = p + 1;
-        }
-    }
-    if (column < columns)
-        row.cell(column) = field(start, end, column == 0, single);
+    const int count = split(line.constData(), line.constData() + line.size(),
+        [&row](int column, const QChar *begin, const QChar *end, bool decimalComma) {
+            row.cell(column) = field(begin, end, column == 0, decimalComma);
+        });
+    if (fields)
+        *fields = count;
     return row;
 }
 
 int PointRow::fieldCount(const QString &line)
 {
-    return Separators(line).fields();
+    return Separators<QChar>(line.constData(), line.constData() + line.size()).fields();
+}
+
+void LineFields::split(std::string_view line)
+{
+    for (std::string_view &cell : cells)
+        cell = std::string_view();
+    count = ::split(line.data(), line.data() + line.size(),
+        [this](int column, const char *begin, const char *end, bool decimalComma) {
+            cells[column] = field(begin, end, column == 0, decimalComma, &changed[column]);
+        });
 }
 
 void PointRow::appendLine(QByteArray *out) const

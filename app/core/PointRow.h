@@ -23,6 +23,9 @@
 #include <QString>
 #include <QVector>
 
+#include <string>
+#include <string_view>
+
 struct PointRow
 {
     // The name and three coordinates.
@@ -67,5 +70,19 @@ struct PointRow
 };
 
 using PointRows = QVector<PointRow>;
+
+// A line of UTF-8 split as PointRow::fromLine splits it, without a QString:
+// each cell a view of the line's bytes or, when the rule changes it, of a
+// buffer kept for the next line.
+struct LineFields
+{
+    std::string_view cells[PointRow::columns]; // the name and three coordinates
+    int count = 0;                             // the fields the line holds (fromLine's *fields)
+
+    void split(std::string_view line);
+
+private:
+    std::string changed[PointRow::columns];
+};
 
 #endif // POINTROW_H

@@ -4,6 +4,7 @@
 #include <QTextCodec>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace TextLines {
@@ -137,7 +138,10 @@ bool LineReader::readRawLine(QByteArray *line)
             known = int(p - begin);
             if (p != end || (atEnd && known + skipped > 0)) {
                 tooLong = skipped + known > maxLineSize;
-                *line = tooLong ? QByteArray() : QByteArray(begin, known);
+                // Into the caller's bytes: a line read after another takes no allocation.
+                line->resize(tooLong ? 0 : known);
+                if (!tooLong)
+                    std::memcpy(line->data(), begin, size_t(known));
                 skipLf = p != end && *p == '\r';
                 pos += known + (p != end ? 1 : 0);
                 ++lines;
@@ -158,14 +162,20 @@ bool LineReader::readRawLine(QByteArray *line)
 bool LineReader::readLine(QString *line)
 {
     QByteArray bytes;
-    if (!readRawLine(&bytes))
+    if (!readUtf8Line(&bytes))
         return false;
-    if (isValidUtf8(bytes)) {
-        *line = QString::fromUtf8(bytes);
-        return true;
+    *line = QString::fromUtf8(bytes);
+    return true;
+}
+
+bool LineReader::readUtf8Line(QByteArray *line)
+{
+    if (!readRawLine(line))
+        return false;
+    if (!isValidUtf8(*line)) {
+        cp1251 = true;
+        *line = fromWindows1251(*line).toUtf8();
     }
-    cp1251 = true;
-    *line = fromWindows1251(bytes);
     return true;
 }
 
@@ -173,6 +183,12 @@ bool isValidUtf8(const QByteArray &bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
     const unsigned char *const end = p + bytes.size();
+    // Most lines are ASCII: eight bytes at a time until a high bit shows.
+    for (std::uint64_t word; end - p >= 8; p += 8) {
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080u)
+            break;
+    }
     while (p != end) {
         const unsigned c = *p++;
         if (c < 0x80)

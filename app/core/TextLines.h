@@ -54,6 +54,8 @@ public:
     // The next line as text: UTF-8 if it is valid UTF-8, else Windows-1251
     // (and windows1251() is true from then on).
     bool readLine(QString *line);
+    // The same text as UTF-8 bytes.
+    bool readUtf8Line(QByteArray *line);
 
     Status status() const { return state; }
     // Lines returned so far: the number of the last one, from 1.

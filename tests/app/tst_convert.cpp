@@ -174,6 +174,63 @@ private slots:
             QTEST(run.out, "output");
     }
 
+    void numberForms_data()
+    {
+        addColumns<QByteArray, QByteArray, QByteArray, QString>("line", "degrees", "dms", "reason");
+        const QByteArray failed = "a; ; ; \n";
+        // clang-format off
+        const char *const cases[][5] = {
+            // each number rule: one form inside, one outside
+            {"plain numbers", "a, 55.5, 37.5, 100", "a; 55.500000000; 37.500000000; 100.000", "a; 55 30 0.00000; 37 30 0.00000; 100.000", ""},
+            {"exponent", "a, 55.5, 37.5, 1.0e+02", "", "", "неверная запись"},
+            {"signs", "a, +55.5, -37.5, +1", "a; 55.500000000; -37.500000000; 1.000", "a; 55 30 0.00000; -37 30 0.00000; 1.000", ""},
+            {"two signs", "a, +-55.5, 37.5, 1", "", "", "неверная запись"},
+            {"degrees and minutes", "a, 67 13, 37.5, 0", "a; 67.216666667; 37.500000000; 0.000", "a; 67 13 0.00000; 37 30 0.00000; 0.000", ""},
+            {"minutes with a fraction", "a, 67 13.96, 37.5, 0", "", "", "неверная запись"},
+            {"seconds below 60", "a, 55 30 59.99, 37, 0", "a; 55.516663889; 37.000000000; 0.000", "a; 55 30 59.99000; 37 0 0.00000; 0.000", ""},
+            {"seconds of 60", "a, 55 30 60, 37, 0", "", "", "минуты или секунды"},
+            {"latitude 90", "a, 90, 0, 0", "a; 90.000000000; 0.000000000; 0.000", "a; 90 0 0.00000; 0 0 0.00000; 0.000", ""},
+            {"latitude past 90", "a, 90.000001, 0, 0", "", "", "широта больше 90°"},
+            {"height of 10 000 km", "a, 55, 37, 10000000", "a; 55.000000000; 37.000000000; 10000000.000", "a; 55 0 0.00000; 37 0 0.00000; 10000000.000", ""},
+            {"height past 10 000 km", "a, 55, 37, 10000000.001", "", "", "высота или координата дальше"},
+            {"blank height stays blank", "a, 55.5, 37.5,", "a; 55.500000000; 37.500000000; ", "a; 55 30 0.00000; 37 30 0.00000; ", ""},
+            {"five fields", "a, 1, 2, 3, 4", "", "", "больше четырёх полей"},
+            // the decimal comma and non-ASCII blanks
+            {"non-breaking blanks around", "a;\xc2\xa0" "55,5\xc2\xa0;37,5;1", "a; 55.500000000; 37.500000000; 1.000", "a; 55 30 0.00000; 37 30 0.00000; 1.000", ""},
+            {"non-breaking blank inside", "a;55\xc2\xa0" "5;37,5;1", "", "", "неверная запись"},
+            {"comma after the digits", "a;55,5;37,5;1,", "", "", "неверная запись"},
+            // written: a tie away from zero, no "-0", the carry of 60 seconds
+            {"tie rounded away from zero", "a, 55, 37, -0.0625", "a; 55.000000000; 37.000000000; -0.063", "a; 55 0 0.00000; 37 0 0.00000; -0.063", ""},
+            {"no sign on zero", "a, 55, 37, -0.0001", "a; 55.000000000; 37.000000000; 0.000", "a; 55 0 0.00000; 37 0 0.00000; 0.000", ""},
+            {"seconds carried", "a, 55.9999999999, -37.00000001, 0", "a; 56.000000000; -37.000000010; 0.000", "a; 56 0 0.00000; -37 0 0.00004; 0.000", ""},
+            // names copied as they were read
+            {"control character in a name", "\xd0\x9f\xc2\x85" "1, 55, 37, 0", "\xd0\x9f 1; 55.000000000; 37.000000000; 0.000", "\xd0\x9f 1; 55 0 0.00000; 37 0 0.00000; 0.000", ""},
+            {"Windows-1251 name", "\xcf" "1, 55, 37, 0", "\xd0\x9f" "1; 55.000000000; 37.000000000; 0.000", "\xd0\x9f" "1; 55 0 0.00000; 37 0 0.00000; 0.000", ""},
+        };
+        // clang-format on
+        for (const auto &c : cases) {
+            const bool converted = !*c[4];
+            dataRow(c[0], QByteArray(c[1]) + "\n", converted ? QByteArray(c[2]) + '\n' : failed,
+                converted ? QByteArray(c[3]) + '\n' : failed, QString::fromUtf8(c[4]));
+        }
+    }
+
+    // A line's numbers read and written by the converter's own rules, in both output forms.
+    void numberForms()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, reason);
+        for (const char *to : {"geod:wgs84:deg", "geod:wgs84"}) {
+            const Run run = convert({"--from", "geod:wgs84", "--to", to}, line);
+            QTEST(run.out, QByteArray(to).endsWith("deg") ? "degrees" : "dms");
+            QCOMPARE(run.status, reason.isEmpty() ? 0 : 1);
+            QVERIFY2(reason.isEmpty()
+                    ? run.err.isEmpty()
+                    : QString::fromUtf8(run.err).contains("стандартный ввод:1: " + reason),
+                run.err.constData());
+        }
+    }
+
     // Rows converted in batches come out in order, the failed ones reported with line numbers.
     void manyRows()
     {
