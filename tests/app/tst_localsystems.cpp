@@ -116,6 +116,7 @@ void TestLocalSystems::writtenForms_data()
     form("tm, meridian 180.1", QString(msk).replace("lon0=37.98333333333", "lon0=180.1"), {},
         "|lon0| не больше 180");
     form("tm, no fn", msk.section(",fn", 0, 0), {}, "все пять");
+    form("tm, fn past 1e8", "tm:wgs84:lon0=39,lat0=0,k=1,fe=0,fn=100000000.1", {}, "|fn| не");
     form("tm, k twice", msk + ",k=1", {}, "«k=1»");
     form("tm, decimal comma", QString(msk).replace("lat0=0", "lat0=0,5"), {}, "«5»");
     form("tm, tiny meridian", "tm:wgs84:lon0=1e-100,lat0=0,k=1,fe=0,fn=0",
