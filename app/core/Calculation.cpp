@@ -633,10 +633,10 @@ Failure Calculator::convertPoint(const double in[3], double out[3], int *zone) c
 void Calculator::convertPoints(
     const double *in, size_t n, double *out, Failure *failures, int *zones) const
 {
-    // Every point through the one transform and nothing else: the library
-    // converts a block at a time.
+    // Every point through the one transform, after its source zone's check
+    // (along): the library converts a block at a time.
     const bool oneTransform = this->failure == SetUpFailure::None && rule == ZoneRule::Fixed
-        && !isPlane(source) && !isPlane(target) && !sourceGeoid && !targetGeoid;
+        && !isPlane(target) && !sourceGeoid && !targetGeoid;
     if (!oneTransform) {
         for (size_t i = 0; i < n; ++i)
             failures[i] = convertPoint(in + 3 * i, out + 3 * i, zones ? zones + i : nullptr);
@@ -644,12 +644,23 @@ void Calculator::convertPoints(
     }
     constexpr size_t block = 256;
     int ok[block];
+    const bool plane = isPlane(source), prefix = hasZonePrefix(source);
     for (size_t first = 0; first < n; first += block) {
         const size_t count = std::min(block, n - first);
+        for (size_t i = 0; plane && i < count; ++i) {
+            const double *p = in + 3 * (first + i);
+            int zone = zones ? zones[first + i] : 0; // kept where the check fails first
+            failures[first + i] = checkZone(source.system, sourcePlane, p, p, &zone, false, prefix);
+            if (zones)
+                zones[first + i] = zone;
+        }
         transform_coords_array(in + 3 * first, count, &fixedTransform, out + 3 * first, ok);
         for (size_t i = 0; i < count; ++i) {
-            failures[first + i]
-                = finish(ok[i] ? Failure::None : Failure::NotConverted, out + 3 * (first + i));
+            const Failure before = plane ? failures[first + i] : Failure::None;
+            failures[first + i] = finish(before != Failure::None ? before
+                    : ok[i]                                      ? Failure::None
+                                                                 : Failure::NotConverted,
+                out + 3 * (first + i));
         }
     }
 }

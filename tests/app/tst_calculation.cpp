@@ -351,14 +351,23 @@ private slots:
         const std::pair<Side, Side> pairs[] = {{side(Geod, geod(42)), side(Geod, geod(84))},
             {side(Geod, geod(84)), side(Geod, geod(42), Unsigned)},
             {side(Geod, geod(2011)), side(Geoc, made(setup_geoc, 84))},
-            {side(Geod, geod(42)), side(Gk, sk42(7, north))}};
+            {side(Geod, geod(42)), side(Gk, sk42(7, north))},
+            {side(Gk, sk42(7, north)), side(Geod, geod(84))}};
+        // Zone 7 and past it: 500 km from the meridian, another zone's prefix.
+        std::vector<double> plane = in;
+        for (size_t i = 0; i < n; ++i)
+            plane[3 * i] = 6e6 + 1e3 * i, plane[3 * i + 1] = 7e6 + 2e3 * i;
         for (const auto &[from, to] : pairs) {
             const Calculator calculator(from, to, nullptr);
+            const std::vector<double> &points = from.kind == Gk ? plane : in;
             std::vector<double> one(in.size(), 0.0), many(in.size(), 0.0);
             std::vector<Failure> failures(n);
-            calculator.convertPoints(in.data(), n, many.data(), failures.data());
+            std::vector<int> zones(n, -1);
+            calculator.convertPoints(points.data(), n, many.data(), failures.data(), zones.data());
             for (size_t i = 0; i < n; ++i) {
-                QCOMPARE(failures[i], calculator.convertPoint(&in[3 * i], &one[3 * i]));
+                int zone = -1;
+                QCOMPARE(failures[i], calculator.convertPoint(&points[3 * i], &one[3 * i], &zone));
+                QCOMPARE(zones[i], zone);
                 QVERIFY2(failures[i] != Failure::None
                         || std::memcmp(&one[3 * i], &many[3 * i], 3 * sizeof(double)) == 0,
                     qPrintable(QString::number(i)));
