@@ -348,9 +348,9 @@ transform_coords(const double in[3], const transform *t, double out[3])
         if (is_set(t->input_ellipsoid)) {
             // Straight to geocentric coordinates about the central meridian.
             double sinDl, cosDl, xyz[3];
-            tm_inverse_sines(
-                t->input_projection, t->input_constants, easting, northing, near, &sinDl, &cosDl);
-            if (!geodetic_sines_to_geocentric(t->input_ellipsoid, near, sinDl, cosDl, z, xyz))
+            if (!tm_inverse_sines(t->input_projection, t->input_constants, easting, northing, near,
+                    &sinDl, &cosDl)
+                || !geodetic_sines_to_geocentric(t->input_ellipsoid, near, sinDl, cosDl, z, xyz))
                 return 0;
             inputLatitude = near;
             x = xyz[0];
@@ -359,7 +359,8 @@ transform_coords(const double in[3], const transform *t, double out[3])
             angular = false;
         } else {
             double B, L;
-            tm_inverse(t->input_projection, t->input_constants, easting, northing, &B, &L);
+            if (!tm_inverse(t->input_projection, t->input_constants, easting, northing, &B, &L))
+                return 0;
             x = B;
             y = L;
         }

@@ -207,19 +207,19 @@ bool gk6_inverse_pair(double2 x, double2 y, int zone, int hemisphere, double2 *B
 
 // General ellipsoidal Transverse Mercator (Krüger's series to n^6). A record
 // serves one direction: tm_forward takes the one from tm_setup_forward,
-// tm_inverse the one from tm_setup_inverse.
+// tm_inverse the one from tm_setup_inverse; the inverses refuse a northing past a pole.
 void tm_setup_forward(const ellipsoid &e, const tm_projection &p, tm_constants *c);
 void tm_setup_inverse(const ellipsoid &e, const tm_projection &p, tm_constants *c);
 // Meridian distance from the equator (metres), from a forward record.
 double tm_meridian_distance(const tm_constants &c, double phi);
 void tm_forward(const tm_projection &p, const tm_constants &c, double phi, double lambda,
     double *easting, double *northing);
-void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, double northing,
+bool tm_inverse(const tm_projection &p, const tm_constants &c, double easting, double northing,
     double *phi, double *lambda);
 // The inverse for a geocentric step: the latitude with its sine and cosine
 // ({B, sin B, cos B}) and the sine and cosine of the longitude from the
 // central meridian, whose angle that step does not need.
-void tm_inverse_sines(const tm_projection &p, const tm_constants &c, double easting,
+bool tm_inverse_sines(const tm_projection &p, const tm_constants &c, double easting,
     double northing, double latitude[3], double *sinDl, double *cosDl);
 
 // Zone parameter sets; 0, out untouched, for a zone outside 1..60 or hemisphere 0.

@@ -213,6 +213,9 @@ int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double 
         x -= kSouthFalseNorthing;
 
     const double beta = x / kGkArc;
+    // Past a pole the series turns round and would give a point of the other side.
+    if (!(std::fabs(beta) <= kHalfPi))
+        return 0;
     const double B0 = gk6_foot_latitude(beta, std::sin(beta), std::sin(2.0 * beta));
     double sB0, cB0;
     sin_cos(B0, &sB0, &cB0);
@@ -253,6 +256,8 @@ bool gk6_inverse_pair(double2 x, double2 y, int zone, int hemisphere, double2 *B
     const double2 beta = x / kGkArc;
     double2 sBeta {}, sin2Beta {}, sB0 {}, cB0 {};
     for (int k = 0; k < 2; ++k) {
+        if (!(std::fabs(beta[k]) <= kHalfPi))
+            return false;
         sBeta[k] = std::sin(beta[k]);
         sin2Beta[k] = std::sin(2.0 * beta[k]);
     }
@@ -583,6 +588,9 @@ namespace {
 struct ConformalPoint
 {
     double sxp, cxp, shp, chp, xip;
+    // ξ within ±π/2 and its rounding: a northing past a pole has no point,
+    // the series would fold it back.
+    bool onEllipsoid;
 };
 
 ConformalPoint inverse_to_sphere(
@@ -616,6 +624,7 @@ ConformalPoint inverse_to_sphere(
     // circular and the hyperbolic turn side by side.
     ConformalPoint q;
     q.xip = xip;
+    q.onEllipsoid = std::fabs(xi) <= kHalfPi * (1 + 1e-12);
     if (std::fabs(d[0]) <= 0.005 && std::fabs(d[1]) <= 0.005) {
         const double2 v = d * d * double2 {-1.0, 1.0}, v2 = v * v;
         const double2 sn = d * ((1.0 + v * (1.0 / 6)) + v2 * (1.0 / 120));
@@ -687,10 +696,12 @@ double latitude_polynomial(const tm_constants &c, double cos2)
 
 } // namespace
 
-void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, double northing,
+bool tm_inverse(const tm_projection &p, const tm_constants &c, double easting, double northing,
     double *phi, double *lambda)
 {
     const ConformalPoint q = inverse_to_sphere(p, c, easting, northing);
+    if (!q.onEllipsoid)
+        return false;
     const double r2 = q.shp * q.shp + q.cxp * q.cxp;
     const double r = std::sqrt(r2);
     // tan dl = sinh η' / cos ξ', as a series while |tan dl| <= 0.11.
@@ -703,12 +714,15 @@ void tm_inverse(const tm_projection &p, const tm_constants &c, double easting, d
     const double sin2 = 2.0 * q.sxp * r * iq, cos2 = (r2 - q.sxp * q.sxp) * iq;
     *phi = normalize_latitude_rad(chi + sin2 * latitude_polynomial(c, cos2));
     *lambda = normalize_angle_pi(p.central_meridian + dl);
+    return true;
 }
 
-void tm_inverse_sines(const tm_projection &p, const tm_constants &c, double easting,
+bool tm_inverse_sines(const tm_projection &p, const tm_constants &c, double easting,
     double northing, double latitude[3], double *sinDl, double *cosDl)
 {
     const ConformalPoint q = inverse_to_sphere(p, c, easting, northing);
+    if (!q.onEllipsoid)
+        return false;
     const double r2 = q.shp * q.shp + q.cxp * q.cxp;
     const double r = std::sqrt(r2);
     const double chi = conformal_latitude(q, r);
@@ -726,6 +740,7 @@ void tm_inverse_sines(const tm_projection &p, const tm_constants &c, double east
     latitude[2] = cChi * dc - sChi * ds;
     *sinDl = q.shp * perR;
     *cosDl = q.cxp * perR;
+    return true;
 }
 
 namespace {

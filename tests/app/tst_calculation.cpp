@@ -223,6 +223,9 @@ private slots:
             {"into zone 7 at the equator", dms, gsk7, "E; 1; 44.5; 0", {}, wrongZone},
             {"into zone 7 from the west", dms, zone7, "F; 55; 32.5; 0", {}, offMeridian},
             {"from zone 7, 7 degrees off", zone7, deg, "F; 6100000; 7950000; 0", {}, offMeridian},
+            // A northing past a pole would fold back to a point of the other side.
+            {"from zone 7, past the pole", zone7, deg, "P; 20000000; 7500000; 0", {}, "точка не пересчитывается"},
+            {"from an easting, past the pole", east, deg, "P; 99999999999999999999; 8343592.893; 0", {}, "точка не пересчитывается"},
             {"into UTM 37, 9 degrees off", dms, side(Utm, utm), "F; 40; 48; 0", {}, offMeridian},
             {"from zone 17 from the easting", east, deg, "F; 6100000; 17950000; 0", {}, offMeridian},
         };

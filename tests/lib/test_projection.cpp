@@ -29,6 +29,11 @@ TEST(GkSeries, ValuesAndRefusals)
             1e-13},
         {true, 6283000.0, 26567890.0, 26, 2, -0.58602158143086933889, 2.6831161766264084745, 1e-13},
         {true, 55000.0, 1333333.0, 1, 1, 0.0086781832355564687484, 0.026231351072126151889, 1e-13},
+        // the poles at 10002137.497 m: past them the series folds back
+        {true, 10002137.0, 7500000, 7, 1, kPi / 2, 0.68067840827778852, 1e-6},
+        {true, 10002138.0, 7500000, 7, 1, 0, 0, 0},
+        {true, -2137.0, 7500000, 7, 2, -kPi / 2, 0.68067840827778852, 1e-6},
+        {true, -2138.0, 7500000, 7, 2, 0, 0, 0},
         {false, 55, 37, 61, 1, 0, 0, 0},
         {false, 55, kInf, 0, 1, 0, 0, 0}, // no zone to convert in
         {true, 6100000, 7400000, 0, 1, 0, 0, 0},
@@ -151,6 +156,32 @@ TEST(TransverseMercator, PublishedCasesAndFarPoints)
     double q[3];
     ASSERT_TRUE(shifted.ok && transform_coords(origin, &shifted.there, q));
     EXPECT_TRUE(std::fabs(q[0]) < 1e-9 && std::fabs(q[1]) < 1e-9) << q[0] << ", " << q[1];
+}
+
+// A northing past a pole is refused on both inverse branches (on the datum,
+// across datums), 4 to 16 mm inside and outside, origin on the equator or not.
+TEST(TransverseMercator, NorthingPastAPole)
+{
+    for (const double lat0 : {0.0, 55.0}) {
+        const TmPair s(2011, 39, lat0, 0.9996, 500000);
+        refsystem wgs;
+        transform across;
+        ASSERT_TRUE(s.ok && setup_geod(84, &wgs) && initialize_transform(&s.tm, &wgs, &across));
+        const double m0 = tm_meridian_distance(s.there.output_constants, deg_to_rad(lat0));
+        const double quarter = tm_meridian_distance(s.there.output_constants, kPi / 2);
+        const transform *ways[] = {&s.back, &across};
+        for (const double pole : {0.9996 * (quarter - m0), -0.9996 * (quarter + m0)}) {
+            for (const transform *t : ways) {
+                for (const double past : {-0.01, 0.01}) {
+                    const double plane[3] = {pole * (1 + past * 1e-9), 500000.0, 0.0};
+                    double r[3];
+                    const int ok = transform_coords(plane, t, r);
+                    EXPECT_TRUE(past < 0 ? ok && std::fabs(r[0]) > 89.9999 : !ok)
+                        << lat0 << ", " << plane[0] << ": " << ok << ", " << r[0];
+                }
+            }
+        }
+    }
 }
 
 // The inverse for a geocentric step (sines about the central meridian, then
