@@ -112,6 +112,10 @@ private slots:
             said({"параметр --quiet пишется без значения" + help}), QByteArray());
         dataRow("--help=x", "convert --help=x", 2,
             said({"параметр --help пишется без значения" + help}), QByteArray());
+        // A system shown for PROJ is read as an input: the hemisphere is the system's own.
+        dataRow("--show-proj, hemisphere auto", "\"$C\" --show-proj gk:sk42:7:auto", 2,
+            said({"--show-proj «gk:sk42:7:auto»: полушарие входной системы: ожидается n или s" + help}),
+            QByteArray());
         dataRow("empty file name", "convert ok.txt ''", 2, said({"пустое имя файла" + help}), QByteArray());
         dataRow("UTF-16 and UTF-32 by their marks", "convert utf16le.txt utf16be.txt utf32le.txt utf32be.txt",
             0, QString(), cyrillic.repeated(4));

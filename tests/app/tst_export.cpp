@@ -195,6 +195,9 @@ private slots:
             FullDevice device(room);
             QCOMPARE(DxfExport::write(&device, plane, 500), room == whole.size());
         }
+        // A drawing of megabytes goes out in parts: a part that fails ends it.
+        FullDevice half(1 << 19);
+        QVERIFY(!DxfExport::write(&half, QVector<DxfExport::Point>(20000, plane.first()), 500));
     }
 
     // Labels in the drawing's code page: cp1251, \U+ beyond it, carets spelt out, one line,

@@ -440,6 +440,9 @@ private slots:
             "имя «2» повторяется в списке A: строки 2, 5");
         dataRow("unreadable", gk, line, with(local, 3, "4;x;3000;90"), 0, 0,
             "«4» (список B, строка 4) не читается");
+        // Local coordinates are metres: degrees, minutes and seconds do not read there.
+        dataRow("B in degrees and minutes", gk, line, with(local, 3, "4;20 30;3000;90"), 0, 0,
+            "«4» (список B, строка 4) не читается");
         dataRow("B beyond 10 000 km", gk, line, with(local, 3, "4;1e15;3000;90"), 0, 0,
             "«4» (список B, строка 4) " + beyond + " 10 000 км");
         dataRow("B at 10 000 km", gk, line, with(local, 3, "4;10000000;3000;90"), 0, 0, "СКО σ");

@@ -109,6 +109,7 @@ void TestLocalSystems::writtenForms_data()
     const auto form = [](const char *tag, const QString &name, const QString &written,
                           const QString &message = {}) { dataRow(tag, name, written, message); };
     const QString pulkovo("взят датум Пулково 42"), far("отличается в области проекции до");
+    const QString itrf("+towgs84=0.016,-0.105,-0.022,-0.002281,0.003498,-0.004208,0.008");
     form("tm", msk, msk);
     form("tm, any order", "tm:gsk2011:fn=-4511057.63,fe=1300000,k=0.9,lat0=0,lon0=180",
         "tm:gsk2011:lon0=180,lat0=0,k=0.9,fe=1300000,fn=-4511057.63");
@@ -141,6 +142,7 @@ void TestLocalSystems::writtenForms_data()
     form("proj, WGS 84 by its ellipsoid",
         "proj:+proj=tmerc +lon_0=39 +x_0=500000 +ellps=WGS84 +towgs84=0,0,0",
         "tm:wgs84:lon0=39,lat0=0,k=1,fe=500000,fn=0", "WGS 84");
+    form("proj, GRS 80", "proj:+proj=tmerc +lon_0=39 +ellps=GRS80 " + itrf, "tm:itrf2008:lon0=39,lat0=0,k=1,fe=0,fn=0", "ITRF 2008");
     form("proj, an ellipsoid not known", "proj:+proj=tmerc +lon_0=39 +ellps=bessel", {},
         "«+ellps=bessel»");
     form("proj, Krasovsky without a shift", sk42("").section(" +towgs84", 0, 0), {},
