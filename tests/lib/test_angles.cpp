@@ -4,6 +4,7 @@
 #include "test_util.h"
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <locale.h>
 #include <tuple>
@@ -69,26 +70,38 @@ TEST(ParseDms, ReadingsAndFailures)
     EXPECT_EQ(parse_dms_string("55", nullptr), 0);
 }
 
-// scan_double reads what "%lf" reads in the "C" locale: value and end.
-TEST(Scanner, LikeScanfInTheCLocale)
+template <class T> struct Scan
+{
+    int (*f)(const char *, const char **, T *);
+    T (*reference)(const char *, char **, locale_t);
+};
+
+// scan_double and scan_float read what strtod and strtof read in the "C" locale: value and end.
+TEST(Scanner, LikeStrtodInTheCLocale)
 {
     const char *texts[] = {"  -12.25e2x", " +.5", "5.", "-Infinity", "nan", "1e999", "-1e-400",
         "abc", ".", "-", "3,5", "1.5.5", "1e5e", "4.9e-324", "123456789012345678901234567890",
-        "1.7976931348623159e308"};
+        "1.7976931348623159e308", "1e39", "1e-50", "1e99999", "-1e-99999", "0x1.8p3", "-0X.Ap-2z",
+        "0x", "0xg", "0x.p1", "0x1p99999", "0x1p-99999", "nan(abc_1)", "nan(ab", "infinityx",
+        "inFx", "1e+", "1e-x", "0xFf.fp-1", "0x.aP1", "nan(_9Z)x", "nan()x"};
     locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
-    for (const char *t : texts) {
-        double want = 0, v = -42;
-        int used = -1;
-        const locale_t old = uselocale(c);
-        const int n = std::sscanf(t, "%lf%n", &want, &used);
-        uselocale(old);
+    const auto check = [c](const char *t, auto scan) {
+        char *used = nullptr;
+        const auto want = scan.reference(t, &used, c);
+        auto v = decltype(want)(-42);
         const char *end = nullptr;
-        const int ok = scan_double(t, &end, &v); // untouched on failure
-        EXPECT_TRUE(ok == (n == 1)
-            && (n != 1                 ? v == -42 && end == nullptr
-                    : std::isnan(want) ? std::isnan(v)
-                                       : same_bits(&v, &want) && end - t == used))
-            << "\"" << t << "\": " << ok << ", " << v << ", want " << want;
+        const int ok = scan.f(t, &end, &v); // untouched on failure
+        EXPECT_TRUE(ok == (used != t)
+            && (used == t ? v == -42 && end == nullptr
+                          : end == used
+                        && (std::isnan(want) ? std::isnan(v)
+                                             : std::memcmp(&v, &want, sizeof v) == 0)))
+            << "\"" << t << "\" in " << sizeof v << " bytes: " << ok << ", " << v << ", want "
+            << want;
+    };
+    for (const char *t : texts) {
+        check(t, Scan<double> {scan_double, strtod_l});
+        check(t, Scan<float> {scan_float, strtof_l});
     }
     freelocale(c);
     // Just above 1 + 2^-24: rounded through a double it would become 1.
