@@ -6,7 +6,10 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <locale.h>
 
 class TestCellText : public QObject
 {
@@ -56,6 +59,23 @@ QStringList readableFields(const QString &line, int *count)
     return fields;
 }
 
+// Degrees as glibc's "%lf %lf %lf" reads them in the "C" locale, after an optional "-",
+// and whether minutes and seconds lie in [0, 60).
+std::pair<double, bool> scanfDegrees(const QByteArray &text)
+{
+    QByteArray t = text.trimmed();
+    const double sign = t.startsWith('-') ? -1.0 : 1.0;
+    if (sign < 0)
+        t = t.mid(1).trimmed();
+    double p[3] = {0, 0, 0};
+    const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr), old = uselocale(c);
+    std::sscanf(t.constData(), "%lf %lf %lf", &p[0], &p[1], &p[2]);
+    uselocale(old);
+    freelocale(c);
+    return {(p[0] + p[1] / 60.0 + p[2] / 3600.0) * sign,
+        p[1] >= 0 && p[1] < 60 && p[2] >= 0 && p[2] < 60};
+}
+
 } // namespace
 
 // Minutes and seconds outside [0, 60) read but flagged; written to 0.00001", 360 as 0.
@@ -82,6 +102,22 @@ void TestCellText::angles()
         QVERIFY2(std::fabs(got - c.degrees) < 1e-12 && inRange == c.inRange,
             qPrintable(QStringLiteral("%1: %2 %3").arg(c.text).arg(got, 0, 'g', 17).arg(inRange)));
         QCOMPARE(AngleText::parse(c.text), got);
+    }
+    // What no cell lets through, read all the same as the C library reads it.
+    const QByteArray zeros(400, '0');
+    for (const QByteArray &text :
+        QList<QByteArray> {"1e1 30", "5 1e1", "5 30 2E-1", "inf 70", "-Infinity 5 61", "nan -3",
+            "NaN 3", "1e400", "1e-400 30", "5e 30", "5e+ 30", "0.5e1 2 3", "12.5e-", "0001e0003",
+            ".e1", "1e99999", "00.000e-99999 7", "0." + zeros + "1", zeros + "1e-330"}) {
+        bool inRange = false;
+        const double got = AngleText::parse(QString(text), &inRange);
+        const auto [want, wantInRange] = scanfDegrees(text);
+        QVERIFY2((got == want || (std::isnan(got) && std::isnan(want))) && inRange == wantInRange,
+            qPrintable(QStringLiteral("%1: %2 %3, want %4")
+                           .arg(QString(text.left(20)))
+                           .arg(got)
+                           .arg(inRange)
+                           .arg(want)));
     }
     for (const auto &c : writes)
         QCOMPARE(AngleText::formatDms(c.degrees), QString(c.text));
