@@ -222,25 +222,11 @@ bool fixedDigits(double value, int decimals, char (&buffer)[64], char **first, c
     char *begin = buffer + 1;
     char *end = r.ptr;
     if (tie) {
-        end -= decimals == 0 ? 2 : 1; // the 5, and the point before it
-        char *p = end;
-        while (p != begin && (p[-1] == '9' || p[-1] == '.')) {
-            if (p[-1] == '9')
-                p[-1] = '0';
-            --p;
-        }
-        if (p != begin && p[-1] != '-') {
-            ++p[-1];
-        } else {
-            // All nines: one more digit in front, after the sign.
-            --begin;
-            if (p != begin + 1) {
-                begin[0] = '-';
-                begin[1] = '1';
-            } else {
-                begin[0] = '1';
-            }
-        }
+        // Only 5 or more decimals come here (below 1e15 fewer fit the whole-number way),
+        // and an odd multiple of 2^-(decimals + 1) ends in 25 or 75: the digit before
+        // the 5 goes up from 2 or 7, no carry.
+        --end;
+        ++end[-1];
     }
     *first = begin;
     *last = end;

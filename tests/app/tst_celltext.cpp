@@ -166,6 +166,10 @@ void TestCellText::sameAsQt()
                 QCOMPARE(CellText::formatFixed(v, decimals),
                     signless(QString::number(v, 'f', decimals)));
     }
+    // Ties past 2^64 units of the last decimal.
+    for (const auto &[v, decimals] : {std::pair {2e13 + 0x1p-7, 6}, {-(2e13 + 0x3p-7), 6},
+             {4e9 + 0x1p-11, 10}, {-(4e9 + 0x7p-11), 10}, {9e14 + 0x1p-3, 17}})
+        QCOMPARE(CellText::formatFixed(v, decimals), QString::number(v, 'f', decimals));
 }
 
 void TestCellText::numbersAndRows()
