@@ -30,10 +30,17 @@ bld=$(realpath -m "$work/build")
 
 cmake -S "$src" -B "$bld" -DCMAKE_BUILD_TYPE=Release -DKELVADRA_BUILD_BENCH=OFF >/dev/null
 cmake --build "$bld" -j "$jobs" >/dev/null
-# The installed-consumer and export checks test the packaging, not behaviour.
-ctest_args=(--test-dir "$bld" -j "$jobs" --stop-on-failure --timeout 120
-            -E '^(installed_consumer|exported_symbols)')
-ctest "${ctest_args[@]}" >/dev/null || { echo "mutate: the unmutated tree fails its tests" >&2; exit 2; }
+# The installed-consumer and export checks test the packaging, not behaviour. The suite runs
+# in two rounds, the quick tests first: most faults are killed there, and a fault that
+# survives them meets the rest (the Russian-locale runs and QGIS), so every fault judged
+# has met the whole suite or failed part of it.
+ctest_args=(--test-dir "$bld" -j "$jobs" --stop-on-failure --timeout 120)
+late='\.ru$|^qgis_'
+suite() {
+    ctest "${ctest_args[@]}" -E "^(installed_consumer|exported_symbols)\$|$late" >/dev/null 2>&1 \
+        && ctest "${ctest_args[@]}" -R "$late" >/dev/null 2>&1
+}
+suite || { echo "mutate: the unmutated tree fails its tests" >&2; exit 2; }
 
 results="$work/results.tsv"
 printf 'file\tline\tresult\twhat\n' >"$results"
@@ -52,7 +59,7 @@ open(path, "w", encoding="utf-8").write("\n".join(lines))
 EOF
     if ! cmake --build "$bld" -j "$jobs" >/dev/null 2>&1; then
         result="no-build"
-    elif ctest "${ctest_args[@]}" >/dev/null 2>&1; then
+    elif suite; then
         result="SURVIVED"
         total=$((total + 1))
     else
