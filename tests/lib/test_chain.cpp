@@ -65,6 +65,10 @@ TEST(InitializeTransform, RefusesWhatItCannotConvert)
     }
     transform t;
     EXPECT_EQ(initialize_transform(&unknown, &unknown, &t), 1) << "the identity needs nothing";
+    // Into itself a point keeps every bit, a negative zero and a longitude past a turn too.
+    const double odd[3] = {-0.0, 540.0, -0.0};
+    double same[3];
+    EXPECT_TRUE(transform_coords(odd, &t, same) && same_bits(odd, same, 3));
     const refsystem unknownGeoc = make(1, 1234), unknownGk = make(5, 1234);
     EXPECT_EQ(initialize_transform(&unknown, &unknownGeoc, &t)
             + initialize_transform(&unknown, &unknownGk, &t)
