@@ -33,6 +33,11 @@ TOKEN = re.compile(
     r"|(?P<word>\btrue\b|\bfalse\b)"
     r"|(?P<neg>!(?!=))")
 
+# A function parameter declared as an array, `(const double in[3]` or `, T name[2]`, up to
+# its bound: the pattern must end at the bound's "]".
+ARRAY_PARAMETER = re.compile(
+    r"[(,]\s*(?:const\s+)?[A-Za-z_][\w:]*\s*[*&]?\s+[*&]?[A-Za-z_]\w*\s*\[\s*\d+\s*\]$")
+
 
 def code_only(text):
     """The text with comments and literals blanked, keeping every offset."""
@@ -78,6 +83,8 @@ def sites(path):
                 old = m.group(kind)
                 if kind == "op" and old in "<>" and re.search(r"\w\s*<\s*[\w:]+\s*>", line):
                     continue  # a template argument list, not a comparison
+                if kind == "num" and ARRAY_PARAMETER.search(line[:m.end() + 1]):
+                    continue  # an array parameter's bound: C++ ignores it
                 if kind == "num":
                     value = float(old)
                     if "." in old or "e" in old.lower():
