@@ -87,11 +87,7 @@ class TestCommands : public QObject
 
 private slots:
     void initTestCase();
-    void init()
-    {
-        log.emplace();
-        panel.emplace(true);
-    }
+    void init() { log.emplace(), panel.emplace(true); }
     void command_data();
     void command();
     void load_data();
@@ -260,7 +256,6 @@ void TestCommands::saveAndLoadBack()
     QCOMPARE(tableCells(*panel), before);
     click(&*panel, "pushButtonSave");
     QCOMPARE(readFile(log->fileName), saved);
-
     setRows(*panel, {"new; 1; 2; 3"});
     log->fileName = tempPath("roundtrip"); // saved as "roundtrip.txt"
     for (bool yes : {false, true}) {
@@ -301,8 +296,7 @@ void TestCommands::failures_data()
 // A failed load or save warns with the normal cursor, and the table stays.
 void TestCommands::failures()
 {
-    QFETCH(bool, load);
-    QFETCH(QString, path);
+    const auto [load, path] = fetch<bool, QString>("load", "path");
     log->fileName = path;
     setRows(*panel, {"A; 1; 2; 3"});
     // A device or a pipe that blocked the read would hang here: the test's own time limit fails it.
@@ -344,41 +338,37 @@ void TestCommands::failedWriteKeepsExistingFile()
 
 void TestCommands::paste_data()
 {
-    // "column": of the cursor, in row 1 of "A;1;2;3", "B;4;5;6"
-    addColumns<int, QString, QStringList>("column", "clipboard", "cells");
+    // "column": of the cursor, in row 1 of "A;1;2;3", "B;4;5;6"; "cells": the rows after the first
+    addColumns<int, QString, QString>("column", "clipboard", "cells");
+    const auto row = [](const char *name, int column, const char *clipboard, const char *cells) {
+        QTest::newRow(name) << column << QString(clipboard) << QString(cells);
+    };
     // A spreadsheet's block: tabs only split, "," is a decimal comma, whole rows start at the name.
-    dataRow("spreadsheet rows", 2, QString("P1\t55,5\t37,5\t100\r\nP2\t56\t\t\r\n"),
-        QStringList {"A|1|2|3", "P1|55.5|37.5|100", "P2|56||"});
+    row("spreadsheet rows", 2, "P1\t55,5\t37,5\t100\r\nP2\t56\t\t\r\n",
+        "P1|55.5|37.5|100\nP2|56||");
     // One value goes into the current cell, a decimal comma included.
-    dataRow("one value", 1, QString("55,5"), QStringList {"A|1|2|3", "B|55.5|5|6"});
+    row("one value", 1, "55,5", "B|55.5|5|6");
     // A comma beside no digit is no decimal one: in a block it stays, the cell then fails.
-    dataRow("comma without digits", 2, QString("P1\t55,\t,5\t1"),
-        QStringList {"A|1|2|3", "P1|55,|,5|1"});
+    row("comma without digits", 2, "P1\t55,\t,5\t1", "P1|55,|,5|1");
     // A name keeps its comma; a ";" inside a coordinate stays there (the row fails), not in a name.
-    dataRow("name with a comma", 1, QString("A,B\t55 45 0\t37 37 0\t150"),
-        QStringList {"A|1|2|3", "A,B|55 45 0|37 37 0|150"});
-    dataRow("separator in a cell", 0, QString("P;1\t55;30\t37\t100"),
-        QStringList {"A|1|2|3", "P 1|55;30|37|100"});
+    row("name with a comma", 1, "A,B\t55 45 0\t37 37 0\t150", "A,B|55 45 0|37 37 0|150");
+    row("separator in a cell", 0, "P;1\t55;30\t37\t100", "P 1|55;30|37|100");
     // Control characters, line and paragraph separators included, are blanks.
-    dataRow("control characters", 0,
-        QString("a\x01"
-                "b\u2028c \tx\x0by\t2\t3\n"),
-        QStringList {"A|1|2|3", "a b c|x y|2|3"});
+    row("control characters", 0, "a\001b\u2028c \tx\013y\t2\t3\n", "a b c|x y|2|3");
 }
 
 // Ctrl+V from the cursor down, rows added as needed, one undoable step.
 void TestCommands::paste()
 {
-    QFETCH(int, column);
-    QFETCH(QString, clipboard);
-    QFETCH(QStringList, cells);
+    const auto [column, clipboard, cells]
+        = fetch<int, QString, QString>("column", "clipboard", "cells");
     setRows(*panel, {"A;1;2;3", "B;4;5;6"});
     QSignalSpy changes(
         panel->table()->findChild<TableClipboard *>(), &TableClipboard::aboutToChange);
     panel->table()->setCurrentCell(1, column);
     QGuiApplication::clipboard()->setText(clipboard);
     QTest::keyClick(panel->table(), Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(tableCells(*panel), cells);
+    QCOMPARE(tableCells(*panel), QStringList {"A|1|2|3"} + cells.split('\n'));
     QCOMPARE(changes.count(), 1);
 }
 

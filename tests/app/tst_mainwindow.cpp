@@ -1,7 +1,6 @@
 // The main window as a person runs it; the values themselves are checked in tst_calculation.
 #include "Settings.h"
 #include "TestSupport.h"
-#include "WindowSize.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -49,7 +48,6 @@ private slots:
     void keys();
     void settingsRestored();
     void localSystem();
-    void firstStartFitsLaptop();
 
 private:
     MainWindow &window() { return *w->window; }
@@ -244,19 +242,18 @@ void TestMainWindow::undo()
 
 void TestMainWindow::systemChangeClearsResults_data()
 {
-    addColumns<QString, int>("control", "key");
-    dataRow("type", QString("comboBoxType"), int(Qt::Key_Down));
-    dataRow("datum", QString("comboBoxDatum"), int(Qt::Key_Down));
-    dataRow("geoid", QString("comboBoxGeoid"), int(Qt::Key_Down));
-    dataRow("automatic zone", QString("checkBoxAutoZone"), int(Qt::Key_Space));
-    dataRow("hemisphere", QString("radioButtonSouthern"), int(Qt::Key_Space));
+    addColumns<QString>("control");
+    for (const char *control : {"comboBoxType", "comboBoxDatum", "comboBoxGeoid",
+             "checkBoxAutoZone", "radioButtonSouthern"})
+        dataRow(control, QString(control));
 }
 
 // Results never stand under another system: cleared, and back with their system by Ctrl+Z
 // (twice: they are results again); points typed stay whatever the system.
 void TestMainWindow::systemChangeClearsResults()
 {
-    const auto [control, key] = fetch<QString, int>("control", "key");
+    QFETCH(QString, control);
+    const Qt::Key key = control.startsWith("comboBox") ? Qt::Key_Down : Qt::Key_Space;
     showWindow();
     configure(right(), "gk:sk42:auto");
     typeKeys(left()->table(), 0, 0, "A\t55\t37\t0\n");
@@ -265,7 +262,7 @@ void TestMainWindow::systemChangeClearsResults()
     const QString before = systems();
     auto *widget = child<QWidget>(right(), qPrintable(control));
     for (int round = 0; round < 2; ++round) {
-        QTest::keyClick(widget, Qt::Key(key));
+        QTest::keyClick(widget, key);
         QVERIFY(systems() != before);
         QCOMPARE(tableCells(*right()), QStringList {"|||"});
         QCOMPARE(tableCells(*left()), QStringList {"A|55|37|0"});
@@ -274,7 +271,7 @@ void TestMainWindow::systemChangeClearsResults()
         QCOMPARE(systems(), before);
     }
     typeKeys(right()->table(), 0, 3, "1\n");
-    QTest::keyClick(widget, Qt::Key(key));
+    QTest::keyClick(widget, key);
     QCOMPARE(tableCells(*right()).first(), results.first().section('|', 0, 2) + "|1");
 }
 
@@ -422,34 +419,6 @@ void TestMainWindow::localSystem()
     QVERIFY(shown().last().contains("не будет перезаписан"));
     QCOMPARE(readFile(path), QByteArray("[{\"name\": 1}]"));
     QFile::remove(path);
-}
-
-// On a 1366 x 768 screen the first-start window shows 15 rows and DMS results without "…".
-void TestMainWindow::firstStartFitsLaptop()
-{
-    const QList<QTableWidget *> tables {left()->table(), right()->table()};
-    const QSize frame = WindowSize::typicalFrame(&window());
-    const QSize size = WindowSize::firstStartSize(&window(), tables, QRect(0, 0, 1366, 768), frame);
-    QVERIFY(size.width() + frame.width() <= 1366 && size.height() + frame.height() <= 768);
-    window().setMinimumSize(window().minimumSizeHint()); // the offscreen screen is smaller
-    window().resize(size);
-    window().show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window()));
-    setRows(*left(), {"Пункт 1; 55 45 5.5; 37 37 6.25; 150", "P2; -33.5; -70.25; 10"});
-    w->run();
-    for (const QTableWidget *table : tables) {
-        // Offscreen rows are taller than at 96 dpi: at the screen's full height one row less shows.
-        const int rows = table->viewport()->height() / table->rowHeight(0);
-        QVERIFY2(rows >= WindowSize::kVisibleRows - (size.height() + frame.height() == 768),
-            qPrintable(QString("%1 rows in %2x%3").arg(rows).arg(size.width()).arg(size.height())));
-        const int room = 2 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
-        for (int i = 0; i < 4 * table->rowCount(); ++i) {
-            const QString text = table->item(i / 4, i % 4)->text();
-            QVERIFY2(
-                table->fontMetrics().horizontalAdvance(text) < table->columnWidth(i % 4) - room,
-                qPrintable(text));
-        }
-    }
 }
 
 QTEST_MAIN(TestMainWindow)
