@@ -72,8 +72,7 @@ struct Load
     const char *name;
     QByteArray content;
     QStringList table;
-    QString status = {};  // "": "Загружено строк: <table rows>"
-    QString warning = {}; // the load warning, if any
+    QString status = {}, warning = {}; // "": "Загружено строк: <table rows>"; the warning, if any
 };
 
 } // namespace

@@ -328,9 +328,8 @@ void TestDialogs::editorClosing()
 
 // From the window: the editor by a panel's "…", a system typed in and saved joins both panels'
 // lists. "Ключи…": the base chosen with its controls, list A loaded and its last point typed, list
-// B pasted, a point left out by its
-// check box, the report saved with its suffix, the system saved once under a name; the lists are
-// there when the dialog opens again.
+// B pasted, a point left out by its check box, the report saved with its suffix, the system saved
+// once under a name; the lists are there when the dialog opens again.
 void TestDialogs::fromWindow()
 {
     QFile::remove(LocalSystems::defaultPath());

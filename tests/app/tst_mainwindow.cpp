@@ -16,11 +16,9 @@ const QString rowErrors = QStringLiteral(
 struct Calculate
 {
     const char *name, *left, *right; // the panels, as configure() sets them
-    QString rows;
-    QString expected; // a pattern of the right rows, blanks cut
-    // The status bar, then the warning's reasons; empty: no warning.
-    QString box = {};
-    int cursor = -1; // the left table's current row
+    QString rows, expected;          // the left rows; a pattern of the right rows, blanks cut
+    QString box = {}; // the status bar, then the warning's reasons; empty: no warning
+    int cursor = -1;  // the left table's current row
 };
 
 } // namespace
