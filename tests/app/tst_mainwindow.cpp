@@ -137,10 +137,8 @@ private slots:
                             : QStringList {rowErrors.arg(status, c.box.section('\n', 1))});
         QCOMPARE(right()->table()->rowCount(), left()->table()->rowCount());
         const QString got = tableCells(*right()).join('\n').replace('|', ';');
-        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(c.expected))
-                     .match(got)
-                     .hasMatch(),
-            qPrintable(got));
+        const QRegularExpression expected(QRegularExpression::anchoredPattern(c.expected));
+        QVERIFY2(expected.match(got).hasMatch(), qPrintable(got));
         QVERIFY(c.box.isEmpty() || window().statusBar()->currentMessage() == status);
     }
 
@@ -186,14 +184,13 @@ private slots:
     // Ctrl+Z brings back the rows from before the last command, once; the status bar says what.
     void undo()
     {
-        const auto undone
-            = [&](Panel *panel, const char *what, const std::function<void()> &command) {
-                  const QStringList before = tableCells(*panel);
-                  command();
-                  QTest::keyClick(panel->table(), Qt::Key_Z, Qt::ControlModifier);
-                  return tableCells(*panel) == before
-                      && window().statusBar()->currentMessage() == QString::fromUtf8(what);
-              };
+        const auto undone = [&](Panel *panel, const char *what, const auto &command) {
+            const QStringList before = tableCells(*panel);
+            command();
+            QTest::keyClick(panel->table(), Qt::Key_Z, Qt::ControlModifier);
+            return tableCells(*panel) == before
+                && window().statusBar()->currentMessage() == QString::fromUtf8(what);
+        };
         const auto key = [](Panel *panel, Qt::Key k) {
             return [=] { QTest::keyClick(panel->table(), k, Qt::ControlModifier); };
         };
