@@ -2,7 +2,6 @@
 // fields, the files they write, the texts whole at 1366 x 768; the editor's angle forms.
 #include "KeyFitDialog.h"
 #include "LocalSystemsDialog.h"
-#include "PointsFile.h"
 #include "SurveyAngle.h"
 #include "TestSupport.h"
 #include "WindowKeys.h"
@@ -74,8 +73,7 @@ QString message(const QWidget *dialog)
     return child<QLabel>(dialog, "labelMessage")->text();
 }
 
-const LocalSystems::System city
-    = {"Город", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}, {}};
+const LocalSystems::System city = {"Город", "gk:sk42:7", {}, {}, {}, {}};
 
 const char *const epsgSk42 = "+proj=tmerc +lat_0=0 +lon_0=37.98333333333 +k=1 +x_0=2250000 "
                              "+y_0=-5712900.566 +ellps=krass +units=m +no_defs +towgs84=23.57,"
@@ -161,7 +159,6 @@ private slots:
             = fetch<QString, QString, QString>("field", "text", "saved");
         LocalSystemsDialog dialog({}, QString(), path);
         dialog.show();
-        // A new system: Pulkovo 42, scale 1, origin latitude 0; the meridian asked for in words.
         QVERIFY(message(&dialog).startsWith("Осевой меридиан: введите угол"));
         QCOMPARE(child<QComboBox>(&dialog, "comboBoxDatum")->currentText(), QString("Пулково 42"));
         QCOMPARE(child<QLineEdit>(&dialog, "lineEditScale")->text(), QString("1"));
@@ -192,8 +189,7 @@ private slots:
     void editorList()
     {
         // The editor opens on the file's systems, as the window gives them.
-        const LocalSystems::Systems start
-            = {city, {"U", "utm:37n", LocalSystems::System::Keys::None, {}, {2.5, 0, 0}, {}}};
+        const LocalSystems::Systems start = {city, {"U", "utm:37n", {}, {}, {2.5, 0, 0}, {}}};
         QString error;
         QVERIFY(LocalSystems::write(path, start, &error));
         LocalSystemsDialog dialog(start, "U", path);
@@ -400,11 +396,9 @@ private slots:
     void textsWhole()
     {
         const QString name24 = "МСК-50 зона 2 Подольский"; // 24 characters
-        LocalSystemsDialog editor(
-            {{name24, "gk:sk42:7", LocalSystems::System::Keys::None, {}, {}, {}}}, QString(), path);
-        KeyFitDialog keys({{name24, "tm:sk42:lon0=38,lat0=0,k=1,fe=0,fn=0",
-                              LocalSystems::System::Keys::None, {}, {}, {}}},
-            path, true, "tm:sk42:lon0=38,lat0=0,k=1,fe=0,fn=0");
+        LocalSystemsDialog editor({{name24, "gk:sk42:7", {}, {}, {}, {}}}, QString(), path);
+        KeyFitDialog keys({{name24, "tm:sk42:lon0=38,lat0=0,k=1,fe=0,fn=0", {}, {}, {}, {}}}, path,
+            true, "tm:sk42:lon0=38,lat0=0,k=1,fe=0,fn=0");
         for (QDialog *dialog : {static_cast<QDialog *>(&editor), static_cast<QDialog *>(&keys)}) {
             dialog->show();
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
@@ -418,8 +412,7 @@ private slots:
         QVERIFY2(clipped(&editor).isEmpty(), qPrintable(clipped(&editor)));
         const auto *list = child<QListWidget>(&editor, "listWidgetSystems");
         QVERIFY(list->viewport()->width() >= list->fontMetrics().horizontalAdvance(name24) + 8);
-        // The keys dialog offers the local system's own projection by its name, whole.
-        // Opened on a panel's system of those parameters, it shows that entry.
+        // On a panel's system of a local system's projection, the keys dialog names it, whole.
         auto *kind = child<QComboBox>(&keys, "comboBoxKind");
         QCOMPARE(kind->currentText(), "основа «" + name24 + "»");
         QVERIFY(kind->width() >= kind->fontMetrics().horizontalAdvance(kind->currentText()));
@@ -431,9 +424,7 @@ private slots:
     {
         QString error;
         QVERIFY(LocalSystems::write(LocalSystems::defaultPath(),
-            {{"МСК-50 зона 2 Подольский", "gk:sk42:7", LocalSystems::System::Keys::None, {}, {},
-                {}}},
-            &error));
+            {{"МСК-50 зона 2 Подольский", "gk:sk42:7", {}, {}, {}, {}}}, &error));
         TestWindow window(KELVADRA_EGM96_GRD);
         MainWindow &w = *window.window;
         const QList<QTableWidget *> tables {window.left()->table(), window.right()->table()};
