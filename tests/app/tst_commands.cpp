@@ -324,14 +324,13 @@ private slots:
 
     void paste_data()
     {
-        // The cursor in row 1 of "A;1;2;3", "B;4;5;6", in "column"; "cells": the rows after A.
-        addColumns<int, QString, QString>("column", "clipboard", "cells");
+        // "text" pasted in row 1, "column" of "A;1;2;3", "B;4;5;6"; "cells": the rows after A.
+        addColumns<int, QString, QString>("column", "text", "cells");
         const auto row = [](const char *name, int column, const char *text, const char *cells) {
             QTest::newRow(name) << column << QString(text) << QString(cells);
         };
         // A spreadsheet's block: tabs alone split, "," is a decimal comma, whole rows at the name.
-        row("spreadsheet rows", 2, "P1\t55,5\t37,5\t100\r\nP2\t56\t\t\r\n",
-            "P1|55.5|37.5|100\nP2|56||");
+        row("spreadsheet", 2, "P1\t55,5\t37,5\t100\r\nP2\t56\t\t\r\n", "P1|55.5|37.5|100\nP2|56||");
         // One value goes into the current cell, a decimal comma included.
         row("one value", 1, "55,5", "B|55.5|5|6");
         // A comma beside no digit is no decimal one: in a block it stays, the cell then fails.
@@ -346,13 +345,12 @@ private slots:
     // Ctrl+V from the cursor down, rows added as needed, one undoable step.
     void paste()
     {
-        const auto [column, clipboard, cells]
-            = fetch<int, QString, QString>("column", "clipboard", "cells");
+        const auto [column, text, cells] = fetch<int, QString, QString>("column", "text", "cells");
         setRows(*panel, {"A;1;2;3", "B;4;5;6"});
         QSignalSpy changes(
             panel->table()->findChild<TableClipboard *>(), &TableClipboard::aboutToChange);
         panel->table()->setCurrentCell(1, column);
-        QGuiApplication::clipboard()->setText(clipboard);
+        QGuiApplication::clipboard()->setText(text);
         QTest::keyClick(panel->table(), Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(tableCells(*panel), QStringList {"A|1|2|3"} + cells.split('\n'));
         QCOMPARE(changes.count(), 1);

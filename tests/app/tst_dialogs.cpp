@@ -242,8 +242,7 @@ private slots:
             whenModal([definition, replace](QWidget *box) {
                 auto *edit = child<QPlainTextEdit>(box, "plainTextEditProj");
                 // A 150-character definition shows whole in two lines.
-                QVERIFY(
-                    edit->width() * 2 >= edit->fontMetrics().horizontalAdvance(QString(epsgSk42)));
+                QVERIFY(edit->width() * 2 >= edit->fontMetrics().horizontalAdvance(epsgSk42));
                 typeInto(edit, definition);
                 if (replace)
                     tick(child<QCheckBox>(box, "checkBoxReplace"));
