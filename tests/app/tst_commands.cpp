@@ -207,13 +207,11 @@ private slots:
             = cursorsWhile(panel->table(), [&] { click(&*panel, "pushButtonLoad"); });
         QVERIFY(!cursors.isEmpty() || c.content.isEmpty());
         QCOMPARE(cursors.count(int(Qt::WaitCursor)), cursors.size());
-        QCOMPARE(log->shown,
-            QStringList {openDialog}
-                + (c.warning.isEmpty() ? QStringList() : QStringList {c.warning}));
+        QCOMPARE(
+            log->shown, QStringList({openDialog, c.warning}).mid(0, c.warning.isEmpty() ? 1 : 2));
         QCOMPARE(tableCells(*panel), c.table);
         QCOMPARE(status.value(0).value(0).toString(),
-            c.status.isEmpty() ? QStringLiteral("Загружено строк: %1").arg(c.table.size())
-                               : c.status);
+            c.status.isEmpty() ? QString("Загружено строк: %1").arg(c.table.size()) : c.status);
         QTest::keyClick(panel->table(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(tableCells(*panel), (QStringList {"old|1|2|3", "old2|||"}));
         QCOMPARE(status.last().value(0).toString(), QStringLiteral("Отменено: загрузка"));
@@ -233,9 +231,8 @@ private slots:
         QCOMPARE(status.value(0).value(0).toString(), QStringLiteral("Сохранено строк: 4"));
         const QByteArray saved = readFile(log->fileName);
         QCOMPARE(QString::fromUtf8(saved),
-            QStringLiteral(
-                "Пункт; 55 45 5.00000; 37 37 6.00000; 120.000\nB; 56.25; 38.5; \n; ; ; \n"
-                "A,B; 55.5; 37.5; 150\n"));
+            QString("Пункт; 55 45 5.00000; 37 37 6.00000; 120.000\nB; 56.25; 38.5; \n; ; ; \n"
+                    "A,B; 55.5; 37.5; 150\n"));
         panel->table()->clearRows();
         click(&*panel, "pushButtonLoad");
         QCOMPARE(tableCells(*panel), before);

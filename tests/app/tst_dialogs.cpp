@@ -185,7 +185,9 @@ private slots:
         QVERIFY2(systems.first().base.contains(saved), qPrintable(systems.first().base));
     }
 
-    // Add, copy, delete: the list saved is the list shown; a repeated name is refused by name.
+    // The list's buttons: add, copy, delete, "Из строки PROJ…" (a new system unless told to
+    // replace; a refusal names the datums as the lists do). The list saved is the list shown; a
+    // repeated name is refused by name.
     void editorList()
     {
         // The editor opens on the file's systems, as the window gives them.
@@ -212,32 +214,6 @@ private slots:
         clickButton(&dialog, "Добавить");
         clickButton(&dialog, "Удалить"); // the new one, never completed
         QCOMPARE(list->count(), 2);
-        clickButton(&dialog, "Сохранить");
-        QVERIFY(!dialog.isVisible());
-        const LocalSystems::Systems saved = savedSystems(path);
-        QCOMPARE(saved.size(), 2);
-        QCOMPARE(saved.at(1).name, QString("U2"));
-        QCOMPARE(saved.at(1).base, QString("utm:37n"));
-        QCOMPARE(saved.at(1).dh[0], 2.5);
-        // A system deleted and the editor closed with Esc: asked, "Сохранить" saves the rest.
-        LocalSystemsDialog again(saved, "U2", path);
-        again.show();
-        clickButton(&again, "Удалить");
-        DialogLog log; // "Сохранить" to unsaved changes
-        QTest::keyClick(&again, Qt::Key_Escape);
-        QCOMPARE(log.shown.size(), 1);
-        QVERIFY(!again.isVisible());
-        QVERIFY(savedSystems(path).size() == 1 && savedSystems(path).at(0).name == "U");
-    }
-
-    // "Из строки PROJ…" makes a new system unless told to replace; a refusal names the datums as
-    // the lists do.
-    void editorFromProj()
-    {
-        QString error;
-        QVERIFY(LocalSystems::write(path, {city}, &error));
-        LocalSystemsDialog dialog({city}, "Город", path);
-        dialog.show();
         const auto import = [&dialog](const QString &definition, bool replace) {
             whenModal([definition, replace](QWidget *box) {
                 auto *edit = child<QPlainTextEdit>(box, "plainTextEditProj");
@@ -250,24 +226,36 @@ private slots:
             });
             clickButton(&dialog, "Из строки PROJ…");
         };
-        const auto *list = child<QListWidget>(&dialog, "listWidgetSystems");
         const auto said = [&dialog](const char *text) { return message(&dialog).contains(text); };
         import(QString(epsgSk42).section(" +towgs84", 0, 0), false);
         QVERIFY2(
             said("без него Пулково 42 и Пулково 95 не различить"), qPrintable(message(&dialog)));
-        QCOMPARE(list->count(), 1);
+        QCOMPARE(list->count(), 2);
         import(epsgSk42, false);
         QVERIFY2(said("взят датум Пулково 42") && said(" см") && !said("position"),
             qPrintable(message(&dialog)));
-        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->count(), 3);
         QCOMPARE(child<QLineEdit>(&dialog, "lineEditMeridian")->text(), QString("37.98333333333"));
         import(QString(epsgSk42).replace("+lon_0=37.98333333333", "+lon_0=39"), true);
-        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->count(), 3);
         clickButton(&dialog, "Сохранить");
+        QVERIFY(!dialog.isVisible());
         const LocalSystems::Systems saved = savedSystems(path);
-        QCOMPARE(saved.size(), 2);
-        QCOMPARE(saved.at(0).base, QString("gk:sk42:7"));
-        QVERIFY2(saved.at(1).base.startsWith("tm:sk42:lon0=39,"), qPrintable(saved.at(1).base));
+        QCOMPARE(saved.size(), 3);
+        QCOMPARE(saved.at(1).name, QString("U2"));
+        QCOMPARE(saved.at(1).base, QString("utm:37n"));
+        QCOMPARE(saved.at(1).dh[0], 2.5);
+        QVERIFY2(saved.at(2).base.startsWith("tm:sk42:lon0=39,"), qPrintable(saved.at(2).base));
+        // A system deleted and the editor closed with Esc: asked, "Сохранить" saves the rest.
+        LocalSystemsDialog again(saved, saved.at(2).name, path);
+        again.show();
+        clickButton(&again, "Удалить");
+        DialogLog log; // "Сохранить" to unsaved changes
+        QTest::keyClick(&again, Qt::Key_Escape);
+        QCOMPARE(log.shown.size(), 1);
+        QVERIFY(!again.isVisible());
+        QCOMPARE(savedSystems(path).size(), 2);
+        QCOMPARE(savedSystems(path).at(1).name, QString("U2"));
     }
 
     // Отмена, Esc and the window's close: without changes they close; with changes they ask.
@@ -418,7 +406,7 @@ private slots:
     }
 
     // On a 1366 x 768 screen the first-start window shows 15 rows and DMS results without "…";
-    // there and at its minimum, its captions whole.
+    // there and at its minimum, its captions whole. The zone and height controls in that window.
     void windowTextsWhole()
     {
         QString error;
@@ -434,6 +422,7 @@ private slots:
         w.resize(size);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QSize firstStart = w.size();
         setRows(*window.left(), {"Пункт 1; 55 45 5.5; 37 37 6.25; 150", "P2; -33.5; -70.25; 10"});
         window.run();
         for (const QTableWidget *table : tables) {
@@ -450,7 +439,34 @@ private slots:
                     qPrintable(text));
             }
         }
-        const QSize firstStart = w.size();
+        // Automatic zones read "авто", a zone typed comes back; the height column says which
+        // height, whole.
+        Panel *input = window.left();
+        chooseItem(child<QComboBox>(input, "comboBoxType"), "Гаусса-Крюгера");
+        auto *zone = child<QSpinBox>(input, "spinBoxZone");
+        auto *automatic = child<QCheckBox>(input, "checkBoxAutoZone");
+        QVERIFY(automatic->isChecked());
+        QCOMPARE(zone->text(), QString("авто"));
+        tick(automatic);
+        typeInto(zone, "13");
+        QCOMPARE(input->choices().zone, 13);
+        tick(automatic);
+        QCOMPARE(zone->text(), QString("авто"));
+        QVERIFY(input->choices().autoZone);
+        tick(automatic);
+        QCOMPARE(zone->value(), 13);
+        configure(input, "gk:sk42:1");
+        QCOMPARE(zone->text(), QString("1")); // zone 1 typed is no "авто"
+        const auto header = [input] { return input->table()->horizontalHeaderItem(3)->text(); };
+        auto *geoid = child<QComboBox>(input, "comboBoxGeoid");
+        QCOMPARE(header(), QString("h (эллипс.)"));
+        chooseItem(geoid, "EGM96");
+        QCOMPARE(header(), QString("H (EGM96)"));
+        chooseItem(child<QComboBox>(input, "comboBoxType"), "Геодезическая");
+        QCOMPARE(header(), QString("H (EGM96)"));
+        const QHeaderView *view = input->table()->horizontalHeader();
+        for (const QString &text : {QString("h (эллипс.)"), QString("H (EGM96)")})
+            QVERIFY(view->sectionSize(3) >= view->fontMetrics().horizontalAdvance(text) + 8);
         for (const bool smallest : {false, true}) {
             for (Panel *panel : {window.left(), window.right()}) {
                 for (const char *type : {"Местная система", "Геодезическая"}) {
@@ -465,40 +481,6 @@ private slots:
                 }
             }
         }
-    }
-
-    // Automatic zones read "авто", a zone typed comes back; the height column says which height.
-    void zoneAndHeights()
-    {
-        TestWindow window(KELVADRA_EGM96_GRD);
-        Panel *panel = window.left();
-        chooseItem(child<QComboBox>(panel, "comboBoxType"), "Гаусса-Крюгера");
-        auto *zone = child<QSpinBox>(panel, "spinBoxZone");
-        auto *automatic = child<QCheckBox>(panel, "checkBoxAutoZone");
-        QVERIFY(automatic->isChecked());
-        QCOMPARE(zone->text(), QString("авто"));
-        tick(automatic);
-        typeInto(zone, "13");
-        QCOMPARE(panel->choices().zone, 13);
-        tick(automatic);
-        QCOMPARE(zone->text(), QString("авто"));
-        QVERIFY(panel->choices().autoZone);
-        tick(automatic);
-        QCOMPARE(zone->value(), 13);
-        configure(panel, "gk:sk42:1");
-        QCOMPARE(zone->text(), QString("1")); // zone 1 typed is no "авто"
-        const auto header = [panel] { return panel->table()->horizontalHeaderItem(3)->text(); };
-        auto *geoid = child<QComboBox>(panel, "comboBoxGeoid");
-        QCOMPARE(header(), QString("h (эллипс.)"));
-        chooseItem(geoid, "EGM96");
-        QCOMPARE(header(), QString("H (EGM96)"));
-        chooseItem(child<QComboBox>(panel, "comboBoxType"), "Геодезическая");
-        QCOMPARE(header(), QString("H (EGM96)"));
-        window.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&*window.window));
-        const QHeaderView *view = panel->table()->horizontalHeader();
-        for (const QString &text : {QString("h (эллипс.)"), QString("H (EGM96)")})
-            QVERIFY(view->sectionSize(3) >= view->fontMetrics().horizontalAdvance(text) + 8);
     }
 
     // The About box lists every key of the key table in one column of keys and one of actions.
