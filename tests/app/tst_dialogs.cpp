@@ -294,7 +294,7 @@ private slots:
     // From the window: the editor by a panel's "…", a system typed in and saved joins both panels'
     // lists. "Ключи…": the base chosen with its controls, list A loaded and its last point typed,
     // list B pasted, a point left out by its check box, the report saved with its suffix, the
-    // system saved once under a name; the lists are there when the dialog opens again.
+    // system saved once under a name; the lists kept for the dialog's next opening. The About box.
     void fromWindow()
     {
         QFile::remove(LocalSystems::defaultPath());
@@ -377,6 +377,20 @@ private slots:
         });
         click(window.right(), "pushButtonFitKeys");
         QVERIFY(kept);
+        // The About box lists every key of the key table in one column of keys and one of actions.
+        window.log.shown.clear();
+        click(window.right(), "pushButtonAbout");
+        QCOMPARE(window.log.shown.size(), 1);
+        const QString text = window.log.shown.first();
+        QVERIFY(text.startsWith("about|О программе|"));
+        const QVector<WindowKeys::Command> commands = WindowKeys::commands();
+        QCOMPARE(text.count("<tr>"), commands.size());
+        for (const WindowKeys::Command &c : commands)
+            QVERIFY2(text.contains("<nobr>" + c.keys + "</nobr></td><td><nobr>" + c.action),
+                qPrintable(c.keys));
+        for (const char *keys :
+            {"Ctrl+Insert", "Ctrl+Delete", "Стрелка вниз", "Ctrl+Shift+Tab", "F9, Ctrl+Enter"})
+            QVERIFY2(text.contains(QString("<nobr>%1</nobr>").arg(keys)), keys);
     }
 
     // At 1366 x 768 every caption, field hint and list entry of the dialogs shows whole.
@@ -481,25 +495,6 @@ private slots:
                 }
             }
         }
-    }
-
-    // The About box lists every key of the key table in one column of keys and one of actions.
-    void aboutKeys()
-    {
-        TestWindow window(tempPath("no.grd"));
-        window.log.shown.clear();
-        click(window.right(), "pushButtonAbout");
-        QCOMPARE(window.log.shown.size(), 1);
-        const QString text = window.log.shown.first();
-        QVERIFY(text.startsWith("about|О программе|"));
-        const QVector<WindowKeys::Command> commands = WindowKeys::commands();
-        QCOMPARE(text.count("<tr>"), commands.size());
-        for (const WindowKeys::Command &c : commands)
-            QVERIFY2(text.contains("<nobr>" + c.keys + "</nobr></td><td><nobr>" + c.action),
-                qPrintable(c.keys));
-        for (const char *keys :
-            {"Ctrl+Insert", "Ctrl+Delete", "Стрелка вниз", "Ctrl+Shift+Tab", "F9, Ctrl+Enter"})
-            QVERIFY2(text.contains(QString("<nobr>%1</nobr>").arg(keys)), keys);
     }
 
 private:

@@ -350,11 +350,7 @@ private slots:
         QCOMPARE(window().geometry(), firstStart);
         QCOMPARE(Settings::lastFolder("load"), QString());
         QVERIFY(shown().isEmpty());
-    }
-
-    // A local system on the right: applied, kept across a start; a faulty file never written over.
-    void localSystem()
-    {
+        // A local system on the right: applied, kept across a start; a faulty file left as it is.
         const LocalSystems::System city = {"Город", "gk:sk42:7",
             LocalSystems::System::Keys::Similarity, {-6000000, -7000000, 1, 0}, {}, {}};
         const QString path = LocalSystems::defaultPath();
@@ -368,8 +364,7 @@ private slots:
         QCOMPARE(tableCells(*right()), QStringList {"P|181000.500|413000.250|150.000"});
         QCOMPARE(right()->table()->horizontalHeaderItem(3)->text(), QStringLiteral("h (эллипс.)"));
         Settings::saveWindow(&window());
-        for (const char *restored :
-            {"msk:Город", "geod:wgs84"}) { // the second start, deleted since
+        for (const char *restored : {"msk:Город", "geod:wgs84"}) { // a restart; one with it deleted
             w->open(tempPath("egm96.grd"));
             Settings::restoreWindow(&window());
             QCOMPARE(SystemName::format(right()->choices()), restored);
