@@ -180,31 +180,6 @@ private slots:
             written ? !reason.isEmpty() : !reason.contains("неверная запись"), qPrintable(reason));
     }
 
-    // Ctrl+Z brings back the rows from before the last command, once; the status bar says what.
-    void undo()
-    {
-        const auto undone = [&](Panel *panel, const char *what, const auto &command) {
-            const QStringList before = tableCells(*panel);
-            command();
-            QTest::keyClick(panel->table(), Qt::Key_Z, Qt::ControlModifier);
-            return tableCells(*panel) == before
-                && window().statusBar()->currentMessage() == QString::fromUtf8(what);
-        };
-        const auto key = [](Panel *panel, Qt::Key k) {
-            return [=] { QTest::keyClick(panel->table(), k, Qt::ControlModifier); };
-        };
-        setRows(*left(), {"A; 1; 2; 3", "B; x; 2; 3"});
-        setRows(*right(), {"old; 10; 20; 30"});
-        QVERIFY(undone(right(), "Отменено: пересчет", [&] { w->run(); }));
-        QVERIFY(undone(right(), "Отменять нечего", [] {}));
-        QVERIFY(undone(left(), "Отменено: обмен списков", key(left(), Qt::Key_U)));
-        QCOMPARE(tableCells(*right()).first(), QStringLiteral("A|1|2|3")); // exchanged, not undone
-        right()->table()->setCurrentCell(0, 1);
-        QVERIFY(undone(right(), "Отменено: удаление строки", key(right(), Qt::Key_Delete)));
-        QVERIFY(undone(right(), "Отменено: удаление некорректных строк", key(right(), Qt::Key_D)));
-        QVERIFY(undone(right(), "Отменено: очистка", [&] { click(right(), "pushButtonClear"); }));
-    }
-
     void systemChangeClearsResults_data()
     {
         addColumns<QString>("control");
@@ -278,8 +253,8 @@ private slots:
     }
 
     // Tab and Enter after a row's last cell go to the next row's name, a new row at the end; inside
-    // a row, Enter stays in its cell. F9, Ctrl+Enter (also while typing), Ctrl+S, Ctrl+O, Ctrl+Tab
-    // and Ctrl+Shift+U.
+    // a row, Enter stays in its cell. F9, Ctrl+Enter (also while typing), Ctrl+S, Ctrl+O, Ctrl+Tab,
+    // Ctrl+Shift+U and Ctrl+Z.
     void keys()
     {
         showWindow();
@@ -315,6 +290,27 @@ private slots:
         QTest::keyClick(left()->table(), Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(systems(), "gk:sk42:auto geod:wgs84");
         QCOMPARE(tableCells(*left()), rightRows);
+        // Ctrl+Z brings back the rows from before the last command, once; the status bar says what.
+        const auto undone = [&](Panel *panel, const char *what, const auto &command) {
+            const QStringList before = tableCells(*panel);
+            command();
+            QTest::keyClick(panel->table(), Qt::Key_Z, Qt::ControlModifier);
+            return tableCells(*panel) == before
+                && window().statusBar()->currentMessage() == QString::fromUtf8(what);
+        };
+        const auto key = [](Panel *panel, Qt::Key k) {
+            return [=] { QTest::keyClick(panel->table(), k, Qt::ControlModifier); };
+        };
+        setRows(*left(), {"A; 1; 2; 3", "B; x; 2; 3"});
+        setRows(*right(), {"old; 10; 20; 30"});
+        QVERIFY(undone(right(), "Отменено: пересчет", [&] { w->run(); }));
+        QVERIFY(undone(right(), "Отменять нечего", [] {}));
+        QVERIFY(undone(left(), "Отменено: обмен списков", key(left(), Qt::Key_U)));
+        QCOMPARE(tableCells(*right()).first(), QStringLiteral("A|1|2|3")); // exchanged, not undone
+        right()->table()->setCurrentCell(0, 1);
+        QVERIFY(undone(right(), "Отменено: удаление строки", key(right(), Qt::Key_Delete)));
+        QVERIFY(undone(right(), "Отменено: удаление некорректных строк", key(right(), Qt::Key_D)));
+        QVERIFY(undone(right(), "Отменено: очистка", [&] { click(right(), "pushButtonClear"); }));
     }
 
     // Choices, folders and geometry come back; what no longer fits falls back without a word.
