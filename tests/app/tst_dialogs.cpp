@@ -393,39 +393,15 @@ private slots:
             QVERIFY2(text.contains(QString("<nobr>%1</nobr>").arg(keys)), keys);
     }
 
-    // At 1366 x 768 every caption, field hint and list entry of the dialogs shows whole.
+    // On a 1366 x 768 screen the first-start window shows 15 rows and DMS results without "…";
+    // there and at its minimum, its captions whole; the zone and height controls in that window.
+    // Every caption, field hint and list entry of the dialogs shows whole.
     void textsWhole()
     {
         const QString name24 = "МСК-50 зона 2 Подольский"; // 24 characters
-        LocalSystemsDialog editor({{name24, "gk:sk42:7", {}, {}, {}, {}}}, QString(), path);
-        KeyFitDialog keys({{name24, "tm:sk42:lon0=38,lat0=0,k=1,fe=0,fn=0", {}, {}, {}, {}}}, path,
-            true, "tm:sk42:lon0=38,lat0=0,k=1,fe=0,fn=0");
-        for (QDialog *dialog : {static_cast<QDialog *>(&editor), static_cast<QDialog *>(&keys)}) {
-            dialog->show();
-            QVERIFY(QTest::qWaitForWindowExposed(dialog));
-            QVERIFY2(dialog->width() <= 1366 && dialog->height() <= 768 - 60,
-                qPrintable(QString("%1x%2").arg(dialog->width()).arg(dialog->height())));
-            QVERIFY2(clipped(dialog).isEmpty(), qPrintable(clipped(dialog)));
-        }
-        chooseItem(child<QComboBox>(&editor, "comboBoxKind"), "Поперечный Меркатор");
-        for (const char *field : {"lineEditMeridian", "lineEditOriginLatitude", "lineEditKeys"})
-            child<QLineEdit>(&editor, field)->clear();
-        QVERIFY2(clipped(&editor).isEmpty(), qPrintable(clipped(&editor)));
-        const auto *list = child<QListWidget>(&editor, "listWidgetSystems");
-        QVERIFY(list->viewport()->width() >= list->fontMetrics().horizontalAdvance(name24) + 8);
-        // On a panel's system of a local system's projection, the keys dialog names it, whole.
-        auto *kind = child<QComboBox>(&keys, "comboBoxKind");
-        QCOMPARE(kind->currentText(), "основа «" + name24 + "»");
-        QVERIFY(kind->width() >= kind->fontMetrics().horizontalAdvance(kind->currentText()));
-    }
-
-    // On a 1366 x 768 screen the first-start window shows 15 rows and DMS results without "…";
-    // there and at its minimum, its captions whole. The zone and height controls in that window.
-    void windowTextsWhole()
-    {
+        const LocalSystems::Systems named = {{name24, "gk:sk42:7", {}, {}, {}, {}}};
         QString error;
-        QVERIFY(LocalSystems::write(LocalSystems::defaultPath(),
-            {{"МСК-50 зона 2 Подольский", "gk:sk42:7", {}, {}, {}, {}}}, &error));
+        QVERIFY(LocalSystems::write(LocalSystems::defaultPath(), named, &error));
         TestWindow window(KELVADRA_EGM96_GRD);
         MainWindow &w = *window.window;
         const QList<QTableWidget *> tables {window.left()->table(), window.right()->table()};
@@ -495,6 +471,26 @@ private slots:
                 }
             }
         }
+        LocalSystemsDialog editor(named, QString(), path);
+        KeyFitDialog keys({{name24, "tm:sk42:lon0=38,lat0=0,k=1,fe=0,fn=0", {}, {}, {}, {}}}, path,
+            true, "tm:sk42:lon0=38,lat0=0,k=1,fe=0,fn=0");
+        for (QDialog *dialog : {static_cast<QDialog *>(&editor), static_cast<QDialog *>(&keys)}) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            QVERIFY2(dialog->width() <= 1366 && dialog->height() <= 768 - 60,
+                qPrintable(QString("%1x%2").arg(dialog->width()).arg(dialog->height())));
+            QVERIFY2(clipped(dialog).isEmpty(), qPrintable(clipped(dialog)));
+        }
+        chooseItem(child<QComboBox>(&editor, "comboBoxKind"), "Поперечный Меркатор");
+        for (const char *field : {"lineEditMeridian", "lineEditOriginLatitude", "lineEditKeys"})
+            child<QLineEdit>(&editor, field)->clear();
+        QVERIFY2(clipped(&editor).isEmpty(), qPrintable(clipped(&editor)));
+        const auto *list = child<QListWidget>(&editor, "listWidgetSystems");
+        QVERIFY(list->viewport()->width() >= list->fontMetrics().horizontalAdvance(name24) + 8);
+        // On a panel's system of a local system's projection, the keys dialog names it, whole.
+        auto *kind = child<QComboBox>(&keys, "comboBoxKind");
+        QCOMPARE(kind->currentText(), "основа «" + name24 + "»");
+        QVERIFY(kind->width() >= kind->fontMetrics().horizontalAdvance(kind->currentText()));
     }
 
 private:
