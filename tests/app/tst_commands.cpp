@@ -17,8 +17,7 @@ const QString ok = QStringLiteral("P; 55 45 5; 37 37 6; 120"), bad = QStringLite
 const QString filters = QStringLiteral("|Файлы точек (*.txt *.csv);;Все файлы (*)");
 const QString openDialog = "open|Загрузить точки" + filters,
               saveDialog = "save|Сохранить точки" + filters;
-const QString saveFailed
-    = QStringLiteral("warning|Предупреждение|Ошибка при сохранении точек в файл:\n");
+const QString saveFailed = "warning|Предупреждение|Ошибка при сохранении точек в файл:\n";
 
 QString counted(int all, int empty, int invalid)
 {
@@ -85,15 +84,6 @@ class TestCommands : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        // A pipe whose writer keeps it open till the end: a file that never ends.
-        const QByteArray fifo = QFile::encodeName(tempPath("endless.fifo"));
-        QVERIFY(mkfifo(fifo.constData(), 0600) == 0);
-        const int writer = ::open(fifo.constData(), O_RDWR | O_NONBLOCK);
-        QVERIFY(writer >= 0 && ::write(writer, "A;1;2;3\n", 8) == 8);
-    }
-
     void init() { log.emplace(), panel.emplace(true); }
 
     void command_data()
@@ -217,7 +207,8 @@ private slots:
         QCOMPARE(status.last().value(0).toString(), QStringLiteral("Отменено: загрузка"));
     }
 
-    // Saved and loaded back, the same rows and bytes; an existing file replaced only on Yes.
+    // Saved and loaded back, the same rows and bytes; an existing file replaced only on Yes; rows
+    // cut and pasted back.
     void saveAndLoadBack()
     {
         log->fileName = tempPath("roundtrip.txt");
@@ -277,6 +268,19 @@ private slots:
             QStringList {"existing.txt"});
         click(&*panel, "pushButtonSave"); // without the limit the list replaces the file
         QCOMPARE(readFile(path).count('\n'), 2000);
+        // Rows cut (tab-separated, blanked) and pasted back into an empty table are the same rows.
+        setRows(*panel, {" A ; 55 45 5.00000; 37.5 ;120", "B;1;2;", "C; -3; 4; 5"});
+        QTableWidget *table = panel->table();
+        table->selectRow(0);
+        table->selectionModel()->select(
+            table->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QTest::keyClick(table, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+            QStringLiteral("A\t55 45 5.00000\t37.5\t120\nC\t-3\t4\t5\n"));
+        QCOMPARE(tableCells(*panel), (QStringList {"|||", "B|1|2|", "|||"}));
+        panel->table()->clearRows();
+        QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(tableCells(*panel), (QStringList {"A|55 45 5.00000|37.5|120", "C|-3|4|5"}));
     }
 
     void failures_data()
@@ -292,6 +296,11 @@ private slots:
         dataRow("load a read error", true, QStringLiteral("/proc/self/mem"));
         dataRow("load a device", true, QStringLiteral("/dev/zero"));
         dataRow("load a pipe", true, tempPath("endless.fifo"));
+        // A pipe whose writer keeps it open till the end: a file that never ends.
+        const QByteArray fifo = QFile::encodeName(tempPath("endless.fifo"));
+        QVERIFY(mkfifo(fifo.constData(), 0600) == 0);
+        const int writer = ::open(fifo.constData(), O_RDWR | O_NONBLOCK);
+        QVERIFY(writer >= 0 && ::write(writer, "A;1;2;3\n", 8) == 8);
         // No text, or a line that is no row: the table would show what the file does not hold.
         QVERIFY(writeFile(tempPath("nul.txt"), QByteArray("A;1;2;3\nB\0;1;2;3\n", 16)));
         QVERIFY(writeFile(tempPath("long.txt"), "A;1;2;3\n" + QByteArray((1 << 20) + 1, 'N')));
@@ -348,23 +357,6 @@ private slots:
         QTest::keyClick(panel->table(), Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(tableCells(*panel), QStringList {"A|1|2|3"} + cells.split('\n'));
         QCOMPARE(changes.count(), 1);
-    }
-
-    // Rows cut (tab-separated, blanked) and pasted back into an empty table are the same rows.
-    void copyCutAndPasteBack()
-    {
-        setRows(*panel, {" A ; 55 45 5.00000; 37.5 ;120", "B;1;2;", "C; -3; 4; 5"});
-        QTableWidget *table = panel->table();
-        table->selectRow(0);
-        table->selectionModel()->select(
-            table->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        QTest::keyClick(table, Qt::Key_X, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(),
-            QStringLiteral("A\t55 45 5.00000\t37.5\t120\nC\t-3\t4\t5\n"));
-        QCOMPARE(tableCells(*panel), (QStringList {"|||", "B|1|2|", "|||"}));
-        panel->table()->clearRows();
-        QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(tableCells(*panel), (QStringList {"A|55 45 5.00000|37.5|120", "C|-3|4|5"}));
     }
 
 private:
