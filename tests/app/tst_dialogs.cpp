@@ -68,11 +68,6 @@ LocalSystems::Systems savedSystems(const QString &path)
     return systems;
 }
 
-QString message(const QWidget *dialog)
-{
-    return child<QLabel>(dialog, "labelMessage")->text();
-}
-
 const LocalSystems::System city = {"Город", "gk:sk42:7", {}, {}, {}, {}};
 
 const char *const epsgSk42 = "+proj=tmerc +lat_0=0 +lon_0=37.98333333333 +k=1 +x_0=2250000 "
@@ -494,6 +489,7 @@ private slots:
     }
 
 private:
+    static QString message(const QWidget *d) { return child<QLabel>(d, "labelMessage")->text(); }
     QString path;
 };
 
