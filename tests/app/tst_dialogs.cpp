@@ -321,7 +321,6 @@ private slots:
             a += row.arg(x, 0, 'f', 3).arg(y, 0, 'f', 3).arg(150);
             b += row.arg(x - 6000000 + slip, 0, 'f', 3).arg(y - 7000000, 0, 'f', 3).arg(160);
         }
-        const QString typed = a.section('\n', 5, 5);
         QVERIFY(writeFile(tempPath("a.txt"), a.section('\n', 0, 4).toUtf8()));
         QGuiApplication::clipboard()->setText(b);
         QFile::remove(tempPath("отчёт.txt"));
@@ -333,7 +332,7 @@ private slots:
             typeInto(child<QSpinBox>(dialog, "spinBoxZone"), "7");
             window.log.fileName = tempPath("a.txt");
             click(dialog, "pushButtonLoadA");
-            typeKeys(keys->tableA(), 4, 3, "\t" + QString(typed).replace("; ", "\t") + "\n");
+            typeKeys(keys->tableA(), 4, 3, "\t" + a.section('\n', 5, 5).replace("; ", "\t") + "\n");
             typeKeys(keys->tableB(), 0, 0, QString());
             QTest::keyClick(keys->tableB(), Qt::Key_V, Qt::ControlModifier);
             clickButton(dialog, "Вычислить");
@@ -414,8 +413,7 @@ private slots:
             // Offscreen rows are taller than at 96 dpi: at the screen's full height one row less.
             const int rows = table->viewport()->height() / table->rowHeight(0);
             QVERIFY2(rows >= WindowSize::kVisibleRows - (size.height() + frame.height() == 768),
-                qPrintable(
-                    QString("%1 rows in %2x%3").arg(rows).arg(size.width()).arg(size.height())));
+                qPrintable(QString("%1 in %2x%3").arg(rows).arg(size.width()).arg(size.height())));
             const int room = 2 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
             for (int i = 0; i < 4 * table->rowCount(); ++i) {
                 const QString text = table->item(i / 4, i % 4)->text();
@@ -443,9 +441,8 @@ private slots:
         configure(input, "gk:sk42:1");
         QCOMPARE(zone->text(), QString("1")); // zone 1 typed is no "авто"
         const auto header = [input] { return input->table()->horizontalHeaderItem(3)->text(); };
-        auto *geoid = child<QComboBox>(input, "comboBoxGeoid");
         QCOMPARE(header(), QString("h (эллипс.)"));
-        chooseItem(geoid, "EGM96");
+        chooseItem(child<QComboBox>(input, "comboBoxGeoid"), "EGM96");
         QCOMPARE(header(), QString("H (EGM96)"));
         chooseItem(child<QComboBox>(input, "comboBoxType"), "Геодезическая");
         QCOMPARE(header(), QString("H (EGM96)"));
