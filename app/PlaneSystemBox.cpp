@@ -131,7 +131,7 @@ void PlaneSystemBox::updateControls()
     for (const int code : SystemName::datumsFor(kind))
         comboBoxDatum->addItem(SystemName::datumCaption(code), code);
     int datum = comboBoxDatum->findData(remembered);
-    if (datum < 0 || comboBoxDatum->count() == 1 || remembered == 0)
+    if (datum < 0 || comboBoxDatum->count() == 1)
         datum = std::max(0, comboBoxDatum->findData(KV_DATUM_PULKOVO42));
     comboBoxDatum->setCurrentIndex(datum);
     comboBoxDatum->setVisible(own);
