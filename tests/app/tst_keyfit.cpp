@@ -53,7 +53,7 @@ Points generate(PlaneModel plane, int n, double extent, double noise, unsigned s
     return points;
 }
 
-// Normal equations in long double, solved by Gauss-Jordan elimination with partial pivoting.
+// Normal equations in long double by Gauss-Jordan elimination; positive definite: no pivoting.
 using Real = long double;
 QVector<Real> normalSolve(const QVector<QVector<Real>> &rows, const QVector<Real> &rhs)
 {
@@ -63,17 +63,12 @@ QVector<Real> normalSolve(const QVector<QVector<Real>> &rows, const QVector<Real
         for (int i = 0; i < u; ++i)
             for (int j = 0; j <= u; ++j)
                 m[i][j] += rows[r][i] * (j < u ? rows[r][j] : rhs[r]);
-    for (int c = 0; c < u; ++c) {
-        int pivot = c;
-        for (int r = c + 1; r < u; ++r)
-            pivot = std::fabs(m[r][c]) > std::fabs(m[pivot][c]) ? r : pivot;
-        std::swap(m[c], m[pivot]);
+    for (int c = 0; c < u; ++c)
         for (int r = 0; r < u; ++r) {
             const Real f = m[r][c] / m[c][c];
             for (int j = c; r != c && j <= u; ++j)
                 m[r][j] -= f * m[c][j];
         }
-    }
     QVector<Real> p(u);
     for (int i = 0; i < u; ++i)
         p[i] = m[i][u] / m[i][i];
@@ -386,17 +381,19 @@ private slots:
         const QStringList A {"1;6000000;7400000;100", "2;6001000;7401000;100",
             "3;6002000;7402000;100", "4;6003000;7403000;100"};
         const QStringList B {"1;0;0;90", "2;1000;1000;90", "3;2000;2000;90", "4;3000;3000;90"};
-        // The list with line i replaced, or with it appended at the end.
+        // List A or B with line i replaced, or with it appended at the end.
         const auto with = [](QStringList list, int i, const QString &text) {
             i < list.size() ? void(list[i] = text) : list.append(text);
             return list;
         };
+        const auto a = [&](int i, const QString &text) { return with(A, i, text); };
+        const auto b = [&](int i, const QString &text) { return with(B, i, text); };
         const auto head = [&](int n) { return QStringList(A.mid(0, n)); };
-        const QString near = "«1» и «2» совпадают",
-                      beyond = "не читается: высота или координата дальше";
+        const QString near = "«1» и «2» совпадают", fit = "Наибольший остаток",
+                      inB4 = "«4» (список B, строка 4) не читается",
+                      beyond = ": высота или координата дальше";
         dataRow("affine, one line", A, B, 1, 0, "все точки на одной прямой");
-        dataRow(
-            "affine, 0.1 m off the line", with(A, 3, "4;6003000;7403000.1;100"), B, 1, 0, "СКО σ");
+        dataRow("affine, 0.1 m off the line", a(3, "4;6003000;7403000.1;100"), B, 1, 0, "СКО σ");
         dataRow("plane height, one line", A, B, 0, 2, "наклон плоскости высот");
         dataRow("similarity, one line", A, B, 0, 1, "СКО высот σH");
         dataRow("list with one point", head(1), B, 0, 0,
@@ -405,48 +402,39 @@ private slots:
         dataRow("affine, two points", head(2), B, 1, 0, "аффинных ключей нужно не меньше 3 точек");
         dataRow("plane height, two points", head(2), B, 0, 2,
             "наклонной плоскости высот нужно не меньше 3");
-        dataRow("coincident in A", with(A, 1, "2;6000000.0009;7400000;100"), B, 0, 0,
-            near + " в списке A");
+        dataRow("0.9 mm in A", a(1, "2;6000000.0009;7400000;100"), B, 0, 0, near + " в списке A");
         // Across the 1 mm cells of the search: the neighbour cell, the diagonal one.
+        dataRow("coincident across a cell", a(1, "2;5999999.9996;7400000;100"), B, 0, 0, near);
+        dataRow("coincident diagonally", a(1, "2;5999999.9996;7399999.9996;100"), B, 0, 0, near);
+        dataRow("1.13 mm diagonally", a(1, "2;5999999.9992;7399999.9992;100"), B, 0, 0, fit);
+        dataRow("1.1 mm apart", a(1, "2;6000000.0011;7400000;100"), B, 0, 0, fit);
         dataRow(
-            "coincident across a cell", with(A, 1, "2;5999999.9996;7400000;100"), B, 0, 0, near);
-        dataRow(
-            "coincident diagonally", with(A, 1, "2;5999999.9996;7399999.9996;100"), B, 0, 0, near);
-        dataRow("1.13 mm diagonally", with(A, 1, "2;5999999.9992;7399999.9992;100"), B, 0, 0,
-            "Наибольший остаток");
-        dataRow("1.1 mm apart", with(A, 1, "2;6000000.0011;7400000;100"), B, 0, 0,
-            "Наибольший остаток");
-        dataRow("coincident in B", A, with(B, 3, "4;2000;2000.0005;90"), 0, 0,
-            "«3» и «4» совпадают в списке B");
-        dataRow("name repeated", with(A, 4, "2;6005000;7400000;1"), B, 0, 0,
+            "0.5 mm in B", A, b(3, "4;2000;2000.0005;90"), 0, 0, "«3» и «4» совпадают в списке B");
+        dataRow("name repeated", a(4, "2;6005000;7400000;1"), B, 0, 0,
             "имя «2» повторяется в списке A: строки 2, 5");
-        dataRow("unreadable", A, with(B, 3, "4;x;3000;90"), 0, 0,
-            "«4» (список B, строка 4) не читается");
+        dataRow("unreadable", A, b(3, "4;x;3000;90"), 0, 0, inB4);
         // Local coordinates are metres: degrees, minutes and seconds do not read there.
-        dataRow("B in degrees and minutes", A, with(B, 3, "4;20 30;3000;90"), 0, 0,
-            "«4» (список B, строка 4) не читается");
-        dataRow("B beyond 10 000 km", A, with(B, 3, "4;1e15;3000;90"), 0, 0,
-            "«4» (список B, строка 4) " + beyond + " 10 000 км");
-        dataRow("B at 10 000 km", A, with(B, 3, "4;10000000;3000;90"), 0, 0, "СКО σ");
+        dataRow("B in degrees and minutes", A, b(3, "4;20 30;3000;90"), 0, 0, inB4);
         dataRow(
-            "B past 10 000 km", A, with(B, 3, "4;10000000.001;3000;90"), 0, 0, "дальше 10 000 км");
-        dataRow("A height beyond", with(A, 3, "4;6003000;7403000;-1e8"), B, 0, 0,
-            "(список A, строка 4) " + beyond);
-        dataRow("names composed and not", with(A, 4, "Й;6005000;7400000;1"),
-            with(B, 4, QString("Й").normalized(QString::NormalizationForm_D) + ";5000;0;0"), 0, 0,
+            "B beyond 10 000 km", A, b(3, "4;1e15;3000;90"), 0, 0, inB4 + beyond + " 10 000 км");
+        dataRow("B at 10 000 km", A, b(3, "4;10000000;3000;90"), 0, 0, "СКО σ");
+        dataRow("B past 10 000 km", A, b(3, "4;10000000.001;3000;90"), 0, 0, "дальше 10 000 км");
+        dataRow("A height beyond", a(3, "4;6003000;7403000;-1e8"), B, 0, 0,
+            "(список A, строка 4) не читается" + beyond);
+        dataRow("names composed and not", a(4, "Й;6005000;7400000;1"),
+            b(4, QString("Й").normalized(QString::NormalizationForm_D) + ";5000;0;0"), 0, 0,
             "В уравнивании 5 из 5 точек");
         dataRow("no common name", QStringList {"a;6000000;7400000;1"}, QStringList {"b;0;0;0"}, 0,
             0, "в списках A и B нет общих имён точек");
         dataRow("blank-separated", A, QStringList {"1 0 0 90", "2 1000 1000 90"}, 0, 0,
             "нет общих имён точек; список B: Поля, похоже, разделены пробелами");
-        dataRow("zone prefix", with(A, 3, "4;6003000;8403000;1"), B, 0, 0,
-            "строка 4) не читается: номер зоны");
-        dataRow("no height", with(A, 3, "4;6003000;7403000;"), B, 0, 1, "не читается: нет высоты");
-        dataRow("no height wanted", with(A, 3, "4;6003000;7403000;"), B, 0, 0, "СКО σ");
-        dataRow("no name", with(A, 4, ";6005000;7400000;1"), B, 0, 0,
+        dataRow("zone", a(3, "4;6003000;8403000;1"), B, 0, 0, "строка 4) не читается: номер зоны");
+        dataRow("no height", a(3, "4;6003000;7403000;"), B, 0, 1, "не читается: нет высоты");
+        dataRow("no height wanted", a(3, "4;6003000;7403000;"), B, 0, 0, "СКО σ");
+        dataRow("no name", a(4, ";6005000;7400000;1"), B, 0, 0,
             "список A, строка 5: у точки нет имени");
-        dataRow("names in one list", with(A, 4, "A;6005000;7400000;1"),
-            with(with(B, 4, ""), 5, "B;1;2;3"), 0, 0, "Только в списке A: A\nТолько в списке B: B");
+        dataRow("names in one list", a(4, "A;6005000;7400000;1"), with(b(4, ""), 5, "B;1;2;3"), 0,
+            0, "Только в списке A: A\nТолько в списке B: B");
     }
 
     // Each refusal says why; one value past each limit is accepted.
@@ -472,40 +460,37 @@ private slots:
 
     void converter_data()
     {
-        // "message" in standard output or error; "saved": the definitions file holds "Новая" after
-        addColumns<QString, QStringList, int, QString, bool>(
-            "files", "options", "status", "message", "saved");
+        // "message" in standard output or error
+        addColumns<QString, QStringList, int, QString>("files", "options", "status", "message");
         const QStringList fit {"--fit", "similarity", "--height", "shift", "--from", "gk:sk42:7"},
             save = fit + QStringList {"--save", "Новая"};
-        dataRow("fitted", "clean", fit, 0, "Подозрительных точек нет", false);
-        dataRow("flagged", "moved", fit, 1, "Подозрительных точек: 1", false);
-        dataRow("one point", "one", fit, 2, "не меньше 2 точек", false);
+        dataRow("fitted", "clean", fit, 0, "Подозрительных точек нет");
+        dataRow("flagged", "moved", fit, 1, "Подозрительных точек: 1");
+        dataRow("one point", "one", fit, 2, "не меньше 2 точек");
+        dataRow("saved", "clean", fit + QStringList {"--save=Новая"}, 0, "msk:Новая сохранена");
         dataRow(
-            "saved", "clean", fit + QStringList {"--save=Новая"}, 0, "msk:Новая сохранена", true);
-        dataRow("name taken", "clean", fit + QStringList {"--save", "Старая"}, 2,
-            "«Старая» уже есть", false);
-        dataRow("not fitted, not saved", "one", save, 2, "ключи не найдены", false);
-        dataRow("decimal commas", "commas", fit, 2, "строка 12: больше четырёх полей", false);
-        dataRow("line after a header", "header", fit, 2, "(список A, строка 6) не читается", false);
+            "name taken", "clean", fit + QStringList {"--save", "Старая"}, 2, "«Старая» уже есть");
+        dataRow("not fitted, not saved", "one", save, 2, "ключи не найдены");
+        dataRow("decimal commas", "commas", fit, 2, "строка 12: больше четырёх полей");
+        dataRow("line after a header", "header", fit, 2, "(список A, строка 6) не читается");
         dataRow("unchecked, not saved", "two", save, 2,
-            "«Новая» не сохранена: избыточных измерений нет", false);
-        dataRow("unchecked, --force", "two", save + QStringList {"--force"}, 0,
-            "msk:Новая сохранена", true);
+            "«Новая» не сохранена: избыточных измерений нет");
+        dataRow(
+            "unchecked, --force", "two", save + QStringList {"--force"}, 0, "msk:Новая сохранена");
         dataRow("help names --force", "clean", QStringList {"--help"}, 0,
-            "--save не сохраняет, если не дан\n  --force", false);
-        dataRow("three checked", "three", save, 0, "msk:Новая сохранена", true);
+            "--save не сохраняет, если не дан\n  --force");
+        dataRow("three checked", "three", save, 0, "msk:Новая сохранена");
         dataRow("bad model", "clean", QStringList {"--fit", "helmert", "--from", "gk:sk42:7"}, 2,
-            "similarity или affine", false);
+            "similarity или affine");
         dataRow("base not plane", "clean", QStringList {"--fit", "affine", "--from", "geod:wgs84"},
-            2, "ожидается tm:", false);
+            2, "ожидается tm:");
     }
 
     // The converter as a script runs it: exit statuses, --save and its refusals.
     void converter()
     {
-        const auto [files, options, status, message, saved]
-            = fetch<QString, QStringList, int, QString, bool>(
-                "files", "options", "status", "message", "saved");
+        const auto [files, options, status, message]
+            = fetch<QString, QStringList, int, QString>("files", "options", "status", "message");
         Points points = generate(PlaneModel::Similarity, 10, 20e3, 0.02);
         if (files == "moved")
             points[3].local[0] += 0.3;
@@ -519,16 +504,16 @@ private slots:
             QVERIFY(writeFile(a, "Имя;x;y;h\n" + readFile(a).replace("\nP5;", "\nP5;x")));
         QVERIFY(PointsFile::write(b, rowsOf(points, true)));
         const QString systems = tempPath("systems.json");
-        QString error;
-        LocalSystems::System old;
-        old.name = "Старая", old.base = "gk:sk42:7";
-        QVERIFY(LocalSystems::write(systems, {old}, &error));
-        const QByteArray before = readFile(systems);
+        const QByteArray before = R"([{"name": "Старая", "base": "gk:sk42:7"}])";
+        QVERIFY(writeFile(systems, before));
         const Run run = convert(options + QStringList {"--systems", systems, a, b});
         QCOMPARE(run.status, status);
         QVERIFY2(QString::fromUtf8(run.out + run.err).contains(message), run.err.constData());
         LocalSystems::Systems after;
+        QString error;
         QVERIFY(LocalSystems::read(systems, &after, &error));
+        // The definitions file holds the new system exactly when the converter says it saved it.
+        const bool saved = message == "msk:Новая сохранена";
         QCOMPARE(LocalSystems::find(after, "Новая") != nullptr, saved);
         if (!saved)
             QCOMPARE(readFile(systems), before);
