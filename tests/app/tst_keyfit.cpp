@@ -101,14 +101,10 @@ QVector<Real> oracle(const Points &points, PlaneModel plane, HeightModel height)
     QVector<Real> v = normalSolve(rows, rhs);
     const auto [a1, a2, b1, b2] = linear(v, plane == PlaneModel::Similarity);
     v[0] -= a1 * x0 + a2 * y0, v[1] -= b1 * x0 + b2 * y0;
-    QVector<Real> h {0, 0, 0};
-    if (height != HeightModel::None) {
-        const QVector<Real> c = normalSolve(heightRows, heightRhs);
-        h[0] = c[0];
-        if (height == HeightModel::Plane)
-            h = {c[0] - c[1] * x0 - c[2] * y0, c[1], c[2]};
-    }
-    return v << h;
+    if (height == HeightModel::None)
+        return v << 0 << 0 << 0;
+    const QVector<Real> c = normalSolve(heightRows, heightRhs) << 0 << 0; // a shift: no slopes
+    return v << c[0] - c[1] * x0 - c[2] * y0 << c[1] << c[2];
 }
 
 PointRows rowsOf(const Points &points, bool local, bool eastingFirst = false)
@@ -480,6 +476,8 @@ private slots:
         dataRow("help names --force", "clean", QStringList {"--help"}, 0,
             "--save не сохраняет, если не дан\n  --force");
         dataRow("three checked", "three", save, 0, "msk:Новая сохранена");
+        dataRow("name ending in +egm96", "clean", fit + QStringList {"--save", "Уч+egm96"}, 2,
+            "оканчивается на +egm96");
         dataRow("bad model", "clean", QStringList {"--fit", "helmert", "--from", "gk:sk42:7"}, 2,
             "similarity или affine");
         dataRow("base not plane", "clean", QStringList {"--fit", "affine", "--from", "geod:wgs84"},
