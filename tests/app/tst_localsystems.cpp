@@ -21,20 +21,10 @@ namespace {
 const QString msk
     = QStringLiteral("tm:sk42:lon0=37.98333333333,lat0=0,k=1,fe=2250000,fn=-5712900.566");
 
-LocalSystems::System local(const char *name, const QString &base, Keys keys,
-    std::initializer_list<double> values, std::initializer_list<double> dh = {0, 0, 0})
-{
-    LocalSystems::System s;
-    s.name = QString::fromUtf8(name), s.base = base, s.keys = keys;
-    std::copy(values.begin(), values.end(), s.values);
-    std::copy(dh.begin(), dh.end(), s.dh);
-    return s;
-}
-
 const LocalSystems::Systems systems = {
-    local("Город", "gk:sk42:7", Keys::Similarity, {-6000000.5, -7000000.25, 0.99999, 0.0001},
-        {12.5, 1e-5, -2e-5}),
-    local("U", "utm:37n", Keys::Affine, {1000, -6000000, 1.00001, 0.00002, -0.00003, 0.99998}),
+    {"Город", "gk:sk42:7", Keys::Similarity, {-6000000.5, -7000000.25, 0.99999, 0.0001},
+        {12.5, 1e-5, -2e-5}, {}},
+    {"U", "utm:37n", Keys::Affine, {1000, -6000000, 1.00001, 0.00002, -0.00003, 0.99998}, {}, {}},
 };
 
 // One row converted between two written systems.
@@ -81,7 +71,7 @@ int windowWriter(const QString &path, const QString &prefix, int rounds)
         if (!LocalSystems::read(path, &before, &error))
             return 1;
         LocalSystems::Systems after = before;
-        after.append(local(qPrintable(prefix + QString::number(i)), "gk:sk42:7", Keys::None, {}));
+        after.append({prefix + QString::number(i), "gk:sk42:7", Keys::None, {}, {}, {}});
         if (!LocalSystems::apply(path, LocalSystems::changes(before, after), nullptr, &error))
             return 2;
     }
@@ -317,8 +307,7 @@ private slots:
         QVERIFY(LocalSystems::remove(path, "U", &error, &after) && after.size() == 1);
         // A new name already taken since: the whole change is refused, nothing written.
         const QByteArray kept = readFile(path);
-        edited = after;
-        edited.append(systems.at(0));
+        (edited = after) << systems.at(0);
         QVERIFY(LocalSystems::save(path, systems.at(0), &error));
         QVERIFY(!LocalSystems::apply(path, LocalSystems::changes(after, edited), &after, &error));
         QVERIFY(LocalSystems::remove(path, systems.at(0).name, &error));
@@ -355,13 +344,11 @@ private slots:
         for (int w = 0; w < 4; ++w) {
             QProcess &p = writers[w];
             p.setWorkingDirectory(tempPath());
-            const QString prefix = QStringLiteral("w%1-").arg(w);
-            p.setEnvironment(
-                QProcess::systemEnvironment() << "LOCALSYSTEMS_WRITER=" + path + '\n' + prefix);
+            const QString prefix = QStringLiteral("w%1-").arg(w), n = QString::number(rounds);
             if (w % 2 == 0)
-                p.start("sh", {"-c", converter.arg(rounds).arg(prefix), KELVADRA_CONVERT});
+                p.start("sh", {"-c", converter.arg(n, prefix), KELVADRA_CONVERT});
             else
-                p.start(QCoreApplication::applicationFilePath(), {QString::number(rounds)});
+                p.start(QCoreApplication::applicationFilePath(), {"--writer", path, prefix, n});
         }
         const auto running = [&writers] {
             return std::any_of(std::begin(writers), std::end(writers), [](QProcess &p) {
@@ -488,9 +475,8 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    const QString writer = qEnvironmentVariable("LOCALSYSTEMS_WRITER");
-    if (!writer.isEmpty())
-        return windowWriter(writer.section('\n', 0, 0), writer.section('\n', 1), atoi(argv[1]));
+    if (argc == 5 && strcmp(argv[1], "--writer") == 0) // a window writer of concurrentWriters
+        return windowWriter(argv[2], argv[3], atoi(argv[4]));
     QApplication app(argc, argv);
     TestLocalSystems test;
     QTEST_SET_MAIN_SOURCE_PATH
