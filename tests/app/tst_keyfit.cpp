@@ -23,9 +23,10 @@ using Points = QVector<KeyFit::Point>;
 namespace {
 
 // Keys near those of a city system: scale 1 - 12.5 ppm, rotation 30".
-const double similarityKeys[] = {-6000000.5, -7400000.25, 0.9999874999, 0.0001454441};
-const double affineKeys[] = {-6000000.5, -7400000.25, 0.99998, -0.00015, 0.00014, 1.00001};
-const double heightKeys[] = {-18.25, 2e-6, -1.5e-6};
+const LocalSystems::System similarityKeys {{}, {}, Keys::Similarity,
+    {-6000000.5, -7400000.25, 0.9999874999, 0.0001454441}, {-18.25, 2e-6, -1.5e-6}, {}};
+const LocalSystems::System affineKeys {{}, {}, Keys::Affine,
+    {-6000000.5, -7400000.25, 0.99998, -0.00015, 0.00014, 1.00001}, {-18.25, 2e-6, -1.5e-6}, {}};
 
 // n points over `extent` m near x 6 000 000, y 7 400 000, local ones from the keys plus noise.
 Points generate(PlaneModel plane, int n, double extent, double noise, unsigned seed = 42)
@@ -34,12 +35,8 @@ Points generate(PlaneModel plane, int n, double extent, double noise, unsigned s
     std::uniform_real_distribution<double> place(0, extent), height(100, 200);
     std::normal_distribution<double> error(0, noise > 0 ? noise : 1);
     const double e = noise > 0 ? 1 : 0;
-    LocalSystems::System keys;
-    const bool similarity = plane == PlaneModel::Similarity;
-    keys.keys = similarity ? Keys::Similarity : Keys::Affine;
-    std::copy_n(similarity ? similarityKeys : affineKeys, similarity ? 4 : 6, keys.values);
-    std::copy_n(heightKeys, 3, keys.dh);
-    const plane_keys k = keys.planeKeys();
+    const plane_keys k
+        = (plane == PlaneModel::Similarity ? similarityKeys : affineKeys).planeKeys();
     Points points(n);
     for (int i = 0; i < n; ++i) {
         KeyFit::Point &p = points[i];
@@ -185,7 +182,7 @@ private slots:
         }
         QCOMPARE(r.dof, 2 * n - count);
         if (noise == 0) {
-            const double *truth = count == 4 ? similarityKeys : affineKeys;
+            const double *truth = (count == 4 ? similarityKeys : affineKeys).values;
             for (int i = 0; i < count; ++i)
                 // Relative to the coordinates for the shifts, to the scale for the rest.
                 QVERIFY(std::fabs(r.values[i] - truth[i]) <= 1e-9 * (i < 2 ? 7.4e6 : 1.0));
@@ -490,8 +487,7 @@ private slots:
         const auto [files, options, status, message]
             = fetch<QString, QStringList, int, QString>("files", "options", "status", "message");
         Points points = generate(PlaneModel::Similarity, 10, 20e3, 0.02);
-        if (files == "moved")
-            points[3].local[0] += 0.3;
+        points[3].local[0] += files == "moved" ? 0.3 : 0;
         if (files == "one" || files == "two" || files == "three")
             points.resize(files == "one" ? 1 : files == "two" ? 2 : 3);
         const QString a = tempPath(files + "A.txt"), b = tempPath(files + "B.txt");
