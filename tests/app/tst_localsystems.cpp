@@ -193,8 +193,7 @@ private slots:
                 + ", \"dh\": " + dh + "}]";
         };
         file("keys and a height plane", keyed(R"({"affine": [1, 2, 1, 0, 0, 1]})", "[1, 1e-5, 0]"));
-        file("four affine values", good + R"( {"name": "B", "base": "gk:sk42:7",
-     "keys": {"affine": [1, 2, 1, 0]}}])",
+        file("four affine values", keyed(R"({"affine": [1, 2, 1, 0]})"),
             "строка 3, запись 2 «B»: \"affine\": ожидаются 6");
         file("a name twice", named("A"), "строка 3, запись 2 «A»: имя уже занято");
         file("degenerate keys", keyed(R"({"similarity": [0, 0, 0, 0]})"), "ключи вырождены");
@@ -373,11 +372,10 @@ private slots:
     // only that system, keeping its comment and a system the converter saved while it was open.
     void editorSaveThroughWindow()
     {
-        TestWindow w(tempPath("none.grd"));
         const QString path = LocalSystems::defaultPath();
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         QVERIFY(writeFile(path, R"([{"name":"Район","comment":"приказ 17","base":"gk:sk42:7"}])"));
-        w.open(tempPath("none.grd"));
+        TestWindow w(tempPath("none.grd"));
         bool edited = false;
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] {
