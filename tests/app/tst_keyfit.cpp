@@ -35,8 +35,7 @@ Points generate(PlaneModel plane, int n, double extent, double noise, unsigned s
     std::uniform_real_distribution<double> place(0, extent), height(100, 200);
     std::normal_distribution<double> error(0, noise > 0 ? noise : 1);
     const double e = noise > 0 ? 1 : 0;
-    const plane_keys k
-        = (plane == PlaneModel::Similarity ? similarityKeys : affineKeys).planeKeys();
+    const auto k = (plane == PlaneModel::Similarity ? similarityKeys : affineKeys).planeKeys();
     Points points(n);
     for (int i = 0; i < n; ++i) {
         KeyFit::Point &p = points[i];
@@ -116,18 +115,18 @@ PointRows rowsOf(const Points &points, bool local, bool eastingFirst = false)
     return rows;
 }
 
-// List A in `base` against list B; a UTM easting near 500 km, written easting first.
-KeyFit::Matched matchedIn(const QString &base, Points &points, bool heights)
+// List A in `base` (its side to *side) against list B; UTM eastings near 500 km, written first.
+KeyFit::Matched matchedIn(
+    const QString &base, Points &points, bool heights, Calculation::Side *side)
 {
     const bool utm = base.startsWith("utm");
     for (KeyFit::Point &p : points)
         p.base[1] -= utm ? 6900000 : 0;
-    Calculation::Side side;
     KeyFit::Matched matched;
     QString error;
-    if (!KeyFit::baseSide(base, &side, &error)
+    if (!KeyFit::baseSide(base, side, &error)
         || !KeyFit::match(
-            rowsOf(points, false, utm), rowsOf(points, true), side, heights, &matched, &error))
+            rowsOf(points, false, utm), rowsOf(points, true), *side, heights, &matched, &error))
         qFatal("%s", qPrintable(error));
     return matched;
 }
@@ -191,7 +190,8 @@ private slots:
                     points[i].local[c] += to[c] - points[i].base[c], points[i].base[c] = to[c];
             }
         }
-        const KeyFit::Matched matched = matchedIn(base, points, height != 0);
+        Calculation::Side source, target;
+        const KeyFit::Matched matched = matchedIn(base, points, height != 0, &source);
         const KeyFit::Result r = fitted(matched.points, model, h);
         const QVector<Real> o = oracle(matched.points, model, h);
         const int count = model == PlaneModel::Similarity ? 4 : 6;
@@ -215,11 +215,8 @@ private slots:
         QVERIFY(LocalSystems::write(path, {KeyFit::toSystem(r, base, "Фит")}, &error));
         LocalSystems::Systems systems;
         QVERIFY2(LocalSystems::read(path, &systems, &error), qPrintable(error));
-        SystemName::Choices from, to;
-        Calculation::Side source, target;
-        QVERIFY(SystemName::parse(base, true, &from, &error)
-            && SystemName::side(from, true, &source)
-            && SystemName::parse("msk:Фит", false, &to, &error)
+        SystemName::Choices to;
+        QVERIFY(SystemName::parse("msk:Фит", false, &to, &error)
             && SystemName::side(to, false, &target, &systems));
         const Calculation::Result out = Calculation::Calculator(source, target, nullptr)
                                             .run(rowsOf(points, false, base.startsWith("utm")));
