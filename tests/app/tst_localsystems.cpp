@@ -106,7 +106,7 @@ private slots:
         form("tm, any order", "tm:gsk2011:fn=-4511057.63,fe=1300000,k=0.9,lat0=0,lon0=180",
             "tm:gsk2011:lon0=180,lat0=0,k=0.9,fe=1300000,fn=-4511057.63");
         no("tm, scale 0.8999", QString(msk).replace("k=1", "k=0.8999"), "k от 0.9");
-        no("tm, meridian 180.1", QString(msk).replace("lon0=37.98333333333", "lon0=180.1"),
+        no("tm, lon0=180.1", QString(msk).replace("37.98333333333", "180.1"),
             "|lon0| не больше 180");
         no("tm, no fn", msk.section(",fn", 0, 0), "все пять");
         no("tm, fn past 1e8", "tm:wgs84:lon0=39,lat0=0,k=1,fe=0,fn=100000000.1", "|fn| не");
@@ -129,17 +129,14 @@ private slots:
         form("proj, rotation 0.01\" off", sk42("0.36,0.79,-0.22"), msk, pulkovo);
         no("proj, rotation 0.1\" off", sk42("0.45,0.79,-0.22"), far);
         no("proj, rotation 1.3\" off", sk42("1.65,0.79,-0.22"), far);
-        form("proj, WGS 84", "proj:+proj=tmerc +lon_0=39 +x_0=500000 +datum=WGS84",
-            "tm:wgs84:lon0=39,lat0=0,k=1,fe=500000,fn=0", "WGS 84");
+        const QString wgs("tm:wgs84:lon0=39,lat0=0,k=1,fe=500000,fn=0");
+        form("proj, WGS 84", "proj:+proj=tmerc +lon_0=39 +x_0=500000 +datum=WGS84", wgs, "WGS 84");
         form("proj, WGS 84 by its ellipsoid",
-            "proj:+proj=tmerc +lon_0=39 +x_0=500000 +ellps=WGS84 +towgs84=0,0,0",
-            "tm:wgs84:lon0=39,lat0=0,k=1,fe=500000,fn=0", "WGS 84");
+            "proj:+proj=tmerc +lon_0=39 +x_0=500000 +ellps=WGS84 +towgs84=0,0,0", wgs, "WGS 84");
         form("proj, GRS 80", "proj:+proj=tmerc +lon_0=39 +ellps=GRS80 " + itrf,
             "tm:itrf2008:lon0=39,lat0=0,k=1,fe=0,fn=0", "ITRF 2008");
-        no("proj, an ellipsoid not known", "proj:+proj=tmerc +lon_0=39 +ellps=bessel",
-            "«+ellps=bessel»");
-        no("proj, Krasovsky without a shift", sk42("").section(" +towgs84", 0, 0),
-            "нужен +towgs84");
+        no("proj, bessel", "proj:+proj=tmerc +lon_0=39 +ellps=bessel", "«+ellps=bessel»");
+        no("proj, krass, no shift", sk42("").section(" +towgs84", 0, 0), "нужен +towgs84");
         no("proj, another projection", "proj:+proj=utm +zone=37 +datum=WGS84", "«+proj=utm»");
         no("proj, lon_0 twice", sk42("0.35,0.79,-0.22") + " +lon_0=39", "+lon_0 задан дважды");
         no("proj, k and k_0", sk42("0.35,0.79,-0.22") + " +k_0=0.9996", "+k и +k_0 вместе");
