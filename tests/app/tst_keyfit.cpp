@@ -33,8 +33,7 @@ Points generate(PlaneModel plane, int n, double extent, double noise, unsigned s
 {
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> place(0, extent), height(100, 200);
-    std::normal_distribution<double> error(0, noise > 0 ? noise : 1);
-    const double e = noise > 0 ? 1 : 0;
+    std::normal_distribution<double> error(0, 1);
     const auto k = (plane == PlaneModel::Similarity ? similarityKeys : affineKeys).planeKeys();
     Points points(n);
     for (int i = 0; i < n; ++i) {
@@ -44,7 +43,7 @@ Points generate(PlaneModel plane, int n, double extent, double noise, unsigned s
         p.base[2] = height(random);
         plane_keys_forward(p.base, &k, p.local);
         for (double &c : p.local)
-            c += e * error(random);
+            c += noise * error(random);
     }
     return points;
 }
