@@ -9,7 +9,6 @@
 #include "TestSupport.h"
 
 #include <QtTest>
-#include <QtWidgets>
 
 #include <array>
 #include <cmath>
@@ -17,15 +16,14 @@
 
 using KeyFit::HeightModel;
 using KeyFit::PlaneModel;
-using Keys = LocalSystems::System::Keys;
 using Points = QVector<KeyFit::Point>;
 
 namespace {
 
 // Keys near those of a city system: scale 1 - 12.5 ppm, rotation 30".
-const LocalSystems::System similarityKeys {{}, {}, Keys::Similarity,
+const LocalSystems::System similarityKeys {{}, {}, LocalSystems::System::Keys::Similarity,
     {-6000000.5, -7400000.25, 0.9999874999, 0.0001454441}, {-18.25, 2e-6, -1.5e-6}, {}};
-const LocalSystems::System affineKeys {{}, {}, Keys::Affine,
+const LocalSystems::System affineKeys {{}, {}, LocalSystems::System::Keys::Affine,
     {-6000000.5, -7400000.25, 0.99998, -0.00015, 0.00014, 1.00001}, {-18.25, 2e-6, -1.5e-6}, {}};
 
 // n points over `extent` m near x 6 000 000, y 7 400 000, local ones from the keys plus noise.
@@ -165,8 +163,7 @@ private slots:
         dataRow("similarity, 3, no redundancy left", 0, 0, 3, 20e3, 0.05, "gk:sk42:7");
     }
 
-    // The fit equals an independent solution, each point's check the fit solved again without it;
-    // exact points give the keys back.
+    // The fit and each point's check equal independent solutions; exact points give the keys back.
     void sameAsIndependentSolutions()
     {
         const auto [plane, height, n, extent, noise, base]
@@ -312,7 +309,8 @@ private slots:
 
     void doubts_data()
     {
-        // "across": the third point's distance from the line of the other two, 2.8 km apart
+        // Along the diagonal, 2.8 km from the first to the last; "across": the second point's
+        // distance from the line of the others.
         addColumns<int, int, int, double, QString>("plane", "height", "n", "across", "doubt");
         const QString line("почти на одной прямой"), none;
         dataRow("affine, 3 points 2 cm off the line", 1, 0, 3, 0.02, line);
@@ -333,7 +331,6 @@ private slots:
         const auto [plane, height, n, across, doubt]
             = fetch<int, int, int, double, QString>("plane", "height", "n", "across", "doubt");
         Points points = generate(PlaneModel(plane), n, 1e3, 0.0);
-        // Along the diagonal, 2.8 km from the first to the last; the third off it.
         for (int i = 0; i < n; ++i) {
             const double along = 2800.0 * i / (n - 1) / std::sqrt(2.0);
             const double off = i == 1 ? across / std::sqrt(2.0) : 0.0;
@@ -349,7 +346,6 @@ private slots:
 
     void refusals_data()
     {
-        // "message": in the error, or in the report when fitted
         addColumns<QStringList, QStringList, int, int, QString>(
             "a", "b", "plane", "height", "message");
         const QStringList A {"1;6000000;7400000;100", "2;6001000;7401000;100",
@@ -434,7 +430,6 @@ private slots:
 
     void converter_data()
     {
-        // "message" in standard output or error
         addColumns<QString, QStringList, int, QString>("files", "options", "status", "message");
         const QStringList fit {"--fit", "similarity", "--height", "shift", "--from", "gk:sk42:7"},
             save = fit + QStringList {"--save", "Новая"};

@@ -59,8 +59,7 @@ void press(QDialog *dialog, QDialogButtonBox::StandardButton which)
     QTest::mouseClick(child<QDialogButtonBox>(dialog, "buttonBox")->button(which), Qt::LeftButton);
 }
 
-// A writer as the window saves: read the file, add one system to the list, write the change. Run
-// as a process of its own by concurrentWriters.
+// A window's writer for concurrentWriters: read the file, add one system, write the change.
 int windowWriter(const QString &path, const QString &prefix, int rounds)
 {
     for (int i = 0; i < rounds; ++i) {
@@ -277,8 +276,7 @@ private slots:
         QVERIFY2(error.contains("система «U» уже есть"), qPrintable(error));
         added.base = "utm:38n";
         QVERIFY(LocalSystems::save(path, added, &error, "U")); // in its place
-        // The editor renames "Район" and changes its base, from the list it read before "U" was
-        // added: "U" stays.
+        // The editor renames "Район" and changes its base from the list read before "U": "U" stays.
         LocalSystems::Systems edited = before;
         edited[0].name = "Район 2", edited[0].base = "gk:sk42:8";
         edited.removeLast();
