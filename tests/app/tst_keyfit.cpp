@@ -277,12 +277,11 @@ private slots:
         const auto [plane, height, moved, seed, shift, heightShift, flag]
             = fetch<int, int, int, unsigned, double, double, QString>(
                 "plane", "height", "moved", "seed", "shift", "heightShift", "flag");
-        const auto model = HeightModel(height);
         Points points = generate(PlaneModel(plane), 10, 20e3, 0.02, seed);
         double *local = points[moved].local;
         local[0] += shift * std::cos(seed), local[1] += shift * std::sin(seed);
         local[2] += heightShift, points[moved].name = "Т16";
-        const KeyFit::Result r = fitted(points, PlaneModel(plane), model);
+        const KeyFit::Result r = fitted(points, PlaneModel(plane), HeightModel(height));
         QVERIFY(KeyFit::flagText(r.points[moved]).contains(flag));
         const QString report = KeyFit::report(r, {}, "tm");
         QVERIFY(report.contains("Подозрительных точек: 1 (отмечены «!»)\n"));
@@ -299,7 +298,7 @@ private slots:
                 QStringList({f(p.v[0]), f(p.v[1]), height ? f(p.v[2]) : "-", f(p.plane)}));
         }
         points[moved].used = false;
-        const KeyFit::Result without = fitted(points, PlaneModel(plane), model);
+        const KeyFit::Result without = fitted(points, PlaneModel(plane), HeightModel(height));
         const double sigma = shift > 0 ? without.sigma : without.heightSigma;
         QVERIFY2(sigma > 0.01 && sigma < 0.03, qPrintable(QString::number(sigma)));
         QCOMPARE(without.used, 9);

@@ -178,7 +178,7 @@ private slots:
             return good + " {\"name\": \"" + name + "\", \"base\": \"utm:37n\"}]";
         };
         const auto keyed = [&good](const char *keys, const char *dh = "0") {
-            return good + " {\"name\": \"B\", \"base\": \"gk:sk42:7\", \"keys\": " + keys
+            return good + R"( {"name": "B", "base": "gk:sk42:7", "keys": )" + keys
                 + ", \"dh\": " + dh + "}]";
         };
         file("keys and a height plane", keyed(R"({"affine": [1, 2, 1, 0, 0, 1]})", "[1, 1e-5, 0]"));
@@ -224,10 +224,9 @@ private slots:
         QString error;
         QCOMPARE(LocalSystems::read(path, &read, &error), message.isEmpty());
         QVERIFY2(error.contains(message), qPrintable(error));
-        if (!message.isEmpty()) {
-            QCOMPARE(read.size(), systems.size()); // untouched
+        QCOMPARE(read.size(), systems.size()); // untouched when refused, two entries when read
+        if (!message.isEmpty())
             return;
-        }
         QVERIFY(LocalSystems::write(path, read, &error));
         QVERIFY(LocalSystems::read(path, &again, &error));
         QCOMPARE(again.size(), read.size());
@@ -287,9 +286,7 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(readFile(path)).array().at(1).toObject(),
             QJsonObject({{"name", "Район 2"}, {"comment", "приказ 17"}, {"epsg", 2000},
                 {"base", "gk:sk42:8"}}));
-        struct stat status;
-        QVERIFY(stat(QFile::encodeName(path).constData(), &status) == 0);
-        QCOMPARE(status.st_mode & 0777, 0444u);
+        QCOMPARE(int(QFile::permissions(path) & 0x7077), 0x4044); // 0444, as its user left it
         QVERIFY(LocalSystems::remove(path, "U", &error, &after) && after.size() == 1);
         // A new name already taken since: the whole change is refused, nothing written.
         const QByteArray kept = readFile(path);
