@@ -384,8 +384,7 @@ private slots:
         dataRow("unreadable", A, b(3, "4;x;3000;90"), 0, 0, inB4);
         // Local coordinates are metres: degrees, minutes and seconds do not read there.
         dataRow("B in degrees and minutes", A, b(3, "4;20 30;3000;90"), 0, 0, inB4);
-        dataRow(
-            "B beyond 10 000 km", A, b(3, "4;1e15;3000;90"), 0, 0, inB4 + beyond + " 10 000 км");
+        dataRow("B at 1e15 m", A, b(3, "4;1e15;3000;90"), 0, 0, inB4 + beyond + " 10 000 км");
         dataRow("B at 10 000 km", A, b(3, "4;10000000;3000;90"), 0, 0, "СКО σ");
         dataRow("B past 10 000 km", A, b(3, "4;10000000.001;3000;90"), 0, 0, "дальше 10 000 км");
         dataRow("A height beyond", a(3, "4;6003000;7403000;-1e8"), B, 0, 0,
@@ -435,15 +434,12 @@ private slots:
         dataRow("flagged", "moved", fit, 1, "Подозрительных точек: 1");
         dataRow("one point", "1", fit, 2, "не меньше 2 точек");
         dataRow("saved", "clean", fit + QStringList {"--save=Новая"}, 0, "msk:Новая сохранена");
-        dataRow(
-            "name taken", "clean", fit + QStringList {"--save", "Старая"}, 2, "«Старая» уже есть");
+        dataRow("taken", "clean", fit + QStringList {"--save", "Старая"}, 2, "«Старая» уже есть");
         dataRow("not fitted, not saved", "1", save, 2, "ключи не найдены");
         dataRow("decimal commas", "commas", fit, 2, "строка 12: больше четырёх полей");
         dataRow("line after a header", "header", fit, 2, "(список A, строка 6) не читается");
-        dataRow(
-            "unchecked, not saved", "2", save, 2, "«Новая» не сохранена: избыточных измерений нет");
-        dataRow(
-            "unchecked, --force", "2", save + QStringList {"--force"}, 0, "msk:Новая сохранена");
+        dataRow("unchecked", "2", save, 2, "«Новая» не сохранена: избыточных измерений нет");
+        dataRow("unchecked, forced", "2", save + QStringList {"--force"}, 0, "msk:Новая сохранена");
         dataRow("help names --force", "clean", QStringList {"--help"}, 0,
             "--save не сохраняет, если не дан\n  --force");
         dataRow("three checked", "3", save, 0, "msk:Новая сохранена");
