@@ -9,7 +9,6 @@
 #include "TestSupport.h"
 
 #include <QtTest>
-#include <QtWidgets>
 
 #include <array>
 #include <cmath>
@@ -17,30 +16,24 @@
 
 using KeyFit::HeightModel;
 using KeyFit::PlaneModel;
+using Points = QVector<KeyFit::Point>;
 
 namespace {
 
 // Keys near those of a city system: scale 1 - 12.5 ppm, rotation 30".
-const double similarityKeys[] = {-6000000.5, -7400000.25, 0.9999874999, 0.0001454441};
-const double affineKeys[] = {-6000000.5, -7400000.25, 0.99998, -0.00015, 0.00014, 1.00001};
-const double heightKeys[] = {-18.25, 2e-6, -1.5e-6};
+const LocalSystems::System similarityKeys {{}, {}, LocalSystems::System::Keys::Similarity,
+    {-6000000.5, -7400000.25, 0.9999874999, 0.0001454441}, {-18.25, 2e-6, -1.5e-6}, {}};
+const LocalSystems::System affineKeys {{}, {}, LocalSystems::System::Keys::Affine,
+    {-6000000.5, -7400000.25, 0.99998, -0.00015, 0.00014, 1.00001}, {-18.25, 2e-6, -1.5e-6}, {}};
 
 // n points over `extent` m near x 6 000 000, y 7 400 000, local ones from the keys plus noise.
-QVector<KeyFit::Point> generate(
-    PlaneModel plane, int n, double extent, double noise, unsigned seed = 42)
+Points generate(PlaneModel plane, int n, double extent, double noise, unsigned seed = 42)
 {
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> place(0, extent), height(100, 200);
-    std::normal_distribution<double> error(0, noise > 0 ? noise : 1);
-    const double e = noise > 0 ? 1 : 0;
-    LocalSystems::System keys;
-    const bool similarity = plane == PlaneModel::Similarity;
-    keys.keys
-        = similarity ? LocalSystems::System::Keys::Similarity : LocalSystems::System::Keys::Affine;
-    std::copy_n(similarity ? similarityKeys : affineKeys, similarity ? 4 : 6, keys.values);
-    std::copy_n(heightKeys, 3, keys.dh);
-    const plane_keys k = keys.planeKeys();
-    QVector<KeyFit::Point> points(n);
+    std::normal_distribution<double> error(0, 1);
+    const auto k = (plane == PlaneModel::Similarity ? similarityKeys : affineKeys).planeKeys();
+    Points points(n);
     for (int i = 0; i < n; ++i) {
         KeyFit::Point &p = points[i];
         p.name = QStringLiteral("P%1").arg(i + 1);
@@ -48,33 +41,27 @@ QVector<KeyFit::Point> generate(
         p.base[2] = height(random);
         plane_keys_forward(p.base, &k, p.local);
         for (double &c : p.local)
-            c += e * error(random);
+            c += noise * error(random);
     }
     return points;
 }
 
-// Normal equations in long double, solved by Gauss-Jordan elimination with partial pivoting.
+// Normal equations in long double by Gauss-Jordan elimination; positive definite: no pivoting.
 using Real = long double;
 QVector<Real> normalSolve(const QVector<QVector<Real>> &rows, const QVector<Real> &rhs)
 {
     const int u = rows.first().size();
     QVector<QVector<Real>> m(u, QVector<Real>(u + 1, 0));
-    for (int r = 0; r < rows.size(); ++r) {
+    for (int r = 0; r < rows.size(); ++r)
         for (int i = 0; i < u; ++i)
             for (int j = 0; j <= u; ++j)
                 m[i][j] += rows[r][i] * (j < u ? rows[r][j] : rhs[r]);
-    }
-    for (int c = 0; c < u; ++c) {
-        int pivot = c;
-        for (int r = c + 1; r < u; ++r)
-            pivot = std::fabs(m[r][c]) > std::fabs(m[pivot][c]) ? r : pivot;
-        std::swap(m[c], m[pivot]);
+    for (int c = 0; c < u; ++c)
         for (int r = 0; r < u; ++r) {
             const Real f = m[r][c] / m[c][c];
             for (int j = c; r != c && j <= u; ++j)
                 m[r][j] -= f * m[c][j];
         }
-    }
     QVector<Real> p(u);
     for (int i = 0; i < u; ++i)
         p[i] = m[i][u] / m[i][i];
@@ -89,7 +76,7 @@ std::array<Real, 4> linear(const QVector<Real> &v, bool similarity)
 }
 
 // The oracle's parameters in the order of KeyFit::Result (values, then dh).
-QVector<Real> oracle(const QVector<KeyFit::Point> &points, PlaneModel plane, HeightModel height)
+QVector<Real> oracle(const Points &points, PlaneModel plane, HeightModel height)
 {
     const Real x0 = points[0].base[0], y0 = points[0].base[1];
     QVector<QVector<Real>> rows, heightRows;
@@ -107,17 +94,13 @@ QVector<Real> oracle(const QVector<KeyFit::Point> &points, PlaneModel plane, Hei
     QVector<Real> v = normalSolve(rows, rhs);
     const auto [a1, a2, b1, b2] = linear(v, plane == PlaneModel::Similarity);
     v[0] -= a1 * x0 + a2 * y0, v[1] -= b1 * x0 + b2 * y0;
-    QVector<Real> h {0, 0, 0};
-    if (height != HeightModel::None) {
-        const QVector<Real> c = normalSolve(heightRows, heightRhs);
-        h[0] = c[0];
-        if (height == HeightModel::Plane)
-            h = {c[0] - c[1] * x0 - c[2] * y0, c[1], c[2]};
-    }
-    return v << h;
+    if (height == HeightModel::None)
+        return v << 0 << 0 << 0;
+    const QVector<Real> c = normalSolve(heightRows, heightRhs) << 0 << 0; // a shift: no slopes
+    return v << c[0] - c[1] * x0 - c[2] * y0 << c[1] << c[2];
 }
 
-PointRows rowsOf(const QVector<KeyFit::Point> &points, bool local, bool eastingFirst = false)
+PointRows rowsOf(const Points &points, bool local, bool eastingFirst = false)
 {
     PointRows rows;
     for (const KeyFit::Point &p : points) {
@@ -129,30 +112,23 @@ PointRows rowsOf(const QVector<KeyFit::Point> &points, bool local, bool eastingF
     return rows;
 }
 
-Calculation::Side baseSide(const QString &base)
-{
-    Calculation::Side side;
-    QString error;
-    if (!KeyFit::baseSide(base, &side, &error))
-        qFatal("%s", qPrintable(error));
-    return side;
-}
-
-// List A in `base` against list B; a UTM easting near 500 km, written easting first.
-KeyFit::Matched matchedIn(const QString &base, QVector<KeyFit::Point> &points, bool heights)
+// List A in `base` (its side to *side) against list B; UTM eastings near 500 km, written first.
+KeyFit::Matched matchedIn(
+    const QString &base, Points &points, bool heights, Calculation::Side *side)
 {
     const bool utm = base.startsWith("utm");
     for (KeyFit::Point &p : points)
         p.base[1] -= utm ? 6900000 : 0;
     KeyFit::Matched matched;
     QString error;
-    if (!KeyFit::match(rowsOf(points, false, utm), rowsOf(points, true), baseSide(base), heights,
-            &matched, &error))
+    if (!KeyFit::baseSide(base, side, &error)
+        || !KeyFit::match(
+            rowsOf(points, false, utm), rowsOf(points, true), *side, heights, &matched, &error))
         qFatal("%s", qPrintable(error));
     return matched;
 }
 
-KeyFit::Result fitted(const QVector<KeyFit::Point> &points, PlaneModel plane, HeightModel height)
+KeyFit::Result fitted(const Points &points, PlaneModel plane, HeightModel height)
 {
     KeyFit::Result result;
     QString error;
@@ -168,7 +144,7 @@ class TestKeyFit : public QObject
     Q_OBJECT
 
 private slots:
-    void sameAsNormalEquations_data()
+    void sameAsIndependentSolutions_data()
     {
         // "base": the points go through match() in this system
         addColumns<int, int, int, double, double, QString>(
@@ -180,19 +156,40 @@ private slots:
         dataRow("affine, plane, 12 over 20 km, 2 cm", 1, 2, 12, 20e3, 0.02, "gk:sk42:7");
         dataRow("similarity, UTM easting first", 0, 1, 10, 30e3, 0.02, "utm:37n");
         dataRow("affine, plane, UTM easting first", 1, 2, 12, 30e3, 0.02, "utm:37n");
+        dataRow("similarity, shift, 12 over 20 km, 5 cm", 0, 1, 12, 20e3, 0.05, "gk:sk42:7");
+        dataRow("similarity, plane, 5 over 20 km, 5 cm", 0, 2, 5, 20e3, 0.05, "gk:sk42:7");
+        dataRow("affine, shift, 9 over 20 km, 5 cm", 1, 1, 9, 20e3, 0.05, "gk:sk42:7");
+        dataRow("affine, plane, 5, the rest of one near a line", 1, 2, 5, 20e3, 0.05, "gk:sk42:7");
+        dataRow("similarity, 3, no redundancy left", 0, 0, 3, 20e3, 0.05, "gk:sk42:7");
     }
 
-    // The fit equals an independent solution; exact points give the keys back.
-    void sameAsNormalEquations()
+    // The fit and each point's check equal independent solutions; exact points give the keys back.
+    void sameAsIndependentSolutions()
     {
         const auto [plane, height, n, extent, noise, base]
             = fetch<int, int, int, double, double, QString>(
                 "plane", "height", "n", "extent", "noise", "base");
         const auto model = PlaneModel(plane);
-        QVector<KeyFit::Point> points = generate(model, n, extent, noise);
-        const KeyFit::Matched matched = matchedIn(base, points, height != 0);
-        const KeyFit::Result r = fitted(matched.points, model, HeightModel(height));
-        const QVector<Real> o = oracle(matched.points, model, HeightModel(height));
+        const auto h = HeightModel(height);
+        Points points = generate(model, n, extent, noise);
+        if (noise > 0) // two blunders, which the checks without each point single out
+            points[1].local[0] += 0.4, points[2].local[2] -= 0.5;
+        // Affine, 5: without the first the rest lie within 1 mm of a line, so no plane. Across the
+        // line: the last 2 mm (0.9 mm root mean square), the first 100 m. List B moves along.
+        if (plane == 1 && n == 5) {
+            const double across[5] = {100.0, 0, 0, 0, 2e-3}, along[5] = {0, 0, 1, 2, 3};
+            const double x = points[1].base[0], y = points[1].base[1];
+            for (int i = 0; i < 5; ++i) {
+                const double to[2] = {x + along[i] * 700.0 - across[i] * 2 / std::sqrt(5.0),
+                    y + along[i] * 1400.0 + across[i] / std::sqrt(5.0)};
+                for (int c = 0; c < 2; ++c)
+                    points[i].local[c] += to[c] - points[i].base[c], points[i].base[c] = to[c];
+            }
+        }
+        Calculation::Side source, target;
+        const KeyFit::Matched matched = matchedIn(base, points, height != 0, &source);
+        const KeyFit::Result r = fitted(matched.points, model, h);
+        const QVector<Real> o = oracle(matched.points, model, h);
         const int count = model == PlaneModel::Similarity ? 4 : 6;
         for (int i = 0; i < count + 3; ++i) {
             const double got = i < count ? r.values[i] : r.dh[i - count];
@@ -200,21 +197,9 @@ private slots:
             const double tolerance = i < 2 || i == count ? 1e-6 : 2e-11;
             QVERIFY2(std::fabs(got - double(o[i])) <= tolerance, qPrintable(QString::number(i)));
         }
-        double sum = 0;
-        for (int i = 0; i < n; ++i) {
-            const KeyFit::Point &p = matched.points[i];
-            const Real x = p.base[0], y = p.base[1];
-            const auto [a1, a2, b1, b2] = linear(o, count == 4);
-            const Real fit[3] = {o[0] + a1 * x + a2 * y, o[1] + b1 * x + b2 * y,
-                p.base[2] + o[count] + o[count + 1] * x + o[count + 2] * y};
-            for (int c = 0; c < (height != 0 ? 3 : 2); ++c)
-                QVERIFY(std::fabs(r.points[i].v[c] - double(fit[c] - p.local[c])) <= 1e-6);
-            sum += r.points[i].plane * r.points[i].plane;
-        }
         QCOMPARE(r.dof, 2 * n - count);
-        QVERIFY(std::fabs(r.sigma - std::sqrt(sum / r.dof)) <= 1e-9);
         if (noise == 0) {
-            const double *truth = count == 4 ? similarityKeys : affineKeys;
+            const double *truth = (count == 4 ? similarityKeys : affineKeys).values;
             for (int i = 0; i < count; ++i)
                 // Relative to the coordinates for the shifts, to the scale for the rest.
                 QVERIFY(std::fabs(r.values[i] - truth[i]) <= 1e-9 * (i < 2 ? 7.4e6 : 1.0));
@@ -223,27 +208,49 @@ private slots:
         // Saved and used as msk:NAME, the system takes list A to list B within the residuals.
         QString error;
         const QString path = tempPath("saved.json");
-        QFile::remove(path);
         QVERIFY(LocalSystems::write(path, {KeyFit::toSystem(r, base, "Фит")}, &error));
         LocalSystems::Systems systems;
         QVERIFY2(LocalSystems::read(path, &systems, &error), qPrintable(error));
-        SystemName::Choices from, to;
-        Calculation::Side source, target;
-        QVERIFY(SystemName::parse(base, true, &from, &error)
-            && SystemName::parse("msk:Фит", false, &to, &error));
-        QVERIFY(SystemName::side(from, true, &source)
+        SystemName::Choices to;
+        QVERIFY(SystemName::parse("msk:Фит", false, &to, &error)
             && SystemName::side(to, false, &target, &systems));
         const Calculation::Result out = Calculation::Calculator(source, target, nullptr)
                                             .run(rowsOf(points, false, base.startsWith("utm")));
-        QVERIFY(!out.errors());
+        const auto [a1, a2, b1, b2] = linear(o, count == 4);
+        double sum = 0;
         for (int i = 0; i < n; ++i) {
+            const KeyFit::Point &p = matched.points[i];
+            const Real x = p.base[0], y = p.base[1];
+            const Real fit[3] = {o[0] + a1 * x + a2 * y, o[1] + b1 * x + b2 * y,
+                p.base[2] + o[count] + o[count + 1] * x + o[count + 2] * y};
             for (int c = 0; c < (height != 0 ? 3 : 2); ++c) {
-                const double got = out.rows[i].coordinates[c].toDouble() - points[i].local[c];
+                QVERIFY(std::fabs(r.points[i].v[c] - double(fit[c] - p.local[c])) <= 1e-6);
                 // The converter writes millimetres.
+                const double got = out.rows[i].coordinates[c].toDouble() - points[i].local[c];
                 QVERIFY2(std::fabs(got - r.points[i].v[c]) <= 0.0005 + 1e-9,
                     qPrintable(QString("%1 %2: %3").arg(i).arg(c).arg(got)));
             }
+            sum += r.points[i].plane * r.points[i].plane;
+            const KeyFit::PointResult &got = r.points[i];
+            Points rest = matched.points;
+            rest[i].used = false;
+            KeyFit::Result plain, heights;
+            const bool planeFits
+                = KeyFit::fit(rest, model, HeightModel::None, &plain, &error) && plain.dof > 0;
+            const bool heightFits = h != HeightModel::None
+                && KeyFit::fit(rest, PlaneModel::Similarity, h, &heights, &error)
+                && heights.heightDof > 0;
+            QCOMPARE(got.looResidual >= 0, planeFits);
+            QCOMPARE(got.looHeight >= 0, heightFits);
+            // Metres: the coordinates are centred, the rounding stays near 1e-12 m.
+            QVERIFY(!planeFits
+                || (std::fabs(got.looResidual - plain.points[i].plane) <= 1e-9
+                    && std::fabs(got.looSigma - plain.sigma) <= 1e-9));
+            QVERIFY(!heightFits
+                || (std::fabs(got.looHeight - std::fabs(heights.points[i].v[2])) <= 1e-9
+                    && std::fabs(got.looHeightSigma - heights.heightSigma) <= 1e-9));
         }
+        QVERIFY(std::fabs(r.sigma - std::sqrt(sum / r.dof)) <= 1e-9);
     }
 
     void movedPointFlagged_data()
@@ -264,102 +271,45 @@ private slots:
         dataRow("both", 0, 1, 7, 3u, 0.3, -0.3, "м; высота без неё");
     }
 
-    // One point of ten moved is flagged, for what moved, and no other; left out, σ drops to the
-    // noise.
+    // One point of ten moved is flagged, for what moved, alone; left out, σ drops to the noise.
     void movedPointFlagged()
     {
         const auto [plane, height, moved, seed, shift, heightShift, flag]
             = fetch<int, int, int, unsigned, double, double, QString>(
                 "plane", "height", "moved", "seed", "shift", "heightShift", "flag");
-        const auto model = HeightModel(height);
-        QVector<KeyFit::Point> points = generate(PlaneModel(plane), 10, 20e3, 0.02, seed);
+        Points points = generate(PlaneModel(plane), 10, 20e3, 0.02, seed);
         double *local = points[moved].local;
         local[0] += shift * std::cos(seed), local[1] += shift * std::sin(seed);
         local[2] += heightShift, points[moved].name = "Т16";
-        const KeyFit::Result r = fitted(points, PlaneModel(plane), model);
-        for (const KeyFit::PointResult &p : r.points) {
-            QCOMPARE(p.flaggedPosition, p.name == points[moved].name && shift > 0);
-            QCOMPARE(p.flaggedHeight, p.name == points[moved].name && heightShift != 0);
-        }
-        QCOMPARE(r.flagged, 1);
+        const KeyFit::Result r = fitted(points, PlaneModel(plane), HeightModel(height));
         QVERIFY(KeyFit::flagText(r.points[moved]).contains(flag));
         const QString report = KeyFit::report(r, {}, "tm");
         QVERIFY(report.contains("Подозрительных точек: 1 (отмечены «!»)\n"));
-        // Each residual stands apart from the name and the others, however large.
+        const auto f = [](double v) { return CellText::formatFixed(v, 3); };
         for (const KeyFit::PointResult &p : r.points) {
+            QCOMPARE(p.flaggedPosition, p.name == points[moved].name && shift > 0);
+            QCOMPARE(p.flaggedHeight, p.name == points[moved].name && heightShift != 0);
+            // Each residual stands apart from the name and the others, however large.
             const int at = report.indexOf("\n  " + p.name + " ");
             const QStringList cells = report.mid(at + 1, report.indexOf('\n', at + 1) - at - 1)
                                           .split(' ', Qt::SkipEmptyParts);
             QVERIFY2(at > 0 && cells.size() >= 5, qPrintable(report));
             QCOMPARE(cells.mid(1, 4),
-                QStringList({CellText::formatFixed(p.v[0], 3), CellText::formatFixed(p.v[1], 3),
-                    height ? CellText::formatFixed(p.v[2], 3) : "-",
-                    CellText::formatFixed(p.plane, 3)}));
+                QStringList({f(p.v[0]), f(p.v[1]), height ? f(p.v[2]) : "-", f(p.plane)}));
         }
         points[moved].used = false;
-        const KeyFit::Result without = fitted(points, PlaneModel(plane), model);
+        const KeyFit::Result without = fitted(points, PlaneModel(plane), HeightModel(height));
         const double sigma = shift > 0 ? without.sigma : without.heightSigma;
         QVERIFY2(sigma > 0.01 && sigma < 0.03, qPrintable(QString::number(sigma)));
         QCOMPARE(without.used, 9);
-        QVERIFY(without.points[moved].flagged); // still shown against the fit without it
+        // Still flagged against the fit without it.
         QVERIFY(KeyFit::report(without, {}, "tm").contains("«!»), из них не в уравнивании: 1\n"));
-    }
-
-    void leaveOneOutSameAsRefit_data()
-    {
-        addColumns<int, int, int>("plane", "height", "n");
-        dataRow("similarity, shift, 12", 0, 1, 12);
-        dataRow("similarity, plane, 5", 0, 2, 5);
-        dataRow("affine, shift, 9", 1, 1, 9);
-        dataRow("affine, plane, 5 (the rest of one near a line)", 1, 2, 5);
-        dataRow("similarity, none, 3 (no redundancy left)", 0, 0, 3);
-    }
-
-    // Each point's check from the one solution equals the fit solved again without it.
-    void leaveOneOutSameAsRefit()
-    {
-        const auto [plane, height, n] = fetch<int, int, int>("plane", "height", "n");
-        const auto p = PlaneModel(plane);
-        const auto h = HeightModel(height);
-        QVector<KeyFit::Point> points = generate(p, n, 20e3, 0.05, 7);
-        points[1].local[0] += 0.4, points[2].local[2] -= 0.5;
-        // Affine, 5: without the first the rest lie within 1 mm of a line, so no plane. Across the
-        // line: the last 2 mm (0.9 mm root mean square), the first 100 m.
-        if (plane == 1 && n == 5) {
-            const double across[5] = {100.0, 0, 0, 0, 2e-3}, along[5] = {0, 0, 1, 2, 3};
-            const double x = points[1].base[0], y = points[1].base[1];
-            for (int i = 0; i < 5; ++i) {
-                points[i].base[0] = x + along[i] * 700.0 - across[i] * 2 / std::sqrt(5.0);
-                points[i].base[1] = y + along[i] * 1400.0 + across[i] / std::sqrt(5.0);
-            }
-        }
-        const KeyFit::Result r = fitted(points, p, h);
-        for (int i = 0; i < n; ++i) {
-            const KeyFit::PointResult &got = r.points[i];
-            QVector<KeyFit::Point> rest = points;
-            rest[i].used = false;
-            KeyFit::Result plain, heights;
-            QString error;
-            const bool planeFits
-                = KeyFit::fit(rest, p, HeightModel::None, &plain, &error) && plain.dof > 0;
-            const bool heightFits = h != HeightModel::None
-                && KeyFit::fit(rest, PlaneModel::Similarity, h, &heights, &error)
-                && heights.heightDof > 0;
-            QCOMPARE(got.looResidual >= 0, planeFits);
-            QCOMPARE(got.looHeight >= 0, heightFits);
-            // Metres: the coordinates are centred, the rounding stays near 1e-12 m.
-            QVERIFY(!planeFits
-                || (std::fabs(got.looResidual - plain.points[i].plane) <= 1e-9
-                    && std::fabs(got.looSigma - plain.sigma) <= 1e-9));
-            QVERIFY(!heightFits
-                || (std::fabs(got.looHeight - std::fabs(heights.points[i].v[2])) <= 1e-9
-                    && std::fabs(got.looHeightSigma - heights.heightSigma) <= 1e-9));
-        }
     }
 
     void doubts_data()
     {
-        // "across": the third point's distance from the line of the other two, 2.8 km apart
+        // Along the diagonal, 2.8 km from the first to the last; "across": the second point's
+        // distance from the line of the others.
         addColumns<int, int, int, double, QString>("plane", "height", "n", "across", "doubt");
         const QString line("почти на одной прямой"), none;
         dataRow("affine, 3 points 2 cm off the line", 1, 0, 3, 0.02, line);
@@ -379,8 +329,7 @@ private slots:
     {
         const auto [plane, height, n, across, doubt]
             = fetch<int, int, int, double, QString>("plane", "height", "n", "across", "doubt");
-        QVector<KeyFit::Point> points = generate(PlaneModel(plane), n, 1e3, 0.0);
-        // Along the diagonal, 2.8 km from the first to the last; the third off it.
+        Points points = generate(PlaneModel(plane), n, 1e3, 0.0);
         for (int i = 0; i < n; ++i) {
             const double along = 2800.0 * i / (n - 1) / std::sqrt(2.0);
             const double off = i == 1 ? across / std::sqrt(2.0) : 0.0;
@@ -396,86 +345,71 @@ private slots:
 
     void refusals_data()
     {
-        // "message": in the error, or in the report when fitted
-        addColumns<QString, QStringList, QStringList, int, int, QString>(
-            "base", "a", "b", "plane", "height", "message");
-        const QString gk("gk:sk42:7");
-        const QStringList line {"1;6000000;7400000;100", "2;6001000;7401000;100",
+        addColumns<QStringList, QStringList, int, int, QString>(
+            "a", "b", "plane", "height", "message");
+        const QStringList A {"1;6000000;7400000;100", "2;6001000;7401000;100",
             "3;6002000;7402000;100", "4;6003000;7403000;100"};
-        const QStringList local {"1;0;0;90", "2;1000;1000;90", "3;2000;2000;90", "4;3000;3000;90"};
-        // The list with line i replaced, or with it appended at the end.
+        const QStringList B {"1;0;0;90", "2;1000;1000;90", "3;2000;2000;90", "4;3000;3000;90"};
+        // List A or B with line i replaced, or with it appended at the end.
         const auto with = [](QStringList list, int i, const QString &text) {
             i < list.size() ? void(list[i] = text) : list.append(text);
             return list;
         };
-        const auto head = [&](int n) { return QStringList(line.mid(0, n)); };
-        const QString near = "«1» и «2» совпадают",
-                      beyond = "не читается: высота или координата дальше";
-        dataRow("affine, one line", gk, line, local, 1, 0, "все точки на одной прямой");
-        dataRow("affine, 0.1 m off the line", gk, with(line, 3, "4;6003000;7403000.1;100"), local,
-            1, 0, "СКО σ");
-        dataRow("plane height, one line", gk, line, local, 0, 2, "наклон плоскости высот");
-        dataRow("similarity, one line", gk, line, local, 0, 1, "СКО высот σH");
-        dataRow("list with one point", gk, head(1), local, 0, 0,
+        const auto a = [&](int i, const QString &text) { return with(A, i, text); };
+        const auto b = [&](int i, const QString &text) { return with(B, i, text); };
+        const auto head = [&](int n) { return QStringList(A.mid(0, n)); };
+        const QString near = "«1» и «2» совпадают", fit = "Наибольший остаток",
+                      inB4 = "«4» (список B, строка 4) не читается",
+                      beyond = ": высота или координата дальше";
+        dataRow("affine, one line", A, B, 1, 0, "все точки на одной прямой");
+        dataRow("affine, 0.1 m off the line", a(3, "4;6003000;7403000.1;100"), B, 1, 0, "СКО σ");
+        dataRow("plane height, one line", A, B, 0, 2, "наклон плоскости высот");
+        dataRow("similarity, one line", A, B, 0, 1, "СКО высот σH");
+        dataRow("list with one point", head(1), B, 0, 0,
             "для подобия нужно не меньше 2 точек, в уравнивании 1");
-        dataRow("similarity, two points", gk, head(2), local, 0, 0, "СКО не определяется");
-        dataRow("affine, two points", gk, head(2), local, 1, 0,
-            "аффинных ключей нужно не меньше 3 точек");
-        dataRow("plane height, two points", gk, head(2), local, 0, 2,
+        dataRow("similarity, two points", head(2), B, 0, 0, "СКО не определяется");
+        dataRow("affine, two points", head(2), B, 1, 0, "аффинных ключей нужно не меньше 3 точек");
+        dataRow("plane height, two points", head(2), B, 0, 2,
             "наклонной плоскости высот нужно не меньше 3");
-        dataRow("coincident in A", gk, with(line, 1, "2;6000000.0009;7400000;100"), local, 0, 0,
-            near + " в списке A");
+        dataRow("0.9 mm in A", a(1, "2;6000000.0009;7400000;100"), B, 0, 0, near + " в списке A");
         // Across the 1 mm cells of the search: the neighbour cell, the diagonal one.
-        dataRow("coincident across a cell", gk, with(line, 1, "2;5999999.9996;7400000;100"), local,
-            0, 0, near);
-        dataRow("coincident diagonally", gk, with(line, 1, "2;5999999.9996;7399999.9996;100"),
-            local, 0, 0, near);
-        dataRow("1.13 mm diagonally", gk, with(line, 1, "2;5999999.9992;7399999.9992;100"), local,
-            0, 0, "Наибольший остаток");
-        dataRow("1.1 mm apart", gk, with(line, 1, "2;6000000.0011;7400000;100"), local, 0, 0,
-            "Наибольший остаток");
-        dataRow("coincident in B", gk, line, with(local, 3, "4;2000;2000.0005;90"), 0, 0,
-            "«3» и «4» совпадают в списке B");
-        dataRow("name repeated", gk, with(line, 4, "2;6005000;7400000;1"), local, 0, 0,
+        dataRow("coincident across a cell", a(1, "2;5999999.9996;7400000;100"), B, 0, 0, near);
+        dataRow("coincident diagonally", a(1, "2;5999999.9996;7399999.9996;100"), B, 0, 0, near);
+        dataRow("1.13 mm diagonally", a(1, "2;5999999.9992;7399999.9992;100"), B, 0, 0, fit);
+        dataRow("1.1 mm apart", a(1, "2;6000000.0011;7400000;100"), B, 0, 0, fit);
+        dataRow(
+            "0.5 mm in B", A, b(3, "4;2000;2000.0005;90"), 0, 0, "«3» и «4» совпадают в списке B");
+        dataRow("name repeated", a(4, "2;6005000;7400000;1"), B, 0, 0,
             "имя «2» повторяется в списке A: строки 2, 5");
-        dataRow("unreadable", gk, line, with(local, 3, "4;x;3000;90"), 0, 0,
-            "«4» (список B, строка 4) не читается");
+        dataRow("unreadable", A, b(3, "4;x;3000;90"), 0, 0, inB4);
         // Local coordinates are metres: degrees, minutes and seconds do not read there.
-        dataRow("B in degrees and minutes", gk, line, with(local, 3, "4;20 30;3000;90"), 0, 0,
-            "«4» (список B, строка 4) не читается");
-        dataRow("B beyond 10 000 km", gk, line, with(local, 3, "4;1e15;3000;90"), 0, 0,
-            "«4» (список B, строка 4) " + beyond + " 10 000 км");
-        dataRow("B at 10 000 km", gk, line, with(local, 3, "4;10000000;3000;90"), 0, 0, "СКО σ");
-        dataRow("B past 10 000 km", gk, line, with(local, 3, "4;10000000.001;3000;90"), 0, 0,
-            "дальше 10 000 км");
-        dataRow("A height beyond", gk, with(line, 3, "4;6003000;7403000;-1e8"), local, 0, 0,
-            "(список A, строка 4) " + beyond);
-        dataRow("names composed and not", gk, with(line, 4, "Й;6005000;7400000;1"),
-            with(local, 4, QString("Й").normalized(QString::NormalizationForm_D) + ";5000;0;0"), 0,
-            0, "В уравнивании 5 из 5 точек");
-        dataRow("no common name", gk, QStringList {"a;6000000;7400000;1"}, QStringList {"b;0;0;0"},
-            0, 0, "в списках A и B нет общих имён точек");
-        dataRow("blank-separated", gk, line, QStringList {"1 0 0 90", "2 1000 1000 90"}, 0, 0,
+        dataRow("B in degrees and minutes", A, b(3, "4;20 30;3000;90"), 0, 0, inB4);
+        dataRow("B at 1e15 m", A, b(3, "4;1e15;3000;90"), 0, 0, inB4 + beyond + " 10 000 км");
+        dataRow("B at 10 000 km", A, b(3, "4;10000000;3000;90"), 0, 0, "СКО σ");
+        dataRow("B past 10 000 km", A, b(3, "4;10000000.001;3000;90"), 0, 0, "дальше 10 000 км");
+        dataRow("A height beyond", a(3, "4;6003000;7403000;-1e8"), B, 0, 0,
+            "(список A, строка 4) не читается" + beyond);
+        dataRow("Й composed in A, decomposed in B", a(4, "Й;6005000;7400000;1"),
+            b(4, "\u0418\u0306;5000;0;0"), 0, 0, "В уравнивании 5 из 5 точек");
+        dataRow("no common name", QStringList {"a;6000000;7400000;1"}, QStringList {"b;0;0;0"}, 0,
+            0, "в списках A и B нет общих имён точек");
+        dataRow("blank-separated", A, QStringList {"1 0 0 90", "2 1000 1000 90"}, 0, 0,
             "нет общих имён точек; список B: Поля, похоже, разделены пробелами");
-        dataRow("zone prefix", gk, with(line, 3, "4;6003000;8403000;1"), local, 0, 0,
-            "строка 4) не читается: номер зоны");
-        dataRow("no height", gk, with(line, 3, "4;6003000;7403000;"), local, 0, 1,
-            "не читается: нет высоты");
-        dataRow("no height wanted", gk, with(line, 3, "4;6003000;7403000;"), local, 0, 0, "СКО σ");
-        dataRow("no name", gk, with(line, 4, ";6005000;7400000;1"), local, 0, 0,
+        dataRow("zone", a(3, "4;6003000;8403000;1"), B, 0, 0, "строка 4) не читается: номер зоны");
+        dataRow("no height", a(3, "4;6003000;7403000;"), B, 0, 1, "не читается: нет высоты");
+        dataRow("no height wanted", a(3, "4;6003000;7403000;"), B, 0, 0, "СКО σ");
+        dataRow("no name", a(4, ";6005000;7400000;1"), B, 0, 0,
             "список A, строка 5: у точки нет имени");
-        dataRow("names in one list", gk, with(line, 4, "A;6005000;7400000;1"),
-            with(with(local, 4, ""), 5, "B;1;2;3"), 0, 0,
-            "Только в списке A: A\nТолько в списке B: B");
-        dataRow("base not plane", "geod:wgs84", line, local, 0, 0, "ожидается tm:");
+        dataRow("names in one list", a(4, "A;6005000;7400000;1"), with(b(4, ""), 5, "B;1;2;3"), 0,
+            0, "Только в списке A: A\nТолько в списке B: B");
     }
 
     // Each refusal says why; one value past each limit is accepted.
     void refusals()
     {
-        const auto [base, a, b, plane, height, message]
-            = fetch<QString, QStringList, QStringList, int, int, QString>(
-                "base", "a", "b", "plane", "height", "message");
+        const auto [a, b, plane, height, message]
+            = fetch<QStringList, QStringList, int, int, QString>(
+                "a", "b", "plane", "height", "message");
         PointRows rows[2];
         for (int i = 0; i < 2; ++i)
             for (const QString &line : i ? b : a)
@@ -484,52 +418,47 @@ private slots:
         KeyFit::Matched matched;
         KeyFit::Result result;
         QString error;
-        const bool ok = KeyFit::baseSide(base, &side, &error)
+        const bool ok = KeyFit::baseSide("gk:sk42:7", &side, &error)
             && KeyFit::match(rows[0], rows[1], side, height != 0, &matched, &error)
             && KeyFit::fit(matched.points, PlaneModel(plane), HeightModel(height), &result, &error);
-        const QString text = ok ? KeyFit::report(result, matched, base) : error;
+        const QString text = ok ? KeyFit::report(result, matched, "gk:sk42:7") : error;
         QVERIFY2(text.contains(message), qPrintable(text));
     }
 
     void converter_data()
     {
-        // "message" in standard output or error; "saved": the definitions file holds "Новая" after
-        addColumns<QString, QStringList, int, QString, bool>(
-            "files", "options", "status", "message", "saved");
+        addColumns<QString, QStringList, int, QString>("files", "options", "status", "message");
         const QStringList fit {"--fit", "similarity", "--height", "shift", "--from", "gk:sk42:7"},
             save = fit + QStringList {"--save", "Новая"};
-        dataRow("fitted", "clean", fit, 0, "Подозрительных точек нет", false);
-        dataRow("flagged", "moved", fit, 1, "Подозрительных точек: 1", false);
-        dataRow("one point", "one", fit, 2, "не меньше 2 точек", false);
-        dataRow(
-            "saved", "clean", fit + QStringList {"--save=Новая"}, 0, "msk:Новая сохранена", true);
-        dataRow("name taken", "clean", fit + QStringList {"--save", "Старая"}, 2,
-            "«Старая» уже есть", false);
-        dataRow("not fitted, not saved", "one", save, 2, "ключи не найдены", false);
-        dataRow("decimal commas", "commas", fit, 2, "строка 12: больше четырёх полей", false);
-        dataRow("line after a header", "header", fit, 2, "(список A, строка 6) не читается", false);
-        dataRow("unchecked, not saved", "two", save, 2,
-            "«Новая» не сохранена: избыточных измерений нет", false);
-        dataRow("unchecked, --force", "two", save + QStringList {"--force"}, 0,
-            "msk:Новая сохранена", true);
+        dataRow("fitted", "clean", fit, 0, "Подозрительных точек нет");
+        dataRow("flagged", "moved", fit, 1, "Подозрительных точек: 1");
+        dataRow("one point", "1", fit, 2, "не меньше 2 точек");
+        dataRow("saved", "clean", fit + QStringList {"--save=Новая"}, 0, "msk:Новая сохранена");
+        dataRow("taken", "clean", fit + QStringList {"--save", "Старая"}, 2, "«Старая» уже есть");
+        dataRow("not fitted, not saved", "1", save, 2, "ключи не найдены");
+        dataRow("decimal commas", "commas", fit, 2, "строка 12: больше четырёх полей");
+        dataRow("line after a header", "header", fit, 2, "(список A, строка 6) не читается");
+        dataRow("unchecked", "2", save, 2, "«Новая» не сохранена: избыточных измерений нет");
+        dataRow("unchecked, forced", "2", save + QStringList {"--force"}, 0, "msk:Новая сохранена");
         dataRow("help names --force", "clean", QStringList {"--help"}, 0,
-            "--save не сохраняет, если не дан\n  --force", false);
-        dataRow("three checked", "three", save, 0, "msk:Новая сохранена", true);
+            "--save не сохраняет, если не дан\n  --force");
+        dataRow("three checked", "3", save, 0, "msk:Новая сохранена");
+        dataRow("name ending in +egm96", "clean", fit + QStringList {"--save", "Уч+egm96"}, 2,
+            "оканчивается на +egm96");
         dataRow("bad model", "clean", QStringList {"--fit", "helmert", "--from", "gk:sk42:7"}, 2,
-            "similarity или affine", false);
+            "similarity или affine");
+        dataRow("base not plane", "clean", QStringList {"--fit", "affine", "--from", "geod:wgs84"},
+            2, "ожидается tm:");
     }
 
     // The converter as a script runs it: exit statuses, --save and its refusals.
     void converter()
     {
-        const auto [files, options, status, message, saved]
-            = fetch<QString, QStringList, int, QString, bool>(
-                "files", "options", "status", "message", "saved");
-        QVector<KeyFit::Point> points = generate(PlaneModel::Similarity, 10, 20e3, 0.02);
-        if (files == "moved")
-            points[3].local[0] += 0.3;
-        if (files == "one" || files == "two" || files == "three")
-            points.resize(files == "one" ? 1 : files == "two" ? 2 : 3);
+        const auto [files, options, status, message]
+            = fetch<QString, QStringList, int, QString>("files", "options", "status", "message");
+        Points points = generate(PlaneModel::Similarity, 10, 20e3, 0.02);
+        points[3].local[0] += files == "moved" ? 0.3 : 0;
+        points.resize(files.toInt() ? files.toInt() : 10); // "1" to "3": so many points
         const QString a = tempPath(files + "A.txt"), b = tempPath(files + "B.txt");
         QVERIFY(PointsFile::write(a, rowsOf(points, false) << PointRow::fromLine("Z;1;2;3")));
         if (files == "commas")
@@ -538,19 +467,18 @@ private slots:
             QVERIFY(writeFile(a, "Имя;x;y;h\n" + readFile(a).replace("\nP5;", "\nP5;x")));
         QVERIFY(PointsFile::write(b, rowsOf(points, true)));
         const QString systems = tempPath("systems.json");
-        QString error;
-        LocalSystems::System old;
-        old.name = "Старая", old.base = "gk:sk42:7";
-        QVERIFY(LocalSystems::write(systems, {old}, &error));
-        const QByteArray before = readFile(systems);
+        const QByteArray before = R"([{"name": "Старая", "base": "gk:sk42:7"}])";
+        QVERIFY(writeFile(systems, before));
         const Run run = convert(options + QStringList {"--systems", systems, a, b});
         QCOMPARE(run.status, status);
         QVERIFY2(QString::fromUtf8(run.out + run.err).contains(message), run.err.constData());
+        // The file changes, and holds the new system, exactly when the converter says it saved it.
+        const bool saved = message == "msk:Новая сохранена";
+        QCOMPARE(readFile(systems) != before, saved);
         LocalSystems::Systems after;
+        QString error;
         QVERIFY(LocalSystems::read(systems, &after, &error));
         QCOMPARE(LocalSystems::find(after, "Новая") != nullptr, saved);
-        if (!saved)
-            QCOMPARE(readFile(systems), before);
     }
 };
 
