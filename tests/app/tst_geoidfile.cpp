@@ -47,6 +47,7 @@ void TestGeoidFile::content_data()
         {"two blanks in the header", QByteArray(header).replace(' ', "  ") + "\n" + data, ok},
         {"tabs in the header", QByteArray(header).replace(' ', '\t') + "\n" + data, bad},
         {"five header numbers", header.left(header.lastIndexOf(' ')) + "\n" + data, bad},
+        {"seven header numbers", header + " 1\n" + data, bad},
         {"header in degrees", "10 12 20 23 1 1.5\n" + data, bad},
         {"nan in the header", "nan" + header.mid(header.indexOf(' ')) + "\n" + data, bad},
         {"one data line too few", h + line2 + "\n" + tail.left(tail.indexOf('\n') + 1), bad},

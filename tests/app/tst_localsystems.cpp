@@ -186,6 +186,8 @@ private slots:
             "ожидается tm:, utm: или gk: с номером зоны");
         file("JSON broken", good + "{]", "строка 3: ошибка записи JSON");
         file("a number on line 5", good + "\n\n 7]", "строка 5, запись 2: ожидается объект");
+        file("a blank ending line 2", QByteArray(good).replace("},", "}, ") + " 7]",
+            "строка 3, запись 2: ожидается объект");
         file("line break", named("B\\nC"), "строка 3, запись 2 «B?C»: в имени управляющий символ");
         file("a control character", named("B\\u0007"), "управляющий символ");
         file("blanks around a name", named(" B"), "пробелами по краям");
