@@ -366,42 +366,18 @@ template <> struct Lanes<double>
 {
     using type = double2;
     // A pair of constants, the same for every point.
-    static double2 spread(double2 k)
-    {
-        return k;
-    }
-    static double2 pack(double first, double second)
-    {
-        return double2 {first, second};
-    }
-    static double first(double2 x)
-    {
-        return x[0];
-    }
-    static double second(double2 x)
-    {
-        return x[1];
-    }
+    static double2 spread(double2 k) { return k; }
+    static double2 pack(double first, double second) { return double2 {first, second}; }
+    static double first(double2 x) { return x[0]; }
+    static double second(double2 x) { return x[1]; }
 };
 template <> struct Lanes<double2>
 {
     using type = double2x2;
-    static double2x2 spread(double2 k)
-    {
-        return {double2 {k[0], k[0]}, double2 {k[1], k[1]}};
-    }
-    static double2x2 pack(double2 first, double2 second)
-    {
-        return {first, second};
-    }
-    static double2 first(double2x2 x)
-    {
-        return x.a;
-    }
-    static double2 second(double2x2 x)
-    {
-        return x.b;
-    }
+    static double2x2 spread(double2 k) { return {double2 {k[0], k[0]}, double2 {k[1], k[1]}}; }
+    static double2x2 pack(double2 first, double2 second) { return {first, second}; }
+    static double2 first(double2x2 x) { return x.a; }
+    static double2 second(double2x2 x) { return x.b; }
 };
 
 // The lane operations a double has as library calls, bit for bit the same:
@@ -490,15 +466,24 @@ template <class T> void sin_cos_latitude_kernel(T x, T ax, T *s, T *c)
     *c = select(nearPole, sr, cr);
 }
 
-// Other arguments go to the library.
-void sin_cos_latitude(double x, double *s, double *c)
+// Other arguments go to the library; a pair of points does not go there.
+bool sin_cos_latitude(double x, double *s, double *c)
 {
     const double ax = std::fabs(x);
     if (!(ax <= kHalfPi)) {
         sin_cos(x, s, c);
-        return;
+        return true;
     }
     sin_cos_latitude_kernel(x, ax, s, c);
+    return true;
+}
+bool sin_cos_latitude(double2 x, double2 *s, double2 *c)
+{
+    const double2 ax = magnitude(x);
+    if (!every(ax <= kHalfPi))
+        return false;
+    sin_cos_latitude_kernel(x, ax, s, c);
+    return true;
 }
 
 // The conformal latitude χ of φ by two even functions of s = sinφ:
@@ -536,7 +521,8 @@ template <class T> typename Lanes<T>::type conformal_terms(double E, T s)
         * (double2 {10756.0 / 135135, -1.0 / 11} + E * double2 {0.0, 2311.0 / 103950});
     const double2 c7 = {0.0, -E7 * (1.0 / 13)};
     const T u = s * s, u2 = u * u, u4 = u2 * u2;
-    const auto sum = ((L::spread(c0) + u * L::spread(c1)) + u2 * (L::spread(c2) + u * L::spread(c3)))
+    const auto sum
+        = ((L::spread(c0) + u * L::spread(c1)) + u2 * (L::spread(c2) + u * L::spread(c3)))
         + u4 * ((L::spread(c4) + u * L::spread(c5)) + u2 * (L::spread(c6) + u * L::spread(c7)));
     return L::pack(s * L::first(sum), L::second(sum));
 }
@@ -573,8 +559,7 @@ void sine_series_powers(const double c[6], double p[6])
 // Sum of c_j sin(2jζ), j = 1..6, for complex ζ = ξ + iη given sin 2ξ,
 // cos 2ξ, sinh 2η, cosh 2η, as sin 2ζ P(cos 2ζ) from the coefficients p of P
 // (sine_series_powers of the c_j): {real, imaginary part}.
-template <class T>
-typename Lanes<T>::type sine_series(const double p[6], T s2, T c2, T sh2, T ch2)
+template <class T> typename Lanes<T>::type sine_series(const double p[6], T s2, T c2, T sh2, T ch2)
 {
     const T wr = c2 * ch2, wi = -s2 * sh2; // cos 2ζ
     const T w2r = (wr - wi) * (wr + wi), w2i = 2.0 * wr * wi;
@@ -610,78 +595,75 @@ void set_coefficients(const double p[6], tm_constants *c)
     c->J3 = p[5];
 }
 
-// The Gauss-Schreiber step of a point from sinφ, cosφ, sin dl and cos dl,
-// and the sums of the series; what is left is ξ' and η' from their
-// tangents, by a series where both are small.
-template <class T> struct Schreiber
+// sin dl and cos dl of the longitude from the central meridian: a series
+// within 0.11 rad of it, the library beyond, where one pair of points does
+// not go.
+inline bool sin_cos_from_meridian(double dl, double *s, double *c)
 {
-    T N, ccl;                      // tan χ cosφ, cosφ cos dl: tan ξ' = N / ccl
-    T num, den;                    // tan(ξ' - φ) = num / den
-    typename Lanes<T>::type tu;    // {tan(ξ' - φ), tanh η'}
-    typename Lanes<T>::type small; // their arctangent and hyperbolic one
-    typename Lanes<T>::type d;     // the sums of the series, ξ - ξ' and η - η'
-};
+    if (std::fabs(dl) <= 0.11)
+        sin_cos_small(dl, false, s, c);
+    else
+        sin_cos(dl, s, c);
+    return true;
+}
+inline bool sin_cos_from_meridian(double2 dl, double2 *s, double2 *c)
+{
+    if (!within(dl, 0.11))
+        return false;
+    sin_cos_small(dl, false, s, c);
+    return true;
+}
 
-template <class T> Schreiber<T> gauss_schreiber(const tm_constants &c, T s, T co, T sl, T cl)
+// ξ' as φ plus a small angle while it is one (cos(ξ' - φ) > 0, num / den its
+// tangent), η' from its hyperbolic tangent tu[1]; `small` holds the series of
+// both, N / ccl is tan ξ'. A pair of points takes the series only.
+inline bool conformal_sphere(double phi, double N, double ccl, double num, double den, double2 tu,
+    double2 small, double *xi, double *eta)
 {
-    using L = Lanes<T>;
-    Schreiber<T> g;
-    const auto NR = conformal_terms(c.e2, s);
-    g.N = L::first(NR);
-    const T R = L::second(NR); // cosφ / cos χ
-    // tan ξ' = tan χ / cos dl, tanh η' = sin dl cos χ, with
-    // Q^2 = N^2 + cos^2φ cos^2 dl.
-    g.ccl = co * cl;
-    const T csl = co * sl;
-    const T Q2 = g.N * g.N + g.ccl * g.ccl, R2 = R * R;
-    const T iQ2 = 1.0 / Q2;
-    // ξ' as φ plus a small angle while it is one (cos(ξ' - φ) > 0), η' from
-    // its hyperbolic tangent: both quotients in one division.
-    g.num = co * (g.N - s * cl);
-    g.den = co * g.ccl + g.N * s;
-    g.tu = L::pack(g.num, csl) / L::pack(g.den, R);
-    g.small = atan_atanh_small<T>(g.tu);
-    const T s2 = 2.0 * g.N * g.ccl * iQ2, c2 = (g.ccl * g.ccl - g.N * g.N) * iQ2;
-    const T sh2 = 2.0 * csl * R * iQ2, ch2 = (R2 + csl * csl) * iQ2;
-    double k[6];
-    coefficients_of(c, k);
-    g.d = sine_series(k, s2, c2, sh2, ch2);
-    return g;
+    *xi = den > 0.0 && std::fabs(num) <= 0.11 * den ? phi + small[0] : std::atan2(N, ccl);
+    *eta = std::fabs(tu[1]) <= 0.11 ? small[1] : std::atanh(tu[1]);
+    return true;
+}
+inline bool conformal_sphere(double2 phi, double2 /*N*/, double2 /*ccl*/, double2 num, double2 den,
+    double2x2 tu, double2x2 small, double2 *xi, double2 *eta)
+{
+    if (!every((den > 0.0) & (magnitude(num) <= 0.11 * den)) || !within(tu.b, 0.11))
+        return false;
+    *xi = phi + small.a;
+    *eta = small.b;
+    return true;
 }
 
 // ξ and η (radians of the rectifying sphere) of the point φ, dl from the
-// central meridian.
-void krueger_forward(const tm_constants &c, double phi, double dl, double *xiOut, double *etaOut)
+// central meridian. For a pair false, nothing written, where either point
+// leaves the series' way.
+template <class T> bool krueger_forward(const tm_constants &c, T phi, T dl, T *xiOut, T *etaOut)
 {
-    double s, co, sl, cl;
-    sin_cos_latitude(phi, &s, &co);
-    if (std::fabs(dl) <= 0.11)
-        sin_cos_small(dl, false, &sl, &cl);
-    else
-        sin_cos(dl, &sl, &cl);
-    const Schreiber<double> g = gauss_schreiber(c, s, co, sl, cl);
-    const double xi = g.den > 0.0 && std::fabs(g.num) <= 0.11 * g.den ? phi + g.small[0]
-                                                                      : std::atan2(g.N, g.ccl);
-    const double eta = std::fabs(g.tu[1]) <= 0.11 ? g.small[1] : std::atanh(g.tu[1]);
-    *xiOut = xi + g.d[0];
-    *etaOut = eta + g.d[1];
-}
-
-// The same for two points where both take the series' way; false otherwise.
-bool krueger_forward_pair(
-    const tm_constants &c, double2 phi, double2 dl, double2 *xiOut, double2 *etaOut)
-{
-    const double2 aphi = magnitude(phi);
-    if (!every(aphi <= kHalfPi) || !within(dl, 0.11))
+    using L = Lanes<T>;
+    T s {}, co {}, sl {}, cl {};
+    if (!sin_cos_latitude(phi, &s, &co) || !sin_cos_from_meridian(dl, &sl, &cl))
         return false;
-    double2 s {}, co {}, sl {}, cl {};
-    sin_cos_latitude_kernel(phi, aphi, &s, &co);
-    sin_cos_small(dl, false, &sl, &cl);
-    const Schreiber<double2> g = gauss_schreiber(c, s, co, sl, cl);
-    if (!every((g.den > 0.0) & (magnitude(g.num) <= 0.11 * g.den)) || !within(g.tu.b, 0.11))
+    const auto NR = conformal_terms(c.e2, s);
+    const T N = L::first(NR), R = L::second(NR); // tan χ cosφ, cosφ / cos χ
+    // Gauss-Schreiber: tan ξ' = tan χ / cos dl, tanh η' = sin dl cos χ, with
+    // Q^2 = N^2 + cos^2φ cos^2 dl.
+    const T ccl = co * cl, csl = co * sl;
+    const T Q2 = N * N + ccl * ccl, R2 = R * R;
+    const T iQ2 = 1.0 / Q2;
+    // Both quotients in one division.
+    const T num = co * (N - s * cl), den = co * ccl + N * s;
+    const auto tu = L::pack(num, csl) / L::pack(den, R);
+    const auto small = atan_atanh_small<T>(tu);
+    T xi {}, eta {};
+    if (!conformal_sphere(phi, N, ccl, num, den, tu, small, &xi, &eta))
         return false;
-    *xiOut = (phi + g.small.a) + g.d.a;
-    *etaOut = g.small.b + g.d.b;
+    const T s2 = 2.0 * N * ccl * iQ2, c2 = (ccl * ccl - N * N) * iQ2;
+    const T sh2 = 2.0 * csl * R * iQ2, ch2 = (R2 + csl * csl) * iQ2;
+    double k[6];
+    coefficients_of(c, k);
+    const auto d = sine_series(k, s2, c2, sh2, ch2);
+    *xiOut = xi + L::first(d);
+    *etaOut = eta + L::second(d);
     return true;
 }
 
@@ -764,7 +746,7 @@ bool tm_forward_pair(const tm_projection &p, const tm_constants &c, double2 phi,
             dl[k] = normalize_angle_pi(dl[k]);
     }
     double2 xi {}, eta {};
-    if (!krueger_forward_pair(c, phi, dl, &xi, &eta))
+    if (!krueger_forward(c, phi, dl, &xi, &eta))
         return false;
     tm_plane(p, c, xi, eta, easting, northing);
     return true;
