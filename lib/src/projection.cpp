@@ -35,8 +35,10 @@
 // one root (an exponential more beyond 6.3 degrees of the meridian), and the
 // latitude from the conformal one by the series of φ - χ in n (to n^6,
 // within 1e-17 rad) instead of Newton's iteration. Independent sums of one
-// point run side by side in SSE2 pairs. Results agree with the plain
-// formulas to the last few bits. Departures from the national series as
+// point run side by side in SSE2 pairs; the forward way within a zone is
+// also written for two points at once (tm_forward_pair), each with the bits
+// of its own. Results agree with the plain formulas to the last few bits.
+// Departures from the national series as
 // printed: the multiple-angle sines come from one sine/cosine pair through
 // the double-angle identities, and the series are nested as written here;
 // both belong to the fixed arithmetic.
