@@ -145,13 +145,13 @@ void append(affine *chain, bool *any, const affine &step)
 }
 
 // The ways a pair of points can take side by side (convert_pair): geodetic
-// degrees or a fixed national zone on either side, on one datum or across
-// datums through geocentric coordinates. No Transverse Mercator plane, no
-// geocentric or local side, no automatic zone.
+// degrees or a fixed national zone on either side, or a Transverse Mercator
+// plane on the output side, on one datum or across datums through geocentric
+// coordinates. No Transverse Mercator input, no geocentric or local side, no
+// automatic zone.
 bool pair_way(const transform &t)
 {
-    if (t.input_zone == 0 || t.output_zone == 0 || is_set(t.input_projection)
-        || is_set(t.output_projection))
+    if (t.input_zone == 0 || t.output_zone == 0 || is_set(t.input_projection))
         return false;
     const bool shift = t.shift.matrix[0][0] != kNotSet && t.shift.vector[0] != kNotSet;
     const bool in = is_set(t.input_ellipsoid), out = is_set(t.output_ellipsoid);
@@ -203,11 +203,25 @@ bool convert_pair(const transform &t, const double in[6], double out[6])
     } else if (angular) {
         x = rad_to_deg(x), y = rad_to_deg(y);
     }
-    const bool planeOut = t.output_zone != -1;
+    const bool projectionOut = is_set(t.output_projection);
+    const bool planeOut = projectionOut || t.output_zone != -1;
     if (planeOut || across) {
-        for (int k = 0; !across && k < 2; ++k)
-            x[k] = deg_to_rad(x[k]), y[k] = deg_to_rad(reduce_longitude_deg(y[k]));
-        if (planeOut) {
+        if (!across) {
+            // Within a half turn the reduction is the longitude itself.
+            const bool reduced = y[0] >= -180.0 && y[0] <= 180.0 && y[1] >= -180.0 && y[1] <= 180.0;
+            for (int k = 0; !reduced && k < 2; ++k)
+                y[k] = reduce_longitude_deg(y[k]);
+            x = deg_to_rad(x), y = deg_to_rad(y);
+        }
+        if (projectionOut) {
+            double2 easting {}, northing {};
+            if (!tm_forward_pair(
+                    t.output_projection, t.output_constants, x, y, &easting, &northing))
+                return false;
+            const bool northingFirst = t.output_axis_order == KV_AXES_NORTHING_EASTING;
+            x = northingFirst ? northing : easting;
+            y = northingFirst ? easting : northing;
+        } else if (planeOut) {
             if (!gk6_forward_pair(x, y, t.output_zone, t.output_hemisphere, &x, &y))
                 return false;
         } else {

@@ -35,8 +35,10 @@
 // one root (an exponential more beyond 6.3 degrees of the meridian), and the
 // latitude from the conformal one by the series of φ - χ in n (to n^6,
 // within 1e-17 rad) instead of Newton's iteration. Independent sums of one
-// point run side by side in SSE2 pairs. Results agree with the plain
-// formulas to the last few bits. Departures from the national series as
+// point run side by side in SSE2 pairs; the forward way within a zone is
+// also written for two points at once (tm_forward_pair), each with the bits
+// of its own. Results agree with the plain formulas to the last few bits.
+// Departures from the national series as
 // printed: the multiple-angle sines come from one sine/cosine pair through
 // the double-angle identities, and the series are nested as written here;
 // both belong to the fixed arithmetic.
@@ -46,6 +48,7 @@
 #include "kelvadra_internal.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace kelvadra {
 
@@ -326,17 +329,113 @@ double atan_small(double t)
             + v4 * (1.0 / 9 - v * (1.0 / 11)));
 }
 
+// The forward series are written once for one point (T = double) and for two
+// side by side (T = double2). One point sums two quantities in the lanes of
+// a pair (a sine beside its cosine); two points hold a pair of pairs, the
+// first quantity of both, then the second. Each lane sees the same
+// operations in the same order either way, so each point gets its own bits.
+struct double2x2
+{
+    double2 a, b;
+};
+inline double2x2 operator+(double2x2 x, double2x2 y)
+{
+    return {x.a + y.a, x.b + y.b};
+}
+inline double2x2 operator*(double2x2 x, double2x2 y)
+{
+    return {x.a * y.a, x.b * y.b};
+}
+inline double2x2 operator*(double2 x, double2x2 y)
+{
+    return {x * y.a, x * y.b};
+}
+inline double2x2 operator*(double2x2 x, double y)
+{
+    return {x.a * y, x.b * y};
+}
+inline double2x2 operator+(double x, double2x2 y)
+{
+    return {x + y.a, x + y.b};
+}
+inline double2x2 operator/(double2x2 x, double2x2 y)
+{
+    return {x.a / y.a, x.b / y.b};
+}
+
+template <class T> struct Lanes;
+template <> struct Lanes<double>
+{
+    using type = double2;
+    // A pair of constants, the same for every point.
+    static double2 spread(double2 k) { return k; }
+    static double2 pack(double first, double second) { return double2 {first, second}; }
+    static double first(double2 x) { return x[0]; }
+    static double second(double2 x) { return x[1]; }
+};
+template <> struct Lanes<double2>
+{
+    using type = double2x2;
+    static double2x2 spread(double2 k) { return {double2 {k[0], k[0]}, double2 {k[1], k[1]}}; }
+    static double2x2 pack(double2 first, double2 second) { return {first, second}; }
+    static double2 first(double2x2 x) { return x.a; }
+    static double2 second(double2x2 x) { return x.b; }
+};
+
+// The lane operations a double has as library calls, bit for bit the same:
+// the sign bit cleared or copied, a choice by a comparison's mask.
+using long2 = decltype(double2 {} > 0.0); // the lanes' masks
+constexpr long2 kSignBits = {INT64_MIN, INT64_MIN};
+inline double magnitude(double x)
+{
+    return std::fabs(x);
+}
+inline double2 magnitude(double2 x)
+{
+    return reinterpret_cast<double2>(reinterpret_cast<long2>(x) & ~kSignBits);
+}
+inline double sign_of(double magnitude, double sign)
+{
+    return std::copysign(magnitude, sign);
+}
+inline double2 sign_of(double2 magnitude, double2 sign)
+{
+    return reinterpret_cast<double2>((reinterpret_cast<long2>(magnitude) & ~kSignBits)
+        | (reinterpret_cast<long2>(sign) & kSignBits));
+}
+inline double select(bool which, double yes, double no)
+{
+    return which ? yes : no;
+}
+inline double2 select(long2 which, double2 yes, double2 no)
+{
+    return reinterpret_cast<double2>(
+        (which & reinterpret_cast<long2>(yes)) | (~which & reinterpret_cast<long2>(no)));
+}
+// Every lane of a comparison true.
+inline bool every(long2 m)
+{
+    return m[0] != 0 && m[1] != 0;
+}
+inline bool within(double2 x, double bound)
+{
+    return every(magnitude(x) <= bound);
+}
+
 // sin d and cos d, |d| <= 0.11, or sinh d and cosh d when `hyperbolic`:
 // terms to d^11 and d^10, the next below 6e-23 and 7e-21.
-void sin_cos_small(double d, bool hyperbolic, double *s, double *c)
+template <class T> void sin_cos_small(T d, bool hyperbolic, T *s, T *c)
 {
-    const double v = hyperbolic ? d * d : -d * d, v2 = v * v, v4 = v2 * v2;
-    const double2 k0 = {1.0, 1.0}, k1 = {1.0 / 6, 0.5}, k2 = {1.0 / 120, 1.0 / 24},
-                  k3 = {1.0 / 5040, 1.0 / 720}, k4 = {1.0 / 362880, 1.0 / 40320},
-                  k5 = {1.0 / 39916800, 1.0 / 3628800};
-    const double2 sc = (k0 + v * k1) + v2 * (k2 + v * k3) + v4 * (k4 + v * k5);
-    *s = d * sc[0];
-    *c = sc[1];
+    using L = Lanes<T>;
+    const T v = hyperbolic ? d * d : -d * d, v2 = v * v, v4 = v2 * v2;
+    const auto k0 = L::spread(double2 {1.0, 1.0}), k1 = L::spread(double2 {1.0 / 6, 0.5}),
+               k2 = L::spread(double2 {1.0 / 120, 1.0 / 24}),
+               k3 = L::spread(double2 {1.0 / 5040, 1.0 / 720}),
+               k4 = L::spread(double2 {1.0 / 362880, 1.0 / 40320}),
+               k5 = L::spread(double2 {1.0 / 39916800, 1.0 / 3628800});
+    const auto sc = (k0 + v * k1) + v2 * (k2 + v * k3) + v4 * (k4 + v * k5);
+    *s = d * L::first(sc);
+    *c = L::second(sc);
 }
 
 // sin x and cos x of a latitude, |x| <= pi/2, inline: the library call and
@@ -344,33 +443,49 @@ void sin_cos_small(double d, bool hyperbolic, double *s, double *c)
 // point. On |r| <= pi/4 the minimax polynomials of fdlibm's kernels (sin r/r
 // and cos r to r^12 and r^14, within 2^-58 of them), about the pole for
 // |x| > pi/4 with pi/2 - |x| exact (Sterbenz) plus the low part of pi/2;
-// within 3 ulp and 2.3e-16 of sincos (20 million arguments).
-// Other arguments go to the library.
-void sin_cos_latitude(double x, double *s, double *c)
+// within 3 ulp and 2.3e-16 of sincos (20 million arguments). ax is |x|.
+template <class T> void sin_cos_latitude_kernel(T x, T ax, T *s, T *c)
 {
+    using L = Lanes<T>;
     constexpr double kQuarterPi = 0.7853981633974483;
     constexpr double kHalfPiLow = 6.123233995736766e-17; // pi/2 - kHalfPi
+    const auto nearPole = ax > kQuarterPi;
+    const T r = select(nearPole, (kHalfPi - ax) + kHalfPiLow, ax);
+    const T v = r * r, v2 = v * v, v4 = v2 * v2;
+    // {sin r / r, cos r}
+    const auto k0 = L::spread(double2 {1.0, 1.0}),
+               k1 = L::spread(double2 {-1.66666666666666324348e-01, -0.5}),
+               k2 = L::spread(double2 {8.33333333332248946124e-03, 4.16666666666666019037e-02}),
+               k3 = L::spread(double2 {-1.98412698298579493134e-04, -1.38888888888741095749e-03}),
+               k4 = L::spread(double2 {2.75573137070700676789e-06, 2.48015872894767294178e-05}),
+               k5 = L::spread(double2 {-2.50507602534068634195e-08, -2.75573143513906633035e-07}),
+               k6 = L::spread(double2 {1.58969099521155010221e-10, 2.08757232129817482790e-09}),
+               k7 = L::spread(double2 {0.0, -1.13596475577881948265e-11});
+    const auto sc
+        = ((k0 + v * k1) + v2 * (k2 + v * k3)) + v4 * ((k4 + v * k5) + v2 * (k6 + v * k7));
+    const T sr = r * L::first(sc), cr = L::second(sc);
+    *s = sign_of(select(nearPole, cr, sr), x);
+    *c = select(nearPole, sr, cr);
+}
+
+// Other arguments go to the library; a pair of points does not go there.
+bool sin_cos_latitude(double x, double *s, double *c)
+{
     const double ax = std::fabs(x);
     if (!(ax <= kHalfPi)) {
         sin_cos(x, s, c);
-        return;
+        return true;
     }
-    const bool nearPole = ax > kQuarterPi;
-    const double r = nearPole ? (kHalfPi - ax) + kHalfPiLow : ax;
-    const double v = r * r, v2 = v * v, v4 = v2 * v2;
-    // {sin r / r, cos r}
-    const double2 k0 = {1.0, 1.0}, k1 = {-1.66666666666666324348e-01, -0.5},
-                  k2 = {8.33333333332248946124e-03, 4.16666666666666019037e-02},
-                  k3 = {-1.98412698298579493134e-04, -1.38888888888741095749e-03},
-                  k4 = {2.75573137070700676789e-06, 2.48015872894767294178e-05},
-                  k5 = {-2.50507602534068634195e-08, -2.75573143513906633035e-07},
-                  k6 = {1.58969099521155010221e-10, 2.08757232129817482790e-09},
-                  k7 = {0.0, -1.13596475577881948265e-11};
-    const double2 sc
-        = ((k0 + v * k1) + v2 * (k2 + v * k3)) + v4 * ((k4 + v * k5) + v2 * (k6 + v * k7));
-    const double sr = r * sc[0], cr = sc[1];
-    *s = std::copysign(nearPole ? cr : sr, x);
-    *c = nearPole ? sr : cr;
+    sin_cos_latitude_kernel(x, ax, s, c);
+    return true;
+}
+bool sin_cos_latitude(double2 x, double2 *s, double2 *c)
+{
+    const double2 ax = magnitude(x);
+    if (!every(ax <= kHalfPi))
+        return false;
+    sin_cos_latitude_kernel(x, ax, s, c);
+    return true;
 }
 
 // The conformal latitude χ of φ by two even functions of s = sinφ:
@@ -383,8 +498,9 @@ void sin_cos_latitude(double x, double *s, double *c)
 // against long double on Krasovsky, GRS 80 and WGS 84). The second spares the root of
 // tan^2 χ cos^2 φ + cos^2 φ on the way of every point. The coefficients
 // depend on e2 only and are computed alongside the point's own arithmetic.
-double2 conformal_terms(double E, double s)
+template <class T> typename Lanes<T>::type conformal_terms(double E, T s)
 {
+    using L = Lanes<T>;
     const double E2 = E * E, E3 = E2 * E, E4 = E2 * E2, E5 = E4 * E, E6 = E3 * E3, E7 = E6 * E;
     const double2 c0 = {1.0 - E, 1.0};
     const double2 c1
@@ -406,18 +522,19 @@ double2 conformal_terms(double E, double s)
     const double2 c6 = double2 {E7, E6}
         * (double2 {10756.0 / 135135, -1.0 / 11} + E * double2 {0.0, 2311.0 / 103950});
     const double2 c7 = {0.0, -E7 * (1.0 / 13)};
-    const double u = s * s, u2 = u * u, u4 = u2 * u2;
-    const double2 sum
-        = ((c0 + u * c1) + u2 * (c2 + u * c3)) + u4 * ((c4 + u * c5) + u2 * (c6 + u * c7));
-    return double2 {s * sum[0], sum[1]};
+    const T u = s * s, u2 = u * u, u4 = u2 * u2;
+    const auto sum
+        = ((L::spread(c0) + u * L::spread(c1)) + u2 * (L::spread(c2) + u * L::spread(c3)))
+        + u4 * ((L::spread(c4) + u * L::spread(c5)) + u2 * (L::spread(c6) + u * L::spread(c7)));
+    return L::pack(s * L::first(sum), L::second(sum));
 }
 
 // {atan t, atanh u}, |t| <= 0.11 and |u| <= 0.11, as one series x (1 + v/3
 // + v^2/5 ...) with v = -t^2 and u^2: terms to x^15, the next below 3e-18
 // (2e-11 m).
-double2 atan_atanh_small(double2 x)
+template <class T> typename Lanes<T>::type atan_atanh_small(typename Lanes<T>::type x)
 {
-    const double2 v = x * x * double2 {-1.0, 1.0}, v2 = v * v, v4 = v2 * v2;
+    const auto v = x * x * Lanes<T>::spread(double2 {-1.0, 1.0}), v2 = v * v, v4 = v2 * v2;
     return x
         * (((1.0 + v * (1.0 / 3)) + v2 * (1.0 / 5 + v * (1.0 / 7)))
             + v4 * ((1.0 / 9 + v * (1.0 / 11)) + v2 * (1.0 / 13 + v * (1.0 / 15))));
@@ -444,19 +561,19 @@ void sine_series_powers(const double c[6], double p[6])
 // Sum of c_j sin(2jζ), j = 1..6, for complex ζ = ξ + iη given sin 2ξ,
 // cos 2ξ, sinh 2η, cosh 2η, as sin 2ζ P(cos 2ζ) from the coefficients p of P
 // (sine_series_powers of the c_j): {real, imaginary part}.
-double2 sine_series(const double p[6], double s2, double c2, double sh2, double ch2)
+template <class T> typename Lanes<T>::type sine_series(const double p[6], T s2, T c2, T sh2, T ch2)
 {
-    const double wr = c2 * ch2, wi = -s2 * sh2; // cos 2ζ
-    const double w2r = (wr - wi) * (wr + wi), w2i = 2.0 * wr * wi;
-    const double w4r = (w2r - w2i) * (w2r + w2i), w4i = 2.0 * w2r * w2i;
-    const double ar = p[0] + p[1] * wr, ai = p[1] * wi;
-    const double br = p[2] + p[3] * wr, bi = p[3] * wi;
-    const double cr = p[4] + p[5] * wr, ci = p[5] * wi;
-    const double yr = (ar + (w2r * br - w2i * bi)) + (w4r * cr - w4i * ci);
-    const double yi = (ai + (w2r * bi + w2i * br)) + (w4r * ci + w4i * cr);
+    const T wr = c2 * ch2, wi = -s2 * sh2; // cos 2ζ
+    const T w2r = (wr - wi) * (wr + wi), w2i = 2.0 * wr * wi;
+    const T w4r = (w2r - w2i) * (w2r + w2i), w4i = 2.0 * w2r * w2i;
+    const T ar = p[0] + p[1] * wr, ai = p[1] * wi;
+    const T br = p[2] + p[3] * wr, bi = p[3] * wi;
+    const T cr = p[4] + p[5] * wr, ci = p[5] * wi;
+    const T yr = (ar + (w2r * br - w2i * bi)) + (w4r * cr - w4i * ci);
+    const T yi = (ai + (w2r * bi + w2i * br)) + (w4r * ci + w4i * cr);
     // times sin 2ζ = sin 2ξ cosh 2η + i cos 2ξ sinh 2η
-    const double sr = s2 * ch2, si = c2 * sh2;
-    return double2 {yr * sr - yi * si, yr * si + yi * sr};
+    const T sr = s2 * ch2, si = c2 * sh2;
+    return Lanes<T>::pack(yr * sr - yi * si, yr * si + yi * sr);
 }
 
 // The coefficients of a record's P, p_0 .. p_5.
@@ -480,41 +597,86 @@ void set_coefficients(const double p[6], tm_constants *c)
     c->J3 = p[5];
 }
 
-// ξ and η (radians of the rectifying sphere) of the point φ, dl from the
-// central meridian.
-void krueger_forward(const tm_constants &c, double phi, double dl, double *xiOut, double *etaOut)
+// sin dl and cos dl of the longitude from the central meridian: a series
+// within 0.11 rad of it, the library beyond, where one pair of points does
+// not go.
+inline bool sin_cos_from_meridian(double dl, double *s, double *c)
 {
-    double s, co, sl, cl;
-    sin_cos_latitude(phi, &s, &co);
     if (std::fabs(dl) <= 0.11)
-        sin_cos_small(dl, false, &sl, &cl);
+        sin_cos_small(dl, false, s, c);
     else
-        sin_cos(dl, &sl, &cl);
-    const double2 NR = conformal_terms(c.e2, s);
-    const double N = NR[0], R = NR[1]; // tan χ cosφ, cosφ / cos χ
+        sin_cos(dl, s, c);
+    return true;
+}
+inline bool sin_cos_from_meridian(double2 dl, double2 *s, double2 *c)
+{
+    if (!within(dl, 0.11))
+        return false;
+    sin_cos_small(dl, false, s, c);
+    return true;
+}
+
+// ξ' as φ plus a small angle while it is one (cos(ξ' - φ) > 0, num / den its
+// tangent), η' from its hyperbolic tangent tu[1]; `small` holds the series of
+// both, N / ccl is tan ξ'. A pair of points takes the series only.
+inline bool conformal_sphere(double phi, double N, double ccl, double num, double den, double2 tu,
+    double2 small, double *xi, double *eta)
+{
+    *xi = den > 0.0 && std::fabs(num) <= 0.11 * den ? phi + small[0] : std::atan2(N, ccl);
+    *eta = std::fabs(tu[1]) <= 0.11 ? small[1] : std::atanh(tu[1]);
+    return true;
+}
+inline bool conformal_sphere(double2 phi, double2 /*N*/, double2 /*ccl*/, double2 num, double2 den,
+    double2x2 tu, double2x2 small, double2 *xi, double2 *eta)
+{
+    if (!every((den > 0.0) & (magnitude(num) <= 0.11 * den)) || !within(tu.b, 0.11))
+        return false;
+    *xi = phi + small.a;
+    *eta = small.b;
+    return true;
+}
+
+// ξ and η (radians of the rectifying sphere) of the point φ, dl from the
+// central meridian. For a pair false, nothing written, where either point
+// leaves the series' way.
+template <class T> bool krueger_forward(const tm_constants &c, T phi, T dl, T *xiOut, T *etaOut)
+{
+    using L = Lanes<T>;
+    T s {}, co {}, sl {}, cl {};
+    if (!sin_cos_latitude(phi, &s, &co) || !sin_cos_from_meridian(dl, &sl, &cl))
+        return false;
+    const auto NR = conformal_terms(c.e2, s);
+    const T N = L::first(NR), R = L::second(NR); // tan χ cosφ, cosφ / cos χ
     // Gauss-Schreiber: tan ξ' = tan χ / cos dl, tanh η' = sin dl cos χ, with
     // Q^2 = N^2 + cos^2φ cos^2 dl.
-    const double ccl = co * cl, csl = co * sl;
-    const double Q2 = N * N + ccl * ccl, R2 = R * R;
-    const double iQ2 = 1.0 / Q2;
-    // ξ' as φ plus a small angle while it is one (cos(ξ' - φ) > 0), η' from
-    // its hyperbolic tangent: both quotients in one division.
-    const double num = co * (N - s * cl), den = co * ccl + N * s;
-    const double2 tu = double2 {num, csl} / double2 {den, R};
-    const double2 small = atan_atanh_small(tu);
-    double xi;
-    if (den > 0.0 && std::fabs(num) <= 0.11 * den)
-        xi = phi + small[0];
-    else
-        xi = std::atan2(N, ccl);
-    double eta = std::fabs(tu[1]) <= 0.11 ? small[1] : std::atanh(tu[1]);
-    const double s2 = 2.0 * N * ccl * iQ2, c2 = (ccl * ccl - N * N) * iQ2;
-    const double sh2 = 2.0 * csl * R * iQ2, ch2 = (R2 + csl * csl) * iQ2;
+    const T ccl = co * cl, csl = co * sl;
+    const T Q2 = N * N + ccl * ccl, R2 = R * R;
+    const T iQ2 = 1.0 / Q2;
+    // Both quotients in one division.
+    const T num = co * (N - s * cl), den = co * ccl + N * s;
+    const auto tu = L::pack(num, csl) / L::pack(den, R);
+    const auto small = atan_atanh_small<T>(tu);
+    T xi {}, eta {};
+    if (!conformal_sphere(phi, N, ccl, num, den, tu, small, &xi, &eta))
+        return false;
+    const T s2 = 2.0 * N * ccl * iQ2, c2 = (ccl * ccl - N * N) * iQ2;
+    const T sh2 = 2.0 * csl * R * iQ2, ch2 = (R2 + csl * csl) * iQ2;
     double k[6];
     coefficients_of(c, k);
-    const double2 d = sine_series(k, s2, c2, sh2, ch2);
-    *xiOut = xi + d[0];
-    *etaOut = eta + d[1];
+    const auto d = sine_series(k, s2, c2, sh2, ch2);
+    *xiOut = xi + L::first(d);
+    *etaOut = eta + L::second(d);
+    return true;
+}
+
+// Easting and northing of ξ and η. Metres per radian once, off the way of the
+// point; the northing keeps A0 ξ - M0, exactly 0 on the origin's parallel.
+template <class T>
+void tm_plane(const tm_projection &p, const tm_constants &c, T xi, T eta, T *easting, T *northing)
+{
+    const double k0 = p.scale_factor;
+    *easting = p.false_easting + (k0 * c.A0) * eta;
+    *northing = p.false_northing + k0 * (c.A0 * xi - c.M0);
 }
 
 // The small rotation (sin, cos) of an angle d with |d| <= 0.007 by its
@@ -574,11 +736,22 @@ void tm_forward(const tm_projection &p, const tm_constants &c, double phi, doubl
 {
     double xi, eta;
     krueger_forward(c, phi, normalize_angle_pi(lambda - p.central_meridian), &xi, &eta);
-    const double k0 = p.scale_factor;
-    // Metres per radian once, off the way of the point; the northing keeps
-    // A0 ξ - M0, exactly 0 on the origin's parallel.
-    *easting = p.false_easting + (k0 * c.A0) * eta;
-    *northing = p.false_northing + k0 * (c.A0 * xi - c.M0);
+    tm_plane(p, c, xi, eta, easting, northing);
+}
+
+bool tm_forward_pair(const tm_projection &p, const tm_constants &c, double2 phi, double2 lambda,
+    double2 *easting, double2 *northing)
+{
+    double2 dl = lambda - p.central_meridian;
+    if (!within(dl, kPi)) {
+        for (int k = 0; k < 2; ++k)
+            dl[k] = normalize_angle_pi(dl[k]);
+    }
+    double2 xi {}, eta {};
+    if (!krueger_forward(c, phi, dl, &xi, &eta))
+        return false;
+    tm_plane(p, c, xi, eta, easting, northing);
+    return true;
 }
 
 namespace {

@@ -214,21 +214,35 @@ TEST(TransformCoordsArray, SameBitsAsOneByOne)
     std::vector<double> points;
     std::mt19937_64 random(11);
     std::uniform_real_distribution<double> lat(-90, 90), lon(-180, 180), h(-1e4, 1e5);
-    for (int i = 0; i < 20000; ++i)
-        points.insert(points.end(), {lat(random), lon(random), h(random)});
-    // Poles, the equator (Z = 0), the antimeridian and past it, the centre, NaN: in both places
-    // of a pair.
+    // Global points, then points about 39 degrees east, the meridian of the planes below,
+    // within and past the 0.11 rad (6.3025 degrees) a pair of plane points is taken within.
+    std::uniform_real_distribution<double> zone(32.5, 45.5);
+    for (int i = 0; i < 24001; ++i)
+        points.insert(
+            points.end(), {lat(random), i < 20000 ? lon(random) : zone(random), h(random)});
+    // Poles, the equator (Z = 0), the antimeridian and past it, the centre, NaN, infinities, the
+    // edge of the planes' series: in both places of a pair, and beside plane points.
     const double edges[][3] = {{90, 0, 0}, {-90, 10, 0}, {0, 0, 0}, {0, 180, 0}, {0, -180, 0},
-        {45, 190, 0}, {kNaN, 0, 0}, {1e-300, 5, 0}, {89.9999999, 1, -6e6}, {0, 0, -6.3e6}};
+        {45, 190, 0}, {kNaN, 0, 0}, {1e-300, 5, 0}, {89.9999999, 1, -6e6}, {0, 0, -6.3e6},
+        {55, 39, 0}, {kNaN, 40, 0}, {60, 45.3025, 0}, {60, 45.3026, 0}, {-60, 32.6975, 0},
+        {-60, 32.6974, 0}, {55, 399, 0}, {55, -321, 0}, {55, kInf, 0}, {-kInf, 39, 0},
+        {89.99, 40, 0}, {-90, 39, 0}, {90.01, 39, 0}, {200, 39, 0}};
     for (const auto &edge : edges)
         points.insert(points.begin() + 3 * 7, edge, edge + 3),
             points.insert(points.begin() + 3 * 20, edge, edge + 3);
     const size_t n = points.size() / 3; // odd
-    const std::pair<refsystem, refsystem> pairs[]
-        = {{make(2, 42), make(2, 84)}, {make(2, 2011), make(2, 95)}, {make(2, 84), make(2, 84)},
-            {make(4, 42, 7), make(2, 84)}, {make(2, 42), make(4, 42, 7)},
-            {make(4, 42, 7), make(4, 42, 8)}, {make(4, 95, 7, 2), make(2, 42)},
-            {make(2, 84), make(4, 95, 8, 0)}, {make(6, 84, 37), make(2, 42)}};
+    refsystem regional = make(5, 2011);
+    regional.projection.origin_latitude = deg_to_rad(55.0);
+    regional.projection.false_northing = -6e6;
+    regional.axis_order = KV_AXES_EASTING_NORTHING;
+    const std::pair<refsystem, refsystem> pairs[] = {{make(2, 42), make(2, 84)},
+        {make(2, 2011), make(2, 95)}, {make(2, 84), make(2, 84)}, {make(4, 42, 7), make(2, 84)},
+        {make(2, 42), make(4, 42, 7)}, {make(4, 42, 7), make(4, 42, 8)},
+        {make(4, 95, 7, 2), make(2, 42)}, {make(2, 84), make(4, 95, 8, 0)},
+        {make(6, 84, 37), make(2, 42)}, {make(2, 84), make(6, 84, 37)},
+        {make(2, 84), make(6, 84, 37, 2)}, {make(2, 42), make(6, 84, 37)},
+        {make(4, 42, 7), make(5, 42)}, {make(4, 42, 7), make(6, 84, 37, 2)},
+        {make(2, 2011), regional}, {make(2, 84), make(6, 84, 60)}};
     for (const auto &[from, to] : pairs) {
         // Plane inputs: the points in that plane, where they convert.
         std::vector<double> in = points;
