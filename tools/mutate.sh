@@ -42,9 +42,14 @@ cmake --build "$bld" -j "$jobs" >/dev/null
 # has met the whole suite or failed part of it.
 ctest_args=(--test-dir "$bld" -j "$jobs" --stop-on-failure --timeout 120)
 late='\.ru$|^qgis_'
+# The log keeps what failed: a kill by timeout alone is worth a second look on a busy machine.
 suite() {
-    ctest "${ctest_args[@]}" -E "^(installed_consumer|exported_symbols)\$|$late" >/dev/null 2>&1 \
-        && ctest "${ctest_args[@]}" -R "$late" >/dev/null 2>&1
+    ctest "${ctest_args[@]}" -E "^(installed_consumer|exported_symbols)\$|$late" >"$work/log" 2>&1 \
+        && ctest "${ctest_args[@]}" -R "$late" >"$work/log" 2>&1
+}
+failed() {
+    grep -oE '[A-Za-z_.]+ \.+\*+(Failed|Timeout|Exception[^ ]*)|Not Run' "$work/log" | head -1 \
+        | sed -E 's/ \.+\*+/ /'
 }
 suite || { echo "mutate: the unmutated tree fails its tests" >&2; exit 2; }
 
@@ -69,7 +74,7 @@ EOF
         result="SURVIVED"
         total=$((total + 1))
     else
-        result="killed"
+        result="killed by $(failed)"
         total=$((total + 1)) killed=$((killed + 1))
     fi
     cp "$work/original" "$src/$file"

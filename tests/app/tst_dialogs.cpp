@@ -84,6 +84,14 @@ QString clipped(const QWidget *root)
         if (!text.isEmpty() && need > room)
             cut << QStringLiteral("%1 (%2 > %3)").arg(text).arg(need).arg(room);
     };
+    // Nor does a group lie over its neighbour (a cell of the narrow arrangement given twice).
+    for (const QGroupBox *g : root->findChildren<QGroupBox *>()) {
+        for (const QGroupBox *h : g->parentWidget()->findChildren<QGroupBox *>(
+                 QString(), Qt::FindDirectChildrenOnly)) {
+            if (g < h && g->isVisible() && h->isVisible() && g->geometry().intersects(h->geometry()))
+                cut << g->objectName() + " over " + h->objectName();
+        }
+    }
     for (const QLabel *label : root->findChildren<QLabel *>()) {
         if (label->isVisible() && !label->wordWrap())
             check(label, label->text(), label->contentsRect().width());
@@ -142,6 +150,7 @@ private slots:
             {"Scale", "0.8999", "!масштаб от 0.9 до 1.1"}, {"Scale", "1.1", "k=1.1,"},
             {"Scale", "1.1001", "!масштаб от 0.9 до 1.1"},
             {"Scale", "1 2", "!Масштаб: введите число"}, {"Keys", "1 2 1 0", "tm:sk42:"},
+            {"FalseEasting", "1 2", "!Смещение на восток:"}, {"FalseNorthing", "-", "!на север:"},
             {"Keys", "1 2 1", "!введите 4 числа"}, {"Height", "1 0.001 0", "tm:sk42:"},
             {"Height", "1 2", "!одно число dH или три"}};
         for (const auto &c : cases)

@@ -286,6 +286,12 @@ private slots:
         QCOMPARE(tableCells(*left()), tableCells(*right()));
         QTest::keyClick(left()->table(), Qt::Key_Tab, Qt::ControlModifier);
         QCOMPARE(QApplication::focusWidget(), child<QWidget>(left(), "pushButtonLoad"));
+        QTest::keyClick(left()->table(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), child<QWidget>(left(), "comboBoxGeoid"));
+        // A Control key that is no command is the table's own: Ctrl+End goes to the last cell.
+        left()->table()->setCurrentCell(0, 1);
+        QTest::keyClick(left()->table(), Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(left()->table()->currentColumn(), 3);
         const QStringList rightRows = tableCells(*right());
         QTest::keyClick(left()->table(), Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(systems(), "gk:sk42:auto geod:wgs84");
