@@ -86,9 +86,10 @@ QString clipped(const QWidget *root)
     };
     // Nor does a group lie over its neighbour (a cell of the narrow arrangement given twice).
     for (const QGroupBox *g : root->findChildren<QGroupBox *>()) {
-        for (const QGroupBox *h : g->parentWidget()->findChildren<QGroupBox *>(
-                 QString(), Qt::FindDirectChildrenOnly)) {
-            if (g < h && g->isVisible() && h->isVisible() && g->geometry().intersects(h->geometry()))
+        for (const QGroupBox *h :
+            g->parentWidget()->findChildren<QGroupBox *>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (g < h && g->isVisible() && h->isVisible()
+                && g->geometry().intersects(h->geometry()))
                 cut << g->objectName() + " over " + h->objectName();
         }
     }
