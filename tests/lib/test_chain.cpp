@@ -207,8 +207,8 @@ TEST(TransformCoords, RejectedPointsFailAndLeaveTheOutput)
 }
 
 // Many points at once give transform_coords's results bit for bit, its refusals included,
-// whatever their place in the array (pairs, the odd last one, in place): geodetic and national
-// zones on one datum and across datums, two at a time, the rest one by one.
+// whatever their place in the array (fours, pairs, the odd last one, in place): geodetic and
+// national zones on one datum and across datums, four or two at a time, the rest one by one.
 TEST(TransformCoordsArray, SameBitsAsOneByOne)
 {
     std::vector<double> points;
@@ -230,6 +230,12 @@ TEST(TransformCoordsArray, SameBitsAsOneByOne)
     for (const auto &edge : edges)
         points.insert(points.begin() + 3 * 7, edge, edge + 3),
             points.insert(points.begin() + 3 * 20, edge, edge + 3);
+    // Each alone after 4 to 7 ordinary points as well: in every place of four.
+    size_t at = 100;
+    for (int place = 0; place < 4; ++place) {
+        for (const auto &edge : edges)
+            at += 4 + place, points.insert(points.begin() + 3 * at++, edge, edge + 3);
+    }
     const size_t n = points.size() / 3; // odd
     refsystem regional = make(5, 2011);
     regional.projection.origin_latitude = deg_to_rad(55.0);
