@@ -258,6 +258,59 @@ template <class V> bool convert_lanes(const transform &t, const double *in, doub
     return true;
 }
 
+// A Transverse Mercator plane to geodetic coordinates on another datum:
+// the way that has no lanes of its own (see convert_plane_pair).
+bool plane_pair_way(const transform &t)
+{
+    return is_set(t.input_projection) && is_set(t.input_ellipsoid) && is_set(t.output_ellipsoid)
+        && t.shift.matrix[0][0] != kNotSet && t.shift.vector[0] != kNotSet
+        && !is_set(t.output_projection) && t.output_zone == -1;
+}
+
+// Two points of plane_pair_way through transform_coords's steps, each
+// step for both before the next: each point's steps wait on each other,
+// and the other point's fill the waits. The steps are the same calls, so
+// each result is bit for bit transform_coords's. False, nothing written,
+// when either point fails a step.
+bool convert_plane_pair(const transform &t, const double in[6], double out[6])
+{
+    constexpr int n = 2;
+    const bool northingFirst = t.input_axis_order == KV_AXES_NORTHING_EASTING;
+    double near[n][3], sinDl[n], cosDl[n], xyz[n][3], blh[n][3];
+    for (int k = 0; k < n; ++k) {
+        const double *p = in + 3 * k;
+        const double easting = northingFirst ? p[1] : p[0], northing = northingFirst ? p[0] : p[1];
+        if (!tm_inverse_sines(t.input_projection, t.input_constants, easting, northing, near[k],
+                &sinDl[k], &cosDl[k]))
+            return false;
+    }
+    for (int k = 0; k < n; ++k) {
+        if (!geodetic_sines_to_geocentric(
+                t.input_ellipsoid, near[k], sinDl[k], cosDl[k], in[3 * k + 2], xyz[k]))
+            return false;
+    }
+    const double(*m)[3] = t.shift.matrix;
+    const double *v = t.shift.vector;
+    for (int k = 0; k < n; ++k) {
+        const double x = xyz[k][0], y = xyz[k][1], z = xyz[k][2];
+        xyz[k][0] = m[0][0] * x + m[0][1] * y + m[0][2] * z + v[0];
+        xyz[k][1] = m[1][0] * x + m[1][1] * y + m[1][2] * z + v[1];
+        xyz[k][2] = m[2][0] * x + m[2][1] * y + m[2][2] * z + v[2];
+    }
+    for (int k = 0; k < n; ++k) {
+        if (!geocentric_to_geodetic(t.output_ellipsoid, xyz[k], blh[k], near[k],
+                &t.input_projection.central_meridian))
+            return false;
+    }
+    // Finite, as geocentric_to_geodetic leaves them.
+    for (int k = 0; k < n; ++k) {
+        out[3 * k] = rad_to_deg(blh[k][0]);
+        out[3 * k + 1] = rad_to_deg(blh[k][1]);
+        out[3 * k + 2] = blh[k][2];
+    }
+    return true;
+}
+
 } // namespace
 } // namespace kelvadra
 
@@ -489,15 +542,18 @@ transform_coords_array(const double *in, size_t n, const transform *t, double *o
         return 0;
     if (!t)
         return 0;
-    const bool lanes = lanes_way(*t);
+    const bool lanes = lanes_way(*t), planePairs = plane_pair_way(*t);
     int all = 1;
     for (size_t i = 0; i < n;) {
-        // Four together, else two, else one: a point that leaves the common
+        // Side by side where the way allows: a point that leaves the common
         // way goes alone, and the next ones try together again.
-        const size_t together = !lanes     ? 1
-            : i + 4 <= n && convert_lanes<double4>(*t, in + 3 * i, out + 3 * i) ? 4
-            : i + 2 <= n && convert_lanes<double2>(*t, in + 3 * i, out + 3 * i) ? 2
-                                                                                 : 1;
+        size_t together = 1;
+        if (planePairs)
+            together = i + 2 <= n && convert_plane_pair(*t, in + 3 * i, out + 3 * i) ? 2 : 1;
+        else if (lanes)
+            together = i + 4 <= n && convert_lanes<double4>(*t, in + 3 * i, out + 3 * i) ? 4
+                : i + 2 <= n && convert_lanes<double2>(*t, in + 3 * i, out + 3 * i)       ? 2
+                                                                                          : 1;
         if (together > 1) {
             for (size_t k = 0; ok && k < together; ++k)
                 ok[i + k] = 1;
