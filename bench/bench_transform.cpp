@@ -161,8 +161,8 @@ std::vector<Conversion> &conversions()
         for (const char *tmerc : {kExact, kApprox}) {
             (tmerc == kExact ? f.proj : f.projApprox) = pipeline
                 + " +step +proj=axisswap +order=2,1 +step +inv" + tmerc + kZone7 + kKrass
-                + " +step +proj=cart" + kKrass + kSk42ToHub + kHubToWgs84
-                + " +step +inv +proj=cart" + kWgs84 + kDegOut;
+                + " +step +proj=cart" + kKrass + kSk42ToHub + kHubToWgs84 + " +step +inv +proj=cart"
+                + kWgs84 + kDegOut;
         }
         fill_plane(f);
         return v;

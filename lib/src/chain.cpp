@@ -298,8 +298,8 @@ bool convert_plane_pair(const transform &t, const double in[6], double out[6])
         xyz[k][2] = m[2][0] * x + m[2][1] * y + m[2][2] * z + v[2];
     }
     for (int k = 0; k < n; ++k) {
-        if (!geocentric_to_geodetic(t.output_ellipsoid, xyz[k], blh[k], near[k],
-                &t.input_projection.central_meridian))
+        if (!geocentric_to_geodetic(
+                t.output_ellipsoid, xyz[k], blh[k], near[k], &t.input_projection.central_meridian))
             return false;
     }
     // Finite, as geocentric_to_geodetic leaves them.
@@ -552,8 +552,8 @@ transform_coords_array(const double *in, size_t n, const transform *t, double *o
             together = i + 2 <= n && convert_plane_pair(*t, in + 3 * i, out + 3 * i) ? 2 : 1;
         else if (lanes)
             together = i + 4 <= n && convert_lanes<double4>(*t, in + 3 * i, out + 3 * i) ? 4
-                : i + 2 <= n && convert_lanes<double2>(*t, in + 3 * i, out + 3 * i)       ? 2
-                                                                                          : 1;
+                : i + 2 <= n && convert_lanes<double2>(*t, in + 3 * i, out + 3 * i)      ? 2
+                                                                                         : 1;
         if (together > 1) {
             for (size_t k = 0; ok && k < together; ++k)
                 ok[i + k] = 1;
