@@ -146,11 +146,19 @@ template <> inline double4 lanes_of<double4>(const double *p, int stride)
 }
 
 // The same conversions for lanes: the same operation in each lane.
-template <class V> V deg_to_rad(V x)
+inline double2 deg_to_rad(double2 x)
 {
     return x * kDegree;
 }
-template <class V> V rad_to_deg(V x)
+inline double4 deg_to_rad(double4 x)
+{
+    return x * kDegree;
+}
+inline double2 rad_to_deg(double2 x)
+{
+    return x / kDegree;
+}
+inline double4 rad_to_deg(double4 x)
 {
     return x / kDegree;
 }
