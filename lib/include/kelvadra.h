@@ -277,7 +277,7 @@ KELVADRA_API int transform_coords(const double in[3], const transform *t, double
  * (`out` may be `in`). Each result is bit for bit transform_coords's, and a
  * point it rejects keeps its output untouched; `ok`, when not NULL, gets its
  * 1 or 0 per point. Quicker than one call per point: points are converted
- * two at a time where the way allows. Returns 1 when every point converted,
+ * several at a time where the way allows. Returns 1 when every point converted,
  * 0 otherwise (also for a NULL `t`, or NULL arrays with n > 0). */
 KELVADRA_API int transform_coords_array(
     const double *in, size_t n, const transform *t, double *out, int *ok);

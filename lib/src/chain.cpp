@@ -144,12 +144,12 @@ void append(affine *chain, bool *any, const affine &step)
     *any = true;
 }
 
-// The ways a pair of points can take side by side (convert_pair): geodetic
-// degrees or a fixed national zone on either side, or a Transverse Mercator
-// plane on the output side, on one datum or across datums through geocentric
+// The ways points can take side by side (convert_lanes): geodetic degrees
+// or a fixed national zone on either side, or a Transverse Mercator plane on
+// the output side, on one datum or across datums through geocentric
 // coordinates. No Transverse Mercator input, no geocentric or local side, no
 // automatic zone.
-bool pair_way(const transform &t)
+bool lanes_way(const transform &t)
 {
     if (t.input_zone == 0 || t.output_zone == 0 || is_set(t.input_projection))
         return false;
@@ -158,25 +158,38 @@ bool pair_way(const transform &t)
     return (in && out && shift) || (!in && !out && !shift);
 }
 
-// Two points of pair_way, each stage for both before the next: the steps of
-// a point wait on each other (roots, divisions, library calls), so a second
-// point's steps fill the waits. The stages are transform_coords's, and every
-// step is its own function or the same arithmetic on pairs, so each result
-// is bit for bit transform_coords's. False, nothing written, when either
-// point leaves the common way (a longitude past a half turn, a step that
-// fails, a result not finite): then each goes alone.
-bool convert_pair(const transform &t, const double in[6], double out[6])
+// The Transverse Mercator forward step for lanes: four points as two pairs.
+bool tm_forward_lanes(const transform &t, double2 x, double2 y, double2 *easting, double2 *northing)
 {
-    double2 x = {in[0], in[3]}, y = {in[1], in[4]}, z = {in[2], in[5]};
+    return tm_forward_pair(t.output_projection, t.output_constants, x, y, easting, northing);
+}
+bool tm_forward_lanes(const transform &t, double4 x, double4 y, double4 *easting, double4 *northing)
+{
+    return tm_forward_lanes(t, x.lo, y.lo, &easting->lo, &northing->lo)
+        && tm_forward_lanes(t, x.hi, y.hi, &easting->hi, &northing->hi);
+}
+
+// Points of lanes_way side by side (V = double2, double4), each stage for
+// all before the next: the steps of a point wait on each other (roots,
+// divisions, library calls), so the other points' steps fill the waits. The
+// stages are transform_coords's, and every step is its own function or the
+// same arithmetic on lanes, so each result is bit for bit transform_coords's.
+// False, nothing written, when any point leaves the common way (a longitude
+// past a half turn, a step that fails, a result not finite): then fewer go
+// together.
+template <class V> bool convert_lanes(const transform &t, const double *in, double *out)
+{
+    constexpr int n = kLanes<V>;
+    V x = lanes_of<V>(in, 3), y = lanes_of<V>(in + 1, 3), z = lanes_of<V>(in + 2, 3);
     const bool across = is_set(t.input_ellipsoid);
     bool angular = true;
     if (t.input_zone != -1) {
-        if (!gk6_inverse_pair(x, y, t.input_zone, t.input_hemisphere, &x, &y))
+        if (!gk6_inverse_lanes(x, y, t.input_zone, t.input_hemisphere, &x, &y))
             return false;
     } else {
         angular = across;
         if (across) {
-            for (int k = 0; k < 2; ++k) {
+            for (int k = 0; k < n; ++k) {
                 if (!(y[k] >= -180.0 && y[k] <= 180.0))
                     return false;
             }
@@ -185,19 +198,19 @@ bool convert_pair(const transform &t, const double in[6], double out[6])
         }
     }
     if (across) {
-        double2 xyz[3];
-        double near[2][3];
-        const double2 blh[3] = {x, y, z};
-        if (!geodetic_to_geocentric_pair(t.input_ellipsoid, blh, xyz, near))
+        V xyz[3];
+        double near[n][3];
+        const V blh[3] = {x, y, z};
+        if (!geodetic_to_geocentric_lanes(t.input_ellipsoid, blh, xyz, near))
             return false;
         const double(*m)[3] = t.shift.matrix;
         const double *v = t.shift.vector;
-        const double2 X = xyz[0], Y = xyz[1], Z = xyz[2];
+        const V X = xyz[0], Y = xyz[1], Z = xyz[2];
         xyz[0] = m[0][0] * X + m[0][1] * Y + m[0][2] * Z + v[0];
         xyz[1] = m[1][0] * X + m[1][1] * Y + m[1][2] * Z + v[1];
         xyz[2] = m[2][0] * X + m[2][1] * Y + m[2][2] * Z + v[2];
-        double2 blhOut[3];
-        if (!geocentric_to_geodetic_pair(t.output_ellipsoid, xyz, blhOut, near))
+        V blhOut[3];
+        if (!geocentric_to_geodetic_lanes(t.output_ellipsoid, xyz, blhOut, near))
             return false;
         x = blhOut[0], y = blhOut[1], z = blhOut[2];
     } else if (angular) {
@@ -208,34 +221,92 @@ bool convert_pair(const transform &t, const double in[6], double out[6])
     if (planeOut || across) {
         if (!across) {
             // Within a half turn the reduction is the longitude itself.
-            const bool reduced = y[0] >= -180.0 && y[0] <= 180.0 && y[1] >= -180.0 && y[1] <= 180.0;
-            for (int k = 0; !reduced && k < 2; ++k)
-                y[k] = reduce_longitude_deg(y[k]);
+            bool reduced = true;
+            for (int k = 0; k < n; ++k)
+                reduced = reduced && y[k] >= -180.0 && y[k] <= 180.0;
+            if (!reduced) {
+                double lon[n];
+                for (int k = 0; k < n; ++k)
+                    lon[k] = reduce_longitude_deg(y[k]);
+                y = lanes_of<V>(lon);
+            }
             x = deg_to_rad(x), y = deg_to_rad(y);
         }
         if (projectionOut) {
-            double2 easting {}, northing {};
-            if (!tm_forward_pair(
-                    t.output_projection, t.output_constants, x, y, &easting, &northing))
+            V easting {}, northing {};
+            if (!tm_forward_lanes(t, x, y, &easting, &northing))
                 return false;
             const bool northingFirst = t.output_axis_order == KV_AXES_NORTHING_EASTING;
             x = northingFirst ? northing : easting;
             y = northingFirst ? easting : northing;
         } else if (planeOut) {
-            if (!gk6_forward_pair(x, y, t.output_zone, t.output_hemisphere, &x, &y))
+            if (!gk6_forward_lanes(x, y, t.output_zone, t.output_hemisphere, &x, &y))
                 return false;
         } else {
             x = rad_to_deg(x), y = rad_to_deg(y);
         }
     }
-    for (int k = 0; k < 2; ++k) {
+    for (int k = 0; k < n; ++k) {
         if (!std::isfinite(x[k]) || !std::isfinite(y[k]) || !std::isfinite(z[k]))
             return false;
     }
-    for (size_t k = 0; k < 2; ++k) {
+    for (int k = 0; k < n; ++k) {
         out[3 * k] = x[k];
         out[3 * k + 1] = y[k];
         out[3 * k + 2] = z[k];
+    }
+    return true;
+}
+
+// A Transverse Mercator plane to geodetic coordinates on another datum:
+// the way that has no lanes of its own (see convert_plane_pair).
+bool plane_pair_way(const transform &t)
+{
+    return is_set(t.input_projection) && is_set(t.input_ellipsoid) && is_set(t.output_ellipsoid)
+        && t.shift.matrix[0][0] != kNotSet && t.shift.vector[0] != kNotSet
+        && !is_set(t.output_projection) && t.output_zone == -1;
+}
+
+// Two points of plane_pair_way through transform_coords's steps, each
+// step for both before the next: each point's steps wait on each other,
+// and the other point's fill the waits. The steps are the same calls, so
+// each result is bit for bit transform_coords's. False, nothing written,
+// when either point fails a step.
+bool convert_plane_pair(const transform &t, const double in[6], double out[6])
+{
+    constexpr int n = 2;
+    const bool northingFirst = t.input_axis_order == KV_AXES_NORTHING_EASTING;
+    double near[n][3], sinDl[n], cosDl[n], xyz[n][3], blh[n][3];
+    for (int k = 0; k < n; ++k) {
+        const double *p = in + 3 * k;
+        const double easting = northingFirst ? p[1] : p[0], northing = northingFirst ? p[0] : p[1];
+        if (!tm_inverse_sines(t.input_projection, t.input_constants, easting, northing, near[k],
+                &sinDl[k], &cosDl[k]))
+            return false;
+    }
+    for (int k = 0; k < n; ++k) {
+        if (!geodetic_sines_to_geocentric(
+                t.input_ellipsoid, near[k], sinDl[k], cosDl[k], in[3 * k + 2], xyz[k]))
+            return false;
+    }
+    const double(*m)[3] = t.shift.matrix;
+    const double *v = t.shift.vector;
+    for (int k = 0; k < n; ++k) {
+        const double x = xyz[k][0], y = xyz[k][1], z = xyz[k][2];
+        xyz[k][0] = m[0][0] * x + m[0][1] * y + m[0][2] * z + v[0];
+        xyz[k][1] = m[1][0] * x + m[1][1] * y + m[1][2] * z + v[1];
+        xyz[k][2] = m[2][0] * x + m[2][1] * y + m[2][2] * z + v[2];
+    }
+    for (int k = 0; k < n; ++k) {
+        if (!geocentric_to_geodetic(
+                t.output_ellipsoid, xyz[k], blh[k], near[k], &t.input_projection.central_meridian))
+            return false;
+    }
+    // Finite, as geocentric_to_geodetic leaves them.
+    for (int k = 0; k < n; ++k) {
+        out[3 * k] = rad_to_deg(blh[k][0]);
+        out[3 * k + 1] = rad_to_deg(blh[k][1]);
+        out[3 * k + 2] = blh[k][2];
     }
     return true;
 }
@@ -471,16 +542,25 @@ transform_coords_array(const double *in, size_t n, const transform *t, double *o
         return 0;
     if (!t)
         return 0;
-    const bool pairs = pair_way(*t);
+    const bool lanes = lanes_way(*t), planePairs = plane_pair_way(*t);
     int all = 1;
     for (size_t i = 0; i < n;) {
-        if (pairs && i + 1 < n && convert_pair(*t, in + 3 * i, out + 3 * i)) {
-            if (ok)
-                ok[i] = ok[i + 1] = 1;
-            i += 2;
+        // Side by side where the way allows: a point that leaves the common
+        // way goes alone, and the next ones try together again.
+        size_t together = 1;
+        if (planePairs)
+            together = i + 2 <= n && convert_plane_pair(*t, in + 3 * i, out + 3 * i) ? 2 : 1;
+        else if (lanes)
+            together = i + 4 <= n && convert_lanes<double4>(*t, in + 3 * i, out + 3 * i) ? 4
+                : i + 2 <= n && convert_lanes<double2>(*t, in + 3 * i, out + 3 * i)      ? 2
+                                                                                         : 1;
+        if (together > 1) {
+            for (size_t k = 0; ok && k < together; ++k)
+                ok[i + k] = 1;
+            i += together;
             continue;
         }
-        // Alone: the pair's first point left the common way, or the last point.
+        // Alone: the first point left the common way, or the last point.
         const int converted = transform_coords(in + 3 * i, t, out + 3 * i);
         if (ok)
             ok[i] = converted;

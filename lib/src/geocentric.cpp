@@ -354,27 +354,31 @@ int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3
     return 1;
 }
 
-bool geodetic_to_geocentric_pair(
-    const ellipsoid &e, const double2 blh[3], double2 xyz[3], double latitude[2][3])
+template <class V>
+bool geodetic_to_geocentric_lanes(
+    const ellipsoid &e, const V blh[3], V xyz[3], double latitude[][3])
 {
-    const double2 B = blh[0], L = blh[1], H = blh[2];
-    // The library's calls first, into memory: a pair held across a call
+    constexpr int n = kLanes<V>;
+    const V B = blh[0], L = blh[1], H = blh[2];
+    // The library's calls first, into memory: lanes held across a call
     // would be spilled and reloaded.
-    double sines[4][2]; // sin B, cos B, sin L, cos L of each point
-    for (int k = 0; k < 2; ++k) {
+    double sines[4][n]; // sin B, cos B, sin L, cos L of each point
+    for (int k = 0; k < n; ++k) {
         if (!std::isfinite(B[k]) || !std::isfinite(L[k]) || !std::isfinite(H[k]))
             return false;
         sin_cos(B[k], &sines[0][k], &sines[1][k]);
         sin_cos(L[k], &sines[2][k], &sines[3][k]);
     }
-    const double2 sB = {sines[0][0], sines[0][1]}, cB = {sines[1][0], sines[1][1]};
-    const double2 sL = {sines[2][0], sines[2][1]}, cL = {sines[3][0], sines[3][1]};
+    const V sB = lanes_of<V>(sines[0]), cB = lanes_of<V>(sines[1]);
+    const V sL = lanes_of<V>(sines[2]), cL = lanes_of<V>(sines[3]);
     const double e2 = eccentricity_squared(e);
-    const double2 q = 1.0 - e2 * sB * sB;
-    if (!(q[0] > 0.0 && q[1] > 0.0))
-        return false;
+    const V q = 1.0 - e2 * sB * sB;
+    for (int k = 0; k < n; ++k) {
+        if (!(q[k] > 0.0))
+            return false;
+    }
     geocentric_from(e.a, e2, q, sB, cB, sL, cL, H, &xyz[0], &xyz[1], &xyz[2]);
-    for (int k = 0; k < 2; ++k) {
+    for (int k = 0; k < n; ++k) {
         if (!std::isfinite(xyz[0][k]) || !std::isfinite(xyz[1][k]) || !std::isfinite(xyz[2][k]))
             return false;
         latitude[k][0] = B[k];
@@ -384,15 +388,17 @@ bool geodetic_to_geocentric_pair(
     return true;
 }
 
-bool geocentric_to_geodetic_pair(
-    const ellipsoid &e, const double2 xyz[3], double2 blh[3], const double near[2][3])
+template <class V>
+bool geocentric_to_geodetic_lanes(
+    const ellipsoid &e, const V xyz[3], V blh[3], const double near[][3])
 {
-    const double2 X = xyz[0], Y = xyz[1], Z = xyz[2];
+    constexpr int n = kLanes<V>;
+    const V X = xyz[0], Y = xyz[1], Z = xyz[2];
     const double a = e.a;
     const double e2 = eccentricity_squared(e);
-    const double2 D = root(X * X + Y * Y);
-    const double2 r2 = X * X + Y * Y + Z * Z;
-    for (int k = 0; k < 2; ++k) {
+    const V D = root(X * X + Y * Y);
+    const V r2 = X * X + Y * Y + Z * Z;
+    for (int k = 0; k < n; ++k) {
         // The common way of geocentric_to_geodetic: Bowring's steps, then the
         // series about the input latitude.
         if (!(std::isfinite(X[k]) && std::isfinite(Y[k]) && std::isfinite(Z[k])) || Z[k] == 0.0
@@ -400,30 +406,47 @@ bool geocentric_to_geodetic_pair(
             || !(std::fabs(near[k][0]) <= kHalfPi))
             return false;
     }
-    const double2 absZ = {std::fabs(Z[0]), std::fabs(Z[1])};
-    const double2 B0 = {near[0][0], near[1][0]}, s0 = {near[0][1], near[1][1]},
-                  c0 = {near[0][2], near[1][2]};
+    double absZ_[n], B0_[n], s0_[n], c0_[n], L[n];
+    for (int k = 0; k < n; ++k) {
+        absZ_[k] = std::fabs(Z[k]);
+        B0_[k] = near[k][0], s0_[k] = near[k][1], c0_[k] = near[k][2];
+    }
+    const V absZ = lanes_of<V>(absZ_), B0 = lanes_of<V>(B0_), s0 = lanes_of<V>(s0_),
+            c0 = lanes_of<V>(c0_);
     // The library's arctangents first: they wait for nothing below.
-    const double L[2] = {longitude_of(X[0], Y[0], D[0]), longitude_of(X[1], Y[1], D[1])};
-    double2 num, den, sB, cB;
+    for (int k = 0; k < n; ++k)
+        L[k] = longitude_of(X[k], Y[k], D[k]);
+    V num, den, sB, cB;
     bowring(a, e.f, e2, X * X + Y * Y, D, absZ, &num, &den);
     sines_of(num, den, &sB, &cB);
-    const double2 signedNum = {std::copysign(num[0], Z[0]), std::copysign(num[1], Z[1])};
-    const double2 c = den * c0 + signedNum * s0;
-    const double2 t = (signedNum * c0 - den * s0) / c;
-    const double2 B = turned_by(B0, t);
-    const double2 H = height_of(a, e2, D, absZ, sB, cB);
-    for (int k = 0; k < 2; ++k) {
+    double signed_[n];
+    for (int k = 0; k < n; ++k)
+        signed_[k] = std::copysign(num[k], Z[k]);
+    const V signedNum = lanes_of<V>(signed_);
+    const V c = den * c0 + signedNum * s0;
+    const V t = (signedNum * c0 - den * s0) / c;
+    const V B = turned_by(B0, t);
+    const V H = height_of(a, e2, D, absZ, sB, cB);
+    for (int k = 0; k < n; ++k) {
         if (!(c[k] > 0.0 && std::fabs(t[k]) < 1e-3))
             return false;
         if (!std::isfinite(B[k]) || !std::isfinite(L[k]) || !std::isfinite(H[k]))
             return false;
     }
     blh[0] = B;
-    blh[1] = double2 {L[0], L[1]};
+    blh[1] = lanes_of<V>(L);
     blh[2] = H;
     return true;
 }
+
+template bool geodetic_to_geocentric_lanes(
+    const ellipsoid &, const double2[3], double2[3], double[][3]);
+template bool geodetic_to_geocentric_lanes(
+    const ellipsoid &, const double4[3], double4[3], double[][3]);
+template bool geocentric_to_geodetic_lanes(
+    const ellipsoid &, const double2[3], double2[3], const double[][3]);
+template bool geocentric_to_geodetic_lanes(
+    const ellipsoid &, const double4[3], double4[3], const double[][3]);
 
 affine local_to_geocentric(const ellipsoid &e, const double origin[3])
 {

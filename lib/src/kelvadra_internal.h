@@ -60,12 +60,105 @@ inline double2 root(double2 x)
     return double2 {std::sqrt(x[0]), std::sqrt(x[1])};
 }
 
-// The same conversions for a pair: the same operation in each lane.
+// Four points side by side as two pairs, for the same reason: the waits of
+// one pair (roots, divisions) are filled by the other's. Each operation is
+// the pairs' own, lane by lane, so each point still gets the bits of its own.
+// A struct, not a 32-byte vector: without AVX such a vector would change the
+// calling convention of every function it passes through.
+struct double4
+{
+    double2 lo, hi;
+    double operator[](int k) const { return k < 2 ? lo[k] : hi[k - 2]; }
+};
+inline double4 operator+(double4 x, double4 y)
+{
+    return {x.lo + y.lo, x.hi + y.hi};
+}
+inline double4 operator-(double4 x, double4 y)
+{
+    return {x.lo - y.lo, x.hi - y.hi};
+}
+inline double4 operator*(double4 x, double4 y)
+{
+    return {x.lo * y.lo, x.hi * y.hi};
+}
+inline double4 operator/(double4 x, double4 y)
+{
+    return {x.lo / y.lo, x.hi / y.hi};
+}
+inline double4 operator-(double4 x)
+{
+    return {-x.lo, -x.hi};
+}
+// A number beside four lanes is taken as a double, as a pair takes it.
+inline double4 operator+(double4 x, double y)
+{
+    return {x.lo + y, x.hi + y};
+}
+inline double4 operator+(double x, double4 y)
+{
+    return {x + y.lo, x + y.hi};
+}
+inline double4 operator-(double4 x, double y)
+{
+    return {x.lo - y, x.hi - y};
+}
+inline double4 operator-(double x, double4 y)
+{
+    return {x - y.lo, x - y.hi};
+}
+inline double4 operator*(double4 x, double y)
+{
+    return {x.lo * y, x.hi * y};
+}
+inline double4 operator*(double x, double4 y)
+{
+    return {x * y.lo, x * y.hi};
+}
+inline double4 operator/(double4 x, double y)
+{
+    return {x.lo / y, x.hi / y};
+}
+inline double4 operator/(double x, double4 y)
+{
+    return {x / y.lo, x / y.hi};
+}
+inline double4 &operator-=(double4 &x, double y)
+{
+    return x = x - y;
+}
+inline double4 root(double4 x)
+{
+    return {root(x.lo), root(x.hi)};
+}
+
+// The number of points side by side in a lane type.
+template <class V> constexpr int kLanes = int(sizeof(V) / sizeof(double));
+// Lanes from p[0], p[stride], p[2 stride], ...
+template <class V> V lanes_of(const double *p, int stride = 1);
+template <> inline double2 lanes_of<double2>(const double *p, int stride)
+{
+    return double2 {p[0], p[stride]};
+}
+template <> inline double4 lanes_of<double4>(const double *p, int stride)
+{
+    return {double2 {p[0], p[stride]}, double2 {p[2 * stride], p[3 * stride]}};
+}
+
+// The same conversions for lanes: the same operation in each lane.
 inline double2 deg_to_rad(double2 x)
 {
     return x * kDegree;
 }
+inline double4 deg_to_rad(double4 x)
+{
+    return x * kDegree;
+}
 inline double2 rad_to_deg(double2 x)
+{
+    return x / kDegree;
+}
+inline double4 rad_to_deg(double4 x)
 {
     return x / kDegree;
 }
@@ -175,15 +268,17 @@ affine polar_rotation(double angle);
 // starts from `near`, the plane point's own latitude.
 int geocentric_to_geodetic(const ellipsoid &e, const double xyz[3], double blh[3],
     const double near[3] = nullptr, const double *meridian = nullptr);
-// Two points through geodetic_to_geocentric and geocentric_to_geodetic (no
-// `meridian`) side by side, with the results of each, bit for bit, where
-// both take the common way (the Bowring steps, the series near `near`).
-// False when either point does not, or fails: then each goes alone.
-// blh and xyz hold each coordinate of the two points as a pair.
-bool geodetic_to_geocentric_pair(
-    const ellipsoid &e, const double2 blh[3], double2 xyz[3], double latitude[2][3]);
-bool geocentric_to_geodetic_pair(
-    const ellipsoid &e, const double2 xyz[3], double2 blh[3], const double near[2][3]);
+// Two or four points (V = double2, double4) through geodetic_to_geocentric
+// and geocentric_to_geodetic (no `meridian`) side by side, with the results
+// of each, bit for bit, where all take the common way (the Bowring steps,
+// the series near `near`). False when any point does not, or fails: then
+// each goes alone. blh and xyz hold each coordinate of the points as lanes.
+template <class V>
+bool geodetic_to_geocentric_lanes(
+    const ellipsoid &e, const V blh[3], V xyz[3], double latitude[][3]);
+template <class V>
+bool geocentric_to_geodetic_lanes(
+    const ellipsoid &e, const V xyz[3], V blh[3], const double near[][3]);
 // Local east-north-up frame at origin (B0 rad, L0 rad, H0 m).
 affine local_to_geocentric(const ellipsoid &e, const double origin[3]);
 affine geocentric_to_local(const ellipsoid &e, const double origin[3]);
@@ -200,10 +295,11 @@ void affine_unset(affine *a);
 int gk6_forward(double B, double L, int zone, int hemisphere, double *x, double *y);
 int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double *L);
 int gk6_inverse_auto_zone(double x, double y, int hemisphere, double *B, double *L);
-// The same for two points side by side, each with the bits of its own call
-// (a fixed zone only); false where a call of either would fail.
-bool gk6_forward_pair(double2 B, double2 L, int zone, int hemisphere, double2 *x, double2 *y);
-bool gk6_inverse_pair(double2 x, double2 y, int zone, int hemisphere, double2 *B, double2 *L);
+// The same for two or four points side by side (V = double2, double4), each
+// with the bits of its own call (a fixed zone only); false where a call of
+// any would fail.
+template <class V> bool gk6_forward_lanes(V B, V L, int zone, int hemisphere, V *x, V *y);
+template <class V> bool gk6_inverse_lanes(V x, V y, int zone, int hemisphere, V *B, V *L);
 
 // General ellipsoidal Transverse Mercator (Krüger's series to n^6). A record
 // serves one direction: tm_forward takes the one from tm_setup_forward,

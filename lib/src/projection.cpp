@@ -228,53 +228,59 @@ int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double 
     return 1;
 }
 
-bool gk6_forward_pair(double2 B, double2 L, int zone, int hemisphere, double2 *x, double2 *y)
+template <class V> bool gk6_forward_lanes(V B, V L, int zone, int hemisphere, V *x, V *y)
 {
+    constexpr int n = kLanes<V>;
     if (!zone_in_range(zone))
         return false;
-    double2 l {}, sB {}, cB {};
-    for (int k = 0; k < 2; ++k) {
-        double s, c;
+    double l[n], sB[n], cB[n];
+    for (int k = 0; k < n; ++k) {
         l[k] = gk6_from_meridian(L[k], zone);
-        sin_cos(B[k], &s, &c);
-        sB[k] = s, cB[k] = c;
+        sin_cos(B[k], &sB[k], &cB[k]);
     }
-    gk6_series_forward(zone, B, sB, cB, l, x, y);
-    for (int k = 0; k < 2; ++k) {
+    gk6_series_forward(zone, B, lanes_of<V>(sB), lanes_of<V>(cB), lanes_of<V>(l), x, y);
+    if (hemisphere == KV_HEMISPHERE_NORTH)
+        return true;
+    double north[n];
+    for (int k = 0; k < n; ++k) {
         const bool south
             = hemisphere == KV_HEMISPHERE_AUTO ? B[k] < 0 : hemisphere == KV_HEMISPHERE_SOUTH;
-        if (south)
-            (*x)[k] += kSouthFalseNorthing;
+        north[k] = south ? (*x)[k] + kSouthFalseNorthing : (*x)[k];
     }
+    *x = lanes_of<V>(north);
     return true;
 }
 
-bool gk6_inverse_pair(double2 x, double2 y, int zone, int hemisphere, double2 *B, double2 *L)
+template <class V> bool gk6_inverse_lanes(V x, V y, int zone, int hemisphere, V *B, V *L)
 {
+    constexpr int n = kLanes<V>;
     if (!zone_in_range(zone)
         || (hemisphere != KV_HEMISPHERE_NORTH && hemisphere != KV_HEMISPHERE_SOUTH))
         return false;
     if (hemisphere == KV_HEMISPHERE_SOUTH)
         x -= kSouthFalseNorthing;
-    const double2 beta = x / kGkArc;
-    double2 sBeta {}, sin2Beta {}, sB0 {}, cB0 {};
-    for (int k = 0; k < 2; ++k) {
+    const V beta = x / kGkArc;
+    double sBeta[n], sin2Beta[n], sB0[n], cB0[n];
+    for (int k = 0; k < n; ++k) {
         if (!(std::fabs(beta[k]) <= kHalfPi))
             return false;
         sBeta[k] = std::sin(beta[k]);
         sin2Beta[k] = std::sin(2.0 * beta[k]);
     }
-    const double2 B0 = gk6_foot_latitude(beta, sBeta, sin2Beta);
-    for (int k = 0; k < 2; ++k) {
-        double s, c;
-        sin_cos(B0[k], &s, &c);
-        if (c == 0.0)
+    const V B0 = gk6_foot_latitude(beta, lanes_of<V>(sBeta), lanes_of<V>(sin2Beta));
+    for (int k = 0; k < n; ++k) {
+        sin_cos(B0[k], &sB0[k], &cB0[k]);
+        if (cB0[k] == 0.0)
             return false;
-        sB0[k] = s, cB0[k] = c;
     }
-    gk6_series_inverse(zone, y, B0, sB0, cB0, B, L);
+    gk6_series_inverse(zone, y, B0, lanes_of<V>(sB0), lanes_of<V>(cB0), B, L);
     return true;
 }
+
+template bool gk6_forward_lanes(double2, double2, int, int, double2 *, double2 *);
+template bool gk6_forward_lanes(double4, double4, int, int, double4 *, double4 *);
+template bool gk6_inverse_lanes(double2, double2, int, int, double2 *, double2 *);
+template bool gk6_inverse_lanes(double4, double4, int, int, double4 *, double4 *);
 
 int gk6_inverse_auto_zone(double x, double y, int hemisphere, double *B, double *L)
 {

@@ -207,8 +207,8 @@ TEST(TransformCoords, RejectedPointsFailAndLeaveTheOutput)
 }
 
 // Many points at once give transform_coords's results bit for bit, its refusals included,
-// whatever their place in the array (pairs, the odd last one, in place): geodetic and national
-// zones on one datum and across datums, two at a time, the rest one by one.
+// whatever their place in the array (fours, pairs, the odd last one, in place): geodetic and
+// national zones on one datum and across datums, four or two at a time, the rest one by one.
 TEST(TransformCoordsArray, SameBitsAsOneByOne)
 {
     std::vector<double> points;
@@ -220,16 +220,23 @@ TEST(TransformCoordsArray, SameBitsAsOneByOne)
     for (int i = 0; i < 24001; ++i)
         points.insert(
             points.end(), {lat(random), i < 20000 ? lon(random) : zone(random), h(random)});
-    // Poles, the equator (Z = 0), the antimeridian and past it, the centre, NaN, infinities, the
-    // edge of the planes' series: in both places of a pair, and beside plane points.
+    // Poles, the equator (Z = 0), the antimeridian and past it, the centre, NaN, infinities, a
+    // height whose squares overflow, the edge of the planes' series: in both places of a pair,
+    // and beside plane points.
     const double edges[][3] = {{90, 0, 0}, {-90, 10, 0}, {0, 0, 0}, {0, 180, 0}, {0, -180, 0},
         {45, 190, 0}, {kNaN, 0, 0}, {1e-300, 5, 0}, {89.9999999, 1, -6e6}, {0, 0, -6.3e6},
         {55, 39, 0}, {kNaN, 40, 0}, {60, 45.3025, 0}, {60, 45.3026, 0}, {-60, 32.6975, 0},
         {-60, 32.6974, 0}, {55, 399, 0}, {55, -321, 0}, {55, kInf, 0}, {-kInf, 39, 0},
-        {89.99, 40, 0}, {-90, 39, 0}, {90.01, 39, 0}, {200, 39, 0}};
+        {89.99, 40, 0}, {-90, 39, 0}, {90.01, 39, 0}, {200, 39, 0}, {55, 39, 1e308}};
     for (const auto &edge : edges)
         points.insert(points.begin() + 3 * 7, edge, edge + 3),
             points.insert(points.begin() + 3 * 20, edge, edge + 3);
+    // Each alone after 4 to 7 ordinary points as well: in every place of four.
+    size_t at = 100;
+    for (int place = 0; place < 4; ++place) {
+        for (const auto &edge : edges)
+            at += 4 + place, points.insert(points.begin() + 3 * at++, edge, edge + 3);
+    }
     const size_t n = points.size() / 3; // odd
     refsystem regional = make(5, 2011);
     regional.projection.origin_latitude = deg_to_rad(55.0);
