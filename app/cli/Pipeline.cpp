@@ -3,7 +3,10 @@
 #include "CellText.h"
 #include "Streams.h"
 
+#include <algorithm>
 #include <cstring>
+#include <deque>
+#include <string>
 
 #include <system_error>
 
@@ -42,39 +45,81 @@ void convertRows(const Calculation::Calculator *calculator, Batch *batch)
 
 // Rows written as the saved form writes them, bytes to bytes: the name as it
 // was read (fromLine's rule leaves nothing in it that the writer would change),
-// the numbers written straight behind it.
+// the numbers written straight behind it. Every row of the batch is read
+// first, the points then converted a block at a time, and the rows written.
 void convertText(const Calculation::Calculator *calculator, Batch *batch)
 {
-    QByteArray &text = batch->text;
-    text.reserve(batch->lines.size() + batch->lines.size() / 2 + batch->lineCount);
+    const size_t n = size_t(batch->lineCount);
+    std::vector<Calculation::Reading> readings(n);
+    std::vector<PointRow::Outcome> outcomes(n);
+    std::vector<std::string_view> names(n);
+    std::vector<bool> lacking(n); // a name alone
+    std::deque<std::string> changedNames; // names the split rule changed: no view of the line
     LineFields fields;
-    eachLine(*batch, [calculator, batch, &text, &fields](qint64 number, std::string_view line) {
+    size_t row = 0;
+    eachLine(*batch, [&](qint64, std::string_view line) {
         fields.split(line);
         const std::string_view *const cells = fields.cells;
-        Calculation::Reading numbers;
-        PointRow::Outcome outcome = PointRow::Outcome::Failed;
-        if (fields.count > PointRow::columns)
-            numbers.failure = Calculation::Failure::ExtraFields;
-        else
-            outcome = calculator->convert(cells[1], cells[2], cells[3], &numbers);
-        text.append(cells[0].data(), int(cells[0].size()));
-        if (outcome == PointRow::Outcome::Converted) {
-            text.append("; ", 2);
-            calculator->appendCoordinates(&text, numbers);
-            text.append('\n');
+        names[row] = cells[0];
+        if (cells[0].data() < line.data() || cells[0].data() > line.data() + line.size()) {
+            changedNames.emplace_back(cells[0]);
+            names[row] = changedNames.back();
+        }
+        if (fields.count > PointRow::columns) {
+            readings[row].failure = Calculation::Failure::ExtraFields;
+            outcomes[row] = PointRow::Outcome::Failed;
         } else {
-            text.append("; ; ; \n", 7);
+            outcomes[row] = calculator->readRow(cells[1], cells[2], cells[3], &readings[row]);
         }
         // Only a row without a point can be a name alone.
-        const bool lacksCoordinates = outcome == PointRow::Outcome::NoPoint
-            && !CellText::isBlank(cells[0]) && CellText::isBlank(cells[1])
-            && CellText::isBlank(cells[2]) && CellText::isBlank(cells[3]);
-        batch->count(outcome, lacksCoordinates,
-            outcome == PointRow::Outcome::Failed
+        lacking[row] = outcomes[row] == PointRow::Outcome::NoPoint && !CellText::isBlank(cells[0])
+            && CellText::isBlank(cells[1]) && CellText::isBlank(cells[2])
+            && CellText::isBlank(cells[3]);
+        ++row;
+    });
+    calculator->convertReadings(readings.data(), outcomes.data(), n);
+
+    // Written by pointer into the batch's text, grown when a row might not fit.
+    QByteArray &text = batch->text;
+    text.resize(batch->lines.size() + batch->lines.size() / 2 + batch->lineCount);
+    char *p = text.data();
+    const auto room = [&text, &p](size_t needed) {
+        const size_t used = size_t(p - text.constData());
+        if (size_t(text.size()) - used < needed) {
+            text.resize(int(std::max(2 * size_t(text.size()), used + needed)));
+            p = text.data() + used;
+        }
+    };
+    for (size_t i = 0; i < n; ++i) {
+        const Calculation::Reading &numbers = readings[i];
+        room(names[i].size() + 3 + size_t(Calculation::Calculator::coordinatesRoom));
+        std::memcpy(p, names[i].data(), names[i].size());
+        p += names[i].size();
+        if (outcomes[i] == PointRow::Outcome::Converted) {
+            *p++ = ';';
+            *p++ = ' ';
+            char *const end = calculator->writeCoordinates(p, numbers);
+            if (end) {
+                p = end;
+            } else {
+                QByteArray slow;
+                calculator->appendCoordinates(&slow, numbers);
+                room(size_t(slow.size()) + 1);
+                std::memcpy(p, slow.constData(), size_t(slow.size()));
+                p += slow.size();
+            }
+            *p++ = '\n';
+        } else {
+            std::memcpy(p, "; ; ; \n", 7);
+            p += 7;
+        }
+        batch->count(outcomes[i], lacking[i],
+            outcomes[i] == PointRow::Outcome::Failed
                 ? Calculation::reasonText(numbers.failure, numbers.zone)
                 : QString(),
-            number);
-    });
+            batch->firstLine + qint64(i));
+    }
+    text.resize(int(p - text.constData()));
 }
 
 void convertBatch(const Calculation::Calculator *calculator, Batch *batch)

@@ -88,6 +88,10 @@ bool isValidCoordinates(const QString &c1, const QString &c2, const QString &c3,
 bool isValidCoordinates(
     std::string_view c1, std::string_view c2, std::string_view c3, bool dmsUnits);
 
+// A plain coordinate, [+-]?d+(.d*)? with ASCII blanks around, read: the
+// check of isValidCoordinates and parseNumber in one, the same numbers
+// accepted and refused, the same value.
+bool readDecimal(std::string_view text, double *value);
 // A plain number with "." as the decimal point, white space around ignored.
 bool parseNumber(const QString &text, double *value);
 bool parseNumber(std::string_view text, double *value);
