@@ -132,17 +132,20 @@ void unsignZero(const char **begin, const char *end)
 // then written exactly with one more decimal, a 5, and rounded up by hand.
 namespace {
 
-// |value| × 10^decimals rounded to a whole number, a tie away from zero,
-// computed exactly: the value is m × 2^e, and m × 5^decimals fits in 128 bits.
-// False when the result does not fit in 64.
 // The two digits of n (below 100) written before p.
 char *twoDigits(char *p, unsigned n)
 {
-    p[-2] = char('0' + n / 10);
-    p[-1] = char('0' + n % 10);
+    static const char pairs[] = "00010203040506070809101112131415161718192021222324"
+                                "25262728293031323334353637383940414243444546474849"
+                                "50515253545556575859606162636465666768697071727374"
+                                "75767778798081828384858687888990919293949596979899";
+    std::memcpy(p - 2, pairs + 2 * n, 2);
     return p - 2;
 }
 
+// |value| × 10^decimals rounded to a whole number, a tie away from zero,
+// computed exactly: the value is m × 2^e, and m × 5^decimals fits in 128 bits.
+// False when the result does not fit in 64.
 bool scaledExactly(double value, int decimals, std::uint64_t *magnitude)
 {
     static const std::uint64_t powersOf5[18]
@@ -176,20 +179,38 @@ bool scaledExactly(double value, int decimals, std::uint64_t *magnitude)
     return true;
 }
 
-// The digits of n at `out`, at least `width` of them (zeros in front); the end.
-char *writeDigits(char *out, std::uint64_t n, int width)
+} // namespace
+
+char *writeDigits(char *out, std::uint64_t n, int decimals)
 {
-    int length = 1;
-    for (std::uint64_t bound = 10; length < 20 && n >= bound; bound *= 10)
-        ++length;
-    length = std::max(length, width);
-    char *p = out + length;
+    static const std::uint64_t powersOf10[20] = {1, 10, 100, 1000, 10000, 100000, 1000000,
+        10000000, 100000000, 1000000000, 10000000000, 100000000000, 1000000000000,
+        10000000000000, 100000000000000, 1000000000000000, 10000000000000000,
+        100000000000000000, 1000000000000000000, 10000000000000000000u};
+    // The number of digits from the bit length, then one comparison.
+    const int bits = 64 - __builtin_clzll(n | 1);
+    int digits = (bits * 1233) >> 12;
+    digits += n >= powersOf10[digits] ? 1 : 0;
+    digits = std::max(digits, decimals + 1);
+    char *const end = out + digits + (decimals > 0 ? 1 : 0);
+    char *p = end;
+    int i = 0;
+    for (; i + 2 <= decimals; i += 2, n /= 100)
+        p = twoDigits(p, unsigned(n % 100));
+    if (i < decimals) {
+        *--p = char('0' + n % 10);
+        n /= 10;
+    }
+    if (decimals > 0)
+        *--p = '.';
     for (; p - out >= 2; n /= 100)
         p = twoDigits(p, unsigned(n % 100));
     if (p != out)
-        *--p = char('0' + n % 10);
-    return out + length;
+        *--p = char('0' + n);
+    return end;
 }
+
+namespace {
 
 // The one writer of fixed notation, at `out` with room for writtenRoom: the
 // end, or null for a value past 1e15, not finite, or decimals outside 0 to 17.
@@ -204,17 +225,9 @@ char *fixedText(char *out, double value, int decimals, bool unsign)
     // below, at a fraction of its time.
     std::uint64_t magnitude = 0;
     if (scaledExactly(value, decimals, &magnitude)) {
-        static const std::uint64_t powersOf10[18] = {1, 10, 100, 1000, 10000, 100000, 1000000,
-            10000000, 100000000, 1000000000, 10000000000, 100000000000, 1000000000000,
-            10000000000000, 100000000000000, 1000000000000000, 10000000000000000,
-            100000000000000000};
         if (std::signbit(value) && !(unsign && magnitude == 0))
             *out++ = '-';
-        out = writeDigits(out, magnitude / powersOf10[decimals], 1);
-        if (decimals == 0)
-            return out;
-        *out++ = '.';
-        return writeDigits(out, magnitude % powersOf10[decimals], decimals);
+        return writeDigits(out, magnitude, decimals);
     }
     const double twice = std::ldexp(value, decimals + 1);
     const double once = std::ldexp(value, decimals);

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QVarLengthArray>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -119,6 +120,9 @@ bool appendFixed(QString *out, double value, int decimals);
 bool appendFixed(QByteArray *out, double value, int decimals);
 // The same digits at `out` (room for writtenRoom); the end, or null.
 char *writeFixedDigits(char *out, double value, int decimals);
+// n / 10^decimals written exactly at `out` (room for writtenRoom): the
+// whole part ("0" at least), then "." and `decimals` digits (0 to 19); the end.
+char *writeDigits(char *out, std::uint64_t n, int decimals);
 
 } // namespace CellText
 
