@@ -70,15 +70,43 @@ void skipFraction(std::string_view text, size_t *i)
     }
 }
 
-// [+-]?d+(.d*)?
+// What a plain number is made of, for its value: the digits as one whole
+// number (while there are at most 19), how many, and how many after the
+// point (-1: no point).
+struct Digits
+{
+    std::uint64_t value = 0;
+    int count = 0;
+    int decimals = -1;
+};
+
+// [+-]?d+(.d*)?, and its digits.
+bool scanDecimal(std::string_view text, Digits *digits)
+{
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    if (p != end && (*p == '+' || *p == '-'))
+        ++p;
+    const auto take = [digits, &p, end] {
+        const char *const start = p;
+        for (; p != end && isPatternDigit(codeOf(*p)); ++p)
+            digits->value = digits->value * 10 + unsigned(*p - '0');
+        return int(p - start);
+    };
+    if ((digits->count = take()) == 0)
+        return false;
+    if (p != end && *p == '.') {
+        ++p;
+        digits->decimals = take();
+        digits->count += digits->decimals;
+    }
+    return p == end;
+}
+
 bool isDecimal(std::string_view text)
 {
-    size_t i = 0;
-    skipSign(text, &i);
-    if (skipDigits(text, &i) == 0)
-        return false;
-    skipFraction(text, &i);
-    return i == text.size();
+    Digits digits;
+    return scanDecimal(text, &digits);
 }
 
 // [+-]?d{1,maxDegreeDigits}(s+d{1,2}(s+d{0,2}(.d*)?)?)?
@@ -437,30 +465,16 @@ bool readDecimal(std::string_view text, double *value)
         ++begin;
     while (end != begin && isPatternSpace(end[-1]))
         --end;
-    const std::string_view number(begin, size_t(end - begin));
-    if (!isDecimal(number))
+    Digits digits;
+    if (!scanDecimal(std::string_view(begin, size_t(end - begin)), &digits))
         return false;
     // At most 15 digits and 22 decimals: the digits and the power of ten are
     // exact doubles, and one division rounds as the full reader does.
     static const double powersOf10[23] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
         1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const char *p = begin + (*begin == '+' || *begin == '-' ? 1 : 0);
-    std::uint64_t digits = 0;
-    int count = 0;
-    int decimals = -1; // no point yet
-    for (; p != end; ++p) {
-        if (*p == '.') {
-            decimals = 0;
-            continue;
-        }
-        digits = digits * 10 + unsigned(*p - '0');
-        ++count;
-        if (decimals >= 0)
-            ++decimals;
-    }
-    if (count > 15 || decimals == 0)
+    if (digits.count > 15 || digits.decimals == 0)
         return NumberText::read(begin, end, value);
-    const double magnitude = double(digits) / powersOf10[std::max(decimals, 0)];
+    const double magnitude = double(digits.value) / powersOf10[std::max(digits.decimals, 0)];
     *value = *begin == '-' ? -magnitude : magnitude;
     return true;
 }

@@ -3,6 +3,7 @@
 #include "CellText.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -56,11 +57,36 @@ QString field(const QChar *begin, const QChar *end, bool name, bool decimalComma
     return text;
 }
 
+// Printable ASCII but for the two that may need a change: the usual byte of a
+// field, neither an edge nor one to change.
+struct PlainBytes
+{
+    bool plain[256] = {};
+    constexpr PlainBytes()
+    {
+        for (int c = 0x21; c < 0x7f; ++c)
+            plain[c] = c != ';' && c != ',';
+    }
+};
+constexpr PlainBytes plainBytes;
+
 // The same of UTF-8, a view of the line's bytes or, when the field needs a
 // change, of *changed.
 std::string_view field(
     const char *begin, const char *end, bool name, bool decimalComma, std::string *changed)
 {
+    // The usual field, blanks around plain bytes, in one pass.
+    const char *first = begin;
+    const char *last = end;
+    while (first != last && *first == ' ')
+        ++first;
+    while (last != first && last[-1] == ' ')
+        --last;
+    const char *q = first;
+    while (q != last && (plainBytes.plain[static_cast<unsigned char>(*q)] || *q == ' '))
+        ++q;
+    if (q == last)
+        return {first, size_t(last - first)};
     int length = 0;
     while (begin != end && isEdge(CellText::utf8At(begin, end, &length), name))
         begin += length;
@@ -125,10 +151,13 @@ template <typename Char> struct Separators
     // One pass: the counts choose the rule, the positions split the line.
     Separators(const Char *begin, const Char *end)
     {
+        // Most characters are none of the three: one test of a bit mask.
+        constexpr std::uint64_t mask
+            = std::uint64_t(1) << ';' | std::uint64_t(1) << '\t' | std::uint64_t(1) << ',';
         for (const Char *p = begin; p != end; ++p) {
             const ushort u = codeOf(*p);
-            if (u > ';')
-                continue; // most characters: past all three
+            if (u > ';' || !(mask >> u & 1))
+                continue;
             if (u == ';') {
                 if (semicolons < kept)
                     semicolonAt[semicolons] = p;
@@ -137,10 +166,8 @@ template <typename Char> struct Separators
                 if (tabs < kept)
                     tabAt[tabs] = p;
                 ++tabs;
-            } else if (u == ',') {
-                ++commas;
             } else {
-                continue;
+                ++commas;
             }
             if (anyCount < PointRow::columns)
                 any[anyCount++] = p;
