@@ -87,19 +87,23 @@ bool scanDecimal(std::string_view text, Digits *digits)
     const char *const end = p + text.size();
     if (p != end && (*p == '+' || *p == '-'))
         ++p;
-    const auto take = [digits, &p, end] {
+    std::uint64_t value = 0; // in a register, not behind the pointer
+    const auto take = [&value, &p, end] {
         const char *const start = p;
         for (; p != end && isPatternDigit(codeOf(*p)); ++p)
-            digits->value = digits->value * 10 + unsigned(*p - '0');
+            value = value * 10 + unsigned(*p - '0');
         return int(p - start);
     };
-    if ((digits->count = take()) == 0)
+    int count = take();
+    if (count == 0)
         return false;
+    int decimals = -1;
     if (p != end && *p == '.') {
         ++p;
-        digits->decimals = take();
-        digits->count += digits->decimals;
+        decimals = take();
+        count += decimals;
     }
+    *digits = {value, count, decimals};
     return p == end;
 }
 
@@ -160,17 +164,6 @@ void unsignZero(const char **begin, const char *end)
 // then written exactly with one more decimal, a 5, and rounded up by hand.
 namespace {
 
-// The two digits of n (below 100) written before p.
-char *twoDigits(char *p, unsigned n)
-{
-    static const char pairs[] = "00010203040506070809101112131415161718192021222324"
-                                "25262728293031323334353637383940414243444546474849"
-                                "50515253545556575859606162636465666768697071727374"
-                                "75767778798081828384858687888990919293949596979899";
-    std::memcpy(p - 2, pairs + 2 * n, 2);
-    return p - 2;
-}
-
 // |value| × 10^decimals rounded to a whole number, a tie away from zero,
 // computed exactly: the value is m × 2^e, and m × 5^decimals fits in 128 bits.
 // False when the result does not fit in 64.
@@ -208,35 +201,6 @@ bool scaledExactly(double value, int decimals, std::uint64_t *magnitude)
 }
 
 } // namespace
-
-char *writeDigits(char *out, std::uint64_t n, int decimals)
-{
-    static const std::uint64_t powersOf10[20] = {1, 10, 100, 1000, 10000, 100000, 1000000,
-        10000000, 100000000, 1000000000, 10000000000, 100000000000, 1000000000000,
-        10000000000000, 100000000000000, 1000000000000000, 10000000000000000,
-        100000000000000000, 1000000000000000000, 10000000000000000000u};
-    // The number of digits from the bit length, then one comparison.
-    const int bits = 64 - __builtin_clzll(n | 1);
-    int digits = (bits * 1233) >> 12;
-    digits += n >= powersOf10[digits] ? 1 : 0;
-    digits = std::max(digits, decimals + 1);
-    char *const end = out + digits + (decimals > 0 ? 1 : 0);
-    char *p = end;
-    int i = 0;
-    for (; i + 2 <= decimals; i += 2, n /= 100)
-        p = twoDigits(p, unsigned(n % 100));
-    if (i < decimals) {
-        *--p = char('0' + n % 10);
-        n /= 10;
-    }
-    if (decimals > 0)
-        *--p = '.';
-    for (; p - out >= 2; n /= 100)
-        p = twoDigits(p, unsigned(n % 100));
-    if (p != out)
-        *--p = char('0' + n);
-    return end;
-}
 
 namespace {
 
