@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -122,6 +123,36 @@ std::string_view field(
     if (decimalComma && !name)
         CellText::makeDecimalPoints(changed);
     return *changed;
+}
+
+// Only printable ASCII, eight bytes at a time: no byte below a blank (a tab
+// included), none of 0x7f or above.
+bool isPlainLine(std::string_view line)
+{
+    const auto below = [](std::uint64_t w, std::uint64_t n) {
+        return (w - n * 0x0101010101010101u) & ~w & 0x8080808080808080u;
+    };
+    const char *p = line.data();
+    const char *const end = p + line.size();
+    std::uint64_t bad = 0;
+    for (std::uint64_t w; end - p >= 8; p += 8) {
+        std::memcpy(&w, p, 8);
+        bad |= below(w, 0x20) | w | below(w ^ 0x7f7f7f7f7f7f7f7fu, 1);
+    }
+    bad &= 0x8080808080808080u;
+    for (; p != end; ++p)
+        bad |= static_cast<unsigned char>(*p) < 0x20 || static_cast<unsigned char>(*p) >= 0x7f;
+    return bad == 0;
+}
+
+// [begin, end) without the blanks at both ends.
+std::string_view withoutBlanks(const char *begin, const char *end)
+{
+    while (begin != end && *begin == ' ')
+        ++begin;
+    while (end != begin && end[-1] == ' ')
+        --end;
+    return {begin, size_t(end - begin)};
 }
 
 ushort codeOf(QChar ch)
@@ -291,9 +322,14 @@ void LineFields::split(std::string_view line)
 {
     for (std::string_view &cell : cells)
         cell = std::string_view();
+    // The usual line: split on every separator, its fields hold none of them,
+    // and nothing printable ASCII needs a change.
+    const bool plain = isPlainLine(line);
     count = ::split(line.data(), line.data() + line.size(),
-        [this](int column, const char *begin, const char *end, bool decimalComma) {
-            cells[column] = field(begin, end, column == 0, decimalComma, &changed[column]);
+        [this, plain](int column, const char *begin, const char *end, bool decimalComma) {
+            cells[column] = plain && !decimalComma
+                ? withoutBlanks(begin, end)
+                : field(begin, end, column == 0, decimalComma, &changed[column]);
         });
 }
 
