@@ -45,39 +45,17 @@ void convertRows(const Calculation::Calculator *calculator, Batch *batch)
 
 // Rows written as the saved form writes them, bytes to bytes: the name as it
 // was read (fromLine's rule leaves nothing in it that the writer would change),
-// the numbers written straight behind it. Every row of the batch is read
-// first, the points then converted a block at a time, and the rows written.
+// the numbers written straight behind it. A chunk of rows is read first, its
+// points converted together, and its rows written; the chunk lives on the
+// stack, so that a batch takes no memory of its own but its text.
 void convertText(const Calculation::Calculator *calculator, Batch *batch)
 {
-    const size_t n = size_t(batch->lineCount);
-    std::vector<Calculation::Reading> readings(n);
-    std::vector<PointRow::Outcome> outcomes(n);
-    std::vector<std::string_view> names(n);
-    std::vector<bool> lacking(n); // a name alone
+    constexpr size_t chunk = 512;
+    Calculation::Reading readings[chunk];
+    PointRow::Outcome outcomes[chunk];
+    std::string_view names[chunk];
+    bool lacking[chunk]; // a name alone
     std::deque<std::string> changedNames; // names the split rule changed: no view of the line
-    LineFields fields;
-    size_t row = 0;
-    eachLine(*batch, [&](qint64, std::string_view line) {
-        fields.split(line);
-        const std::string_view *const cells = fields.cells;
-        names[row] = cells[0];
-        if (cells[0].data() < line.data() || cells[0].data() > line.data() + line.size()) {
-            changedNames.emplace_back(cells[0]);
-            names[row] = changedNames.back();
-        }
-        if (fields.count > PointRow::columns) {
-            readings[row].failure = Calculation::Failure::ExtraFields;
-            outcomes[row] = PointRow::Outcome::Failed;
-        } else {
-            outcomes[row] = calculator->readRow(cells[1], cells[2], cells[3], &readings[row]);
-        }
-        // Only a row without a point can be a name alone.
-        lacking[row] = outcomes[row] == PointRow::Outcome::NoPoint && !CellText::isBlank(cells[0])
-            && CellText::isBlank(cells[1]) && CellText::isBlank(cells[2])
-            && CellText::isBlank(cells[3]);
-        ++row;
-    });
-    calculator->convertReadings(readings.data(), outcomes.data(), n);
 
     // Written by pointer into the batch's text, grown when a row might not fit.
     QByteArray &text = batch->text;
@@ -90,35 +68,67 @@ void convertText(const Calculation::Calculator *calculator, Batch *batch)
             p = text.data() + used;
         }
     };
-    for (size_t i = 0; i < n; ++i) {
-        const Calculation::Reading &numbers = readings[i];
-        room(names[i].size() + 3 + size_t(Calculation::Calculator::coordinatesRoom));
-        std::memcpy(p, names[i].data(), names[i].size());
-        p += names[i].size();
-        if (outcomes[i] == PointRow::Outcome::Converted) {
-            *p++ = ';';
-            *p++ = ' ';
-            char *const end = calculator->writeCoordinates(p, numbers);
-            if (end) {
-                p = end;
+    qint64 first = batch->firstLine; // the chunk's
+    size_t n = 0;
+    const auto write = [&]() {
+        calculator->convertReadings(readings, outcomes, n);
+        for (size_t i = 0; i < n; ++i) {
+            const Calculation::Reading &numbers = readings[i];
+            room(names[i].size() + 3 + size_t(Calculation::Calculator::coordinatesRoom));
+            std::memcpy(p, names[i].data(), names[i].size());
+            p += names[i].size();
+            if (outcomes[i] == PointRow::Outcome::Converted) {
+                *p++ = ';';
+                *p++ = ' ';
+                char *const end = calculator->writeCoordinates(p, numbers);
+                if (end) {
+                    p = end;
+                } else {
+                    QByteArray slow;
+                    calculator->appendCoordinates(&slow, numbers);
+                    room(size_t(slow.size()) + 1);
+                    std::memcpy(p, slow.constData(), size_t(slow.size()));
+                    p += slow.size();
+                }
+                *p++ = '\n';
             } else {
-                QByteArray slow;
-                calculator->appendCoordinates(&slow, numbers);
-                room(size_t(slow.size()) + 1);
-                std::memcpy(p, slow.constData(), size_t(slow.size()));
-                p += slow.size();
+                std::memcpy(p, "; ; ; \n", 7);
+                p += 7;
             }
-            *p++ = '\n';
-        } else {
-            std::memcpy(p, "; ; ; \n", 7);
-            p += 7;
+            batch->count(outcomes[i], lacking[i],
+                outcomes[i] == PointRow::Outcome::Failed
+                    ? Calculation::reasonText(numbers.failure, numbers.zone)
+                    : QString(),
+                first + qint64(i));
         }
-        batch->count(outcomes[i], lacking[i],
-            outcomes[i] == PointRow::Outcome::Failed
-                ? Calculation::reasonText(numbers.failure, numbers.zone)
-                : QString(),
-            batch->firstLine + qint64(i));
-    }
+        first += qint64(n);
+        n = 0;
+        changedNames.clear();
+    };
+    LineFields fields;
+    eachLine(*batch, [&](qint64, std::string_view line) {
+        fields.split(line);
+        const std::string_view *const cells = fields.cells;
+        names[n] = cells[0];
+        if (cells[0].data() < line.data() || cells[0].data() > line.data() + line.size()) {
+            changedNames.emplace_back(cells[0]);
+            names[n] = changedNames.back();
+        }
+        readings[n] = Calculation::Reading();
+        if (fields.count > PointRow::columns) {
+            readings[n].failure = Calculation::Failure::ExtraFields;
+            outcomes[n] = PointRow::Outcome::Failed;
+        } else {
+            outcomes[n] = calculator->readRow(cells[1], cells[2], cells[3], &readings[n]);
+        }
+        // Only a row without a point can be a name alone.
+        lacking[n] = outcomes[n] == PointRow::Outcome::NoPoint && !CellText::isBlank(cells[0])
+            && CellText::isBlank(cells[1]) && CellText::isBlank(cells[2])
+            && CellText::isBlank(cells[3]);
+        if (++n == chunk)
+            write();
+    });
+    write();
     text.resize(int(p - text.constData()));
 }
 
