@@ -180,14 +180,21 @@ struct Parts
     double s() const { return units / 100000.0; }
 };
 
+// floor of x, which is not negative: by truncation where it fits, which the
+// processor does in one step.
+double wholeOf(double x)
+{
+    return x < 0x1p52 ? double(std::int64_t(x)) : std::floor(x);
+}
+
 Parts partsOf(double degrees)
 {
     const double value = std::fabs(degrees);
 
-    double d = std::floor(value);
-    double m = std::floor((value - d) * 60.0);
+    double d = wholeOf(value);
+    double m = wholeOf((value - d) * 60.0);
     const double s = ((value - d) * 60.0 - m) * 60.0;
-    double units = std::floor(s * 100000.0 + 0.5);
+    double units = wholeOf(s * 100000.0 + 0.5);
 
     if (units >= 6000000.0) {
         m += 1.0;
