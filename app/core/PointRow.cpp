@@ -182,27 +182,44 @@ template <typename Char> struct Separators
     // One pass: the counts choose the rule, the positions split the line.
     Separators(const Char *begin, const Char *end)
     {
+        const Char *p = begin;
+        if constexpr (sizeof(Char) == 1) {
+            // UTF-8: eight bytes at a time past those without a separator.
+            const auto none = [](std::uint64_t w, std::uint64_t c) {
+                const std::uint64_t v = w ^ c * 0x0101010101010101u;
+                return ((v - 0x0101010101010101u) & ~v & 0x8080808080808080u) == 0;
+            };
+            for (std::uint64_t w; end - p >= 8; p += 8) {
+                std::memcpy(&w, p, 8);
+                if (!(none(w, ';') && none(w, '\t') && none(w, ',')))
+                    for (int i = 0; i < 8; ++i)
+                        take(p + i);
+            }
+        }
+        for (; p != end; ++p)
+            take(p);
+    }
+    void take(const Char *p)
+    {
         // Most characters are none of the three: one test of a bit mask.
         constexpr std::uint64_t mask
             = std::uint64_t(1) << ';' | std::uint64_t(1) << '\t' | std::uint64_t(1) << ',';
-        for (const Char *p = begin; p != end; ++p) {
-            const ushort u = codeOf(*p);
-            if (u > ';' || !(mask >> u & 1))
-                continue;
-            if (u == ';') {
-                if (semicolons < kept)
-                    semicolonAt[semicolons] = p;
-                ++semicolons;
-            } else if (u == '\t') {
-                if (tabs < kept)
-                    tabAt[tabs] = p;
-                ++tabs;
-            } else {
-                ++commas;
-            }
-            if (anyCount < PointRow::columns)
-                any[anyCount++] = p;
+        const ushort u = codeOf(*p);
+        if (u > ';' || !(mask >> u & 1))
+            return;
+        if (u == ';') {
+            if (semicolons < kept)
+                semicolonAt[semicolons] = p;
+            ++semicolons;
+        } else if (u == '\t') {
+            if (tabs < kept)
+                tabAt[tabs] = p;
+            ++tabs;
+        } else {
+            ++commas;
         }
+        if (anyCount < PointRow::columns)
+            any[anyCount++] = p;
     }
     // The one separator a line splits on alone, or 0.
     ushort only() const
