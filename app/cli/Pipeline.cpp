@@ -3,7 +3,10 @@
 #include "CellText.h"
 #include "Streams.h"
 
+#include <algorithm>
 #include <cstring>
+#include <deque>
+#include <string>
 
 #include <system_error>
 
@@ -42,39 +45,91 @@ void convertRows(const Calculation::Calculator *calculator, Batch *batch)
 
 // Rows written as the saved form writes them, bytes to bytes: the name as it
 // was read (fromLine's rule leaves nothing in it that the writer would change),
-// the numbers written straight behind it.
+// the numbers written straight behind it. A chunk of rows is read first, its
+// points converted together, and its rows written; the chunk lives on the
+// stack, so that a batch takes no memory of its own but its text.
 void convertText(const Calculation::Calculator *calculator, Batch *batch)
 {
+    constexpr size_t chunk = 512;
+    Calculation::Reading readings[chunk];
+    PointRow::Outcome outcomes[chunk];
+    std::string_view names[chunk];
+    bool lacking[chunk]; // a name alone
+    std::deque<std::string> changedNames; // names the split rule changed: no view of the line
+
+    // Written by pointer into the batch's text, grown when a row might not fit.
     QByteArray &text = batch->text;
-    text.reserve(batch->lines.size() + batch->lines.size() / 2 + batch->lineCount);
+    text.resize(batch->lines.size() + batch->lines.size() / 2 + batch->lineCount);
+    char *p = text.data();
+    const auto room = [&text, &p](size_t needed) {
+        const size_t used = size_t(p - text.constData());
+        if (size_t(text.size()) - used < needed) {
+            text.resize(int(std::max(2 * size_t(text.size()), used + needed)));
+            p = text.data() + used;
+        }
+    };
+    qint64 first = batch->firstLine; // the chunk's
+    size_t n = 0;
+    const auto write = [&]() {
+        calculator->convertReadings(readings, outcomes, n);
+        for (size_t i = 0; i < n; ++i) {
+            const Calculation::Reading &numbers = readings[i];
+            room(names[i].size() + 3 + size_t(Calculation::Calculator::coordinatesRoom));
+            std::memcpy(p, names[i].data(), names[i].size());
+            p += names[i].size();
+            if (outcomes[i] == PointRow::Outcome::Converted) {
+                *p++ = ';';
+                *p++ = ' ';
+                char *const end = calculator->writeCoordinates(p, numbers);
+                if (end) {
+                    p = end;
+                } else {
+                    QByteArray slow;
+                    calculator->appendCoordinates(&slow, numbers);
+                    room(size_t(slow.size()) + 1);
+                    std::memcpy(p, slow.constData(), size_t(slow.size()));
+                    p += slow.size();
+                }
+                *p++ = '\n';
+            } else {
+                std::memcpy(p, "; ; ; \n", 7);
+                p += 7;
+            }
+            batch->count(outcomes[i], lacking[i],
+                outcomes[i] == PointRow::Outcome::Failed
+                    ? Calculation::reasonText(numbers.failure, numbers.zone)
+                    : QString(),
+                first + qint64(i));
+        }
+        first += qint64(n);
+        n = 0;
+        changedNames.clear();
+    };
     LineFields fields;
-    eachLine(*batch, [calculator, batch, &text, &fields](qint64 number, std::string_view line) {
+    eachLine(*batch, [&](qint64, std::string_view line) {
         fields.split(line);
         const std::string_view *const cells = fields.cells;
-        Calculation::Reading numbers;
-        PointRow::Outcome outcome = PointRow::Outcome::Failed;
-        if (fields.count > PointRow::columns)
-            numbers.failure = Calculation::Failure::ExtraFields;
-        else
-            outcome = calculator->convert(cells[1], cells[2], cells[3], &numbers);
-        text.append(cells[0].data(), int(cells[0].size()));
-        if (outcome == PointRow::Outcome::Converted) {
-            text.append("; ", 2);
-            calculator->appendCoordinates(&text, numbers);
-            text.append('\n');
+        names[n] = cells[0];
+        if (cells[0].data() < line.data() || cells[0].data() > line.data() + line.size()) {
+            changedNames.emplace_back(cells[0]);
+            names[n] = changedNames.back();
+        }
+        readings[n] = Calculation::Reading();
+        if (fields.count > PointRow::columns) {
+            readings[n].failure = Calculation::Failure::ExtraFields;
+            outcomes[n] = PointRow::Outcome::Failed;
         } else {
-            text.append("; ; ; \n", 7);
+            outcomes[n] = calculator->readRow(cells[1], cells[2], cells[3], &readings[n]);
         }
         // Only a row without a point can be a name alone.
-        const bool lacksCoordinates = outcome == PointRow::Outcome::NoPoint
-            && !CellText::isBlank(cells[0]) && CellText::isBlank(cells[1])
-            && CellText::isBlank(cells[2]) && CellText::isBlank(cells[3]);
-        batch->count(outcome, lacksCoordinates,
-            outcome == PointRow::Outcome::Failed
-                ? Calculation::reasonText(numbers.failure, numbers.zone)
-                : QString(),
-            number);
+        lacking[n] = outcomes[n] == PointRow::Outcome::NoPoint && !CellText::isBlank(cells[0])
+            && CellText::isBlank(cells[1]) && CellText::isBlank(cells[2])
+            && CellText::isBlank(cells[3]);
+        if (++n == chunk)
+            write();
     });
+    write();
+    text.resize(int(p - text.constData()));
 }
 
 void convertBatch(const Calculation::Calculator *calculator, Batch *batch)

@@ -70,7 +70,9 @@ public:
     // even one of the same name: its lines count from 1 again.
     void add(const QString &source, qint64 number, const QByteArray &line)
     {
-        if (!current || current->source != source
+        // The same input's name is one shared string: its data tells at once.
+        if (!current
+            || (current->source.constData() != source.constData() && current->source != source)
             || current->firstLine + current->lineCount != number) {
             submit();
             current.reset(new Batch);

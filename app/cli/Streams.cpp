@@ -118,13 +118,21 @@ bool Output::flush()
 {
     if (!ok || pending.isEmpty())
         return ok;
+    if (!write(pending))
+        return false;
+    pending.clear();
+    return true;
+}
+
+bool Output::write(const QByteArray &bytes)
+{
     if (file) {
         errno = 0;
-        if (file->write(pending) != pending.size())
+        if (file->write(bytes) != bytes.size())
             return fail(errno);
     } else {
-        const char *p = pending.constData();
-        qint64 left = pending.size();
+        const char *p = bytes.constData();
+        qint64 left = bytes.size();
         while (left > 0) {
             const ssize_t n = ::write(fd, p, size_t(left));
             if (n < 0 && errno == EINTR)
@@ -136,8 +144,7 @@ bool Output::flush()
         }
     }
     if (!file)
-        rows += pending.count('\n'); // what a reader has seen; a file is seen whole or not
-    pending.clear();
+        rows += bytes.count('\n'); // what a reader has seen; a file is seen whole or not
     return true;
 }
 

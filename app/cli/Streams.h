@@ -53,6 +53,12 @@ public:
     {
         if (!ok)
             return;
+        // A big piece goes out as it is, not copied behind the rest first.
+        if (rows.size() >= directSize) {
+            if (flush())
+                write(rows);
+            return;
+        }
         pending += rows;
         if (pending.size() >= flushSize)
             flush();
@@ -70,7 +76,11 @@ public:
 private:
     bool fail(int error);
 
+    // Standard output, a device or the file: the first failure stops all writing.
+    bool write(const QByteArray &bytes);
+
     static const int flushSize = 1 << 20;
+    static const int directSize = 1 << 16;
     std::unique_ptr<QSaveFile> file;
     int fd = 1; // standard output, or the device opened
     bool ownFd = false;

@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace AngleText {
@@ -168,27 +169,36 @@ double parse(std::string_view text, bool *partsInRange)
 
 namespace {
 
-// Degrees, minutes and seconds of a decimal angle, with the carries.
+// Degrees, minutes and seconds of a decimal angle, with the carries; the
+// seconds as a whole number of their 100 000ths, which are what is written.
 struct Parts
 {
     double d;
     double m;
-    double s;
+    double units; // of the seconds
     bool negative;
+    double s() const { return units / 100000.0; }
 };
+
+// floor of x, which is not negative: by truncation where it fits, which the
+// processor does in one step.
+double wholeOf(double x)
+{
+    return x < 0x1p52 ? double(std::int64_t(x)) : std::floor(x);
+}
 
 Parts partsOf(double degrees)
 {
     const double value = std::fabs(degrees);
 
-    double d = std::floor(value);
-    double m = std::floor((value - d) * 60.0);
-    double s = ((value - d) * 60.0 - m) * 60.0;
-    s = std::floor(s * 100000.0 + 0.5) / 100000.0;
+    double d = wholeOf(value);
+    double m = wholeOf((value - d) * 60.0);
+    const double s = ((value - d) * 60.0 - m) * 60.0;
+    double units = wholeOf(s * 100000.0 + 0.5);
 
-    if (s >= 60.0) {
+    if (units >= 6000000.0) {
         m += 1.0;
-        s -= 60.0;
+        units -= 6000000.0;
     }
     if (m > 59.0) {
         m -= 60.0;
@@ -196,8 +206,9 @@ Parts partsOf(double degrees)
     }
     if (d > 359.0)
         d -= 360.0;
-    const bool negative = degrees < 0 && (d != 0.0 || m != 0.0 || s != 0.0); // no "-0 0 0.00000"
-    return {d, m, s, negative};
+    const bool negative
+        = degrees < 0 && (d != 0.0 || m != 0.0 || units != 0.0); // no "-0 0 0.00000"
+    return {d, m, units, negative};
 }
 
 } // namespace
@@ -215,18 +226,18 @@ QString formatDms(double degrees)
 char *writeDms(char *out, double degrees)
 {
     const Parts parts = partsOf(degrees);
+    // The degrees decide (the minutes and seconds of a finite angle are small
+    // whole numbers): the fast way, or the slow one of appendDms.
+    if (!(parts.d < 1e15))
+        return nullptr;
     char *p = out;
     if (parts.negative)
         *p++ = '-';
-    // All three parts go the fast way or, for a value it does not take, all
-    // three the slow one (appendDms).
-    if (!(p = CellText::writeFixedDigits(p, parts.d, 0)))
-        return nullptr;
+    p = CellText::writeDigits(p, std::uint64_t(parts.d), 0);
     *p++ = ' ';
-    if (!(p = CellText::writeFixedDigits(p, parts.m, 0)))
-        return nullptr;
+    p = CellText::writeDigits(p, std::uint64_t(parts.m), 0);
     *p++ = ' ';
-    return CellText::writeFixedDigits(p, parts.s, 5);
+    return CellText::writeDigits(p, std::uint64_t(parts.units), 5);
 }
 
 void appendDms(QByteArray *out, double degrees)
@@ -243,7 +254,7 @@ void appendDms(QByteArray *out, double degrees)
     out->append(' ');
     out->append(QString::number(parts.m, 'f', 0).toLatin1());
     out->append(' ');
-    out->append(QString::number(parts.s, 'f', 5).toLatin1());
+    out->append(QString::number(parts.s(), 'f', 5).toLatin1());
 }
 
 } // namespace AngleText

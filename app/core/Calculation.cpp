@@ -319,6 +319,13 @@ Failure readPoint(const Side &side, const QString &c1, const QString &c2, const 
 Failure readPoint(const Side &side, std::string_view c1, std::string_view c2, std::string_view c3,
     double point[3], int *zone)
 {
+    if (side.kind != SystemKind::Geodetic && !side.dmsUnits) {
+        // Three plain numbers, each checked and read in one go.
+        if (!CellText::readDecimal(c1, &point[0]) || !CellText::readDecimal(c2, &point[1])
+            || !CellText::readDecimal(c3, &point[2]))
+            return Failure::Invalid;
+        return checkPoint(side, point, zone);
+    }
     if (!CellText::isValidCoordinates(c1, c2, c3, side.dmsUnits))
         return Failure::Invalid;
     if (side.kind == SystemKind::Geodetic) {
@@ -593,11 +600,10 @@ void Calculator::format(const double point[3], bool heightDefaulted, PointRow *r
     }
 }
 
-void Calculator::appendCoordinates(QByteArray *out, const Reading &numbers) const
+char *Calculator::writeCoordinates(char *out, const Reading &numbers) const
 {
-    // One append of the three, the usual case; else each the slow way.
-    char room[3 * AngleText::dmsRoom];
-    char *p = room;
+    static_assert(coordinatesRoom >= 3 * AngleText::dmsRoom, "room for three angles");
+    char *p = out;
     for (int i = 0; i < 3 && p; ++i) {
         if (i > 0) {
             *p++ = ';';
@@ -606,8 +612,15 @@ void Calculator::appendCoordinates(QByteArray *out, const Reading &numbers) cons
         if (i < 2 || !numbers.heightDefaulted)
             p = writeCoordinate(p, writtenForm(target, i), numbers.point[i]);
     }
-    if (p) {
-        out->append(room, int(p - room));
+    return p;
+}
+
+void Calculator::appendCoordinates(QByteArray *out, const Reading &numbers) const
+{
+    // One append of the three, the usual case; else each the slow way.
+    char room[coordinatesRoom];
+    if (const char *end = writeCoordinates(room, numbers)) {
+        out->append(room, int(end - room));
         return;
     }
     appendCoordinate(out, 0, numbers.point[0]);
@@ -705,7 +718,7 @@ PointRow Calculator::convert(const PointRow &row, Reading *numbers) const
     return result;
 }
 
-PointRow::Outcome Calculator::convert(
+PointRow::Outcome Calculator::readRow(
     std::string_view c1, std::string_view c2, std::string_view c3, Reading *numbers) const
 {
     Reading &reading = *numbers;
@@ -719,13 +732,53 @@ PointRow::Outcome Calculator::convert(
     if (failure == Failure::None && reading.heightDefaulted
         && target.kind == SystemKind::Geocentric)
         failure = Failure::HeightNeeded;
+    return failure == Failure::None ? PointRow::Outcome::Given : PointRow::Outcome::Failed;
+}
+
+PointRow::Outcome Calculator::convert(
+    std::string_view c1, std::string_view c2, std::string_view c3, Reading *numbers) const
+{
+    const PointRow::Outcome outcome = readRow(c1, c2, c3, numbers);
+    if (outcome != PointRow::Outcome::Given)
+        return outcome;
     double out[3];
-    if (failure == Failure::None)
-        failure = convertPoint(reading.point, out, &reading.zone);
-    if (failure != Failure::None)
+    numbers->failure = convertPoint(numbers->point, out, &numbers->zone);
+    if (numbers->failure != Failure::None)
         return PointRow::Outcome::Failed;
-    std::copy(out, out + 3, reading.point);
+    std::copy(out, out + 3, numbers->point);
     return PointRow::Outcome::Converted;
+}
+
+void Calculator::convertReadings(Reading *readings, PointRow::Outcome *outcomes, size_t n) const
+{
+    // The points gathered into one block for convertPoints, and back.
+    constexpr size_t block = 512;
+    double in[3 * block];
+    double out[3 * block];
+    Failure failures[block];
+    int zones[block];
+    size_t rows[block];
+    size_t i = 0;
+    while (i < n) {
+        size_t count = 0;
+        for (; i < n && count < block; ++i) {
+            if (outcomes[i] != PointRow::Outcome::Given)
+                continue;
+            std::copy(readings[i].point, readings[i].point + 3, in + 3 * count);
+            zones[count] = readings[i].zone;
+            rows[count++] = i;
+        }
+        convertPoints(in, count, out, failures, zones);
+        for (size_t k = 0; k < count; ++k) {
+            Reading &reading = readings[rows[k]];
+            reading.failure = failures[k];
+            reading.zone = zones[k];
+            if (failures[k] == Failure::None)
+                std::copy(out + 3 * k, out + 3 * k + 3, reading.point);
+            outcomes[rows[k]] = failures[k] == Failure::None ? PointRow::Outcome::Converted
+                                                             : PointRow::Outcome::Failed;
+        }
+    }
 }
 
 Result Calculator::run(const PointRows &rows) const

@@ -200,9 +200,20 @@ public:
     // outcome, and in *numbers the failure or the target's numbers.
     PointRow::Outcome convert(
         std::string_view c1, std::string_view c2, std::string_view c3, Reading *numbers) const;
+    // The first half of that: the texts read and checked; Given when the point
+    // is still to be converted (convertReadings), else NoPoint or Failed.
+    PointRow::Outcome readRow(
+        std::string_view c1, std::string_view c2, std::string_view c3, Reading *numbers) const;
+    // The second half for n rows at once, as convert would end each: the rows
+    // readRow left Given are converted in place, their outcomes set.
+    void convertReadings(Reading *readings, PointRow::Outcome *outcomes, size_t n) const;
     // The coordinates of a converted row as the result row has them,
     // "c1; c2; c3" behind *out (a blank height stays blank).
     void appendCoordinates(QByteArray *out, const Reading &numbers) const;
+    // The same at `out`, with room for coordinatesRoom characters; the end, or
+    // null for numbers only appendCoordinates writes.
+    static const int coordinatesRoom = 600;
+    char *writeCoordinates(char *out, const Reading &numbers) const;
     // One point as `read` gives it (checked, a local point in its base) into
     // the target's numbers before they are written: the longitude in the range
     // the target asks for, a local target's point in its own X, Y, H; *zone,

@@ -70,15 +70,47 @@ void skipFraction(std::string_view text, size_t *i)
     }
 }
 
-// [+-]?d+(.d*)?
+// What a plain number is made of, for its value: the digits as one whole
+// number (while there are at most 19), how many, and how many after the
+// point (-1: no point).
+struct Digits
+{
+    std::uint64_t value = 0;
+    int count = 0;
+    int decimals = -1;
+};
+
+// [+-]?d+(.d*)?, and its digits.
+bool scanDecimal(std::string_view text, Digits *digits)
+{
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    if (p != end && (*p == '+' || *p == '-'))
+        ++p;
+    std::uint64_t value = 0; // in a register, not behind the pointer
+    const auto take = [&value, &p, end] {
+        const char *const start = p;
+        for (; p != end && isPatternDigit(codeOf(*p)); ++p)
+            value = value * 10 + unsigned(*p - '0');
+        return int(p - start);
+    };
+    int count = take();
+    if (count == 0)
+        return false;
+    int decimals = -1;
+    if (p != end && *p == '.') {
+        ++p;
+        decimals = take();
+        count += decimals;
+    }
+    *digits = {value, count, decimals};
+    return p == end;
+}
+
 bool isDecimal(std::string_view text)
 {
-    size_t i = 0;
-    skipSign(text, &i);
-    if (skipDigits(text, &i) == 0)
-        return false;
-    skipFraction(text, &i);
-    return i == text.size();
+    Digits digits;
+    return scanDecimal(text, &digits);
 }
 
 // [+-]?d{1,maxDegreeDigits}(s+d{1,2}(s+d{0,2}(.d*)?)?)?
@@ -135,14 +167,6 @@ namespace {
 // |value| × 10^decimals rounded to a whole number, a tie away from zero,
 // computed exactly: the value is m × 2^e, and m × 5^decimals fits in 128 bits.
 // False when the result does not fit in 64.
-// The two digits of n (below 100) written before p.
-char *twoDigits(char *p, unsigned n)
-{
-    p[-2] = char('0' + n / 10);
-    p[-1] = char('0' + n % 10);
-    return p - 2;
-}
-
 bool scaledExactly(double value, int decimals, std::uint64_t *magnitude)
 {
     static const std::uint64_t powersOf5[18]
@@ -176,50 +200,34 @@ bool scaledExactly(double value, int decimals, std::uint64_t *magnitude)
     return true;
 }
 
-// The digits of appendFixed, [*first, *last) within `buffer`; false for what it does not take.
-bool fixedDigits(double value, int decimals, char (&buffer)[64], char **first, char **last)
+} // namespace
+
+namespace {
+
+// The one writer of fixed notation, at `out` with room for writtenRoom: the
+// end, or null for a value past 1e15, not finite, or decimals outside 0 to 17.
+// `unsign`: no sign for a value that rounds to zero.
+char *fixedText(char *out, double value, int decimals, bool unsign)
 {
     if (!std::isfinite(value) || std::fabs(value) >= 1e15 || decimals < 0 || decimals > 17)
-        return false;
+        return nullptr;
     if (value == 0.0)
         value = 0.0;
     // The usual case, by whole numbers: the same digits as the general way
     // below, at a fraction of its time.
     std::uint64_t magnitude = 0;
     if (scaledExactly(value, decimals, &magnitude)) {
-        char *p = buffer + sizeof buffer;
-        *last = p;
-        int i = 0;
-        for (; i + 2 <= decimals; i += 2, magnitude /= 100)
-            p = twoDigits(p, unsigned(magnitude % 100));
-        if (i < decimals) {
-            *--p = char('0' + magnitude % 10);
-            magnitude /= 10;
-        }
-        if (decimals > 0)
-            *--p = '.';
-        // The whole part, "0" at least.
-        while (magnitude >= 10) {
-            p = twoDigits(p, unsigned(magnitude % 100));
-            magnitude /= 100;
-            if (magnitude == 0)
-                break;
-        }
-        if (magnitude > 0 || p == *last || *p == '.')
-            *--p = char('0' + magnitude);
-        if (std::signbit(value))
-            *--p = '-';
-        *first = p;
-        return true;
+        if (std::signbit(value) && !(unsign && magnitude == 0))
+            *out++ = '-';
+        return writeDigits(out, magnitude, decimals);
     }
     const double twice = std::ldexp(value, decimals + 1);
     const double once = std::ldexp(value, decimals);
     const bool tie = std::trunc(twice) == twice && std::trunc(once) != once;
-    const std::to_chars_result r = std::to_chars(buffer + 1, buffer + sizeof buffer, value,
-        std::chars_format::fixed, decimals + (tie ? 1 : 0));
+    const std::to_chars_result r = std::to_chars(
+        out, out + writtenRoom, value, std::chars_format::fixed, decimals + (tie ? 1 : 0));
     if (r.ec != std::errc())
-        return false;
-    char *begin = buffer + 1;
+        return nullptr;
     char *end = r.ptr;
     if (tie) {
         // Only 5 or more decimals come here (below 1e15 fewer fit the whole-number way),
@@ -228,28 +236,32 @@ bool fixedDigits(double value, int decimals, char (&buffer)[64], char **first, c
         --end;
         ++end[-1];
     }
-    *first = begin;
-    *last = end;
-    return true;
+    if (unsign) {
+        const char *first = out;
+        unsignZero(&first, end);
+        if (first != out) {
+            std::memmove(out, first, size_t(end - first));
+            end -= first - out;
+        }
+    }
+    return end;
 }
 
 } // namespace
 
 bool appendFixed(QString *out, double value, int decimals)
 {
-    char buffer[64];
-    char *begin;
-    char *end;
-    if (!fixedDigits(value, decimals, buffer, &begin, &end))
-        return false;
-    out->append(QLatin1String(begin, int(end - begin)));
-    return true;
+    char room[writtenRoom];
+    const char *const end = fixedText(room, value, decimals, false);
+    if (end)
+        out->append(QLatin1String(room, int(end - room)));
+    return end;
 }
 
 bool appendFixed(QByteArray *out, double value, int decimals)
 {
     char room[writtenRoom];
-    char *const end = writeFixedDigits(room, value, decimals);
+    const char *const end = fixedText(room, value, decimals, false);
     if (end)
         out->append(room, int(end - room));
     return end;
@@ -257,13 +269,7 @@ bool appendFixed(QByteArray *out, double value, int decimals)
 
 char *writeFixedDigits(char *out, double value, int decimals)
 {
-    char buffer[64];
-    char *begin;
-    char *end;
-    if (!fixedDigits(value, decimals, buffer, &begin, &end))
-        return nullptr;
-    std::memcpy(out, begin, size_t(end - begin));
-    return out + (end - begin);
+    return fixedText(out, value, decimals, false);
 }
 
 char32_t utf8Sequence(const char *p, const char *end, int *length)
@@ -415,6 +421,28 @@ bool isValidCoordinates(
     return isDecimal(t1) && isDecimal(t2) && isDecimal(t3);
 }
 
+bool readDecimal(std::string_view text, double *value)
+{
+    const char *begin = text.data();
+    const char *end = begin + text.size();
+    while (begin != end && isPatternSpace(*begin))
+        ++begin;
+    while (end != begin && isPatternSpace(end[-1]))
+        --end;
+    Digits digits;
+    if (!scanDecimal(std::string_view(begin, size_t(end - begin)), &digits))
+        return false;
+    // At most 15 digits: they and the power of ten are exact doubles, and one
+    // division rounds as the full reader does.
+    static const double powersOf10[16] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
+        1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (digits.count > 15 || digits.decimals == 0)
+        return NumberText::read(begin, end, value);
+    const double magnitude = double(digits.value) / powersOf10[std::max(digits.decimals, 0)];
+    *value = *begin == '-' ? -magnitude : magnitude;
+    return true;
+}
+
 bool parseNumber(const QString &text, double *value)
 {
     if (!value)
@@ -445,15 +473,7 @@ QString formatFixed(double value, int decimals)
 
 char *writeFixed(char *out, double value, int decimals)
 {
-    char buffer[64];
-    char *begin;
-    char *end;
-    if (!fixedDigits(value, decimals, buffer, &begin, &end))
-        return nullptr;
-    const char *first = begin;
-    unsignZero(&first, end);
-    std::memcpy(out, first, size_t(end - first));
-    return out + (end - first);
+    return fixedText(out, value, decimals, true);
 }
 
 void appendFormatted(QByteArray *out, double value, int decimals)

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QVarLengthArray>
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -88,6 +90,10 @@ bool isValidCoordinates(const QString &c1, const QString &c2, const QString &c3,
 bool isValidCoordinates(
     std::string_view c1, std::string_view c2, std::string_view c3, bool dmsUnits);
 
+// A plain coordinate, [+-]?d+(.d*)? with ASCII blanks around, read: the
+// check of isValidCoordinates and parseNumber in one, the same numbers
+// accepted and refused, the same value.
+bool readDecimal(std::string_view text, double *value);
 // A plain number with "." as the decimal point, white space around ignored.
 bool parseNumber(const QString &text, double *value);
 bool parseNumber(std::string_view text, double *value);
@@ -115,6 +121,46 @@ bool appendFixed(QString *out, double value, int decimals);
 bool appendFixed(QByteArray *out, double value, int decimals);
 // The same digits at `out` (room for writtenRoom); the end, or null.
 char *writeFixedDigits(char *out, double value, int decimals);
+// n / 10^decimals written exactly at `out` (room for writtenRoom): the
+// whole part ("0" at least), then "." and `decimals` digits (0 to 19); the end.
+// Inline: a row's every number comes through here.
+inline char *writeDigits(char *out, std::uint64_t n, int decimals)
+{
+    static constexpr std::uint64_t powersOf10[20] = {1, 10, 100, 1000, 10000, 100000, 1000000,
+        10000000, 100000000, 1000000000, 10000000000, 100000000000, 1000000000000,
+        10000000000000, 100000000000000, 1000000000000000, 10000000000000000,
+        100000000000000000, 1000000000000000000, 10000000000000000000u};
+    static constexpr char pairs[] = "00010203040506070809101112131415161718192021222324"
+                                    "25262728293031323334353637383940414243444546474849"
+                                    "50515253545556575859606162636465666768697071727374"
+                                    "75767778798081828384858687888990919293949596979899";
+    // The two digits of m (below 100) before q.
+    const auto two = [](char *q, unsigned m) {
+        std::memcpy(q - 2, pairs + 2 * m, 2);
+        return q - 2;
+    };
+    // The number of digits from the bit length, then one comparison.
+    const int bits = 64 - __builtin_clzll(n | 1);
+    int digits = (bits * 1233) >> 12;
+    digits += n >= powersOf10[digits] ? 1 : 0;
+    digits = digits > decimals ? digits : decimals + 1;
+    char *const end = out + digits + (decimals > 0 ? 1 : 0);
+    char *p = end;
+    int i = 0;
+    for (; i + 2 <= decimals; i += 2, n /= 100)
+        p = two(p, unsigned(n % 100));
+    if (i < decimals) {
+        *--p = char('0' + n % 10);
+        n /= 10;
+    }
+    if (decimals > 0)
+        *--p = '.';
+    for (; p - out >= 2; n /= 100)
+        p = two(p, unsigned(n % 100));
+    if (p != out)
+        *--p = char('0' + n);
+    return end;
+}
 
 } // namespace CellText
 

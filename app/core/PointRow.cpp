@@ -3,6 +3,8 @@
 #include "CellText.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -56,11 +58,36 @@ QString field(const QChar *begin, const QChar *end, bool name, bool decimalComma
     return text;
 }
 
+// Printable ASCII but for the two that may need a change: the usual byte of a
+// field, neither an edge nor one to change.
+struct PlainBytes
+{
+    bool plain[256] = {};
+    constexpr PlainBytes()
+    {
+        for (int c = 0x21; c < 0x7f; ++c)
+            plain[c] = c != ';' && c != ',';
+    }
+};
+constexpr PlainBytes plainBytes;
+
 // The same of UTF-8, a view of the line's bytes or, when the field needs a
 // change, of *changed.
 std::string_view field(
     const char *begin, const char *end, bool name, bool decimalComma, std::string *changed)
 {
+    // The usual field, blanks around plain bytes, in one pass.
+    const char *first = begin;
+    const char *last = end;
+    while (first != last && *first == ' ')
+        ++first;
+    while (last != first && last[-1] == ' ')
+        --last;
+    const char *q = first;
+    while (q != last && (plainBytes.plain[static_cast<unsigned char>(*q)] || *q == ' '))
+        ++q;
+    if (q == last)
+        return {first, size_t(last - first)};
     int length = 0;
     while (begin != end && isEdge(CellText::utf8At(begin, end, &length), name))
         begin += length;
@@ -98,6 +125,36 @@ std::string_view field(
     return *changed;
 }
 
+// Only printable ASCII, eight bytes at a time: no byte below a blank (a tab
+// included), none of 0x7f or above.
+bool isPlainLine(std::string_view line)
+{
+    const auto below = [](std::uint64_t w, std::uint64_t n) {
+        return (w - n * 0x0101010101010101u) & ~w & 0x8080808080808080u;
+    };
+    const char *p = line.data();
+    const char *const end = p + line.size();
+    std::uint64_t bad = 0;
+    for (std::uint64_t w; end - p >= 8; p += 8) {
+        std::memcpy(&w, p, 8);
+        bad |= below(w, 0x20) | w | below(w ^ 0x7f7f7f7f7f7f7f7fu, 1);
+    }
+    bad &= 0x8080808080808080u;
+    for (; p != end; ++p)
+        bad |= static_cast<unsigned char>(*p) < 0x20 || static_cast<unsigned char>(*p) >= 0x7f;
+    return bad == 0;
+}
+
+// [begin, end) without the blanks at both ends.
+std::string_view withoutBlanks(const char *begin, const char *end)
+{
+    while (begin != end && *begin == ' ')
+        ++begin;
+    while (end != begin && end[-1] == ' ')
+        --end;
+    return {begin, size_t(end - begin)};
+}
+
 ushort codeOf(QChar ch)
 {
     return ch.unicode();
@@ -125,26 +182,44 @@ template <typename Char> struct Separators
     // One pass: the counts choose the rule, the positions split the line.
     Separators(const Char *begin, const Char *end)
     {
-        for (const Char *p = begin; p != end; ++p) {
-            const ushort u = codeOf(*p);
-            if (u > ';')
-                continue; // most characters: past all three
-            if (u == ';') {
-                if (semicolons < kept)
-                    semicolonAt[semicolons] = p;
-                ++semicolons;
-            } else if (u == '\t') {
-                if (tabs < kept)
-                    tabAt[tabs] = p;
-                ++tabs;
-            } else if (u == ',') {
-                ++commas;
-            } else {
-                continue;
+        const Char *p = begin;
+        if constexpr (sizeof(Char) == 1) {
+            // UTF-8: eight bytes at a time past those without a separator.
+            const auto none = [](std::uint64_t w, std::uint64_t c) {
+                const std::uint64_t v = w ^ c * 0x0101010101010101u;
+                return ((v - 0x0101010101010101u) & ~v & 0x8080808080808080u) == 0;
+            };
+            for (std::uint64_t w; end - p >= 8; p += 8) {
+                std::memcpy(&w, p, 8);
+                if (!(none(w, ';') && none(w, '\t') && none(w, ',')))
+                    for (int i = 0; i < 8; ++i)
+                        take(p + i);
             }
-            if (anyCount < PointRow::columns)
-                any[anyCount++] = p;
         }
+        for (; p != end; ++p)
+            take(p);
+    }
+    void take(const Char *p)
+    {
+        // Most characters are none of the three: one test of a bit mask.
+        constexpr std::uint64_t mask
+            = std::uint64_t(1) << ';' | std::uint64_t(1) << '\t' | std::uint64_t(1) << ',';
+        const ushort u = codeOf(*p);
+        if (u > ';' || !(mask >> u & 1))
+            return;
+        if (u == ';') {
+            if (semicolons < kept)
+                semicolonAt[semicolons] = p;
+            ++semicolons;
+        } else if (u == '\t') {
+            if (tabs < kept)
+                tabAt[tabs] = p;
+            ++tabs;
+        } else {
+            ++commas;
+        }
+        if (anyCount < PointRow::columns)
+            any[anyCount++] = p;
     }
     // The one separator a line splits on alone, or 0.
     ushort only() const
@@ -264,9 +339,14 @@ void LineFields::split(std::string_view line)
 {
     for (std::string_view &cell : cells)
         cell = std::string_view();
+    // The usual line: split on every separator, its fields hold none of them,
+    // and nothing printable ASCII needs a change.
+    const bool plain = isPlainLine(line);
     count = ::split(line.data(), line.data() + line.size(),
-        [this](int column, const char *begin, const char *end, bool decimalComma) {
-            cells[column] = field(begin, end, column == 0, decimalComma, &changed[column]);
+        [this, plain](int column, const char *begin, const char *end, bool decimalComma) {
+            cells[column] = plain && !decimalComma
+                ? withoutBlanks(begin, end)
+                : field(begin, end, column == 0, decimalComma, &changed[column]);
         });
 }
 

@@ -26,6 +26,24 @@ const ushort cp1251High[64] = {
     0x0451, 0x2116, 0x0454, 0x00bb, 0x0458, 0x0405, 0x0455, 0x0457, //
 };
 
+// The first "\n" or "\r" in [p, end), or end: by the library's scan for the
+// one, then for the other before it, a line's length at a time, so that a
+// file of lone "\r" ends is not scanned to its end for each line.
+const char *lineEnd(const char *p, const char *end)
+{
+    const size_t window = 256;
+    for (;;) {
+        const char *const stop = size_t(end - p) > window ? p + window : end;
+        const auto *lf = static_cast<const char *>(std::memchr(p, '\n', size_t(stop - p)));
+        const char *const before = lf ? lf : stop;
+        if (const auto *cr = static_cast<const char *>(std::memchr(p, '\r', size_t(before - p))))
+            return cr;
+        if (lf || stop == end)
+            return before;
+        p = stop;
+    }
+}
+
 } // namespace
 
 LineReader::LineReader(QIODevice *device, qint64 sizeLimit)
@@ -132,9 +150,7 @@ bool LineReader::readRawLine(QByteArray *line)
         if (!skipLf) {
             const char *const begin = buffer.constData() + pos;
             const char *const end = buffer.constData() + buffer.size();
-            const char *p = begin + known;
-            while (p != end && *p != '\n' && *p != '\r')
-                ++p;
+            const char *p = lineEnd(begin + known, end);
             known = int(p - begin);
             if (p != end || (atEnd && known + skipped > 0)) {
                 tooLong = skipped + known > maxLineSize;

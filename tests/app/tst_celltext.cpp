@@ -179,6 +179,21 @@ void TestCellText::numbersAndRows()
     QVERIFY(CellText::parseNumber("+1e308", &v) && v == 1e308);
     for (const char *bad : {"1,5", "55 30", "12m", "", "-", "1e309", "inf", "nan", "0x10", "+-1"})
         QVERIFY2(!CellText::parseNumber(bad, &v) && v == 1e308, bad); // untouched on failure
+    // A plain coordinate read in one pass as checked and read apart, the same
+    // double, about the 15 digits the short way takes.
+    QRandomGenerator random(23);
+    for (int n = 0; n < 100000; ++n) {
+        const char *const blanks[] = {"", " ", "\t "}, *const signs[] = {"", "+", "-"};
+        std::string text = std::string(blanks[random.bounded(3)]) + signs[random.bounded(3)];
+        for (int i = int(random.bounded(26)); i >= 0; --i)
+            text += "0123456789012345678901234567890123456789.  e"[random.bounded(44)];
+        text += blanks[random.bounded(3)];
+        double one = 7.0, apart = 7.0;
+        const bool read = CellText::readDecimal(text, &one);
+        QCOMPARE(read, CellText::isValidCoordinates(text, "0", "0", false)
+                && CellText::parseNumber(text, &apart));
+        QVERIFY2(std::memcmp(&one, &apart, sizeof one) == 0, text.c_str());
+    }
     // The one decimal comma rule, that of files, paste, cells and editors.
     for (const auto &[text, read] :
         {std::pair {"55,5", "55.5"}, {"37 30,25", "37 30.25"}, {"1,2,3", "1.2.3"}, {",5", ",5"},
@@ -213,8 +228,9 @@ void TestCellText::numbersAndRows()
 // Random lines read as the readable form reads them; written lines read and written back.
 void TestCellText::linesAsReadable()
 {
-    const QString chars = QStringLiteral("0123456789 ,;\t,;\t.-Пa\u0665\r\u2028\x01\ufeff");
+    const QString chars = QStringLiteral("0123456789 ,;\t,;\t.-Пa\u0665\r\u2028\x01\x7f\ufeff");
     QRandomGenerator random(19);
+    LineFields bytes; // the converter's split of the same line's UTF-8
     for (int n = 0; n < 30000; ++n) {
         QString line;
         for (int i = int(random.bounded(16)); i > 0; --i)
@@ -224,6 +240,12 @@ void TestCellText::linesAsReadable()
         const QStringList expected = readableFields(line, &expectedFields);
         if (cells(row) != expected || fields != expectedFields)
             QCOMPARE(cells(row), expected);
+        const QByteArray utf8 = line.toUtf8();
+        bytes.split({utf8.constData(), size_t(utf8.size())});
+        for (int c = 0; c < PointRow::columns; ++c)
+            QCOMPARE(QString::fromUtf8(bytes.cells[c].data(), int(bytes.cells[c].size())),
+                row.cell(c));
+        QCOMPARE(bytes.count, fields);
         QByteArray written;
         row.appendLine(&written);
         const PointRow back = PointRow::fromLine(QString::fromUtf8(written.chopped(1)));
