@@ -274,7 +274,13 @@ Failure Calculator::throughTransform(const Route &r, const double in[3], double 
 
 double zonePrefix(double easting)
 {
-    return std::floor(easting * 1e-6);
+    // floor without its library call (SSE2 has no rounding instruction): every
+    // point of a zone system meets this two or three times. Exact below 2^52.
+    const double x = easting * 1e-6;
+    if (!(std::fabs(x) < 4503599627370496.0))
+        return std::floor(x);
+    const double whole = double(int64_t(x));
+    return whole > x ? whole - 1.0 : whole;
 }
 
 QString reasonText(Failure failure, int zone)
