@@ -54,7 +54,7 @@ void convertText(const Calculation::Calculator *calculator, Batch *batch)
     Calculation::Reading readings[chunk];
     PointRow::Outcome outcomes[chunk];
     std::string_view names[chunk];
-    bool lacking[chunk]; // a name alone
+    bool lacking[chunk];                  // a name alone
     std::deque<std::string> changedNames; // names the split rule changed: no view of the line
 
     // Written by pointer into the batch's text, grown when a row might not fit.
@@ -92,8 +92,7 @@ void convertText(const Calculation::Calculator *calculator, Batch *batch)
                 }
                 *p++ = '\n';
             } else {
-                std::memcpy(p, "; ; ; \n", 7);
-                p += 7;
+                p = std::copy_n("; ; ; \n", 7, p);
             }
             batch->count(outcomes[i], lacking[i],
                 outcomes[i] == PointRow::Outcome::Failed

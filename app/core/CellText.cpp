@@ -434,8 +434,8 @@ bool readDecimal(std::string_view text, double *value)
         return false;
     // At most 15 digits: they and the power of ten are exact doubles, and one
     // division rounds as the full reader does.
-    static const double powersOf10[16] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
-        1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    static const double powersOf10[16]
+        = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     if (digits.count > 15 || digits.decimals == 0)
         return NumberText::read(begin, end, value);
     const double magnitude = double(digits.value) / powersOf10[std::max(digits.decimals, 0)];

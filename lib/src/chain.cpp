@@ -179,7 +179,7 @@ bool tm_forward_lanes(const transform &t, double4 x, double4 y, double4 *easting
 // together.
 template <class V> bool convert_lanes(const transform &t, const double *in, double *out)
 {
-    constexpr int n = kLanes<V>;
+    constexpr std::ptrdiff_t n = kLanes<V>;
     V x = lanes_of<V>(in, 3), y = lanes_of<V>(in + 1, 3), z = lanes_of<V>(in + 2, 3);
     const bool across = is_set(t.input_ellipsoid);
     bool angular = true;
@@ -189,7 +189,7 @@ template <class V> bool convert_lanes(const transform &t, const double *in, doub
     } else {
         angular = across;
         if (across) {
-            for (int k = 0; k < n; ++k) {
+            for (std::ptrdiff_t k = 0; k < n; ++k) {
                 if (!(y[k] >= -180.0 && y[k] <= 180.0))
                     return false;
             }
@@ -222,11 +222,11 @@ template <class V> bool convert_lanes(const transform &t, const double *in, doub
         if (!across) {
             // Within a half turn the reduction is the longitude itself.
             bool reduced = true;
-            for (int k = 0; k < n; ++k)
+            for (std::ptrdiff_t k = 0; k < n; ++k)
                 reduced = reduced && y[k] >= -180.0 && y[k] <= 180.0;
             if (!reduced) {
                 double lon[n];
-                for (int k = 0; k < n; ++k)
+                for (std::ptrdiff_t k = 0; k < n; ++k)
                     lon[k] = reduce_longitude_deg(y[k]);
                 y = lanes_of<V>(lon);
             }
@@ -246,11 +246,11 @@ template <class V> bool convert_lanes(const transform &t, const double *in, doub
             x = rad_to_deg(x), y = rad_to_deg(y);
         }
     }
-    for (int k = 0; k < n; ++k) {
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
         if (!std::isfinite(x[k]) || !std::isfinite(y[k]) || !std::isfinite(z[k]))
             return false;
     }
-    for (int k = 0; k < n; ++k) {
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
         out[3 * k] = x[k];
         out[3 * k + 1] = y[k];
         out[3 * k + 2] = z[k];
@@ -274,36 +274,36 @@ bool plane_pair_way(const transform &t)
 // when either point fails a step.
 bool convert_plane_pair(const transform &t, const double in[6], double out[6])
 {
-    constexpr int n = 2;
+    constexpr std::ptrdiff_t n = 2;
     const bool northingFirst = t.input_axis_order == KV_AXES_NORTHING_EASTING;
     double near[n][3], sinDl[n], cosDl[n], xyz[n][3], blh[n][3];
-    for (int k = 0; k < n; ++k) {
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
         const double *p = in + 3 * k;
         const double easting = northingFirst ? p[1] : p[0], northing = northingFirst ? p[0] : p[1];
         if (!tm_inverse_sines(t.input_projection, t.input_constants, easting, northing, near[k],
                 &sinDl[k], &cosDl[k]))
             return false;
     }
-    for (int k = 0; k < n; ++k) {
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
         if (!geodetic_sines_to_geocentric(
                 t.input_ellipsoid, near[k], sinDl[k], cosDl[k], in[3 * k + 2], xyz[k]))
             return false;
     }
     const double(*m)[3] = t.shift.matrix;
     const double *v = t.shift.vector;
-    for (int k = 0; k < n; ++k) {
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
         const double x = xyz[k][0], y = xyz[k][1], z = xyz[k][2];
         xyz[k][0] = m[0][0] * x + m[0][1] * y + m[0][2] * z + v[0];
         xyz[k][1] = m[1][0] * x + m[1][1] * y + m[1][2] * z + v[1];
         xyz[k][2] = m[2][0] * x + m[2][1] * y + m[2][2] * z + v[2];
     }
-    for (int k = 0; k < n; ++k) {
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
         if (!geocentric_to_geodetic(
                 t.output_ellipsoid, xyz[k], blh[k], near[k], &t.input_projection.central_meridian))
             return false;
     }
     // Finite, as geocentric_to_geodetic leaves them.
-    for (int k = 0; k < n; ++k) {
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
         out[3 * k] = rad_to_deg(blh[k][0]);
         out[3 * k + 1] = rad_to_deg(blh[k][1]);
         out[3 * k + 2] = blh[k][2];

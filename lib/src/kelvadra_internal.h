@@ -8,6 +8,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstddef>
 
 namespace kelvadra {
 
@@ -133,14 +134,14 @@ inline double4 root(double4 x)
 }
 
 // The number of points side by side in a lane type.
-template <class V> constexpr int kLanes = int(sizeof(V) / sizeof(double));
+template <class V> constexpr std::ptrdiff_t kLanes = std::ptrdiff_t(sizeof(V) / sizeof(double));
 // Lanes from p[0], p[stride], p[2 stride], ...
-template <class V> V lanes_of(const double *p, int stride = 1);
-template <> inline double2 lanes_of<double2>(const double *p, int stride)
+template <class V> V lanes_of(const double *p, std::ptrdiff_t stride = 1);
+template <> inline double2 lanes_of<double2>(const double *p, std::ptrdiff_t stride)
 {
     return double2 {p[0], p[stride]};
 }
-template <> inline double4 lanes_of<double4>(const double *p, int stride)
+template <> inline double4 lanes_of<double4>(const double *p, std::ptrdiff_t stride)
 {
     return {double2 {p[0], p[stride]}, double2 {p[2 * stride], p[3 * stride]}};
 }

@@ -190,7 +190,8 @@ void TestCellText::numbersAndRows()
         text += blanks[random.bounded(3)];
         double one = 7.0, apart = 7.0;
         const bool read = CellText::readDecimal(text, &one);
-        QCOMPARE(read, CellText::isValidCoordinates(text, "0", "0", false)
+        QCOMPARE(read,
+            CellText::isValidCoordinates(text, "0", "0", false)
                 && CellText::parseNumber(text, &apart));
         QVERIFY2(std::memcmp(&one, &apart, sizeof one) == 0, text.c_str());
     }
@@ -243,8 +244,8 @@ void TestCellText::linesAsReadable()
         const QByteArray utf8 = line.toUtf8();
         bytes.split({utf8.constData(), size_t(utf8.size())});
         for (int c = 0; c < PointRow::columns; ++c)
-            QCOMPARE(QString::fromUtf8(bytes.cells[c].data(), int(bytes.cells[c].size())),
-                row.cell(c));
+            QCOMPARE(
+                QString::fromUtf8(bytes.cells[c].data(), int(bytes.cells[c].size())), row.cell(c));
         QCOMPARE(bytes.count, fields);
         QByteArray written;
         row.appendLine(&written);
