@@ -10,10 +10,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seed=$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')
 count=60
+skip=0
 while [ $# -gt 0 ]; do
     case "$1" in
     --seed) seed=$2; shift 2 ;;
     --count) count=$2; shift 2 ;;
+    --skip) skip=$2; shift 2 ;;
     *) break ;;
     esac
 done
@@ -48,8 +50,8 @@ suite() {
         && ctest "${ctest_args[@]}" -R "$late" >"$work/log" 2>&1
 }
 failed() {
-    grep -oE '[A-Za-z_.]+ \.+\*+(Failed|Timeout|Exception[^ ]*)|Not Run' "$work/log" | head -1 \
-        | sed -E 's/ \.+\*+/ /'
+    { grep -oE '[A-Za-z_.]+ \.+\*+[A-Za-z ]+' "$work/log" || echo "a test"; } | head -1 \
+        | sed -E 's/ \.+\*+/ /; s/ +$//'
 }
 suite || { echo "mutate: the unmutated tree fails its tests" >&2; exit 2; }
 
@@ -77,10 +79,12 @@ EOF
         result="killed by $(failed)"
         total=$((total + 1)) killed=$((killed + 1))
     fi
+    # A fault that hangs a converter under a test's shell outlives the test's timeout.
+    pkill -f "^$bld/bin/" 2>/dev/null || true
     cp "$work/original" "$src/$file"
     touch "$src/$file"
     printf '%s\t%s\t%s\t%s\n' "$file" "$line" "$result" "$what" | tee -a "$results"
-done < <(cd "$src" && python3 tools/mutants.py "$seed" $((count * 4)))
+done < <(cd "$src" && python3 tools/mutants.py "$seed" $((count * 4)) | tail -n +$((skip + 1)))
 cmake --build "$bld" -j "$jobs" >/dev/null
 awk -v k="$killed" -v n="$total" -v s="$seed" \
     'BEGIN { printf "mutants (seed %s): %d killed of %d, kill rate %.2f\n", s, k, n, (n ? k / n : 0) }'

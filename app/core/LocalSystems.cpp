@@ -361,11 +361,15 @@ bool read(const QString &path, Systems *systems, QString *error)
         *error = QStringLiteral("«%1»: %2").arg(shownPath(path), why);
         return false;
     };
+    // Judged by its size, and again by what was read: it may grow meanwhile.
+    const auto tooBig = [&fail] {
+        return fail(QStringLiteral("файл больше %1 МБ").arg(maxFileSize / (qint64(1024) * 1024)));
+    };
     // A pipe or a device would hang the reader or never end.
     if (!info.isFile())
         return fail(QStringLiteral("не обычный файл"));
     if (info.size() > maxFileSize)
-        return fail(QStringLiteral("файл больше %1 МБ").arg(maxFileSize / (qint64(1024) * 1024)));
+        return tooBig();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(file.error() == QFileDevice::PermissionsError
@@ -373,7 +377,7 @@ bool read(const QString &path, Systems *systems, QString *error)
                 : QStringLiteral("файл не читается"));
     const QByteArray text = file.read(maxFileSize + 1);
     if (text.size() > maxFileSize)
-        return fail(QStringLiteral("файл больше %1 МБ").arg(maxFileSize / (qint64(1024) * 1024)));
+        return tooBig();
     QJsonParseError parsed;
     const QJsonDocument document = QJsonDocument::fromJson(text, &parsed);
     if (parsed.error != QJsonParseError::NoError)

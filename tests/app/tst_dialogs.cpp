@@ -451,6 +451,8 @@ private slots:
         QVERIFY(input->choices().autoZone);
         tick(automatic);
         QCOMPARE(zone->value(), 13);
+        chooseItem(child<QComboBox>(input, "comboBoxDatum"), "Пулково 95"); // automatic again
+        QVERIFY(automatic->isChecked() && !zone->isEnabled());
         configure(input, "gk:sk42:1");
         QCOMPARE(zone->text(), QString("1")); // zone 1 typed is no "авто"
         const auto header = [input] { return input->table()->horizontalHeaderItem(3)->text(); };

@@ -49,6 +49,8 @@ void TestGeoidFile::content_data()
         {"five header numbers", header.left(header.lastIndexOf(' ')) + "\n" + data, bad},
         {"seven header numbers", header + " 1\n" + data, bad},
         {"header in degrees", "10 12 20 23 1 1.5\n" + data, bad},
+        {"steps of 1e-7 rad: 1.8e11 values",
+         header.left(header.indexOf(" 0.0174")) + " 0.0000001 0.0000001\n" + data, bad},
         {"nan in the header", "nan" + header.mid(header.indexOf(' ')) + "\n" + data, bad},
         {"one data line too few", h + line2 + "\n" + tail.left(tail.indexOf('\n') + 1), bad},
         {"empty line inside the data", h + line2 + "\n\n" + tail, bad},

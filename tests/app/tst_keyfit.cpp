@@ -440,6 +440,7 @@ private slots:
         dataRow("line after a header", "header", fit, 2, "(список A, строка 6) не читается");
         dataRow("unchecked", "2", save, 2, "«Новая» не сохранена: избыточных измерений нет");
         dataRow("unchecked, forced", "2", save + QStringList {"--force"}, 0, "msk:Новая сохранена");
+        dataRow("unchecked, said", "2", fit, 0, "Проверка каждой точки по остальным: мало точек");
         dataRow("help names --force", "clean", QStringList {"--help"}, 0,
             "--save не сохраняет, если не дан\n  --force");
         dataRow("three checked", "3", save, 0, "msk:Новая сохранена");

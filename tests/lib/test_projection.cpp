@@ -228,6 +228,10 @@ TEST(TransverseMercator, MeridianArcAndWesternLongitudes)
     double x, y, e1, n1, e2, n2;
     reference.Forward(0.0, 45.0, 0.0, x, y);
     EXPECT_NEAR(tm_meridian_distance(c, kPi / 4), y, 1e-8);
+    // The record's eccentricities, as WGS 84 publishes them.
+    EXPECT_TRUE(
+        std::fabs(c.e2 - 6.69437999014e-3) < 1e-14 && std::fabs(c.ep2 - 6.73949674228e-3) < 1e-14)
+        << c.e2 << ", " << c.ep2;
     tm_forward(p, c, deg_to_rad(48.0), deg_to_rad(359.0), &e1, &n1);
     tm_forward(p, c, deg_to_rad(48.0), deg_to_rad(-5.0), &e2, &n2);
     EXPECT_TRUE(std::fabs(e1 + e2 - 1e6) < 1e-6 && std::fabs(n1 - n2) < 1e-6)
