@@ -2,7 +2,8 @@
 # Measures what the test suite catches: draws a random sample of single faults over
 # lib/src, app, app/core and app/cli (tools/mutants.py), applies each to a scratch copy of
 # the tree, rebuilds, runs ctest, and counts the faults the tests kill.
-#   tools/mutate.sh [--seed N] [--count N] [BUILD_DIR]   (default: a new seed, 60, build-mutate)
+#   tools/mutate.sh [--seed N] [--count N] [--skip K] [BUILD_DIR]
+# (default: a new seed, 60, build-mutate; --skip K resumes a sample after its first K faults drawn)
 # The seed is printed first, so a sample can be drawn again. A fault that does not compile is
 # reported and replaced by the next one drawn, so COUNT faults are judged. Results:
 # BUILD_DIR/results.tsv; the last line printed is "mutants (seed S): K killed of N, kill rate R".
