@@ -85,7 +85,7 @@ EOF
     cp "$work/original" "$src/$file"
     touch "$src/$file"
     printf '%s\t%s\t%s\t%s\n' "$file" "$line" "$result" "$what" | tee -a "$results"
-done < <(cd "$src" && python3 tools/mutants.py "$seed" $((count * 4)) | tail -n +$((skip + 1)))
+done < <(cd "$src" && python3 tools/mutants.py "$seed" $((skip + count * 4)) | tail -n +$((skip + 1)))
 cmake --build "$bld" -j "$jobs" >/dev/null
 awk -v k="$killed" -v n="$total" -v s="$seed" \
     'BEGIN { printf "mutants (seed %s): %d killed of %d, kill rate %.2f\n", s, k, n, (n ? k / n : 0) }'
