@@ -9,6 +9,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <locale.h>
 
 class TestCellText : public QObject
@@ -20,6 +21,7 @@ private slots:
     void sameAsQt();
     void numbersAndRows();
     void linesAsReadable();
+    void utf8AsQtReadsIt();
 };
 
 namespace {
@@ -256,6 +258,22 @@ void TestCellText::linesAsReadable()
         if (!semicolonInCoordinate && (cells(back) != cells(row) || again != written))
             QFAIL(qPrintable(QStringLiteral("«%1» written «%2» again «%3»")
                                  .arg(line, QString::fromUtf8(written), QString::fromUtf8(again))));
+    }
+}
+
+// Each end of each sequence length, one byte inside and one outside, read as Qt reads them.
+void TestCellText::utf8AsQtReadsIt()
+{
+    for (const char *bytes : {"\x7f", "\xc1\xbf", "\xc2\x80", "\xdf\xbf", "\xe0\x9f\xbf",
+             "\xe0\xa0\x80", "\xed\x9f\xbf", "\xed\xa0\x80", "\xef\xbf\xbf", "\xf0\x8f\xbf\xbf",
+             "\xf0\x90\x80\x80", "\xf4\x8f\xbf\xbf", "\xf4\x90\x80\x80", "\xf5\x80\x80\x80"}) {
+        const size_t size = std::strlen(bytes);
+        int length = 0;
+        const char32_t code = CellText::utf8At(bytes, bytes + size, &length);
+        const QVector<uint> qt = QString::fromUtf8(bytes, int(size)).toUcs4();
+        const bool valid = qt.size() == 1 && qt.first() != 0xfffd;
+        QVERIFY2(valid ? code == qt.first() && length == int(size) : code == 0xfffd && length == 1,
+            bytes);
     }
 }
 
