@@ -281,6 +281,14 @@ private slots:
         panel->table()->clearRows();
         QTest::keyClick(table, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(tableCells(*panel), (QStringList {"A|55 45 5.00000|37.5|120", "C|-3|4|5"}));
+        // The first row's cell clicked, then Ctrl+clicked off: the cursor's row is copied.
+        const QPoint cell = table->visualItemRect(table->item(0, 1)).center();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, cell);
+        QVERIFY(table->selectionModel()->selectedIndexes().isEmpty());
+        QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(
+            QGuiApplication::clipboard()->text(), QStringLiteral("A\t55 45 5.00000\t37.5\t120\n"));
     }
 
     void failures_data()
