@@ -12,11 +12,10 @@ version=$(sed -n 's/^version=//p' qgis/kelvadra_gost/metadata.txt)
 [ -n "$version" ] || { echo "qgis-zip.sh: no version in metadata.txt" >&2; exit 2; }
 mkdir -p "$out"
 zip_file=$(realpath "$out")/kelvadra_gost-$version.zip
-# Outside a git checkout (a source tarball, a scratch copy) every file but
-# Python's caches.
-if git -C qgis rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-    files=$(cd qgis && git ls-files kelvadra_gost)
-else
+# Outside a git checkout (a source tarball, a scratch copy, also one inside an
+# ignored folder of a checkout) every file but Python's caches.
+files=$(cd qgis && git ls-files kelvadra_gost 2>/dev/null || true)
+if [ -z "$files" ]; then
     files=$(cd qgis && find kelvadra_gost -type f ! -path '*/__pycache__/*' ! -name '*.pyc' | sort)
 fi
 [ -n "$files" ] || { echo "qgis-zip.sh: no tracked plugin files" >&2; exit 2; }
