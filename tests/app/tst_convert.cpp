@@ -148,6 +148,12 @@ private slots:
             {"missing geoid", "--from gk:sk42:7 --to geod:wgs84+egm96 --geoid absent.grd", "«absent.grd»"},
             {"output under a file", "--from gk:sk42:7 --to geod:wgs84 -o existing.txt/out.txt",
              "не удалось записать «existing.txt/out.txt»"},
+            {"empty value", "--from gk:sk42:7 --to=", "после --to — пустое значение"},
+            {"a file after --", "--from gk:sk42:7 --to geod:wgs84 -- --list",
+             "не удалось открыть «--list»: нет такого файла"},
+            {"geoid not a grid", "--from gk:sk42:7 --to geod:wgs84+egm96 --geoid existing.txt",
+             "«existing.txt» не является сеткой геоида"},
+            {"input a folder", "--from gk:sk42:7 --to geod:wgs84 /", "не удалось открыть «/»: это каталог"},
         };
         // clang-format on
         for (const auto &c : names)

@@ -217,6 +217,8 @@ private slots:
         QCOMPARE(child<QLineEdit>(&dialog, "lineEditName")->text(), QString("Город"));
         clickButton(&dialog, "Удалить");
         clickButton(&dialog, "Добавить");
+        clickButton(&dialog, "Строка PROJ");
+        QVERIFY(message(&dialog).startsWith("У системы нет основы"));
         clickButton(&dialog, "Удалить"); // the new one, never completed
         QCOMPARE(list->count(), 2);
         const auto import = [&dialog](const QString &definition, bool replace) {
@@ -243,6 +245,10 @@ private slots:
         QCOMPARE(child<QLineEdit>(&dialog, "lineEditMeridian")->text(), QString("37.98333333333"));
         import(QString(epsgSk42).replace("+lon_0=37.98333333333", "+lon_0=39"), true);
         QCOMPARE(list->count(), 3);
+        clickButton(&dialog, "Строка PROJ");
+        QCOMPARE(message(&dialog), QString("Строка PROJ скопирована."));
+        QVERIFY(QGuiApplication::clipboard()->text().startsWith(
+            "+proj=tmerc +lat_0=0 +lon_0=39 +k=1 +x_0=2250000 +y_0=-5712900.566 +ellps=krass "));
         clickButton(&dialog, "Сохранить");
         QVERIFY(!dialog.isVisible());
         const LocalSystems::Systems saved = savedSystems(path);

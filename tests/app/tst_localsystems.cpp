@@ -180,6 +180,12 @@ private slots:
         file("keys and a height plane", keyed(R"({"affine": [1, 2, 1, 0, 0, 1]})", "[1, 1e-5, 0]"));
         file("four affine values", keyed(R"({"affine": [1, 2, 1, 0]})"),
             "строка 3, запись 2 «B»: \"affine\": ожидаются 6");
+        file("three similarity values", keyed(R"({"similarity": [1, 2, 1]})"),
+            "\"similarity\": ожидаются 4 числа");
+        file("keys of both kinds", keyed(R"({"similarity": [0, 0, 1, 0], "affine": []})"),
+            "\"keys\": ожидается {\"similarity\"");
+        file("dh of two values", keyed(R"({"similarity": [0, 0, 1, 0]})", "[1, 2]"),
+            "\"dh\": ожидается число или [c, sx, sy]");
         file("a name twice", named("A"), "строка 3, запись 2 «A»: имя уже занято");
         file("degenerate keys", keyed(R"({"similarity": [0, 0, 0, 0]})"), "ключи вырождены");
         file("a zone left automatic", good + R"( {"name": "B", "base": "gk:sk42:auto"}])",
@@ -251,6 +257,41 @@ private slots:
             QCOMPARE(LocalSystems::read(big, &read, &error), size == LocalSystems::maxFileSize);
         }
         QVERIFY2(error.contains("больше 64 МБ"), qPrintable(error));
+    }
+
+    // The converter's list of systems, and a local system it does not find or a file it cannot
+    // read: said with the file's name, nothing converted.
+    void converterNamesTheFile()
+    {
+        QString error;
+        const QString path = tempPath("listed.json"), none = tempPath("none.json");
+        QVERIFY(LocalSystems::write(path, systems, &error) && writeFile(none, "[]"));
+        QVERIFY(writeFile(tempPath("broken.json"), "[{"));
+        const struct
+        {
+            const char *args;
+            int status;
+            QString said; // on standard output for status 0, else on standard error
+        } cases[] = {
+            {"--list --systems listed.json", 0,
+                "(кроме geoc)\nМестные системы (msk:ИМЯ) из «listed.json»:\n  msk:Город\n      "
+                "gk:sk42:7, с ключами\n  msk:U\n      utm:37n, с ключами\n"},
+            {"--systems none.json --list", 0,
+                "из «none.json»:\n  нет; добавьте их в окне программы или в этот файл\n"},
+            {"--list --systems broken.json", 2, "местные системы не прочитаны: "},
+            {"--from msk:Нет --to geod:wgs84 --systems listed.json", 2,
+                "местной системы «Нет» нет в «listed.json» (список: --list)\n"},
+            {"--show-proj msk:Нет --systems listed.json", 2,
+                "местной системы «Нет» нет (список: --list)\n"},
+        };
+        QVERIFY(QDir::setCurrent(tempPath()));
+        for (const auto &c : cases) {
+            const Run run = convert(QString(c.args).split(' '));
+            QCOMPARE(run.status, c.status);
+            const QString said = QString::fromUtf8(c.status == 0 ? run.out : run.err);
+            QVERIFY2(
+                c.status == 0 ? said.endsWith(c.said) : said.contains(c.said), qPrintable(said));
+        }
     }
 
     // Fields this program does not know, systems another writer added, a file's permissions: all
