@@ -370,6 +370,19 @@ private slots:
             clickButton(dialog, "Сохранить как местную систему…");
             clickButton(dialog, "Сохранить как местную систему…");
             QVERIFY(window.log.shown.last().contains("«Город-2» уже есть"));
+            // Points left out until no fit remains: still listed, so one is taken back.
+            for (int row : {0, 1, 2, 3}) {
+                residuals->setCurrentCell(row, 0);
+                QTest::keyClick(residuals, Qt::Key_Space);
+            }
+            QVERIFY2(text().startsWith(
+                         "Ключи не найдены: для подобия нужно не меньше 2 точек, в уравнивании 1"),
+                qPrintable(text()));
+            QVERIFY(residuals->rowCount() == 6 && residuals->item(5, 1)->text().isEmpty());
+            QVERIFY(!child<QPushButton>(dialog, "pushButtonSaveSystem")->isEnabled());
+            residuals->setCurrentCell(0, 0);
+            QTest::keyClick(residuals, Qt::Key_Space);
+            QVERIFY2(text().contains("В уравнивании 2 из 6 точек"), qPrintable(text()));
             lists = QSize(keys->tableA()->rowCount(), keys->tableB()->rowCount());
             clickButton(dialog, "Закрыть");
         });
