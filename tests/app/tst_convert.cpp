@@ -127,6 +127,12 @@ private slots:
         // Commas alone: a decimal comma splits every number, and the row fails (the window warns).
         add("five fields", "--from geod:wgs84 --to geod:wgs84:deg", "P1,55,5,37,5,100", 1,
             ":1: больше четырёх полей: возможно, десятичная запятая");
+        QByteArray utf16("\xFF\xFE");
+        for (const char c : row + '\n')
+            utf16.append(c).append('\0');
+        add("UTF-16 with its mark", gk42, utf16, 0, "", converted);
+        add("a NUL byte", gk42, row + QByteArray("\n2\0;1;2;3\n", 10), 2,
+            "не текстовый файл точек: в нём нулевые байты");
         // Each line is UTF-8 when it is valid UTF-8, else Windows-1251.
         add("encoding line by line", gk42,
             "\xd0\x9f" + row.mid(1) + "\n\xcf" + row.mid(1) + "\n\xd0\x9f" + row.mid(1), 0, "",
