@@ -133,6 +133,13 @@ private slots:
             "+ellps и +datum вместе");
         no("proj, another ellipsoid", "proj:+proj=tmerc +a=6378388 +rf=297 +towgs84=0,0,0",
             "эллипсоид не совпадает");
+        no("proj, no ellipsoid", "proj:+proj=tmerc +lon_0=39 +towgs84=0,0,0",
+            "ожидается +proj=tmerc с эллипсоидом");
+        no("proj, no projection", "proj:+lon_0=39 +datum=WGS84", "ожидается +proj=tmerc");
+        form("proj, lon_0 180", "proj:+proj=tmerc +lon_0=180 +datum=WGS84",
+            "tm:wgs84:lon0=180,lat0=0,k=1,fe=0,fn=0", "WGS 84");
+        no("proj, lon_0 beyond 180", "proj:+proj=tmerc +lon_0=180.5 +datum=WGS84",
+            "|lon_0| не больше 180");
     }
 
     void writtenForms()
