@@ -32,17 +32,6 @@ void typeInto(QWidget *widget, const QString &text)
         QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
-// Chooses the item captioned `text` with the keyboard, as activated() reports a user's choice.
-void chooseItem(QComboBox *combo, const QString &text)
-{
-    combo->setFocus();
-    QTest::keyClick(combo, Qt::Key_Home);
-    for (int i = 0; i < combo->count() && combo->currentText() != text; ++i)
-        QTest::keyClick(combo, Qt::Key_Down);
-    if (combo->currentText() != text)
-        qFatal("no item %s", qPrintable(text));
-}
-
 // Clicks a check box on its box, where a click always lands.
 void tick(QCheckBox *box)
 {

@@ -1,4 +1,5 @@
 // The main window as a person runs it; the values themselves are checked in tst_calculation.
+#include "LocalSystems.h"
 #include "Settings.h"
 #include "TestSupport.h"
 
@@ -80,6 +81,23 @@ private slots:
             (QStringList {"warning|Предупреждение|Ошибка инициализации пересчета координат",
                 "warning|Предупреждение|Ошибка инициализации геоида"}));
         QCOMPARE(tableCells(*right()), QStringList {"keep|1|2|3"});
+    }
+
+    // «Местная система» chosen before any is defined: the calculation and the map export say so.
+    void noLocalSystemYet()
+    {
+        QFile::remove(LocalSystems::defaultPath());
+        w.emplace(tempPath("egm96.grd"));
+        chooseItem(child<QComboBox>(right(), "comboBoxType"), "Местная система");
+        setRows(*left(), {"A; 50; 40; 100"});
+        shown().clear();
+        w->run();
+        click(right(), "pushButtonExportMap");
+        QCOMPARE(shown(),
+            (QStringList {"warning|Предупреждение|Местная система не выбрана: добавьте её кнопкой "
+                          "«...» рядом со списком систем.",
+                "warning|Предупреждение|Система координат таблицы не выбрана: выберите её, затем "
+                "экспортируйте."}));
     }
 
     void calculate_data()

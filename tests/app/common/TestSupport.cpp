@@ -165,3 +165,13 @@ Run runProcess(const QString &program, const QStringList &args, const QByteArray
         run = {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
     return run;
 }
+
+void chooseItem(QComboBox *combo, const QString &text)
+{
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Home);
+    for (int i = 0; i < combo->count() && combo->currentText() != text; ++i)
+        QTest::keyClick(combo, Qt::Key_Down);
+    if (combo->currentText() != text)
+        qFatal("no item %s", qPrintable(text));
+}

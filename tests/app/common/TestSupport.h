@@ -13,6 +13,8 @@
 #include <optional>
 #include <tuple>
 
+class QComboBox;
+
 // While alive, answers every dialog and records it as "kind|title|text",
 // with "|busy" added if the wait cursor is still up: a box must show the arrow.
 struct DialogLog
@@ -34,6 +36,8 @@ QStringList answerBoxes(DialogLog &log, const QString &answer, const std::functi
 
 // Clicks the named push button among the children of `parent`.
 void click(const QObject *parent, const char *button);
+// Chooses the item captioned `text` with the keyboard, as activated() reports a user's choice.
+void chooseItem(QComboBox *combo, const QString &text);
 // Clicks the table's cell, then types `keys` into whatever has the focus, '\t' Tab and '\n' Enter.
 void typeKeys(QTableWidget *table, int row, int column, const QString &keys);
 
