@@ -116,11 +116,11 @@ private slots:
     // Every form a surveyor writes, to the table's cell form; a mark out of place is none.
     void surveyAngles()
     {
-        const char *const cases[][2]
-            = {{"38 29 00", "38 29 00"}, {"38°29'00\"", "38 29 00"}, {"38°29′00″", "38 29 00"},
-                {"38°29'00''", "38 29 00"}, {"38°29,5'", "38 29.5"}, {" 38.48333 ", "38.48333"},
-                {"-38° 29' 0.5\"", "-38 29 0.5"}, {"38°", "38"}, {"38'29°", ""}, {"38°°", ""},
-                {"38 29 00 1", ""}, {"38.5 30", ""}, {"38 N", ""}, {" ", ""}, {"--38", ""}};
+        const char *const cases[][2] = {{"38 29 00", "38 29 00"}, {"38°29'00\"", "38 29 00"},
+            {"38°29′00″", "38 29 00"}, {"38°29'00''", "38 29 00"}, {"38°29,5'", "38 29.5"},
+            {" 38.48333 ", "38.48333"}, {"-38° 29' 0.5\"", "-38 29 0.5"}, {"38°", "38"},
+            {"38'29°", ""}, {"38°°", ""}, {"38 29 00 1", ""}, {"38.5 30", ""}, {"38 N", ""},
+            {" ", ""}, {"--38", ""}, {"38.5.3", ""}, {"38°29,5.1'", ""}};
         for (const auto &c : cases)
             QVERIFY2(SurveyAngle::toCellForm(c[0]) == c[1], c[0]);
     }
@@ -348,6 +348,12 @@ private slots:
                 qPrintable(text()));
             QVERIFY(text().contains("Подозрительных точек: 1"));
             auto *residuals = child<QTableWidget>(dialog, "tableWidgetResiduals");
+            // The flagged point's row, and only its row, marked and tinted.
+            for (int row = 0; row < 6; ++row) {
+                const QColor tint = residuals->item(row, 5)->background().color();
+                QCOMPARE(residuals->item(row, 5)->text().startsWith("! положение "), row == 4);
+                QCOMPARE(tint.isValid() && tint.red() > tint.green() + 30, row == 4);
+            }
             residuals->setFocus();
             residuals->setCurrentCell(4, 0);
             QTest::keyClick(residuals, Qt::Key_Space);
@@ -367,7 +373,8 @@ private slots:
             QVERIFY2(text().startsWith(
                          "Ключи не найдены: для подобия нужно не меньше 2 точек, в уравнивании 1"),
                 qPrintable(text()));
-            QVERIFY(residuals->rowCount() == 6 && residuals->item(5, 1)->text().isEmpty());
+            QVERIFY(residuals->rowCount() == 6 && residuals->item(5, 1)->text().isEmpty()
+                && residuals->item(5, 5)->text().isEmpty());
             QVERIFY(!child<QPushButton>(dialog, "pushButtonSaveSystem")->isEnabled());
             residuals->setCurrentCell(0, 0);
             QTest::keyClick(residuals, Qt::Key_Space);

@@ -285,6 +285,14 @@ private slots:
         QVERIFY(KeyFit::flagText(r.points[moved]).contains(flag));
         const QString report = KeyFit::report(r, {}, "tm");
         QVERIFY(report.contains("Подозрительных точек: 1 (отмечены «!»)\n"));
+        // The height keys as fitted.
+        QVERIFY2(
+            !height || report.contains("  dh  = " + CellText::formatFixed(r.dh[0], 4) + " м\n"),
+            qPrintable(report));
+        QVERIFY(height < 2
+            || report.contains(QString("  sx  = %1\n  sy  = %2\n")
+                                   .arg(r.dh[1], 0, 'e', 9)
+                                   .arg(r.dh[2], 0, 'e', 9)));
         const auto f = [](double v) { return CellText::formatFixed(v, 3); };
         for (const KeyFit::PointResult &p : r.points) {
             QCOMPARE(p.flaggedPosition, p.name == points[moved].name && shift > 0);
