@@ -337,42 +337,38 @@ private:
         const double *b = p.columns[1].data();
         const double *c = p.heights ? p.columns[2].data() : nullptr;
         const double nan = std::numeric_limits<double>::quiet_NaN();
-        // A block at a time through the calculator's many-point call, checked first.
+        // A block at a time, checked, then through the calculator's many-point
+        // call; the library takes and gives interleaved triples.
         constexpr size_t block = 512;
         double in[3 * block], result[3 * block];
         Calculation::Failure checked[block], converted[block];
-        int zones[block]; // the check's, then the conversion's, as one point's would be
-        int checkedZones[block];
+        int checkedZones[block], zones[block];
         for (size_t start = begin; start < end; start += block) {
             const size_t count = std::min(block, end - start);
             for (size_t k = 0; k < count; ++k) {
                 const size_t i = start + k;
-                double *point = in + 3 * k;
-                point[0] = a[i], point[1] = b[i], point[2] = c ? c[i] : 0.0;
-                zones[k] = 0;
-                checked[k] = Calculation::checkPoint(from, point, &zones[k]);
-                checkedZones[k] = zones[k];
+                in[3 * k] = a[i];
+                in[3 * k + 1] = b[i];
+                in[3 * k + 2] = c ? c[i] : 0.0;
             }
+            std::fill(checkedZones, checkedZones + count, 0);
+            std::fill(zones, zones + count, 0);
+            Calculation::checkPoints(from, in, count, checked, checkedZones);
             calculator->convertPoints(in, count, result, converted, zones);
             for (size_t k = 0; k < count; ++k) {
                 const size_t i = start + k;
-                PointFailure f;
                 const bool checkedOk = checked[k] == Calculation::Failure::None;
-                f.failure = checkedOk ? converted[k] : checked[k];
-                f.zone = checkedOk ? zones[k] : checkedZones[k];
-                double *r = result + 3 * k;
-                if (f.failure != Calculation::Failure::None) {
-                    r[0] = r[1] = r[2] = nan;
-                    if (*first == p.size) {
-                        *first = i;
-                        *firstWhy = f;
-                    }
+                const Calculation::Failure failure = checkedOk ? converted[k] : checked[k];
+                const bool failed = failure != Calculation::Failure::None;
+                out[0][i] = failed ? nan : result[3 * k];
+                out[1][i] = failed ? nan : result[3 * k + 1];
+                out[2][i] = failed ? nan : result[3 * k + 2];
+                if (failed && *first == p.size) {
+                    *first = i;
+                    *firstWhy = {failure, checkedOk ? zones[k] : checkedZones[k]};
                 }
-                out[0][i] = r[0];
-                out[1][i] = r[1];
-                out[2][i] = r[2];
                 if (failures)
-                    failures[i] = f;
+                    failures[i] = {failure, checkedOk ? zones[k] : checkedZones[k]};
             }
         }
     }
