@@ -23,12 +23,9 @@ const double maxDistance = 1e7;
 // The height, or every geocentric coordinate, within 10 000 km.
 bool withinReach(SystemKind kind, const double point[3])
 {
-    const int first = kind == SystemKind::Geocentric ? 0 : 2;
-    for (int i = first; i < 3; ++i) {
-        if (!(std::fabs(point[i]) <= maxDistance))
-            return false;
-    }
-    return true;
+    const bool height = std::fabs(point[2]) <= maxDistance;
+    const bool plane = std::fabs(point[0]) <= maxDistance && std::fabs(point[1]) <= maxDistance;
+    return height & (kind != SystemKind::Geocentric || plane);
 }
 
 // The kind of the plane system the side's points are in, a local system's base.
@@ -84,6 +81,48 @@ int fixedZone(const Side &side)
     return planeKind(side) == SystemKind::GaussKruger ? zoneNumber(side.system) : 0;
 }
 
+// checkPoint's rules for the points of one side, the side's kind decided once:
+// a block of points then runs through them with no branch on it.
+struct PointRules
+{
+    explicit PointRules(const Side &side)
+        : side(side)
+        , kind(side.kind)
+        , latitude(side.kind == SystemKind::Geodetic)
+        , local(side.kind == SystemKind::Local)
+        , fixed(fixedZone(side))
+    {
+    }
+
+    Failure check(double point[3], int *zone) const
+    {
+        // No text reads as these; numbers handed in may be them.
+        const bool finite
+            = std::isfinite(point[0]) & std::isfinite(point[1]) & std::isfinite(point[2]);
+        const bool pastPole = latitude & !(std::fabs(point[0]) <= 90.0);
+        const Failure failure = !finite ? Failure::Invalid
+            : pastPole                  ? Failure::Latitude
+            : !withinReach(kind, point) ? Failure::TooFar
+                                        : Failure::None;
+        if (failure != Failure::None)
+            return failure;
+        if (local && !toBase(side, point))
+            return Failure::NotConverted;
+        if (fixed != 0 && zonePrefix(point[1]) != fixed) {
+            if (zone)
+                *zone = fixed;
+            return Failure::ZonePrefix;
+        }
+        return Failure::None;
+    }
+
+    const Side &side;
+    const SystemKind kind;
+    const bool latitude; // a geodetic side: the first number is a latitude
+    const bool local;
+    const int fixed; // the zone its eastings carry, or 0
+};
+
 // The one way a side's point reaches geodetic coordinates: `t` takes points
 // of `from` onto `datum`, and `where` gives a point's latitude and longitude
 // through it (for the check of a zone, and the choice of a zone or
@@ -105,6 +144,51 @@ double withinHalfTurn(double degrees)
 {
     return std::fabs(degrees) <= 180.0 ? degrees : std::remainder(degrees, 360.0);
 }
+
+// Calculator::finish's rules for one target, its kind decided once: a block
+// of converted points then runs through them with no branch on it.
+struct FinishRules
+{
+    explicit FinishRules(const Side &target)
+        : target(target)
+        , kind(target.kind)
+        , geodetic(target.kind == SystemKind::Geodetic)
+        , local(target.kind == SystemKind::Local)
+        , unsignedLongitude(target.unsignedLongitude)
+    {
+    }
+
+    Failure finish(Failure failure, double out[3]) const
+    {
+        if (failure != Failure::None)
+            return failure;
+        // A latitude past a pole is no point either (a plane point far out).
+        if (geodetic & !(std::fabs(out[0]) <= 90.0))
+            return Failure::NotConverted;
+        if (local && !fromBase(target, out))
+            return Failure::NotConverted;
+        if (!withinReach(kind, out))
+            return Failure::TooFar;
+        if (!geodetic)
+            return Failure::None;
+        // The range asked for, whatever the input's: within one datum the
+        // library keeps a longitude as it was given (540 stays 540).
+        out[1] = withinHalfTurn(out[1]);
+        if (unsignedLongitude) {
+            out[1] = normalize_positive_longitude_deg(out[1]);
+            // What would be written as 360 in 0 to 360 is 0.
+            if (std::round(out[1] * 1e9) / 1e9 >= 360.0)
+                out[1] = 0.0;
+        }
+        return Failure::None;
+    }
+
+    const Side &target;
+    const SystemKind kind;
+    const bool geodetic;
+    const bool local;
+    const bool unsignedLongitude;
+};
 
 // A national zone whose zone or hemisphere the library takes from each point.
 bool automaticZone(const refsystem &system)
@@ -152,19 +236,81 @@ bool targetToGeodetic(
 
 } // namespace
 
+namespace {
+
+// Whether a point converted through `toGeodetic` from `from` lies within 6
+// degrees of longitude of the central meridian of `rs` (see checkZone).
+Failure meridianCheck(
+    const refsystem &rs, const transform &toGeodetic, const double from[3], const double plane[3])
+{
+    double geodetic[3];
+    if (!where(toGeodetic, from, geodetic))
+        return Failure::NotConverted;
+    double meridian;
+    if (rs.type == KV_TYPE_PROJECTED)
+        meridian = rs.projection.central_meridian * (180.0 / M_PI);
+    else
+        meridian = zoneWidth * (rs.zone >= 1 ? rs.zone : zonePrefix(plane[1])) - zoneWidth / 2;
+    return std::fabs(withinHalfTurn(geodetic[1] - meridian)) <= maxMeridianOffset
+        ? Failure::None
+        : Failure::FarFromMeridian;
+}
+
+// The zone checks of one record's points, what depends on the record decided
+// once: a block of points then runs through them without deciding it again.
+struct ZoneRules
+{
+    // `prefix`: the record's eastings carry its zone's number.
+    ZoneRules(const refsystem &rs, bool prefix)
+        : rs(rs)
+        , hemisphereSet(rs.type == KV_TYPE_GK_ZONE
+              && (rs.hemisphere == KV_HEMISPHERE_NORTH || rs.hemisphere == KV_HEMISPHERE_SOUTH))
+        , south(rs.hemisphere == KV_HEMISPHERE_SOUTH)
+        , zone(rs.zone)
+        , number(prefix ? zoneNumber(rs) : 0)
+    {
+    }
+
+    // See wellWithinZone.
+    bool wellWithin(const double plane[3]) const
+    {
+        if (!hemisphereSet)
+            return false;
+        const double prefix = zonePrefix(plane[1]);
+        const double of = zone >= 1 ? zone : prefix;
+        const double north = south ? plane[0] - 1e7 : plane[0];
+        const double east = plane[1] - (of * 1e6 + 5e5);
+        return isZone(of) & isZone(prefix) & (std::fabs(north) <= wellWithinNorthing)
+            & (std::fabs(east) <= wellWithinEasting);
+    }
+
+    // See checkZone.
+    Failure check(const transform &toGeodetic, const double from[3], const double plane[3],
+        int *checked, bool output) const
+    {
+        if (from != plane || !wellWithin(plane)) {
+            const Failure failure = meridianCheck(rs, toGeodetic, from, plane);
+            if (failure != Failure::None)
+                return failure;
+        }
+        *checked = number;
+        const double easting = output ? std::round(plane[1] * 1000.0) / 1000.0 : plane[1];
+        return number == 0 || zonePrefix(easting) == number ? Failure::None : Failure::ZonePrefix;
+    }
+
+    const refsystem &rs;
+    const bool hemisphereSet; // a national zone's record with its hemisphere
+    const bool south;
+    const int zone;   // the record's, below 1 when automatic
+    const int number; // the number its eastings carry, or 0
+};
+
+} // namespace
+
 // See Calculation.h.
 bool wellWithinZone(const refsystem &rs, const double plane[3])
 {
-    if (rs.type != KV_TYPE_GK_ZONE
-        || (rs.hemisphere != KV_HEMISPHERE_NORTH && rs.hemisphere != KV_HEMISPHERE_SOUTH))
-        return false;
-    const double prefix = zonePrefix(plane[1]);
-    const double number = rs.zone >= 1 ? rs.zone : prefix;
-    if (!isZone(number) || !isZone(prefix))
-        return false;
-    const double north = rs.hemisphere == KV_HEMISPHERE_SOUTH ? plane[0] - 1e7 : plane[0];
-    const double east = plane[1] - (number * 1e6 + 5e5);
-    return std::fabs(north) <= wellWithinNorthing && std::fabs(east) <= wellWithinEasting;
+    return ZoneRules(rs, false).wellWithin(plane);
 }
 
 namespace {
@@ -181,21 +327,7 @@ namespace {
 Failure checkZone(const refsystem &rs, const transform &toGeodetic, const double from[3],
     const double plane[3], int *zone, bool output, bool prefix)
 {
-    if (from != plane || !wellWithinZone(rs, plane)) {
-        double geodetic[3];
-        if (!where(toGeodetic, from, geodetic))
-            return Failure::NotConverted;
-        double meridian;
-        if (rs.type == KV_TYPE_PROJECTED)
-            meridian = rs.projection.central_meridian * (180.0 / M_PI);
-        else
-            meridian = zoneWidth * (rs.zone >= 1 ? rs.zone : zonePrefix(plane[1])) - zoneWidth / 2;
-        if (!(std::fabs(withinHalfTurn(geodetic[1] - meridian)) <= maxMeridianOffset))
-            return Failure::FarFromMeridian;
-    }
-    *zone = prefix ? zoneNumber(rs) : 0;
-    const double easting = output ? std::round(plane[1] * 1000.0) / 1000.0 : plane[1];
-    return *zone == 0 || zonePrefix(easting) == *zone ? Failure::None : Failure::ZonePrefix;
+    return ZoneRules(rs, prefix).check(toGeodetic, from, plane, zone, output);
 }
 
 } // namespace
@@ -283,6 +415,13 @@ double zonePrefix(double easting)
     return whole > x ? whole - 1.0 : whole;
 }
 
+void checkPoints(const Side &side, double *points, size_t n, Failure *failures, int *zones)
+{
+    const PointRules rules(side);
+    for (size_t i = 0; i < n; ++i)
+        failures[i] = rules.check(points + 3 * i, zones ? zones + i : nullptr);
+}
+
 QString reasonText(Failure failure, int zone)
 {
     switch (failure) {
@@ -351,24 +490,7 @@ Failure readPoint(const Side &side, std::string_view c1, std::string_view c2, st
 
 Failure checkPoint(const Side &side, double point[3], int *zone)
 {
-    // No text reads as these; numbers handed in may be them.
-    for (int i = 0; i < 3; ++i) {
-        if (!std::isfinite(point[i]))
-            return Failure::Invalid;
-    }
-    if (side.kind == SystemKind::Geodetic && !(std::fabs(point[0]) <= 90.0))
-        return Failure::Latitude;
-    if (!withinReach(side.kind, point))
-        return Failure::TooFar;
-    if (side.kind == SystemKind::Local && !toBase(side, point))
-        return Failure::NotConverted;
-    const int fixed = fixedZone(side);
-    if (fixed != 0 && zonePrefix(point[1]) != fixed) {
-        if (zone)
-            *zone = fixed;
-        return Failure::ZonePrefix;
-    }
-    return Failure::None;
+    return PointRules(side).check(point, zone);
 }
 
 Reading read(const Side &side, const PointRow &row)
@@ -663,22 +785,24 @@ void Calculator::convertPoints(
     }
     constexpr size_t block = 256;
     int ok[block];
-    const bool plane = isPlane(source), prefix = hasZonePrefix(source);
+    const bool plane = isPlane(source);
+    const ZoneRules sourceZone(source.system, hasZonePrefix(source));
+    const FinishRules finishing(target);
     for (size_t first = 0; first < n; first += block) {
         const size_t count = std::min(block, n - first);
         for (size_t i = 0; plane && i < count; ++i) {
             const double *p = in + 3 * (first + i);
             int zone = zones ? zones[first + i] : 0; // kept where the check fails first
-            failures[first + i] = checkZone(source.system, sourcePlane, p, p, &zone, false, prefix);
+            failures[first + i] = sourceZone.check(sourcePlane, p, p, &zone, false);
             if (zones)
                 zones[first + i] = zone;
         }
         transform_coords_array(in + 3 * first, count, &fixedTransform, out + 3 * first, ok);
         for (size_t i = 0; i < count; ++i) {
             const Failure before = plane ? failures[first + i] : Failure::None;
-            failures[first + i] = finish(before != Failure::None ? before
-                    : ok[i]                                      ? Failure::None
-                                                                 : Failure::NotConverted,
+            failures[first + i] = finishing.finish(before != Failure::None ? before
+                    : ok[i]                                                ? Failure::None
+                                                                           : Failure::NotConverted,
                 out + 3 * (first + i));
         }
     }
@@ -686,25 +810,7 @@ void Calculator::convertPoints(
 
 Failure Calculator::finish(Failure failure, double out[3]) const
 {
-    // A latitude past a pole is no point either (a plane point far out).
-    if (failure == Failure::None && target.kind == SystemKind::Geodetic
-        && !(std::fabs(out[0]) <= 90.0))
-        failure = Failure::NotConverted;
-    if (failure == Failure::None && target.kind == SystemKind::Local && !fromBase(target, out))
-        failure = Failure::NotConverted;
-    if (failure == Failure::None && !withinReach(target.kind, out))
-        failure = Failure::TooFar;
-    if (failure != Failure::None || target.kind != SystemKind::Geodetic)
-        return failure;
-    // The range asked for, whatever the input's: within one datum the
-    // library keeps a longitude as it was given (540 stays 540).
-    out[1] = withinHalfTurn(out[1]);
-    if (target.unsignedLongitude)
-        out[1] = normalize_positive_longitude_deg(out[1]);
-    // What would be written as 360 in 0 to 360 is 0.
-    if (target.unsignedLongitude && std::round(out[1] * 1e9) / 1e9 >= 360.0)
-        out[1] = 0.0;
-    return Failure::None;
+    return FinishRules(target).finish(failure, out);
 }
 
 PointRow Calculator::convert(const PointRow &row, Reading *numbers) const

@@ -103,6 +103,11 @@ Failure readPoint(const Side &side, std::string_view c1, std::string_view c2, st
 // point taken into its base, the fixed zone's prefix. Numbers from elsewhere
 // than a row's text go through this too, so they fail where the text would.
 Failure checkPoint(const Side &side, double point[3], int *zone = nullptr);
+// checkPoint of n points (three numbers each, changed as checkPoint changes
+// them): failures[i] the point's failure, zones[i] (when given) set where
+// checkPoint sets *zone.
+void checkPoints(
+    const Side &side, double *points, size_t n, Failure *failures, int *zones = nullptr);
 
 // A row's coordinates on `side` as every reader of rows judges them: the
 // calculation, and the list commands that find invalid rows. A blank height

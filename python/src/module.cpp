@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include <dlfcn.h>
+#include <sys/mman.h>
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -215,6 +217,110 @@ Points points(const py::handle &a, const py::handle &b, const py::handle &c)
     return p;
 }
 
+// The buffers of large results, kept for the next call of the same size once
+// their arrays are gone: a script converts chunk after chunk of one size, and
+// fresh pages cost more to fault in and clear than the points on them take to
+// convert (a third of a call between two geodetic systems). A few are kept,
+// within a bound, the oldest freed first.
+class ResultBuffers
+{
+public:
+    static const size_t smallest = size_t(1) << 20; // below this numpy's own
+    static const size_t keptBytes = size_t(64) << 20;
+    static const size_t keptBuffers = 6; // two calls' columns
+
+    // A float64 array of `shape` (`count` numbers), in a kept buffer of its
+    // size when there is one.
+    static py::array_t<double> column(const std::vector<py::ssize_t> &shape, size_t count)
+    {
+        const size_t bytes = count * sizeof(double);
+        if (bytes < smallest)
+            return py::array_t<double>(shape);
+        std::unique_ptr<Buffer> buffer(new Buffer {instance().take(bytes), bytes});
+        if (!buffer->data)
+            throw std::bad_alloc();
+        const py::capsule owner(buffer.get(), [](void *p) { delete static_cast<Buffer *>(p); });
+        double *data = static_cast<double *>(buffer.release()->data);
+        return py::array_t<double>(shape, data, owner);
+    }
+
+private:
+    // A buffer goes back when the last array or view on it is gone.
+    struct Buffer
+    {
+        void *data;
+        size_t bytes;
+        ~Buffer()
+        {
+            if (data)
+                instance().give(data, bytes);
+        }
+    };
+
+    static ResultBuffers &instance()
+    {
+        static ResultBuffers *buffers = new ResultBuffers; // outlives the interpreter's arrays
+        return *buffers;
+    }
+
+    void *take(size_t bytes)
+    {
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            for (auto kept = buffers.begin(); kept != buffers.end(); ++kept) {
+                if (kept->bytes == bytes) {
+                    void *data = kept->data;
+                    total -= bytes;
+                    buffers.erase(kept);
+                    return data;
+                }
+            }
+        }
+        void *data = std::malloc(bytes);
+        if (data) {
+            // As numpy asks for its own large arrays: faulting 2 MiB at a time
+            // is the quicker first touch.
+            const std::uintptr_t huge = std::uintptr_t(1) << 21;
+            const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(data);
+            const std::uintptr_t begin = (at + huge - 1) & ~(huge - 1);
+            const std::uintptr_t end = (at + bytes) & ~(huge - 1);
+            if (end > begin)
+                madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE); // a hint
+        }
+        return data;
+    }
+
+    void give(void *data, size_t bytes)
+    {
+        std::vector<void *> freed;
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            if (bytes > keptBytes) {
+                freed.push_back(data);
+            } else {
+                buffers.push_back({data, bytes});
+                total += bytes;
+            }
+            while (buffers.size() > keptBuffers || total > keptBytes) {
+                freed.push_back(buffers.front().data);
+                total -= buffers.front().bytes;
+                buffers.erase(buffers.begin());
+            }
+        }
+        for (void *p : freed)
+            std::free(p);
+    }
+
+    struct Kept
+    {
+        void *data;
+        size_t bytes;
+    };
+    std::mutex lock;
+    std::vector<Kept> buffers; // oldest first
+    size_t total = 0;
+};
+
 struct PointFailure
 {
     Calculation::Failure failure = Calculation::Failure::None;
@@ -285,7 +391,7 @@ public:
         Points p = prepare(a, b, c, threads);
         py::array_t<double> out[3];
         for (auto &column : out)
-            column = py::array_t<double>(p.shape);
+            column = ResultBuffers::column(p.shape, p.size);
         double *results[3] = {out[0].mutable_data(), out[1].mutable_data(), out[2].mutable_data()};
         size_t first = p.size;
         PointFailure why;
@@ -337,42 +443,38 @@ private:
         const double *b = p.columns[1].data();
         const double *c = p.heights ? p.columns[2].data() : nullptr;
         const double nan = std::numeric_limits<double>::quiet_NaN();
-        // A block at a time through the calculator's many-point call, checked first.
+        // A block at a time, checked, then through the calculator's many-point
+        // call; the library takes and gives interleaved triples.
         constexpr size_t block = 512;
         double in[3 * block], result[3 * block];
         Calculation::Failure checked[block], converted[block];
-        int zones[block]; // the check's, then the conversion's, as one point's would be
-        int checkedZones[block];
+        int checkedZones[block], zones[block];
         for (size_t start = begin; start < end; start += block) {
             const size_t count = std::min(block, end - start);
             for (size_t k = 0; k < count; ++k) {
                 const size_t i = start + k;
-                double *point = in + 3 * k;
-                point[0] = a[i], point[1] = b[i], point[2] = c ? c[i] : 0.0;
-                zones[k] = 0;
-                checked[k] = Calculation::checkPoint(from, point, &zones[k]);
-                checkedZones[k] = zones[k];
+                in[3 * k] = a[i];
+                in[3 * k + 1] = b[i];
+                in[3 * k + 2] = c ? c[i] : 0.0;
             }
+            std::fill(checkedZones, checkedZones + count, 0);
+            std::fill(zones, zones + count, 0);
+            Calculation::checkPoints(from, in, count, checked, checkedZones);
             calculator->convertPoints(in, count, result, converted, zones);
             for (size_t k = 0; k < count; ++k) {
                 const size_t i = start + k;
-                PointFailure f;
                 const bool checkedOk = checked[k] == Calculation::Failure::None;
-                f.failure = checkedOk ? converted[k] : checked[k];
-                f.zone = checkedOk ? zones[k] : checkedZones[k];
-                double *r = result + 3 * k;
-                if (f.failure != Calculation::Failure::None) {
-                    r[0] = r[1] = r[2] = nan;
-                    if (*first == p.size) {
-                        *first = i;
-                        *firstWhy = f;
-                    }
+                const Calculation::Failure failure = checkedOk ? converted[k] : checked[k];
+                const bool failed = failure != Calculation::Failure::None;
+                out[0][i] = failed ? nan : result[3 * k];
+                out[1][i] = failed ? nan : result[3 * k + 1];
+                out[2][i] = failed ? nan : result[3 * k + 2];
+                if (failed && *first == p.size) {
+                    *first = i;
+                    *firstWhy = {failure, checkedOk ? zones[k] : checkedZones[k]};
                 }
-                out[0][i] = r[0];
-                out[1][i] = r[1];
-                out[2][i] = r[2];
                 if (failures)
-                    failures[i] = f;
+                    failures[i] = {failure, checkedOk ? zones[k] : checkedZones[k]};
             }
         }
     }

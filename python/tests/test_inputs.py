@@ -143,6 +143,23 @@ def test_threads_bit_identical_and_pickle_rebuilds():
             assert p.tobytes() == q.tobytes()
 
 
+@pytest.mark.parametrize("n", [131071, 131072])  # either side of 1 MiB a column
+def test_results_stay_the_callers_across_calls(n):
+    """Large results' memory is reused once they are gone, never while a view lives."""
+    first = GK.transform(np.full(n, X), np.full(n, Y), H)
+    view = first[1][n // 2:]
+    del first
+    for shift in (1e3, 2e3, 3e3):
+        other = GK.transform(np.full(n, X + shift), np.full(n, Y), H)
+        assert not np.shares_memory(other[1], view)
+        assert (other[0] > EXPECTED[0]).all()
+        del other
+    assert (view == EXPECTED[1]).all()
+    kept = [GK.transform(np.full(n, X), np.full(n, Y), H) for _ in range(3)]
+    for out in kept:
+        assert all((column == e).all() for column, e in zip(out, EXPECTED))
+
+
 def test_fuzz_random_calls():
     """Many random calls: any shape, dtype and value; never a crash, and a
     point is NaN exactly when it has a reason."""

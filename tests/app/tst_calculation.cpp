@@ -378,6 +378,35 @@ private slots:
         }
     }
 
+    // A block through checkPoints as each point through checkPoint: failure, zone and the point
+    // left behind, every rule's edges side by side so that a point judged by its neighbour shows.
+    void checksOfManyAsOfOne()
+    {
+        const double far = 1e7, past = std::nextafter(1e7, 2e7);
+        const std::vector<double> points = {55, 37, 0, 90, 37, 0, -90.000001, 37, 0, NAN, 7.5e6, 0,
+            6e6, INFINITY, 0, 6e6, 7e6, far, 6e6, 7e6, -past, 6e6, 6999999.999, 0, 6e6, 8e6, 0, far,
+            -far, far, past, 0, 0, 1e306, 5e5, 0, 0, 7.5e6, 0};
+        Side local = side(SystemKind::Local, sk42(7, north));
+        local.baseKind = Gk;
+        local.keys = {-6e6, -7e6, 2e-3, 0, 0, 2e-3, 1.5, 0, 0}; // 1e306 does not go back
+        const Side sides[] = {side(Geod, geod(42)), side(Geoc, made(setup_geoc, 84)),
+            side(Gk, sk42(7, north)), side(Utm, made(setup_utm, 37, north)), local};
+        const size_t n = points.size() / 3;
+        for (const Side &s : sides) {
+            std::vector<double> many = points;
+            std::vector<Failure> failures(n);
+            std::vector<int> zones(n, -1);
+            checkPoints(s, many.data(), n, failures.data(), zones.data());
+            for (size_t i = 0; i < n; ++i) {
+                double one[3] = {points[3 * i], points[3 * i + 1], points[3 * i + 2]};
+                int zone = -1;
+                QCOMPARE(failures[i], checkPoint(s, one, &zone));
+                QCOMPARE(zones[i], zone);
+                QVERIFY(std::memcmp(one, &many[3 * i], sizeof one) == 0);
+            }
+        }
+    }
+
 private:
     OwnedGeoid grid {}, shipped {}; // shipped: EGM96, when built
 };
