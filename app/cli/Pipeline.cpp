@@ -15,12 +15,12 @@ namespace {
 // The line of each row, numbered from the batch's first.
 template <typename Take> void eachLine(const Batch &batch, Take take)
 {
-    const char *p = batch.lines.constData();
+    const char *const lines = batch.lines.constData();
+    int start = 0;
     for (int i = 0; i < batch.lineCount; ++i) {
-        const char *end = static_cast<const char *>(
-            std::memchr(p, '\n', size_t(batch.lines.constData() + batch.lines.size() - p)));
-        take(batch.firstLine + i, std::string_view(p, size_t(end - p)));
-        p = end + 1;
+        const int end = batch.ends[size_t(i)];
+        take(batch.firstLine + i, std::string_view(lines + start, size_t(end - start)));
+        start = end + 1;
     }
 }
 
@@ -180,6 +180,7 @@ void Pipeline::submit()
 {
     if (!current || current->lineCount == 0)
         return;
+    linesRoom = std::min(current->lines.size() + current->lines.size() / 8, batchBytes);
     while (jobs.size() >= inFlight)
         writeOldest();
     Batch *batch = current.get();

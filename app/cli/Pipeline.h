@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <future>
@@ -26,6 +27,7 @@ struct Batch
     QString source;       // for the failure report
     qint64 firstLine = 0; // number of the first line in its input
     QByteArray lines;     // UTF-8, each ended by "\n"
+    std::vector<int> ends; // of each line in `lines`, at its "\n"
     int lineCount = 0;
     bool keepRows = false; // the result rows as values with their numbers (a map's points)
     QByteArray text;       // else the result rows written, each ended by "\n"
@@ -80,8 +82,15 @@ public:
             current->firstLine = number;
             current->keepRows = bool(divert);
         }
-        current->lines.append(line);
-        current->lines.append('\n');
+        // The room of the batch before, so that lines are not copied as it grows.
+        QByteArray &lines = current->lines;
+        if (lines.isEmpty())
+            lines.reserve(linesRoom);
+        const int at = lines.size();
+        lines.resize(at + line.size() + 1);
+        char *const end = std::copy_n(line.constData(), line.size(), lines.data() + at);
+        *end = '\n';
+        current->ends.push_back(at + line.size());
         ++current->lineCount;
         // Bounded in bytes too, so that long lines keep memory flat.
         if (current->lineCount >= batchLines || current->lines.size() >= batchBytes)
@@ -125,6 +134,7 @@ private:
 
     static const int batchLines = 4096;
     static const int batchBytes = 1 << 20;
+    int linesRoom = 0; // the bytes of the last batch's lines
     const Calculation::Calculator &calculator;
     Output *output;
     std::function<void(const QString &)> report;

@@ -2,6 +2,9 @@
 #include "AngleText.h"
 #include "CellText.h"
 #include "PointRow.h"
+#include "TextLines.h"
+
+#include <QBuffer>
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -22,6 +25,7 @@ private slots:
     void numbersAndRows();
     void linesAsReadable();
     void utf8AsQtReadsIt();
+    void linesOfADevice();
 };
 
 namespace {
@@ -278,6 +282,43 @@ void TestCellText::utf8AsQtReadsIt()
         QVERIFY2(valid ? code == qt.first() && length == int(size) : code == 0xfffd && length == 1,
             bytes);
     }
+}
+
+// Random lines over many reads: each end, and each line's UTF-8 or Windows-1251 as it alone says.
+void TestCellText::linesOfADevice()
+{
+    const QList<QByteArray> pieces {"P1, 6190000.5, 7500000.25, 150", "\n", "\r", "\r\n", "\t",
+        "\xcf\xf3\xed\xea\xf2", "\xd0\x9f\xd1\x83"};
+    QRandomGenerator random(31);
+    QByteArray bytes;
+    // Past several of the reader's reads, stretches of ASCII alone between the others.
+    while (bytes.size() < 400000)
+        bytes += pieces.at(int(random.bounded(bytes.size() / 70000 % 2 ? 5 : 7)));
+    QStringList expected;
+    QByteArray line;
+    for (int i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\n' && bytes[i] != '\r') {
+            line += bytes[i];
+            continue;
+        }
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            ++i;
+        expected << (TextLines::isValidUtf8(line) ? QString::fromUtf8(line)
+                                                  : TextLines::fromWindows1251(line));
+        line.clear();
+    }
+    if (!line.isEmpty())
+        expected << QString::fromUtf8(line);
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    TextLines::LineReader reader(&device);
+    QStringList read;
+    for (QString text; reader.readLine(&text);)
+        read << text;
+    QCOMPARE(reader.status(), TextLines::Status::Ok);
+    QCOMPARE(read.size(), expected.size());
+    for (int i = 0; i < read.size(); ++i)
+        QCOMPARE(read.at(i), expected.at(i));
 }
 
 QTEST_GUILESS_MAIN(TestCellText)
