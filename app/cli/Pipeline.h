@@ -10,10 +10,12 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -48,6 +50,28 @@ struct Batch
     // line given was a name without coordinates.
     void count(
         PointRow::Outcome result, bool lacksCoordinates, const QString &reason, qint64 number);
+};
+
+// Threads started once that take jobs in order: a batch's buffers and stack
+// stay warm, where a thread for each would start cold. With none (the system
+// refuses threads: a process limit), a job runs on the thread that waits for it.
+class Workers
+{
+public:
+    explicit Workers(size_t count);
+    ~Workers();
+    Workers(const Workers &) = delete;
+    Workers &operator=(const Workers &) = delete;
+    std::future<void> run(std::function<void()> job);
+
+private:
+    void serve();
+
+    std::vector<std::thread> threads;
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<std::packaged_task<void()>> queue;
+    bool stopping = false;
 };
 
 class Pipeline
@@ -141,6 +165,7 @@ private:
     size_t inFlight;
     Divert divert;
     Calculation::Tally tally;
+    std::unique_ptr<Workers> workers; // started with the first batch
     std::unique_ptr<Batch> current;
     std::deque<std::pair<std::unique_ptr<Batch>, std::future<void>>> jobs;
 };

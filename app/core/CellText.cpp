@@ -170,7 +170,8 @@ bool shortDecimal(const char *p, const char *end, Digits *digits)
     const auto point = size_t(__builtin_ctzll(dots) >> 3);
     const size_t decimals = n - point - 1;
     std::uint64_t fraction = 0;
-    if (point == 0 || decimals == 0 || decimals > 8 || point + decimals > 15
+    // At most 7 digits before the point and 8 after it: 15 in all, as the division needs.
+    if (point == 0 || decimals == 0 || decimals > 8
         || !eightDigits(first & ((std::uint64_t(1) << (8 * point)) - 1), point, &whole)
         || !eightDigits(loadBytes(p + point + 1, decimals), decimals, &fraction))
         return false;

@@ -191,12 +191,19 @@ void TestCellText::numbersAndRows()
     // A plain coordinate read in one pass as checked and read apart, the same
     // double, about the 15 digits the short way takes.
     QRandomGenerator random(23);
-    for (int n = 0; n < 100000; ++n) {
+    // The edges of the short way's digit counts, then random texts.
+    const char *const edges[] = {"12345678.1234567", "1234567.12345678", "12345678.12345678",
+        "1.12345678", "1.123456789", "1234567.123456789",
+        "123456789.5", "12345678", "123456789", "-0", "+5", "5.", ".5", "1.2", "1..2", "-.5",
+        "0000000000000001.5", "9007199254740993", "1.0000000000000001", "1/", "1:", "\xb1"};
+    for (int n = 0; n < 100000 + int(std::size(edges)); ++n) {
         const char *const blanks[] = {"", " ", "\t "}, *const signs[] = {"", "+", "-"};
         std::string text = std::string(blanks[random.bounded(3)]) + signs[random.bounded(3)];
         for (int i = int(random.bounded(26)); i >= 0; --i)
             text += "0123456789012345678901234567890123456789.  e"[random.bounded(44)];
         text += blanks[random.bounded(3)];
+        if (n < int(std::size(edges)))
+            text = edges[n];
         double one = 7.0, apart = 7.0;
         const bool read = CellText::readDecimal(text, &one);
         QCOMPARE(read,
