@@ -111,23 +111,6 @@ bool scanDecimal(std::string_view text, Digits *digits)
 // digits, at most 15 in all (or up to 8 digits alone), read in whole-number
 // steps; false for any other text, which the byte-wise reader then decides.
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-// The k bytes at p (0 to 8) in the low lanes of a word, the rest zero,
-// without reading past them.
-std::uint64_t loadBytes(const char *p, size_t k)
-{
-    const auto byte = [p](size_t i) { return std::uint64_t(static_cast<unsigned char>(p[i])); };
-    if (k >= 4) {
-        std::uint32_t first = 0;
-        std::uint32_t last = 0;
-        std::memcpy(&first, p, 4);
-        std::memcpy(&last, p + k - 4, 4);
-        return first | std::uint64_t(last) << (8 * (k - 4)); // the overlap is the same bytes
-    }
-    if (k == 0)
-        return 0;
-    return byte(0) | byte(k / 2) << (8 * (k / 2)) | byte(k - 1) << (8 * (k - 1));
-}
-
 // The value of the k digits (1 to 8) of a word from loadBytes; false when one is no digit.
 bool eightDigits(std::uint64_t w, size_t k, std::uint64_t *value)
 {
@@ -154,7 +137,7 @@ bool shortDecimal(const char *p, const char *end, Digits *digits)
     if (n == 0 || n > 16)
         return false;
     const size_t head = n < 8 ? n : 8;
-    const std::uint64_t first = loadBytes(p, head);
+    const std::uint64_t first = bytesWord(p, head);
     // The lanes of "." among the first bytes, exactly (no borrow between lanes).
     const std::uint64_t v = first ^ 0x2e2e2e2e2e2e2e2eu;
     std::uint64_t dots
@@ -173,7 +156,7 @@ bool shortDecimal(const char *p, const char *end, Digits *digits)
     // At most 7 digits before the point and 8 after it: 15 in all, as the division needs.
     if (point == 0 || decimals == 0 || decimals > 8
         || !eightDigits(first & ((std::uint64_t(1) << (8 * point)) - 1), point, &whole)
-        || !eightDigits(loadBytes(p + point + 1, decimals), decimals, &fraction))
+        || !eightDigits(bytesWord(p + point + 1, decimals), decimals, &fraction))
         return false;
     static const std::uint64_t powersOf10[9]
         = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};

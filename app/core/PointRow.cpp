@@ -175,8 +175,7 @@ template <typename Char> struct Separators
             }
             if (p != end) {
                 const auto n = size_t(end - p);
-                std::uint64_t w = 0;
-                std::memcpy(&w, p, n);
+                const std::uint64_t w = CellText::bytesWord(p, n);
                 const std::uint64_t lanes = (std::uint64_t(1) << (8 * n)) - 1;
                 bad |= notPrintable(w) & lanes;
                 takeLanes(p, separatorLanes(w) & lanes);
