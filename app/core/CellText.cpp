@@ -107,69 +107,6 @@ bool scanDecimal(std::string_view text, Digits *digits)
     return p == end;
 }
 
-// The usual coordinate, eight bytes at a time: up to 8 digits, a ".", 1 to 8
-// digits, at most 15 in all (or up to 8 digits alone), read in whole-number
-// steps; false for any other text, which the byte-wise reader then decides.
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-// The value of the k digits (1 to 8) of a word from loadBytes; false when one is no digit.
-bool eightDigits(std::uint64_t w, size_t k, std::uint64_t *value)
-{
-    const std::uint64_t zeros = 0x3030303030303030u;
-    // The digits in the high lanes, "0" in the low ones: the first is the most significant.
-    w = w << (8 * (8 - k)) | (zeros >> (8 * k - 1) >> 1);
-    if ((w & 0xf0f0f0f0f0f0f0f0u) != zeros
-        || ((w + 0x0606060606060606u) & 0xf0f0f0f0f0f0f0f0u) != zeros)
-        return false;
-    std::uint64_t v = w - zeros;
-    v = v * 10 + (v >> 8); // pairs
-    v = ((v & 0x000000ff000000ffu) * (100 + (std::uint64_t(1000000) << 32))
-            + ((v >> 16) & 0x000000ff000000ffu) * (1 + (std::uint64_t(10000) << 32)))
-        >> 32;
-    *value = v;
-    return true;
-}
-
-bool shortDecimal(const char *p, const char *end, Digits *digits)
-{
-    if (p != end && (*p == '+' || *p == '-'))
-        ++p;
-    const auto n = size_t(end - p);
-    if (n == 0 || n > 16)
-        return false;
-    const size_t head = n < 8 ? n : 8;
-    const std::uint64_t first = bytesWord(p, head);
-    // The lanes of "." among the first bytes, exactly (no borrow between lanes).
-    const std::uint64_t v = first ^ 0x2e2e2e2e2e2e2e2eu;
-    std::uint64_t dots
-        = ~(((v & 0x7f7f7f7f7f7f7f7fu) + 0x7f7f7f7f7f7f7f7fu) | v) & 0x8080808080808080u;
-    dots &= head == 8 ? ~std::uint64_t(0) : (std::uint64_t(1) << (8 * head)) - 1;
-    std::uint64_t whole = 0;
-    if (dots == 0) {
-        if (n > 8 || !eightDigits(first, n, &whole))
-            return false;
-        *digits = {whole, int(n), -1};
-        return true;
-    }
-    const auto point = size_t(__builtin_ctzll(dots) >> 3);
-    const size_t decimals = n - point - 1;
-    std::uint64_t fraction = 0;
-    // At most 7 digits before the point and 8 after it: 15 in all, as the division needs.
-    if (point == 0 || decimals == 0 || decimals > 8
-        || !eightDigits(first & ((std::uint64_t(1) << (8 * point)) - 1), point, &whole)
-        || !eightDigits(bytesWord(p + point + 1, decimals), decimals, &fraction))
-        return false;
-    static const std::uint64_t powersOf10[9]
-        = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-    *digits = {whole * powersOf10[decimals] + fraction, int(point + decimals), int(decimals)};
-    return true;
-}
-#else
-bool shortDecimal(const char *, const char *, Digits *)
-{
-    return false;
-}
-#endif
-
 bool isDecimal(std::string_view text)
 {
     Digits digits;
@@ -504,8 +441,7 @@ bool readDecimal(std::string_view text, double *value)
     while (end != begin && isPatternSpace(end[-1]))
         --end;
     Digits digits;
-    if (!shortDecimal(begin, end, &digits)
-        && !scanDecimal(std::string_view(begin, size_t(end - begin)), &digits))
+    if (!scanDecimal(std::string_view(begin, size_t(end - begin)), &digits))
         return false;
     // At most 15 digits: they and the power of ten are exact doubles, and one
     // division rounds as the full reader does.
