@@ -26,9 +26,9 @@ class Output;
 // only read, and the library and cell texts keep no shared state.
 struct Batch
 {
-    QString source;       // for the failure report
-    qint64 firstLine = 0; // number of the first line in its input
-    QByteArray lines;     // UTF-8, each ended by "\n"
+    QString source;        // for the failure report
+    qint64 firstLine = 0;  // number of the first line in its input
+    QByteArray lines;      // UTF-8, each ended by "\n"
     std::vector<int> ends; // of each line in `lines`, at its "\n"
     int lineCount = 0;
     bool keepRows = false; // the result rows as values with their numbers (a map's points)

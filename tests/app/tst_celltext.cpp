@@ -191,11 +191,10 @@ void TestCellText::numbersAndRows()
     // A plain coordinate read in one pass as checked and read apart, the same
     // double, about the 15 digits the short way takes.
     QRandomGenerator random(23);
-    // The edges of the short way's digit counts, then random texts.
+    // The edges of the short way (15 digits, a point with digits after it), then random texts.
     const char *const edges[] = {"1234567890.12345", "9999999999.999999", "123456789012345",
-        "1234567890123456", "12345678.1234567", "1.12345678", "1.123456789",
-        "123456789.5", "12345678", "123456789", "-0", "+5", "5.", ".5", "1.2", "1..2", "-.5",
-        "0000000000000001.5", "9007199254740993", "1.0000000000000001", "1/", "1:", "\xb1"};
+        "9007199254740993", "0000000000000001.5", "1.0000000000000001", "5.", ".5", "-.5", "1..2",
+        "+5", "-0", "1/", "1:", "\xb1"};
     for (int n = 0; n < 100000 + int(std::size(edges)); ++n) {
         const char *const blanks[] = {"", " ", "\t "}, *const signs[] = {"", "+", "-"};
         std::string text = std::string(blanks[random.bounded(3)]) + signs[random.bounded(3)];
