@@ -230,13 +230,15 @@ char *writeDms(char *out, double degrees)
                                     "25262728293031323334353637383940414243444546474849"
                                     "50515253545556575859606162636465666768697071727374"
                                     "75767778798081828384858687888990919293949596979899";
+    // The two digits of n (below 100).
+    const auto pair = [](unsigned n) { return pairs + size_t(2) * n; };
     // One or two digits of n (below 100).
-    const auto small = [](char *p, unsigned n) {
+    const auto small = [pair](char *p, unsigned n) {
         if (n < 10) {
             *p = char('0' + n);
             return p + 1;
         }
-        std::memcpy(p, pairs + 2 * n, 2);
+        std::memcpy(p, pair(n), 2);
         return p + 2;
     };
     const Parts parts = partsOf(degrees);
@@ -252,7 +254,7 @@ char *writeDms(char *out, double degrees)
         const auto d = unsigned(parts.d);
         if (d >= 100) {
             *p++ = char('0' + d / 100);
-            std::memcpy(p, pairs + 2 * (d % 100), 2);
+            std::memcpy(p, pair(d % 100), 2);
             p += 2;
         } else {
             p = small(p, d);
@@ -268,8 +270,8 @@ char *writeDms(char *out, double degrees)
     const unsigned fraction = units % 100000;
     p = small(p, units / 100000);
     *p = '.';
-    std::memcpy(p + 1, pairs + 2 * (fraction / 1000), 2);
-    std::memcpy(p + 3, pairs + 2 * (fraction / 10 % 100), 2);
+    std::memcpy(p + 1, pair(fraction / 1000), 2);
+    std::memcpy(p + 3, pair(fraction / 10 % 100), 2);
     p[5] = char('0' + fraction % 10);
     return p + 6;
 }
