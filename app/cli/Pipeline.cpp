@@ -15,12 +15,12 @@ namespace {
 // The line of each row, numbered from the batch's first.
 template <typename Take> void eachLine(const Batch &batch, Take take)
 {
-    const char *p = batch.lines.constData();
+    const char *const lines = batch.lines.constData();
+    int start = 0;
     for (int i = 0; i < batch.lineCount; ++i) {
-        const char *end = static_cast<const char *>(
-            std::memchr(p, '\n', size_t(batch.lines.constData() + batch.lines.size() - p)));
-        take(batch.firstLine + i, std::string_view(p, size_t(end - p)));
-        p = end + 1;
+        const int end = batch.ends[size_t(i)];
+        take(batch.firstLine + i, std::string_view(lines + start, size_t(end - start)));
+        start = end + 1;
     }
 }
 
@@ -140,18 +140,58 @@ void convertBatch(const Calculation::Calculator *calculator, Batch *batch)
     batch->lines.clear();
 }
 
-// A batch on a thread of its own; when the system refuses one (a process
-// limit), on the calling thread as its result is wanted.
-std::future<void> startWorker(const Calculation::Calculator *calculator, Batch *batch)
+} // namespace
+
+Workers::Workers(size_t count)
 {
     try {
-        return std::async(std::launch::async, convertBatch, calculator, batch);
+        while (threads.size() < count)
+            threads.emplace_back(&Workers::serve, this);
     } catch (const std::system_error &) {
-        return std::async(std::launch::deferred, convertBatch, calculator, batch);
+        // Fewer threads, or none: the jobs then wait longer, or run when wanted.
     }
 }
 
-} // namespace
+Workers::~Workers()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
+    ready.notify_all();
+    for (std::thread &thread : threads)
+        thread.join();
+}
+
+std::future<void> Workers::run(std::function<void()> job)
+{
+    if (threads.empty())
+        return std::async(std::launch::deferred, std::move(job));
+    std::packaged_task<void()> task(std::move(job));
+    std::future<void> done = task.get_future();
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        queue.push_back(std::move(task));
+    }
+    ready.notify_one();
+    return done;
+}
+
+void Workers::serve()
+{
+    for (;;) {
+        std::packaged_task<void()> task;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            ready.wait(lock, [this] { return stopping || !queue.empty(); });
+            if (queue.empty())
+                return;
+            task = std::move(queue.front());
+            queue.pop_front();
+        }
+        task();
+    }
+}
 
 void Batch::keep(const PointRow &given, const PointRow &result, qint64 number,
     const Calculation::Reading &values)
@@ -180,10 +220,15 @@ void Pipeline::submit()
 {
     if (!current || current->lineCount == 0)
         return;
+    linesRoom = std::min(current->lines.size() + current->lines.size() / 8, batchBytes);
     while (jobs.size() >= inFlight)
         writeOldest();
+    if (!workers)
+        workers.reset(new Workers(inFlight));
     Batch *batch = current.get();
-    jobs.emplace_back(std::move(current), startWorker(&calculator, batch));
+    const Calculation::Calculator *const calculator = &this->calculator;
+    jobs.emplace_back(
+        std::move(current), workers->run([calculator, batch] { convertBatch(calculator, batch); }));
 }
 
 void Pipeline::writeOldest()

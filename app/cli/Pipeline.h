@@ -9,10 +9,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -23,9 +26,10 @@ class Output;
 // only read, and the library and cell texts keep no shared state.
 struct Batch
 {
-    QString source;       // for the failure report
-    qint64 firstLine = 0; // number of the first line in its input
-    QByteArray lines;     // UTF-8, each ended by "\n"
+    QString source;        // for the failure report
+    qint64 firstLine = 0;  // number of the first line in its input
+    QByteArray lines;      // UTF-8, each ended by "\n"
+    std::vector<int> ends; // of each line in `lines`, at its "\n"
     int lineCount = 0;
     bool keepRows = false; // the result rows as values with their numbers (a map's points)
     QByteArray text;       // else the result rows written, each ended by "\n"
@@ -46,6 +50,28 @@ struct Batch
     // line given was a name without coordinates.
     void count(
         PointRow::Outcome result, bool lacksCoordinates, const QString &reason, qint64 number);
+};
+
+// Threads started once that take jobs in order: a batch's buffers and stack
+// stay warm, where a thread for each would start cold. With none (the system
+// refuses threads: a process limit), a job runs on the thread that waits for it.
+class Workers
+{
+public:
+    explicit Workers(size_t count);
+    ~Workers();
+    Workers(const Workers &) = delete;
+    Workers &operator=(const Workers &) = delete;
+    std::future<void> run(std::function<void()> job);
+
+private:
+    void serve();
+
+    std::vector<std::thread> threads;
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<std::packaged_task<void()>> queue;
+    bool stopping = false;
 };
 
 class Pipeline
@@ -80,8 +106,15 @@ public:
             current->firstLine = number;
             current->keepRows = bool(divert);
         }
-        current->lines.append(line);
-        current->lines.append('\n');
+        // The room of the batch before, so that lines are not copied as it grows.
+        QByteArray &lines = current->lines;
+        if (lines.isEmpty())
+            lines.reserve(linesRoom);
+        const int at = lines.size();
+        lines.resize(at + line.size() + 1);
+        char *const end = std::copy_n(line.constData(), line.size(), lines.data() + at);
+        *end = '\n';
+        current->ends.push_back(at + line.size());
         ++current->lineCount;
         // Bounded in bytes too, so that long lines keep memory flat.
         if (current->lineCount >= batchLines || current->lines.size() >= batchBytes)
@@ -125,12 +158,14 @@ private:
 
     static const int batchLines = 4096;
     static const int batchBytes = 1 << 20;
+    int linesRoom = 0; // the bytes of the last batch's lines
     const Calculation::Calculator &calculator;
     Output *output;
     std::function<void(const QString &)> report;
     size_t inFlight;
     Divert divert;
     Calculation::Tally tally;
+    std::unique_ptr<Workers> workers; // started with the first batch
     std::unique_ptr<Batch> current;
     std::deque<std::pair<std::unique_ptr<Batch>, std::future<void>>> jobs;
 };

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace AngleText {
@@ -187,7 +188,7 @@ double wholeOf(double x)
     return x < 0x1p52 ? double(std::int64_t(x)) : std::floor(x);
 }
 
-Parts partsOf(double degrees)
+inline Parts partsOf(double degrees)
 {
     const double value = std::fabs(degrees);
 
@@ -225,6 +226,21 @@ QString formatDms(double degrees)
 
 char *writeDms(char *out, double degrees)
 {
+    static constexpr char pairs[] = "00010203040506070809101112131415161718192021222324"
+                                    "25262728293031323334353637383940414243444546474849"
+                                    "50515253545556575859606162636465666768697071727374"
+                                    "75767778798081828384858687888990919293949596979899";
+    // The two digits of n (below 100).
+    const auto pair = [](unsigned n) { return pairs + size_t(2) * n; };
+    // One or two digits of n (below 100).
+    const auto small = [pair](char *p, unsigned n) {
+        if (n < 10) {
+            *p = char('0' + n);
+            return p + 1;
+        }
+        std::memcpy(p, pair(n), 2);
+        return p + 2;
+    };
     const Parts parts = partsOf(degrees);
     // The degrees decide (the minutes and seconds of a finite angle are small
     // whole numbers): the fast way, or the slow one of appendDms.
@@ -233,11 +249,31 @@ char *writeDms(char *out, double degrees)
     char *p = out;
     if (parts.negative)
         *p++ = '-';
-    p = CellText::writeDigits(p, std::uint64_t(parts.d), 0);
+    // Below 360 but for an angle past a turn: its own digits' way.
+    if (parts.d < 1000.0) {
+        const auto d = unsigned(parts.d);
+        if (d >= 100) {
+            *p++ = char('0' + d / 100);
+            std::memcpy(p, pair(d % 100), 2);
+            p += 2;
+        } else {
+            p = small(p, d);
+        }
+    } else {
+        p = CellText::writeDigits(p, std::uint64_t(parts.d), 0);
+    }
     *p++ = ' ';
-    p = CellText::writeDigits(p, std::uint64_t(parts.m), 0);
+    p = small(p, unsigned(parts.m));
     *p++ = ' ';
-    return CellText::writeDigits(p, std::uint64_t(parts.units), 5);
+    // The seconds below 60 in 100 000ths: the whole ones, then five decimals.
+    const auto units = unsigned(parts.units);
+    const unsigned fraction = units % 100000;
+    p = small(p, units / 100000);
+    *p = '.';
+    std::memcpy(p + 1, pair(fraction / 1000), 2);
+    std::memcpy(p + 3, pair(fraction / 10 % 100), 2);
+    p[5] = char('0' + fraction % 10);
+    return p + 6;
 }
 
 void appendDms(QByteArray *out, double degrees)

@@ -179,8 +179,19 @@ bool scaledExactly(double value, int decimals, std::uint64_t *magnitude)
     // |value| = m × 2^e; a subnormal has no hidden bit.
     const std::uint64_t m = biased == 0 ? fraction : fraction | std::uint64_t(1) << 52;
     const int e = (biased == 0 ? 1 : biased) - 1075;
-    unsigned __int128 n = static_cast<unsigned __int128>(m) * powersOf5[decimals];
     const int shift = e + decimals;
+    // Up to 4 decimals m × 5^decimals is below 2^63: the usual case in one word.
+    if (decimals <= 4 && shift < 0) {
+        const std::uint64_t n = m * powersOf5[decimals];
+        if (-shift >= 64) {
+            *magnitude = 0; // below half a unit of the last decimal
+        } else {
+            const std::uint64_t half = std::uint64_t(1) << (-shift - 1);
+            *magnitude = (n >> -shift) + ((n & ((half << 1) - 1)) >= half ? 1 : 0);
+        }
+        return true;
+    }
+    unsigned __int128 n = static_cast<unsigned __int128>(m) * powersOf5[decimals];
     if (shift >= 0) {
         if (shift >= 64 || (shift > 0 && (n >> (64 - shift)) != 0))
             return false;

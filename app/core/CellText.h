@@ -121,6 +121,25 @@ bool appendFixed(QString *out, double value, int decimals);
 bool appendFixed(QByteArray *out, double value, int decimals);
 // The same digits at `out` (room for writtenRoom); the end, or null.
 char *writeFixedDigits(char *out, double value, int decimals);
+// The k bytes at p (0 to 8) as a little-endian word (byte i at bit 8i), the
+// rest zero, read without going past them: as whole words, where bytes one at
+// a time would be stored and read back (a stall).
+inline std::uint64_t bytesWord(const char *p, size_t k)
+{
+    const auto byte = [p](size_t i) { return std::uint64_t(static_cast<unsigned char>(p[i])); };
+    if (k >= 4) {
+        std::uint32_t first = 0;
+        std::uint32_t last = 0;
+        std::memcpy(&first, p, 4);
+        std::memcpy(&last, p + k - 4, 4);
+        return first | std::uint64_t(last) << (8 * (k - 4)); // the overlap: the same bytes
+    }
+    if (k == 0)
+        return 0;
+    // Three reads cover one to three bytes.
+    return byte(0) | byte(k / 2) << (8 * (k / 2)) | byte(k - 1) << (8 * (k - 1));
+}
+
 // n / 10^decimals written exactly at `out` (room for writtenRoom): the
 // whole part ("0" at least), then "." and `decimals` digits (0 to 19); the end.
 // Inline: a row's every number comes through here.

@@ -125,26 +125,6 @@ std::string_view field(
     return *changed;
 }
 
-// Only printable ASCII, eight bytes at a time: no byte below a blank (a tab
-// included), none of 0x7f or above.
-bool isPlainLine(std::string_view line)
-{
-    const auto below = [](std::uint64_t w, std::uint64_t n) {
-        return (w - n * 0x0101010101010101u) & ~w & 0x8080808080808080u;
-    };
-    const char *p = line.data();
-    const char *const end = p + line.size();
-    std::uint64_t bad = 0;
-    for (std::uint64_t w; end - p >= 8; p += 8) {
-        std::memcpy(&w, p, 8);
-        bad |= below(w, 0x20) | w | below(w ^ 0x7f7f7f7f7f7f7f7fu, 1);
-    }
-    bad &= 0x8080808080808080u;
-    for (; p != end; ++p)
-        bad |= static_cast<unsigned char>(*p) < 0x20 || static_cast<unsigned char>(*p) >= 0x7f;
-    return bad == 0;
-}
-
 // [begin, end) without the blanks at both ends.
 std::string_view withoutBlanks(const char *begin, const char *end)
 {
@@ -178,26 +158,55 @@ template <typename Char> struct Separators
     const Char *semicolonAt[kept];
     const Char *tabAt[kept];
     int anyCount = 0;
+    bool plain = false; // UTF-8 of printable ASCII only: no field needs a change
 
     // One pass: the counts choose the rule, the positions split the line.
     Separators(const Char *begin, const Char *end)
     {
         const Char *p = begin;
-        if constexpr (sizeof(Char) == 1) {
-            // UTF-8: eight bytes at a time past those without a separator.
-            const auto none = [](std::uint64_t w, std::uint64_t c) {
-                const std::uint64_t v = w ^ c * 0x0101010101010101u;
-                return ((v - 0x0101010101010101u) & ~v & 0x8080808080808080u) == 0;
-            };
+        if constexpr (sizeof(Char) == 1 && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__) {
+            // UTF-8 eight bytes at a time, the last few padded: the separators
+            // taken by their lanes, and whether all is printable ASCII.
+            std::uint64_t bad = 0;
             for (std::uint64_t w; end - p >= 8; p += 8) {
                 std::memcpy(&w, p, 8);
-                if (!(none(w, ';') && none(w, '\t') && none(w, ',')))
-                    for (int i = 0; i < 8; ++i)
-                        take(p + i);
+                bad |= notPrintable(w);
+                takeLanes(p, separatorLanes(w));
             }
+            if (p != end) {
+                const auto n = size_t(end - p);
+                const std::uint64_t w = CellText::bytesWord(p, n);
+                const std::uint64_t lanes = (std::uint64_t(1) << (8 * n)) - 1;
+                bad |= notPrintable(w) & lanes;
+                takeLanes(p, separatorLanes(w) & lanes);
+            }
+            plain = bad == 0;
+            return;
         }
         for (; p != end; ++p)
             take(p);
+    }
+    // The high bit of each byte of w equal to c, exactly (no borrow between lanes).
+    static std::uint64_t lanesOf(std::uint64_t w, unsigned char c)
+    {
+        const std::uint64_t v = w ^ (c * 0x0101010101010101u);
+        return ~(((v & 0x7f7f7f7f7f7f7f7fu) + 0x7f7f7f7f7f7f7f7fu) | v) & 0x8080808080808080u;
+    }
+    static std::uint64_t separatorLanes(std::uint64_t w)
+    {
+        return lanesOf(w, ';') | lanesOf(w, '\t') | lanesOf(w, ',');
+    }
+    // The high bit of each byte below a blank or of 0x7f and above.
+    static std::uint64_t notPrintable(std::uint64_t w)
+    {
+        const std::uint64_t low = w & 0x7f7f7f7f7f7f7f7fu;
+        return (w | ~(low + 0x6060606060606060u) | (low + 0x0101010101010101u))
+            & 0x8080808080808080u;
+    }
+    void takeLanes(const Char *p, std::uint64_t lanes)
+    {
+        for (; lanes != 0; lanes &= lanes - 1)
+            take(p + (__builtin_ctzll(lanes) >> 3));
     }
     void take(const Char *p)
     {
@@ -236,9 +245,9 @@ template <typename Char> struct Separators
 // The line [begin, end) split by the rule of the header: take(column, begin,
 // end, decimalComma) for each of its first four fields. Returns the number of
 // fields the line holds.
-template <typename Char, typename Take> int split(const Char *begin, const Char *end, Take take)
+template <typename Char, typename Take>
+int split(const Separators<Char> &separators, const Char *begin, const Char *end, Take take)
 {
-    const Separators<Char> separators(begin, end);
     const ushort only = separators.only();
     const bool single = only != 0;
     const Char *const *at = only == ';' ? separators.semicolonAt
@@ -253,6 +262,11 @@ template <typename Char, typename Take> int split(const Char *begin, const Char 
     if (count < PointRow::columns)
         take(count, start, end, single);
     return separators.fields();
+}
+
+template <typename Char, typename Take> int split(const Char *begin, const Char *end, Take take)
+{
+    return split(Separators<Char>(begin, end), begin, end, take);
 }
 
 // The UTF-8 of [begin, end) behind *out; ASCII, the usual case, without a
@@ -341,8 +355,9 @@ void LineFields::split(std::string_view line)
         cell = std::string_view();
     // The usual line: split on every separator, its fields hold none of them,
     // and nothing printable ASCII needs a change.
-    const bool plain = isPlainLine(line);
-    count = ::split(line.data(), line.data() + line.size(),
+    const Separators<char> separators(line.data(), line.data() + line.size());
+    const bool plain = separators.plain;
+    count = ::split(separators, line.data(), line.data() + line.size(),
         [this, plain](int column, const char *begin, const char *end, bool decimalComma) {
             cells[column] = plain && !decimalComma
                 ? withoutBlanks(begin, end)

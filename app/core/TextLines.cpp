@@ -26,22 +26,26 @@ const ushort cp1251High[64] = {
     0x0451, 0x2116, 0x0454, 0x00bb, 0x0458, 0x0405, 0x0455, 0x0457, //
 };
 
-// The first "\n" or "\r" in [p, end), or end: by the library's scan for the
-// one, then for the other before it, a line's length at a time, so that a
-// file of lone "\r" ends is not scanned to its end for each line.
-const char *lineEnd(const char *p, const char *end)
+// The first "\n" or "\r" in [p, end), or end, with `cr` the first "\r" at or
+// after p (or end): the search for the "\n" stops there, so that a file of
+// lone "\r" ends is not scanned to its end for each line.
+const char *lineEnd(const char *p, const char *cr)
 {
-    const size_t window = 256;
-    for (;;) {
-        const char *const stop = size_t(end - p) > window ? p + window : end;
-        const auto *lf = static_cast<const char *>(std::memchr(p, '\n', size_t(stop - p)));
-        const char *const before = lf ? lf : stop;
-        if (const auto *cr = static_cast<const char *>(std::memchr(p, '\r', size_t(before - p))))
-            return cr;
-        if (lf || stop == end)
-            return before;
-        p = stop;
+    const auto *lf = static_cast<const char *>(std::memchr(p, '\n', size_t(cr - p)));
+    return lf ? lf : cr;
+}
+
+// The first byte past ASCII in [p, end), or end; eight bytes at a time.
+const char *firstNonAscii(const char *p, const char *end)
+{
+    for (std::uint64_t word; end - p >= 8; p += 8) {
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080u)
+            break;
     }
+    while (p != end && static_cast<unsigned char>(*p) < 0x80)
+        ++p;
+    return p;
 }
 
 } // namespace
@@ -60,8 +64,10 @@ bool LineReader::fill()
         return false;
     if (pos > 0) {
         buffer.remove(0, pos);
+        asciiEnd -= pos;
         pos = 0;
     }
+    crAt = -1;
     // One byte past the limit tells a file of exactly the limit from a longer one.
     const qint64 wanted = std::min<qint64>(chunkSize, sizeLimit - total + 1);
     const int old = buffer.size();
@@ -130,6 +136,8 @@ void LineReader::checkStart()
     }
     if (std::memchr(buffer.constData() + pos, 0, size_t(buffer.size() - pos)))
         state = Status::NotText;
+    crAt = -1;
+    asciiEnd = -1;
 }
 
 bool LineReader::readRawLine(QByteArray *line)
@@ -150,10 +158,19 @@ bool LineReader::readRawLine(QByteArray *line)
         if (!skipLf) {
             const char *const begin = buffer.constData() + pos;
             const char *const end = buffer.constData() + buffer.size();
-            const char *p = lineEnd(begin + known, end);
+            if (crAt < pos + known) {
+                const auto *cr = static_cast<const char *>(
+                    std::memchr(begin + known, '\r', size_t(end - begin - known)));
+                crAt = int((cr ? cr : end) - buffer.constData());
+            }
+            const char *p = lineEnd(begin + known, buffer.constData() + crAt);
             known = int(p - begin);
             if (p != end || (atEnd && known + skipped > 0)) {
                 tooLong = skipped + known > maxLineSize;
+                // Lines before the first byte past ASCII need no check of their UTF-8.
+                if (asciiEnd < pos)
+                    asciiEnd = int(firstNonAscii(begin, end) - buffer.constData());
+                ascii = skipped == 0 && pos + known <= asciiEnd;
                 // Into the caller's bytes: a line read after another takes no allocation.
                 line->resize(tooLong ? 0 : known);
                 if (!tooLong)
@@ -188,7 +205,7 @@ bool LineReader::readUtf8Line(QByteArray *line)
 {
     if (!readRawLine(line))
         return false;
-    if (!isValidUtf8(*line)) {
+    if (!ascii && !isValidUtf8(*line)) {
         cp1251 = true;
         *line = fromWindows1251(*line).toUtf8();
     }

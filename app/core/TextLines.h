@@ -79,6 +79,9 @@ private:
     bool bomDone = false; // the start was checked for a byte-order mark
     bool cp1251 = false;
     bool tooLong = false;
+    bool ascii = false; // the last line returned holds only ASCII
+    int crAt = -1;      // the first "\r" in buffer from where the search began, or its size
+    int asciiEnd = -1;  // buffer is ASCII from pos to here (when not below pos)
     std::unique_ptr<QTextDecoder> decoder; // UTF-16 or UTF-32 into UTF-8
     Status state = Status::Ok;
 };

@@ -2,6 +2,9 @@
 #include "AngleText.h"
 #include "CellText.h"
 #include "PointRow.h"
+#include "TextLines.h"
+
+#include <QBuffer>
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -22,6 +25,7 @@ private slots:
     void numbersAndRows();
     void linesAsReadable();
     void utf8AsQtReadsIt();
+    void linesOfADevice();
 };
 
 namespace {
@@ -96,6 +100,9 @@ void TestCellText::angles()
         {-(37 + 37 / 60.0 + 6.5 / 3600), "-37 37 6.50000"}, {11 - 3e-6 / 3600, "11 0 0.00000"},
         {-(11 - 3e-6 / 3600), "-11 0 0.00000"}, {10.5 + 59.999997 / 3600, "10 31 0.00000"},
         {360.0 - 1e-12, "0 0 0.00000"}, {359.5, "359 30 0.00000"}, {-1e-12, "0 0 0.00000"},
+        {99 + 59 / 60.0 + 59.999995 / 3600, "100 0 0.00000"}, {5 + 0.000005 / 3600, "5 0 0.00001"},
+        {-(9 + 59 / 60.0 + 9.000004 / 3600), "-9 59 9.00000"}, {700.25, "340 15 0.00000"},
+        {1e6 + 1 / 60.0 + 10.5 / 3600, "999640 1 10.50000"},
     };
     // clang-format on
     for (const auto &c : reads) {
@@ -184,12 +191,18 @@ void TestCellText::numbersAndRows()
     // A plain coordinate read in one pass as checked and read apart, the same
     // double, about the 15 digits the short way takes.
     QRandomGenerator random(23);
-    for (int n = 0; n < 100000; ++n) {
+    // The edges of the short way (15 digits, a point with digits after it), then random texts.
+    const char *const edges[] = {"1234567890.12345", "9999999999.999999", "123456789012345",
+        "9007199254740993", "0000000000000001.5", "1.0000000000000001", "5.", ".5", "-.5", "1..2",
+        "+5", "-0", "1/", "1:", "\xb1"};
+    for (int n = 0; n < 100000 + int(std::size(edges)); ++n) {
         const char *const blanks[] = {"", " ", "\t "}, *const signs[] = {"", "+", "-"};
         std::string text = std::string(blanks[random.bounded(3)]) + signs[random.bounded(3)];
         for (int i = int(random.bounded(26)); i >= 0; --i)
             text += "0123456789012345678901234567890123456789.  e"[random.bounded(44)];
         text += blanks[random.bounded(3)];
+        if (n < int(std::size(edges)))
+            text = edges[n];
         double one = 7.0, apart = 7.0;
         const bool read = CellText::readDecimal(text, &one);
         QCOMPARE(read,
@@ -275,6 +288,43 @@ void TestCellText::utf8AsQtReadsIt()
         QVERIFY2(valid ? code == qt.first() && length == int(size) : code == 0xfffd && length == 1,
             bytes);
     }
+}
+
+// Random lines over many reads: each end, and each line's UTF-8 or Windows-1251 as it alone says.
+void TestCellText::linesOfADevice()
+{
+    const QList<QByteArray> pieces {"P1, 6190000.5, 7500000.25, 150", "\n", "\r", "\r\n", "\t",
+        "\xcf\xf3\xed\xea\xf2", "\xd0\x9f\xd1\x83"};
+    QRandomGenerator random(31);
+    QByteArray bytes;
+    // Past several of the reader's reads, stretches of ASCII alone between the others.
+    while (bytes.size() < 400000)
+        bytes += pieces.at(int(random.bounded(bytes.size() / 70000 % 2 ? 5 : 7)));
+    QStringList expected;
+    QByteArray line;
+    for (int i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\n' && bytes[i] != '\r') {
+            line += bytes[i];
+            continue;
+        }
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            ++i;
+        expected << (TextLines::isValidUtf8(line) ? QString::fromUtf8(line)
+                                                  : TextLines::fromWindows1251(line));
+        line.clear();
+    }
+    if (!line.isEmpty())
+        expected << QString::fromUtf8(line);
+    QBuffer device(&bytes);
+    device.open(QIODevice::ReadOnly);
+    TextLines::LineReader reader(&device);
+    QStringList read;
+    for (QString text; reader.readLine(&text);)
+        read << text;
+    QCOMPARE(reader.status(), TextLines::Status::Ok);
+    QCOMPARE(read.size(), expected.size());
+    for (int i = 0; i < read.size(); ++i)
+        QCOMPARE(read.at(i), expected.at(i));
 }
 
 QTEST_GUILESS_MAIN(TestCellText)
