@@ -156,8 +156,8 @@ private:
     void submit();
     void writeOldest();
 
-    static const int batchLines = 4096;
-    static const int batchBytes = 1 << 20;
+    static constexpr int batchLines = 4096;
+    static constexpr int batchBytes = 1 << 20;
     int linesRoom = 0; // the bytes of the last batch's lines
     const Calculation::Calculator &calculator;
     Output *output;
