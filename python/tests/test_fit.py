@@ -104,10 +104,12 @@ def test_degenerate_and_malformed_input():
     for kwargs, wanted in cases:
         with pytest.raises(ValueError, match=wanted):
             kelvadra.fit_keys(**kwargs)
-    bad = a.copy()
-    bad[1, 1] = np.nan
-    with pytest.raises(ValueError):
-        kelvadra.fit_keys(bad, b)
+    # A coordinate is refused like a converted one: beyond 10 000 km or not a number.
+    for value, wanted in ((np.nan, "неверная запись"), (1.0000001e7, "дальше 10 000 км")):
+        bad = a.copy()
+        bad[1, 1] = value
+        with pytest.raises(ValueError, match=wanted):
+            kelvadra.fit_keys(bad, b)
     with pytest.raises(TypeError):
         kelvadra.fit_keys(a, None)
     json.dumps(kelvadra.fit_keys(a, b).parameters)

@@ -141,7 +141,7 @@ private slots:
             {"Scale", "1.1001", "!масштаб от 0.9 до 1.1"},
             {"Scale", "1 2", "!Масштаб: введите число"}, {"Keys", "1 2 1 0", "tm:sk42:"},
             {"FalseEasting", "1 2", "!Смещение на восток:"}, {"FalseNorthing", "-", "!на север:"},
-            {"Keys", "1 2 1", "!введите 4 числа"}, {"Height", "1 0.001 0", "tm:sk42:"},
+            {"Keys", "1 2 1", "!введите 4 числа через пробел (dX dY a b)"}, {"Height", "1 0.001 0", "tm:sk42:"},
             {"Height", "1 2", "!одно число dH или три"}};
         for (const auto &c : cases)
             QTest::addRow("%s %s", c[0], c[1]) << QString("lineEdit") + c[0] << c[1] << c[2];

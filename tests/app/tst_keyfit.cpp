@@ -294,6 +294,13 @@ private slots:
                                    .arg(r.dh[1], 0, 'e', 9)
                                    .arg(r.dh[2], 0, 'e', 9)));
         const auto f = [](double v) { return CellText::formatFixed(v, 3); };
+        // A similarity's scale and rotation, as its a and b give them.
+        const double a = r.values[2], b = r.values[3], m = std::hypot(a, b);
+        QVERIFY2(plane != 0
+                || report.contains(QString("  масштаб m = %1 (%2 млн⁻¹)\n  поворот = %3″\n")
+                                       .arg(CellText::formatFixed(m, 12), f((m - 1) * 1e6),
+                                           f(std::atan2(b, a) * 648000 / M_PI))),
+            qPrintable(report));
         for (const KeyFit::PointResult &p : r.points) {
             QCOMPARE(p.flaggedPosition, p.name == points[moved].name && shift > 0);
             QCOMPARE(p.flaggedHeight, p.name == points[moved].name && heightShift != 0);

@@ -83,7 +83,7 @@ TEST(Scanner, LikeStrtodInTheCLocale)
         "abc", ".", "-", "3,5", "1.5.5", "1e5e", "4.9e-324", "123456789012345678901234567890",
         "1.7976931348623159e308", "1e39", "1e-50", "1e99999", "-1e-99999", "0x1.8p3", "-0X.Ap-2z",
         "0x", "0xg", "0x.p1", "0x1p99999", "0x1p-99999", "nan(abc_1)", "nan(ab", "infinityx",
-        "inFx", "1e+", "1e-x", "0xFf.fp-1", "0x.aP1", "nan(_9Z)x", "nan()x"};
+        "inFx", "1e+", "1e-x", "0xFf.fp-1", "0x.aP1", "nan(_9Z)x", "nan()x", "\t\n\v\f\r 7"};
     locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
     const auto check = [c](const char *t, auto scan) {
         char *used = nullptr;
