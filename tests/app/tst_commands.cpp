@@ -122,6 +122,8 @@ private slots:
             {"declined D", mixed, 2, "Ctrl+D", deleted(invalid, 1, 0).mid(0, 1), names(mixed), 2, 0, false},
             {"nothing for D", {ok}, 0, "Ctrl+D", {"information|Удаление некорректных строк" + noneFound},
              {"P"}, 0},
+            {"nothing for E", {ok}, 0, "Ctrl+E", {"information|Удаление пустых строк|Пустых строк не обнаружено"},
+             {"P"}, 0},
             {"Ctrl+Insert", abc, 1, "Ctrl+Ins", {}, {"A", "", "B", "C"}, 2},
             {"Ctrl+Delete", abc, 2, "Ctrl+Del", {}, {"A", "B"}, 1},
             {"Ctrl+Delete of the last row", {"A"}, 0, "Ctrl+Del", {}, {}, -1},

@@ -160,6 +160,11 @@ private slots:
             {"geoid not a grid", "--from gk:sk42:7 --to geod:wgs84+egm96 --geoid existing.txt",
              "«existing.txt» не является сеткой геоида"},
             {"input a folder", "--from gk:sk42:7 --to geod:wgs84 /", "не удалось открыть «/»: это каталог"},
+            {"angle unit twice", "--from geod:wgs84:dms:deg --to geod:wgs84",
+             "лишнее или неизвестное «deg», ожидается geod:ДАТУМ, затем dms или deg и 180 или 360"},
+            {"gk on WGS 84", "--from gk:wgs84:7 --to geod:wgs84", "для gk ожидается датум sk42, sk95 или gsk2011"},
+            {"hemisphere x", "--from gk:sk42:7:x --to geod:wgs84", "полушарие «x»: ожидается n, s или auto"},
+            {"geocentric with more", "--from geoc:wgs84:x --to geod:wgs84", "лишнее «x», ожидается geoc:ДАТУМ"},
         };
         // clang-format on
         for (const auto &c : names)
