@@ -175,6 +175,13 @@ void TestCellText::sameAsQt()
                 QCOMPARE(CellText::formatFixed(v, decimals),
                     signless(QString::number(v, 'f', decimals)));
     }
+    // Each count of digits at its edge: 9…9 and 10…0 units of the last decimal.
+    for (int digits = 1; digits <= 15; ++digits)
+        for (int decimals = 0; decimals <= 6; ++decimals)
+            for (const double units : {std::pow(10.0, digits) - 1, std::pow(10.0, digits)}) {
+                const double v = units / std::pow(10.0, decimals);
+                QCOMPARE(CellText::formatFixed(v, decimals), QString::number(v, 'f', decimals));
+            }
     // Ties past 2^64 units of the last decimal.
     for (const auto &[v, decimals] : {std::pair {2e13 + 0x1p-7, 6}, {-(2e13 + 0x3p-7), 6},
              {4e9 + 0x1p-11, 10}, {-(4e9 + 0x7p-11), 10}, {9e14 + 0x1p-3, 17}})
