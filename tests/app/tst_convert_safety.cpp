@@ -157,8 +157,8 @@ private slots:
         QTest::addColumn<QString>("bar");
         QTest::addColumn<int>("points");
         QTest::newRow("size unknown") << QStringList() << "строк: " << 16387;
-        QTest::newRow("size known") << QStringList {tempPath("ok.txt"), "-"}
-                                    << "[" + QString(40, '#') + "] 100%" << 16388;
+        QTest::newRow("size known")
+            << QStringList {tempPath("ok.txt"), "-"} << "[" + QString(40, '#') + "] 100%" << 16388;
     }
     void progressClearedBeforeMessages()
     {
@@ -168,7 +168,8 @@ private slots:
         QVERIFY(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
         QProcess process;
         process.setStandardErrorFile(QString::fromLocal8Bit(ptsname(terminal)));
-        process.start(KELVADRA_CONVERT, QStringList {"--from", "geod:wgs84", "--to", "geod:sk42"} + inputs);
+        process.start(
+            KELVADRA_CONVERT, QStringList {"--from", "geod:wgs84", "--to", "geod:sk42"} + inputs);
         // The bar shows after a second, on every 4096th row: rows come for two.
         process.write(row);
         for (int i = 0; i < 4; ++i) {

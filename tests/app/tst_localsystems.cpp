@@ -119,8 +119,9 @@ private slots:
         no("proj, rotation 0.1\" off", sk42 + "0.45,0.79,-0.22", far);
         no("proj, rotation 1.3\" off", sk42 + "1.65,0.79,-0.22", far);
         // 1" about x at the origin, on the equator at 90° E: a × 1" = 30.92 m, in Z alone.
-        no("proj, x rotation 1\" off", QString(sk42).replace("37.98333333333", "90").replace(",0,", ",1,")
-                + "0.35,0.79,-0.22", far + " 30.92 м");
+        no("proj, x rotation 1\" off",
+            QString(sk42).replace("37.98333333333", "90").replace(",0,", ",1,") + "0.35,0.79,-0.22",
+            far + " 30.92 м");
         const QString wgs("tm:wgs84:lon0=39,lat0=0,k=1,fe=500000,fn=0");
         form("proj, WGS 84", "proj:+proj=tmerc +lon_0=39 +x_0=500000 +datum=WGS84", wgs, "WGS 84");
         form("proj, WGS 84 by its ellipsoid",
