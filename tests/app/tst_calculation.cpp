@@ -127,6 +127,8 @@ private slots:
             {"zone 8 from the easting", fromEasting, deg, "B; 6152000.125; 8468000.5; 12", gsk8, w},
             {"EGM96, automatic, Moscow", dms, intoSk42, "A; 55.75; 37.62; 200", w, sk7},
             {"EGM96, automatic, south", dms, intoSk42, "B; -33.9; 18.4; 50", w, sk42(4, south)},
+            {"EGM96, automatic, equator", side(Geod, geod(42), Dms), intoSk42, "E; 0; 45.5; 50", geod(42),
+             sk42(8, north)},
             {"EGM96, UTM 37N 3.5 deg west", side(Utm, utm, Geoid), deg, "U; 207408.276; 4589076.289; 100",
              utm, w},
             {"EGM96, GK SK-42", side(Gk, gk42, Geoid), deg, "L; 6646586.358; 7662391.793; 100", gk42, w},

@@ -263,6 +263,13 @@ private slots:
         QCOMPARE(readFile(file), answer == "Сохранить" && closed ? "A; 55; 37; 0\n" : "<missing>");
         if (closed)
             return;
+        // Saved by its button since: nothing to ask.
+        w->log.fileName = file;
+        click(left(), "pushButtonSave");
+        boxes = answerBoxes(w->log, answer, [&] { closedNow = window().close(); });
+        QVERIFY(boxes.isEmpty() && closedNow && readFile(file) == "A; 55; 37; 0\n");
+        showWindow();
+        typeKeys(left()->table(), 0, 0, "C\t1\t2\t3\n");
         // Loaded since: nothing to ask.
         QVERIFY(writeFile(file, "B; 1; 2; 3\n"));
         w->log.fileName = file;
