@@ -362,6 +362,7 @@ private slots:
         std::vector<double> plane = in;
         for (size_t i = 0; i < n; ++i)
             plane[3 * i] = 6e6 + 1e3 * i, plane[3 * i + 1] = 7e6 + 2e3 * i;
+        plane[0] = 1e5, plane[1] = 7999999.9996; // 0.4 mm inside zone 7: its prefix read unrounded
         for (const auto &[from, to] : pairs) {
             const Calculator calculator(from, to, nullptr);
             const std::vector<double> &points = from.kind == Gk ? plane : in;

@@ -193,6 +193,7 @@ private slots:
         auto *list = child<QListWidget>(&dialog, "listWidgetSystems");
         QCOMPARE(list->currentItem()->text(), QString("U"));
         QCOMPARE(child<QComboBox>(&dialog, "comboBoxKind")->currentText(), QString("UTM"));
+        QCOMPARE(child<QLineEdit>(&dialog, "lineEditHeight")->text(), QString("2.5")); // no plane
         QVERIFY(!child<QLineEdit>(&dialog, "lineEditMeridian")->isEnabled());
         clickButton(&dialog, "Копировать");
         QCOMPARE(list->currentItem()->text(), QString("U (копия)"));
