@@ -195,6 +195,10 @@ private slots:
             FullDevice device(room);
             QCOMPARE(DxfExport::write(&device, plane, 500), room == whole.size());
         }
+        QBuffer empty; // no point: the extents at the origin, not a default's
+        empty.open(QIODevice::WriteOnly);
+        QVERIFY(DxfExport::write(&empty, {}, 500)
+            && empty.data().contains("$EXTMAX\n 10\n0.0\n 20\n0.0\n 30\n0.0\n"));
         // A drawing of megabytes goes out in parts: a part that fails ends it.
         FullDevice half(1 << 19);
         QVERIFY(!DxfExport::write(&half, QVector<DxfExport::Point>(20000, plane.first()), 500));
