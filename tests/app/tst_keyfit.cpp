@@ -387,6 +387,9 @@ private slots:
         dataRow("plane height, two points", head(2), B, 0, 2,
             "наклонной плоскости высот нужно не меньше 3");
         dataRow("0.9 mm in A", a(1, "2;6000000.0009;7400000;100"), B, 0, 0, near + " в списке A");
+        dataRow("near two 1.8 mm apart",
+            with(a(1, "2;6000000.0018;7400000;100"), 2, "3;6000000.0009;7400000;100"), B, 0, 0,
+            "«1» и «3» совпадают в списке A");
         // Across the 1 mm cells of the search: the neighbour cell, the diagonal one.
         dataRow("coincident across a cell", a(1, "2;5999999.9996;7400000;100"), B, 0, 0, near);
         dataRow("coincident diagonally", a(1, "2;5999999.9996;7399999.9996;100"), B, 0, 0, near);
