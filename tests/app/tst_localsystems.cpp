@@ -122,6 +122,11 @@ private slots:
         no("proj, x rotation 1\" off",
             QString(sk42).replace("37.98333333333", "90").replace(",0,", ",1,") + "0.35,0.79,-0.22",
             far + " 30.92 м");
+        // Within 0.8 m along the meridian, 2 m off at the false origin (47.5° N, 8° E).
+        no("proj, off at the false origin alone",
+            QString(sk42).replace("23.57,-140.95,-79.8,0", "26.77,-144.84,-79.74,-0.09")
+                + "0.28,0.93,-0.22",
+            far + " 2.03 м");
         const QString wgs("tm:wgs84:lon0=39,lat0=0,k=1,fe=500000,fn=0");
         form("proj, WGS 84", "proj:+proj=tmerc +lon_0=39 +x_0=500000 +datum=WGS84", wgs, "WGS 84");
         form("proj, WGS 84 by its ellipsoid",
@@ -201,6 +206,8 @@ private slots:
         file("degenerate keys", keyed(R"({"similarity": [0, 0, 0, 0]})"), "ключи вырождены");
         file("a zone left automatic", good + R"( {"name": "B", "base": "gk:sk42:auto"}])",
             "ожидается tm:, utm: или gk: с номером зоны");
+        file("a hemisphere left automatic", good + R"( {"name": "B", "base": "gk:sk42:7:auto"}])",
+            "полушарие входной системы");
         file("JSON broken", good + "{]", "строка 3: ошибка записи JSON");
         file("a number on line 5", good + "\n\n 7]", "строка 5, запись 2: ожидается объект");
         file("a blank ending line 2", QByteArray(good).replace("},", "}, ") + " 7]",
