@@ -145,8 +145,8 @@ int geodetic_to_geocentric(
         return 0;
     const double B = blh[0], L = blh[1], H = blh[2];
     double sB, cB, sL, cL;
-    sin_cos(B, &sB, &cB);
-    sin_cos(L, &sL, &cL);
+    sin_cos_latitude(B, &sB, &cB);
+    sin_cos_longitude(L, &sL, &cL);
     double X, Y, Z;
     if (!geocentric_of(e, sB, cB, sL, cL, H, &X, &Y, &Z))
         return 0;
@@ -366,8 +366,8 @@ bool geodetic_to_geocentric_lanes(
     for (int k = 0; k < n; ++k) {
         if (!std::isfinite(B[k]) || !std::isfinite(L[k]) || !std::isfinite(H[k]))
             return false;
-        sin_cos(B[k], &sines[0][k], &sines[1][k]);
-        sin_cos(L[k], &sines[2][k], &sines[3][k]);
+        sin_cos_latitude(B[k], &sines[0][k], &sines[1][k]);
+        sin_cos_longitude(L[k], &sines[2][k], &sines[3][k]);
     }
     const V sB = lanes_of<V>(sines[0]), cB = lanes_of<V>(sines[1]);
     const V sL = lanes_of<V>(sines[2]), cL = lanes_of<V>(sines[3]);

@@ -48,6 +48,12 @@ inline void sin_cos(double x, double *s, double *c)
 #endif
 }
 
+// sin x and cos x of a latitude, |x| <= pi/2, by an inline kernel within
+// 3 ulp of sin_cos and half its price; other x by sin_cos. Always true.
+bool sin_cos_latitude(double x, double *s, double *c);
+// The same for a longitude, |x| <= pi, by that kernel about 0, pi/2 or pi.
+void sin_cos_longitude(double x, double *s, double *c);
+
 // Two doubles side by side, the values of two points: each operation on a
 // pair rounds in each lane exactly as on one double, so arithmetic written
 // once for both gives each point the bits of its own.

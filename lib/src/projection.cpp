@@ -219,9 +219,10 @@ int gk6_inverse(double x, double y, int zone, int hemisphere, double *B, double 
     // Past a pole the series turns round and would give a point of the other side.
     if (!(std::fabs(beta) <= kHalfPi))
         return 0;
-    const double B0 = gk6_foot_latitude(beta, std::sin(beta), std::sin(2.0 * beta));
-    double sB0, cB0;
-    sin_cos(B0, &sB0, &cB0);
+    double sBeta, cBeta, sB0, cB0;
+    sin_cos_latitude(beta, &sBeta, &cBeta);
+    const double B0 = gk6_foot_latitude(beta, sBeta, 2.0 * sBeta * cBeta);
+    sin_cos_latitude(B0, &sB0, &cB0);
     if (cB0 == 0.0)
         return 0;
     gk6_series_inverse(zone, y, B0, sB0, cB0, B, L);
@@ -260,16 +261,16 @@ template <class V> bool gk6_inverse_lanes(V x, V y, int zone, int hemisphere, V 
     if (hemisphere == KV_HEMISPHERE_SOUTH)
         x -= kSouthFalseNorthing;
     const V beta = x / kGkArc;
-    double sBeta[n], sin2Beta[n], sB0[n], cB0[n];
+    double sBeta[n], cBeta[n], sB0[n], cB0[n];
     for (int k = 0; k < n; ++k) {
         if (!(std::fabs(beta[k]) <= kHalfPi))
             return false;
-        sBeta[k] = std::sin(beta[k]);
-        sin2Beta[k] = std::sin(2.0 * beta[k]);
+        sin_cos_latitude(beta[k], &sBeta[k], &cBeta[k]);
     }
-    const V B0 = gk6_foot_latitude(beta, lanes_of<V>(sBeta), lanes_of<V>(sin2Beta));
+    const V sB = lanes_of<V>(sBeta);
+    const V B0 = gk6_foot_latitude(beta, sB, 2.0 * sB * lanes_of<V>(cBeta));
     for (int k = 0; k < n; ++k) {
-        sin_cos(B0[k], &sB0[k], &cB0[k]);
+        sin_cos_latitude(B0[k], &sB0[k], &cB0[k]);
         if (cB0[k] == 0.0)
             return false;
     }
@@ -474,6 +475,8 @@ template <class T> void sin_cos_latitude_kernel(T x, T ax, T *s, T *c)
     *c = select(nearPole, sr, cr);
 }
 
+} // namespace
+
 // Other arguments go to the library; a pair of points does not go there.
 bool sin_cos_latitude(double x, double *s, double *c)
 {
@@ -485,6 +488,36 @@ bool sin_cos_latitude(double x, double *s, double *c)
     sin_cos_latitude_kernel(x, ax, s, c);
     return true;
 }
+
+// Beyond pi/2 by the kernel's first octant about pi/2 or pi: |x| - kHalfPi and
+// kPi - |x| are exact there (Sterbenz), the low parts of pi/2 and pi added.
+void sin_cos_longitude(double x, double *s, double *c)
+{
+    constexpr double kHalfPiLow = 6.123233995736766e-17; // pi/2 - kHalfPi
+    constexpr double kThreeQuarterPi = 2.356194490192345;
+    const double ax = std::fabs(x);
+    double sr, cr;
+    if (ax <= kHalfPi) {
+        sin_cos_latitude_kernel(x, ax, s, c);
+    } else if (ax <= kThreeQuarterPi) {
+        const double t = (ax - kHalfPi) - kHalfPiLow; // |x| - pi/2
+        sin_cos_latitude_kernel(t, t, &sr, &cr);
+        *s = std::copysign(cr, x);
+        *c = -sr;
+    } else if (ax <= kPi) {
+        const double r = (kPi - ax) + 2.0 * kHalfPiLow; // pi - |x|
+        sin_cos_latitude_kernel(r, r, &sr, &cr);
+        *s = std::copysign(sr, x);
+        *c = -cr;
+    } else {
+        sin_cos(x, s, c);
+    }
+}
+
+namespace {
+
+using kelvadra::sin_cos_latitude;
+
 bool sin_cos_latitude(double2 x, double2 *s, double2 *c)
 {
     const double2 ax = magnitude(x);

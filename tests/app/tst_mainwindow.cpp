@@ -383,7 +383,7 @@ private slots:
             LocalSystems::System::Keys::Similarity, {-6000000, -7000000, 1, 0}, {}, {}};
         const QString path = LocalSystems::defaultPath();
         QString error;
-        QVERIFY(LocalSystems::write(path, {{"Посёлок", "utm:37n"}, city}, &error));
+        QVERIFY(LocalSystems::write(path, {{"Посёлок", "utm:37n", {}, {}, {}, {}}, city}, &error));
         w->open(tempPath("egm96.grd"));
         configure(left(), "gk:sk42:7");
         configure(right(), "msk:Город");

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <iomanip>
+#include <random>
 #include <tuple>
 #include <vector>
 
@@ -186,6 +187,33 @@ TEST(Geocentric, IterationLimitAndNonFiniteInput)
             && (!forward || finite(fwd)))
             << points[i][0] << " " << points[i][1] << " " << points[i][2] << ": " << inverse << ", "
             << out[0] << "; " << forward << ", " << fwd[0];
+    }
+}
+
+// The inline sines of a latitude and a longitude within 4 ulp of the C library's at the edges of
+// their branches (0, pi/4, pi/2, 3pi/4, pi) and at random; beyond their ranges the library's own.
+TEST(Geocentric, InlineSinesAsTheLibrarys)
+{
+    std::vector<double> xs = {0.0, 1e-300, 0.7853981633974483, 0.7853981633974484, kHalfPi,
+        std::nextafter(kHalfPi, 4.0), 2.356194490192345, 2.3561944901923453,
+        std::nextafter(kPi, 0.0), kPi, 3.1415926535897936, 7.0};
+    std::mt19937_64 random(1);
+    for (int i = 0; i < 100000; ++i)
+        xs.push_back(std::uniform_real_distribution<double>(0.0, kPi)(random));
+    const auto near = [](double a, double b) {
+        const double m = std::fabs(b);
+        return std::fabs(a - b) <= 4.0 * (std::nextafter(m, HUGE_VAL) - m);
+    };
+    for (const double x : xs) {
+        for (const double angle : {x, -x}) {
+            double sl, cl, sL, cL, s, c;
+            sin_cos_latitude(angle, &sl, &cl), sin_cos_longitude(angle, &sL, &cL);
+            sincos(angle, &s, &c);
+            EXPECT_TRUE(near(sl, s) && near(cl, c) && near(sL, s) && near(cL, c)
+                && (x <= kHalfPi || (sl == s && cl == c)) && (x <= kPi || (sL == s && cL == c)))
+                << std::setprecision(17) << angle << ": " << sl - s << " " << cl - c << " "
+                << sL - s << " " << cL - c;
+        }
     }
 }
 
