@@ -4,9 +4,12 @@
 # the tree, rebuilds, runs ctest, and counts the faults the tests kill.
 #   tools/mutate.sh [--seed N] [--count N] [--skip K] [BUILD_DIR]
 # (default: a new seed, 60, build-mutate; --skip K resumes a sample after its first K faults drawn)
-# The seed is printed first, so a sample can be drawn again. A fault that does not compile is
-# reported and replaced by the next one drawn, so COUNT faults are judged. Results:
-# BUILD_DIR/results.tsv; the last line printed is "mutants (seed S): K killed of N, kill rate R".
+# The seed is printed first, so a sample can be drawn again. A fault that does not compile, or
+# compiles to the same object code as the tree (an equivalent fault no test can kill: trivial
+# compiler equivalence), is reported and replaced by the next one drawn, so COUNT faults are
+# judged. Results:
+# BUILD_DIR/results.tsv; the last line printed is "mutants (seed S): K killed of N, kill rate R
+# (E of the same object code replaced)".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seed=$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')
@@ -55,10 +58,14 @@ failed() {
         | sed -E 's/ \.+\*+/ /; s/ +$//'
 }
 suite || { echo "mutate: the unmutated tree fails its tests" >&2; exit 2; }
+# The object code of the unmutated tree, to tell a fault that changes none of it.
+objects() { (cd "$bld" && find . -name '*.o' "$@" -print0 | sort -z | xargs -0r sha256sum); }
+objects >"$work/objects"
+stamp=$(realpath -m "$work/stamp")
 
 results="$work/results.tsv"
 printf 'file\tline\tresult\twhat\n' >"$results"
-killed=0 total=0
+killed=0 total=0 same=0
 while IFS=$'\t' read -r file line col old new what; do
     [ "$total" -ge "$count" ] && break
     cp "$src/$file" "$work/original"
@@ -71,8 +78,13 @@ assert text[col - 1:col - 1 + len(old)] == old
 lines[line - 1] = text[:col - 1] + new + text[col - 1 + len(old):]
 open(path, "w", encoding="utf-8").write("\n".join(lines))
 EOF
+    touch "$stamp"
+    sleep 1 # the objects rebuilt are newer than the stamp
     if ! cmake --build "$bld" -j "$jobs" >/dev/null 2>&1; then
         result="no-build"
+    elif [ "$(objects -newer "$stamp" | grep -cvxFf "$work/objects" || true)" = 0 ]; then
+        result="same object code"
+        same=$((same + 1))
     elif suite; then
         result="SURVIVED"
         total=$((total + 1))
@@ -87,5 +99,5 @@ EOF
     printf '%s\t%s\t%s\t%s\n' "$file" "$line" "$result" "$what" | tee -a "$results"
 done < <(cd "$src" && python3 tools/mutants.py "$seed" $((skip + count * 4)) | tail -n +$((skip + 1)))
 cmake --build "$bld" -j "$jobs" >/dev/null
-awk -v k="$killed" -v n="$total" -v s="$seed" \
-    'BEGIN { printf "mutants (seed %s): %d killed of %d, kill rate %.2f\n", s, k, n, (n ? k / n : 0) }'
+awk -v k="$killed" -v n="$total" -v s="$seed" -v e="$same" \
+    'BEGIN { printf "mutants (seed %s): %d killed of %d, kill rate %.2f (%d of the same object code replaced)\n", s, k, n, (n ? k / n : 0), e }'
