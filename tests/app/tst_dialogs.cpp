@@ -247,6 +247,7 @@ private slots:
         QCOMPARE(saved.at(1).base, QString("utm:37n"));
         QCOMPARE(saved.at(1).dh[0], 2.5);
         QVERIFY2(saved.at(2).base.startsWith("tm:sk42:lon0=39,"), qPrintable(saved.at(2).base));
+        QCOMPARE(saved.at(2).name, QString("Новая система 3")); // numbered after the two before
         // A system deleted and the editor closed with Esc: asked, "Сохранить" saves the rest.
         LocalSystemsDialog again(saved, saved.at(2).name, path);
         again.show();

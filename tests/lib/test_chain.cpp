@@ -2,6 +2,7 @@
 #include "kelvadra_internal.h"
 #include "test_util.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -272,6 +273,11 @@ TEST(TransformCoordsArray, SameBitsAsOneByOne)
             ASSERT_EQ(std::memcmp(ok[i] ? q : &in[3 * i], &inPlace[3 * i], sizeof q), 0) << i;
         }
     }
+    transform edited = init(make(2, 42), make(4, 42, 7));
+    edited.output_zone = 61; // edited past the zones: refused four at a time as one at a time
+    std::vector<int> ok(n, 7);
+    EXPECT_TRUE(!transform_coords_array(points.data(), n, &edited, points.data(), ok.data())
+        && std::count(ok.begin(), ok.end(), 0) == int(n));
     const transform t = init(make(2, 42), make(2, 84));
     double out[3];
     EXPECT_EQ(transform_coords_array(nullptr, 0, &t, nullptr, nullptr), 1);

@@ -201,8 +201,7 @@ TEST(Geocentric, InlineSinesAsTheLibrarys)
     for (int i = 0; i < 100000; ++i)
         xs.push_back(std::uniform_real_distribution<double>(0.0, kPi)(random));
     const auto near = [](double a, double b) {
-        const double m = std::fabs(b);
-        return std::fabs(a - b) <= 4.0 * (std::nextafter(m, HUGE_VAL) - m);
+        return std::fabs(a - b) <= 4.0 * (std::nextafter(std::fabs(b), HUGE_VAL) - std::fabs(b));
     };
     for (const double x : xs) {
         for (const double angle : {x, -x}) {
