@@ -18,6 +18,7 @@ namespace kelvadra {
 constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kHalfPi = 1.5707963267948966;
+constexpr double kHalfPiLow = 6.123233995736766e-17;    // pi/2 - kHalfPi
 constexpr double kDegree = 0.017453292519943295;        // radians per degree
 constexpr double kMilliArcSecond = 4.84813681109536e-9; // radians per mas
 constexpr double kNotSet = DBL_MAX;

@@ -455,7 +455,6 @@ template <class T> void sin_cos_latitude_kernel(T x, T ax, T *s, T *c)
 {
     using L = Lanes<T>;
     constexpr double kQuarterPi = 0.7853981633974483;
-    constexpr double kHalfPiLow = 6.123233995736766e-17; // pi/2 - kHalfPi
     const auto nearPole = ax > kQuarterPi;
     const T r = select(nearPole, (kHalfPi - ax) + kHalfPiLow, ax);
     const T v = r * r, v2 = v * v, v4 = v2 * v2;
@@ -493,7 +492,6 @@ bool sin_cos_latitude(double x, double *s, double *c)
 // kPi - |x| are exact there (Sterbenz), the low parts of pi/2 and pi added.
 void sin_cos_longitude(double x, double *s, double *c)
 {
-    constexpr double kHalfPiLow = 6.123233995736766e-17; // pi/2 - kHalfPi
     constexpr double kThreeQuarterPi = 2.356194490192345;
     const double ax = std::fabs(x);
     double sr, cr;
