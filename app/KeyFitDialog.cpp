@@ -193,9 +193,9 @@ void KeyFitDialog::showFailure(const QString &why)
 
 void KeyFitDialog::showResult()
 {
-    filling = true;
     QTableWidget *table = ui->tableWidgetResiduals;
     // Rows of one line keep the default height: measuring each of 100 000 takes seconds.
+    // Quiet while filled: only the user's check of a name is a change.
     const QSignalBlocker quiet(table);
     table->setUpdatesEnabled(false);
     table->setRowCount(result.points.size());
@@ -233,12 +233,11 @@ void KeyFitDialog::showResult()
     }
     table->setUpdatesEnabled(true);
     table->resizeColumnsToContents();
-    filling = false;
 }
 
 void KeyFitDialog::slotResidualChanged(QTableWidgetItem *item)
 {
-    if (filling || item->column() != Name)
+    if (item->column() != Name)
         return;
     if (item->checkState() == Qt::Checked)
         leftOut.remove(item->text());

@@ -64,7 +64,6 @@ private:
     QString path;
     bool writable;
     bool saved = false;
-    bool filling = false;  // the residual table is being filled
     QSet<QString> leftOut; // names left out of the fit by their check box
     bool haveResult = false;
     KeyFit::Matched matched;

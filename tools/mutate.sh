@@ -66,7 +66,10 @@ stamp=$(realpath -m "$work/stamp")
 results="$work/results.tsv"
 printf 'file\tline\tresult\twhat\n' >"$results"
 killed=0 total=0 same=0
-while IFS=$'\t' read -r file line col old new what; do
+# Read on a separator that is not white space: a tab is, and read would fold the empty text of
+# a dropped "!" into the next field, so that every such fault failed to apply. On its own
+# descriptor, so that no build or test reads the faults from standard input.
+while IFS=$'\037' read -r -u 3 file line col old new what; do
     [ "$total" -ge "$count" ] && break
     cp "$src/$file" "$work/original"
     python3 - "$src/$file" "$line" "$col" "$old" "$new" <<'EOF'
@@ -97,7 +100,7 @@ EOF
     cp "$work/original" "$src/$file"
     touch "$src/$file"
     printf '%s\t%s\t%s\t%s\n' "$file" "$line" "$result" "$what" | tee -a "$results"
-done < <(cd "$src" && python3 tools/mutants.py "$seed" $((skip + count * 4)) | tail -n +$((skip + 1)))
+done 3< <(cd "$src" && python3 tools/mutants.py "$seed" $((skip + count * 4)) | tail -n +$((skip + 1)) | tr '\t' '\037')
 cmake --build "$bld" -j "$jobs" >/dev/null
 awk -v k="$killed" -v n="$total" -v s="$seed" -v e="$same" \
     'BEGIN { printf "mutants (seed %s): %d killed of %d, kill rate %.2f (%d of the same object code replaced)\n", s, k, n, (n ? k / n : 0), e }'
