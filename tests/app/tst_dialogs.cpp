@@ -337,6 +337,7 @@ private slots:
             chooseItem(child<QComboBox>(dialog, "comboBoxKind"), "Гаусса-Крюгера");
             chooseItem(child<QComboBox>(dialog, "comboBoxDatum"), "Пулково 95");
             typeInto(child<QSpinBox>(dialog, "spinBoxZone"), "7");
+            chooseItem(child<QComboBox>(dialog, "comboBoxHeight"), "Сдвиг");
             window.log.fileName = tempPath("a.txt");
             click(dialog, "pushButtonLoadA");
             typeKeys(keys->tableA(), 4, 3, "\t" + a.section('\n', 5, 5).replace("; ", "\t") + "\n");
@@ -354,6 +355,7 @@ private slots:
             for (int row = 0; row < 6; ++row) {
                 const QColor tint = residuals->item(row, 5)->background().color();
                 QCOMPARE(residuals->item(row, 5)->text().startsWith("! положение "), row == 4);
+                QCOMPARE(residuals->item(row, 3)->text(), QString("0.000")); // vH: every B 10 m up
                 QCOMPARE(tint.isValid() && tint.red() > tint.green() + 30, row == 4);
             }
             residuals->setFocus();
