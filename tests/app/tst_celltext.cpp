@@ -281,7 +281,8 @@ void TestCellText::linesAsReadable()
     }
 }
 
-// Each end of each sequence length, one byte inside and one outside, read as Qt reads them.
+// Each end of each sequence length, one byte inside and one outside, read as Qt reads them; the
+// last character starts at the first byte, or at the last of a broken sequence.
 void TestCellText::utf8AsQtReadsIt()
 {
     for (const char *bytes : {"\x7f", "\xc1\xbf", "\xc2\x80", "\xdf\xbf", "\xe0\x9f\xbf",
@@ -294,6 +295,7 @@ void TestCellText::utf8AsQtReadsIt()
         const bool valid = qt.size() == 1 && qt.first() != 0xfffd;
         QVERIFY2(valid ? code == qt.first() && length == int(size) : code == 0xfffd && length == 1,
             bytes);
+        QCOMPARE(int(CellText::utf8Last(bytes, bytes + size) - bytes), valid ? 0 : int(size) - 1);
     }
 }
 
