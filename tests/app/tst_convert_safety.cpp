@@ -77,13 +77,11 @@ private slots:
             "convert self.txt -o link.txt; cat self.txt", 2, said({"«link.txt» " + isInput}), row);
         dataRow("standard output appended to the input", "cp ok.txt self.txt; convert self.txt >> self.txt; "
             "cat self.txt", 2, said({"стандартный вывод направлен в один из входных файлов: укажите другой файл"}), row);
-        dataRow("-o a copy of the input", "cp ok.txt copy.txt; convert ok.txt -o copy.txt; cat copy.txt",
-            0, QString(), converted);
+        dataRow("-o a copy of the input", "cp ok.txt copy.txt; convert ok.txt -o copy.txt; cat copy.txt", 0, QString(), converted);
         // Replacing the FIFO by a file would leave `cat` waiting for a writer; a converter that
         // never opened it would too, so the shell opens and closes it once itself.
         dataRow("-o a FIFO", "rm -f f; mkfifo f; cat f > got.txt & convert ok.txt -o f; "
-            "[ -p f ] && { exec 3<>f 3>&-; wait; }; "
-            "cat got.txt", 0, QString(), converted);
+            "[ -p f ] && { exec 3<>f 3>&-; wait; }; cat got.txt", 0, QString(), converted);
         // Another user cannot replace /dev/null: a converter that tried would fail.
         dataRow("-o /dev/null", "$user \"$C\" --from geod:wgs84 --to geod:sk42 -o /dev/null < ok.txt; s=$?; "
             "[ -c /dev/null ] && echo device", 0, QString(), QByteArray("device\n"));

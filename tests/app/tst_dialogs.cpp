@@ -383,11 +383,13 @@ private slots:
             residuals->setCurrentCell(0, 0);
             QTest::keyClick(residuals, Qt::Key_Space);
             QVERIFY2(text().contains("В уравнивании 2 из 6 точек"), qPrintable(text()));
+            window.log.fileName = "Город-3"; // no check left: saved on the user's yes
+            clickButton(dialog, "Сохранить как местную систему…");
             lists = QSize(keys->tableA()->rowCount(), keys->tableB()->rowCount());
             clickButton(dialog, "Закрыть");
         });
         click(window.left(), "pushButtonFitKeys");
-        QCOMPARE(savedSystems(LocalSystems::defaultPath()).size(), 2);
+        QCOMPARE(savedSystems(LocalSystems::defaultPath()).size(), 3);
         for (Panel *panel : {window.left(), window.right()})
             QVERIFY(child<QComboBox>(panel, "comboBoxLocalSystem")->findText("Город-2") >= 0);
         bool kept = false;
