@@ -198,6 +198,8 @@ private slots:
             "строка 3, запись 2 «B»: \"affine\": ожидаются 6");
         file("three similarity values", keyed(R"({"similarity": [1, 2, 1]})"),
             "\"similarity\": ожидаются 4 числа");
+        file("and a name taken", keyed(R"({"similarity": [1]})").replace("\"B\"", "\"A\""),
+            "запись 2 «A»: \"similarity\": ожидаются 4 числа"); // its own fault comes first
         file("keys of both kinds", keyed(R"({"similarity": [0, 0, 1, 0], "affine": []})"),
             "\"keys\": ожидается {\"similarity\"");
         file("dh of two values", keyed(R"({"similarity": [0, 0, 1, 0]})", "[1, 2]"),
