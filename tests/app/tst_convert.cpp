@@ -161,6 +161,7 @@ private slots:
             {"gk on WGS 84", "--from gk:wgs84:7 --to geod:wgs84", "для gk ожидается датум sk42, sk95 или gsk2011"},
             {"hemisphere x", "--from gk:sk42:7:x --to geod:wgs84", "полушарие «x»: ожидается n, s или auto"},
             {"geocentric with more", "--from geoc:wgs84:x --to geod:wgs84", "лишнее «x», ожидается geoc:ДАТУМ"},
+            {"tm with more", "--from tm:sk42:lon0=39,lat0=0,k=1,fe=0,fn=0:x --to geod:wgs84", "все пять параметров"},
         };
         // clang-format on
         for (const auto &c : names)

@@ -101,8 +101,7 @@ private slots:
             "exit $s); s=$?; uniq -c many.out", 0, QString(), "     40 " + converted);
         dataRow("line numbers within each input", "convert mix.txt mix.txt", 1,
             said({"mix.txt:2: неверная запись координат", "mix.txt:2: неверная запись координат",
-                  "пересчитано 2 из 4 точек, ошибок: 2"}),
-            converted + "bad; ; ; \n" + converted + "bad; ; ; \n");
+                  "пересчитано 2 из 4 точек, ошибок: 2"}), converted + "bad; ; ; \n" + converted + "bad; ; ; \n");
     #ifndef __SANITIZE_ADDRESS__ // its leak check at the end needs a thread
         dataRow("a process limit of one", endless + " | head -n 10000 > t.in; $user prlimit --nproc=1 -- "
             "\"$C\" --from geod:wgs84 --to geod:sk42 < t.in > t.out; s=$?; uniq -c t.out",
