@@ -71,6 +71,19 @@ int lineAt(const QByteArray &text, int offset)
     return int(text.left(offset).count('\n')) + 1;
 }
 
+// The first control character JSON forbids unescaped, or -1. Qt's reader takes
+// them, and a raw NUL in a key leaves the object's keys out of order, so the
+// entry no longer compares equal to itself written and read back.
+int rawControlAt(const QByteArray &text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text.at(i));
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return i;
+    }
+    return -1;
+}
+
 // Numbers of a JSON list, all finite; false otherwise.
 bool numbers(const QJsonValue &value, int count, double *out)
 {
@@ -378,6 +391,11 @@ bool read(const QString &path, Systems *systems, QString *error)
     const QByteArray text = file.read(maxFileSize + 1);
     if (text.size() > maxFileSize)
         return tooBig();
+    const int control = rawControlAt(text);
+    if (control >= 0)
+        return fail(QStringLiteral("строка %1: управляющий символ, в JSON он пишется как \\u%2")
+                        .arg(lineAt(text, control))
+                        .arg(int(text.at(control)), 4, 16, QLatin1Char('0')));
     QJsonParseError parsed;
     const QJsonDocument document = QJsonDocument::fromJson(text, &parsed);
     if (parsed.error != QJsonParseError::NoError)

@@ -185,7 +185,7 @@ private slots:
         addColumns<QByteArray, QString>("content", "message"); // `message` empty: read
         const auto file = [](const char *tag, const QByteArray &content,
                               const QString &message = {}) { dataRow(tag, content, message); };
-        const QByteArray good = "[\n {\"name\": \"A\", \"base\": \"utm:37n\"},\n";
+        const QByteArray good = "[\n {\"name\": \"A\",\t\"base\": \"utm:37n\"},\n";
         const auto named = [&good](const char *name) {
             return good + " {\"name\": \"" + name + "\", \"base\": \"utm:37n\"}]";
         };
@@ -216,6 +216,7 @@ private slots:
             "строка 3, запись 2: ожидается объект");
         file("line break", named("B\\nC"), "строка 3, запись 2 «B?C»: в имени управляющий символ");
         file("a control character", named("B\\u0007"), "управляющий символ");
+        file("one unescaped", named("B\x1f"), "управляющий символ, в JSON он пишется как \\u001f");
         file("blanks around a name", named(" B"), "пробелами по краям");
         file("+egm96 ending a name", named("Уч+EGM96"), "оканчивается на +egm96");
         file("a name twice, composed", named("\\u0438\\u0306"));
