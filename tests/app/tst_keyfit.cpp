@@ -462,6 +462,7 @@ private slots:
         dataRow("help names --force", "clean", QStringList {"--help"}, 0,
             "--save не сохраняет, если не дан\n  --force");
         dataRow("three checked", "3", save, 0, "msk:Новая сохранена");
+        dataRow("three, by heights alone", "3", fit, 0, "Подозрительных точек нет");
         dataRow("name ending in +egm96", "clean", fit + QStringList {"--save", "Уч+egm96"}, 2,
             "оканчивается на +egm96");
         dataRow("bad model", "clean", QStringList {"--fit", "helmert", "--from", "gk:sk42:7"}, 2,
