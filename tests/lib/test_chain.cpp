@@ -250,7 +250,7 @@ TEST(TransformCoordsArray, SameBitsAsOneByOne)
         {make(6, 84, 37), make(2, 42)}, {make(2, 84), make(6, 84, 37)},
         {make(2, 84), make(6, 84, 37, 2)}, {make(2, 42), make(6, 84, 37)},
         {make(4, 42, 7), make(5, 42)}, {make(4, 42, 7), make(6, 84, 37, 2)},
-        {make(2, 2011), regional}, {make(2, 84), make(6, 84, 60)}};
+        {make(2, 2011), regional}, {make(2, 84), make(6, 84, 60)}, {make(1, 84), make(2, 84)}};
     for (const auto &[from, to] : pairs) {
         // Plane inputs: the points in that plane, where they convert.
         std::vector<double> in = points;
