@@ -181,6 +181,8 @@ void TestPanel::controlsOfEachKind()
                 got += w->isVisibleTo(&panel) && w->isEnabledTo(&panel) ? '1' : '0';
             }
             QVERIFY2(got == usable[i][input], qPrintable(got + ' ' + type->currentText()));
+            QCOMPARE(
+                child<QCheckBox>(&panel, "checkBoxAutoHemisphere")->isChecked(), got[5] == '1');
             if (got[3] == '1') // the zone is automatic first: Space unticks it
                 QTest::keyClick(child<QCheckBox>(&panel, "checkBoxAutoZone"), Qt::Key_Space);
             if (got[2] == '1' || got[3] == '1') {
