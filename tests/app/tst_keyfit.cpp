@@ -376,49 +376,41 @@ private slots:
         const QString near = "«1» и «2» совпадают", fit = "Наибольший остаток",
                       inB4 = "«4» (список B, строка 4) не читается",
                       beyond = ": высота или координата дальше";
+        // clang-format off
         dataRow("affine, one line", A, B, 1, 0, "все точки на одной прямой");
-        dataRow("affine, 0.1 m off the line", a(3, "4;6003000;7403000.1;100"), B, 1, 0, "СКО σ");
+        // Exactly 1 mm rms across the best line: accepted.
+        dataRow("affine, 1 mm rms off a line", QStringList {"1;0.001;7499500;0", "2;-0.001;7499500;0", "3;0.001;7500500;0", "4;-0.001;7500500;0"}, B, 1, 0, "СКО σ");
         dataRow("plane height, one line", A, B, 0, 2, "наклон плоскости высот");
         dataRow("similarity, one line", A, B, 0, 1, "СКО высот σH");
-        dataRow("list with one point", head(1), B, 0, 0,
-            "для подобия нужно не меньше 2 точек, в уравнивании 1");
+        dataRow("list with one point", head(1), B, 0, 0, "для подобия нужно не меньше 2 точек, в уравнивании 1");
         dataRow("similarity, two points", head(2), B, 0, 0, "СКО не определяется");
         dataRow("affine, two points", head(2), B, 1, 0, "аффинных ключей нужно не меньше 3 точек");
-        dataRow("plane height, two points", head(2), B, 0, 2,
-            "наклонной плоскости высот нужно не меньше 3");
+        dataRow("plane height, two points", head(2), B, 0, 2, "наклонной плоскости высот нужно не меньше 3");
         dataRow("0.9 mm in A", a(1, "2;6000000.0009;7400000;100"), B, 0, 0, near + " в списке A");
-        dataRow("near two 1.8 mm apart",
-            with(a(1, "2;6000000.0018;7400000;100"), 2, "3;6000000.0009;7400000;100"), B, 0, 0,
-            "«1» и «3» совпадают в списке A");
+        dataRow("near two 1.8 mm apart", with(a(1, "2;6000000.0018;7400000;100"), 2, "3;6000000.0009;7400000;100"), B, 0, 0, "«1» и «3» совпадают в списке A");
         // Across the 1 mm cells of the search: the neighbour cell, the diagonal one.
         dataRow("coincident across a cell", a(1, "2;5999999.9996;7400000;100"), B, 0, 0, near);
         dataRow("coincident diagonally", a(1, "2;5999999.9996;7399999.9996;100"), B, 0, 0, near);
         dataRow("1.13 mm diagonally", a(1, "2;5999999.9992;7399999.9992;100"), B, 0, 0, fit);
         dataRow("1.1 mm apart", a(1, "2;6000000.0011;7400000;100"), B, 0, 0, fit);
         dataRow("0.5 mm in B", A, b(3, "4;2000;2000.0005;90"), 0, 0, "и «4» совпадают в списке B");
-        dataRow("name repeated", a(4, "2;6005000;7400000;1"), B, 0, 0,
-            "имя «2» повторяется в списке A: строки 2, 5");
+        dataRow("name repeated", a(4, "2;6005000;7400000;1"), B, 0, 0, "имя «2» повторяется в списке A: строки 2, 5");
         dataRow("unreadable", A, b(3, "4;x;3000;90"), 0, 0, inB4);
         // Local coordinates are metres: degrees, minutes and seconds do not read there.
         dataRow("B in degrees and minutes", A, b(3, "4;20 30;3000;90"), 0, 0, inB4);
         dataRow("B at 1e15 m", A, b(3, "4;1e15;3000;90"), 0, 0, inB4 + beyond + " 10 000 км");
         dataRow("B at 10 000 km", A, b(3, "4;10000000;3000;90"), 0, 0, "СКО σ");
         dataRow("B past 10 000 km", A, b(3, "4;10000000.001;3000;90"), 0, 0, "дальше 10 000 км");
-        dataRow("A height beyond", a(3, "4;6003000;7403000;-1e8"), B, 0, 0,
-            "(список A, строка 4) не читается" + beyond);
-        dataRow("Й composed in A, decomposed in B", a(4, "Й;6005000;7400000;1"),
-            b(4, "\u0418\u0306;5000;0;0"), 0, 0, "В уравнивании 5 из 5 точек");
-        dataRow("no common name", QStringList {"a;6000000;7400000;1"}, QStringList {"b;0;0;0"}, 0,
-            0, "в списках A и B нет общих имён точек");
-        dataRow("blank-separated", A, QStringList {"1 0 0 90", "2 1000 1000 90"}, 0, 0,
-            "нет общих имён точек; список B: Поля, похоже, разделены пробелами");
+        dataRow("A height beyond", a(3, "4;6003000;7403000;-1e8"), B, 0, 0, "(список A, строка 4) не читается" + beyond);
+        dataRow("Й composed in A, decomposed in B", a(4, "Й;6005000;7400000;1"), b(4, "\u0418\u0306;5000;0;0"), 0, 0, "В уравнивании 5 из 5 точек");
+        dataRow("no common name", QStringList {"a;6000000;7400000;1"}, QStringList {"b;0;0;0"}, 0, 0, "в списках A и B нет общих имён точек");
+        dataRow("blank-separated", A, QStringList {"1 0 0 90", "2 1000 1000 90"}, 0, 0, "нет общих имён точек; список B: Поля, похоже, разделены пробелами");
         dataRow("zone", a(3, "4;6003000;8403000;1"), B, 0, 0, "строка 4) не читается: номер зоны");
         dataRow("no height", a(3, "4;6003000;7403000;"), B, 0, 1, "не читается: нет высоты");
         dataRow("no height wanted", a(3, "4;6003000;7403000;"), B, 0, 0, "СКО σ");
-        dataRow("no name", a(4, ";6005000;7400000;1"), B, 0, 0,
-            "список A, строка 5: у точки нет имени");
-        dataRow("names in one list", a(4, "A;6005000;7400000;1"), with(b(4, ""), 5, "B;1;2;3"), 0,
-            0, "Только в списке A: A\nТолько в списке B: B");
+        dataRow("no name", a(4, ";6005000;7400000;1"), B, 0, 0, "список A, строка 5: у точки нет имени");
+        dataRow("names in one list", a(4, "A;6005000;7400000;1"), with(b(4, ""), 5, "B;1;2;3"), 0, 0, "Только в списке A: A\nТолько в списке B: B");
+        // clang-format on
     }
 
     // Each refusal says why; one value past each limit is accepted.
