@@ -378,6 +378,7 @@ private slots:
                       beyond = ": высота или координата дальше";
         // clang-format off
         dataRow("affine, one line", A, B, 1, 0, "все точки на одной прямой");
+        dataRow("affine, 2 mm off a 3000 km line", QStringList {"1;5000000;7500000.002;0", "2;5000000;7499999.998;0", "3;8000000;7500000.002;0", "4;8000000;7499999.998;0"}, B, 1, 0, "все точки на одной прямой");
         // Exactly 1 mm rms across the best line: accepted.
         dataRow("affine, 1 mm rms off a line", QStringList {"1;0.001;7499500;0", "2;-0.001;7499500;0", "3;0.001;7500500;0", "4;-0.001;7500500;0"}, B, 1, 0, "СКО σ");
         dataRow("plane height, one line", A, B, 0, 2, "наклон плоскости высот");
