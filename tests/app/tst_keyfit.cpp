@@ -268,7 +268,8 @@ private slots:
         dataRow("similarity, by 10 km", 0, 0, 3, 1u, 1e4, 0.0, position);
         dataRow("height shift, H by 10 m", 0, 1, 5, 1u, 0.0, 10.0, "высота без неё");
         dataRow("height plane, H by 0.3 m", 1, 2, 2, 2u, 0.0, 0.3, "высота без неё");
-        dataRow("both", 0, 1, 7, 3u, 0.3, -0.3, "м; высота без неё");
+        dataRow("both", 0, 1, 7, 3u, 0.3, -0.3,
+            "0.263 м > 3·√2·σ = 0.093 м; высота без неё 0.297 м > 4·σH = 0.109 м");
     }
 
     // One point of ten moved is flagged, for what moved, alone; left out, σ drops to the noise.
