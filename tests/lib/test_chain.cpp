@@ -272,6 +272,12 @@ TEST(TransformCoordsArray, SameBitsAsOneByOne)
                 << from.datum << " " << i;
             ASSERT_EQ(std::memcmp(ok[i] ? q : &in[3 * i], &inPlace[3 * i], sizeof q), 0) << i;
         }
+        if (from.type == KV_TYPE_GK_ZONE) { // its zone edited past the zones: every point refused
+            transform past = t;
+            past.input_zone = 61;
+            EXPECT_FALSE(transform_coords_array(in.data(), n, &past, many.data(), ok.data())
+                || std::count(ok.begin(), ok.end(), 1));
+        }
     }
     transform edited = init(make(2, 42), make(4, 42, 7));
     edited.output_zone = 61; // edited past the zones: refused four at a time as one at a time
