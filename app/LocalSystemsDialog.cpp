@@ -152,8 +152,10 @@ void LocalSystemsDialog::showSystem(int row)
         for (int i = 0; i < 5; ++i)
             fields[i]->setText(tm ? NumberText::shortest(base.tm[i]) : QString());
     } else {
-        if (!SystemName::parse(system.base, true, &base, &error)
-            || !ui->baseBox->setChoices(base)) {
+        // A base being edited shows as the user left it, a new one as a Transverse Mercator.
+        if (!ui->baseBox->setChoices(draft.choices)
+            && !(SystemName::parse(system.base, true, &base, &error)
+                && ui->baseBox->setChoices(base))) {
             base = SystemName::Choices();
             base.kind = SystemKind::TransverseMercator;
             base.datum = KV_DATUM_PULKOVO42;
@@ -232,6 +234,7 @@ void LocalSystemsDialog::slotBaseEdited()
     for (int i = 0; i < 5; ++i)
         draft.texts[i] = fields[i]->text();
     SystemName::Choices c = ui->baseBox->choices();
+    draft.choices = c;
     const bool tm = c.kind == SystemKind::TransverseMercator;
     for (QLineEdit *field : fields)
         field->setEnabled(tm);

@@ -10,6 +10,7 @@
 #define LOCALSYSTEMSDIALOG_H
 
 #include "LocalSystems.h"
+#include "SystemName.h"
 
 #include <QDialog>
 #include <QVector>
@@ -57,6 +58,7 @@ private:
     {
         QString base, keys, height;   // why each gives no value; empty when it does
         std::array<QString, 5> texts; // the projection's fields as typed
+        SystemName::Choices choices;  // the base box as left; kind None when never edited
         QString keysText, heightText;
     };
 
